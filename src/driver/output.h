@@ -1,0 +1,32 @@
+// The six output layers of a conversion and the processing of each cross-section: the output
+// side that the SDF reader hands its results to.
+#pragma once
+
+#include <array>
+
+#include "driver/sdf.h"
+#include "driver/settings.h"
+
+namespace vk {
+
+class ConversionOutput : public SdfConsumer {
+public:
+    explicit ConversionOutput(const RunSettings& settings);
+
+    // Creates the stream layer (after the SDF file has been opened) and sets the pline flag of
+    // gisO_ for the stream-network loop.
+    void openStreamLayer();
+
+    void centreline(const SdfIds& ids, GisObject& line) override;
+    void streamNetworkDone() override;  // closes the stream layer, creates the five others
+    void section(const SdfIds& ids, const SdfSection& section) override;
+    void crossSectionsDone() override;  // closes the five cross-section layers
+
+private:
+    const RunSettings& settings_;
+    int streamLayer_ = 0;
+    // surface points, section end points, section surface lines, cut lines, levee points
+    std::array<int, 5> sectionLayers_{};
+};
+
+}  // namespace vk

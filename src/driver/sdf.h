@@ -1,0 +1,66 @@
+// What the SDF reader collects, and the narrow interface through which it hands each completed
+// centreline and cross-section on to the output side.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "gis/object.h"
+
+namespace vk {
+
+// The reach (and, in the cross-section part, the section) identifiers: the text after the first
+// ":" of the ID line, trailing blanks removed, leading blanks kept. A section without its own ID
+// line keeps the previous values.
+struct SdfIds {
+    std::string streamId;
+    std::string reachId;
+};
+
+// The cross-section being read. Arrays are sized for the largest section read so far and reused;
+// only the first `...Count` entries of each belong to the current section.
+struct SdfSection {
+    static constexpr std::size_t kInitialPoints = 100000;  // cut line, n values, surface line
+    static constexpr std::size_t kInitialLevees = 100;
+    static constexpr int kCutLineLimit = 100000;
+
+    SdfSection();
+
+    std::string station;
+
+    int cutCount = 0;
+    std::vector<double> cutX, cutY;
+
+    int nCount = 0;
+    std::vector<float> nPosition, nValue;
+
+    int leveeCount = 0;
+    std::vector<std::string> leveeId;  // at most 50 characters each
+    std::vector<float> leveePosition, leveeHeight;
+
+    int surfaceCount = 0;
+    std::vector<double> surfaceX, surfaceY;
+    std::vector<float> surfaceZ;
+
+    bool hasCutLine = false;
+    bool hasNValues = false;
+    bool hasLevees = false;
+    bool hasSurfaceLine = false;
+
+    void clearFlags() { hasCutLine = hasNValues = hasLevees = hasSurfaceLine = false; }
+};
+
+// The output side of the reader. The reader calls, in order: centreline() for every completed
+// centreline (its vertices are in `line`: line.n pairs in line.X, line.Y), streamNetworkDone()
+// after the stream-network loop, section() for every "END:" of the cross-section part, and
+// crossSectionsDone() when that loop ends.
+class SdfConsumer {
+public:
+    virtual ~SdfConsumer() = default;
+    virtual void centreline(const SdfIds& ids, GisObject& line) = 0;
+    virtual void streamNetworkDone() = 0;
+    virtual void section(const SdfIds& ids, const SdfSection& section) = 0;
+    virtual void crossSectionsDone() = 0;
+};
+
+}  // namespace vk

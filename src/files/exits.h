@@ -1,0 +1,30 @@
+// Pause and premature exit. EXITS is the single way out of a run: it closes every file unit still
+// open, waits at "Press Enter to Close" and ends the run by throwing RunEnd, which only run()
+// catches, so that every routine can be exercised in one process.
+#pragma once
+
+#include <string_view>
+
+namespace vk {
+
+// Thrown to end the run; carries the process exit status. Caught only by run().
+struct RunEnd {
+    int status;
+};
+
+// A run that reached its normal end ("Finished.") sets this before calling EXITS, so that the exit
+// status is 0; every other way through EXITS ends with status 1.
+void markRunFinished();
+void resetRunFinished();
+
+// The console pause: ends an open line, writes the prompt and a line end, and reads one reply.
+// Any reply ends the pause (a reply is never run as a command). False when the console input has
+// ended.
+bool consolePause(std::string_view prompt);
+
+void PAUSEFORUSER();   // an empty line, then the pause "Press Enter to Continue"
+[[noreturn]] void EXITS();
+// Ends the run at once with the given status, closing nothing (the opener's bail-outs).
+[[noreturn]] void endRun(int status);
+
+}  // namespace vk

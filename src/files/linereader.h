@@ -1,0 +1,38 @@
+// Line-by-line reading of a text file as a Windows text read would: a carriage return directly
+// before the line feed is not part of the line; a last line without a line feed is still a line.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace vk {
+
+class LineReader {
+public:
+    LineReader() = default;
+    ~LineReader();
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
+
+    bool open(const std::string& path);  // false with errno in error()
+    void close();
+    bool isOpen() const { return fd_ >= 0; }
+
+    enum class Status { Line, End, Error };
+    // Reads the next line into `line`, cut at maxLength characters (the rest is skipped).
+    Status readLine(std::string& line, std::size_t maxLength = 1000);
+    // True when no byte is left to read (a read error is not the end: readLine reports it).
+    bool atEnd();
+    bool rewind();
+    int error() const { return error_; }
+
+private:
+    bool fill();
+    int fd_ = -1;
+    int error_ = 0;
+    bool eof_ = false;
+    std::string buf_;
+    std::size_t pos_ = 0;
+};
+
+}  // namespace vk

@@ -1,0 +1,48 @@
+// A buffered output stream over one file, with explicit byte order for every number written.
+// Write failures (a full disk, a file removed under us) are remembered: check failed() after
+// writing and the result of flush() and close().
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vk {
+
+enum class ByteOrder { Little, Big };
+
+class OutStream {
+public:
+    OutStream() = default;
+    ~OutStream();
+    OutStream(const OutStream&) = delete;
+    OutStream& operator=(const OutStream&) = delete;
+
+    enum class Open { Truncate, Keep, Append };
+    // Opens (creating when missing) the file; false with errno kept in error() on failure.
+    bool open(const std::string& path, Open how);
+    bool isOpen() const { return fd_ >= 0; }
+
+    void put(std::string_view bytes);
+    void put(char c);
+    void putLine(std::string_view text);  // text and a line feed
+    void i32(std::int32_t v, ByteOrder order);
+    void f64(double v, ByteOrder order);
+    void i32le(std::int32_t v) { i32(v, ByteOrder::Little); }
+    void i32be(std::int32_t v) { i32(v, ByteOrder::Big); }
+    void f64le(double v) { f64(v, ByteOrder::Little); }
+
+    bool seek(std::uint64_t offset);  // flushes, then positions at offset from the start
+    bool flush();
+    bool close();                     // flushes and closes; false when anything failed
+    bool failed() const { return error_ != 0; }
+    int error() const { return error_; }
+
+private:
+    void drain();
+    int fd_ = -1;
+    int error_ = 0;
+    std::string buf_;
+};
+
+}  // namespace vk

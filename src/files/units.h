@@ -1,0 +1,45 @@
+// The file unit table and the opener. Every file is opened through OPENER and closed through
+// CLOSER; a unit number names an open file (1001 to 2000 with the base of 1000; 0 means none).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "files/linereader.h"
+#include "files/outstream.h"
+
+namespace vk {
+
+inline constexpr std::string_view kSupportAddress = "support@varnokline.example";
+
+// Sets up the table (closing, without messages, anything a previous run left open).
+void INITFILEUNITS(int base);
+
+// Opens `name` (leading and trailing blanks removed) in `mode` and returns its unit. Asks on the
+// console for another name when an input is missing and retries a blocked output until it opens.
+// unit is 0 only when an "A " file exists but cannot be opened. option has no effect.
+void OPENER(int& unit, std::string_view mode, std::string_view name, int option);
+void OPENWITHRETRY(int& unit, std::string& name, std::string_view mode,
+                   std::string_view description, int logUnit);
+// Closes the unit if the table has it in use, reports "...Closed File Unit:" and sets unit to 0.
+void CLOSER(int& unit);
+
+// Closes every unit still in use without messages; the slots stay marked in use (EXITS).
+void closeAllUnitsQuietly();
+
+// Access to an open unit. Output units of the shared modes "SB"/"SE" on the same file share one
+// stream; the unit's byte order is the mode's ("SE", "BN", "BE": big-endian).
+bool unitInUse(int unit);
+OutStream& unitOutput(int unit);
+ByteOrder unitByteOrder(int unit);
+LineReader& unitInput(int unit);
+std::string unitFileName(int unit);
+
+// Byte-stream input ("BI", "BE") and binary records ("UI", "UO": a 4-byte little-endian length
+// before and after each record).
+bool unitReadI32(int unit, int& value);
+bool unitReadF64(int unit, double& value);
+void unitWriteRecord(int unit, std::string_view bytes);
+bool unitReadRecord(int unit, std::string& bytes);
+
+}  // namespace vk

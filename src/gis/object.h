@@ -1,0 +1,43 @@
+// The geometry object that travels through the GIS layer writer. The system has one instance,
+// gisO_, which the driver fills with one object (kind, vertices, parts, attribute line) before
+// calling gisWriteObject and gisWriteRecord.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace vk {
+
+struct GisObject {
+    static constexpr std::size_t kInitialVertices = 100000;
+    static constexpr std::size_t kInitialParts = 10000;
+
+    GisObject();
+
+    // Kind flags; exactly one is meant to be set.
+    bool none = false;
+    bool point = false;
+    bool line = false;
+    bool pline = false;
+    bool plineMultiple = false;
+    bool region = false;
+    bool text = false;
+    bool multipoint = false;
+
+    int nr = 1;             // number of parts (rings)
+    std::vector<int> ir;    // ir[i-1]: 1-based index of the first vertex of part i
+    std::string typeName;   // the object's type as a word, used only in ERROR 0254
+    int n = 0;              // vertex count
+    std::vector<double> X;  // X[j-1], Y[j-1]: vertex j
+    std::vector<double> Y;
+    std::string attributes; // the attribute line, in MID syntax
+
+    // Make room for at least `count` vertices / parts (the arrays only grow).
+    void reserveVertices(std::size_t count);
+    void reserveParts(std::size_t count);
+};
+
+extern GisObject gisO_;
+
+}  // namespace vk

@@ -1,0 +1,69 @@
+// List-directed reading: a text is a sequence of values separated by a comma or by blanks (a tab
+// counts as a blank), blanks next to a comma belonging to the separator. A value may be enclosed in
+// double quotes or apostrophes, and then may hold commas and blanks, a doubled delimiter standing
+// for one. An unenclosed value ends at the next comma, blank or the end of the text. A trailing
+// comma adds no value.
+//
+// Numbers are [+-]digits[.[digits]] or [+-].digits with an optional e/E exponent. Single-precision
+// values are rounded directly from the text to the nearest float.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vk {
+
+// One value of a list-directed text, as the splitter finds it.
+struct ListValue {
+    enum class Kind {
+        Plain,   // an unenclosed value
+        Quoted,  // a value enclosed in quotes or apostrophes; text has the delimiters removed
+        Empty,   // nothing between two commas (or before a leading comma)
+        Repeat,  // a repeat count such as 3*x or 3*; text holds the whole form
+        Slash,   // "/": ends the values early
+        End      // no more values
+    };
+    Kind kind = Kind::End;
+    std::string_view text;  // for Plain and Repeat: a view into the line; for Quoted see `quoted`
+    std::string quoted;     // the undelimited text of a Quoted value
+    std::string_view value() const { return kind == Kind::Quoted ? std::string_view(quoted) : text; }
+};
+
+// Splits a text into values one at a time. The one splitter of the system: the SDF reader, the
+// station check and the dBASE record writer all use it.
+class ListSplitter {
+public:
+    explicit ListSplitter(std::string_view text) : text_(text) {}
+    ListValue next();  // after Slash or End, every further call gives End
+    std::size_t position() const { return pos_; }
+
+private:
+    std::string_view text_;
+    std::size_t pos_ = 0;
+    bool started_ = false;
+    bool done_ = false;
+};
+
+// Parses a whole plain value as a number; false when it is not one.
+bool parseDouble(std::string_view text, double& out);
+bool parseFloat(std::string_view text, float& out);
+
+// Outcome of reading one value: Ok; End when the text holds no further value (too few values);
+// Bad when the value is not of the kind asked for (a quoted value, an empty value, a repeat count
+// or a non-number where a number is asked).
+enum class ReadStatus { Ok, End, Bad };
+
+// Reads values in order from a text, as a list-directed READ does. A failed read leaves the
+// target unchanged. Values after those asked for are not examined.
+class ListReader {
+public:
+    explicit ListReader(std::string_view text) : split_(text) {}
+    ReadStatus read(double& out);
+    ReadStatus read(float& out);
+    ReadStatus read(std::string& out);  // a character value, quoted or not
+
+private:
+    ListSplitter split_;
+};
+
+}  // namespace vk

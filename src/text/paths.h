@@ -1,0 +1,21 @@
+// Path utilities: extension, name, folder, a path without its extension, a file resolved against
+// a folder, and the clean-up of doubled separators and of "\..\" and "\.\" steps.
+// Both "\" and "/" separate folders when a path is taken apart; only "\" is inserted by ADDFOLDER
+// and only "\" takes part in REMOVEDOTDOT.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vk {
+
+std::string ADDFOLDER(std::string_view folder, std::string_view file);
+std::string REMOVEDOTDOT(std::string_view path);
+std::string FILEEXT(std::string_view path);         // ".ext" in small letters, or empty
+std::string FILENAME(std::string_view path);        // name without folder and extension
+std::string FILENAMEPATH(std::string_view path);    // path without its extension
+std::string FILEFOLDERPATH(std::string_view path);  // folder part with its last separator, or empty
+std::string CLEANPATH(std::string& path);           // rewrites path; returns it without trailing blanks
+bool RELATIVEPATH(std::string& path);               // rewrites path; true when it was relative
+
+}  // namespace vk

@@ -1,0 +1,38 @@
+// Text utilities: blank-padded text handling, keyword and switch comparison, number counting,
+// attribute-name cleaning and integer formatting.
+//
+// Text values are passed as std::string_view and returned as std::string. A value is treated as
+// the significant part of a blank-padded field: trailing blanks (the space character only; tabs
+// and NULs are not blanks) never matter. Case folding touches the ASCII letters only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vk {
+
+// Length of s without trailing blanks.
+std::size_t trimmedLength(std::string_view s);
+// s without trailing blanks.
+std::string_view trimRight(std::string_view s);
+// The first `width` characters of s (s itself when shorter): the cut a fixed field makes.
+std::string_view cutTo(std::string_view s, std::size_t width);
+
+std::string TRIMF(std::string_view s);         // leading and trailing blanks removed, tabs kept
+std::string REMOVETABS(std::string_view s);    // significant part, every tab removed
+std::string REMOVEQUOTES(std::string_view s);  // significant part, every " and ' removed
+std::string REMOVESPACES(std::string_view s);  // significant part, every blank removed
+std::string UPPERCASE(std::string_view s);     // a-z made capital, trailing blanks dropped
+std::string LOWERCASE(std::string_view s);     // A-Z made small, trailing blanks dropped
+std::string CLEANATTRIBUTENAME(std::string_view s);  // letters, digits, '_' kept; "X" if none
+std::string DOUBLEQUOTE(std::string_view s);   // every double quote doubled
+bool FLAGEXISTS(std::string_view line, std::string_view flag);  // substring, case ignored
+bool ASAME(std::string_view a, std::string_view b);  // equal after quote/tab/blank/case folding
+std::string AINTEGER(std::int64_t n);          // decimal text without leading blanks
+bool BLANK(std::string& s);                    // removes tabs from s; true when s is then blank
+int NUMBEROFNUMBERS(std::string_view line);    // count of numeric fields, negative on other text
+// Length without trailing blanks and NULs; when shorter than the field, a NUL is put right after.
+int LENSL(std::string& field);
+
+}  // namespace vk
