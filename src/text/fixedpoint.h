@@ -1,6 +1,8 @@
 // Fixed-point number fields, written as C's "%W.Df" would: right-aligned in W characters with D
 // decimals, a "0" before the point below 1, the sign kept on a value that rounds to zero, correct
-// rounding of the binary value. Numbers are formatted the same whatever the locale.
+// rounding of the binary value (an exact tie between two decimals goes to the even one). Numbers
+// are formatted the same whatever the locale. A width of 0 or less writes the value in just as
+// many characters as it needs.
 #pragma once
 
 #include <cstdint>

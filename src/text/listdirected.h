@@ -5,7 +5,8 @@
 // comma adds no value.
 //
 // Numbers are [+-]digits[.[digits]] or [+-].digits with an optional e/E exponent. Single-precision
-// values are rounded directly from the text to the nearest float.
+// values are rounded directly from the text to the nearest float. A number too large for its type
+// is not a number; one too small to be told from zero is read as zero (with its sign).
 #pragma once
 
 #include <string>
@@ -17,14 +18,16 @@ namespace vk {
 struct ListValue {
     enum class Kind {
         Plain,   // an unenclosed value
-        Quoted,  // a value enclosed in quotes or apostrophes; text has the delimiters removed
+        Quoted,  // a value enclosed in quotes or apostrophes; value() has the delimiters removed
         Empty,   // nothing between two commas (or before a leading comma)
         Repeat,  // a repeat count such as 3*x or 3*; text holds the whole form
         Slash,   // "/": ends the values early
         End      // no more values
     };
     Kind kind = Kind::End;
-    std::string_view text;  // for Plain and Repeat: a view into the line; for Quoted see `quoted`
+    // A view into the line: the value as it stands there (for Quoted with its delimiters, for
+    // Slash the "/", empty for Empty and End).
+    std::string_view text;
     std::string quoted;     // the undelimited text of a Quoted value
     std::string_view value() const { return kind == Kind::Quoted ? std::string_view(quoted) : text; }
 };
@@ -35,6 +38,9 @@ class ListSplitter {
 public:
     explicit ListSplitter(std::string_view text) : text_(text) {}
     ListValue next();  // after Slash or End, every further call gives End
+    // The same, filling `value` and reusing its storage for quoted text, so that splitting line
+    // after line allocates nothing once the longest quoted value has been seen.
+    void next(ListValue& value);
     std::size_t position() const { return pos_; }
 
 private:
@@ -64,6 +70,7 @@ public:
 
 private:
     ListSplitter split_;
+    ListValue value_;
 };
 
 }  // namespace vk

@@ -30,7 +30,8 @@ std::string DOUBLEQUOTE(std::string_view s);   // every double quote doubled
 bool FLAGEXISTS(std::string_view line, std::string_view flag);  // substring, case ignored
 bool ASAME(std::string_view a, std::string_view b);  // equal after quote/tab/blank/case folding
 std::string AINTEGER(std::int64_t n);          // decimal text without leading blanks
-bool BLANK(std::string& s);                    // removes tabs from s; true when s is then blank
+// Rewrites s as its significant part with every tab removed; true when nothing is left.
+bool BLANK(std::string& s);
 int NUMBEROFNUMBERS(std::string_view line);    // count of numeric fields, negative on other text
 // Length without trailing blanks and NULs; when shorter than the field, a NUL is put right after.
 int LENSL(std::string& field);

@@ -1,0 +1,291 @@
+#include "text/listdirected.h"
+
+#include "allocations.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Kind = vk::ListValue::Kind;
+
+// The values of a text as "P:text", "Q:text", "E:", "R:text" or "S:/", up to the first End.
+std::vector<std::string> split(std::string_view text) {
+    vk::ListSplitter splitter(text);
+    std::vector<std::string> out;
+    for (;;) {
+        const vk::ListValue v = splitter.next();
+        const char* tag = "";
+        switch (v.kind) {
+        case Kind::Plain:
+            tag = "P:";
+            break;
+        case Kind::Quoted:
+            tag = "Q:";
+            break;
+        case Kind::Empty:
+            tag = "E:";
+            break;
+        case Kind::Repeat:
+            tag = "R:";
+            break;
+        case Kind::Slash:
+            tag = "S:";
+            break;
+        case Kind::End:
+            return out;
+        }
+        out.push_back(tag + std::string(v.value()));
+        if (out.size() > 100) return out; // a splitter that never ends
+    }
+}
+
+using Values = std::vector<std::string>;
+
+TEST(ListSplitter, BlanksTabsAndCommasSeparate) {
+    EXPECT_EQ(split("1 2,3"), (Values{"P:1", "P:2", "P:3"}));
+    EXPECT_EQ(split("  1 ,  2  "), (Values{"P:1", "P:2"}));
+    EXPECT_EQ(split("1\t2\t,\t3"), (Values{"P:1", "P:2", "P:3"}));
+    EXPECT_EQ(split("a/b c*d"), (Values{"P:a/b", "P:c*d"}));
+    EXPECT_EQ(split(""), Values{});
+    EXPECT_EQ(split(" \t "), Values{});
+}
+
+TEST(ListSplitter, EmptyValuesAndCommasAtTheEnds) {
+    EXPECT_EQ(split("1,,2"), (Values{"P:1", "E:", "P:2"}));
+    EXPECT_EQ(split("1, ,2"), (Values{"P:1", "E:", "P:2"}));
+    EXPECT_EQ(split("1 , , 2"), (Values{"P:1", "E:", "P:2"}));
+    EXPECT_EQ(split(",1"), (Values{"E:", "P:1"}));
+    EXPECT_EQ(split("  , 1"), (Values{"E:", "P:1"}));
+    EXPECT_EQ(split("1,"), (Values{"P:1"}));
+    EXPECT_EQ(split("1 ,  "), (Values{"P:1"}));
+    EXPECT_EQ(split("1,,"), (Values{"P:1", "E:"}));
+    EXPECT_EQ(split(","), (Values{"E:"}));
+}
+
+TEST(ListSplitter, QuotedValues) {
+    EXPECT_EQ(split("'a b','c,d' \"e\""), (Values{"Q:a b", "Q:c,d", "Q:e"}));
+    EXPECT_EQ(split("'it''s'"), (Values{"Q:it's"}));
+    EXPECT_EQ(split("\"say \"\"hi\"\"\""), (Values{"Q:say \"hi\""}));
+    EXPECT_EQ(split("\"it's\",'a\"b'"), (Values{"Q:it's", "Q:a\"b"}));
+    EXPECT_EQ(split("'', 1"), (Values{"Q:", "P:1"}));
+    EXPECT_EQ(split("''''"), (Values{"Q:'"}));
+    // An unterminated quote runs to the end of the text.
+    EXPECT_EQ(split("1 'abc, d "), (Values{"P:1", "Q:abc, d "}));
+    EXPECT_EQ(split("'ab''"), (Values{"Q:ab'"}));
+    // Text right after the closing delimiter starts the next value.
+    EXPECT_EQ(split("'ab'cd"), (Values{"Q:ab", "P:cd"}));
+    // A quote inside an unquoted value is an ordinary character.
+    EXPECT_EQ(split("ab'c d'"), (Values{"P:ab'c", "P:d'"}));
+}
+
+TEST(ListSplitter, QuotedValueKeepsItsRawTextInTheLine) {
+    vk::ListSplitter splitter(" 'a''b' ,x");
+    const vk::ListValue v = splitter.next();
+    EXPECT_EQ(v.kind, Kind::Quoted);
+    EXPECT_EQ(v.text, "'a''b'");
+    EXPECT_EQ(v.quoted, "a'b");
+    EXPECT_EQ(splitter.position(), 9u);
+}
+
+TEST(ListSplitter, RepeatCountsAndSlash) {
+    EXPECT_EQ(split("3*x 2* 4*'a b' 5"), (Values{"R:3*x", "R:2*", "R:4*'a b'", "P:5"}));
+    EXPECT_EQ(split("*5 x3*"), (Values{"P:*5", "P:x3*"}));
+    EXPECT_EQ(split("1 / 2"), (Values{"P:1", "S:/"}));
+    EXPECT_EQ(split("1,/,2"), (Values{"P:1", "S:/"}));
+
+    vk::ListSplitter splitter("/ 1");
+    EXPECT_EQ(splitter.next().kind, Kind::Slash);
+    EXPECT_EQ(splitter.next().kind, Kind::End);
+    EXPECT_EQ(splitter.next().kind, Kind::End);
+}
+
+TEST(ListSplitter, PositionFollowsTheSeparator) {
+    vk::ListSplitter splitter("12 ,  34 ");
+    EXPECT_EQ(splitter.next().text, "12");
+    EXPECT_EQ(splitter.position(), 6u);
+    EXPECT_EQ(splitter.next().text, "34");
+    EXPECT_EQ(splitter.next().kind, Kind::End);
+    EXPECT_EQ(splitter.next().kind, Kind::End);
+}
+
+TEST(ListSplitter, ReusedValueHoldsOnlyTheCurrentValue) {
+    const std::string line = "'a long quoted text, with a comma' 'short' plain ,";
+    vk::ListSplitter splitter(line);
+    vk::ListValue v;
+    splitter.next(v);
+    EXPECT_EQ(v.value(), "a long quoted text, with a comma");
+    splitter.next(v);
+    EXPECT_EQ(v.value(), "short");
+    splitter.next(v);
+    EXPECT_EQ(v.kind, Kind::Plain);
+    EXPECT_EQ(v.value(), "plain");
+    EXPECT_TRUE(v.quoted.empty());
+    splitter.next(v);
+    EXPECT_EQ(v.kind, Kind::End);
+
+    // Splitting the next line into the same value allocates nothing.
+    vk::ListSplitter again(line);
+    vktest::AllocationWindow window;
+    for (int i = 0; i < 4; ++i)
+        again.next(v);
+    EXPECT_EQ(window.count(), 0u);
+}
+
+TEST(ParseDouble, AcceptsIntegerFixedAndExponentForms) {
+    double d = 0;
+    EXPECT_TRUE(vk::parseDouble("42", d));
+    EXPECT_EQ(d, 42.0);
+    EXPECT_TRUE(vk::parseDouble("+1", d));
+    EXPECT_EQ(d, 1.0);
+    EXPECT_TRUE(vk::parseDouble("-1.", d));
+    EXPECT_EQ(d, -1.0);
+    EXPECT_TRUE(vk::parseDouble(".5", d));
+    EXPECT_EQ(d, 0.5);
+    EXPECT_TRUE(vk::parseDouble("-.25", d));
+    EXPECT_EQ(d, -0.25);
+    EXPECT_TRUE(vk::parseDouble("1.5e3", d));
+    EXPECT_EQ(d, 1500.0);
+    EXPECT_TRUE(vk::parseDouble("2E-3", d));
+    EXPECT_EQ(d, 0.002);
+    EXPECT_TRUE(vk::parseDouble("+7.e+2", d));
+    EXPECT_EQ(d, 700.0);
+    EXPECT_TRUE(vk::parseDouble("0.1", d));
+    EXPECT_EQ(d, 0.1);
+    EXPECT_TRUE(vk::parseDouble("16777217", d));
+    EXPECT_EQ(d, 16777217.0);
+    EXPECT_TRUE(vk::parseDouble("-0", d));
+    EXPECT_TRUE(d == 0.0 && std::signbit(d));
+}
+
+TEST(ParseDouble, RejectsEverythingElseAndLeavesTheTargetAlone) {
+    for (const char* text :
+         {"",      "+",    "-",     ".",    "+.",  "1e",       "1e+",   "e5",    ".e5",
+          "1.0D3", "1d3",  "inf",   "-inf", "nan", "infinity", "0x10",  "12abc", " 1",
+          "1 ",    "1..2", "1.2.3", "1,5",  "--1", "+-1",      "1e5.0", "1e400", "-1e400"}) {
+        double d = 123.0;
+        EXPECT_FALSE(vk::parseDouble(text, d)) << text;
+        EXPECT_EQ(d, 123.0) << text;
+    }
+}
+
+TEST(ParseDouble, TooSmallReadsAsSignedZero) {
+    double d = 1.0;
+    EXPECT_TRUE(vk::parseDouble("1e-400", d));
+    EXPECT_EQ(d, 0.0);
+    EXPECT_FALSE(std::signbit(d));
+    EXPECT_TRUE(vk::parseDouble("-0.0001e-330", d));
+    EXPECT_TRUE(d == 0.0 && std::signbit(d));
+    EXPECT_TRUE(vk::parseDouble("1000e-325", d)); // a subnormal still has a value
+    EXPECT_GT(d, 0.0);
+    EXPECT_TRUE(vk::parseDouble("0e99999999999999999999", d));
+    EXPECT_EQ(d, 0.0);
+}
+
+TEST(ParseFloat, RoundsTheTextDirectlyToFloat) {
+    float f = 0;
+    EXPECT_TRUE(vk::parseFloat("0.1", f));
+    EXPECT_EQ(f, 0.1f);
+    EXPECT_TRUE(vk::parseFloat("16777217", f)); // a tie: to the even neighbour
+    EXPECT_EQ(f, 16777216.0f);
+    EXPECT_TRUE(vk::parseFloat("16777219", f));
+    EXPECT_EQ(f, 16777220.0f);
+    // Just above the halfway point between 1 and the next float: rounding through double would
+    // land on the halfway point itself and then round down to 1.
+    const char* aboveTie = "1.00000005960464477550";
+    double viaDouble = 0;
+    ASSERT_TRUE(vk::parseDouble(aboveTie, viaDouble));
+    ASSERT_EQ(static_cast<float>(viaDouble), 1.0f);
+    EXPECT_TRUE(vk::parseFloat(aboveTie, f));
+    EXPECT_EQ(f, std::nextafter(1.0f, 2.0f));
+}
+
+TEST(ParseFloat, RangeOfFloat) {
+    float f = 5.0f;
+    EXPECT_FALSE(vk::parseFloat("1e39", f));
+    EXPECT_EQ(f, 5.0f);
+    EXPECT_TRUE(vk::parseFloat("3.4028234e38", f));
+    EXPECT_EQ(f, std::numeric_limits<float>::max());
+    EXPECT_TRUE(vk::parseFloat("-1e-50", f));
+    EXPECT_TRUE(f == 0.0f && std::signbit(f));
+    EXPECT_TRUE(vk::parseFloat("1.5e-45", f));
+    EXPECT_EQ(f, std::numeric_limits<float>::denorm_min());
+    EXPECT_FALSE(vk::parseFloat("1.0D0", f));
+}
+
+TEST(ListReader, ReadsNumbersInOrder) {
+    vk::ListReader reader("  1.5, -2  ,3e1 junk 'x");
+    double a = 0, b = 0;
+    float c = 0;
+    EXPECT_EQ(reader.read(a), vk::ReadStatus::Ok);
+    EXPECT_EQ(reader.read(b), vk::ReadStatus::Ok);
+    EXPECT_EQ(reader.read(c), vk::ReadStatus::Ok);
+    EXPECT_EQ(a, 1.5);
+    EXPECT_EQ(b, -2.0);
+    EXPECT_EQ(c, 30.0f);
+}
+
+TEST(ListReader, TooFewValuesIsEnd) {
+    vk::ListReader reader("7 ,");
+    double x = 0, y = -1;
+    EXPECT_EQ(reader.read(x), vk::ReadStatus::Ok);
+    EXPECT_EQ(reader.read(y), vk::ReadStatus::End);
+    EXPECT_EQ(y, -1.0);
+    EXPECT_EQ(reader.read(y), vk::ReadStatus::End);
+
+    vk::ListReader blank("   ");
+    EXPECT_EQ(blank.read(y), vk::ReadStatus::End);
+}
+
+TEST(ListReader, ValuesThatAreNotNumbersAreBad) {
+    for (const char* text : {"'1'", "\"2\"", ",2", "3*1", "2*", "/", "12abc", "1.0D3", "abc"}) {
+        vk::ListReader reader(text);
+        double d = 9.0;
+        float f = 9.0f;
+        EXPECT_EQ(reader.read(d), vk::ReadStatus::Bad) << text;
+        EXPECT_EQ(d, 9.0) << text;
+        vk::ListReader again(text);
+        EXPECT_EQ(again.read(f), vk::ReadStatus::Bad) << text;
+        EXPECT_EQ(f, 9.0f) << text;
+    }
+}
+
+TEST(ListReader, CharacterValuesArePlainOrQuoted) {
+    vk::ListReader reader("LB1, 'Left bank, ''A''' 12 , ,");
+    std::string s;
+    EXPECT_EQ(reader.read(s), vk::ReadStatus::Ok);
+    EXPECT_EQ(s, "LB1");
+    EXPECT_EQ(reader.read(s), vk::ReadStatus::Ok);
+    EXPECT_EQ(s, "Left bank, 'A'");
+    EXPECT_EQ(reader.read(s), vk::ReadStatus::Ok);
+    EXPECT_EQ(s, "12");
+    s = "kept";
+    EXPECT_EQ(reader.read(s), vk::ReadStatus::Bad); // the empty value before the last comma
+    EXPECT_EQ(s, "kept");
+    EXPECT_EQ(reader.read(s), vk::ReadStatus::End);
+
+    vk::ListReader repeat("2*x /");
+    EXPECT_EQ(repeat.read(s), vk::ReadStatus::Bad);
+    EXPECT_EQ(repeat.read(s), vk::ReadStatus::Bad);
+    EXPECT_EQ(repeat.read(s), vk::ReadStatus::End);
+}
+
+TEST(ListReader, ReadingNumbersAllocatesNothing) {
+    const std::string line = "  630184.1875 , 4467019.25,  -12.5e2 7";
+    vktest::AllocationWindow window;
+    vk::ListReader reader(line);
+    double x = 0, y = 0;
+    float z = 0;
+    const bool ok = reader.read(x) == vk::ReadStatus::Ok && reader.read(y) == vk::ReadStatus::Ok &&
+                    reader.read(z) == vk::ReadStatus::Ok;
+    EXPECT_EQ(window.count(), 0u);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(x, 630184.1875);
+    EXPECT_EQ(y, 4467019.25);
+    EXPECT_EQ(z, -1250.0f);
+}
+
+} // namespace

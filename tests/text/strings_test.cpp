@@ -1,0 +1,213 @@
+#include "text/strings.h"
+
+#include "allocations.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+
+using namespace std::string_literals;
+
+namespace {
+
+TEST(BlankPaddedText, OnlyTheSpaceCharacterIsABlank) {
+    EXPECT_EQ(vk::trimmedLength("ab  "), 2u);
+    EXPECT_EQ(vk::trimmedLength("   "), 0u);
+    EXPECT_EQ(vk::trimmedLength(""), 0u);
+    EXPECT_EQ(vk::trimmedLength("ab\t"), 3u);
+    EXPECT_EQ(vk::trimmedLength("ab\0"s), 3u);
+    EXPECT_EQ(vk::trimRight("  a b  "), "  a b");
+    EXPECT_EQ(vk::cutTo("abcdef", 4), "abcd");
+    EXPECT_EQ(vk::cutTo("ab", 4), "ab");
+}
+
+TEST(Trimf, RemovesBlanksAtBothEndsButKeepsTabs) {
+    EXPECT_EQ(vk::TRIMF("  ab c  "), "ab c");
+    EXPECT_EQ(vk::TRIMF("\tx"), "\tx");
+    EXPECT_EQ(vk::TRIMF(" x\t "), "x\t");
+    EXPECT_EQ(vk::TRIMF("     "), "");
+    EXPECT_EQ(vk::TRIMF(""), "");
+}
+
+TEST(CharacterRemoval, EachRoutineDropsItsOwnCharactersFromTheSignificantPart) {
+    EXPECT_EQ(vk::REMOVESPACES("a b\tc"), "ab\tc");
+    EXPECT_EQ(vk::REMOVESPACES("   "), "");
+    EXPECT_EQ(vk::REMOVETABS("\ta \tb\t  "), "a b");
+    EXPECT_EQ(vk::REMOVETABS(" a"), " a"); // leading blanks are kept
+    EXPECT_EQ(vk::REMOVEQUOTES("\"it's\" 'x'"), "its x");
+    EXPECT_EQ(vk::REMOVEQUOTES("''\"\""), "");
+}
+
+TEST(CaseFolding, TouchesTheAsciiLettersOnly) {
+    EXPECT_EQ(vk::UPPERCASE("aZz-shp  "), "AZZ-SHP");
+    EXPECT_EQ(vk::LOWERCASE("AzZ.MIF  "), "azz.mif");
+    // The neighbours of the letter ranges and bytes above 127 stay as they are.
+    EXPECT_EQ(vk::UPPERCASE("`{@[\xe4\xc4"), "`{@[\xe4\xc4");
+    EXPECT_EQ(vk::LOWERCASE("`{@[\xe4\xc4"), "`{@[\xe4\xc4");
+    EXPECT_EQ(vk::UPPERCASE("  a b"), "  A B");
+}
+
+TEST(CleanAttributeName, KeepsLettersDigitsAndUnderscore) {
+    EXPECT_EQ(vk::CLEANATTRIBUTENAME("Ch.Dist (m)"), "ChDistm");
+    EXPECT_EQ(vk::CLEANATTRIBUTENAME("---"), "X");
+    EXPECT_EQ(vk::CLEANATTRIBUTENAME("   "), "X");
+    EXPECT_EQ(vk::CLEANATTRIBUTENAME(""), "X");
+    EXPECT_EQ(vk::CLEANATTRIBUTENAME("Z_09\xe9t\t"), "Z_09t");
+    // Not shortened to a field-name width: that is the caller's cut.
+    EXPECT_EQ(vk::CLEANATTRIBUTENAME("Shape_Width_or_dMax"), "Shape_Width_or_dMax");
+}
+
+TEST(DoubleQuote, DoublesDoubleQuotesOnly) {
+    const std::string in = "a\"b\"c 'd'";
+    const std::string out = vk::DOUBLEQUOTE(in);
+    EXPECT_EQ(out.size(), in.size() + 2);
+    EXPECT_EQ(out, "a\"\"b\"\"c 'd'");
+    EXPECT_EQ(vk::DOUBLEQUOTE("\"  "), "\"\"");
+    EXPECT_EQ(vk::DOUBLEQUOTE(""), "");
+}
+
+TEST(FlagExists, FindsTheFlagAnywhereIgnoringCase) {
+    EXPECT_TRUE(vk::FLAGEXISTS("x.sdf -SHP -notrim", "-shp"));
+    EXPECT_FALSE(vk::FLAGEXISTS("x.sdf -SHP -notrim", "-mif"));
+    EXPECT_TRUE(vk::FLAGEXISTS("-shpx", "-shp"));
+    EXPECT_FALSE(vk::FLAGEXISTS("cross-section", "CROSS-SECTION:"));
+    EXPECT_TRUE(vk::FLAGEXISTS("  CROSS-SECTION:", "cross-section:"));
+    EXPECT_TRUE(vk::FLAGEXISTS("abc", "c")); // a match at the very end
+}
+
+TEST(FlagExists, BlanksAtTheEndDoNotCountButLeadingBlanksDo) {
+    EXPECT_TRUE(vk::FLAGEXISTS("END:", "END:     "));
+    EXPECT_FALSE(vk::FLAGEXISTS("END:   ", "END:  x"));
+    EXPECT_TRUE(vk::FLAGEXISTS("a  END:", " END:"));
+    EXPECT_FALSE(vk::FLAGEXISTS("END:", " END:"));
+    // An empty substring occurs in every text.
+    EXPECT_TRUE(vk::FLAGEXISTS("", "   "));
+    EXPECT_TRUE(vk::FLAGEXISTS("abc", ""));
+    EXPECT_FALSE(vk::FLAGEXISTS("", "a"));
+    EXPECT_FALSE(vk::FLAGEXISTS("\xe9", "\xc9")); // no folding beyond ASCII
+}
+
+TEST(FlagExists, SearchesLongLinesWithoutAllocating) {
+    std::string line(150000, 'x');
+    line += "Surface Line:";
+    vktest::AllocationWindow window;
+    const bool found = vk::FLAGEXISTS(line, "SURFACE LINE:");
+    const bool missing = vk::FLAGEXISTS(line, "SURFACE LINES");
+    EXPECT_EQ(window.count(), 0u);
+    EXPECT_TRUE(found);
+    EXPECT_FALSE(missing);
+}
+
+TEST(Asame, ComparesAfterRemovingQuotesTabsOuterBlanksAndCase) {
+    EXPECT_TRUE(vk::ASAME("-SHP", "-shp"));
+    EXPECT_TRUE(vk::ASAME("\"-SHP\"", "-shp"));
+    EXPECT_TRUE(vk::ASAME("  -Shp", "-shp"));
+    EXPECT_TRUE(vk::ASAME("\t' -shp '\t", "-SHP   "));
+    EXPECT_TRUE(vk::ASAME("'Yes'", "yes"));
+    EXPECT_TRUE(vk::ASAME("y\"e\"s", "YES"));
+    EXPECT_FALSE(vk::ASAME("a b", "ab"));
+    EXPECT_TRUE(vk::ASAME("a b", "A 'B"));
+    EXPECT_FALSE(vk::ASAME("-sh", "-shp"));
+    EXPECT_FALSE(vk::ASAME("-shp", "-sh"));
+    EXPECT_TRUE(vk::ASAME("", "  \t''"));
+    EXPECT_FALSE(vk::ASAME("", "x"));
+    // Quotes are removed before the blanks are trimmed: the blank inside stays significant.
+    EXPECT_FALSE(vk::ASAME("a' 'b", "ab"));
+    EXPECT_TRUE(vk::ASAME("a' 'b", "a b"));
+}
+
+TEST(Ainteger, WritesDigitsWithoutLeadingBlanks) {
+    EXPECT_EQ(vk::AINTEGER(0), "0");
+    EXPECT_EQ(vk::AINTEGER(7), "7");
+    EXPECT_EQ(vk::AINTEGER(-15), "-15");
+    EXPECT_EQ(vk::AINTEGER(INT32_MIN), "-2147483648");
+    EXPECT_EQ(vk::AINTEGER(INT32_MAX), "2147483647");
+    EXPECT_EQ(vk::AINTEGER(INT64_MIN), "-9223372036854775808");
+}
+
+TEST(Blank, RemovesTabsFromItsArgument) {
+    std::string onlyBlanks = " \t  \t\t ";
+    EXPECT_TRUE(vk::BLANK(onlyBlanks));
+    EXPECT_EQ(onlyBlanks.find_first_not_of(' '), std::string::npos);
+
+    std::string text = "\ta\t b \t";
+    EXPECT_FALSE(vk::BLANK(text));
+    EXPECT_EQ(vk::trimRight(text), "a b");
+
+    std::string empty;
+    EXPECT_TRUE(vk::BLANK(empty));
+
+    std::string nul = "\0"s; // a NUL is not a blank
+    EXPECT_FALSE(vk::BLANK(nul));
+}
+
+TEST(NumberOfNumbers, CountsFieldsSeparatedByBlanksTabsAndCommas) {
+    EXPECT_EQ(vk::NUMBEROFNUMBERS("1.0 2.0, 3.0"), 3);
+    EXPECT_EQ(vk::NUMBEROFNUMBERS("1.0\t2.0\t\t3.0  "), 3);
+    EXPECT_EQ(vk::NUMBEROFNUMBERS("1.5e-3"), 1);
+    EXPECT_EQ(vk::NUMBEROFNUMBERS("--"), 1);
+    EXPECT_EQ(vk::NUMBEROFNUMBERS("1E5 -.5"), 2);
+    EXPECT_EQ(vk::NUMBEROFNUMBERS(""), 0);
+    EXPECT_EQ(vk::NUMBEROFNUMBERS("    "), 0);
+}
+
+TEST(NumberOfNumbers, EmptyFieldsBetweenCommasCount) {
+    EXPECT_EQ(vk::NUMBEROFNUMBERS("1,,2"), 3);
+    EXPECT_EQ(vk::NUMBEROFNUMBERS("1, ,2"), 3);
+    EXPECT_EQ(vk::NUMBEROFNUMBERS("1 , 2"), 2);
+    EXPECT_EQ(vk::NUMBEROFNUMBERS(",1,2,"), 2); // leading and trailing commas add nothing
+    EXPECT_EQ(vk::NUMBEROFNUMBERS("1,2,,"), 3);
+}
+
+TEST(NumberOfNumbers, CommentsEndTheLineAndOtherTextMakesTheCountNegative) {
+    EXPECT_EQ(vk::NUMBEROFNUMBERS("1.0 2.0 ! comment"), 2);
+    EXPECT_EQ(vk::NUMBEROFNUMBERS("1.0 2.0 #3 4"), 2);
+    EXPECT_EQ(vk::NUMBEROFNUMBERS("+1.0"), 0);
+    EXPECT_EQ(vk::NUMBEROFNUMBERS("1.0 +2.0"), -1);
+    EXPECT_EQ(vk::NUMBEROFNUMBERS("12 abc"), -1);
+    EXPECT_EQ(vk::NUMBEROFNUMBERS("1.0D3"), -1);
+    EXPECT_EQ(vk::NUMBEROFNUMBERS("1 2 3\r"), -3); // a carriage return is other text
+    EXPECT_EQ(vk::NUMBEROFNUMBERS("CUT LINE:"), 0);
+}
+
+TEST(NumberOfNumbers, AllocatesNothing) {
+    const std::string line(5000, '7');
+    vktest::AllocationWindow window;
+    const int n = vk::NUMBEROFNUMBERS(line);
+    EXPECT_EQ(window.count(), 0u);
+    EXPECT_EQ(n, 1);
+}
+
+TEST(AllocationCounter, SeesHeapAllocations) {
+    // Guards the allocation checks above against a counter that never counts.
+    static std::string* volatile kept = nullptr;
+    vktest::AllocationWindow window;
+    kept = new std::string(100, 'x');
+    const std::size_t seen = window.count();
+    delete kept;
+    EXPECT_GE(seen, 2u);
+}
+
+TEST(Lensl, MarksTheEndWithANul) {
+    std::string padded = "abc   ";
+    EXPECT_EQ(vk::LENSL(padded), 3);
+    EXPECT_EQ(padded, "abc\0  "s);
+
+    std::string full = "abc";
+    EXPECT_EQ(vk::LENSL(full), 3);
+    EXPECT_EQ(full, "abc");
+
+    std::string mixed = "ab \0 \0"s;
+    EXPECT_EQ(vk::LENSL(mixed), 2);
+    EXPECT_EQ(mixed, "ab\0\0 \0"s);
+
+    std::string blank = "   ";
+    EXPECT_EQ(vk::LENSL(blank), 0);
+    EXPECT_EQ(blank, "\0  "s);
+
+    std::string tab = "a\t "; // a tab is significant
+    EXPECT_EQ(vk::LENSL(tab), 2);
+}
+
+} // namespace
