@@ -1,1 +1,135 @@
-// (being written)
+#include "files/console.h"
+
+#include <cerrno>
+#include <unistd.h>
+
+namespace vk {
+
+namespace {
+
+// Output is handed to standard output once this much has gathered (and before every read).
+constexpr std::size_t kFlushThreshold = 64 * 1024;
+constexpr std::size_t kInputChunk = 4096;
+
+void writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return;  // nowhere left to report a console that cannot be written
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+}  // namespace
+
+Console::Console() { out_.reserve(kFlushThreshold + 1024); }
+
+Console::~Console() { flush(); }
+
+void Console::emit(std::string_view bytes) {
+    if (bytes.empty()) return;
+    lineOpen_ = bytes.back() != '\n';
+    if (sink_ != nullptr) {
+        sink_->append(bytes);
+        return;
+    }
+    out_.append(bytes);
+    if (out_.size() >= kFlushThreshold) flush();
+}
+
+void Console::write(std::string_view text) { emit(text); }
+
+void Console::line(std::string_view text) {
+    emit(text);
+    emit("\n");
+}
+
+void Console::breakLine(std::string_view text) {
+    emit("\n");
+    emit(text);
+    emit("\n");
+}
+
+void Console::listLine(std::string_view text) {
+    if (!text.empty()) {
+        emit(" ");
+        emit(text);
+    }
+    emit("\n");
+}
+
+void Console::endLine() {
+    if (lineOpen_) emit("\n");
+}
+
+void Console::flush() {
+    if (out_.empty()) return;
+    writeAll(STDOUT_FILENO, out_);
+    out_.clear();
+}
+
+bool Console::readLine(std::string& reply, std::size_t maxLength) {
+    flush();
+    reply.clear();
+    bool any = false;         // a byte of this line was seen
+    std::size_t length = 0;   // bytes of the line so far, cut or not
+    bool lastWasCr = false;
+    for (;;) {
+        if (inPos_ >= in_.size()) {
+            if (fedInput_ || stdinEnded_) return any;
+            in_.resize(kInputChunk);
+            ssize_t n;
+            do {
+                n = ::read(STDIN_FILENO, in_.data(), in_.size());
+            } while (n < 0 && errno == EINTR);
+            if (n <= 0) {
+                // A read error ends the console input as surely as the end of a file does.
+                in_.clear();
+                inPos_ = 0;
+                stdinEnded_ = true;
+                return any;
+            }
+            in_.resize(static_cast<std::size_t>(n));
+            inPos_ = 0;
+        }
+        const char c = in_[inPos_++];
+        any = true;
+        if (c == '\n') {
+            // The carriage return of a CR LF line end is not part of the reply (when it was kept).
+            if (lastWasCr && reply.size() == length) reply.pop_back();
+            return true;
+        }
+        ++length;
+        lastWasCr = c == '\r';
+        if (reply.size() < maxLength) reply += c;
+    }
+}
+
+void Console::captureOutput(std::string* sink) {
+    flush();
+    sink_ = sink;
+    // The new destination starts on a fresh line.
+    lineOpen_ = false;
+}
+
+void Console::feedInput(std::string_view text) {
+    fedInput_ = true;
+    in_.assign(text);
+    inPos_ = 0;
+}
+
+void Console::useStandardInput() {
+    fedInput_ = false;
+    in_.clear();
+    inPos_ = 0;
+    stdinEnded_ = false;
+}
+
+Console& console() {
+    static Console instance;
+    return instance;
+}
+
+}  // namespace vk

@@ -1,1 +1,46 @@
-// (being written)
+#include "files/exits.h"
+
+#include <string>
+
+#include "files/console.h"
+#include "files/units.h"
+
+namespace vk {
+
+namespace {
+bool runFinished = false;
+constexpr std::size_t kPauseReplyLength = 1024;
+}  // namespace
+
+void markRunFinished() { runFinished = true; }
+void resetRunFinished() { runFinished = false; }
+
+bool consolePause(std::string_view prompt) {
+    Console& c = console();
+    c.endLine();
+    c.line(prompt);
+    std::string reply;
+    return c.readLine(reply, kPauseReplyLength);
+}
+
+void PAUSEFORUSER() {
+    console().endLine();
+    console().line();
+    consolePause("Press Enter to Continue");
+}
+
+void EXITS() {
+    // A file that could not be written completely turns even a finished run into a failure.
+    const bool closed = closeAllUnitsAtExit();
+    console().endLine();
+    console().line();
+    consolePause("Press Enter to Close");
+    endRun(runFinished && closed ? 0 : 1);
+}
+
+void endRun(int status) {
+    console().flush();
+    throw RunEnd{status};
+}
+
+}  // namespace vk

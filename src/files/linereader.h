@@ -21,10 +21,14 @@ public:
     enum class Status { Line, End, Error };
     // Reads the next line into `line`, cut at maxLength characters (the rest is skipped).
     Status readLine(std::string& line, std::size_t maxLength = 1000);
+    // Reads exactly `count` raw bytes (byte-stream and record input); false at the end of the file
+    // before `count` bytes or on a read error (error() is then set).
+    bool readBytes(char* out, std::size_t count);
     // True when no byte is left to read (a read error is not the end: readLine reports it).
     bool atEnd();
     bool rewind();
     int error() const { return error_; }
+    int descriptor() const { return fd_; }
 
 private:
     bool fill();
@@ -32,7 +36,8 @@ private:
     int error_ = 0;
     bool eof_ = false;
     std::string buf_;
-    std::size_t pos_ = 0;
+    std::size_t pos_ = 0;  // next unread byte of buf_
+    std::size_t end_ = 0;  // end of the bytes read into buf_
 };
 
 }  // namespace vk

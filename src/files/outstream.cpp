@@ -1,1 +1,133 @@
-// (being written)
+#include "files/outstream.h"
+
+#include <bit>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace vk {
+
+namespace {
+
+constexpr std::size_t kBufferSize = 256 * 1024;
+
+// Writes every byte; the errno of a failure, else 0.
+int writeAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+template <std::size_t N> void encode(std::uint64_t bits, ByteOrder order, char (&bytes)[N]) {
+    for (std::size_t i = 0; i < N; ++i) {
+        const auto b = static_cast<char>((bits >> (8 * i)) & 0xFFu);
+        bytes[order == ByteOrder::Little ? i : N - 1 - i] = b;
+    }
+}
+
+}  // namespace
+
+OutStream::~OutStream() { close(); }
+
+bool OutStream::open(const std::string& path, Open how) {
+    close();
+    error_ = 0;
+    buf_.clear();
+    // A name holding a NUL byte names no file the system can create.
+    if (path.find('\0') != std::string::npos) {
+        error_ = EINVAL;
+        return false;
+    }
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC;
+    if (how == Open::Truncate) flags |= O_TRUNC;
+    if (how == Open::Append) flags |= O_APPEND;
+    int fd;
+    do {
+        fd = ::open(path.c_str(), flags, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        error_ = errno;
+        return false;
+    }
+    fd_ = fd;
+    return true;
+}
+
+void OutStream::drain() {
+    if (buf_.empty()) return;
+    if (error_ == 0) error_ = writeAll(fd_, buf_.data(), buf_.size());
+    buf_.clear();
+}
+
+void OutStream::put(std::string_view bytes) {
+    if (fd_ < 0) {
+        if (error_ == 0) error_ = EBADF;
+        return;
+    }
+    // After a failed write the file is incomplete; later bytes are dropped, the first errno kept.
+    if (error_ != 0) return;
+    if (buf_.size() + bytes.size() > kBufferSize) {
+        drain();
+        if (bytes.size() >= kBufferSize) {
+            if (error_ == 0) error_ = writeAll(fd_, bytes.data(), bytes.size());
+            return;
+        }
+    }
+    // The buffer is taken at the first write and kept for later opens of this stream.
+    if (buf_.capacity() < kBufferSize) buf_.reserve(kBufferSize);
+    buf_.append(bytes);
+}
+
+void OutStream::put(char c) { put(std::string_view(&c, 1)); }
+
+void OutStream::putLine(std::string_view text) {
+    put(text);
+    put('\n');
+}
+
+void OutStream::i32(std::int32_t v, ByteOrder order) {
+    char bytes[4];
+    encode(static_cast<std::uint32_t>(v), order, bytes);
+    put(std::string_view(bytes, sizeof bytes));
+}
+
+void OutStream::f64(double v, ByteOrder order) {
+    char bytes[8];
+    encode(std::bit_cast<std::uint64_t>(v), order, bytes);
+    put(std::string_view(bytes, sizeof bytes));
+}
+
+bool OutStream::seek(std::uint64_t offset) {
+    if (!flush()) return false;
+    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) {
+        error_ = errno;
+        return false;
+    }
+    return true;
+}
+
+bool OutStream::flush() {
+    if (fd_ < 0) {
+        if (error_ == 0) error_ = EBADF;
+        return false;
+    }
+    drain();
+    return error_ == 0;
+}
+
+bool OutStream::close() {
+    if (fd_ < 0) return error_ == 0;
+    drain();
+    if (::close(fd_) != 0 && error_ == 0 && errno != EINTR) error_ = errno;
+    fd_ = -1;
+    return error_ == 0;
+}
+
+}  // namespace vk

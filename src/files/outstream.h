@@ -37,6 +37,7 @@ public:
     bool close();                     // flushes and closes; false when anything failed
     bool failed() const { return error_ != 0; }
     int error() const { return error_; }
+    int descriptor() const { return fd_; }
 
 private:
     void drain();

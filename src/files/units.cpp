@@ -1,1 +1,567 @@
-// (being written)
+#include "files/units.h"
+
+#include <array>
+#include <bit>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <sys/stat.h>
+
+#include "files/console.h"
+#include "files/exits.h"
+#include "text/fixedpoint.h"
+#include "text/paths.h"
+#include "text/strings.h"
+
+namespace vk {
+
+namespace {
+
+constexpr int kReservedSlots = 8;
+constexpr int kGeneralSlots = 1000;
+constexpr int kSlots = kReservedSlots + kGeneralSlots;
+constexpr std::size_t kNameField = 1000;  // the opener's work field for a name
+constexpr std::size_t kReplyLength = 80;  // replies at the opener's prompts
+
+// What a two-character open mode asks for.
+struct ModeInfo {
+    std::string_view code;
+    bool input;
+    OutStream::Open how;  // output modes
+    ByteOrder order;
+    bool shared;  // a second shared unit on the same file writes through the same stream
+};
+
+constexpr std::array<ModeInfo, 15> kModes{{
+    {"I ", true, OutStream::Open::Keep, ByteOrder::Little, false},
+    {"UI", true, OutStream::Open::Keep, ByteOrder::Little, false},
+    {"BI", true, OutStream::Open::Keep, ByteOrder::Little, false},
+    {"BE", true, OutStream::Open::Keep, ByteOrder::Big, false},
+    {"O ", false, OutStream::Open::Truncate, ByteOrder::Little, false},
+    {"F ", false, OutStream::Open::Truncate, ByteOrder::Little, false},
+    {"UO", false, OutStream::Open::Truncate, ByteOrder::Little, false},
+    {"BO", false, OutStream::Open::Truncate, ByteOrder::Little, false},
+    {"BN", false, OutStream::Open::Truncate, ByteOrder::Big, false},
+    {"A ", false, OutStream::Open::Append, ByteOrder::Little, false},
+    {"AB", false, OutStream::Open::Append, ByteOrder::Little, false},
+    {"S ", false, OutStream::Open::Keep, ByteOrder::Little, true},
+    {"SB", false, OutStream::Open::Keep, ByteOrder::Little, true},
+    {"SE", false, OutStream::Open::Keep, ByteOrder::Big, true},
+    {"IO", false, OutStream::Open::Keep, ByteOrder::Little, false},
+}};
+
+const ModeInfo* findMode(std::string_view mode) {
+    for (const ModeInfo& m : kModes)
+        if (m.code == mode) return &m;
+    return nullptr;
+}
+
+bool isInputMode(std::string_view mode) {
+    return mode == "I " || mode == "UI" || mode == "BI" || mode == "BE";
+}
+
+struct Identity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const Identity&) const = default;
+};
+
+// The identity of the file a name refers to; false when there is no such file.
+bool identityOf(const std::string& name, Identity& id) {
+    if (name.find('\0') != std::string::npos) return false;
+    struct stat st{};
+    if (::stat(name.c_str(), &st) != 0) return false;
+    id = {st.st_dev, st.st_ino};
+    return true;
+}
+
+bool identityOfDescriptor(int fd, Identity& id) {
+    struct stat st{};
+    if (fd < 0 || ::fstat(fd, &st) != 0) return false;
+    id = {st.st_dev, st.st_ino};
+    return true;
+}
+
+// One unit of the table. A slot may be marked in use with no file attached: after EXITS and after
+// the opener closed it on the user's request, until CLOSER releases it.
+struct Slot {
+    bool inUse = false;
+    bool attached = false;
+    bool reads = false;   // input modes and "IO"
+    bool writes = false;  // output modes
+    bool shared = false;
+    ByteOrder order = ByteOrder::Little;
+    Identity id;
+    std::string name;
+    int streamOwner = -1;  // slot index whose OutStream this unit writes through
+    // Kept from one open to the next, so that reopening a slot allocates nothing.
+    std::unique_ptr<OutStream> out;
+    std::unique_ptr<LineReader> in;
+};
+
+struct Table {
+    int base = 1000;
+    int logUnit = 0;
+    std::array<Slot, kSlots> slots;  // reserved slots 1-8, then general slots 1-1000
+};
+
+Table& table() {
+    static Table instance;
+    return instance;
+}
+
+// Slot index of a unit number, or -1 when the table has no slot with that number.
+int indexOf(int unit) {
+    const long first = static_cast<long>(table().base) - kReservedSlots + 1;  // reserved slot 1
+    const long idx = static_cast<long>(unit) - first;
+    return idx >= 0 && idx < kSlots ? static_cast<int>(idx) : -1;
+}
+
+int unitOf(int index) { return table().base - kReservedSlots + 1 + index; }
+
+OutStream& ownStream(Slot& s) {
+    if (!s.out) s.out = std::make_unique<OutStream>();
+    return *s.out;
+}
+
+LineReader& ownReader(Slot& s) {
+    if (!s.in) s.in = std::make_unique<LineReader>();
+    return *s.in;
+}
+
+// Detaches the file from the slot: a reader is closed; a stream is flushed, and closed unless
+// another unit still writes through it (then the stream moves to that unit's slot). Returns the
+// errno of a failed write, else 0. The in-use flag is left alone.
+int detach(int index) {
+    auto& slots = table().slots;
+    Slot& s = slots[static_cast<std::size_t>(index)];
+    if (!s.attached) return 0;
+    s.attached = false;
+    if (s.in) s.in->close();
+    if (!s.writes) return 0;
+    const int owner = s.streamOwner;
+    s.streamOwner = -1;
+    int heir = -1;
+    for (int i = 0; i < kSlots; ++i) {
+        const Slot& o = slots[static_cast<std::size_t>(i)];
+        if (o.attached && o.writes && o.streamOwner == owner) {
+            heir = i;
+            break;
+        }
+    }
+    OutStream& stream = *slots[static_cast<std::size_t>(owner)].out;
+    if (heir < 0) return stream.close() ? 0 : stream.error();
+    const bool ok = stream.flush();
+    if (owner == index) {
+        std::swap(slots[static_cast<std::size_t>(index)].out,
+                  slots[static_cast<std::size_t>(heir)].out);
+        for (Slot& o : slots)
+            if (o.attached && o.writes && o.streamOwner == owner) o.streamOwner = heir;
+    }
+    return ok ? 0 : stream.error();
+}
+
+// The first slot with a file of this identity attached, or -1.
+int findAttached(const Identity& id) {
+    const auto& slots = table().slots;
+    for (int i = 0; i < kSlots; ++i) {
+        const Slot& s = slots[static_cast<std::size_t>(i)];
+        if (s.attached && s.id == id) return i;
+    }
+    return -1;
+}
+
+// Hands the bytes written so far on this file to the system, so that a new reader sees them.
+void flushWritersOf(const Identity& id) {
+    auto& slots = table().slots;
+    for (const Slot& s : slots)
+        if (s.attached && s.writes && s.id == id)
+            slots[static_cast<std::size_t>(s.streamOwner)].out->flush();
+}
+
+void prepare(Slot& s, const std::string& name, const ModeInfo& info) {
+    s.name = name;
+    s.order = info.order;
+    s.shared = info.shared;
+    s.reads = false;
+    s.writes = false;
+    s.streamOwner = -1;
+}
+
+// Attaches an output file to the slot; 0 on success, else the errno of the failed open.
+int attachOutput(int index, std::string_view mode, const std::string& name, const ModeInfo& info) {
+    auto& slots = table().slots;
+    Slot& s = slots[static_cast<std::size_t>(index)];
+    prepare(s, name, info);
+    Identity id;
+    if (info.shared && identityOf(name, id)) {
+        for (int i = 0; i < kSlots; ++i) {
+            const Slot& o = slots[static_cast<std::size_t>(i)];
+            if (i != index && o.attached && o.writes && o.shared && o.id == id) {
+                s.writes = true;
+                s.streamOwner = o.streamOwner;
+                s.id = id;
+                s.attached = true;
+                return 0;
+            }
+        }
+    }
+    OutStream& stream = ownStream(s);
+    if (!stream.open(name, info.how)) return stream.error();
+    if (mode == "IO") {
+        LineReader& reader = ownReader(s);
+        if (!reader.open(name)) {
+            const int err = reader.error();
+            stream.close();
+            return err;
+        }
+        s.reads = true;
+    }
+    s.writes = true;
+    s.streamOwner = index;
+    if (!identityOfDescriptor(stream.descriptor(), s.id)) s.id = {};
+    s.attached = true;
+    return 0;
+}
+
+int attachInput(int index, const std::string& name, const ModeInfo& info) {
+    Slot& s = table().slots[static_cast<std::size_t>(index)];
+    prepare(s, name, info);
+    LineReader& reader = ownReader(s);
+    if (!reader.open(name)) return reader.error();
+    s.reads = true;
+    if (!identityOfDescriptor(reader.descriptor(), s.id)) s.id = {};
+    s.attached = true;
+    return 0;
+}
+
+std::string unitField(int unit) { return formatInt(unit, 4); }
+
+// Progress and close messages go to the console and, when a log unit is set, to the log as the
+// same bytes.
+void echo(int logUnit, std::string_view bytes) {
+    const int idx = indexOf(logUnit);
+    if (logUnit == 0 || idx < 0) return;
+    const Slot& s = table().slots[static_cast<std::size_t>(idx)];
+    if (s.attached && s.writes) unitOutput(logUnit).put(bytes);
+}
+
+void say(int logUnit, std::string_view text) {
+    console().write(text);
+    echo(logUnit, text);
+}
+
+[[noreturn]] void endOfInputAtPrompt() {
+    console().breakLine("ERROR - End of console input while waiting for a file name.");
+    EXITS();
+}
+
+[[noreturn]] void failWithReason(std::string_view what, const std::string& name, int err) {
+    console().endLine();
+    std::string message(what);
+    message += name;
+    message += ": ";
+    message += std::strerror(err);
+    console().line(message);
+    EXITS();
+}
+
+// The opener's question for another name. The name is left as it was after a blank reply.
+void askForName(std::string& name, std::string_view description) {
+    std::string prompt = "\n";
+    if (trimmedLength(description) == 0) {
+        prompt += "Check file exists and press enter or enter another file name: ";
+    } else {
+        prompt += "What is the ";
+        prompt += trimRight(description);
+        prompt += " file name? ";
+    }
+    console().write(prompt);
+    std::string reply;
+    if (!console().readLine(reply, kReplyLength)) endOfInputAtPrompt();
+    std::string typed = TRIMF(reply);
+    if (typed.empty()) {
+        console().breakLine("No file name entered.  Trying file again...");
+        return;
+    }
+    name = std::move(typed);
+}
+
+// Opens an output unit, retrying for as long as the user keeps pressing Enter.
+void openOutput(int& unit, int index, std::string_view mode, const std::string& name,
+                int logUnit) {
+    const ModeInfo* info = findMode(mode);
+    if (info == nullptr) {
+        std::string message = "  Unrecognised file type ";
+        message += mode;
+        message += " file ";
+        message += cutTo(name, 80);
+        console().line(message);
+        unit = 0;
+        return;
+    }
+    for (;;) {
+        const int err = attachOutput(index, mode, name, *info);
+        if (err == 0) {
+            if (mode == "IO") return;
+            say(logUnit, "OK.  File Unit:" + unitField(unit) + "\n");
+            return;
+        }
+        if (mode == "IO") failWithReason("ERROR - Cannot open file ", name, err);
+        Identity ignored;
+        if (mode == "A " && identityOf(name, ignored)) {
+            say(logUnit, "FAILED.  No File Unit allocated.\n");
+            unit = 0;
+            return;
+        }
+        say(logUnit, "Can't Open\n");
+        Console& c = console();
+        c.listLine("");
+        c.listLine("Can't open: " + name);
+        c.listLine("");
+        c.listLine("Another application or user maybe using it,");
+        c.listLine("   or the file's folder does not exist.");
+        c.listLine("If so, close the file or create file path.");
+        c.endLine();
+        c.line();
+        if (!consolePause("Press Enter to Continue")) {
+            c.breakLine("ERROR - Unable to open file " + name +
+                        " and no console input to wait on.");
+            EXITS();
+        }
+    }
+}
+
+}  // namespace
+
+void INITFILEUNITS(int base) {
+    Table& t = table();
+    for (int i = 0; i < kSlots; ++i) {
+        detach(i);
+        t.slots[static_cast<std::size_t>(i)].inUse = false;
+    }
+    t.base = base < 9 ? 9 : base;
+    t.logUnit = 0;
+    resetRunFinished();
+}
+
+void setFileUnitLog(int unit) { table().logUnit = unit; }
+
+void OPENER(int& unit, std::string_view mode, std::string_view name, int option) {
+    (void)option;
+    std::string work(cutTo(TRIMF(name), kNameField));
+    if (work.empty()) {
+        std::string message = "Empty filename specified.  Bailing out.  Please contact ";
+        message += kSupportAddress;
+        message += ".";
+        console().breakLine(message);
+        consolePause("Press Enter to Close");
+        endRun(1);
+    }
+    Table& t = table();
+    int index = -1;
+    for (int i = kReservedSlots; i < kSlots; ++i) {
+        if (!t.slots[static_cast<std::size_t>(i)].inUse) {
+            index = i;
+            break;
+        }
+    }
+    if (index < 0) {
+        console().endLine();
+        console().line("No free file numbers.");
+        endRun(1);
+    }
+    unit = unitOf(index);
+    OPENWITHRETRY(unit, work, mode, "", t.logUnit);
+    t.slots[static_cast<std::size_t>(index)].inUse = unit != 0;
+}
+
+void OPENWITHRETRY(int& unit, std::string& name, std::string_view mode,
+                   std::string_view description, int logUnit) {
+    const int index = indexOf(unit);
+    if (index < 0) {
+        unit = 0;
+        return;
+    }
+    detach(index);
+    const bool input = isInputMode(mode);
+    for (;;) {
+        name = CLEANPATH(name);
+        say(logUnit, "\nTrying to open file " + name + "...");
+
+        Identity id;
+        const bool exists = identityOf(name, id);
+        const int other = exists ? findAttached(id) : -1;
+        bool askName = false;
+        if (other >= 0 && !input && mode.substr(0, 1) != "A" && mode.substr(0, 1) != "S") {
+            console().endLine();
+            console().write(name + " is already open, close it? ");
+            std::string reply;
+            if (!console().readLine(reply, kReplyLength)) endOfInputAtPrompt();
+            if (!reply.empty() && (reply[0] == 'Y' || reply[0] == 'y')) {
+                // Every unit of this process that has the file open lets go of it.
+                for (int i = findAttached(id); i >= 0; i = findAttached(id)) {
+                    if (detach(i) != 0) {
+                        console().endLine();
+                        console().line("  Unable to close file.");
+                        endRun(1);
+                    }
+                }
+            } else {
+                askName = true;
+            }
+        }
+
+        if (!askName && !input) {
+            openOutput(unit, index, mode, name, logUnit);
+            return;
+        }
+        if (!askName && exists) {
+            flushWritersOf(id);
+            const int err = attachInput(index, name, *findMode(mode));
+            if (err != 0) failWithReason("ERROR - Cannot read file ", name, err);
+            say(logUnit, "OK.\nOpened File Unit:" + unitField(unit) + "\n");
+            return;
+        }
+        if (!askName) {
+            const std::string notice = "\nCHECK 0008 - \"" + name + "\" cannot be found\n";
+            say(logUnit, notice);
+        }
+        askForName(name, description);
+    }
+}
+
+void CLOSER(int& unit) {
+    const int index = indexOf(unit);
+    if (index < 0) return;
+    Slot& s = table().slots[static_cast<std::size_t>(index)];
+    if (!s.inUse) return;
+    const int err = detach(index);
+    s.inUse = false;
+    if (err != 0) failWithReason("ERROR - Cannot write file ", s.name, err);
+    console().endLine();
+    const std::string message = "...Closed File Unit:" + unitField(unit) + "\n";
+    console().write(message);
+    echo(table().logUnit, message);
+    unit = 0;
+}
+
+void closeAllUnitsQuietly() {
+    for (int i = 0; i < kSlots; ++i)
+        if (table().slots[static_cast<std::size_t>(i)].inUse) detach(i);
+}
+
+bool closeAllUnitsAtExit() {
+    bool ok = true;
+    for (int i = 0; i < kSlots; ++i) {
+        Slot& s = table().slots[static_cast<std::size_t>(i)];
+        if (!s.inUse) continue;
+        const int err = detach(i);
+        if (err == 0) continue;
+        ok = false;
+        console().endLine();
+        console().line("ERROR - Cannot write file " + s.name + ": " + std::strerror(err));
+    }
+    return ok;
+}
+
+bool unitInUse(int unit) {
+    const int index = indexOf(unit);
+    return index >= 0 && table().slots[static_cast<std::size_t>(index)].inUse;
+}
+
+OutStream& unitOutput(int unit) {
+    const int index = indexOf(unit);
+    if (index >= 0) {
+        Slot& s = table().slots[static_cast<std::size_t>(index)];
+        if (s.attached && s.writes)
+            return *table().slots[static_cast<std::size_t>(s.streamOwner)].out;
+    }
+    // Writes to a unit with no output file fail on a stream that was never opened.
+    static OutStream none;
+    return none;
+}
+
+ByteOrder unitByteOrder(int unit) {
+    const int index = indexOf(unit);
+    return index >= 0 ? table().slots[static_cast<std::size_t>(index)].order : ByteOrder::Little;
+}
+
+LineReader& unitInput(int unit) {
+    const int index = indexOf(unit);
+    if (index >= 0) {
+        Slot& s = table().slots[static_cast<std::size_t>(index)];
+        if (s.attached && s.reads) return *s.in;
+    }
+    static LineReader none;
+    return none;
+}
+
+std::string unitFileName(int unit) {
+    const int index = indexOf(unit);
+    if (index < 0) return {};
+    const Slot& s = table().slots[static_cast<std::size_t>(index)];
+    return s.inUse ? s.name : std::string();
+}
+
+namespace {
+
+std::uint64_t decode(const unsigned char* bytes, std::size_t n, ByteOrder order) {
+    std::uint64_t v = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t at = order == ByteOrder::Little ? n - 1 - i : i;
+        v = (v << 8) | bytes[at];
+    }
+    return v;
+}
+
+}  // namespace
+
+bool unitReadI32(int unit, int& value) {
+    unsigned char bytes[4];
+    if (!unitInput(unit).readBytes(reinterpret_cast<char*>(bytes), sizeof bytes)) return false;
+    const std::uint64_t bits = decode(bytes, 4, unitByteOrder(unit));
+    value = static_cast<std::int32_t>(static_cast<std::uint32_t>(bits));
+    return true;
+}
+
+bool unitReadF64(int unit, double& value) {
+    unsigned char bytes[8];
+    if (!unitInput(unit).readBytes(reinterpret_cast<char*>(bytes), sizeof bytes)) return false;
+    value = std::bit_cast<double>(decode(bytes, 8, unitByteOrder(unit)));
+    return true;
+}
+
+void unitWriteRecord(int unit, std::string_view bytes) {
+    OutStream& out = unitOutput(unit);
+    const auto length = static_cast<std::int32_t>(bytes.size());
+    out.i32le(length);
+    out.put(bytes);
+    out.i32le(length);
+}
+
+bool unitReadRecord(int unit, std::string& bytes) {
+    LineReader& in = unitInput(unit);
+    bytes.clear();
+    unsigned char frame[4];
+    if (!in.readBytes(reinterpret_cast<char*>(frame), 4)) return false;
+    const auto length = static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(decode(frame, 4, ByteOrder::Little)));
+    if (length < 0) return false;
+    // Read in pieces, so that a damaged length costs no more memory than the file really holds.
+    constexpr std::size_t kPiece = 64 * 1024;
+    std::size_t left = static_cast<std::size_t>(length);
+    while (left > 0) {
+        const std::size_t take = left < kPiece ? left : kPiece;
+        const std::size_t at = bytes.size();
+        bytes.resize(at + take);
+        if (!in.readBytes(bytes.data() + at, take)) return false;
+        left -= take;
+    }
+    unsigned char trailer[4];
+    if (!in.readBytes(reinterpret_cast<char*>(trailer), 4)) return false;
+    return std::memcmp(frame, trailer, 4) == 0;
+}
+
+}  // namespace vk

@@ -19,13 +19,24 @@ void INITFILEUNITS(int base);
 // console for another name when an input is missing and retries a blocked output until it opens.
 // unit is 0 only when an "A " file exists but cannot be opened. option has no effect.
 void OPENER(int& unit, std::string_view mode, std::string_view name, int option);
+// The dialogue behind OPENER, on the table slot of `unit` (a unit the table has no slot for is
+// set to 0). name is the work field: it is cleaned and replaced by the user's replies. A non-blank
+// description D asks "What is the D file name? " instead of the check-file prompt; the messages
+// are echoed to logUnit when it is an open output unit.
 void OPENWITHRETRY(int& unit, std::string& name, std::string_view mode,
                    std::string_view description, int logUnit);
 // Closes the unit if the table has it in use, reports "...Closed File Unit:" and sets unit to 0.
+// Bytes that could not be written (a full disk) are reported and end the run through EXITS.
 void CLOSER(int& unit);
 
-// Closes every unit still in use without messages; the slots stay marked in use (EXITS).
+// Closes every unit still in use without messages; the slots stay marked in use.
 void closeAllUnitsQuietly();
+// The same at the end of a run (EXITS): a file whose buffered bytes could not be written is
+// reported as "ERROR - Cannot write file NAME: reason"; false when that happened.
+bool closeAllUnitsAtExit();
+
+// Echoes the opener's progress and CLOSER's messages to this output unit as well (0: none).
+void setFileUnitLog(int unit);
 
 // Access to an open unit. Output units of the shared modes "SB"/"SE" on the same file share one
 // stream; the unit's byte order is the mode's ("SE", "BN", "BE": big-endian).

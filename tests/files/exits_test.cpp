@@ -1,0 +1,107 @@
+#include "files/exits.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "session.h"
+
+namespace {
+
+using vk::console;
+using vk::EXITS;
+using vk::OPENER;
+using vk::unitOutput;
+using vktest::endStatus;
+using vktest::readFile;
+
+using PauseAndExit = vktest::FilesSession;
+
+TEST_F(PauseAndExit, ExitClosesOpenFilesWithTheirBytesOnDisk) {
+    int a = 0, b = 0;
+    OPENER(a, "O ", "a.csv", 1);
+    OPENER(b, "BO", "b.dbf", 1);
+    unitOutput(a).putLine("0.000,10.000");
+    unitOutput(b).i32le(7);
+    out.clear();
+    console().line("ERROR - something went wrong");
+    EXPECT_EQ(endStatus(EXITS), 1);
+    EXPECT_EQ(out, "ERROR - something went wrong\n\nPress Enter to Close\n");
+    EXPECT_EQ(readFile("a.csv"), "0.000,10.000\n");
+    EXPECT_EQ(readFile("b.dbf"), std::string("\x07\0\0\0", 4));
+    // Closed without messages; the slots stay taken.
+    EXPECT_TRUE(vk::unitInUse(a));
+    EXPECT_TRUE(vk::unitInUse(b));
+    EXPECT_FALSE(unitOutput(a).isOpen());
+}
+
+TEST_F(PauseAndExit, ExitStatusIsZeroOnlyForAFinishedRun) {
+    vk::markRunFinished();
+    EXPECT_EQ(endStatus(EXITS), 0);
+    vk::resetRunFinished();
+    EXPECT_EQ(endStatus(EXITS), 1);
+    vk::markRunFinished();
+    vk::INITFILEUNITS(1000);
+    EXPECT_EQ(endStatus(EXITS), 1) << "a new run starts unfinished";
+}
+
+TEST_F(PauseAndExit, AFinishedRunWithAFileThatCouldNotBeWrittenFails) {
+    int u = 0;
+    OPENER(u, "O ", "/dev/full", 1);
+    unitOutput(u).putLine("lost");
+    vk::markRunFinished();
+    out.clear();
+    EXPECT_EQ(endStatus(EXITS), 1);
+    EXPECT_EQ(out, "ERROR - Cannot write file /dev/full: No space left on device\n"
+                   "\nPress Enter to Close\n");
+}
+
+TEST_F(PauseAndExit, ExitEndsALineLeftOpen) {
+    console().write("Trying to open file x...");
+    EXPECT_EQ(endStatus(EXITS), 1);
+    EXPECT_EQ(out, "Trying to open file x...\n\nPress Enter to Close\n");
+}
+
+TEST_F(PauseAndExit, ExitWaitsForOneReplyOnly) {
+    console().feedInput("echo hello > ran.txt\nstill unread\n");
+    EXPECT_EQ(endStatus(EXITS), 1);
+    EXPECT_FALSE(vktest::fileExists("ran.txt")) << "a reply is never run as a command";
+    EXPECT_EQ(out, "\nPress Enter to Close\n") << "the prompt is not repeated";
+    std::string reply;
+    ASSERT_TRUE(console().readLine(reply, 80));
+    EXPECT_EQ(reply, "still unread");
+}
+
+TEST_F(PauseAndExit, PauseForUserWaitsForEnterAndReturns) {
+    console().feedInput("\nnext\n");
+    console().write("open line");
+    vk::PAUSEFORUSER();
+    EXPECT_EQ(out, "open line\n\nPress Enter to Continue\n");
+    std::string reply;
+    ASSERT_TRUE(console().readLine(reply, 80));
+    EXPECT_EQ(reply, "next");
+    vk::PAUSEFORUSER();  // the input has ended: the pause ends as if Enter were pressed
+    EXPECT_EQ(out, "open line\n\nPress Enter to Continue\n\nPress Enter to Continue\n");
+}
+
+TEST_F(PauseAndExit, ConsolePauseReportsTheEndOfInput) {
+    console().feedInput(std::string(2000, 'r') + "\nlast\n");
+    EXPECT_TRUE(vk::consolePause("Press Enter to Continue"));
+    std::string reply;
+    ASSERT_TRUE(console().readLine(reply, 80));
+    EXPECT_EQ(reply, "last") << "the whole long reply was taken by the pause";
+    EXPECT_FALSE(vk::consolePause("Press Enter to Close"));
+    EXPECT_EQ(out, "Press Enter to Continue\nPress Enter to Close\n");
+}
+
+TEST_F(PauseAndExit, EndRunClosesNothing) {
+    int u = 0;
+    OPENER(u, "O ", "kept.csv", 1);
+    unitOutput(u).put("buffered");
+    out.clear();
+    EXPECT_EQ(endStatus([] { vk::endRun(1); }), 1);
+    EXPECT_EQ(out, "");
+    EXPECT_TRUE(unitOutput(u).isOpen());
+}
+
+}  // namespace

@@ -1,0 +1,597 @@
+#include "files/units.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+#include "session.h"
+
+namespace {
+
+using vk::ByteOrder;
+using vk::CLOSER;
+using vk::console;
+using vk::OPENER;
+using vk::unitByteOrder;
+using vk::unitInUse;
+using vk::unitOutput;
+using vktest::endStatus;
+using vktest::readFile;
+using vktest::writeFile;
+
+std::string bytes(std::initializer_list<int> values) {
+    std::string s;
+    for (int v : values) s += static_cast<char>(v);
+    return s;
+}
+
+std::string opened(std::string_view name, int unit) {
+    return "\nTrying to open file " + std::string(name) + "...OK.  File Unit:" +
+           std::to_string(unit) + "\n";
+}
+std::string openedForInput(std::string_view name, int unit) {
+    return "\nTrying to open file " + std::string(name) + "...OK.\nOpened File Unit:" +
+           std::to_string(unit) + "\n";
+}
+std::string closed(int unit) { return "...Closed File Unit:" + std::to_string(unit) + "\n"; }
+
+const std::string kNamePrompt = "\nCheck file exists and press enter or enter another file name: ";
+const std::string kCantOpenBlock = "Can't Open\n"
+                                   "\n"
+                                   " Can't open: NAME\n"
+                                   "\n"
+                                   " Another application or user maybe using it,\n"
+                                   "    or the file's folder does not exist.\n"
+                                   " If so, close the file or create file path.\n"
+                                   "\n"
+                                   "Press Enter to Continue\n";
+const std::string kCloseAtEnd = "\nPress Enter to Close\n";
+
+std::string cantOpen(std::string_view name) {
+    std::string block = kCantOpenBlock;
+    block.replace(block.find("NAME"), 4, name);
+    return block;
+}
+
+// ---- unit numbers ----------------------------------------------------------------------------
+
+using UnitNumbers = vktest::FilesSession;
+
+TEST_F(UnitNumbers, HandedOutLowestFreeFirstAndReusedAfterClose) {
+    int a = 0, b = 0, c = 0;
+    OPENER(a, "O ", "a.csv", 1);
+    OPENER(b, "O ", "b.csv", 1);
+    EXPECT_EQ(a, 1001);
+    EXPECT_EQ(b, 1002);
+    CLOSER(a);
+    EXPECT_EQ(a, 0);
+    EXPECT_FALSE(unitInUse(1001));
+    OPENER(c, "O ", "c.csv", 80);
+    EXPECT_EQ(c, 1001);
+    EXPECT_TRUE(unitInUse(1002));
+    EXPECT_EQ(out, opened("a.csv", 1001) + opened("b.csv", 1002) + closed(1001) +
+                       opened("c.csv", 1001));
+}
+
+TEST_F(UnitNumbers, CloserOfAUnitNeverHandedOutDoesNothing) {
+    int never = 1500;
+    CLOSER(never);
+    EXPECT_EQ(never, 1500);
+    int outside = 5000;
+    CLOSER(outside);
+    EXPECT_EQ(outside, 5000);
+    int reserved = 995;
+    CLOSER(reserved);
+    EXPECT_EQ(reserved, 995);
+    int none = 0;
+    CLOSER(none);
+    EXPECT_EQ(out, "");
+
+    int u = 0;
+    OPENER(u, "O ", "x.csv", 1);
+    int copy = u;
+    CLOSER(u);
+    CLOSER(copy);  // already closed: free, found but not in use
+    EXPECT_EQ(copy, 1001);
+    EXPECT_EQ(out, opened("x.csv", 1001) + closed(1001));
+}
+
+TEST_F(UnitNumbers, SmallBaseIsRaisedToNine) {
+    vk::INITFILEUNITS(3);
+    int u = 0;
+    OPENER(u, "O ", "x.csv", 1);
+    EXPECT_EQ(u, 10);
+    EXPECT_EQ(out, "\nTrying to open file x.csv...OK.  File Unit:  10\n");
+    CLOSER(u);
+    EXPECT_EQ(u, 0);
+}
+
+TEST_F(UnitNumbers, AllThousandInUseEndsTheRun) {
+    int u = 0;
+    for (int batch = 0; batch < 10; ++batch) {
+        for (int i = 0; i < 100; ++i) OPENER(u, "O ", "f" + std::to_string(i) + ".txt", 1);
+        // The files are let go but the slots stay taken, as after EXITS.
+        vk::closeAllUnitsQuietly();
+    }
+    EXPECT_EQ(u, 2000);
+    out.clear();
+    EXPECT_EQ(endStatus([&] { OPENER(u, "O ", "one-more.txt", 1); }), 1);
+    EXPECT_EQ(out, "No free file numbers.\n");
+}
+
+TEST_F(UnitNumbers, InitialisingAgainClosesWhatAPreviousRunLeftOpen) {
+    int u = 0;
+    OPENER(u, "O ", "left.txt", 1);
+    unitOutput(u).put("kept");
+    vk::INITFILEUNITS(1000);
+    EXPECT_EQ(readFile("left.txt"), "kept");
+    EXPECT_FALSE(unitInUse(1001));
+    OPENER(u, "O ", "next.txt", 1);
+    EXPECT_EQ(u, 1001);
+}
+
+// ---- modes -----------------------------------------------------------------------------------
+
+using OpenModes = vktest::FilesSession;
+
+TEST_F(OpenModes, TextOutputIsCreatedOrEmptied) {
+    writeFile("old.csv", "previous content that must go\n");
+    for (std::string_view mode : {"O ", "F "}) {
+        int u = 0;
+        OPENER(u, mode, "old.csv", 1);
+        unitOutput(u).putLine("1.0,2.0");
+        CLOSER(u);
+        EXPECT_EQ(readFile("old.csv"), "1.0,2.0\n") << "mode [" << mode << "]";
+    }
+}
+
+TEST_F(OpenModes, ByteOutputInEachByteOrder) {
+    writeFile("le.bin", "0123456789abcdef");
+    int le = 0, be = 0;
+    OPENER(le, "BO", "le.bin", 1);
+    OPENER(be, "BN", "be.bin", 1);
+    EXPECT_EQ(unitByteOrder(le), ByteOrder::Little);
+    EXPECT_EQ(unitByteOrder(be), ByteOrder::Big);
+    for (int u : {le, be}) {
+        unitOutput(u).i32(9994, unitByteOrder(u));
+        unitOutput(u).f64(2.0, unitByteOrder(u));
+    }
+    CLOSER(le);
+    CLOSER(be);
+    EXPECT_EQ(readFile("le.bin"), bytes({0x0A, 0x27, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x40}));
+    EXPECT_EQ(readFile("be.bin"), bytes({0, 0, 0x27, 0x0A, 0x40, 0, 0, 0, 0, 0, 0, 0}));
+}
+
+TEST_F(OpenModes, SharedLittleAndBigEndianUnitsWriteThroughOneStream) {
+    int little = 0, big = 0;
+    OPENER(little, "SB", "x.shp", 1);
+    OPENER(big, "SE", "x.shp", 1);
+    EXPECT_EQ(big, 1002);
+    EXPECT_EQ(&unitOutput(little), &unitOutput(big));
+    EXPECT_EQ(unitByteOrder(big), ByteOrder::Big);
+    unitOutput(big).i32(9994, unitByteOrder(big));
+    unitOutput(little).i32(1000, unitByteOrder(little));
+    unitOutput(big).i32(50, unitByteOrder(big));
+    unitOutput(little).f64(1.0, unitByteOrder(little));
+    EXPECT_EQ(out, opened("x.shp", 1001) + opened("x.shp", 1002)) << "no question is asked";
+    // The stream stays open until its last unit closes.
+    CLOSER(little);
+    unitOutput(big).i32(7, unitByteOrder(big));
+    CLOSER(big);
+    EXPECT_EQ(readFile("x.shp"), bytes({0, 0, 0x27, 0x0A, 0xE8, 0x03, 0, 0, 0, 0, 0, 50, 0, 0, 0,
+                                        0, 0, 0, 0xF0, 0x3F, 0, 0, 0, 7}));
+}
+
+TEST_F(OpenModes, SharedStreamSurvivesReuseOfTheFirstUnitsSlot) {
+    int little = 0, big = 0, other = 0;
+    OPENER(little, "SB", "x.shx", 1);
+    OPENER(big, "SE", "x.shx", 1);
+    unitOutput(little).put("AB");
+    CLOSER(little);
+    OPENER(other, "O ", "y.csv", 1);
+    ASSERT_EQ(other, 1001) << "the slot of the first shared unit is handed out again";
+    unitOutput(other).putLine("csv");
+    unitOutput(big).put("CD");
+    CLOSER(other);
+    unitOutput(big).put("EF");
+    CLOSER(big);
+    EXPECT_EQ(readFile("x.shx"), "ABCDEF");
+    EXPECT_EQ(readFile("y.csv"), "csv\n");
+}
+
+TEST_F(OpenModes, SharedOpenKeepsAnExistingFile) {
+    writeFile("s.bin", "ABCDEFGH");
+    int u = 0;
+    OPENER(u, "SB", "s.bin", 1);
+    unitOutput(u).put("xy");
+    CLOSER(u);
+    EXPECT_EQ(readFile("s.bin"), "xyCDEFGH");
+    OPENER(u, "S ", "s.bin", 1);
+    unitOutput(u).putLine("1");
+    CLOSER(u);
+    EXPECT_EQ(readFile("s.bin"), "1\nCDEFGH");
+}
+
+TEST_F(OpenModes, AppendModesAddToTheEndOrCreate) {
+    writeFile("log.txt", "first\n");
+    int u = 0;
+    OPENER(u, "A ", "log.txt", 1);
+    unitOutput(u).putLine("second");
+    CLOSER(u);
+    EXPECT_EQ(readFile("log.txt"), "first\nsecond\n");
+    OPENER(u, "AB", "new.bin", 1);
+    unitOutput(u).i32le(1);
+    CLOSER(u);
+    OPENER(u, "AB", "new.bin", 1);
+    unitOutput(u).i32le(2);
+    CLOSER(u);
+    EXPECT_EQ(readFile("new.bin"), bytes({1, 0, 0, 0, 2, 0, 0, 0}));
+}
+
+TEST_F(OpenModes, AppendToAnExistingFileThatCannotBeOpenedGivesNoUnit) {
+    std::filesystem::create_directory("folder");
+    int u = 77;
+    OPENER(u, "A ", "folder", 1);
+    EXPECT_EQ(u, 0);
+    EXPECT_EQ(out, "\nTrying to open file folder...FAILED.  No File Unit allocated.\n");
+    OPENER(u, "O ", "x.csv", 1);
+    EXPECT_EQ(u, 1001) << "the slot was not kept";
+}
+
+TEST_F(OpenModes, RecordsAreFramedByTheirLengthAndReadBack) {
+    int u = 0;
+    OPENER(u, "UO", "r.dat", 1);
+    vk::unitWriteRecord(u, "abc");
+    vk::unitWriteRecord(u, "");
+    CLOSER(u);
+    EXPECT_EQ(readFile("r.dat"), bytes({3, 0, 0, 0}) + "abc" + bytes({3, 0, 0, 0}) +
+                                     bytes({0, 0, 0, 0, 0, 0, 0, 0}));
+    OPENER(u, "UI", "r.dat", 1);
+    std::string record = "junk";
+    ASSERT_TRUE(vk::unitReadRecord(u, record));
+    EXPECT_EQ(record, "abc");
+    ASSERT_TRUE(vk::unitReadRecord(u, record));
+    EXPECT_EQ(record, "");
+    EXPECT_FALSE(vk::unitReadRecord(u, record));
+    CLOSER(u);
+
+    // A damaged frame is not a record.
+    writeFile("bad.dat", bytes({2, 0, 0, 0}) + "ab" + bytes({3, 0, 0, 0}));
+    OPENER(u, "UI", "bad.dat", 1);
+    EXPECT_FALSE(vk::unitReadRecord(u, record));
+    CLOSER(u);
+    writeFile("cut.dat", bytes({0xFF, 0xFF, 0xFF, 0x7F}) + "short");
+    OPENER(u, "UI", "cut.dat", 1);
+    EXPECT_FALSE(vk::unitReadRecord(u, record));
+    CLOSER(u);
+}
+
+TEST_F(OpenModes, ByteInputInEachByteOrder) {
+    writeFile("n.bin", bytes({0, 0, 0x27, 0x0A, 0x3F, 0xF0, 0, 0, 0, 0, 0, 0, 9}));
+    int be = 0, le = 0;
+    OPENER(be, "BE", "n.bin", 1);
+    OPENER(le, "BI", "n.bin", 1);
+    EXPECT_EQ(le, 1002) << "an input already open is opened again without a question";
+    int i = 0;
+    double d = 0;
+    ASSERT_TRUE(vk::unitReadI32(be, i));
+    EXPECT_EQ(i, 9994);
+    ASSERT_TRUE(vk::unitReadF64(be, d));
+    EXPECT_EQ(d, 1.0);
+    EXPECT_FALSE(vk::unitReadI32(be, i)) << "one byte left";
+    ASSERT_TRUE(vk::unitReadI32(le, i));
+    EXPECT_EQ(i, 0x0A270000);
+    EXPECT_EQ(out, openedForInput("n.bin", 1001) + openedForInput("n.bin", 1002));
+}
+
+TEST_F(OpenModes, InputOfAFileBeingWrittenSeesWhatWasWritten) {
+    int w = 0, r = 0;
+    OPENER(w, "O ", "x.prj", 1);
+    unitOutput(w).putLine("PROJCS[\"x\"]");
+    OPENER(r, "I ", "x.prj", 1);
+    std::string line;
+    ASSERT_EQ(vk::unitInput(r).readLine(line), vk::LineReader::Status::Line);
+    EXPECT_EQ(line, "PROJCS[\"x\"]");
+    EXPECT_EQ(out, opened("x.prj", 1001) + openedForInput("x.prj", 1002));
+}
+
+TEST_F(OpenModes, ReadWriteModeOpensWithoutAMessage) {
+    writeFile("io.txt", "line one\n");
+    int u = 0;
+    OPENER(u, "IO", "io.txt", 1);
+    EXPECT_EQ(u, 1001);
+    EXPECT_EQ(out, "\nTrying to open file io.txt...");
+    std::string line;
+    ASSERT_EQ(vk::unitInput(u).readLine(line), vk::LineReader::Status::Line);
+    EXPECT_EQ(line, "line one");
+    unitOutput(u).put("LINE");
+    CLOSER(u);
+    EXPECT_EQ(readFile("io.txt"), "LINE one\n");
+    EXPECT_EQ(out, "\nTrying to open file io.txt...\n" + closed(1001));
+}
+
+TEST_F(OpenModes, UnrecognisedModeOpensNothing) {
+    const std::string longName = std::string(90, 'n') + ".csv";
+    int u = 0;
+    OPENER(u, "o ", longName, 1);
+    EXPECT_EQ(u, 0);
+    EXPECT_FALSE(vktest::fileExists(longName));
+    EXPECT_EQ(out, "\nTrying to open file " + longName + "...  Unrecognised file type o  file " +
+                       std::string(80, 'n') + "\n");
+    OPENER(u, "O", "x.csv", 1);
+    EXPECT_EQ(u, 0) << "codes are compared with their trailing blank";
+    OPENER(u, "O ", "x.csv", 1);
+    EXPECT_EQ(u, 1001) << "no slot was kept";
+}
+
+TEST_F(OpenModes, WritesToAUnitWithoutAFileFail) {
+    EXPECT_FALSE(unitInUse(1001));
+    unitOutput(1001).put("lost");
+    EXPECT_TRUE(unitOutput(1001).failed());
+    std::string line;
+    EXPECT_EQ(vk::unitInput(1234).readLine(line), vk::LineReader::Status::Error);
+}
+
+// ---- the dialogue ----------------------------------------------------------------------------
+
+using OpenerDialogue = vktest::FilesSession;
+
+TEST_F(OpenerDialogue, NameIsUsedWithoutSurroundingBlanks) {
+    writeFile("x.sdf", "x\n");
+    int u = 0;
+    OPENER(u, "I ", "   x.sdf   ", 1);
+    EXPECT_EQ(out, openedForInput("x.sdf", 1001));
+    EXPECT_EQ(vk::unitFileName(u), "x.sdf");
+
+    std::filesystem::create_directory("sub");
+    out.clear();
+    OPENER(u, "O ", " sub//y.csv ", 1);
+    EXPECT_EQ(out, opened("sub/y.csv", 1002)) << "the line shows the cleaned name";
+    EXPECT_TRUE(vktest::fileExists("sub/y.csv"));
+}
+
+TEST_F(OpenerDialogue, MissingInputAsksForAnotherName) {
+    writeFile("y.sdf", "data\n");
+    console().feedInput("   \r\ny.sdf\r\n");
+    int u = 0;
+    OPENER(u, "I ", "x.sdf", 1);
+    EXPECT_EQ(u, 1001);
+    const std::string missing =
+        "\nTrying to open file x.sdf...\nCHECK 0008 - \"x.sdf\" cannot be found\n";
+    EXPECT_EQ(out, missing + kNamePrompt + "\nNo file name entered.  Trying file again...\n" +
+                       missing + kNamePrompt + openedForInput("y.sdf", 1001));
+    std::string line;
+    ASSERT_EQ(vk::unitInput(u).readLine(line), vk::LineReader::Status::Line);
+    EXPECT_EQ(line, "data");
+}
+
+TEST_F(OpenerDialogue, TypedNamesAreCutAtEightyCharacters) {
+    const std::string name80(80, 'f');
+    writeFile(name80, "");
+    console().feedInput(name80 + "-and-more\n");
+    int u = 0;
+    OPENER(u, "I ", "missing.sdf", 1);
+    EXPECT_EQ(u, 1001);
+    EXPECT_EQ(vk::unitFileName(u), name80);
+}
+
+TEST_F(OpenerDialogue, DescribedFileIsAskedForByItsDescription) {
+    writeFile("p.prj", "");
+    console().feedInput("p.prj\n");
+    int u = 1003;
+    std::string name = "q.prj";
+    vk::OPENWITHRETRY(u, name, "I ", "projection", 0);
+    EXPECT_EQ(u, 1003);
+    EXPECT_EQ(name, "p.prj");
+    EXPECT_EQ(out, "\nTrying to open file q.prj...\nCHECK 0008 - \"q.prj\" cannot be found\n"
+                   "\nWhat is the projection file name? " +
+                       openedForInput("p.prj", 1003));
+}
+
+TEST_F(OpenerDialogue, EndOfInputAtTheNamePromptEndsTheRun) {
+    EXPECT_EQ(endStatus([&] {
+                  int u = 0;
+                  OPENER(u, "I ", "x.sdf", 1);
+              }),
+              1);
+    EXPECT_EQ(out, "\nTrying to open file x.sdf...\nCHECK 0008 - \"x.sdf\" cannot be found\n" +
+                       kNamePrompt +
+                       "\nERROR - End of console input while waiting for a file name.\n" +
+                       kCloseAtEnd);
+}
+
+TEST_F(OpenerDialogue, NameWithANulByteIsNeverCutToAnExistingFile) {
+    writeFile("x.sdf", "x\n");
+    const std::string name = std::string("x.sdf") + '\0' + "tail";
+    EXPECT_EQ(endStatus([&] {
+                  int u = 0;
+                  OPENER(u, "I ", name, 1);
+              }),
+              1);
+    EXPECT_NE(out.find("CHECK 0008 - \"" + name + "\" cannot be found"), std::string::npos);
+}
+
+TEST_F(OpenerDialogue, InputThatCannotBeReadEndsTheRunWithTheReason) {
+    std::filesystem::create_directory("data.sdf");
+    EXPECT_EQ(endStatus([&] {
+                  int u = 0;
+                  OPENER(u, "I ", "data.sdf", 1);
+              }),
+              1);
+    EXPECT_EQ(out, "\nTrying to open file data.sdf...\n"
+                   "ERROR - Cannot read file data.sdf: Is a directory\n" +
+                       kCloseAtEnd);
+}
+
+TEST_F(OpenerDialogue, AlreadyOpenOutputIsClosedWhenTheUserAgrees) {
+    int first = 0, second = 0;
+    OPENER(first, "O ", "x.csv", 1);
+    unitOutput(first).putLine("old");
+    console().feedInput("yes\n");
+    OPENER(second, "O ", "./x.csv", 1);
+    EXPECT_EQ(second, 1002);
+    EXPECT_EQ(out, opened("x.csv", 1001) +
+                       "\nTrying to open file ./x.csv...\n./x.csv is already open, close it? "
+                       "OK.  File Unit:1002\n");
+    // The other unit was closed without a message, but its slot stays taken until CLOSER.
+    EXPECT_TRUE(unitInUse(first));
+    unitOutput(second).putLine("new");
+    CLOSER(second);
+    EXPECT_EQ(readFile("x.csv"), "new\n");
+    int third = 0;
+    OPENER(third, "O ", "z.csv", 1);
+    EXPECT_EQ(third, 1002);
+}
+
+TEST_F(OpenerDialogue, SameFileUnderAnotherNameCountsAsOpen) {
+    int first = 0, second = 0;
+    OPENER(first, "O ", "x.csv", 1);
+    ASSERT_EQ(::link("x.csv", "hard.csv"), 0);
+    console().feedInput("no\nother.csv\n");
+    OPENER(second, "O ", "hard.csv", 1);
+    EXPECT_EQ(second, 1002);
+    EXPECT_EQ(out, opened("x.csv", 1001) +
+                       "\nTrying to open file hard.csv...\nhard.csv is already open, close it? " +
+                       kNamePrompt + opened("other.csv", 1002));
+    EXPECT_TRUE(vk::unitOutput(first).isOpen()) << "the answer was no";
+}
+
+TEST_F(OpenerDialogue, OtherUnitThatCannotBeClosedEndsTheRun) {
+    int first = 0;
+    OPENER(first, "O ", "/dev/full", 1);
+    unitOutput(first).putLine("cannot be stored");
+    console().feedInput("Y\n");
+    EXPECT_EQ(endStatus([&] {
+                  int second = 0;
+                  OPENER(second, "O ", "/dev/full", 1);
+              }),
+              1);
+    EXPECT_EQ(out, opened("/dev/full", 1001) +
+                       "\nTrying to open file /dev/full...\n/dev/full is already open, close it? "
+                       "\n  Unable to close file.\n");
+}
+
+TEST_F(OpenerDialogue, EndOfInputAtTheCloseQuestionEndsTheRun) {
+    int first = 0;
+    OPENER(first, "O ", "x.csv", 1);
+    unitOutput(first).put("on disk");
+    EXPECT_EQ(endStatus([&] {
+                  int second = 0;
+                  OPENER(second, "BO", "x.csv", 1);
+              }),
+              1);
+    EXPECT_EQ(out, opened("x.csv", 1001) +
+                       "\nTrying to open file x.csv...\nx.csv is already open, close it? "
+                       "\nERROR - End of console input while waiting for a file name.\n" +
+                       kCloseAtEnd);
+    EXPECT_EQ(readFile("x.csv"), "on disk");
+}
+
+TEST_F(OpenerDialogue, BlockedOutputIsRetriedUntilInputEnds) {
+    console().feedInput("\n");
+    EXPECT_EQ(endStatus([&] {
+                  int u = 0;
+                  OPENER(u, "O ", "nofolder/x.csv", 1);
+              }),
+              1);
+    EXPECT_EQ(out, "\nTrying to open file nofolder/x.csv..." + cantOpen("nofolder/x.csv") +
+                       cantOpen("nofolder/x.csv") +
+                       "\nERROR - Unable to open file nofolder/x.csv and no console input to "
+                       "wait on.\n" +
+                       kCloseAtEnd);
+}
+
+TEST_F(OpenerDialogue, EmptyNameBailsOut) {
+    console().feedInput("\n");
+    int u = 5;
+    EXPECT_EQ(endStatus([&] { OPENER(u, "O ", "    ", 1); }), 1);
+    EXPECT_EQ(u, 5);
+    EXPECT_EQ(out, "\nEmpty filename specified.  Bailing out.  Please contact "
+                   "support@varnokline.example.\nPress Enter to Close\n");
+}
+
+TEST_F(OpenerDialogue, ProgressIsEchoedToTheLogUnit) {
+    int log = 0, u = 0;
+    OPENER(log, "O ", "run.log", 1);
+    vk::setFileUnitLog(log);
+    OPENER(u, "O ", "y.csv", 1);
+    CLOSER(u);
+    vk::setFileUnitLog(0);
+    CLOSER(log);
+    EXPECT_EQ(readFile("run.log"), opened("y.csv", 1002) + closed(1002));
+}
+
+TEST_F(OpenerDialogue, CloseOfAFileThatCouldNotBeWrittenEndsTheRun) {
+    int u = 0;
+    OPENER(u, "O ", "/dev/full", 1);
+    unitOutput(u).putLine("1,2,3");
+    out.clear();
+    EXPECT_EQ(endStatus([&] { CLOSER(u); }), 1);
+    EXPECT_EQ(out, "ERROR - Cannot write file /dev/full: No space left on device\n" + kCloseAtEnd);
+    EXPECT_FALSE(unitInUse(1001));
+}
+
+// The whole dialogue on the real standard input and output: the user sees the blocked output,
+// creates the missing folder and presses Enter.
+TEST(OpenerOnTheRealConsole, BlockedOutputOpensOnceTheCauseIsFixed) {
+    vktest::TempDir dir;
+    vktest::ScopedCwd cwd(dir.path());
+    vk::INITFILEUNITS(1000);
+    vk::console().captureOutput(nullptr);
+    vk::console().useStandardInput();
+    std::string seen;
+    int u = 0;
+    {
+        vktest::PipedStdio stdio;
+        std::thread user([&] {
+            stdio.readUntil("Press Enter to Continue\n");
+            std::filesystem::create_directory("later");
+            stdio.type("\n");
+            stdio.closeInput();
+        });
+        OPENER(u, "O ", "later/x.csv", 1);
+        unitOutput(u).putLine("ok");
+        CLOSER(u);
+        vk::console().flush();
+        user.join();
+        stdio.restore();
+        seen = stdio.readUntil("\x01");
+    }
+    vk::INITFILEUNITS(1000);
+    EXPECT_EQ(seen, "\nTrying to open file later/x.csv..." + cantOpen("later/x.csv") +
+                        "OK.  File Unit:1001\n" + closed(1001));
+    EXPECT_EQ(readFile(dir.file("later/x.csv")), "ok\n");
+}
+
+TEST(OpenerOnTheRealConsole, ClosedStandardInputNeverHangs) {
+    vktest::TempDir dir;
+    vktest::ScopedCwd cwd(dir.path());
+    vk::INITFILEUNITS(1000);
+    vk::console().captureOutput(nullptr);
+    vk::console().useStandardInput();
+    std::string seen;
+    int status = -1;
+    {
+        vktest::PipedStdio stdio;
+        stdio.closeInput();
+        std::thread reader([&] { seen = stdio.readUntil("Press Enter to Close\n"); });
+        status = endStatus([&] {
+            int u = 0;
+            OPENER(u, "O ", "missing/x.csv", 1);
+        });
+        vk::console().flush();
+        reader.join();
+    }
+    vk::console().useStandardInput();
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(seen, "\nTrying to open file missing/x.csv..." + cantOpen("missing/x.csv") +
+                        "\nERROR - Unable to open file missing/x.csv and no console input to "
+                        "wait on.\n" +
+                        kCloseAtEnd);
+}
+
+}  // namespace
