@@ -1,1 +1,190 @@
-// (being written)
+#include "gis/dbf.h"
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <string_view>
+
+#include "files/units.h"
+#include "gis/binary.h"
+#include "gis/object.h"
+#include "gis/registry.h"
+#include "text/listdirected.h"
+#include "text/strings.h"
+
+namespace vk {
+
+namespace {
+
+constexpr std::uint8_t kVersionByte = 3;  // dBASE III without memo file
+constexpr std::uint8_t kHeaderEnd = 0x0D;
+constexpr char kEndOfFile = 0x1A;
+constexpr std::size_t kNameLength = 10;
+constexpr std::size_t kSchemaNameLength = 32;
+constexpr std::size_t kSchemaTypeLength = 24;
+constexpr std::size_t kMaxValueLength = 256;
+constexpr std::int64_t kMaxTotalWidth = 65534;  // the record length, one more, must fit 16 bits
+
+constexpr std::string_view kHeaderWriteError = "ERROR 0413 - Writing .dbf file header.";
+constexpr std::string_view kRecordWriteError = "ERROR 0417 - Writing .dbf record.";
+constexpr std::string_view kCloseOutError =
+    "ERROR 0413 - Rewriting .dbf file header with final information.";
+
+struct FieldType {
+    char type;
+    int width;
+    int decimals;
+};
+
+// The dBASE field for a schema type word, recognised by its leading letters.
+FieldType fieldType(std::string_view typeWord, int schemaWidth) {
+    const std::string word = TRIMF(UPPERCASE(cutTo(typeWord, kSchemaTypeLength)));
+    if (word.starts_with("CHAR")) return {'C', schemaWidth, 0};
+    if (word.starts_with("LOGICAL")) return {'C', 1, 0};
+    if (word.starts_with("FLOAT")) return {'N', 16, 5};
+    if (word.starts_with("INTEGER")) return {'N', 8, 0};
+    if (word.starts_with("DECIMAL")) return {'N', schemaWidth, 0};
+    gisShouldNotBeHere("[Unrecognised DBF field]");
+}
+
+// The 10-character field name: leading blanks removed, only letters, digits and '_' kept.
+std::string fieldName(std::string_view schemaName) {
+    const std::string cleaned = CLEANATTRIBUTENAME(TRIMF(cutTo(schemaName, kSchemaNameLength)));
+    return std::string(trimRight(cutTo(cleaned, kNameLength)));
+}
+
+std::tm localDate() {
+    const std::time_t now = std::time(nullptr);
+    std::tm date{};
+    localtime_r(&now, &date);
+    return date;
+}
+
+void appendZeros(std::string& out, std::size_t count) {
+    out.append(count, '\0');
+}
+
+void appendBlanks(std::string& out, std::size_t count) {
+    out.append(count, ' ');
+}
+
+std::string& recordBuffer() {
+    static std::string buffer;
+    buffer.clear();
+    return buffer;
+}
+
+}  // namespace
+
+std::uint8_t i1u(int value) {
+    if (value < 0 || value > 0xFF) gisShouldNotBeHere("[i1u: i4 outside range]");
+    return static_cast<std::uint8_t>(value);
+}
+
+std::uint16_t i2u(int value) {
+    if (value < 0 || value > 0xFFFF) gisShouldNotBeHere("[i2u: i4 outside range]");
+    return static_cast<std::uint16_t>(value);
+}
+
+void dbfWriteHeader(const GisSchema& schema, DbfTable& table) {
+    if (table.unit < 1) return;
+    OutStream& out = unitOutput(table.unit);
+    if (!out.seek(0)) gisFail(kHeaderWriteError);
+
+    table.initialRecordCount = schema.initialRecordCount;
+    const int n = schema.fieldCount;
+    if (n > DbfTable::kMaxFields)
+        gisFail("ERROR 0411 - Exceeded maximum number of dbf Fields trying to write dbf file.");
+    if (n <= 0) gisFail("ERROR 0319 - No attributes specified when writing .dbf file.");
+
+    table.fieldCount = n;
+    std::int64_t total = 0;
+    for (int i = 0; i < n; ++i) {
+        const GisAttribute& attribute = schema.fields[static_cast<std::size_t>(i)];
+        const FieldType field = fieldType(attribute.type, attribute.width);
+        const auto k = static_cast<std::size_t>(i);
+        table.name[k] = fieldName(attribute.name);
+        table.type[k] = field.type;
+        table.width[k] = field.width;
+        table.decimals[k] = field.decimals;
+        total += field.width;
+    }
+    if (total > kMaxTotalWidth) gisShouldNotBeHere("[dbfTotLen>32767]");
+    table.totalWidth = static_cast<int>(total);
+
+    const std::tm date = localDate();
+    std::string header;
+    header.reserve(32 * static_cast<std::size_t>(n) + 33);
+    appendU8(header, kVersionByte);
+    appendU8(header, i1u(date.tm_year));  // years since 1900
+    appendU8(header, i1u(date.tm_mon + 1));
+    appendU8(header, i1u(date.tm_mday));
+    appendI32le(header, table.initialRecordCount);
+    appendU16le(header, i2u(32 * n + 33));
+    appendU16le(header, i2u(table.totalWidth + 1));
+    appendZeros(header, 20);
+
+    for (std::size_t k = 0; k < static_cast<std::size_t>(n); ++k) {
+        header += table.name[k];
+        appendZeros(header, 11 - table.name[k].size());
+        header.push_back(table.type[k]);
+        appendZeros(header, 4);
+        if (table.width[k] < 1 || table.width[k] > 255)
+            gisFail("ERROR 0412 - dbf field length of " + AINTEGER(table.width[k]) +
+                    " is outside allowable range of 1 to 255 when writing dbf file.");
+        appendU8(header, i1u(table.width[k]));
+        appendU8(header, i1u(table.decimals[k]));
+        appendZeros(header, 14);
+    }
+    appendU8(header, kHeaderEnd);
+
+    out.put(header);
+    // The header is written once: flush it so that a failure shows here.
+    if (!out.flush() || out.failed()) gisFail(kHeaderWriteError);
+}
+
+void dbfdataline(DbfTable& table) {
+    if (table.unit < 1) gisShouldNotBeHere("[dbfnotopen]");
+
+    std::string& record = recordBuffer();
+    record.push_back(' ');  // not deleted
+
+    // Values that are missing at the end of the line, and the forms that carry no value of their
+    // own (empty, repeat count, slash), leave their fields blank.
+    ListSplitter values(gisO_.attributes);
+    for (std::size_t k = 0; k < static_cast<std::size_t>(table.fieldCount); ++k) {
+        const auto width = static_cast<std::size_t>(table.width[k] > 0 ? table.width[k] : 0);
+        const ListValue value = values.next();
+        std::string_view text;
+        if (value.kind == ListValue::Kind::Plain || value.kind == ListValue::Kind::Quoted)
+            text = trimRight(cutTo(cutTo(value.value(), kMaxValueLength), width));
+        if (table.type[k] == 'C') {
+            record += text;
+            appendBlanks(record, width - text.size());
+        } else {
+            appendBlanks(record, width - text.size());
+            record += text;
+        }
+    }
+
+    OutStream& out = unitOutput(table.unit);
+    out.put(record);
+    if (out.failed()) gisFail(kRecordWriteError);
+}
+
+void dbfWriteEoF(DbfTable& table) {
+    if (table.unit < 1) return;
+    OutStream& out = unitOutput(table.unit);
+    out.put(kEndOfFile);
+    if (!out.flush() || out.failed()) gisFail(kCloseOutError);
+    const std::string path = unitFileName(table.unit);
+    CLOSER(table.unit);
+
+    std::string count;
+    appendI32le(count, table.recordsWritten);
+    FilePatch patch(path);
+    patch.write(4, count);
+    if (!patch.finish()) gisFail(kCloseOutError);
+}
+
+}  // namespace vk

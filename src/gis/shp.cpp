@@ -1,1 +1,280 @@
-// (being written)
+#include "gis/shp.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cstdint>
+#include <string>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "files/units.h"
+#include "gis/binary.h"
+#include "gis/registry.h"
+#include "text/paths.h"
+#include "text/strings.h"
+
+namespace vk {
+
+namespace {
+
+constexpr std::int32_t kFileCode = 9994;
+constexpr std::int32_t kVersion = 1000;
+constexpr std::int32_t kHeaderWords = 50;  // the 100-byte header in 16-bit words
+
+constexpr std::int32_t kNullShape = 0;
+constexpr std::int32_t kPointShape = 1;
+constexpr std::int32_t kPolyLineShape = 3;
+constexpr std::int32_t kPolygonShape = 5;
+constexpr std::int32_t kMultiPointShape = 8;
+
+constexpr std::string_view kHeaderWriteError = "ERROR 0437 - Writing .shp file header.";
+constexpr std::string_view kRecordWriteError = "ERROR 0439 - Writing .shp file object coordinates.";
+constexpr std::string_view kCloseOutError =
+    "ERROR 0413 - Rewriting .dbf file header with final information.";
+
+// Empties (or creates) a file that is about to be written again from its first byte, so that
+// nothing of an older, longer file survives beyond the new end. False when it cannot be done
+// here; the opener then deals with the name.
+bool createEmpty(const std::string& path) {
+    if (path.find('\0') != std::string::npos) return false;  // names no file; never a shorter one
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    return ::close(fd) == 0;
+}
+
+// Opens both handles of a .shp or .shx: little-endian first, then big-endian on the same file.
+void openShared(const std::string& path, int& littleUnit, int& bigUnit) {
+    std::string name = TRIMF(path);
+    const std::string cleaned = CLEANPATH(name);
+    const bool emptied = createEmpty(cleaned);
+    OPENER(littleUnit, "SB", cleaned, 1);
+    // The file could not be emptied before the opener's retry loop got it open: empty it now,
+    // before anything has been written to it.
+    if (!emptied && littleUnit > 0 && ::truncate(unitFileName(littleUnit).c_str(), 0) != 0)
+        gisFail(kHeaderWriteError);
+    OPENER(bigUnit, "SE", cleaned, 1);
+}
+
+struct Box {
+    double xmin = DBL_MAX, ymin = DBL_MAX, xmax = -DBL_MAX, ymax = -DBL_MAX;
+};
+
+// The box of the first n vertices; n = 0 leaves the largest finite double and its negative.
+Box vertexBox(const GisObject& object, int n) {
+    Box box;
+    for (int i = 0; i < n; ++i) {
+        box.xmin = std::min(box.xmin, object.X[i]);
+        box.xmax = std::max(box.xmax, object.X[i]);
+        box.ymin = std::min(box.ymin, object.Y[i]);
+        box.ymax = std::max(box.ymax, object.Y[i]);
+    }
+    return box;
+}
+
+void widen(ShapeSet& set, const Box& box) {
+    set.xmin = std::min(set.xmin, box.xmin);
+    set.ymin = std::min(set.ymin, box.ymin);
+    set.xmax = std::max(set.xmax, box.xmax);
+    set.ymax = std::max(set.ymax, box.ymax);
+}
+
+void appendBox(std::string& out, const Box& box) {
+    appendF64le(out, box.xmin);
+    appendF64le(out, box.ymin);
+    appendF64le(out, box.xmax);
+    appendF64le(out, box.ymax);
+}
+
+void appendVertices(std::string& out, const GisObject& object, int n) {
+    for (int i = 0; i < n; ++i) {
+        appendF64le(out, object.X[i]);
+        appendF64le(out, object.Y[i]);
+    }
+}
+
+// The record being written; reused so that a record costs no allocation once the buffer has
+// grown to the largest record of the run.
+std::string& recordBuffer() {
+    static std::string buffer;
+    buffer.clear();
+    return buffer;
+}
+
+// Releases both handles of a .shp or .shx and patches the file length (big-endian at 24) and the
+// set's box (little-endian doubles at 36) into its header. Any failure ends the run.
+void closeAndPatch(int& firstUnit, int& secondUnit, std::int32_t lengthWords, const ShapeSet& set) {
+    OutStream& out = unitOutput(firstUnit > 0 ? firstUnit : secondUnit);
+    if (!out.flush() || out.failed()) gisFail(kCloseOutError);
+    const std::string path = unitFileName(firstUnit > 0 ? firstUnit : secondUnit);
+    if (firstUnit > 0) CLOSER(firstUnit);
+    if (secondUnit > 0) CLOSER(secondUnit);
+
+    std::string bytes;
+    FilePatch patch(path);
+    appendI32be(bytes, lengthWords);
+    patch.write(24, bytes);
+    bytes.clear();
+    appendBox(bytes, Box{set.xmin, set.ymin, set.xmax, set.ymax});
+    patch.write(36, bytes);
+    if (!patch.finish()) gisFail(kCloseOutError);
+}
+
+}  // namespace
+
+bool OpenshpFile(std::string_view layerName, char letter, DbfTable& table, ShapeSet& set,
+                 std::string_view mode) {
+    table.unit = 0;
+    set.shpLittle = 0;
+    set.shpBig = 0;
+    set.shxLittle = 0;
+    set.shxBig = 0;
+
+    if (mode != "I " && mode != "O ") gisShouldNotBeHere("[OpenshpFile]");
+    if (trimRight(cutTo(FILEEXT(layerName), 8)) != ".shp")
+        gisFail("ERROR 0426 - .shp file not specified.");
+    if (letter == ' ') gisShouldNotBeHere("[OpenshpFileO]");
+    // Layers are only ever written by this system; there is no reading side to open a set for.
+    if (mode == "I ") gisShouldNotBeHere("[OpenshpFileI]");
+
+    const std::string base = FILENAMEPATH(layerName) + "_" + letter;
+    openShared(base + ".shp", set.shpLittle, set.shpBig);
+    openShared(base + ".shx", set.shxLittle, set.shxBig);
+    OPENER(set.prj, "O ", base + ".prj", 1);
+    OPENER(table.unit, "BO", base + ".dbf", 1);
+    return true;
+}
+
+void shpWriteHeader(ShapeSet& set, int littleUnit, int bigUnit) {
+    if (littleUnit < 1 || bigUnit < 1) gisShouldNotBeHere("[shpnotopen]");
+    set.fileCode = kFileCode;
+    set.shpFileLength = kHeaderWords;
+    set.version = kVersion;
+
+    OutStream& little = unitOutput(littleUnit);
+    OutStream& big = unitOutput(bigUnit);
+    if (!little.seek(0) || !big.seek(0)) gisFail(kHeaderWriteError);
+
+    big.i32be(set.fileCode);
+    for (int i = 0; i < 5; ++i)
+        big.i32be(0);
+    big.i32be(set.shpFileLength);
+    little.i32le(set.version);
+    little.i32le(set.fileShapeType);
+    little.f64le(set.xmin);
+    little.f64le(set.ymin);
+    little.f64le(set.xmax);
+    little.f64le(set.ymax);
+    for (int i = 0; i < 4; ++i)
+        little.f64le(0.0);  // Z and M ranges
+
+    // The header is written once per file: flush it so that a failure shows here.
+    const bool flushed = little.flush() && big.flush();
+    if (!flushed || little.failed() || big.failed()) gisFail(kHeaderWriteError);
+}
+
+void shpWriteObject(const GisObject& object, ShapeSet& set) {
+    if (set.shpLittle < 1 || set.shpBig < 1 || set.shxBig < 1) gisShouldNotBeHere("[shpnotopen]");
+
+    const int n = object.n;
+    const int parts = object.nr;
+    std::int64_t contentWords = 0;
+    if (object.point) {
+        set.recordShapeType = kPointShape;
+        contentWords = 10;
+    } else if (object.multipoint) {
+        set.recordShapeType = kMultiPointShape;
+        contentWords = 8 * std::int64_t{n} + 20;
+    } else if (object.line || object.pline || object.plineMultiple) {
+        set.recordShapeType = kPolyLineShape;
+        contentWords = 8 * std::int64_t{n} + 2 * std::int64_t{parts} + 22;
+    } else if (object.region) {
+        set.recordShapeType = kPolygonShape;
+        contentWords = 8 * std::int64_t{n} + 2 * std::int64_t{parts} + 22;
+    } else if (object.none) {
+        set.recordShapeType = kNullShape;
+        contentWords = 2;
+    } else {
+        gisFail(std::string("ERROR 0350 - Trying to write a SHP object that is not yet "
+                            "supported.  Please contact ") +
+                std::string(kSupportAddress) + ".");
+    }
+
+    // Never read beyond the object's arrays, whatever its counts claim.
+    const auto vertices = static_cast<std::int64_t>(std::min(object.X.size(), object.Y.size()));
+    const bool multiVertex =
+        set.recordShapeType != kNullShape && set.recordShapeType != kPointShape;
+    const bool withParts =
+        set.recordShapeType == kPolyLineShape || set.recordShapeType == kPolygonShape;
+    if ((set.recordShapeType == kPointShape && vertices < 1) ||
+        (multiVertex && (n < 0 || n > vertices)) ||
+        (withParts && (parts < 0 || parts > static_cast<std::int64_t>(object.ir.size()))))
+        gisShouldNotBeHere("[shpWriteObject: vertex or part count]");
+
+    // Offsets and lengths are 16-bit word counts held in 32 bits: a set cannot grow past that.
+    const std::int64_t recordWords = 4 + contentWords;
+    if (std::int64_t{set.shpFileLength} + recordWords > INT32_MAX ||
+        std::int64_t{set.nextRecordOffset} + recordWords > INT32_MAX)
+        gisFail(kRecordWriteError);
+
+    ++set.recordCount;
+    const auto length = static_cast<std::int32_t>(contentWords);
+
+    std::string& record = recordBuffer();
+    appendI32be(record, set.recordCount);
+    appendI32be(record, length);
+    appendI32le(record, set.recordShapeType);
+    switch (set.recordShapeType) {
+    case kPointShape:
+        appendF64le(record, object.X[0]);
+        appendF64le(record, object.Y[0]);
+        widen(set, Box{object.X[0], object.Y[0], object.X[0], object.Y[0]});
+        break;
+    case kMultiPointShape: {
+        const Box box = vertexBox(object, n);
+        appendBox(record, box);
+        appendI32le(record, n);
+        appendVertices(record, object, n);
+        widen(set, box);
+        break;
+    }
+    case kPolyLineShape:
+    case kPolygonShape: {
+        const Box box = vertexBox(object, n);
+        appendBox(record, box);
+        appendI32le(record, parts);
+        appendI32le(record, n);
+        for (int i = 0; i < parts; ++i)
+            appendI32le(record, object.ir[i] - 1);
+        appendVertices(record, object, n);
+        widen(set, box);
+        break;
+    }
+    default:  // null shape: no content after the type
+        break;
+    }
+
+    std::string entry;  // 8 bytes: held without allocation
+    appendI32be(entry, set.nextRecordOffset);
+    appendI32be(entry, length);
+    set.nextRecordOffset += static_cast<std::int32_t>(recordWords);
+    set.shpFileLength += static_cast<std::int32_t>(recordWords);
+
+    OutStream& shp = unitOutput(set.shpLittle);
+    OutStream& shx = unitOutput(set.shxBig);
+    shp.put(record);
+    shx.put(entry);
+    if (shp.failed() || shx.failed()) gisFail(kRecordWriteError);
+}
+
+void shpWriteEoF(ShapeSet& set) {
+    if (set.recordCount < 1) return;  // the headers of its creation stay; gisCloseLayer releases
+    if (set.shpLittle > 0) closeAndPatch(set.shpLittle, set.shpBig, set.shpFileLength, set);
+    if (set.shxBig > 0) {
+        const std::int64_t indexWords = kHeaderWords + 4 * std::int64_t{set.recordCount};
+        if (indexWords > INT32_MAX) gisFail(kCloseOutError);
+        closeAndPatch(set.shxBig, set.shxLittle, static_cast<std::int32_t>(indexWords), set);
+    }
+}
+
+}  // namespace vk

@@ -1,0 +1,332 @@
+// The dBASE table writer: header and field descriptors from the schema, records from the
+// attribute line, the close-out with the end-of-file byte and the final record count, and the
+// reports of every failed write.
+#include "gis/dbf.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <string>
+#include <string_view>
+
+#include <unistd.h>
+
+#include "gis/object.h"
+#include "gis/schema.h"
+#include "shapebytes.h"
+
+namespace {
+
+using vktest::endsRun;
+using vktest::readI32le;
+using vktest::readU16le;
+
+class DbfTest : public vktest::GisFileTest {
+  protected:
+    void addField(std::string name, std::string type, int width) {
+        vk::GisAttribute& field =
+            vk::gisSchema.fields[static_cast<std::size_t>(vk::gisSchema.fieldCount++)];
+        field.name = std::move(name);
+        field.type = std::move(type);
+        field.width = width;
+    }
+    void open() {
+        path = dir.file("table.dbf");
+        vk::OPENER(table.unit, "BO", path, 1);
+        ASSERT_GT(table.unit, 0);
+    }
+    void header() {
+        vk::dbfWriteHeader(vk::gisSchema, table);
+        table.recordsWritten = 0;
+    }
+    void record(std::string_view line) {
+        vk::gisO_.attributes = std::string(line);
+        ++table.recordsWritten;
+        vk::dbfdataline(table);
+    }
+    std::string bytes() const { return vktest::readFile(path); }
+    // The bytes of record i (0-based) of a closed or open table.
+    std::string recordBytes(int i) const {
+        const std::string all = bytes();
+        const auto headerLength = static_cast<std::size_t>(readU16le(all, 8));
+        const auto recordLength = static_cast<std::size_t>(readU16le(all, 10));
+        return all.substr(headerLength + static_cast<std::size_t>(i) * recordLength, recordLength);
+    }
+    // Descriptor i (0-based): 32 bytes from offset 32.
+    std::string descriptor(int i) const {
+        return bytes().substr(32 + 32 * static_cast<std::size_t>(i), 32);
+    }
+    static std::string expectedDescriptor(std::string_view name, char type, int width,
+                                          int decimals) {
+        std::string d(name);
+        d.resize(11, '\0');
+        d += type;
+        d.append(4, '\0');
+        d += static_cast<char>(width);
+        d += static_cast<char>(decimals);
+        d.append(14, '\0');
+        return d;
+    }
+
+    vk::DbfTable table;
+    std::string path;
+};
+
+TEST_F(DbfTest, CharAndFloatFieldsGiveHeaderOf97AndRecordOf29Bytes) {
+    addField("Stream_ID", "Char", 12);
+    addField("Elevation", "Float", 0);
+    open();
+    const std::time_t before = std::time(nullptr);
+    header();
+
+    const std::string file = bytes();
+    ASSERT_EQ(file.size(), 97u);
+    std::tm date{};
+    localtime_r(&before, &date);
+    std::string start;
+    start += '\x03';
+    start += static_cast<char>(date.tm_year);
+    start += static_cast<char>(date.tm_mon + 1);
+    start += static_cast<char>(date.tm_mday);
+    start.append(4, '\0');               // record count, patched at close
+    start += std::string("\x61\x00", 2);  // header length 97
+    start += std::string("\x1D\x00", 2);  // record length 29
+    start.append(20, '\0');
+    EXPECT_EQ(file.substr(0, 32), start);
+    EXPECT_EQ(descriptor(0), expectedDescriptor("Stream_ID", 'C', 12, 0));
+    EXPECT_EQ(descriptor(1), expectedDescriptor("Elevation", 'N', 16, 5));
+    EXPECT_EQ(file[96], '\x0D');
+
+    EXPECT_EQ(table.fieldCount, 2);
+    EXPECT_EQ(table.totalWidth, 28);
+}
+
+TEST_F(DbfTest, FieldNamesAreCleanedAndCutToTenCharacters) {
+    addField("Shape_Width_or_dMax", "Float", 0);
+    addField("%%-+", "Char", 2);
+    addField("  Left Bank-2", "Char", 2);
+    addField("abcdefghi j", "Char", 2);  // the blank goes before the cut
+    open();
+    header();
+
+    EXPECT_EQ(descriptor(0).substr(0, 11), std::string("Shape_Widt\0", 11));
+    EXPECT_EQ(descriptor(1).substr(0, 11), std::string("X\0\0\0\0\0\0\0\0\0\0", 11));
+    EXPECT_EQ(descriptor(2).substr(0, 11), std::string("LeftBank2\0\0", 11));
+    EXPECT_EQ(descriptor(3).substr(0, 11), std::string("abcdefghij\0", 11));
+}
+
+TEST_F(DbfTest, TypeWordsAreRecognisedByTheirLeadingLetters) {
+    addField("a", "character", 3);
+    addField("b", "  Logical", 0);
+    addField("c", "FLOATING", 2);
+    addField("d", "integer", 0);
+    addField("e", "Decimal", 10);
+    open();
+    header();
+
+    EXPECT_EQ(descriptor(0), expectedDescriptor("a", 'C', 3, 0));
+    EXPECT_EQ(descriptor(1), expectedDescriptor("b", 'C', 1, 0));
+    EXPECT_EQ(descriptor(2), expectedDescriptor("c", 'N', 16, 5));
+    EXPECT_EQ(descriptor(3), expectedDescriptor("d", 'N', 8, 0));
+    EXPECT_EQ(descriptor(4), expectedDescriptor("e", 'N', 10, 0));
+    EXPECT_EQ(readU16le(bytes(), 8), 32 * 5 + 33);
+    EXPECT_EQ(readU16le(bytes(), 10), 3 + 1 + 16 + 8 + 10 + 1);
+}
+
+TEST_F(DbfTest, UnknownTypeWordEndsTheRun) {
+    addField("a", "Date", 8);
+    open();
+    EXPECT_TRUE(endsRun([&] { header(); }));
+    EXPECT_TRUE(transcriptHas("Should not be here [Unrecognised DBF field] - please contact "
+                              "support@varnokline.example.\n"));
+}
+
+TEST_F(DbfTest, AcceptsExactly128Fields) {
+    for (int i = 0; i < 128; ++i)
+        addField("F" + std::to_string(i), "Char", 1);
+    open();
+    header();
+    vk::dbfWriteEoF(table);
+    const std::string file = bytes();
+    EXPECT_EQ(file.size(), 32u * 128 + 33 + 1);
+    EXPECT_EQ(readU16le(file, 8), 32 * 128 + 33);
+    EXPECT_EQ(readU16le(file, 10), 129);
+    EXPECT_EQ(descriptor(127), expectedDescriptor("F127", 'C', 1, 0));
+}
+
+TEST_F(DbfTest, RefusesField129) {
+    for (int i = 0; i < 129; ++i)
+        addField("F" + std::to_string(i), "Char", 1);
+    open();
+    EXPECT_TRUE(endsRun([&] { header(); }));
+    EXPECT_TRUE(transcriptHas(
+        "\n\nERROR 0411 - Exceeded maximum number of dbf Fields trying to write dbf file.\n"));
+    EXPECT_EQ(bytes().size(), 0u);
+}
+
+TEST_F(DbfTest, RefusesASchemaWithoutFields) {
+    open();
+    EXPECT_TRUE(endsRun([&] { header(); }));
+    EXPECT_TRUE(
+        transcriptHas("\n\nERROR 0319 - No attributes specified when writing .dbf file.\n"));
+}
+
+TEST_F(DbfTest, RefusesFieldWidthZero) {
+    addField("a", "Char", 0);
+    open();
+    EXPECT_TRUE(endsRun([&] { header(); }));
+    EXPECT_TRUE(transcriptHas("\nERROR 0412 - dbf field length of 0 is outside allowable range "
+                              "of 1 to 255 when writing dbf file.\n"));
+}
+
+TEST_F(DbfTest, RefusesFieldWidth256ButTakes255) {
+    addField("a", "Char", 255);
+    addField("b", "Decimal", 256);
+    open();
+    EXPECT_TRUE(endsRun([&] { header(); }));
+    EXPECT_TRUE(transcriptHas("\nERROR 0412 - dbf field length of 256 is outside allowable "
+                              "range of 1 to 255 when writing dbf file.\n"));
+}
+
+TEST_F(DbfTest, TotalWidthOf65534IsNotTheTotalLimit) {
+    for (int i = 0; i < 109; ++i)
+        addField("F", "Char", 600);
+    addField("G", "Char", 134);  // 65534 in all
+    open();
+    EXPECT_TRUE(endsRun([&] { header(); }));
+    EXPECT_FALSE(transcriptHas("dbfTotLen"));
+    EXPECT_TRUE(transcriptHas("ERROR 0412 - dbf field length of 600 "));
+}
+
+TEST_F(DbfTest, TotalWidthOf65535EndsTheRun) {
+    for (int i = 0; i < 109; ++i)
+        addField("F", "Char", 600);
+    addField("G", "Char", 135);
+    open();
+    EXPECT_TRUE(endsRun([&] { header(); }));
+    EXPECT_TRUE(transcriptHas(
+        "Should not be here [dbfTotLen>32767] - please contact support@varnokline.example.\n"));
+}
+
+TEST_F(DbfTest, RecordsHoldEveryValueInExactlyItsFieldWidth) {
+    addField("A", "Char", 5);
+    addField("B", "Char", 5);
+    addField("N", "Decimal", 8);
+    open();
+    header();
+
+    record(R"("ABCDEFGH","AB",1234)");          // cut, padded, right-justified
+    record(R"(" AB", "x,y" ,  -1.5)");          // leading blank kept, comma inside quotes
+    record(R"("say ""hi""",'O''Hara',"1.5 ")");  // doubled delimiters; trailing blank dropped
+    record(R"("Q")");                           // values missing at the end
+    record(R"(,2*7,"Z")");                      // empty value and repeat count: blank fields
+    record(R"("A" / "B",9)");                   // a slash ends the values
+    record(R"(x  y   12345678901)");            // blanks separate; a long number is cut
+    vk::dbfWriteEoF(table);
+
+    EXPECT_EQ(recordBytes(0), " ABCDEAB       1234");
+    EXPECT_EQ(recordBytes(1), "  AB  x,y      -1.5");
+    EXPECT_EQ(recordBytes(2), " say \"O'Har     1.5");
+    EXPECT_EQ(recordBytes(3), " Q                 ");
+    EXPECT_EQ(recordBytes(4), "                  Z");
+    EXPECT_EQ(recordBytes(5), " A                 ");
+    EXPECT_EQ(recordBytes(6), " x    y    12345678");
+    EXPECT_EQ(bytes().size(), 32u * 3 + 33 + 7 * 19 + 1);
+}
+
+TEST_F(DbfTest, ThreeRecordsAreCountedInTheClosedTable) {
+    addField("Name", "Char", 10);
+    addField("Value", "Float", 0);
+    open();
+    header();
+    record(R"("one",1.00000)");
+    record(R"("two",2.00000)");
+    record(R"("three",3.00000)");
+    vk::dbfWriteEoF(table);
+
+    const std::string file = bytes();
+    EXPECT_EQ(file.size(), 32u * 2 + 33 + 3 * (26 + 1) + 1);
+    EXPECT_EQ(readI32le(file, 4), 3);
+    EXPECT_EQ(file.back(), '\x1A');
+    EXPECT_EQ(recordBytes(2), " three              3.00000");
+    EXPECT_EQ(table.unit, 0);
+}
+
+TEST_F(DbfTest, TableClosedWithoutRecordsHasCountZeroAndTheEndByte) {
+    addField("Only", "Char", 4);
+    open();
+    header();
+    EXPECT_EQ(bytes().size(), 65u);  // header on disk, no end byte yet
+    EXPECT_EQ(bytes()[64], '\x0D');
+
+    const std::size_t before = transcript.size();
+    vk::dbfWriteEoF(table);
+    const std::string file = bytes();
+    EXPECT_EQ(file.size(), 66u);
+    EXPECT_EQ(readI32le(file, 4), 0);
+    EXPECT_EQ(file.back(), '\x1A');
+    // The handle is released through the unit table; the patch opens the file directly.
+    EXPECT_EQ(transcript.substr(before), "...Closed File Unit:1001\n");
+}
+
+TEST_F(DbfTest, HeaderWrittenToAFullDiskEndsTheRun) {
+    addField("a", "Char", 4);
+    ASSERT_EQ(symlink("/dev/full", dir.file("table.dbf").c_str()), 0);
+    open();
+    EXPECT_TRUE(endsRun([&] { header(); }));
+    EXPECT_TRUE(transcriptHas("\n\nERROR 0413 - Writing .dbf file header.\n"));
+}
+
+TEST_F(DbfTest, RecordThatCannotBeWrittenEndsTheRun) {
+    for (int i = 0; i < 100; ++i)
+        addField("F", "Char", 250);
+    open();
+    header();
+    const std::string line(2000, 'v');
+    {
+        vktest::FileSizeLimit limit(1 << 20);
+        EXPECT_TRUE(endsRun([&] {
+            for (int i = 0; i < 200; ++i)
+                record(line);  // 5 MB in all
+        }));
+    }
+    EXPECT_TRUE(transcriptHas("\n\nERROR 0417 - Writing .dbf record.\n"));
+    EXPECT_LT(table.recordsWritten, 200);
+}
+
+TEST_F(DbfTest, TableRemovedBeforeCloseEndsTheRunWithoutRecreatingIt) {
+    addField("a", "Char", 4);
+    open();
+    header();
+    record(R"("abc")");
+    ASSERT_EQ(unlink(path.c_str()), 0);
+    EXPECT_TRUE(endsRun([&] { vk::dbfWriteEoF(table); }));
+    EXPECT_TRUE(transcriptHas("...Closed File Unit:1001\n\nERROR 0413 - Rewriting .dbf file "
+                              "header with final information.\n"));
+    EXPECT_FALSE(vktest::fileExists(path));
+}
+
+TEST_F(DbfTest, ByteConversionsTakeOnlyUnsignedRanges) {
+    EXPECT_EQ(vk::i1u(0), 0);
+    EXPECT_EQ(vk::i1u(255), 255);
+    EXPECT_EQ(vk::i2u(0), 0);
+    EXPECT_EQ(vk::i2u(65535), 65535);
+    EXPECT_EQ(transcript, "");
+
+    const std::string i1uMessage = "Should not be here [i1u: i4 outside range] - please contact "
+                                   "support@varnokline.example.\n";
+    const std::string i2uMessage = "Should not be here [i2u: i4 outside range] - please contact "
+                                   "support@varnokline.example.\n";
+    for (const int value : {256, -1}) {
+        transcript.clear();
+        EXPECT_TRUE(endsRun([=] { vk::i1u(value); })) << value;
+        EXPECT_EQ(transcript.substr(0, i1uMessage.size()), i1uMessage) << value;
+    }
+    for (const int value : {65536, -1}) {
+        transcript.clear();
+        EXPECT_TRUE(endsRun([=] { vk::i2u(value); })) << value;
+        EXPECT_EQ(transcript.substr(0, i2uMessage.size()), i2uMessage) << value;
+    }
+}
+
+}  // namespace

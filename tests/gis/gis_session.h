@@ -1,0 +1,82 @@
+// A fresh run for each GIS writer test: file units and the layer library at their start-of-run
+// state, the console captured and its input empty, and a private folder for the layers.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "files/console.h"
+#include "files/exits.h"
+#include "files/units.h"
+#include "gis/gis.h"
+#include "gis/registry.h"
+#include "support/testfiles.h"
+
+namespace vktest {
+
+// What EXITS writes after the caller's message: an empty line and the closing pause.
+inline constexpr std::string_view kExitTail = "\nPress Enter to Close\n";
+
+class GisSession : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        vk::console().captureOutput(&transcript);
+        vk::console().feedInput("");
+        vk::resetRunFinished();
+        vk::INITFILEUNITS(1000);
+        vk::gisResetAll();
+    }
+
+    void TearDown() override {
+        vk::INITFILEUNITS(1000);
+        vk::console().captureOutput(nullptr);
+    }
+
+    // Runs a step that must end the run; returns what it wrote to the console (the transcript
+    // before it is cleared first) and checks that the run ended with a failure status.
+    std::string endsRun(const std::function<void()>& step) {
+        transcript.clear();
+        try {
+            step();
+        } catch (const vk::RunEnd& end) {
+            EXPECT_EQ(end.status, 1);
+            return transcript;
+        }
+        ADD_FAILURE() << "the run went on; console:\n" << transcript;
+        return transcript;
+    }
+
+    // Opens a MIF layer in the test folder and writes its header from the schema as it stands.
+    int openMif(std::string_view name) {
+        const int id = vk::gisOpenLayer(dir.file(name), "", "O ");
+        vk::gisWriteHeader(id);
+        vk::gisInitialiseObject(vk::gisO_);
+        return id;
+    }
+
+    // Puts vertices into gisO_ and sets its vertex count.
+    static void setVertices(std::initializer_list<std::pair<double, double>> points) {
+        int n = 0;
+        for (const auto& [x, y] : points) {
+            vk::gisO_.X[static_cast<std::size_t>(n)] = x;
+            vk::gisO_.Y[static_cast<std::size_t>(n)] = y;
+            ++n;
+        }
+        vk::gisO_.n = n;
+    }
+
+    static void setParts(std::initializer_list<int> firsts) {
+        int nr = 0;
+        for (int first : firsts)
+            vk::gisO_.ir[static_cast<std::size_t>(nr++)] = first;
+        vk::gisO_.nr = nr;
+    }
+
+    std::string transcript;
+    TempDir dir;
+};
+
+} // namespace vktest

@@ -1,0 +1,107 @@
+// Header writing: the MIF header from the schema of the moment, and the steps that head each
+// Shapefile set of a layer.
+#include <unistd.h>
+
+#include "gis_session.h"
+
+namespace vktest {
+namespace {
+
+class Header : public GisSession {
+  protected:
+    void SetUp() override {
+        GisSession::SetUp();
+        vk::gisSchema.fieldCount = 2;
+        vk::gisSchema.fields[0] = {"Stream_ID", "Char", 100};
+        vk::gisSchema.fields[1] = {"Elevation", "Float", 0};
+    }
+};
+
+TEST_F(Header, EachSetCreatedAtOpenIsHeaded) {
+    vk::shpProjection = "PROJCS[\"Local\",GEOGCS[\"GCS\"]]   ";
+    const int id = vk::gisOpenLayer(dir.file("river.shp"), "P", "O ");
+    const vk::GisLayer& layer = vk::gisLayer(id);
+    const vk::ShapeSet& points = layer.sets[0];
+    ASSERT_GT(points.prj, 0);
+    ASSERT_GT(points.shxLittle, 0);
+    transcript.clear();
+
+    vk::gisWriteHeader(id);
+    // The .prj unit goes first, then the little-endian .shx unit.
+    EXPECT_EQ(transcript, "...Closed File Unit:1005\n...Closed File Unit:1003\n");
+    EXPECT_EQ(points.prj, 0);
+    EXPECT_EQ(points.shxLittle, 0);
+    EXPECT_GT(points.shxBig, 0);
+    EXPECT_GT(points.shpLittle, 0);
+    EXPECT_EQ(readFile(dir.file("river_P.prj")), "PROJCS[\"Local\",GEOGCS[\"GCS\"]]\n");
+
+    EXPECT_EQ(points.xmin, 9.000000135427196e29);
+    EXPECT_EQ(points.ymin, 9.000000135427196e29);
+    EXPECT_EQ(points.xmax, -9.000000135427196e29);
+    EXPECT_EQ(points.ymax, -9.000000135427196e29);
+    EXPECT_EQ(points.nextRecordOffset, 50);
+    EXPECT_EQ(layer.tables[0].fieldCount, 2);
+    EXPECT_EQ(layer.tables[0].recordsWritten, 0);
+
+    // Sets not created at open keep their initial state.
+    for (std::size_t k : {1u, 2u}) {
+        const vk::ShapeSet& set = layer.sets[k];
+        EXPECT_EQ(set.xmin, 0);
+        EXPECT_EQ(set.ymin, 0);
+        EXPECT_EQ(set.xmax, -1);
+        EXPECT_EQ(set.ymax, -1);
+        EXPECT_EQ(set.nextRecordOffset, 0);
+        EXPECT_EQ(layer.tables[k].fieldCount, 0);
+    }
+
+    int closing = id;
+    vk::gisCloseLayer(closing);
+    // Without records the headers of their creation remain: 100 bytes each.
+    EXPECT_EQ(readFile(dir.file("river_P.shp")).size(), 100u);
+    EXPECT_EQ(readFile(dir.file("river_P.shx")).size(), 100u);
+    EXPECT_FALSE(fileExists(dir.file("river_L.shp")));
+}
+
+TEST_F(Header, ABlankProjectionGivesAnEmptyPrjLine) {
+    int id = vk::gisOpenLayer(dir.file("river.shp"), "L", "O ");
+    vk::gisWriteHeader(id);
+    vk::gisCloseLayer(id);
+    EXPECT_EQ(readFile(dir.file("river_L.prj")), "\n");
+}
+
+TEST_F(Header, APrjLineThatCannotBeWrittenEndsTheRun) {
+    ASSERT_EQ(::symlink("/dev/full", dir.file("river_P.prj").c_str()), 0);
+    const int id = vk::gisOpenLayer(dir.file("river.shp"), "P", "O ");
+    const std::string console = endsRun([&] { vk::gisWriteHeader(id); });
+    EXPECT_EQ(console.rfind("\nERROR 0437 - Writing .shp file header.\n", 0), 0u) << console;
+}
+
+TEST_F(Header, LaterSchemaChangesDoNotReachAHeadedLayer) {
+    const int first = openMif("first.mif");
+    vk::gisSchema.fieldCount = 1;
+    vk::gisSchema.fields[0] = {"Other", "Integer", 0};
+    int second = openMif("second.mif");
+    int closing = first;
+    vk::gisCloseLayer(closing);
+    vk::gisCloseLayer(second);
+    EXPECT_NE(readFile(dir.file("first.mif"))
+                  .find("Columns 2\n"
+                        "  Stream_ID Char(100)\n"
+                        "  Elevation Float\n"
+                        "Data\n"),
+              std::string::npos);
+    EXPECT_NE(readFile(dir.file("second.mif")).find("Columns 1\n  Other Integer\nData\n"),
+              std::string::npos);
+}
+
+TEST_F(Header, MoreFieldsThanTheSchemaHoldsAreRefused) {
+    const int id = vk::gisOpenLayer(dir.file("wide.mif"), "", "O ");
+    vk::gisSchema.fieldCount = vk::GisSchema::kMaxFields + 1;
+    EXPECT_EQ(endsRun([&] { vk::gisWriteHeader(id); }),
+              "Should not be here [mifWriteHeader-Columns] - please contact "
+              "support@varnokline.example.\n" +
+                  std::string(kExitTail));
+}
+
+} // namespace
+} // namespace vktest

@@ -1,0 +1,418 @@
+// The MIF/MID pair: header, every object kind byte for byte, the .mid lines, write failures, and
+// a layer read back by GDAL.
+#include <unistd.h>
+
+#include <ostream>
+#include <sstream>
+#include <vector>
+
+#include "gis_session.h"
+#include "support/process.h"
+
+namespace vktest {
+namespace {
+
+using vk::gisO_;
+
+// The header of a layer with the one field "Name Char(20)" and no projection text.
+constexpr std::string_view kNameHeader = "Version 300\n"
+                                         "Charset \"WindowsLatin1\"\n"
+                                         "Delimiter \",\"\n"
+                                         "\n"
+                                         "Columns 1\n"
+                                         "  Name Char(20)\n"
+                                         "Data\n"
+                                         "\n";
+
+// A geometry as a WKT line of ogrinfo shows it: its type word and all its numbers in order.
+struct Geometry {
+    std::string type;
+    std::vector<double> numbers;
+    bool operator==(const Geometry&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Geometry& g) {
+    out << g.type;
+    for (double v : g.numbers)
+        out << ' ' << v;
+    return out;
+}
+
+std::vector<Geometry> geometriesOf(const std::string& ogrinfoOutput) {
+    std::vector<Geometry> found;
+    std::istringstream lines(ogrinfoOutput);
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t open = line.find(" (");
+        if (line.rfind("  ", 0) != 0 || open == std::string::npos) continue;
+        const std::string type = line.substr(2, open - 2);
+        if (type.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ") != std::string::npos) continue;
+        Geometry g{type, {}};
+        std::string rest = line.substr(open);
+        for (char& c : rest)
+            if (c == '(' || c == ')' || c == ',') c = ' ';
+        std::istringstream numbers(rest);
+        for (double v; numbers >> v;)
+            g.numbers.push_back(v);
+        found.push_back(std::move(g));
+    }
+    return found;
+}
+
+class Mif : public GisSession {
+  protected:
+    void SetUp() override {
+        GisSession::SetUp();
+        vk::gisSchema.fieldCount = 1;
+        vk::gisSchema.fields[0] = {"Name", "Char", 20};
+    }
+
+    // Writes the current gisO_ as one object with its record.
+    void write(int id) {
+        vk::gisWriteObject(id, gisO_);
+        vk::gisWriteRecord(id, gisO_);
+    }
+
+    // Closes the layer and returns the .mif text after the header, which must be kNameHeader.
+    std::string objectsOf(int& id, std::string_view name) {
+        vk::gisCloseLayer(id);
+        const std::string mif = readFile(dir.file(std::string(name) + ".mif"));
+        EXPECT_EQ(mif.substr(0, kNameHeader.size()), kNameHeader);
+        return mif.substr(std::min(mif.size(), kNameHeader.size()));
+    }
+    std::string midOf(std::string_view name) {
+        return readFile(dir.file(std::string(name) + ".mid"));
+    }
+};
+
+TEST_F(Mif, HeaderWithProjectionAndColumns) {
+    vk::gisSchema.fieldCount = 2;
+    vk::gisSchema.fields[0] = {"Stream_ID   ", "Char  ", 100};
+    vk::gisSchema.fields[1] = {"Elevation", "Float", 0};
+    vk::mifProjection = "CoordSys Earth Projection 8, 104, \"m\", 3, 0, 0.9996, 500000, 0   ";
+    int id = openMif("streams.mif");
+    vk::gisCloseLayer(id);
+    EXPECT_EQ(readFile(dir.file("streams.mif")),
+              "Version 300\n"
+              "Charset \"WindowsLatin1\"\n"
+              "Delimiter \",\"\n"
+              "CoordSys Earth Projection 8, 104, \"m\", 3, 0, 0.9996, 500000, 0\n"
+              "Columns 2\n"
+              "  Stream_ID Char(100)\n"
+              "  Elevation Float\n"
+              "Data\n"
+              "\n");
+    EXPECT_EQ(midOf("streams"), "");
+}
+
+TEST_F(Mif, FieldCountsOfZeroOrLessGiveNoColumnLines) {
+    vk::gisSchema.fieldCount = 0;
+    int id = openMif("none.mif");
+    vk::gisSchema.fieldCount = -2;
+    int negative = openMif("negative.mif");
+    vk::gisCloseLayer(id);
+    vk::gisCloseLayer(negative);
+    const std::string start = "Version 300\nCharset \"WindowsLatin1\"\nDelimiter \",\"\n\n";
+    EXPECT_EQ(readFile(dir.file("none.mif")), start + "Columns 0\nData\n\n");
+    EXPECT_EQ(readFile(dir.file("negative.mif")), start + "Columns -2\nData\n\n");
+}
+
+TEST_F(Mif, PlineOfThreeVerticesAndItsRecord) {
+    int id = openMif("p.mif");
+    gisO_.pline = true;
+    setVertices({{0, 0}, {1.5, 2}, {-3, 4}});
+    gisO_.attributes = " \"Main River\",  \"R1\"     ";
+    write(id);
+    EXPECT_EQ(objectsOf(id, "p"), "Pline 3\n"
+                                  "        0.000000        0.000000\n"
+                                  "        1.500000        2.000000\n"
+                                  "       -3.000000        4.000000\n");
+    EXPECT_EQ(midOf("p"), " \"Main River\",  \"R1\"\n");
+}
+
+TEST_F(Mif, RegionOfTwoRings) {
+    int id = openMif("r.mif");
+    gisO_.region = true;
+    setVertices({{0, 0}, {10, 0}, {10, 10}, {0, 0}, {2, 2}, {4, 2}, {4, 4}, {2, 4}, {2, 2}});
+    setParts({1, 5});
+    gisO_.attributes = "\"lake\"";
+    write(id);
+    EXPECT_EQ(objectsOf(id, "r"), "Region 2\n"
+                                  " 4\n"
+                                  "        0.000000        0.000000\n"
+                                  "       10.000000        0.000000\n"
+                                  "       10.000000       10.000000\n"
+                                  "        0.000000        0.000000\n"
+                                  " 5\n"
+                                  "        2.000000        2.000000\n"
+                                  "        4.000000        2.000000\n"
+                                  "        4.000000        4.000000\n"
+                                  "        2.000000        4.000000\n"
+                                  "        2.000000        2.000000\n");
+    EXPECT_EQ(midOf("r"), "\"lake\"\n");
+}
+
+TEST_F(Mif, RegionOfOneRingUsesAllVertices) {
+    int id = openMif("r1.mif");
+    gisO_.region = true;
+    setVertices({{0, 0}, {1, 0}, {2, 1}, {2, 2}, {1, 3}, {0, 2}, {0, 0}});
+    gisO_.attributes = "\"pond\"";
+    write(id);
+    EXPECT_EQ(objectsOf(id, "r1"), "Region 1\n"
+                                   " 7\n"
+                                   "        0.000000        0.000000\n"
+                                   "        1.000000        0.000000\n"
+                                   "        2.000000        1.000000\n"
+                                   "        2.000000        2.000000\n"
+                                   "        1.000000        3.000000\n"
+                                   "        0.000000        2.000000\n"
+                                   "        0.000000        0.000000\n");
+    EXPECT_EQ(midOf("r1"), "\"pond\"\n");
+}
+
+TEST_F(Mif, LineWritesOnlyItsFirstTwoVertices) {
+    int id = openMif("l.mif");
+    gisO_.line = true;
+    setVertices({{1, 2}, {3, 4}, {5, 6}, {7, 8}, {9, 10}});
+    gisO_.attributes = "\"cut\"";
+    write(id);
+    EXPECT_EQ(objectsOf(id, "l"),
+              "Line         1.000000        2.000000        3.000000        4.000000\n");
+    EXPECT_EQ(midOf("l"), "\"cut\"\n");
+}
+
+TEST_F(Mif, TextWithItsBoxInThreeDecimals) {
+    int id = openMif("t.mif");
+    gisO_.text = true;
+    setVertices({{99, 99}, {1.25, 2}, {3.5, -4.125}});
+    gisO_.attributes = "\"Bridge\"   ";
+    write(id);
+    EXPECT_EQ(objectsOf(id, "t"), "Text\n"
+                                  "\"Bridge\"\n"
+                                  "               1.250           2.000           3.500"
+                                  "          -4.125\n");
+    EXPECT_EQ(midOf("t"), "\"Bridge\"\n");
+}
+
+TEST_F(Mif, CoordinatesThatDoNotFitBecomeAsterisks) {
+    int id = openMif("big.mif");
+    gisO_.point = true;
+    setVertices({{1234567890.5, 123456789.5}});
+    gisO_.attributes = "\"a\"";
+    write(id);
+    setVertices({{-123456789.5, -0.0000004}});
+    gisO_.attributes = "\"b\"";
+    write(id);
+    EXPECT_EQ(objectsOf(id, "big"), "Point ****************123456789.500000\n"
+                                    "Point ****************       -0.000000\n");
+    EXPECT_EQ(midOf("big"), "\"a\"\n\"b\"\n");
+}
+
+TEST_F(Mif, MultiPointPlineMultipleAndNone) {
+    int id = openMif("m.mif");
+    gisO_.multipoint = true;
+    setVertices({{1, 1}, {2, 2}});
+    gisO_.attributes = "\"mp\"";
+    write(id);
+
+    vk::gisInitialiseObject(gisO_);
+    gisO_.plineMultiple = true;
+    setVertices({{0, 0}, {1, 1}, {5, 5}, {6, 6}, {7, 5}});
+    setParts({1, 3});
+    gisO_.attributes = "\"pm\"";
+    write(id);
+
+    vk::gisInitialiseObject(gisO_);
+    gisO_.none = true;
+    gisO_.attributes = "\"n\"";
+    write(id);
+    EXPECT_EQ(objectsOf(id, "m"), "MultiPoint 2\n"
+                                  "        1.000000        1.000000\n"
+                                  "        2.000000        2.000000\n"
+                                  "Pline Multiple 2\n"
+                                  " 2\n"
+                                  "        0.000000        0.000000\n"
+                                  "        1.000000        1.000000\n"
+                                  " 3\n"
+                                  "        5.000000        5.000000\n"
+                                  "        6.000000        6.000000\n"
+                                  "        7.000000        5.000000\n"
+                                  "none\n");
+    EXPECT_EQ(midOf("m"), "\"mp\"\n\"pm\"\n\"n\"\n");
+}
+
+TEST_F(Mif, TheFirstKindInWriterOrderWins) {
+    int id = openMif("order.mif");
+    setVertices({{1, 2}, {3, 4}});
+    gisO_.region = gisO_.point = true; // point before region
+    vk::gisWriteObject(id, gisO_);
+    vk::gisInitialiseObject(gisO_);
+    gisO_.line = gisO_.multipoint = true; // multipoint before line
+    vk::gisWriteObject(id, gisO_);
+    vk::gisInitialiseObject(gisO_);
+    gisO_.text = gisO_.region = true; // region before text
+    vk::gisWriteObject(id, gisO_);
+    EXPECT_EQ(objectsOf(id, "order"), "Point         1.000000        2.000000\n"
+                                      "MultiPoint 2\n"
+                                      "        1.000000        2.000000\n"
+                                      "        3.000000        4.000000\n"
+                                      "Region 1\n"
+                                      " 2\n"
+                                      "        1.000000        2.000000\n"
+                                      "        3.000000        4.000000\n");
+}
+
+TEST_F(Mif, AnObjectWithoutKindIsRefused) {
+    int id = openMif("k.mif");
+    vk::gisInitialiseObject(gisO_);
+    EXPECT_EQ(endsRun([&] { vk::gisWriteObject(id, gisO_); }),
+              "\nERROR 0350 - Trying to write a MIF object that is not yet supported.  Please "
+              "contact support@varnokline.example.\n" +
+                  std::string(kExitTail));
+    EXPECT_EQ(readFile(dir.file("k.mif")), kNameHeader);
+}
+
+// Writes that fail: the layer's .mif or .mid is the full device.
+class MifFull : public Mif {
+  protected:
+    void pointTo(std::string_view name) {
+        ASSERT_EQ(::symlink("/dev/full", dir.file(name).c_str()), 0);
+    }
+};
+
+TEST_F(MifFull, ObjectLinesThatCannotBeWritten) {
+    pointTo("full.mif");
+    int id = openMif("full.mif");
+    gisO_.pline = true;
+    // More than the stream holds, so that it must pass bytes on while the object is written.
+    constexpr int kVertices = 20000;
+    gisO_.reserveVertices(kVertices);
+    for (int j = 0; j < kVertices; ++j)
+        gisO_.X[static_cast<std::size_t>(j)] = j;
+    gisO_.n = kVertices;
+    const std::string console = endsRun([&] { vk::gisWriteObject(id, gisO_); });
+    EXPECT_EQ(console.rfind("\nERROR 0439 - Writing .mif file object coordinates.\n", 0), 0u)
+        << console;
+    EXPECT_TRUE(console.ends_with(kExitTail)) << console;
+}
+
+TEST_F(MifFull, HeaderAndNoneLinesLeftInTheBufferAreCheckedAtClose) {
+    pointTo("full.mif");
+    int id = openMif("full.mif");
+    gisO_.none = true;
+    gisO_.attributes = "\"x\"";
+    write(id);
+    const std::string console = endsRun([&] { vk::gisCloseLayer(id); });
+    EXPECT_EQ(console.find("Closing GIS Layer 1 ["), 0u) << console;
+    EXPECT_NE(console.find("]...\n\nERROR 0439 - Writing .mif file object coordinates.\n"),
+              std::string::npos)
+        << console;
+    EXPECT_EQ(console.find("Closed File Unit"), std::string::npos) << console;
+}
+
+TEST_F(MifFull, AttributeRecordsThatCannotBeWritten) {
+    pointTo("rec.mid");
+    int id = openMif("rec.mif");
+    gisO_.point = true;
+    gisO_.typeName = "Point";
+    gisO_.attributes = std::string(200, 'a');
+    const std::string console = endsRun([&] {
+        for (int i = 0; i < 100000; ++i)
+            write(id);
+    });
+    EXPECT_EQ(console.rfind("\nERROR 0254 - Failed to write attribute data record for a Point "
+                            "object in GIS layer.\n",
+                            0),
+              0u)
+        << console;
+}
+
+TEST_F(MifFull, AFailedRecordWithoutTypeNameNamesNoType) {
+    pointTo("rec.mid");
+    int id = openMif("rec.mif");
+    gisO_.none = true;
+    gisO_.attributes = "\"x\"";
+    write(id);
+    const std::string console = endsRun([&] { vk::gisCloseLayer(id); });
+    EXPECT_NE(console.find("\nERROR 0254 - Failed to write attribute data record for a  object in "
+                           "GIS layer.\n"),
+              std::string::npos)
+        << console;
+}
+
+TEST_F(Mif, LayerIsReadByGdal) {
+    constexpr const char* kOgrinfo = "/usr/bin/ogrinfo";
+    if (::access(kOgrinfo, X_OK) != 0)
+        GTEST_SKIP() << "GDAL's ogrinfo is not installed at " << kOgrinfo
+                     << " (Debian package gdal-bin); the MIF read-back check is skipped";
+
+    vk::gisSchema.fieldCount = 2;
+    vk::gisSchema.fields[0] = {"Stream_ID", "Char", 20};
+    vk::gisSchema.fields[1] = {"Elevation", "Float", 0};
+    vk::mifProjection = "CoordSys Earth Projection 8, 104, \"m\", 3, 0, 0.9996, 500000, 0";
+    int id = openMif("rivers.mif");
+
+    gisO_.pline = true;
+    setVertices({{500000, 6000000}, {500010.5, 6000020}, {500030, 6000025.25}});
+    gisO_.attributes = "\"Main River\",  12.500";
+    write(id);
+
+    vk::gisInitialiseObject(gisO_);
+    gisO_.point = true;
+    setVertices({{500002.5, 5999990}});
+    gisO_.attributes = "\"Trib, 2\",    -3.250";
+    write(id);
+
+    vk::gisInitialiseObject(gisO_);
+    gisO_.region = true;
+    setVertices({{0, 0}, {10, 0}, {10, 10}, {0, 0}, {2, 2}, {4, 2}, {4, 4}, {2, 2}});
+    setParts({1, 5});
+    gisO_.attributes = "\"Lake\",0.000";
+    write(id);
+
+    vk::gisInitialiseObject(gisO_);
+    gisO_.plineMultiple = true;
+    setVertices({{0, 0}, {1, 1}, {5, 5}, {6, 6}, {7, 5}});
+    setParts({1, 3});
+    gisO_.attributes = "\"Braided\",1.000";
+    write(id);
+
+    vk::gisInitialiseObject(gisO_);
+    gisO_.none = true;
+    gisO_.attributes = "\"Nothing\",2.000";
+    write(id);
+    vk::gisCloseLayer(id);
+
+    const ProcessResult r =
+        runProgram({"-al", "-ro", dir.file("rivers.mif")}, "", dir.path(), 60, kOgrinfo);
+    ASSERT_EQ(r.status, 0) << r.output << r.errors;
+    const std::string all = r.output + r.errors;
+    EXPECT_EQ(all.find("Warning"), std::string::npos) << all;
+    EXPECT_EQ(all.find("ERROR"), std::string::npos) << all;
+
+    EXPECT_NE(r.output.find("Feature Count: 5\n"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("PROJCRS["), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("Stream_ID: String (20.0)\n"), std::string::npos) << r.output;
+    for (const char* expected : {
+             "  Stream_ID (String) = Main River\n  Elevation (Real) = 12.5\n",
+             "  Stream_ID (String) = Trib, 2\n  Elevation (Real) = -3.25\n",
+             "  Stream_ID (String) = Lake\n",
+             "  Stream_ID (String) = Braided\n",
+             "  Stream_ID (String) = Nothing\n  Elevation (Real) = 2\n",
+         })
+        EXPECT_NE(r.output.find(expected), std::string::npos) << expected << "\n" << r.output;
+
+    // The geometries in feature order, compared by value (the reader chooses its own number text).
+    EXPECT_EQ(geometriesOf(r.output),
+              (std::vector<Geometry>{
+                  {"LINESTRING", {500000, 6000000, 500010.5, 6000020, 500030, 6000025.25}},
+                  {"POINT", {500002.5, 5999990}},
+                  {"POLYGON", {0, 0, 10, 0, 10, 10, 0, 0, 2, 2, 4, 2, 4, 4, 2, 2}},
+                  {"MULTILINESTRING", {0, 0, 1, 1, 5, 5, 6, 6, 7, 5}},
+              }));
+    // Rings and parts stay apart.
+    EXPECT_NE(r.output.find("POLYGON ((0 0,10 0,10 10,0 0),(2 2,"), std::string::npos);
+    EXPECT_NE(r.output.find("MULTILINESTRING ((0 0,1 1),(5 5,"), std::string::npos);
+}
+
+} // namespace
+} // namespace vktest

@@ -1,0 +1,236 @@
+// The layer table: numbers handed out and reused, the format chosen from the name, the limits,
+// closing, and the error reporter.
+#include <filesystem>
+#include <set>
+
+#include "gis_session.h"
+
+namespace vktest {
+namespace {
+
+using vk::gisCloseLayer;
+using vk::gisOpenLayer;
+
+class Registry : public GisSession {
+  protected:
+    std::set<std::string> filesInFolder() const {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            names.insert(entry.path().filename().string());
+        return names;
+    }
+};
+
+TEST_F(Registry, NumbersStartAtOneAndTheLowestFreeIsReused) {
+    int a = gisOpenLayer(dir.file("a.mif"), "", "O ");
+    int b = gisOpenLayer(dir.file("b.mif"), "", "O ");
+    int c = gisOpenLayer(dir.file("c.mif"), "", "O ");
+    EXPECT_EQ(a, 1);
+    EXPECT_EQ(b, 2);
+    EXPECT_EQ(c, 3);
+
+    gisCloseLayer(b);
+    EXPECT_EQ(b, 0);
+    EXPECT_EQ(gisOpenLayer(dir.file("d.mif"), "", "O "), 2);
+    EXPECT_EQ(gisOpenLayer(dir.file("e.mif"), "", "O "), 4);
+}
+
+TEST_F(Registry, OpeningAndClosingAMifLayerTranscript) {
+    const std::string base = dir.file("out");
+    int id = gisOpenLayer(base + ".mif   ", "", "O ");
+    EXPECT_EQ(transcript, "Opening GIS Layer: " + base + ".mif\n" +
+                              "GIS Layer assigned ID of 1\n"
+                              "\nTrying to open file " +
+                              base + ".mif...OK.  File Unit:1001\n" + "\nTrying to open file " +
+                              base + ".mid...OK.  File Unit:1002\n");
+    const vk::GisLayer& layer = vk::gisLayer(id);
+    EXPECT_TRUE(layer.open);
+    EXPECT_TRUE(layer.writeMode);
+    EXPECT_EQ(layer.format, vk::kFormatMif);
+    EXPECT_EQ(layer.name, base + ".mif");
+    EXPECT_EQ(layer.mifUnit, 1001);
+    EXPECT_EQ(layer.midUnit, 1002);
+
+    transcript.clear();
+    gisCloseLayer(id);
+    EXPECT_EQ(id, 0);
+    EXPECT_EQ(transcript, "Closing GIS Layer 1 [" + base +
+                              ".mif]...\n"
+                              "...Closed File Unit:1001\n"
+                              "...Closed File Unit:1002\n");
+    EXPECT_FALSE(vk::gisLayer(1).open);
+    EXPECT_EQ(vk::gisLayer(1).format, vk::kFormatNone);
+}
+
+TEST_F(Registry, TheHundredAndFirstLayerEndsTheRun) {
+    // Shapefile layers without sets open no files, so the table fills quickly.
+    for (int i = 1; i <= vk::kMaxGisLayers; ++i)
+        ASSERT_EQ(gisOpenLayer(dir.file("l" + std::to_string(i) + ".shp"), "", "O "), i);
+    const std::string name = dir.file("extra.mif");
+    EXPECT_EQ(endsRun([&] { gisOpenLayer(name, "", "O "); }),
+              "Opening GIS Layer: " + name + "\n" +
+                  "\nERROR 0251 - Cannot have more than 100 GIS layers open at once.\n" +
+                  std::string(kExitTail));
+    EXPECT_FALSE(fileExists(name));
+}
+
+TEST_F(Registry, UnsupportedExtensionsAreNamedLowerCased) {
+    for (const auto& [file, extension] :
+         {std::pair{"a.dbf", ".dbf"}, std::pair{"a.csv", ".csv"}, std::pair{"b.CSV", ".csv"}}) {
+        SCOPED_TRACE(file);
+        vk::gisResetAll();
+        const std::string name = dir.file(file);
+        EXPECT_EQ(endsRun([&] { gisOpenLayer(name, "", "O "); }),
+                  "Opening GIS Layer: " + name + "\nGIS Layer assigned ID of 1\n" +
+                      "\nERROR 0252 - " + extension + " is not a supported GIS file format.\n" +
+                      std::string(kExitTail));
+    }
+    EXPECT_TRUE(filesInFolder().empty());
+}
+
+TEST_F(Registry, MifNamesWithAndWithoutExtensionGiveTheSamePair) {
+    for (const std::string& path : {dir.file("out.MIF"), dir.file("out"), dir.file("out.mid"),
+                                    "  " + dir.file("out.mif") + "  "}) {
+        SCOPED_TRACE(path);
+        int id = gisOpenLayer(path, "", "O ");
+        EXPECT_EQ(vk::gisLayer(id).format, vk::kFormatMif);
+        gisCloseLayer(id);
+        EXPECT_EQ(filesInFolder(), (std::set<std::string>{"out.mif", "out.mid"}));
+    }
+}
+
+TEST_F(Registry, ClosingTwiceThroughTheSameVariableOnlyWarns) {
+    int id = gisOpenLayer(dir.file("a.mif"), "", "O ");
+    gisCloseLayer(id);
+    ASSERT_EQ(id, 0);
+    transcript.clear();
+    gisCloseLayer(id);
+    EXPECT_EQ(id, 0);
+    EXPECT_EQ(transcript, "SOFTWARE CHECK - Trying to close a GIS Layer that's not open.  Please "
+                          "contact support@varnokline.example.\n");
+    // The run goes on: the table still hands out numbers.
+    EXPECT_EQ(gisOpenLayer(dir.file("b.mif"), "", "O "), 1);
+}
+
+TEST_F(Registry, ClosingANumberThatIsNotOpenEndsTheRun) {
+    int id = 5;
+    EXPECT_EQ(endsRun([&] { gisCloseLayer(id); }),
+              "Closing GIS Layer 5 []...\n"
+              "Should not be here [gisCloseLayer] - please contact support@varnokline.example.\n" +
+                  std::string(kExitTail));
+}
+
+TEST_F(Registry, NumbersOutsideTheTableAreRefused) {
+    int id = vk::kMaxGisLayers + 1;
+    gisCloseLayer(id);
+    EXPECT_EQ(id, vk::kMaxGisLayers + 1);
+    EXPECT_EQ(transcript, "SOFTWARE CHECK - Trying to close a GIS Layer that's not open.  Please "
+                          "contact support@varnokline.example.\n");
+    EXPECT_EQ(endsRun([] { vk::gisInitialiseLayer(0); }),
+              "Should not be here gisInitialiseLayer[gisID=0] - please contact "
+              "support@varnokline.example.\n" +
+                  std::string(kExitTail));
+    EXPECT_EQ(endsRun([] { vk::gisWriteEoF(-3); }),
+              "Should not be here gisWriteEoF[gisID=0] - please contact "
+              "support@varnokline.example.\n" +
+                  std::string(kExitTail));
+}
+
+TEST_F(Registry, ModesAndShapefileKindLetters) {
+    const std::string name = dir.file("a.mif");
+    EXPECT_EQ(endsRun([&] { gisOpenLayer(name, "", "I "); }),
+              "Opening GIS Layer: " + name + "\nGIS Layer assigned ID of 1\n" +
+                  "Should not be here [OpenGIS] - please contact support@varnokline.example.\n" +
+                  std::string(kExitTail));
+    EXPECT_FALSE(fileExists(name));
+
+    vk::gisResetAll();
+    const std::string shp = dir.file("s.shp");
+    EXPECT_EQ(endsRun([&] { gisOpenLayer(shp, "X", "O "); }),
+              "Opening GIS Layer: " + shp + "\nGIS Layer assigned ID of 1\n" +
+                  "Should not be here [OpenshpFileType] - please contact "
+                  "support@varnokline.example.\n" +
+                  std::string(kExitTail));
+}
+
+TEST_F(Registry, ShapefileKindsOpenTheirSetsOnly) {
+    const int id = gisOpenLayer(dir.file("river.shp"), "lP  ", "O ");
+    const vk::GisLayer& layer = vk::gisLayer(id);
+    EXPECT_EQ(layer.format, vk::kFormatShapefile);
+    EXPECT_GT(layer.sets[0].shpLittle, 0);
+    EXPECT_GT(layer.sets[1].shpLittle, 0);
+    EXPECT_EQ(layer.sets[2].shpLittle, 0);
+    EXPECT_EQ(layer.sets[0].fileShapeType, 1);
+    EXPECT_EQ(layer.sets[1].fileShapeType, 3);
+    EXPECT_GT(layer.tables[0].unit, 0);
+    EXPECT_EQ(layer.tables[2].unit, 0);
+    EXPECT_EQ(filesInFolder(),
+              (std::set<std::string>{"river_L.shp", "river_L.shx", "river_L.prj", "river_L.dbf",
+                                     "river_P.shp", "river_P.shx", "river_P.prj", "river_P.dbf"}));
+}
+
+TEST_F(Registry, ARepeatedKindLetterOpensItsSetOnce) {
+    int id = gisOpenLayer(dir.file("river.shp"), "PpP", "O ");
+    std::size_t opens = 0;
+    for (std::size_t at = 0; (at = transcript.find("Trying to open file", at)) != std::string::npos;
+         ++at)
+        ++opens;
+    EXPECT_EQ(opens, 6u); // .shp twice, .shx twice, .prj, .dbf
+    gisCloseLayer(id);
+    // Every unit was released: the next file gets the first unit again.
+    int unit = 0;
+    vk::OPENER(unit, "O ", dir.file("x.txt"), 80);
+    EXPECT_EQ(unit, 1001);
+}
+
+TEST_F(Registry, ShapefileCloseReleasesEveryUnitOfEverySet) {
+    vk::gisSchema.fieldCount = 1;
+    vk::gisSchema.fields[0] = {"Name", "Char", 10};
+    int id = gisOpenLayer(dir.file("river.shp"), "P", "O ");
+    vk::gisWriteHeader(id);
+    transcript.clear();
+    gisCloseLayer(id);
+    // .shp and .shx little- and big-endian on 1001-1004, .prj 1005, .dbf 1006; the .prj and the
+    // little-endian .shx went with the header. The .dbf is finished first.
+    EXPECT_EQ(transcript, "Closing GIS Layer 1 [" + dir.file("river.shp") + "]...\n" +
+                              "...Closed File Unit:1006\n"
+                              "...Closed File Unit:1001\n"
+                              "...Closed File Unit:1002\n"
+                              "...Closed File Unit:1004\n");
+    for (const auto& set : vk::gisLayer(1).sets) {
+        EXPECT_EQ(set.shpLittle, 0);
+        EXPECT_EQ(set.shpBig, 0);
+        EXPECT_EQ(set.shxBig, 0);
+    }
+}
+
+TEST_F(Registry, ErrorReportPrintsTheNonBlankLines) {
+    vk::gisErrorText[0] = "ERROR 9999 - First line.   ";
+    vk::gisReportError(1);
+    EXPECT_EQ(transcript, "\nERROR 9999 - First line.\n");
+
+    transcript.clear();
+    vk::gisErrorText[2] = "  third line  ";
+    vk::gisErrorText[3] = "     ";
+    vk::gisReportError(2);
+    EXPECT_EQ(transcript, "\n\nERROR 9999 - First line.\n  third line\n");
+    // The buffer is left as it was.
+    EXPECT_EQ(vk::gisErrorText[2], "  third line  ");
+}
+
+TEST_F(Registry, ResetForgetsLayersLeftOpenByAnEndedRun) {
+    gisOpenLayer(dir.file("a.mif"), "", "O ");
+    gisOpenLayer(dir.file("b.shp"), "", "O ");
+    vk::gisErrorText[1] = "left over";
+    vk::mifProjection = "CoordSys Earth Projection 1, 104";
+    vk::INITFILEUNITS(1000);
+    vk::gisResetAll();
+    EXPECT_FALSE(vk::gisLayer(1).open);
+    EXPECT_EQ(vk::gisLayer(1).mifUnit, 0);
+    EXPECT_TRUE(vk::gisErrorText[1].empty());
+    EXPECT_TRUE(vk::mifProjection.empty());
+    EXPECT_EQ(gisOpenLayer(dir.file("c.mif"), "", "O "), 1);
+}
+
+} // namespace
+} // namespace vktest

@@ -1,0 +1,111 @@
+// Helpers for the Shapefile and dBASE writer tests: reading numbers out of file bytes in a stated
+// byte order, running a routine that may end the run, and limiting the size of files this process
+// may write so that a write fails where a test wants it to.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include <sys/resource.h>
+
+#include "files/console.h"
+#include "files/exits.h"
+#include "files/units.h"
+#include "gis/gis.h"
+#include "support/testfiles.h"
+
+namespace vktest {
+
+inline std::uint32_t byteAt(std::string_view bytes, std::size_t offset) {
+    return static_cast<unsigned char>(bytes.at(offset));
+}
+
+inline std::int32_t readI32be(std::string_view bytes, std::size_t offset) {
+    std::uint32_t v = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        v = (v << 8) | byteAt(bytes, offset + i);
+    return static_cast<std::int32_t>(v);
+}
+
+inline std::int32_t readI32le(std::string_view bytes, std::size_t offset) {
+    std::uint32_t v = 0;
+    for (std::size_t i = 4; i-- > 0;)
+        v = (v << 8) | byteAt(bytes, offset + i);
+    return static_cast<std::int32_t>(v);
+}
+
+inline int readU16le(std::string_view bytes, std::size_t offset) {
+    return static_cast<int>(byteAt(bytes, offset) | (byteAt(bytes, offset + 1) << 8));
+}
+
+inline double readF64le(std::string_view bytes, std::size_t offset) {
+    std::uint64_t bits = 0;
+    for (std::size_t i = 8; i-- > 0;)
+        bits = (bits << 8) | byteAt(bytes, offset + i);
+    double v;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
+}
+
+// Calls f and reports whether it ended the run through EXITS.
+template <class F> bool endsRun(F&& f) {
+    try {
+        f();
+    } catch (const vk::RunEnd&) {
+        return true;
+    }
+    return false;
+}
+
+// A fresh run: file units and GIS library reset, console captured, no console input.
+class GisFileTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        vk::console().captureOutput(&transcript);
+        vk::console().feedInput("");
+        vk::INITFILEUNITS(1000);
+        vk::gisResetAll();
+        vk::resetRunFinished();
+    }
+    void TearDown() override {
+        vk::closeAllUnitsQuietly();
+        vk::console().captureOutput(nullptr);
+        vk::console().useStandardInput();
+    }
+    bool transcriptHas(std::string_view text) const {
+        return transcript.find(text) != std::string::npos;
+    }
+
+    TempDir dir;
+    std::string transcript;
+};
+
+// While alive, files this process writes cannot grow beyond `bytes`: a write past that fails
+// (EFBIG) instead of raising SIGXFSZ.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &previous_);
+        rlimit limit = previous_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+  private:
+    rlimit previous_{};
+    void (*previousHandler_)(int) = nullptr;
+};
+
+}  // namespace vktest
