@@ -1,1 +1,143 @@
-// (being written)
+#include "driver/cmdline.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "files/console.h"
+#include "files/exits.h"
+#include "files/units.h"
+#include "text/fixedpoint.h"
+#include "text/paths.h"
+#include "text/strings.h"
+
+namespace vk {
+
+namespace {
+
+constexpr std::size_t kFieldLength = 1000; // arguments and typed names are 1000-character fields
+constexpr char kEnDash = '\x96';           // the en dash of the Windows-1252 code page
+constexpr std::string_view kEnDashUtf8 = "\xE2\x80\x93";
+
+bool fileExists(std::string_view name) {
+    if (name.empty()) return false;
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::path(name), ec);
+}
+
+// Only the stated number of characters after the switch takes part, so -SHPfile selects
+// Shapefile output and -notrimmed selects no trimming.
+ArgumentKind matchOption(std::string_view afterSwitch) {
+    if (ASAME(cutTo(afterSwitch, 3), "shp")) return ArgumentKind::Shapefile;
+    if (ASAME(cutTo(afterSwitch, 3), "mif")) return ArgumentKind::Mif;
+    if (ASAME(cutTo(afterSwitch, 6), "notrim")) return ArgumentKind::NoTrim;
+    return ArgumentKind::Unrecognised;
+}
+
+// A file already open in this process under the input's name (a projection template given as
+// the input) is closed first, so that the input opens on the freed unit.
+void closeIfAlreadyOpen(const std::string& name) {
+    for (int unit = kFileUnitBase - 7; unit <= 2 * kFileUnitBase; ++unit) {
+        if (!unitInUse(unit)) continue;
+        std::error_code ec;
+        if (std::filesystem::equivalent(unitFileName(unit), name, ec) && !ec) {
+            int open = unit;
+            CLOSER(open);
+        }
+    }
+}
+
+} // namespace
+
+ArgumentKind classifyArgument(std::string_view argument) {
+    const std::string_view arg = cutTo(argument, kFieldLength);
+    if (arg.empty()) return ArgumentKind::FileName;
+    if (arg.starts_with(kEnDashUtf8)) return matchOption(arg.substr(kEnDashUtf8.size()));
+    if (arg.front() == '-' || arg.front() == kEnDash) return matchOption(arg.substr(1));
+    if (arg.front() == '/') {
+        const ArgumentKind kind = matchOption(arg.substr(1));
+        if (kind != ArgumentKind::Unrecognised && !fileExists(trimRight(arg))) return kind;
+    }
+    return ArgumentKind::FileName;
+}
+
+void writeHelpText() {
+    static constexpr std::string_view kHelp[] = {
+        "",
+        "varnokline description",
+        "",
+        "Converts HECRAS SDF (export format) to GIS format",
+        "Outlines Centreline, cross-section locations and cross section in .csv format",
+        "Options:",
+        "",
+        "GIS FORMAT:",
+        "   -shp for shapefile format",
+        "   -mif for MapInfo format",
+        "   Note: Only one can be specified.",
+        "",
+        "LEVEE MARKERS:",
+        "   -notrim, do not trim cross-sections to levee markers.",
+        "EXAMPLES:",
+        "   varnokline.exe -shp hecras.sdf",
+    };
+    for (std::string_view text : kHelp)
+        console().listLine(text);
+}
+
+void scanCommandLine(const std::vector<std::string>& args, RunSettings& settings) {
+    Console& con = console();
+    con.breakLine(kBuildLine);
+    con.line();
+    con.breakLine("Found" + formatInt(static_cast<std::int64_t>(args.size()), 3) + " arguments");
+
+    settings.showHelp = args.size() < 2;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        switch (classifyArgument(args[i])) {
+        case ArgumentKind::Shapefile:
+            settings.shapefileOutput = true;
+            break;
+        case ArgumentKind::Mif:
+            settings.mifOutput = true;
+            break;
+        case ArgumentKind::NoTrim:
+            settings.trimToLevees = false;
+            break;
+        case ArgumentKind::FileName:
+            settings.inputName = trimRight(cutTo(args[i], kFieldLength));
+            break;
+        case ArgumentKind::Unrecognised:
+            con.breakLine("ERROR - Unrecognised command line option: " +
+                          std::string(trimRight(cutTo(args[i], kFieldLength))));
+            EXITS();
+        }
+    }
+
+    if (settings.showHelp) writeHelpText();
+    if (settings.shapefileOutput && settings.mifOutput) {
+        con.breakLine("ERROR - Both mif and shp outputs specified, please use only one.");
+        EXITS();
+    }
+}
+
+void openInputFile(RunSettings& settings) {
+    std::string name = settings.inputName;
+    if (!fileExists(TRIMF(name))) {
+        // Names typed here are completed with ".sdf"; a name from the command line is not.
+        std::string reply;
+        for (;;) {
+            console().write(kInputPrompt);
+            if (!console().readLine(reply, kFieldLength)) {
+                console().breakLine("ERROR - No input file: end of console input.");
+                EXITS();
+            }
+            name.assign(trimRight(reply));
+            if (FILEEXT(name) != ".sdf") name += ".sdf";
+            if (fileExists(TRIMF(name))) break;
+            console().listLine("WARNING - Can''t find file " + name + ", try again");
+        }
+    }
+    settings.inputName = TRIMF(name);
+    closeIfAlreadyOpen(settings.inputName);
+    OPENER(settings.sdfUnit, "I ", settings.inputName, 1);
+}
+
+} // namespace vk

@@ -1,1 +1,188 @@
-// (being written)
+#include "driver/layers.h"
+
+#include <span>
+
+#include "driver/output.h"
+#include "driver/sections.h"
+#include "gis/gis.h"
+#include "text/paths.h"
+#include "text/strings.h"
+
+namespace vk {
+
+namespace {
+
+constexpr std::string_view kWriteMode = "O ";
+
+struct FieldSpec {
+    std::string_view name;
+    std::string_view type;
+    int width;
+};
+
+constexpr FieldSpec kStreamFields[] = {
+    {"Stream_ID", "Char", 100},
+    {"Reach_ID", "Char", 100},
+};
+
+constexpr FieldSpec kSurfacePointFields[] = {
+    {"Stream_ID", "Char", 100}, {"Reach_ID", "Char", 100}, {"Station", "Char", 100},
+    {"Elevation", "Float", 0},  {"Mannings", "Float", 0},
+};
+
+constexpr FieldSpec kEndPointFields[] = {
+    {"Z", "Float", 0},
+    {"dZ", "Float", 0},
+    {"Shape_Width_or_dMax", "Float", 0},
+    {"Shape_Options", "Char", 20},
+};
+
+constexpr FieldSpec kSurfaceLineFields[] = {
+    {"Source", "Char", 50},     {"Type", "Char", 2},          {"Flags", "Char", 8},
+    {"Column_1", "Char", 20},   {"Column_2", "Char", 20},     {"Column_3", "Char", 20},
+    {"Column_4", "Char", 20},   {"Column_5", "Char", 20},     {"Column_6", "Char", 20},
+    {"Z_Increment", "Float", 0}, {"Z_Maximum", "Float", 0},   {"Skew", "Float", 0},
+    {"Comments", "Char", 200},
+};
+
+constexpr FieldSpec kCutLineFields[] = {
+    {"Stream_ID", "Char", 100},
+    {"Reach_ID", "Char", 100},
+    {"Station", "Char", 100},
+};
+
+constexpr FieldSpec kLeveePointFields[] = {
+    {"Stream_ID", "Char", 100}, {"Reach_ID", "Char", 100}, {"Station", "Char", 100},
+    {"Elevation", "Float", 0},  {"Levee_ID", "Char", 100},
+};
+
+// Geometry kind letter and schema of each cross-section layer, in order of creation.
+struct LayerSpec {
+    std::string_view kind;
+    std::span<const FieldSpec> fields;
+};
+
+constexpr LayerSpec kSectionLayerSpecs[kSectionLayerCount] = {
+    {"P", kSurfacePointFields}, {"P", kEndPointFields},   {"L", kSurfaceLineFields},
+    {"L", kCutLineFields},      {"P", kLeveePointFields},
+};
+
+void fillSchema(std::span<const FieldSpec> fields) {
+    gisSchema.fieldCount = static_cast<int>(fields.size());
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        GisAttribute& field = gisSchema.fields[i];
+        field.name = fields[i].name;
+        field.type = fields[i].type;
+        field.width = fields[i].width;
+    }
+    gisSchema.initialRecordCount = 0;
+}
+
+// Creates a layer, heads it with its schema and empties gisO_ for its objects.
+int createLayer(const std::string& name, std::string_view kind, std::span<const FieldSpec> fields) {
+    fillSchema(fields);
+    const int id = gisOpenLayer(name, kind, kWriteMode);
+    gisWriteHeader(id);
+    gisInitialiseObject(gisO_);
+    return id;
+}
+
+std::size_t fileNameStart(std::string_view path) {
+    const std::size_t last = path.find_last_of("/\\");
+    return last == std::string_view::npos ? 0 : last + 1;
+}
+
+}  // namespace
+
+std::string_view layerExtension(bool mifOutput) { return mifOutput ? ".mif" : ".shp"; }
+
+std::string_view folderPart(std::string_view path) { return path.substr(0, fileNameStart(path)); }
+
+std::string streamLayerName(std::string_view inputName, bool mifOutput) {
+    std::string name(trimRight(inputName));
+    name += "_streams";
+    name += layerExtension(mifOutput);
+    return name;
+}
+
+std::array<std::string, kSectionLayerCount> sectionLayerNames(std::string_view inputName,
+                                                              bool mifOutput) {
+    const std::string_view input = trimRight(inputName);
+    const std::string_view folder = folderPart(input);
+    const std::string_view file = input.substr(folder.size());
+    const std::size_t dot = file.find('.');
+    const std::string_view base =
+        dot == std::string_view::npos ? std::string_view() : file.substr(0, dot);
+    const std::string_view ext = layerExtension(mifOutput);
+
+    auto compose = [&](std::string_view prefix, std::string_view suffix) {
+        std::string name;
+        name.reserve(folder.size() + prefix.size() + base.size() + suffix.size() + ext.size());
+        name.append(folder).append(prefix).append(base).append(suffix).append(ext);
+        return name;
+    };
+    std::array<std::string, kSectionLayerCount> names;
+    names[kSurfacePointsLayer] = compose("", "_surf_pts");
+    names[kEndPointsLayer] = compose("2d_zsh_", "_end_pts");
+    names[kSurfaceLinesLayer] = compose("1d_xs_", "_surf_line");
+    names[kCutLinesLayer] = compose("", "_cut_line");
+    names[kLeveePointsLayer] = compose("", "_levee_pts");
+    return names;
+}
+
+void appendQuoted(std::string& line, std::string_view text) {
+    line += '"';
+    for (const char c : trimRight(text)) {
+        if (c == '"') line += '"';
+        line += c;
+    }
+    line += '"';
+}
+
+void cutAttributeLine(std::string& line) {
+    if (line.size() > kMaxAttributeLine) line.resize(kMaxAttributeLine);
+}
+
+ConversionOutput::ConversionOutput(const RunSettings& settings) : settings_(settings) {}
+
+void ConversionOutput::openStreamLayer() {
+    streamLayer_ =
+        createLayer(streamLayerName(settings_.inputName, settings_.mifOutput), "L", kStreamFields);
+    gisO_.pline = true;
+}
+
+void ConversionOutput::centreline(const SdfIds& ids, GisObject& line) {
+    line.pline = true;
+    std::string& attributes = line.attributes;
+    attributes.clear();
+    appendQuoted(attributes, ids.streamId);
+    attributes += ',';
+    appendQuoted(attributes, ids.reachId);
+    cutAttributeLine(attributes);
+    gisWriteObject(streamLayer_, line);
+    gisWriteRecord(streamLayer_, line);
+}
+
+void ConversionOutput::streamNetworkDone() {
+    gisCloseLayer(streamLayer_);
+    gisO_.pline = false;
+
+    const auto names = sectionLayerNames(settings_.inputName, settings_.mifOutput);
+    for (std::size_t i = 0; i < kSectionLayerCount; ++i)
+        sectionLayers_[i] =
+            createLayer(names[i], kSectionLayerSpecs[i].kind, kSectionLayerSpecs[i].fields);
+}
+
+void ConversionOutput::section(const SdfIds& ids, const SdfSection& section) {
+    Process_sdf_Sections(ids, section, sectionLayers_, folderPart(trimRight(settings_.inputName)),
+                         settings_.trimToLevees);
+}
+
+void ConversionOutput::crossSectionsDone() {
+    constexpr SectionLayer kClosingOrder[] = {kSurfacePointsLayer, kSurfaceLinesLayer,
+                                              kCutLinesLayer, kLeveePointsLayer, kEndPointsLayer};
+    for (const SectionLayer layer : kClosingOrder)
+        if (sectionLayers_[layer] > 0) gisCloseLayer(sectionLayers_[layer]);
+}
+
+}  // namespace vk

@@ -1,8 +1,60 @@
 #include "driver/run.h"
 
+#include "driver/cmdline.h"
+#include "driver/output.h"
+#include "driver/sdf_reader.h"
+#include "driver/settings.h"
+#include "driver/templates.h"
+#include "files/console.h"
+#include "files/exits.h"
+#include "files/units.h"
+#include "gis/gis.h"
+#include "gis/object.h"
+#include "gis/schema.h"
+
 namespace vk {
 
-int run(int argc, char** argv) { return run(std::vector<std::string>(argv, argv + argc)); }
-int run(const std::vector<std::string>&) { return 1; }
+namespace {
 
-}  // namespace vk
+// One conversion from the command line to "Finished."; always ends through EXITS.
+[[noreturn]] void convert(const std::vector<std::string>& args) {
+    INITFILEUNITS(kFileUnitBase);
+    gisResetAll();
+    shpProjection.clear();
+    mifProjection.clear();
+
+    RunSettings settings;
+    scanCommandLine(args, settings);
+    readProjectionTemplate(settings);
+    openInputFile(settings);
+
+    ConversionOutput out(settings);
+    out.openStreamLayer();
+    SdfSection section;
+    SdfReader reader(unitInput(settings.sdfUnit), settings.trimToLevees, gisO_, section, out);
+    reader.read();
+
+    console().breakLine("Finished.");
+    markRunFinished();
+    EXITS();
+}
+
+} // namespace
+
+int run(int argc, char** argv) {
+    return run(std::vector<std::string>(argv, argv + argc));
+}
+
+int run(const std::vector<std::string>& args) {
+    resetRunFinished();
+    int status = 1;
+    try {
+        convert(args);
+    } catch (const RunEnd& end) {
+        status = end.status;
+    }
+    console().flush();
+    return status;
+}
+
+} // namespace vk

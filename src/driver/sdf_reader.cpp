@@ -1,1 +1,321 @@
-// (being written)
+#include "driver/sdf_reader.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "files/console.h"
+#include "files/exits.h"
+#include "files/units.h"
+#include "text/listdirected.h"
+#include "text/strings.h"
+
+namespace vk {
+
+SdfSection::SdfSection()
+    : cutX(kInitialPoints), cutY(kInitialPoints), nPosition(kInitialPoints), nValue(kInitialPoints),
+      leveeId(kInitialLevees), leveePosition(kInitialPoints), leveeHeight(kInitialPoints),
+      surfaceX(kInitialPoints), surfaceY(kInitialPoints), surfaceZ(kInitialPoints) {}
+
+namespace {
+
+constexpr float kNoLeveeHeight = 9999.0f;
+
+// Makes `index` a valid entry of the store; a store that is too small doubles, so a section
+// larger than the initial size is read whole.
+template <class T> void makeRoom(std::vector<T>& store, std::size_t index) {
+    if (index >= store.size()) store.resize(std::max(index + 1, store.size() * 2));
+}
+
+// Reads `count` numbers from a line in list-directed form; the first failure decides.
+template <class... T> ReadStatus readNumbers(std::string_view text, T&... values) {
+    ListReader reader(text);
+    ReadStatus status = ReadStatus::Ok;
+    ((status = status == ReadStatus::Ok ? reader.read(values) : status), ...);
+    return status;
+}
+
+} // namespace
+
+void reportLineError(std::string_view message, std::string_view line) {
+    Console& con = console();
+    con.breakLine(message);
+    con.line(trimRight(line));
+    con.line();
+    EXITS();
+}
+
+SdfReader::SdfReader(LineReader& in, bool trimToLevees, GisObject& centreline, SdfSection& section,
+                     SdfConsumer& out)
+    : in_(in), trimToLevees_(trimToLevees), centreline_(centreline), section_(section), out_(out) {
+    line_.reserve(kLineLength);
+    text_.reserve(200);
+}
+
+void SdfReader::read() {
+    readStreamNetwork();
+    out_.streamNetworkDone();
+    readCrossSections();
+    out_.crossSectionsDone();
+}
+
+bool SdfReader::nextLine() {
+    switch (in_.readLine(line_, kLineLength)) {
+    case LineReader::Status::Line:
+        ++lineNumber_;
+        return true;
+    case LineReader::Status::End:
+        return false;
+    case LineReader::Status::Error:
+        break;
+    }
+    text_.assign("ERROR - Unable to read the line after line ").append(AINTEGER(lineNumber_));
+    text_.append(": ").append(std::generic_category().message(in_.error()));
+    console().breakLine(text_);
+    EXITS();
+}
+
+void SdfReader::requireLine() {
+    if (nextLine()) return;
+    message("ERROR - Unexpected end of file on line ");
+    EXITS();
+}
+
+bool SdfReader::has(std::string_view keyword) const {
+    return FLAGEXISTS(line_, keyword);
+}
+
+void SdfReader::message(std::string_view text) {
+    text_.assign(text).append(AINTEGER(lineNumber_));
+    console().breakLine(text_);
+}
+
+// The ID is the text after the line's first ":", trailing blanks removed, leading blanks kept.
+// A missing ID line is reported and the previous ID stays.
+void SdfReader::readIdLine(std::string_view keyword, std::string& id, std::string_view error) {
+    requireLine();
+    if (!has(keyword)) {
+        message(error);
+        return;
+    }
+    id.assign(trimRight(std::string_view(line_).substr(line_.find(':') + 1)));
+}
+
+// A station marked with an asterisk loses the mark and everything after it.
+void SdfReader::readStation() {
+    requireLine();
+    if (!has("STATION:")) {
+        message("Error Expecting STATION: on ");
+        return;
+    }
+    std::string_view text = line_;
+    text = text.substr(0, text.find('*'));
+    if (const std::size_t colon = text.find(':'); colon != std::string_view::npos)
+        text.remove_prefix(colon + 1);
+    section_.station.assign(trimRight(text));
+}
+
+void SdfReader::readStreamNetwork() {
+    console().breakLine("Processing Stream Centrelines");
+    console().line();
+    if (!nextLine()) return; // the first line is never tested
+
+    bool ended = false;
+    while (!ended && nextLine()) {
+        if (has("BEGINSTREAMNETWORK")) message("Found BEGINSTREAMNETWORK on line ");
+        if (has("REACH:")) {
+            message("Found start of reach block on line ");
+            readIdLine("STREAM ID:", ids_.streamId, "Error Expecting Stream ID: on ");
+            readIdLine("REACH ID:", ids_.reachId, "Error Expecting REACH ID: on ");
+        }
+        if (has("CENTERLINE")) {
+            message("Found CENTERLINE on line ");
+            readCentreline();
+        }
+        if (has("END STREAM NETWORK") || has("ENDSTREAMNETWORK")) {
+            message("Found ENDSTREAMNETWORK on line ");
+            ended = true;
+        }
+    }
+}
+
+void SdfReader::readCentreline() {
+    int count = 0;
+    for (;;) {
+        requireLine();
+        if (has("END:")) break;
+        double x = 0, y = 0;
+        switch (readNumbers(line_, x, y)) {
+        case ReadStatus::Ok:
+            break;
+        case ReadStatus::Bad:
+            reportLineError("ERROR - Reading following line in file:", line_);
+        case ReadStatus::End:
+            console().breakLine("ERROR reading data");
+            EXITS();
+        }
+        const auto index = static_cast<std::size_t>(count);
+        centreline_.reserveVertices(index + 1);
+        centreline_.X[index] = x;
+        centreline_.Y[index] = y;
+        ++count;
+    }
+    centreline_.n = count;
+    out_.centreline(ids_, centreline_);
+    centreline_.n = 0;
+}
+
+void SdfReader::readCrossSections() {
+    bool ended = false;
+    while (!ended && nextLine()) {
+        if (has("BEGIN CROSS-SECTIONS:")) message("Found BEGIN CROSS-SECTIONS: on line ");
+        if (has("CROSS-SECTION:")) {
+            message("Found new cross-section on line ");
+            readIdLine("STREAM ID:", ids_.streamId, "Error Expecting Stream ID: on ");
+            readIdLine("REACH ID:", ids_.reachId, "Error Expecting REACH ID: on ");
+            readStation();
+        }
+        if (has("CUT LINE")) {
+            section_.hasCutLine = true;
+            GetSdfCutline();
+        }
+        if (has("NVALUES")) {
+            section_.hasNValues = true;
+            GetSdfnVals();
+        }
+        if (has("LEVEE POSITIONS")) {
+            message("Found LEVEE POSITIONS on line ");
+            section_.hasLevees = true;
+            GetSdfLevees();
+            if (!trimToLevees_) section_.hasLevees = false;
+        }
+        if (has("SURFACE LINE")) {
+            message("Found SURFACE LINE on line ");
+            section_.hasSurfaceLine = true;
+            GetSdfSurfaceLine();
+        }
+        if (has("END:")) {
+            console().breakLine("End of section processing... ");
+            out_.section(ids_, section_);
+            section_.clearFlags();
+        }
+        if (has("END CROSS-SECTIONS")) {
+            message("Found END CROSS-SECTIONS on line ");
+            ended = true;
+        }
+        if (has("ENDSTREAMNETWORK")) {
+            message("Found ENDSTREAMNETWORK on line ");
+            ended = true;
+        }
+    }
+}
+
+// Cut-line and n-value blocks end at a line without numbers or at a line holding "END:" (which
+// then completes the section); the surface line ends at any line that is not all numbers.
+void SdfReader::GetSdfCutline() {
+    SdfSection& s = section_;
+    s.cutCount = 0;
+    for (;;) {
+        requireLine();
+        if (NUMBEROFNUMBERS(line_) == 0 || has("END:")) return;
+        if (s.cutCount >= SdfSection::kCutLineLimit) {
+            text_.assign("ERROR - Exceeeded limit of 100,000 cut lines. Contact ");
+            text_.append(kSupportAddress).append(".");
+            console().breakLine(text_);
+            continue;
+        }
+        const auto i = static_cast<std::size_t>(s.cutCount);
+        makeRoom(s.cutX, i);
+        makeRoom(s.cutY, i);
+        if (readNumbers(line_, s.cutX[i], s.cutY[i]) != ReadStatus::Ok)
+            reportLineError("ERROR - Reading following line in file in sub GetSdfCutline", line_);
+        ++s.cutCount;
+    }
+}
+
+void SdfReader::GetSdfnVals() {
+    SdfSection& s = section_;
+    s.nCount = 0;
+    for (;;) {
+        requireLine();
+        if (NUMBEROFNUMBERS(line_) == 0 || has("END:")) return;
+        const auto i = static_cast<std::size_t>(s.nCount);
+        makeRoom(s.nPosition, i);
+        makeRoom(s.nValue, i);
+        if (readNumbers(line_, s.nPosition[i], s.nValue[i]) != ReadStatus::Ok)
+            reportLineError("ERROR - Reading following line in file in sub GetSdfnVals", line_);
+        ++s.nCount;
+    }
+}
+
+void SdfReader::GetSdfSurfaceLine() {
+    SdfSection& s = section_;
+    s.surfaceCount = 0;
+    for (;;) {
+        requireLine();
+        if (NUMBEROFNUMBERS(line_) <= 0) return;
+        const auto i = static_cast<std::size_t>(s.surfaceCount);
+        makeRoom(s.surfaceX, i);
+        makeRoom(s.surfaceY, i);
+        makeRoom(s.surfaceZ, i);
+        if (readNumbers(line_, s.surfaceX[i], s.surfaceY[i], s.surfaceZ[i]) != ReadStatus::Ok)
+            reportLineError("ERROR - Reading following line in file in sub GetSdfSurfaceLine",
+                            line_);
+        ++s.surfaceCount;
+    }
+}
+
+// Levee lines are "ID, position, height": split at the first two commas. A missing height is
+// reported and stored as 9999.0. The block ends at the first line holding a ":".
+void SdfReader::GetSdfLevees() {
+    static constexpr std::string_view kError =
+        "ERROR - Reading following line in file in sub GetSdfLevees";
+    static constexpr std::size_t kIdLength = 50;
+    SdfSection& s = section_;
+    s.leveeCount = 0;
+    for (;;) {
+        requireLine();
+        const std::string_view text = line_;
+        if (text.find(':') != std::string_view::npos) break;
+
+        const std::size_t first = text.find(',');
+        const std::size_t second =
+            first == std::string_view::npos ? first : text.find(',', first + 1);
+        if (second == std::string_view::npos) reportLineError(kError, line_);
+
+        const auto i = static_cast<std::size_t>(s.leveeCount);
+        makeRoom(s.leveeId, i);
+        makeRoom(s.leveePosition, i);
+        makeRoom(s.leveeHeight, i);
+        std::string& id = s.leveeId[i];
+        if (ListReader(text.substr(0, first)).read(id) != ReadStatus::Ok ||
+            readNumbers(text.substr(first + 1, second - first - 1), s.leveePosition[i]) !=
+                ReadStatus::Ok)
+            reportLineError(kError, line_);
+        if (id.size() > kIdLength) id.resize(kIdLength);
+
+        const std::string_view height = text.substr(second + 1);
+        if (NUMBEROFNUMBERS(height) <= 0) {
+            ++s.leveeCount;
+            message("WARNING - No levee height specified.  Line number: ");
+            s.leveeHeight[i] = kNoLeveeHeight;
+            continue;
+        }
+        if (readNumbers(height, s.leveeHeight[i]) != ReadStatus::Ok) reportLineError(kError, line_);
+        ++s.leveeCount;
+    }
+
+    switch (s.leveeCount) {
+    case 0:
+        message("WARNING - No levee points detected. Line number: ");
+        break;
+    case 1:
+        message("WARNING - Only one levee points detected for section. Line number: ");
+        break;
+    case 2:
+        break;
+    default:
+        message("WARNING - More than two levee points detected for section. Line number: ");
+    }
+}
+
+} // namespace vk

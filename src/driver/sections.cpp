@@ -1,1 +1,399 @@
-// (being written)
+#include "driver/sections.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "files/console.h"
+#include "files/exits.h"
+#include "files/units.h"
+#include "gis/gis.h"
+#include "text/fixedpoint.h"
+#include "text/listdirected.h"
+#include "text/strings.h"
+
+namespace vk {
+
+namespace {
+
+constexpr std::size_t kMaxCsvName = 1000;
+constexpr std::size_t kMaxLeveeId = 50;
+constexpr std::size_t kInitialPoints = 100000;
+
+// The working arrays of the section processing. They live for the whole run, are sized for the
+// largest section so far and are reused: each section clears and fills only the entries it uses.
+struct SectionWork {
+    std::vector<float> chainage;       // D(i): distance from the first point along the line
+    std::vector<unsigned char> drop;   // point lies outside the chosen levee markers
+    std::vector<float> nAtPoint;       // Manning's n in force at each point
+    std::vector<float> nScaled;        // n-value positions x L
+    std::vector<float> leveeScaled;    // levee positions x L
+    std::vector<double> leveeX, leveeY;
+    std::string csvName;   // as composed: the Source attribute
+    std::string csvPath;   // the file on disk
+    std::string idPrefix;  // quoted stream ID, reach ID and station
+    std::string text;      // a .csv line or a console line
+};
+
+SectionWork& work() {
+    static SectionWork w;
+    return w;
+}
+
+template <typename T> void ensureSize(std::vector<T>& v, std::size_t n) {
+    if (v.size() < n) v.resize(std::max(n, kInitialPoints));
+}
+
+// A block count, kept within the arrays that hold the block.
+template <typename... Vectors> std::size_t usable(int count, const Vectors&... arrays) {
+    std::size_t n = count > 0 ? static_cast<std::size_t>(count) : 0;
+    ((n = std::min(n, arrays.size())), ...);
+    return n;
+}
+
+void checkStation(std::string_view station) {
+    float value = 0.0f;
+    ListReader reader(station);
+    if (reader.read(value) != ReadStatus::Ok) {
+        console().breakLine("ERROR - converting station to numeric field");
+        EXITS();
+    }
+}
+
+void writeObject(int layer) {
+    cutAttributeLine(gisO_.attributes);
+    gisWriteObject(layer, gisO_);
+    gisWriteRecord(layer, gisO_);
+}
+
+void writePoint(int layer, double x, double y) {
+    gisO_.n = 1;
+    gisO_.X[0] = x;
+    gisO_.Y[0] = y;
+    writeObject(layer);
+}
+
+// The section's surface line with its markers placed and its points chosen.
+class SurfaceSection {
+public:
+    SurfaceSection(const SdfSection& s, std::size_t points, SectionWork& w, bool useLevees)
+        : s_(s), points_(points), w_(w), useLevees_(useLevees) {}
+
+    void process(const SectionLayerIds& layers, std::string_view csvFolder) {
+        measure();
+        assignN();
+        if (useLevees_) {
+            placeLevees();
+            dropOutsideLevees();
+        }
+        writeCsv(csvFolder);
+        writeSurfaceLine(layers[kSurfaceLinesLayer]);
+        writeSurfacePoints(layers[kSurfacePointsLayer]);
+        writeEndPoints(layers[kEndPointsLayer]);
+        if (useLevees_ && levees_ > 0) writeLeveePoints(layers[kLeveePointsLayer]);
+        gisO_.point = false;
+    }
+
+private:
+    void measure() {
+        float* d = w_.chainage.data();
+        d[0] = 0.0f;
+        for (std::size_t i = 1; i < points_; ++i)
+            d[i] = d[i - 1] + DISTANCE_8(s_.surfaceX[i], s_.surfaceY[i], s_.surfaceX[i - 1],
+                                         s_.surfaceY[i - 1]);
+        const float length = d[points_ - 1];
+
+        nPairs_ = s_.hasNValues ? usable(s_.nCount, s_.nPosition, s_.nValue) : 0;
+        ensureSize(w_.nScaled, nPairs_);
+        for (std::size_t j = 0; j < nPairs_; ++j) w_.nScaled[j] = s_.nPosition[j] * length;
+
+        levees_ = useLevees_ ? usable(s_.leveeCount, s_.leveePosition, s_.leveeHeight) : 0;
+        ensureSize(w_.leveeScaled, levees_);
+        ensureSize(w_.leveeX, levees_);
+        ensureSize(w_.leveeY, levees_);
+        for (std::size_t k = 0; k < levees_; ++k) w_.leveeScaled[k] = s_.leveePosition[k] * length;
+    }
+
+    // A block that gave no pairs counts as no n values. The first pair applies from the start
+    // of the line; each point moves on by at most one pair.
+    void assignN() {
+        const float* d = w_.chainage.data();
+        float* n = w_.nAtPoint.data();
+        if (nPairs_ == 0) {
+            std::fill_n(n, points_, 0.0f);
+            return;
+        }
+        std::size_t j = 0;
+        for (std::size_t i = 0; i < points_; ++i) {
+            if (j + 1 < nPairs_ && d[i] >= w_.nScaled[j + 1]) ++j;
+            n[i] = s_.nValue[j];
+        }
+    }
+
+    // A marker at (or before) the start lies on the first point; one beyond the end of the line,
+    // or whose position is not a finite number, on the last.
+    void placeLevees() {
+        const float* d = w_.chainage.data();
+        for (std::size_t k = 0; k < levees_; ++k) {
+            const float p = w_.leveeScaled[k];
+            if (p - 0.0001f <= 0.0f) {
+                placeOnPoint(k, 0);
+                continue;
+            }
+            bool placed = false;
+            for (std::size_t i = 1; i < points_ && !placed; ++i) {
+                if (d[i] < p) continue;
+                const float t = (p - d[i - 1]) / (d[i] - d[i - 1]);
+                const double x0 = s_.surfaceX[i - 1], y0 = s_.surfaceY[i - 1];
+                const double x = x0 + (s_.surfaceX[i] - x0) * t;
+                const double y = y0 + (s_.surfaceY[i] - y0) * t;
+                if (!std::isfinite(x) || !std::isfinite(y)) break;
+                w_.leveeX[k] = x;
+                w_.leveeY[k] = y;
+                placed = true;
+            }
+            if (!placed) placeOnPoint(k, points_ - 1);
+        }
+    }
+
+    void placeOnPoint(std::size_t k, std::size_t i) {
+        w_.leveeX[k] = s_.surfaceX[i];
+        w_.leveeY[k] = s_.surfaceY[i];
+    }
+
+    // The first point with the smallest elevation below 999999; the first point when there is
+    // none.
+    std::size_t lowestPoint() const {
+        float lowest = 999999.0f;
+        std::size_t at = 0;
+        for (std::size_t i = 0; i < points_; ++i) {
+            if (s_.surfaceZ[i] < lowest) {
+                lowest = s_.surfaceZ[i];
+                at = i;
+            }
+        }
+        return at;
+    }
+
+    void dropOutside(float from, float to) {
+        const float* d = w_.chainage.data();
+        for (std::size_t i = 0; i < points_; ++i)
+            if (d[i] < from || d[i] > to) w_.drop[i] = 1;
+    }
+
+    void dropOutsideLevees() {
+        constexpr float kInfinity = std::numeric_limits<float>::infinity();
+        const float* p = w_.leveeScaled.data();
+        const float lowest = w_.chainage[lowestPoint()];
+        if (levees_ == 1) {
+            if (lowest > p[0])
+                dropOutside(p[0], kInfinity);
+            else
+                dropOutside(-kInfinity, p[0]);
+        } else if (levees_ == 2) {
+            dropOutside(p[0], p[1]);
+        } else if (levees_ > 2) {
+            console().breakLine("WARNING - More than 2 levee markers found.");
+            std::size_t upper = 0;
+            if (p[0] < lowest) {
+                for (std::size_t k = 1; k < levees_ && upper == 0; ++k)
+                    if (p[k] >= lowest) upper = k;
+            }
+            if (upper > 0) {
+                dropOutside(p[upper - 1], p[upper]);
+            } else {
+                // No pair encloses the lowest point: the section is kept whole.
+                console().breakLine("ERROR - Determing which two levee markes to use.");
+                console().breakLine("ERROR - Determing which two levee markes to use.");
+            }
+        }
+    }
+
+    void writeCsv(std::string_view csvFolder) {
+        const std::string_view name = w_.csvName;
+        w_.csvPath.assign(csvFolder);
+        w_.csvPath.append(name.substr(std::min(name.find_first_not_of(' '), name.size())));
+
+        int unit = 0;
+        OPENER(unit, "O ", w_.csvPath, 1);
+        OutStream& out = unitOutput(unit);
+        const bool withN = nPairs_ > 0;
+        out.putLine(withN ? R"("X","Z","N")" : R"("X","Z")");
+        std::string& line = w_.text;
+        for (std::size_t i = 0; i < points_; ++i) {
+            if (w_.drop[i]) continue;
+            line.clear();
+            appendFixedWide(line, w_.chainage[i], 10, 3);
+            line += ',';
+            appendFixedWide(line, s_.surfaceZ[i], 8, 4);
+            if (withN) {
+                line += ',';
+                appendFixedWide(line, w_.nAtPoint[i], 7, 4);
+            }
+            out.putLine(line);
+        }
+        CLOSER(unit);  // a table that could not be written completely ends the run there
+    }
+
+    void writeSurfaceLine(int layer) {
+        gisO_.pline = true;
+        gisO_.reserveVertices(points_);
+        int kept = 0;
+        for (std::size_t i = 0; i < points_; ++i) {
+            if (w_.drop[i]) continue;
+            gisO_.X[kept] = s_.surfaceX[i];
+            gisO_.Y[kept] = s_.surfaceY[i];
+            ++kept;
+        }
+        gisO_.n = kept;
+
+        std::string& a = gisO_.attributes;
+        a.clear();
+        appendQuoted(a, w_.csvName);
+        a += R"(,"xz",)";
+        a += nPairs_ > 0 ? R"("n")" : R"("")";
+        a += R"(,"","","","","","",)";
+        appendFixedWide(a, 0.0, 10, 3);
+        a += ',';
+        appendFixedWide(a, 0.0, 8, 3);
+        a += ',';
+        appendFixedWide(a, 0.0, 8, 3);
+        a += R"(,"")";
+
+        if (kept < 2)
+            console().breakLine("Error here.");
+        else
+            writeObject(layer);
+        gisO_.pline = false;
+    }
+
+    void writeSurfacePoints(int layer) {
+        gisO_.point = true;
+        std::string& a = gisO_.attributes;
+        for (std::size_t i = 0; i < points_; ++i) {
+            if (w_.drop[i]) continue;
+            a.assign(w_.idPrefix);
+            a += ',';
+            appendFixedWide(a, s_.surfaceZ[i], 10, 3);
+            a += ',';
+            appendFixedWide(a, w_.nAtPoint[i], 8, 4);
+            writePoint(layer, s_.surfaceX[i], s_.surfaceY[i]);
+        }
+    }
+
+    // The first and the last point of the whole line, whatever was trimmed.
+    void writeEndPoints(int layer) {
+        for (const std::size_t i : {std::size_t{0}, points_ - 1}) {
+            std::string& a = gisO_.attributes;
+            a.clear();
+            appendFixedWide(a, s_.surfaceZ[i], 8, 4);
+            a += ',';
+            appendFixedWide(a, 0.0, 8, 4);
+            a += ',';
+            appendFixedWide(a, 0.0, 10, 3);
+            a += R"(,"")";
+            writePoint(layer, s_.surfaceX[i], s_.surfaceY[i]);
+        }
+    }
+
+    void writeLeveePoints(int layer) {
+        const std::size_t ids = std::min(levees_, s_.leveeId.size());
+        for (std::size_t k = 0; k < levees_; ++k) {
+            std::string& a = gisO_.attributes;
+            a.assign(w_.idPrefix);
+            a += ',';
+            appendFixedWide(a, s_.leveeHeight[k], 10, 3);
+            a += ',';
+            if (k < ids) a += trimRight(cutTo(s_.leveeId[k], kMaxLeveeId));
+            writePoint(layer, w_.leveeX[k], w_.leveeY[k]);
+        }
+    }
+
+    const SdfSection& s_;
+    const std::size_t points_;
+    SectionWork& w_;
+    const bool useLevees_;
+    std::size_t nPairs_ = 0;
+    std::size_t levees_ = 0;
+};
+
+void writeCutLine(const SdfSection& s, int layer, const std::string& idPrefix) {
+    const std::size_t points = usable(s.cutCount, s.cutX, s.cutY);
+    if (points < 2) {
+        console().breakLine("Warning - Cut line with fewer than 2 points not written.");
+        return;
+    }
+    gisO_.pline = true;
+    gisO_.reserveVertices(points);
+    std::copy_n(s.cutX.begin(), points, gisO_.X.begin());
+    std::copy_n(s.cutY.begin(), points, gisO_.Y.begin());
+    gisO_.n = static_cast<int>(points);
+    gisO_.attributes.assign(idPrefix);
+    writeObject(layer);
+    gisO_.pline = false;
+}
+
+}  // namespace
+
+float DISTANCE_8(double x1, double y1, double x2, double y2) {
+    constexpr float kTiny = 1.0e-6f;
+    const float dx = static_cast<float>(std::fabs(x2 - x1));
+    const float dy = static_cast<float>(std::fabs(y2 - y1));
+    if (dx < kTiny && dy < kTiny) return 0.0f;
+    const float squares = dx * dx + dy * dy;
+    return std::sqrt(squares);
+}
+
+void composeCsvName(std::string& name, std::string_view streamId, std::string_view reachId,
+                    std::string_view station) {
+    name.clear();
+    name.append(trimRight(streamId)).append("_").append(trimRight(reachId)).append("_");
+    name.append(trimRight(station)).append(".csv");
+    std::replace(name.begin(), name.end(), '/', '_');
+    std::replace(name.begin(), name.end(), '\\', '_');
+    if (name.size() > kMaxCsvName) name.resize(kMaxCsvName);
+}
+
+void Process_sdf_Sections(const SdfIds& ids, const SdfSection& section,
+                          const SectionLayerIds& layers, std::string_view csvFolder,
+                          bool trimToLevees) {
+    SectionWork& w = work();
+    const std::string_view streamId = trimRight(ids.streamId);
+    const std::string_view reachId = trimRight(ids.reachId);
+    const std::string_view station = trimRight(section.station);
+
+    // A surface-line block without points counts as no surface line.
+    const std::size_t points =
+        section.hasSurfaceLine
+            ? usable(section.surfaceCount, section.surfaceX, section.surfaceY, section.surfaceZ)
+            : 0;
+    ensureSize(w.chainage, points);
+    ensureSize(w.drop, points);
+    ensureSize(w.nAtPoint, points);
+    std::fill_n(w.drop.begin(), points, 0);
+
+    composeCsvName(w.csvName, streamId, reachId, station);
+    checkStation(station);
+
+    w.idPrefix.clear();
+    appendQuoted(w.idPrefix, streamId);
+    w.idPrefix += ',';
+    appendQuoted(w.idPrefix, reachId);
+    w.idPrefix += ',';
+    appendQuoted(w.idPrefix, station);
+
+    if (points == 0) {
+        console().breakLine(
+            "Warning - No surface line for section in sdf, unable to export .csv format section.");
+        w.text.assign(streamId).append(reachId).append(station);
+        console().line(w.text);
+    } else {
+        SurfaceSection(section, points, w, section.hasLevees && trimToLevees)
+            .process(layers, csvFolder);
+    }
+
+    if (section.hasCutLine) writeCutLine(section, layers[kCutLinesLayer], w.idPrefix);
+}
+
+}  // namespace vk

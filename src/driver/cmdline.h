@@ -1,0 +1,40 @@
+// Start of a run: the banner, the scan of the command line into the run settings, the help text,
+// and obtaining and opening the .sdf file (asking for it on the console when needed).
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "driver/settings.h"
+
+namespace vk {
+
+// The file unit table's base: units 1001 to 2000 are handed out, 993 to 1000 are reserved.
+inline constexpr int kFileUnitBase = 1000;
+
+inline constexpr std::string_view kBuildLine = "Build 2013-09-AA";
+inline constexpr std::string_view kInputPrompt = " Please enter the .sdf file -> ";
+
+// What one command-line argument is.
+enum class ArgumentKind { FileName, Shapefile, Mif, NoTrim, Unrecognised };
+
+// Classifies one argument. "-", the en dash (byte 0x96 or its UTF-8 form) are switch characters;
+// an argument beginning with "/" is an option only when no file of that name exists and it
+// matches one of the options, otherwise it is a file name (an absolute path). An option matches
+// on the first 3 ("shp", "mif") or 6 ("notrim") characters after the switch, compared by ASAME.
+ArgumentKind classifyArgument(std::string_view argument);
+
+// Writes the banner and the argument count, scans args (args[0] is the program name) into
+// settings, writes the help text when there are no arguments and refuses both formats at once.
+// An unrecognised option or both formats end the run through EXITS.
+void scanCommandLine(const std::vector<std::string>& args, RunSettings& settings);
+
+void writeHelpText();
+
+// Opens settings.inputName for reading, asking on the console for another name (completed with
+// ".sdf") until an existing file is named; sets settings.inputName and settings.sdfUnit. The end
+// of console input at the prompt ends the run through EXITS.
+void openInputFile(RunSettings& settings);
+
+} // namespace vk

@@ -1,0 +1,64 @@
+// The reader of a HEC-RAS spatial data export (.sdf): one sequential pass in two loops, the
+// stream network and then the cross-sections. Every completed centreline and cross-section is
+// handed to an SdfConsumer; everything else in the file is skipped.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "driver/sdf.h"
+#include "files/linereader.h"
+#include "gis/object.h"
+
+namespace vk {
+
+// Writes a read-error message (after a line break), echoes the offending line with trailing
+// blanks removed on the next line, leaves one empty line and ends the run through EXITS.
+[[noreturn]] void reportLineError(std::string_view message, std::string_view line);
+
+class SdfReader {
+  public:
+    static constexpr std::size_t kLineLength = 1000; // longer lines are cut
+
+    // centreline collects the vertices of each centreline (the run passes gisO_); section is the
+    // store reused for every cross-section. trimToLevees false: levee markers are read but the
+    // section is handed over without them.
+    SdfReader(LineReader& in, bool trimToLevees, GisObject& centreline, SdfSection& section,
+              SdfConsumer& out);
+
+    // Reads the whole file: the stream-network loop, streamNetworkDone(), the cross-section loop
+    // and crossSectionsDone(). Errors end the run through EXITS.
+    void read();
+
+    // The number of the line in the buffer (0 before the first line).
+    int lineNumber() const { return lineNumber_; }
+
+  private:
+    void readStreamNetwork();
+    void readCrossSections();
+    bool nextLine();    // false at the end of the file
+    void requireLine(); // the end of the file here ends the run
+    bool has(std::string_view keyword) const;
+    void message(std::string_view text); // text + the line number, after a line break
+    void readIdLine(std::string_view keyword, std::string& id, std::string_view error);
+    void readStation();
+    void readCentreline();
+
+    void GetSdfCutline();
+    void GetSdfnVals();
+    void GetSdfLevees();
+    void GetSdfSurfaceLine();
+
+    LineReader& in_;
+    bool trimToLevees_;
+    GisObject& centreline_;
+    SdfSection& section_;
+    SdfConsumer& out_;
+    SdfIds ids_;
+    std::string line_;
+    std::string text_; // message work field
+    int lineNumber_ = 0;
+    bool firstLineRead_ = false;
+};
+
+} // namespace vk

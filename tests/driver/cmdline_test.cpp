@@ -1,0 +1,236 @@
+#include "driver/cmdline.h"
+
+#include <gtest/gtest.h>
+
+#include "driver/driver_session.h"
+#include "driver/settings.h"
+#include "files/units.h"
+#include "support/testfiles.h"
+
+namespace {
+
+using vk::ArgumentKind;
+using vk::classifyArgument;
+using vktest::DriverSession;
+using vktest::endStatus;
+using vktest::kExitTail;
+
+const std::string kHelpText = "\n"
+                              " varnokline description\n"
+                              "\n"
+                              " Converts HECRAS SDF (export format) to GIS format\n"
+                              " Outlines Centreline, cross-section locations and cross section in "
+                              ".csv format\n"
+                              " Options:\n"
+                              "\n"
+                              " GIS FORMAT:\n"
+                              "    -shp for shapefile format\n"
+                              "    -mif for MapInfo format\n"
+                              "    Note: Only one can be specified.\n"
+                              "\n"
+                              " LEVEE MARKERS:\n"
+                              "    -notrim, do not trim cross-sections to levee markers.\n"
+                              " EXAMPLES:\n"
+                              "    varnokline.exe -shp hecras.sdf\n";
+
+std::string banner(int count) {
+    return "\nBuild 2013-09-AA\n\n\nFound" + std::string(count < 10 ? "  " : " ") +
+           std::to_string(count) + " arguments\n";
+}
+
+TEST(ClassifyArgument, OptionsMatchOnTheirLeadingCharactersWithoutRegardToCase) {
+    EXPECT_EQ(classifyArgument("-shp"), ArgumentKind::Shapefile);
+    EXPECT_EQ(classifyArgument("-SHP"), ArgumentKind::Shapefile);
+    EXPECT_EQ(classifyArgument("-shpfile"), ArgumentKind::Shapefile);
+    EXPECT_EQ(classifyArgument("-Mif"), ArgumentKind::Mif);
+    EXPECT_EQ(classifyArgument("-mifxyz"), ArgumentKind::Mif);
+    EXPECT_EQ(classifyArgument("-notrim"), ArgumentKind::NoTrim);
+    EXPECT_EQ(classifyArgument("-NoTrimmed"), ArgumentKind::NoTrim);
+}
+
+TEST(ClassifyArgument, ShortOrBrokenOptionsAreUnrecognised) {
+    EXPECT_EQ(classifyArgument("-sh"), ArgumentKind::Unrecognised);
+    EXPECT_EQ(classifyArgument("-sh p"), ArgumentKind::Unrecognised);
+    EXPECT_EQ(classifyArgument("- shp"), ArgumentKind::Unrecognised);
+    EXPECT_EQ(classifyArgument("-\"shp\""), ArgumentKind::Unrecognised);
+    EXPECT_EQ(classifyArgument("-notri"), ArgumentKind::Unrecognised);
+    EXPECT_EQ(classifyArgument("-"), ArgumentKind::Unrecognised);
+    EXPECT_EQ(classifyArgument("-x"), ArgumentKind::Unrecognised);
+    EXPECT_EQ(classifyArgument("-river.sdf"), ArgumentKind::Unrecognised);
+}
+
+TEST(ClassifyArgument, EnDashInBothEncodingsIsASwitch) {
+    EXPECT_EQ(classifyArgument("\x96shp"), ArgumentKind::Shapefile);
+    EXPECT_EQ(classifyArgument("\x96notrim"), ArgumentKind::NoTrim);
+    EXPECT_EQ(classifyArgument("\xE2\x80\x93mif"), ArgumentKind::Mif);
+    EXPECT_EQ(classifyArgument("\xE2\x80\x93zzz"), ArgumentKind::Unrecognised);
+    // Only the whole three-byte form is a switch; a lone lead byte starts a file name.
+    EXPECT_EQ(classifyArgument("\xE2shp"), ArgumentKind::FileName);
+}
+
+TEST(ClassifyArgument, SlashIsAnOptionOnlyWhenItMatchesAndNoSuchFileExists) {
+    ASSERT_FALSE(vktest::fileExists("/shp"));
+    EXPECT_EQ(classifyArgument("/shp"), ArgumentKind::Shapefile);
+    EXPECT_EQ(classifyArgument("/MIF"), ArgumentKind::Mif);
+    EXPECT_EQ(classifyArgument("/notrim"), ArgumentKind::NoTrim);
+    // Absolute paths are file names, whether they exist or not.
+    EXPECT_EQ(classifyArgument("/data/river.sdf"), ArgumentKind::FileName);
+    EXPECT_EQ(classifyArgument("/"), ArgumentKind::FileName);
+    vktest::TempDir dir;
+    ASSERT_EQ(dir.path().front(), '/');
+    EXPECT_EQ(classifyArgument(dir.file("river.sdf")), ArgumentKind::FileName);
+}
+
+TEST(ClassifyArgument, AnythingElseIsAFileName) {
+    EXPECT_EQ(classifyArgument("river.sdf"), ArgumentKind::FileName);
+    EXPECT_EQ(classifyArgument(" -shp"), ArgumentKind::FileName);
+    EXPECT_EQ(classifyArgument(""), ArgumentKind::FileName);
+    EXPECT_EQ(classifyArgument("shp"), ArgumentKind::FileName);
+}
+
+TEST(ScanCommandLine, BannerArgumentCountAndSettings) {
+    DriverSession session;
+    vk::RunSettings settings;
+    vk::scanCommandLine({"varnokline", "-MIF", "river.sdf"}, settings);
+    EXPECT_EQ(session.out, banner(3));
+    EXPECT_TRUE(settings.mifOutput);
+    EXPECT_FALSE(settings.shapefileOutput);
+    EXPECT_TRUE(settings.trimToLevees);
+    EXPECT_FALSE(settings.showHelp);
+    EXPECT_EQ(settings.inputName, "river.sdf");
+}
+
+TEST(ScanCommandLine, NoArgumentsWritesTheHelpTextAndGoesOn) {
+    DriverSession session;
+    vk::RunSettings settings;
+    EXPECT_EQ(endStatus([&] { vk::scanCommandLine({"varnokline"}, settings); }), -1);
+    EXPECT_EQ(session.out, banner(1) + kHelpText);
+    EXPECT_TRUE(settings.showHelp);
+    EXPECT_FALSE(settings.shapefileOutput);
+    EXPECT_FALSE(settings.mifOutput);
+    EXPECT_EQ(settings.inputName, "");
+}
+
+TEST(ScanCommandLine, OptionsAndFileNamesInAnyOrder) {
+    DriverSession session;
+    vk::RunSettings settings;
+    vk::scanCommandLine({"varnokline", "first.sdf", "/shp", "-notrim", "second.sdf  ", "-notrim"},
+                        settings);
+    EXPECT_EQ(session.out, banner(6));
+    EXPECT_TRUE(settings.shapefileOutput);
+    EXPECT_FALSE(settings.trimToLevees);
+    EXPECT_EQ(settings.inputName, "second.sdf"); // the later name, trailing blanks removed
+}
+
+TEST(ScanCommandLine, AbsolutePathIsTheInputName) {
+    DriverSession session;
+    vk::RunSettings settings;
+    vk::scanCommandLine({"varnokline", "-shp", "/data/hecras/river.sdf"}, settings);
+    EXPECT_EQ(settings.inputName, "/data/hecras/river.sdf");
+}
+
+TEST(ScanCommandLine, UnrecognisedOptionEndsTheRunWithoutLookingFurther) {
+    DriverSession session;
+    vk::RunSettings settings;
+    EXPECT_EQ(endStatus([&] {
+                  vk::scanCommandLine({"varnokline", "-x", "-shp", "river.sdf"}, settings);
+              }),
+              1);
+    EXPECT_EQ(session.out, banner(4) + "\nERROR - Unrecognised command line option: -x\n" +
+                               std::string(kExitTail));
+    EXPECT_FALSE(settings.shapefileOutput);
+    EXPECT_EQ(settings.inputName, "");
+}
+
+TEST(ScanCommandLine, BothFormatsAreRefused) {
+    DriverSession session;
+    vk::RunSettings settings;
+    EXPECT_EQ(endStatus([&] {
+                  vk::scanCommandLine({"varnokline", "-shp", "-mif", "x.sdf"}, settings);
+              }),
+              1);
+    EXPECT_EQ(session.out,
+              banner(4) + "\nERROR - Both mif and shp outputs specified, please use only one.\n" +
+                  std::string(kExitTail));
+}
+
+class OpenInputFile : public ::testing::Test {
+  protected:
+    vktest::TempDir dir;
+    vktest::ScopedCwd cwd{dir.path()};
+    vk::RunSettings settings;
+
+    std::string openOk(const std::string& name) {
+        return "\nTrying to open file " + name + "...OK.\nOpened File Unit:1001\n";
+    }
+};
+
+TEST_F(OpenInputFile, ExistingCommandLineNameOpensWithoutAsking) {
+    vktest::writeFile("river.sdf", "x\n");
+    DriverSession session("never read\n");
+    settings.inputName = "river.sdf";
+    vk::openInputFile(settings);
+    EXPECT_EQ(session.out, openOk("river.sdf"));
+    EXPECT_EQ(settings.sdfUnit, 1001);
+    EXPECT_TRUE(vk::unitInUse(1001));
+    std::string line;
+    ASSERT_EQ(vk::unitInput(1001).readLine(line), vk::LineReader::Status::Line);
+    EXPECT_EQ(line, "x");
+}
+
+TEST_F(OpenInputFile, TypedNamesAreCompletedWithSdfUntilOneExists) {
+    vktest::writeFile("river.sdf", "x\n");
+    DriverSession session("nothere\n\nriver.txt\nriver\n");
+    vk::openInputFile(settings);
+    const std::string prompt = " Please enter the .sdf file -> ";
+    EXPECT_EQ(session.out, prompt + " WARNING - Can''t find file nothere.sdf, try again\n" +
+                               prompt + " WARNING - Can''t find file .sdf, try again\n" + prompt +
+                               " WARNING - Can''t find file river.txt.sdf, try again\n" + prompt +
+                               openOk("river.sdf"));
+    EXPECT_EQ(settings.inputName, "river.sdf");
+    EXPECT_EQ(settings.sdfUnit, 1001);
+}
+
+TEST_F(OpenInputFile, TypedSdfExtensionInAnyCaseIsKept) {
+    vktest::writeFile("river.SDF", "x\n");
+    DriverSession session("river.SDF\r\n");
+    vk::openInputFile(settings);
+    EXPECT_EQ(settings.inputName, "river.SDF");
+    EXPECT_EQ(session.out, " Please enter the .sdf file -> " + openOk("river.SDF"));
+}
+
+TEST_F(OpenInputFile, MissingCommandLineNameIsNotCompleted) {
+    // "river" from the command line does not find river.sdf; typed at the prompt it does.
+    vktest::writeFile("river.sdf", "x\n");
+    DriverSession session("river\n");
+    settings.inputName = "river";
+    vk::openInputFile(settings);
+    EXPECT_EQ(session.out, " Please enter the .sdf file -> " + openOk("river.sdf"));
+    EXPECT_EQ(settings.inputName, "river.sdf");
+}
+
+TEST_F(OpenInputFile, EndOfConsoleInputAtThePromptEndsTheRun) {
+    DriverSession session("missing\n");
+    EXPECT_EQ(endStatus([&] { vk::openInputFile(settings); }), 1);
+    const std::string prompt = " Please enter the .sdf file -> ";
+    EXPECT_EQ(session.out, prompt + " WARNING - Can''t find file missing.sdf, try again\n" +
+                               prompt + "\nERROR - No input file: end of console input.\n" +
+                               std::string(kExitTail));
+}
+
+TEST_F(OpenInputFile, InputAlreadyOpenIsClosedAndReopenedOnTheFreedUnit) {
+    vktest::writeFile("Header.prj", "PROJCS[]\n");
+    DriverSession session;
+    int templateUnit = 0;
+    vk::OPENER(templateUnit, "I ", "Header.prj", 1);
+    ASSERT_EQ(templateUnit, 1001);
+    session.out.clear();
+    settings.inputName = "./Header.prj"; // another spelling of the same file
+    vk::openInputFile(settings);
+    EXPECT_NE(session.out.find("Closed File Unit:1001"), std::string::npos) << session.out;
+    EXPECT_LT(session.out.find("Closed File Unit:1001"), session.out.find("Trying to open file"));
+    EXPECT_EQ(settings.sdfUnit, 1001);
+    EXPECT_FALSE(vk::unitInUse(1002));
+}
+
+} // namespace

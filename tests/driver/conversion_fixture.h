@@ -1,0 +1,68 @@
+// A conversion into MIF/MID layers inside a private folder (the current folder for the test's
+// lifetime), with the console captured and console input ended.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
+#include "driver/output.h"
+#include "files/console.h"
+#include "files/exits.h"
+#include "files/units.h"
+#include "gis/gis.h"
+#include "support/testfiles.h"
+
+namespace vktest {
+
+inline constexpr std::string_view kTestCoordSys = "CoordSys Earth Projection 1, 104";
+
+class ConversionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        vk::INITFILEUNITS(1000);
+        vk::gisResetAll();
+        vk::resetRunFinished();
+        vk::mifProjection = kTestCoordSys;
+        vk::console().captureOutput(&transcript);
+        vk::console().feedInput("");
+        settings.mifOutput = true;
+        settings.inputName = "river.sdf";
+    }
+
+    void TearDown() override {
+        vk::closeAllUnitsQuietly();
+        vk::console().captureOutput(nullptr);
+        vk::console().useStandardInput();
+    }
+
+    // Creates the stream layer and, with no reach, the five cross-section layers; the transcript
+    // then starts empty for what the test does next.
+    void openSectionLayers() {
+        output.openStreamLayer();
+        output.streamNetworkDone();
+        transcript.clear();
+    }
+
+    std::string read(std::string_view name) const { return readFile(dir.file(name)); }
+
+    // The objects of a .mif file: everything after its header.
+    std::string mifBody(std::string_view name) const {
+        const std::string text = read(name);
+        const std::size_t data = text.find("Data\n\n");
+        if (data == std::string::npos) {
+            ADD_FAILURE() << name << " has no Data line";
+            return text;
+        }
+        return text.substr(data + 6);
+    }
+
+    TempDir dir;
+    ScopedCwd cwd{dir.path()};
+    std::string transcript;
+    vk::RunSettings settings;
+    vk::ConversionOutput output{settings};
+};
+
+}  // namespace vktest

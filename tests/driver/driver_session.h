@@ -1,0 +1,49 @@
+// A clean start for in-process driver tests: the console captured into a string with scripted
+// input (its end ends every prompt and pause), a fresh file unit table and blank projections.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "files/console.h"
+#include "files/exits.h"
+#include "files/units.h"
+#include "gis/schema.h"
+
+namespace vktest {
+
+class DriverSession {
+  public:
+    explicit DriverSession(std::string_view input = {}) {
+        vk::console().captureOutput(&out);
+        vk::console().feedInput(input);
+        vk::INITFILEUNITS(1000);
+        vk::resetRunFinished();
+        vk::shpProjection.clear();
+        vk::mifProjection.clear();
+    }
+    ~DriverSession() {
+        vk::INITFILEUNITS(1000);
+        vk::console().captureOutput(nullptr);
+        vk::console().feedInput({});
+    }
+    DriverSession(const DriverSession&) = delete;
+    DriverSession& operator=(const DriverSession&) = delete;
+
+    std::string out; // the console transcript
+};
+
+// What EXITS adds after the caller's message: an empty line and the closing pause.
+inline constexpr std::string_view kExitTail = "\nPress Enter to Close\n";
+
+// Runs f and returns the status of the RunEnd that ended it, or -1 when it returned normally.
+template <class F> int endStatus(F&& f) {
+    try {
+        f();
+    } catch (const vk::RunEnd& end) {
+        return end.status;
+    }
+    return -1;
+}
+
+} // namespace vktest

@@ -1,0 +1,686 @@
+#include "driver/sdf_reader.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "driver/driver_session.h"
+#include "support/testfiles.h"
+
+namespace {
+
+using vktest::kExitTail;
+
+struct RecordedCentreline {
+    vk::SdfIds ids;
+    std::vector<double> x, y;
+};
+
+struct RecordedSection {
+    vk::SdfIds ids;
+    std::string station;
+    bool hasCutLine = false, hasNValues = false, hasLevees = false, hasSurfaceLine = false;
+    std::vector<std::array<double, 2>> cut;
+    std::vector<std::array<float, 2>> nValues;
+    std::vector<std::string> leveeIds;
+    std::vector<std::array<float, 2>> levees; // position, height
+    std::vector<std::array<double, 3>> surface;
+};
+
+// Records everything the reader hands over, in order.
+class Recorder : public vk::SdfConsumer {
+  public:
+    std::string events; // one letter per call: C centreline, S stream network done, X section,
+                        // D cross-sections done
+    std::vector<RecordedCentreline> centrelines;
+    std::vector<RecordedSection> sections;
+
+    void centreline(const vk::SdfIds& ids, vk::GisObject& line) override {
+        events += 'C';
+        RecordedCentreline c{ids, {}, {}};
+        for (int i = 0; i < line.n; ++i) {
+            c.x.push_back(line.X[static_cast<std::size_t>(i)]);
+            c.y.push_back(line.Y[static_cast<std::size_t>(i)]);
+        }
+        centrelines.push_back(std::move(c));
+    }
+    void streamNetworkDone() override { events += 'S'; }
+    void section(const vk::SdfIds& ids, const vk::SdfSection& s) override {
+        events += 'X';
+        RecordedSection r;
+        r.ids = ids;
+        r.station = s.station;
+        r.hasCutLine = s.hasCutLine;
+        r.hasNValues = s.hasNValues;
+        r.hasLevees = s.hasLevees;
+        r.hasSurfaceLine = s.hasSurfaceLine;
+        auto at = [](int i) { return static_cast<std::size_t>(i); };
+        for (int i = 0; i < s.cutCount; ++i)
+            r.cut.push_back({s.cutX[at(i)], s.cutY[at(i)]});
+        for (int i = 0; i < s.nCount; ++i)
+            r.nValues.push_back({s.nPosition[at(i)], s.nValue[at(i)]});
+        for (int i = 0; i < s.leveeCount; ++i) {
+            r.leveeIds.push_back(s.leveeId[at(i)]);
+            r.levees.push_back({s.leveePosition[at(i)], s.leveeHeight[at(i)]});
+        }
+        for (int i = 0; i < s.surfaceCount; ++i)
+            r.surface.push_back({s.surfaceX[at(i)], s.surfaceY[at(i)], s.surfaceZ[at(i)]});
+        sections.push_back(std::move(r));
+    }
+    void crossSectionsDone() override { events += 'D'; }
+};
+
+struct ReadResult {
+    std::string out; // console transcript
+    int status;      // -1: read to the end; otherwise the status of the run's end
+    int lines;       // the reader's line counter at the end
+    Recorder rec;
+};
+
+ReadResult readSdfFile(const std::string& path, bool trimToLevees = true) {
+    ReadResult result{};
+    vktest::DriverSession session;
+    vk::LineReader in;
+    EXPECT_TRUE(in.open(path)) << path;
+    vk::GisObject line;
+    vk::SdfSection section;
+    vk::SdfReader reader(in, trimToLevees, line, section, result.rec);
+    result.status = vktest::endStatus([&] { reader.read(); });
+    result.lines = reader.lineNumber();
+    result.out = session.out;
+    return result;
+}
+
+ReadResult readSdf(const std::string& text, bool trimToLevees = true) {
+    vktest::TempDir dir;
+    vktest::writeFile(dir.file("test.sdf"), text);
+    return readSdfFile(dir.file("test.sdf"), trimToLevees);
+}
+
+std::string msg(const std::string& text) {
+    return "\n" + text + "\n";
+}
+const std::string kStart = "\nProcessing Stream Centrelines\n\n";
+
+// A small export with every kind of block; line numbers are given on the right.
+const std::string kSmallExport = R"(# export
+BEGINSTREAMNETWORK:
+REACH:
+ STREAM ID: Creek
+ REACH ID: Upper
+ CENTERLINE:
+   10.0, 20.0
+   11.5, 21.5
+ END:
+ENDSTREAMNETWORK:
+BEGIN CROSS-SECTIONS:
+CROSS-SECTION:
+ STREAM ID: Creek
+ REACH ID: Upper
+ STATION: 100.5
+ CUT LINE:
+   1.0, 2.0
+   3.0, 4.0
+ NVALUES:
+   0.0, 0.05
+   0.5, 0.035
+ LEVEE POSITIONS:
+   L1, 0.2, 12.5
+   L2, 0.8, 13.0
+ SURFACE LINE:
+   1.0, 2.0, 15.0
+   2.0, 3.0, 10.0
+   3.0, 4.0, 15.5
+END:
+END CROSS-SECTIONS:
+)";
+//  lines: 1 # export, 2 BEGINSTREAMNETWORK, 3 REACH, 6 CENTERLINE, 9 END, 10 ENDSTREAMNETWORK,
+//  11 BEGIN CROSS-SECTIONS, 12 CROSS-SECTION, 16 CUT LINE, 19 NVALUES, 22 LEVEE POSITIONS,
+//  25 SURFACE LINE, 29 END, 30 END CROSS-SECTIONS
+
+const std::string kSmallTranscript =
+    kStart + msg("Found BEGINSTREAMNETWORK on line 2") +
+    msg("Found start of reach block on line 3") + msg("Found CENTERLINE on line 6") +
+    msg("Found ENDSTREAMNETWORK on line 10") + msg("Found BEGIN CROSS-SECTIONS: on line 11") +
+    msg("Found new cross-section on line 12") + msg("Found LEVEE POSITIONS on line 22") +
+    msg("Found SURFACE LINE on line 25") + msg("End of section processing... ") +
+    msg("Found END CROSS-SECTIONS on line 30");
+
+TEST(SdfReader, SmallExportEveryBlock) {
+    const ReadResult r = readSdf(kSmallExport);
+    EXPECT_EQ(r.status, -1);
+    EXPECT_EQ(r.out, kSmallTranscript);
+    EXPECT_EQ(r.rec.events, "CSXD");
+    ASSERT_EQ(r.rec.centrelines.size(), 1u);
+    EXPECT_EQ(r.rec.centrelines[0].ids.streamId, " Creek");
+    EXPECT_EQ(r.rec.centrelines[0].ids.reachId, " Upper");
+    EXPECT_EQ(r.rec.centrelines[0].x, (std::vector<double>{10.0, 11.5}));
+    EXPECT_EQ(r.rec.centrelines[0].y, (std::vector<double>{20.0, 21.5}));
+
+    ASSERT_EQ(r.rec.sections.size(), 1u);
+    const RecordedSection& s = r.rec.sections[0];
+    EXPECT_EQ(s.station, " 100.5");
+    EXPECT_TRUE(s.hasCutLine && s.hasNValues && s.hasLevees && s.hasSurfaceLine);
+    EXPECT_EQ(s.cut, (std::vector<std::array<double, 2>>{{1.0, 2.0}, {3.0, 4.0}}));
+    EXPECT_EQ(s.nValues, (std::vector<std::array<float, 2>>{{0.0f, 0.05f}, {0.5f, 0.035f}}));
+    EXPECT_EQ(s.leveeIds, (std::vector<std::string>{"L1", "L2"}));
+    EXPECT_EQ(s.levees, (std::vector<std::array<float, 2>>{{0.2f, 12.5f}, {0.8f, 13.0f}}));
+    EXPECT_EQ(s.surface, (std::vector<std::array<double, 3>>{
+                             {1.0, 2.0, 15.0}, {2.0, 3.0, 10.0}, {3.0, 4.0, 15.5}}));
+    EXPECT_EQ(r.lines, 30);
+}
+
+TEST(SdfReader, EmptyFileAndFileWithoutEndOfStreamNetwork) {
+    ReadResult r = readSdf("");
+    EXPECT_EQ(r.status, -1);
+    EXPECT_EQ(r.out, kStart);
+    EXPECT_EQ(r.rec.events, "SD");
+    EXPECT_EQ(r.lines, 0);
+
+    // Without ENDSTREAMNETWORK the first loop reads everything; the sections are never seen.
+    r = readSdf("x\nREACH:\nSTREAM ID:a\nREACH ID:b\nCENTERLINE:\n1 2\nEND:\nCROSS-SECTION:\n"
+                "STREAM ID:a\nREACH ID:b\nSTATION:1\nEND:\n");
+    EXPECT_EQ(r.status, -1);
+    EXPECT_EQ(r.rec.events, "CSD");
+    EXPECT_EQ(r.lines, 12);
+}
+
+TEST(SdfReader, FirstLineIsNeverTested) {
+    const ReadResult r = readSdf("BEGINSTREAMNETWORK:\nBEGINSTREAMNETWORK:\nENDSTREAMNETWORK:\n");
+    EXPECT_EQ(r.out, kStart + msg("Found BEGINSTREAMNETWORK on line 2") +
+                         msg("Found ENDSTREAMNETWORK on line 3"));
+    const ReadResult end = readSdf("END STREAM NETWORK:\nREACH:\nSTREAM ID: s\nREACH ID: r\n");
+    EXPECT_EQ(end.out, kStart + msg("Found start of reach block on line 2"));
+}
+
+TEST(SdfReader, KeywordsInLowerCaseAndNValuesWithABlankIsNoKeyword) {
+    const ReadResult r = readSdf("head\nendstreamnetwork:\nbegin cross-sections:\n"
+                                 "  cross-section:\n  stream id: s\n  reach id: r\n"
+                                 "  station: 7\n  n values:\n  0.0, 0.03\n  cut line:\n  1,2\n"
+                                 "  end:\n  cross-section:\n  stream id: s\n  reach id: r\n"
+                                 "  station: 8\n  nvalues:\n  0.0, 0.03\n  0.5 0.04\n  end:\n");
+    EXPECT_EQ(r.status, -1);
+    EXPECT_EQ(r.out,
+              kStart + msg("Found ENDSTREAMNETWORK on line 2") +
+                  msg("Found BEGIN CROSS-SECTIONS: on line 3") +
+                  msg("Found new cross-section on line 4") + msg("End of section processing... ") +
+                  msg("Found new cross-section on line 13") + msg("End of section processing... "));
+    ASSERT_EQ(r.rec.sections.size(), 2u);
+    EXPECT_FALSE(r.rec.sections[0].hasNValues);
+    EXPECT_TRUE(r.rec.sections[0].hasCutLine);
+    EXPECT_EQ(r.rec.sections[0].station, " 7");
+    EXPECT_TRUE(r.rec.sections[1].hasNValues);
+    EXPECT_FALSE(r.rec.sections[1].hasCutLine); // flags are cleared after each section
+    EXPECT_EQ(r.rec.sections[1].nValues,
+              (std::vector<std::array<float, 2>>{{0.0f, 0.03f}, {0.5f, 0.04f}}));
+}
+
+TEST(SdfReader, StationAndIdLines) {
+    const ReadResult r = readSdf(
+        "x\nENDSTREAMNETWORK:\n"
+        "CROSS-SECTION:\nSTREAM ID:Bald Eagle   \nREACH ID:Loc Hav  \nSTATION: 1234.5* x:y\nEND:\n"
+        "CROSS-SECTION:\nSTREAM ID:  Two  \nREACH ID:R\nSTATION:.3*\nEND:\n"
+        "CROSS-SECTION:\nSTREAM ID:Three\nREACH ID:R\n  tag*STATION: 5\nEND:\n"
+        "CROSS-SECTION:\nno stream\nno reach\nno station\nEND:\n");
+    EXPECT_EQ(r.status, -1);
+    ASSERT_EQ(r.rec.sections.size(), 4u);
+    EXPECT_EQ(r.rec.sections[0].ids.streamId, "Bald Eagle");
+    EXPECT_EQ(r.rec.sections[0].ids.reachId, "Loc Hav");
+    EXPECT_EQ(r.rec.sections[0].station, " 1234.5");
+    EXPECT_EQ(r.rec.sections[1].ids.streamId, "  Two");
+    EXPECT_EQ(r.rec.sections[1].station, ".3");
+    EXPECT_EQ(r.rec.sections[2].station, "  tag"); // the cut took the only ":"
+    // Missing ID and station lines are reported; the previous values stay.
+    EXPECT_EQ(r.rec.sections[3].ids.streamId, "Three");
+    EXPECT_EQ(r.rec.sections[3].ids.reachId, "R");
+    EXPECT_EQ(r.rec.sections[3].station, "  tag");
+    EXPECT_NE(r.out.find(
+                  msg("Found new cross-section on line 18") +
+                  msg("Error Expecting Stream ID: on 19") + msg("Error Expecting REACH ID: on 20") +
+                  msg("Error Expecting STATION: on 21") + msg("End of section processing... ")),
+              std::string::npos)
+        << r.out;
+}
+
+TEST(SdfReader, ReachIdErrorsAndTwoCentrelinesInOneReach) {
+    const ReadResult r = readSdf("x\nREACH:\nSTREAM ID: A\nREACH ID: B\nCENTERLINE:\n1,2\n3,4\n"
+                                 "END:\nCENTERLINE:\n5 6 7 8\nEND:\nREACH:\nnothing\nCENTERLINE:\n"
+                                 "9,10\nEND:\nENDSTREAMNETWORK:\n");
+    EXPECT_EQ(r.status, -1);
+    ASSERT_EQ(r.rec.centrelines.size(), 3u);
+    EXPECT_EQ(r.rec.centrelines[1].ids.streamId, " A");
+    EXPECT_EQ(r.rec.centrelines[1].ids.reachId, " B");
+    EXPECT_EQ(r.rec.centrelines[1].x, (std::vector<double>{5}));
+    EXPECT_EQ(r.rec.centrelines[1].y, (std::vector<double>{6}));
+    // The REACH ID: line is missing: its error names the CENTERLINE: line, which the same pass
+    // then still recognises.
+    EXPECT_EQ(r.out,
+              kStart + msg("Found start of reach block on line 2") +
+                  msg("Found CENTERLINE on line 5") + msg("Found CENTERLINE on line 9") +
+                  msg("Found start of reach block on line 12") +
+                  msg("Error Expecting Stream ID: on 13") + msg("Error Expecting REACH ID: on 14") +
+                  msg("Found CENTERLINE on line 14") + msg("Found ENDSTREAMNETWORK on line 17"));
+    EXPECT_EQ(r.rec.centrelines[2].ids.streamId, " A");
+    EXPECT_EQ(r.rec.centrelines[2].x, (std::vector<double>{9}));
+}
+
+TEST(SdfReader, CentrelineReadErrors) {
+    ReadResult r = readSdf("x\nREACH:\nSTREAM ID:a\nREACH ID:b\nCENTERLINE:\n1,2\n1, north  \n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.ends_with(msg("Found CENTERLINE on line 5") +
+                                "\nERROR - Reading following line in file:\n1, north\n\n" +
+                                std::string(kExitTail)))
+        << r.out;
+    r = readSdf("x\nREACH:\nSTREAM ID:a\nREACH ID:b\nCENTERLINE:\n1\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.ends_with(msg("ERROR reading data") + std::string(kExitTail))) << r.out;
+    EXPECT_EQ(r.rec.events, "");
+}
+
+TEST(SdfReader, BlockEndsAndTheLineThatEndedThem) {
+    // A cut line, n values and a surface line each ended by END: complete the section; a cut
+    // line ended by SURFACE LINE: is followed by the surface line in the same pass; a surface
+    // line ended by CUT LINE: hides that keyword (its test comes earlier in the pass).
+    const ReadResult r = readSdf("x\nENDSTREAMNETWORK:\n"
+                                 "CROSS-SECTION:\nSTREAM ID:s\nREACH ID:r\nSTATION:1\n"
+                                 "CUT LINE:\n1,2\n3,4\nEND:\n"
+                                 "NVALUES:\n0,0.03\nEND:\n"
+                                 "CUT LINE:\n5,6\nSURFACE LINE:\n5,6,7\nEND:\n"
+                                 "SURFACE LINE:\n1,1,1\n2,2,2\nCUT LINE:\n9,9\nEND:\n");
+    EXPECT_EQ(r.status, -1);
+    EXPECT_EQ(r.rec.events, "SXXXXD");
+    ASSERT_EQ(r.rec.sections.size(), 4u);
+    EXPECT_TRUE(r.rec.sections[0].hasCutLine);
+    EXPECT_EQ(r.rec.sections[0].cut.size(), 2u);
+    EXPECT_TRUE(r.rec.sections[1].hasNValues);
+    EXPECT_FALSE(r.rec.sections[1].hasCutLine);
+    EXPECT_EQ(r.rec.sections[1].nValues.size(), 1u);
+    EXPECT_TRUE(r.rec.sections[2].hasCutLine && r.rec.sections[2].hasSurfaceLine);
+    EXPECT_EQ(r.rec.sections[2].surface, (std::vector<std::array<double, 3>>{{5, 6, 7}}));
+    EXPECT_FALSE(r.rec.sections[3].hasCutLine);
+    EXPECT_EQ(r.rec.sections[3].surface.size(), 2u);
+}
+
+TEST(SdfReader, SecondCutLineReplacesTheFirst) {
+    const ReadResult r = readSdf("x\nENDSTREAMNETWORK:\nCROSS-SECTION:\nSTREAM ID:s\nREACH ID:r\n"
+                                 "STATION:1\nCUT LINE:\n1,2\n3,4\n5,6\n\nCUT LINE:\n7 8\n\nEND:\n");
+    ASSERT_EQ(r.rec.sections.size(), 1u);
+    EXPECT_EQ(r.rec.sections[0].cut, (std::vector<std::array<double, 2>>{{7, 8}}));
+}
+
+TEST(SdfReader, BlockReadErrorsEchoTheLine) {
+    const std::string head = "x\nENDSTREAMNETWORK:\nCROSS-SECTION:\nSTREAM ID:s\nREACH ID:r\n"
+                             "STATION:1\n";
+    struct Case {
+        std::string block, message, echo;
+    };
+    const Case cases[] = {
+        {"CUT LINE:\n1,2\n3 x\n", "ERROR - Reading following line in file in sub GetSdfCutline",
+         "3 x"},
+        {"CUT LINE:\n1\n", "ERROR - Reading following line in file in sub GetSdfCutline", "1"},
+        {"NVALUES:\n0.5,,0.04\n", "ERROR - Reading following line in file in sub GetSdfnVals",
+         "0.5,,0.04"},
+        {"SURFACE LINE:\n1,2\n", "ERROR - Reading following line in file in sub GetSdfSurfaceLine",
+         "1,2"},
+        {"LEVEE POSITIONS:\nL1 0.5 12\n",
+         "ERROR - Reading following line in file in sub GetSdfLevees", "L1 0.5 12"},
+        {"LEVEE POSITIONS:\nL1, left, 12   \n",
+         "ERROR - Reading following line in file in sub GetSdfLevees", "L1, left, 12"},
+        {"LEVEE POSITIONS:\n,0.5,12\n",
+         "ERROR - Reading following line in file in sub GetSdfLevees", ",0.5,12"},
+    };
+    for (const Case& c : cases) {
+        const ReadResult r = readSdf(head + c.block + "END:\n");
+        EXPECT_EQ(r.status, 1) << c.block;
+        EXPECT_TRUE(
+            r.out.ends_with("\n" + c.message + "\n" + c.echo + "\n\n" + std::string(kExitTail)))
+            << c.block << r.out;
+        EXPECT_EQ(r.rec.events, "S") << c.block;
+    }
+}
+
+TEST(SdfReader, LeveeMarkers) {
+    const std::string head = "x\nENDSTREAMNETWORK:\nCROSS-SECTION:\nSTREAM ID:s\nREACH ID:r\n"
+                             "STATION:1\n";
+    // Line 8 has no height after its second comma, line 9 has a quoted ID and blanks.
+    ReadResult r = readSdf(head + "LEVEE POSITIONS:\nleft bank, 0.25,\n 'R 2' , 0.75 , 14.5\n"
+                                  "WATER ELEVATION: 1\nEND:\n");
+    EXPECT_EQ(r.status, -1);
+    EXPECT_EQ(r.out, kStart + msg("Found ENDSTREAMNETWORK on line 2") +
+                         msg("Found new cross-section on line 3") +
+                         msg("Found LEVEE POSITIONS on line 7") +
+                         msg("WARNING - No levee height specified.  Line number: 8") +
+                         msg("End of section processing... "));
+    ASSERT_EQ(r.rec.sections.size(), 1u);
+    EXPECT_TRUE(r.rec.sections[0].hasLevees);
+    EXPECT_EQ(r.rec.sections[0].leveeIds, (std::vector<std::string>{"left", "R 2"}));
+    EXPECT_EQ(r.rec.sections[0].levees,
+              (std::vector<std::array<float, 2>>{{0.25f, 9999.0f}, {0.75f, 14.5f}}));
+
+    // A block that ends at once, one marker, three markers.
+    r = readSdf(head + "LEVEE POSITIONS:\nEND:\n");
+    EXPECT_TRUE(r.out.ends_with(msg("Found LEVEE POSITIONS on line 7") +
+                                msg("WARNING - No levee points detected. Line number: 8") +
+                                msg("End of section processing... ")))
+        << r.out;
+    EXPECT_TRUE(r.rec.sections.at(0).hasLevees);
+    EXPECT_TRUE(r.rec.sections.at(0).levees.empty());
+    r = readSdf(head + "LEVEE POSITIONS:\na,0.5,1\nEND:\n");
+    EXPECT_NE(
+        r.out.find(msg("WARNING - Only one levee points detected for section. Line number: 9")),
+        std::string::npos);
+    r = readSdf(head + "LEVEE POSITIONS:\na,0.1,1\nb,0.5,2\nc,0.9,3\nEND:\n");
+    EXPECT_NE(r.out.find(msg(
+                  "WARNING - More than two levee points detected for section. Line number: 11")),
+              std::string::npos);
+    EXPECT_EQ(r.rec.sections.at(0).levees.size(), 3u);
+
+    // An ID is cut at 50 characters.
+    r = readSdf(head + "LEVEE POSITIONS:\n" + std::string(60, 'k') + ",0.1,1\nb,0.5,2\nEND:\n");
+    EXPECT_EQ(r.rec.sections.at(0).leveeIds.at(0), std::string(50, 'k'));
+}
+
+TEST(SdfReader, NoTrimReadsLeveesButDoesNotUseThem) {
+    const ReadResult r = readSdf(kSmallExport, false);
+    EXPECT_EQ(r.out, kSmallTranscript);
+    ASSERT_EQ(r.rec.sections.size(), 1u);
+    EXPECT_FALSE(r.rec.sections[0].hasLevees);
+    EXPECT_TRUE(r.rec.sections[0].hasSurfaceLine);
+}
+
+TEST(SdfReader, UnexpectedEndOfFileInsideEveryKindOfBlock) {
+    const std::string reach = "x\nREACH:\nSTREAM ID: s\nREACH ID: r\nCENTERLINE:\n1,2\nEND:\n";
+    const std::string section = "ENDSTREAMNETWORK:\nCROSS-SECTION:\nSTREAM ID:s\nREACH ID:r\n"
+                                "STATION:1\n";
+    struct Case {
+        std::string text;
+        int line;
+    };
+    const Case cases[] = {
+        {"x\nREACH:\n", 2},
+        {"x\nREACH:\nSTREAM ID: s", 3},
+        {"x\nREACH:\nSTREAM ID: s\nREACH ID: r\nCENTERLINE:\n1,2\n3,4\n", 7},
+        {reach + "ENDSTREAMNETWORK:\nCROSS-SECTION:\nSTREAM ID:s\n", 10},
+        {reach + "ENDSTREAMNETWORK:\nCROSS-SECTION:\nSTREAM ID:s\nREACH ID:r\n", 11},
+        {reach + section + "CUT LINE:\n1,2\n", 14},
+        {reach + section + "NVALUES:\n", 13},
+        {reach + section + "LEVEE POSITIONS:\na,0.5,1\n", 14},
+        {reach + section + "SURFACE LINE:\n1,2,3\n4,5,6", 15},
+    };
+    for (const Case& c : cases) {
+        const ReadResult r = readSdf(c.text);
+        EXPECT_EQ(r.status, 1) << c.text;
+        EXPECT_EQ(r.lines, c.line) << c.text;
+        EXPECT_TRUE(r.out.ends_with(
+            msg("ERROR - Unexpected end of file on line " + std::to_string(c.line)) +
+            std::string(kExitTail)))
+            << c.text << r.out;
+        EXPECT_EQ(r.rec.events.find('X'), std::string::npos) << c.text;
+    }
+}
+
+TEST(SdfReader, LinesAreCutAtOneThousandCharacters) {
+    // Past the cut the line holds text that would end the surface line block.
+    const std::string longPoint = "3,4,5" + std::string(995, ' ') + "end of the long line";
+    const std::string longStation = "STATION:" + std::string(1200, '9');
+    const ReadResult r =
+        readSdf("x\nENDSTREAMNETWORK:\nCROSS-SECTION:\nSTREAM ID:s\nREACH ID:r\n" + longStation +
+                "\nSURFACE LINE:\n1,2,3\n" + longPoint + "\n6,7,8\nEND:\n");
+    EXPECT_EQ(r.status, -1) << r.out;
+    ASSERT_EQ(r.rec.sections.size(), 1u);
+    EXPECT_EQ(r.rec.sections[0].station, std::string(1000 - 8, '9'));
+    EXPECT_EQ(r.rec.sections[0].surface.size(), 3u);
+    EXPECT_EQ(r.lines, 11);
+}
+
+std::string manyPoints(int count, bool three) {
+    std::string text;
+    text.reserve(static_cast<std::size_t>(count) * 24);
+    for (int i = 0; i < count; ++i) {
+        text += std::to_string(i) + ".5, " + std::to_string(2 * i);
+        text += three ? ", 7.25\n" : "\n";
+    }
+    return text;
+}
+
+TEST(SdfReader, LargeBlocksAreReadWhole) {
+    const int big = 150000;
+    std::string text = "x\nREACH:\nSTREAM ID:s\nREACH ID:r\nCENTERLINE:\n" +
+                       manyPoints(big, false) +
+                       "END:\nENDSTREAMNETWORK:\nCROSS-SECTION:\nSTREAM ID:s\nREACH ID:r\n"
+                       "STATION:1\nNVALUES:\n" +
+                       manyPoints(big, false) + "LEVEE POSITIONS:\n";
+    for (int i = 0; i < 150; ++i)
+        text += "L" + std::to_string(i) + ", 0.5, 3\n";
+    text += "SURFACE LINE:\n" + manyPoints(big, true) + "END:\n";
+    const ReadResult r = readSdf(text);
+    EXPECT_EQ(r.status, -1);
+    ASSERT_EQ(r.rec.centrelines.size(), 1u);
+    ASSERT_EQ(r.rec.centrelines[0].x.size(), static_cast<std::size_t>(big));
+    EXPECT_EQ(r.rec.centrelines[0].x.back(), big - 1 + 0.5);
+    EXPECT_EQ(r.rec.centrelines[0].y.back(), 2.0 * (big - 1));
+    ASSERT_EQ(r.rec.sections.size(), 1u);
+    const RecordedSection& s = r.rec.sections[0];
+    ASSERT_EQ(s.surface.size(), static_cast<std::size_t>(big));
+    EXPECT_EQ(s.surface.back()[0], big - 1 + 0.5);
+    EXPECT_EQ(s.surface.back()[2], 7.25);
+    ASSERT_EQ(s.nValues.size(), static_cast<std::size_t>(big));
+    EXPECT_EQ(s.nValues[100000][0], 100000.5f);
+    ASSERT_EQ(s.levees.size(), 150u);
+    EXPECT_EQ(s.leveeIds.back(), "L149");
+}
+
+TEST(SdfReader, CutLineStopsAtOneHundredThousandPoints) {
+    const ReadResult r = readSdf("x\nENDSTREAMNETWORK:\nCROSS-SECTION:\nSTREAM ID:s\nREACH ID:r\n"
+                                 "STATION:1\nCUT LINE:\n" +
+                                 manyPoints(100002, false) + "END:\n");
+    EXPECT_EQ(r.status, -1);
+    const std::string limit = msg("ERROR - Exceeeded limit of 100,000 cut lines. Contact "
+                                  "support@varnokline.example.");
+    EXPECT_TRUE(r.out.ends_with(msg("Found new cross-section on line 3") + limit + limit +
+                                msg("End of section processing... ")))
+        << r.out.substr(0, 400);
+    ASSERT_EQ(r.rec.sections.size(), 1u);
+    ASSERT_EQ(r.rec.sections[0].cut.size(), 100000u);
+    EXPECT_EQ(r.rec.sections[0].cut.back()[0], 99999.5);
+}
+
+// An export in the layout HEC-RAS writes, with the parts this reader skips.
+const std::string kRealisticExport = R"(#This file is generated by HEC-RAS
+
+BEGIN HEADER:
+  DTM TYPE: TIN
+  STREAM LAYER: c:\gis\streams
+  NUMBER OF REACHES: 2
+  CROSS-SECTION LAYER: c:\gis\xs
+  NUMBER OF CROSS-SECTIONS: 3
+  MAP PROJECTION: UTM
+  UNITS: METRIC
+END HEADER:
+
+BEGIN STREAM NETWORK:
+  ENDPOINT: 500000.00, 6000000.00, 25.10, 1
+  ENDPOINT: 500300.00, 5999600.00, 20.00, 2
+  ENDPOINT: 500700.00, 5999300.00, 18.25, 3
+
+  REACH:
+    STREAM ID: Mill Creek
+    REACH ID: Upper
+    FROM POINT: 1
+    TO POINT: 2
+    CENTERLINE:
+      500000.00, 6000000.00, 25.10, 500.00
+      500150.00, 5999800.00, 22.40, 250.00
+      500300.00, 5999600.00, 20.00, 0.00
+  END:
+
+  REACH:
+    STREAM ID: Mill Creek
+    REACH ID: Lower
+    FROM POINT: 2
+    TO POINT: 3
+    CENTERLINE:
+      500300.00, 5999600.00, 20.00, 500.00
+      500700.00, 5999300.00, 18.25, 0.00
+  END:
+
+END STREAM NETWORK:
+
+BEGIN CROSS-SECTIONS:
+
+  CROSS-SECTION:
+    STREAM ID: Mill Creek
+    REACH ID: Upper
+    STATION: 410.5
+    NODE NAME: XS-410
+    BANK POSITIONS: 0.35, 0.65
+    REACH LENGTHS: 160.0, 160.0, 160.0
+    NVALUES:
+      0.00, 0.060
+      0.35, 0.035
+      0.65, 0.060
+    LEVEE POSITIONS:
+      1, 0.20, 27.50
+      2, 0.80, 27.80
+    WATER ELEVATION: 24.12
+    CUT LINE:
+      500040.00, 5999900.00
+      500160.00, 5999980.00
+    SURFACE LINE:
+      500040.00, 5999900.00, 28.10
+      500100.00, 5999940.00, 21.30
+      500160.00, 5999980.00, 28.40
+  END:
+
+  CROSS-SECTION:
+    STREAM ID: Mill Creek
+    REACH ID: Upper
+    STATION: 250*
+    NODE NAME:
+    BANK POSITIONS: 0.30, 0.70
+    REACH LENGTHS: 250.0, 250.0, 250.0
+    WATER ELEVATION: 22.90
+    CUT LINE:
+      500110.00, 5999770.00
+      500190.00, 5999830.00
+    SURFACE LINE:
+      500110.00, 5999770.00, 25.00
+      500150.00, 5999800.00, 19.80
+      500190.00, 5999830.00, 25.60
+  END:
+
+  CROSS-SECTION:
+    STREAM ID: Mill Creek
+    REACH ID: Lower
+    STATION: 120
+    BANK POSITIONS: 0.4, 0.6
+    REACH LENGTHS: 0, 0, 0
+    NVALUES:
+      0.0, 0.05
+    LEVEE POSITIONS:
+      L, 0.1,
+    CUT LINE:
+      500560.00, 5999330.00
+      500640.00, 5999470.00
+  END:
+
+END CROSS-SECTIONS:
+)";
+
+TEST(SdfReader, RealisticExportEndToEnd) {
+    const ReadResult r = readSdf(kRealisticExport);
+    EXPECT_EQ(r.status, -1);
+    EXPECT_EQ(
+        r.out,
+        kStart + msg("Found start of reach block on line 18") + msg("Found CENTERLINE on line 23") +
+            msg("Found start of reach block on line 29") + msg("Found CENTERLINE on line 34") +
+            msg("Found ENDSTREAMNETWORK on line 39") +
+            msg("Found BEGIN CROSS-SECTIONS: on line 41") +
+            msg("Found new cross-section on line 43") + msg("Found LEVEE POSITIONS on line 54") +
+            msg("Found SURFACE LINE on line 61") + msg("End of section processing... ") +
+            msg("Found new cross-section on line 67") + msg("Found SURFACE LINE on line 78") +
+            msg("End of section processing... ") + msg("Found new cross-section on line 84") +
+            msg("Found LEVEE POSITIONS on line 92") +
+            msg("WARNING - No levee height specified.  Line number: 93") +
+            msg("WARNING - Only one levee points detected for section. Line number: 94") +
+            msg("End of section processing... ") + msg("Found END CROSS-SECTIONS on line 99"));
+    EXPECT_EQ(r.rec.events, "CCSXXXD");
+    EXPECT_EQ(r.rec.centrelines[0].ids.reachId, " Upper");
+    EXPECT_EQ(r.rec.centrelines[0].x, (std::vector<double>{500000.0, 500150.0, 500300.0}));
+    EXPECT_EQ(r.rec.centrelines[1].ids.reachId, " Lower");
+    EXPECT_EQ(r.rec.centrelines[1].y, (std::vector<double>{5999600.0, 5999300.0}));
+
+    ASSERT_EQ(r.rec.sections.size(), 3u);
+    const RecordedSection& a = r.rec.sections[0];
+    EXPECT_EQ(a.station, " 410.5");
+    EXPECT_EQ(a.nValues.size(), 3u);
+    EXPECT_EQ(a.leveeIds, (std::vector<std::string>{"1", "2"}));
+    EXPECT_EQ(a.cut.size(), 2u);
+    EXPECT_EQ(a.surface[1], (std::array<double, 3>{500100.0, 5999940.0, 21.3f}));
+    const RecordedSection& b = r.rec.sections[1];
+    EXPECT_EQ(b.station, " 250");
+    EXPECT_FALSE(b.hasNValues || b.hasLevees);
+    EXPECT_TRUE(b.hasCutLine && b.hasSurfaceLine);
+    const RecordedSection& c = r.rec.sections[2];
+    EXPECT_EQ(c.ids.reachId, " Lower");
+    EXPECT_TRUE(c.hasNValues && c.hasLevees);
+    EXPECT_EQ(c.levees, (std::vector<std::array<float, 2>>{{0.1f, 9999.0f}}));
+    // The levee block ended on the CUT LINE: line, whose test comes earlier in the pass.
+    EXPECT_FALSE(c.hasCutLine || c.hasSurfaceLine);
+
+    const ReadResult crlf = readSdf(vktest::toCrLf(kRealisticExport));
+    EXPECT_EQ(crlf.out, r.out);
+    EXPECT_EQ(crlf.rec.events, r.rec.events);
+    EXPECT_EQ(crlf.rec.sections[0].surface, a.surface);
+}
+
+// The real exports beside the project are read whole, without an error.
+TEST(SdfReaderRealData, WailupeImport) {
+    const std::string dir = vktest::realDataDir();
+    if (dir.empty()) GTEST_SKIP() << "real HEC-RAS exports not found (../shared/realdata); skipped";
+    const ReadResult r = readSdfFile(dir + "/wailupe-import.sdf");
+    EXPECT_EQ(r.status, -1) << r.out.substr(r.out.size() > 2000 ? r.out.size() - 2000 : 0);
+    EXPECT_EQ(r.rec.centrelines.size(), 3u);
+    EXPECT_EQ(r.rec.sections.size(), 47u);
+    EXPECT_EQ(r.rec.events, "CCCS" + std::string(47, 'X') + "D");
+    EXPECT_EQ(r.out.find("ERROR"), std::string::npos);
+    EXPECT_EQ(r.rec.centrelines[0].ids.streamId, " Kulai Gorge");
+    EXPECT_EQ(r.rec.centrelines[0].ids.reachId, " headwaters");
+    EXPECT_EQ(r.rec.centrelines[0].x.size(), 13u);
+    EXPECT_EQ(r.rec.sections[0].station, " 0.31");
+    EXPECT_EQ(r.rec.sections[0].surface.size(), 31u);
+    for (const RecordedSection& s : r.rec.sections) {
+        EXPECT_TRUE(s.hasCutLine && s.hasSurfaceLine) << s.station;
+        EXPECT_GE(s.surface.size(), 16u) << s.station;
+        EXPECT_LE(s.surface.size(), 162u) << s.station;
+    }
+}
+
+TEST(SdfReaderRealData, BaldEagleExportWithCrLf) {
+    const std::string dir = vktest::realDataDir();
+    if (dir.empty()) GTEST_SKIP() << "real HEC-RAS exports not found (../shared/realdata); skipped";
+    const ReadResult r = readSdfFile(dir + "/baldeagle-export-crlf.sdf");
+    EXPECT_EQ(r.status, -1) << r.out.substr(r.out.size() > 2000 ? r.out.size() - 2000 : 0);
+    ASSERT_EQ(r.rec.centrelines.size(), 1u);
+    EXPECT_EQ(r.rec.centrelines[0].x.size(), 591u);
+    EXPECT_EQ(r.rec.centrelines[0].ids.streamId, " Bald Eagle");
+    EXPECT_EQ(r.rec.sections.size(), 178u);
+    EXPECT_EQ(r.out.find("ERROR"), std::string::npos);
+    EXPECT_NE(r.out.find(msg("Found BEGINSTREAMNETWORK on line 19")), std::string::npos);
+    ASSERT_FALSE(r.rec.sections.empty());
+    EXPECT_EQ(r.rec.sections[0].ids.streamId, "Bald Eagle");
+    EXPECT_EQ(r.rec.sections[0].station, "138154.4");
+    EXPECT_EQ(r.rec.sections[0].cut, (std::vector<std::array<double, 2>>{{1968668.17, 290166.79},
+                                                                         {1969067.87, 289778.85}}));
+    for (const RecordedSection& s : r.rec.sections) {
+        EXPECT_TRUE(s.hasCutLine) << s.station;
+        EXPECT_FALSE(s.hasSurfaceLine) << s.station;
+        EXPECT_GE(s.cut.size(), 2u) << s.station;
+        EXPECT_EQ(s.station.find('*'), std::string::npos);
+        EXPECT_EQ(s.station.find('\r'), std::string::npos);
+    }
+}
+
+} // namespace

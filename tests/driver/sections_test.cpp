@@ -1,0 +1,651 @@
+#include "driver/sections.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "conversion_fixture.h"
+
+namespace {
+
+using vktest::ConversionTest;
+using vktest::fileExists;
+
+// ---------------------------------------------------------------------------------------------
+// DISTANCE_8 and the .csv name
+
+TEST(Distance8Test, IsThePlaneDistanceInSinglePrecision) {
+    EXPECT_EQ(vk::DISTANCE_8(3512345.125, 5405678.25, 3512348.125, 5405682.25), 5.0f);
+    EXPECT_EQ(vk::DISTANCE_8(3512348.125, 5405682.25, 3512345.125, 5405678.25), 5.0f);
+    // Differences rounded to float, then squared, summed and rooted in float: the result is not
+    // the double distance rounded to float (1.64342391...).
+    EXPECT_EQ(vk::DISTANCE_8(3512345.678, 5405678.912, 3512346.789, 5405680.123),
+              1.64342379570007324f);
+    EXPECT_EQ(vk::DISTANCE_8(0.1, 0.2, 0.3, 0.5), 0.360555142164230347f);
+    // Squares and their sum rounded to float as well: in double they would give 1.78339565 and
+    // 8.68058205.
+    EXPECT_EQ(vk::DISTANCE_8(3517649.58, 5408461.97, 3517649.69, 5408463.75), 1.783395528793335f);
+    EXPECT_EQ(vk::DISTANCE_8(3517220.18, 5407984.39, 3517226.12, 5407990.72), 8.680581092834473f);
+}
+
+TEST(Distance8Test, DifferencesBelowOneMillionthInFloatGiveZero) {
+    // Both differences below 1.0e-6f: 0, although the points are 1.4e-6 apart.
+    EXPECT_EQ(vk::DISTANCE_8(0.0, 0.0, 9.999999e-7, 9.999999e-7), 0.0f);
+    EXPECT_EQ(vk::DISTANCE_8(1.0, 1.0, 1.0 + 9.9e-7, 1.0), 0.0f);
+    // 9.9999999e-7 is below 1.0e-6 in double but rounds to 1.0e-6f, which is not below it.
+    EXPECT_EQ(vk::DISTANCE_8(0.0, 0.0, 9.9999999e-7, 0.0), 1.0e-6f);
+    // One difference large enough is enough.
+    EXPECT_EQ(vk::DISTANCE_8(0.0, 0.0, 5.0e-7, 2.0), 2.0f);
+    EXPECT_EQ(vk::DISTANCE_8(7.0, 7.0, 7.0, 7.0), 0.0f);
+}
+
+TEST(CsvNameTest, JoinsTrimmedPartsAndReplacesFolderSeparators) {
+    std::string name = "left over";
+    vk::composeCsvName(name, " Creek  ", " Upper/Lower ", " 12\\3 ");
+    EXPECT_EQ(name, " Creek_ Upper_Lower_ 12_3.csv");
+    vk::composeCsvName(name, "A", "", "7");
+    EXPECT_EQ(name, "A__7.csv");
+    vk::composeCsvName(name, std::string(1200, 'x'), "B", "1");
+    EXPECT_EQ(name, std::string(1000, 'x'));
+}
+
+// ---------------------------------------------------------------------------------------------
+// One section through the five layers
+
+// The valley section: eleven points 10 apart along Y = 5000 from X = 1000, so the chainage is
+// 0, 10, ..., 100 and L = 100; the lowest point is the sixth (chainage 50, Z 100).
+constexpr float kValleyZ[11] = {110, 108, 106, 104, 102, 100, 102.5, 104.5, 106.5, 108.5, 110.5};
+
+const char* const kValleyCsv[11] = {
+    "     0.000,110.0000", "    10.000,108.0000", "    20.000,106.0000", "    30.000,104.0000",
+    "    40.000,102.0000", "    50.000,100.0000", "    60.000,102.5000", "    70.000,104.5000",
+    "    80.000,106.5000", "    90.000,108.5000", "   100.000,110.5000",
+};
+
+const char* const kValleyXY[11] = {
+    "     1000.000000     5000.000000", "     1010.000000     5000.000000",
+    "     1020.000000     5000.000000", "     1030.000000     5000.000000",
+    "     1040.000000     5000.000000", "     1050.000000     5000.000000",
+    "     1060.000000     5000.000000", "     1070.000000     5000.000000",
+    "     1080.000000     5000.000000", "     1090.000000     5000.000000",
+    "     1100.000000     5000.000000",
+};
+
+const char* const kValleyPoints[11] = {
+    R"(" Creek"," Upper"," 250",   110.000,  0.0000)",
+    R"(" Creek"," Upper"," 250",   108.000,  0.0000)",
+    R"(" Creek"," Upper"," 250",   106.000,  0.0000)",
+    R"(" Creek"," Upper"," 250",   104.000,  0.0000)",
+    R"(" Creek"," Upper"," 250",   102.000,  0.0000)",
+    R"(" Creek"," Upper"," 250",   100.000,  0.0000)",
+    R"(" Creek"," Upper"," 250",   102.500,  0.0000)",
+    R"(" Creek"," Upper"," 250",   104.500,  0.0000)",
+    R"(" Creek"," Upper"," 250",   106.500,  0.0000)",
+    R"(" Creek"," Upper"," 250",   108.500,  0.0000)",
+    R"(" Creek"," Upper"," 250",   110.500,  0.0000)",
+};
+
+constexpr std::string_view kValleyEndPoints = "110.0000,  0.0000,     0.000,\"\"\n"
+                                              "110.5000,  0.0000,     0.000,\"\"\n";
+constexpr std::string_view kValleyEndMif = "Point      1000.000000     5000.000000\n"
+                                           "Point      1100.000000     5000.000000\n";
+constexpr std::string_view kSourceNoN =
+    R"(" Creek_ Upper_ 250.csv","xz","","","","","","","",     0.000,   0.000,   0.000,"")"
+    "\n";
+constexpr std::string_view kSourceWithN =
+    R"(" Creek_ Upper_ 250.csv","xz","n","","","","","","",     0.000,   0.000,   0.000,"")"
+    "\n";
+constexpr std::string_view kCsvNoN = "\"X\",\"Z\"\n";
+constexpr std::string_view kCsvFile = "Creek_ Upper_ 250.csv";
+constexpr std::string_view kCsvTranscript =
+    "\nTrying to open file Creek_ Upper_ 250.csv...OK.  File Unit:1011\n"
+    "...Closed File Unit:1011\n";
+
+// Lines from..to (inclusive) of a table, each with the prefix and a line end.
+std::string rows(const char* const* table, int from, int to, std::string_view prefix = {}) {
+    std::string text;
+    for (int i = from; i <= to; ++i) text.append(prefix).append(table[i]).append("\n");
+    return text;
+}
+
+std::string plineRows(int from, int to) {
+    return "Pline " + std::to_string(to - from + 1) + "\n" + rows(kValleyXY, from, to);
+}
+
+struct Marker {
+    const char* id;
+    float position;
+    float height;
+};
+
+vk::SdfSection surfaceSection(std::initializer_list<double> x, std::initializer_list<double> y,
+                              std::initializer_list<float> z) {
+    vk::SdfSection s;
+    s.station = " 250";
+    s.hasSurfaceLine = true;
+    s.surfaceCount = static_cast<int>(x.size());
+    std::copy(x.begin(), x.end(), s.surfaceX.begin());
+    std::copy(y.begin(), y.end(), s.surfaceY.begin());
+    std::copy(z.begin(), z.end(), s.surfaceZ.begin());
+    return s;
+}
+
+vk::SdfSection valley() {
+    vk::SdfSection s;
+    s.station = " 250";
+    s.hasSurfaceLine = true;
+    s.surfaceCount = 11;
+    for (int i = 0; i < 11; ++i) {
+        s.surfaceX[i] = 1000.0 + 10.0 * i;
+        s.surfaceY[i] = 5000.0;
+        s.surfaceZ[i] = kValleyZ[i];
+    }
+    return s;
+}
+
+void setMarkers(vk::SdfSection& s, std::initializer_list<Marker> markers) {
+    s.hasLevees = true;
+    s.leveeCount = static_cast<int>(markers.size());
+    int k = 0;
+    for (const Marker& m : markers) {
+        s.leveeId[k] = m.id;
+        s.leveePosition[k] = m.position;
+        s.leveeHeight[k] = m.height;
+        ++k;
+    }
+}
+
+void setNValues(vk::SdfSection& s, std::initializer_list<std::pair<float, float>> pairs) {
+    s.hasNValues = true;
+    s.nCount = static_cast<int>(pairs.size());
+    int j = 0;
+    for (const auto& [position, n] : pairs) {
+        s.nPosition[j] = position;
+        s.nValue[j] = n;
+        ++j;
+    }
+}
+
+class SectionTest : public ConversionTest {
+protected:
+    void SetUp() override {
+        ConversionTest::SetUp();
+        openSectionLayers();
+    }
+
+    // Processes the sections, closes the layers and keeps what the sections wrote to the console.
+    void convert(std::initializer_list<const vk::SdfSection*> sections) {
+        for (const vk::SdfSection* s : sections) output.section(ids, *s);
+        sectionTranscript = transcript;
+        output.crossSectionsDone();
+    }
+    void convert(const vk::SdfSection& s) { convert({&s}); }
+
+    // The six files that a trimmed valley section writes, given the kept points from..to.
+    void expectTrimmedValley(int from, int to) {
+        EXPECT_EQ(read(kCsvFile), std::string(kCsvNoN) + rows(kValleyCsv, from, to));
+        EXPECT_EQ(mifBody("1d_xs_river_surf_line.mif"), plineRows(from, to));
+        EXPECT_EQ(read("1d_xs_river_surf_line.mid"), kSourceNoN);
+        EXPECT_EQ(mifBody("river_surf_pts.mif"), rows(kValleyXY, from, to, "Point "));
+        EXPECT_EQ(read("river_surf_pts.mid"), rows(kValleyPoints, from, to));
+        EXPECT_EQ(mifBody("2d_zsh_river_end_pts.mif"), kValleyEndMif);
+        EXPECT_EQ(read("2d_zsh_river_end_pts.mid"), kValleyEndPoints);
+    }
+
+    vk::SdfIds ids{" Creek", " Upper"};
+    std::string sectionTranscript;
+};
+
+TEST_F(SectionTest, WithoutLeveeMarkersEveryPointIsKept) {
+    const vk::SdfSection s = valley();
+    convert(s);
+    expectTrimmedValley(0, 10);
+    EXPECT_EQ(read("river_levee_pts.mid"), "");
+    EXPECT_EQ(mifBody("river_levee_pts.mif"), "");
+    EXPECT_EQ(mifBody("river_cut_line.mif"), "");
+    EXPECT_EQ(sectionTranscript, kCsvTranscript);
+}
+
+TEST_F(SectionTest, OneMarkerBeforeTheLowestPointDropsThePointsBeforeIt) {
+    vk::SdfSection s = valley();
+    setMarkers(s, {{"Left", 0.3f, 105.0f}});
+    convert(s);
+    // 0.3f x 100 rounds to 30.0000019 in float: the point at chainage 30 lies before the
+    // marker. The marker lies 1.9e-6 beyond that point (t computed in float).
+    expectTrimmedValley(4, 10);
+    EXPECT_EQ(mifBody("river_levee_pts.mif"), "Point      1030.000002     5000.000000\n");
+    EXPECT_EQ(read("river_levee_pts.mid"), R"(" Creek"," Upper"," 250",   105.000,Left)"
+                                           "\n");
+    EXPECT_EQ(sectionTranscript, kCsvTranscript);
+}
+
+TEST_F(SectionTest, MarkerIsInterpolatedWithASinglePrecisionParameter) {
+    // A 10 km line (6000 by 8000): 0.3f x 10000 is 3000 in float and t = 0.3f, which puts the
+    // marker 0.3000000119 of the way along, in double coordinates.
+    vk::SdfSection s = surfaceSection({3500000.0, 3506000.0}, {5400000.0, 5408000.0},
+                                      {2.0f, 1.0f});
+    setMarkers(s, {{"L", 0.3f, 1.0f}});
+    convert(s);
+    EXPECT_EQ(mifBody("river_levee_pts.mif"), "Point   3501800.000072  5402400.000095\n");
+}
+
+TEST_F(SectionTest, OneMarkerAfterTheLowestPointDropsThePointsAfterIt) {
+    vk::SdfSection s = valley();
+    setMarkers(s, {{"Right", 0.7f, 106.0f}});
+    convert(s);
+    expectTrimmedValley(0, 7);
+    EXPECT_EQ(mifBody("river_levee_pts.mif"), "Point      1070.000000     5000.000000\n");
+}
+
+TEST_F(SectionTest, TwoMarkersKeepThePointsBetweenThemInclusive) {
+    vk::SdfSection s = valley();
+    setMarkers(s, {{"L", 0.2f, 105.5f}, {"R", 0.8f, 106.25f}});
+    convert(s);
+    // Chainage keeps its origin at the first point of the whole line; the end points are the
+    // ends of the whole line.
+    expectTrimmedValley(2, 8);
+    EXPECT_EQ(mifBody("river_levee_pts.mif"), "Point      1020.000000     5000.000000\n"
+                                              "Point      1080.000000     5000.000000\n");
+    EXPECT_EQ(read("river_levee_pts.mid"), R"(" Creek"," Upper"," 250",   105.500,L)"
+                                           "\n"
+                                           R"(" Creek"," Upper"," 250",   106.250,R)"
+                                           "\n");
+}
+
+TEST_F(SectionTest, TwoMarkersInReverseOrderDropEveryPoint) {
+    vk::SdfSection s = valley();
+    setMarkers(s, {{"R", 0.8f, 106.0f}, {"L", 0.2f, 105.0f}});
+    convert(s);
+    EXPECT_EQ(read(kCsvFile), kCsvNoN);
+    EXPECT_EQ(mifBody("1d_xs_river_surf_line.mif"), "");
+    EXPECT_EQ(read("1d_xs_river_surf_line.mid"), "");
+    EXPECT_EQ(read("river_surf_pts.mid"), "");
+    EXPECT_EQ(read("2d_zsh_river_end_pts.mid"), kValleyEndPoints);
+    EXPECT_EQ(mifBody("river_levee_pts.mif"), "Point      1080.000000     5000.000000\n"
+                                              "Point      1020.000000     5000.000000\n");
+    EXPECT_EQ(sectionTranscript, std::string(kCsvTranscript) + "\nError here.\n");
+}
+
+TEST_F(SectionTest, OnePointLeftBetweenTheMarkersWritesNoSurfaceLine) {
+    vk::SdfSection s = valley();
+    setMarkers(s, {{"L", 0.45f, 101.0f}, {"R", 0.55f, 101.0f}});
+    convert(s);
+    EXPECT_EQ(read(kCsvFile), std::string(kCsvNoN) + rows(kValleyCsv, 5, 5));
+    EXPECT_EQ(read("1d_xs_river_surf_line.mid"), "");
+    EXPECT_EQ(read("river_surf_pts.mid"), rows(kValleyPoints, 5, 5));
+    EXPECT_EQ(sectionTranscript, std::string(kCsvTranscript) + "\nError here.\n");
+}
+
+TEST_F(SectionTest, FourMarkersTrimToThePairAroundTheLowestPoint) {
+    vk::SdfSection s = valley();
+    setMarkers(s, {{"L2", 0.1f, 109.0f},
+                   {"L1", 0.3f, 105.0f},
+                   {"R1", 0.7f, 105.0f},
+                   {"R2", 0.9f, 109.0f}});
+    convert(s);
+    // Positions 10, 30.0000019, 70 and 90: the pair is the second and third marker.
+    expectTrimmedValley(4, 7);
+    EXPECT_EQ(mifBody("river_levee_pts.mif"), "Point      1010.000000     5000.000000\n"
+                                              "Point      1030.000002     5000.000000\n"
+                                              "Point      1070.000000     5000.000000\n"
+                                              "Point      1090.000000     5000.000000\n");
+    EXPECT_EQ(sectionTranscript,
+              "\nWARNING - More than 2 levee markers found.\n" + std::string(kCsvTranscript));
+}
+
+TEST_F(SectionTest, ThreeMarkersThatDoNotEncloseTheLowestPointDropNothing) {
+    vk::SdfSection allAfter = valley();
+    setMarkers(allAfter, {{"A", 0.6f, 1.0f}, {"B", 0.7f, 1.0f}, {"C", 0.8f, 1.0f}});
+    convert(allAfter);
+    expectTrimmedValley(0, 10);
+    const std::string warnings = "\nWARNING - More than 2 levee markers found.\n"
+                                 "\nERROR - Determing which two levee markes to use.\n"
+                                 "\nERROR - Determing which two levee markes to use.\n";
+    EXPECT_EQ(sectionTranscript, warnings + std::string(kCsvTranscript));
+    EXPECT_EQ(mifBody("river_levee_pts.mif"), "Point      1060.000004     5000.000000\n"
+                                              "Point      1070.000000     5000.000000\n"
+                                              "Point      1080.000000     5000.000000\n");
+}
+
+TEST_F(SectionTest, ThreeMarkersAllBeforeTheLowestPointDropNothing) {
+    vk::SdfSection allBefore = valley();
+    setMarkers(allBefore, {{"A", 0.1f, 1.0f}, {"B", 0.2f, 1.0f}, {"C", 0.3f, 1.0f}});
+    convert(allBefore);
+    expectTrimmedValley(0, 10);
+    EXPECT_EQ(sectionTranscript, "\nWARNING - More than 2 levee markers found.\n"
+                                 "\nERROR - Determing which two levee markes to use.\n"
+                                 "\nERROR - Determing which two levee markes to use.\n" +
+                                     std::string(kCsvTranscript));
+}
+
+TEST_F(SectionTest, MarkerAtPositionZeroLiesOnTheFirstPoint) {
+    vk::SdfSection s = valley();
+    setMarkers(s, {{"L", 0.0f, 110.0f}, {"R", 0.8f, 106.0f}});
+    convert(s);
+    expectTrimmedValley(0, 8);
+    EXPECT_EQ(mifBody("river_levee_pts.mif"), "Point      1000.000000     5000.000000\n"
+                                              "Point      1080.000000     5000.000000\n");
+}
+
+TEST_F(SectionTest, MarkerBeyondTheEndLiesOnTheLastPoint) {
+    vk::SdfSection s = valley();
+    // 1.5 lies beyond the line; 1e38 x 100 overflows float.
+    setMarkers(s, {{"L", 0.2f, 1.0f}, {"R", 1.5f, 2.0f}, {"X", 1.0e38f, 3.0f}});
+    convert(s);
+    EXPECT_EQ(mifBody("river_levee_pts.mif"), "Point      1020.000000     5000.000000\n"
+                                              "Point      1100.000000     5000.000000\n"
+                                              "Point      1100.000000     5000.000000\n");
+    // Markers 20, 150, inf; the lowest point (50) lies between the first two.
+    EXPECT_EQ(read(kCsvFile), std::string(kCsvNoN) + rows(kValleyCsv, 2, 10));
+}
+
+TEST_F(SectionTest, ZeroLengthSurfaceLineNeverGivesNaN) {
+    vk::SdfSection s = surfaceSection({2000.5, 2000.5, 2000.5}, {7000.25, 7000.25, 7000.25},
+                                      {12.0f, 11.0f, 13.0f});
+    setMarkers(s, {{"L", 0.5f, 1.0f}, {"R", 1.0e38f, 2.0f}});
+    convert(s);
+    // 0.5 x 0 puts the first marker on the first point; 1e38 x 0 is 0 as well.
+    EXPECT_EQ(mifBody("river_levee_pts.mif"), "Point      2000.500000     7000.250000\n"
+                                              "Point      2000.500000     7000.250000\n");
+    EXPECT_EQ(read(kCsvFile), std::string(kCsvNoN) + "     0.000, 12.0000\n"
+                                                     "     0.000, 11.0000\n"
+                                                     "     0.000, 13.0000\n");
+    EXPECT_EQ(read("river_levee_pts.mid").find("nan"), std::string::npos);
+}
+
+TEST_F(SectionTest, OverflowingChainageNeverGivesNaN) {
+    // The second step is beyond float range: chainage and both scaled positions are infinite.
+    vk::SdfSection s = surfaceSection({0.0, 10.0, 1.0e300}, {0.0, 0.0, 0.0}, {5.0f, 1.0f, 5.0f});
+    setMarkers(s, {{"L", 0.5f, 1.0f}, {"R", 0.9f, 2.0f}});
+    convert(s);
+    // Both markers lie on the last point, whose X does not fit a MIF coordinate field.
+    EXPECT_EQ(mifBody("river_levee_pts.mif"), "Point ****************        0.000000\n"
+                                              "Point ****************        0.000000\n");
+}
+
+TEST_F(SectionTest, WhenEveryElevationIsOutOfRangeTheFirstPointIsTheLowest) {
+    vk::SdfSection s = valley();
+    for (int i = 0; i < 11; ++i) s.surfaceZ[i] = 999999.0f;
+    setMarkers(s, {{"L", 0.3f, 1.0f}});
+    convert(s);
+    // The lowest point at chainage 0 lies before the marker: the points after it are dropped.
+    EXPECT_EQ(read(kCsvFile), "\"X\",\"Z\"\n"
+                              "     0.000,999999.0000\n"
+                              "    10.000,999999.0000\n"
+                              "    20.000,999999.0000\n"
+                              "    30.000,999999.0000\n");
+}
+
+TEST_F(SectionTest, WithoutTrimmingMarkersAreIgnored) {
+    settings.trimToLevees = false;
+    vk::SdfSection s = valley();
+    setMarkers(s, {{"L", 0.2f, 1.0f}, {"R", 0.8f, 1.0f}});
+    convert(s);
+    expectTrimmedValley(0, 10);
+    EXPECT_EQ(read("river_levee_pts.mid"), "");
+    EXPECT_EQ(mifBody("river_levee_pts.mif"), "");
+}
+
+TEST_F(SectionTest, NValuesApplyFromTheirPositions) {
+    vk::SdfSection s = valley();
+    setNValues(s, {{0.0f, 0.06f}, {0.5f, 0.035f}});
+    convert(s);
+    EXPECT_EQ(read(kCsvFile), "\"X\",\"Z\",\"N\"\n"
+                              "     0.000,110.0000, 0.0600\n"
+                              "    10.000,108.0000, 0.0600\n"
+                              "    20.000,106.0000, 0.0600\n"
+                              "    30.000,104.0000, 0.0600\n"
+                              "    40.000,102.0000, 0.0600\n"
+                              "    50.000,100.0000, 0.0350\n"
+                              "    60.000,102.5000, 0.0350\n"
+                              "    70.000,104.5000, 0.0350\n"
+                              "    80.000,106.5000, 0.0350\n"
+                              "    90.000,108.5000, 0.0350\n"
+                              "   100.000,110.5000, 0.0350\n");
+    EXPECT_EQ(read("1d_xs_river_surf_line.mid"), kSourceWithN);
+    const std::string points = read("river_surf_pts.mid");
+    EXPECT_NE(points.find(R"(" Creek"," Upper"," 250",   102.000,  0.0600)"
+                          "\n"
+                          R"(" Creek"," Upper"," 250",   100.000,  0.0350)"
+                          "\n"),
+              std::string::npos)
+        << points;
+}
+
+TEST_F(SectionTest, NValuesMoveOnByOnePairPerPoint) {
+    vk::SdfSection s = valley();
+    // The first pair's position is never consulted; at chainage 30 the line has passed both
+    // 21 and 25, but takes only one step.
+    setNValues(s, {{0.9f, 0.05f}, {0.21f, 0.04f}, {0.25f, 0.03f}, {0.95f, 0.02f}});
+    convert(s);
+    EXPECT_EQ(read(kCsvFile), "\"X\",\"Z\",\"N\"\n"
+                              "     0.000,110.0000, 0.0500\n"
+                              "    10.000,108.0000, 0.0500\n"
+                              "    20.000,106.0000, 0.0500\n"
+                              "    30.000,104.0000, 0.0400\n"
+                              "    40.000,102.0000, 0.0300\n"
+                              "    50.000,100.0000, 0.0300\n"
+                              "    60.000,102.5000, 0.0300\n"
+                              "    70.000,104.5000, 0.0300\n"
+                              "    80.000,106.5000, 0.0300\n"
+                              "    90.000,108.5000, 0.0300\n"
+                              "   100.000,110.5000, 0.0200\n");
+}
+
+TEST_F(SectionTest, AnNValueBlockWithoutPairsCountsAsNoNValues) {
+    vk::SdfSection s = valley();
+    s.hasNValues = true;
+    s.nCount = 0;
+    convert(s);
+    expectTrimmedValley(0, 10);
+}
+
+TEST_F(SectionTest, WithoutSurfaceLineOnlyTheCutLineIsWritten) {
+    vk::SdfSection s;
+    s.station = " 250";
+    s.hasCutLine = true;
+    s.cutCount = 3;
+    s.cutX[0] = 3512000.5, s.cutY[0] = 5405000.25;
+    s.cutX[1] = 3512010.0, s.cutY[1] = 5405010.0;
+    s.cutX[2] = -12.125, s.cutY[2] = 0.5;
+    vk::SdfSection empty = valley();
+    empty.surfaceCount = 0;  // a block that ended before its first point
+    convert({&s, &empty});
+
+    const std::string warning =
+        "\nWarning - No surface line for section in sdf, unable to export .csv format section.\n"
+        " Creek Upper 250\n";
+    EXPECT_EQ(sectionTranscript, warning + warning);
+    EXPECT_FALSE(fileExists(dir.file(kCsvFile)));
+    EXPECT_EQ(mifBody("river_cut_line.mif"), "Pline 3\n"
+                                             "  3512000.500000  5405000.250000\n"
+                                             "  3512010.000000  5405010.000000\n"
+                                             "      -12.125000        0.500000\n");
+    EXPECT_EQ(read("river_cut_line.mid"), R"(" Creek"," Upper"," 250")"
+                                          "\n");
+    for (const char* layer : {"river_surf_pts.mid", "2d_zsh_river_end_pts.mid",
+                              "1d_xs_river_surf_line.mid", "river_levee_pts.mid"})
+        EXPECT_EQ(read(layer), "") << layer;
+}
+
+TEST_F(SectionTest, CutLineComesAfterTheSurfaceObjects) {
+    vk::SdfSection s = valley();
+    s.hasCutLine = true;
+    s.cutCount = 2;
+    s.cutX[0] = 1000.0, s.cutY[0] = 5000.0;
+    s.cutX[1] = 1100.0, s.cutY[1] = 5000.0;
+    convert(s);
+    expectTrimmedValley(0, 10);
+    EXPECT_EQ(mifBody("river_cut_line.mif"), "Pline 2\n" + rows(kValleyXY, 0, 0) +
+                                                 rows(kValleyXY, 10, 10));
+}
+
+TEST_F(SectionTest, CutLineWithFewerThanTwoPointsIsNotWritten) {
+    vk::SdfSection s = valley();
+    s.hasCutLine = true;
+    s.cutCount = 1;
+    s.cutX[0] = 1.0, s.cutY[0] = 2.0;
+    convert(s);
+    EXPECT_EQ(read("river_cut_line.mid"), "");
+    EXPECT_EQ(mifBody("river_cut_line.mif"), "");
+    EXPECT_EQ(sectionTranscript,
+              std::string(kCsvTranscript) +
+                  "\nWarning - Cut line with fewer than 2 points not written.\n");
+}
+
+TEST_F(SectionTest, WideNumbersKeepTheirValue) {
+    vk::SdfSection s = surfaceSection({10.0, 20.0, 30.0}, {0.0, 0.0, 0.0},
+                                      {1234.5f, -150.25f, 99999.5f});
+    setMarkers(s, {{"L", 0.0f, 12345678.0f}, {"R", 1.0f, -1000.0f}});
+    convert(s);
+    EXPECT_EQ(read(kCsvFile), "\"X\",\"Z\"\n"
+                              "     0.000,1234.5000\n"
+                              "    10.000,-150.2500\n"
+                              "    20.000,99999.5000\n");
+    EXPECT_EQ(read("river_surf_pts.mid"), R"(" Creek"," Upper"," 250",  1234.500,  0.0000)"
+                                          "\n"
+                                          R"(" Creek"," Upper"," 250",  -150.250,  0.0000)"
+                                          "\n"
+                                          R"(" Creek"," Upper"," 250", 99999.500,  0.0000)"
+                                          "\n");
+    EXPECT_EQ(read("2d_zsh_river_end_pts.mid"), "1234.5000,  0.0000,     0.000,\"\"\n"
+                                                "99999.5000,  0.0000,     0.000,\"\"\n");
+    EXPECT_EQ(read("river_levee_pts.mid"), R"(" Creek"," Upper"," 250",12345678.000,L)"
+                                           "\n"
+                                           R"(" Creek"," Upper"," 250", -1000.000,R)"
+                                           "\n");
+}
+
+TEST_F(SectionTest, ChainageIsSummedInSinglePrecision) {
+    // 100000 + 0.3 is 100000.296875 in float, + 0.3 again 100000.59375.
+    vk::SdfSection s = surfaceSection({0.0, 100000.0, 100000.3, 100000.6}, {0.0, 0.0, 0.0, 0.0},
+                                      {1.0f, 2.0f, 3.0f, 4.0f});
+    convert(s);
+    EXPECT_EQ(read(kCsvFile), "\"X\",\"Z\"\n"
+                              "     0.000,  1.0000\n"
+                              "100000.000,  2.0000\n"
+                              "100000.297,  3.0000\n"
+                              "100000.594,  4.0000\n");
+}
+
+TEST_F(SectionTest, QuotesAreDoubledInAttributeTextsOnly) {
+    ids = {R"( Big "Q" Creek)", " Upper/Lower"};
+    vk::SdfSection s = valley();
+    s.surfaceCount = 2;
+    setMarkers(s, {{R"(L"1)", 0.0f, 1.0f}});
+    s.hasCutLine = true;
+    s.cutCount = 2;
+    convert(s);
+
+    const std::string csv = R"(Big "Q" Creek_ Upper_Lower_ 250.csv)";
+    EXPECT_EQ(read(csv), std::string(kCsvNoN) + rows(kValleyCsv, 0, 1));
+    EXPECT_EQ(sectionTranscript, "\nTrying to open file " + csv +
+                                     "...OK.  File Unit:1011\n...Closed File Unit:1011\n");
+    EXPECT_EQ(read("1d_xs_river_surf_line.mid"),
+              R"(" Big ""Q"" Creek_ Upper_Lower_ 250.csv","xz","","","","","","","",)"
+              R"(     0.000,   0.000,   0.000,"")"
+              "\n");
+    EXPECT_EQ(read("river_surf_pts.mid"),
+              R"(" Big ""Q"" Creek"," Upper/Lower"," 250",   110.000,  0.0000)"
+              "\n"
+              R"(" Big ""Q"" Creek"," Upper/Lower"," 250",   108.000,  0.0000)"
+              "\n");
+    EXPECT_EQ(read("river_levee_pts.mid"),
+              R"(" Big ""Q"" Creek"," Upper/Lower"," 250",     1.000,L"1)"
+              "\n");
+    EXPECT_EQ(read("river_cut_line.mid"), R"(" Big ""Q"" Creek"," Upper/Lower"," 250")"
+                                          "\n");
+}
+
+TEST_F(SectionTest, AttributeLinesAreCutAtAThousandCharacters) {
+    // Without a surface line no table is created, whose name could not hold 1000 characters.
+    ids.streamId = " " + std::string(1100, 'S');
+    vk::SdfSection s;
+    s.station = " 250";
+    s.hasCutLine = true;
+    s.cutCount = 2;
+    convert(s);
+    EXPECT_EQ(read("river_cut_line.mid"), "\" " + std::string(998, 'S') + "\n");
+}
+
+TEST_F(SectionTest, LeveeIdsAreCutAtFiftyCharacters) {
+    vk::SdfSection s = valley();
+    setMarkers(s, {{"", 0.0f, 1.0f}});
+    s.leveeId[0] = std::string(49, 'L') + "MN  ";
+    convert(s);
+    EXPECT_EQ(read("river_levee_pts.mid"),
+              R"(" Creek"," Upper"," 250",     1.000,)" + std::string(49, 'L') + "M\n");
+}
+
+TEST_F(SectionTest, WorkArraysAreClearedForEverySection) {
+    vk::SdfSection trimmed = valley();
+    setMarkers(trimmed, {{"L", 0.2f, 1.0f}, {"R", 0.8f, 1.0f}});
+    setNValues(trimmed, {{0.0f, 0.05f}, {0.5f, 0.03f}});
+    vk::SdfSection whole = valley();
+    whole.station = " 260";
+    convert({&trimmed, &whole});
+
+    EXPECT_EQ(read("Creek_ Upper_ 250.csv"), "\"X\",\"Z\",\"N\"\n"
+                                             "    20.000,106.0000, 0.0500\n"
+                                             "    30.000,104.0000, 0.0500\n"
+                                             "    40.000,102.0000, 0.0500\n"
+                                             "    50.000,100.0000, 0.0300\n"
+                                             "    60.000,102.5000, 0.0300\n"
+                                             "    70.000,104.5000, 0.0300\n"
+                                             "    80.000,106.5000, 0.0300\n");
+    // The second section has no markers and no n values: every point, and N of 0.
+    std::string expected(kCsvNoN);
+    expected += rows(kValleyCsv, 0, 10);
+    EXPECT_EQ(read("Creek_ Upper_ 260.csv"), expected);
+    const std::string points = read("river_surf_pts.mid");
+    EXPECT_NE(points.find(R"(" Creek"," Upper"," 260",   110.000,  0.0000)"), std::string::npos);
+}
+
+TEST_F(SectionTest, StationThatIsNotANumberEndsTheRun) {
+    vk::SdfSection s = valley();
+    s.station = " XS12";
+    try {
+        output.section(ids, s);
+        FAIL() << "the run goes on";
+    } catch (const vk::RunEnd& end) {
+        EXPECT_EQ(end.status, 1);
+    }
+    EXPECT_EQ(transcript.rfind("\nERROR - converting station to numeric field\n", 0), 0u)
+        << transcript;
+    EXPECT_FALSE(fileExists(dir.file("Creek_ Upper_ XS12.csv")));
+}
+
+TEST_F(SectionTest, CsvThatCannotBeWrittenEndsTheRun) {
+    if (!fileExists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";
+    std::filesystem::create_symlink("/dev/full", dir.file(kCsvFile));
+    const vk::SdfSection s = valley();
+    try {
+        output.section(ids, s);
+        FAIL() << "the run goes on";
+    } catch (const vk::RunEnd& end) {
+        EXPECT_EQ(end.status, 1);
+    }
+    EXPECT_NE(transcript.find("ERROR - Cannot write file Creek_ Upper_ 250.csv: "),
+              std::string::npos)
+        << transcript;
+}
+
+// A run whose input is in another folder writes the tables beside the layers there.
+class FolderSectionTest : public ConversionTest {};
+
+TEST_F(FolderSectionTest, CsvTablesStandBesideTheLayers) {
+    std::filesystem::create_directory(dir.file("data"));
+    settings.inputName = "data/river.sdf";
+    openSectionLayers();
+    const vk::SdfSection s = valley();
+    output.section({" Creek", " Upper"}, s);
+    output.crossSectionsDone();
+    EXPECT_EQ(read("data/Creek_ Upper_ 250.csv"), std::string(kCsvNoN) + rows(kValleyCsv, 0, 10));
+    EXPECT_EQ(read("data/1d_xs_river_surf_line.mid"), kSourceNoN);
+    EXPECT_FALSE(fileExists(dir.file(kCsvFile)));
+}
+
+}  // namespace

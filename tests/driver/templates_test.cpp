@@ -1,0 +1,197 @@
+#include "driver/templates.h"
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "driver/driver_session.h"
+#include "gis/schema.h"
+#include "support/testfiles.h"
+
+namespace {
+
+using vktest::DriverSession;
+using vktest::endStatus;
+using vktest::kExitTail;
+using vktest::writeFile;
+
+const std::string kPrj = "PROJCS[\"GDA94 / MGA zone 56\",GEOGCS[\"GCS_GDA_1994\"]]";
+const std::string kCoordSys = "CoordSys Earth Projection 8, 116, \"m\", 153, 0, 0.9996, 500000, "
+                              "10000000 Bounds (-7745844.29, 2035.05) (8745844.29, 19997964.94)";
+
+std::string opened(const std::string& name) {
+    return "\nTrying to open file " + name + "...OK.\nOpened File Unit:1001\n";
+}
+
+class ProjectionTemplates : public ::testing::Test {
+  protected:
+    vktest::TempDir dir;
+    vktest::ScopedCwd cwd{dir.path()};
+    vk::RunSettings settings;
+
+    ProjectionTemplates() { settings.inputName = "river.sdf"; }
+    int readTemplate() {
+        return endStatus([&] { vk::readProjectionTemplate(settings); });
+    }
+};
+
+TEST_F(ProjectionTemplates, PrjHeaderIsPreferredToProjection) {
+    writeFile("Header.prj", kPrj + "\n");
+    writeFile("Projection.prj", "PROJCS[\"other\"]\n");
+    settings.shapefileOutput = true;
+    DriverSession session;
+    EXPECT_EQ(readTemplate(), -1);
+    EXPECT_EQ(vk::shpProjection, kPrj);
+    EXPECT_EQ(vk::mifProjection, "");
+    EXPECT_EQ(session.out, "GIS Projection being extracted from Header.prj\n" +
+                               opened("Header.prj") + "\nshp Projection: " + kPrj + "\n");
+}
+
+TEST_F(ProjectionTemplates, PrjProjectionIsTheSecondChoice) {
+    writeFile("Projection.prj", kPrj + "\n");
+    settings.shapefileOutput = true;
+    DriverSession session;
+    EXPECT_EQ(readTemplate(), -1);
+    EXPECT_EQ(vk::shpProjection, kPrj);
+    EXPECT_NE(session.out.find("extracted from Projection.prj\n"), std::string::npos);
+}
+
+TEST_F(ProjectionTemplates, PrjOnlyTheFirstLineCountsAndCrLfIsALineEnd) {
+    writeFile("Header.prj", "PROJCS[\"split\",\r\nGEOGCS[\"GCS_GDA_1994\"]]\r\n");
+    settings.shapefileOutput = true;
+    DriverSession session;
+    EXPECT_EQ(readTemplate(), -1);
+    EXPECT_EQ(vk::shpProjection, "PROJCS[\"split\",");
+}
+
+TEST_F(ProjectionTemplates, PrjWithoutLineEndAndWithTrailingBlanks) {
+    writeFile("Header.prj", kPrj + "   ");
+    settings.shapefileOutput = true;
+    DriverSession session;
+    EXPECT_EQ(readTemplate(), -1);
+    EXPECT_EQ(vk::shpProjection, kPrj + "   "); // kept as read; writers trim it
+    EXPECT_NE(session.out.find("\nshp Projection: " + kPrj + "\n"), std::string::npos);
+}
+
+TEST_F(ProjectionTemplates, PrjHoldingOnlyALineBreakGivesABlankProjection) {
+    writeFile("Header.prj", "\r\n");
+    settings.shapefileOutput = true;
+    DriverSession session;
+    EXPECT_EQ(readTemplate(), -1);
+    EXPECT_EQ(vk::shpProjection, "");
+    EXPECT_TRUE(session.out.ends_with("\nshp Projection: \n")) << session.out;
+}
+
+TEST_F(ProjectionTemplates, EmptyPrjEndsTheRun) {
+    writeFile("Header.prj", "");
+    settings.shapefileOutput = true;
+    DriverSession session;
+    EXPECT_EQ(readTemplate(), 1);
+    EXPECT_EQ(session.out, "GIS Projection being extracted from Header.prj\n" +
+                               opened("Header.prj") +
+                               "\nERROR - Projection line could not be found in \"GIS Projection\" "
+                               ".prj file.Header.prj\n" +
+                               std::string(kExitTail));
+}
+
+TEST_F(ProjectionTemplates, NoPrjTemplateEndsTheRun) {
+    writeFile("Header.mif", kCoordSys + "\n"); // the other format's template does not count
+    settings.shapefileOutput = true;
+    DriverSession session;
+    EXPECT_EQ(readTemplate(), 1);
+    EXPECT_EQ(session.out,
+              "\nERROR - A Header.prj or Projection.prj file does not exist in folder.\n" +
+                  std::string(kExitTail));
+}
+
+TEST_F(ProjectionTemplates, MifHeaderIsPreferredAndTheFirstCoordSysLineWins) {
+    writeFile("Header.mif", "Version 300\nCharset \"WindowsLatin1\"\nDelimiter \",\"\n" +
+                                kCoordSys + "   \nCoordSys NonEarth Units \"m\"\nColumns 1\n");
+    writeFile("Projection.mif", "CoordSys Earth Projection 1, 104\n");
+    settings.mifOutput = true;
+    DriverSession session;
+    EXPECT_EQ(readTemplate(), -1);
+    EXPECT_EQ(vk::mifProjection, kCoordSys);
+    EXPECT_EQ(vk::shpProjection, "");
+    EXPECT_EQ(session.out, opened("Header.mif") + "\nUsing Header.mif for setting projection.\n" +
+                               "\nmif Projection: " + kCoordSys + "\n");
+}
+
+TEST_F(ProjectionTemplates, MifCoordSysInAnyCaseAndInsideOtherText) {
+    writeFile("Projection.mif",
+              "Version 300\r\n  ! coordsys copied from the survey\r\n" + kCoordSys + "\r\n");
+    settings.mifOutput = true;
+    DriverSession session;
+    EXPECT_EQ(readTemplate(), -1);
+    // Leading blanks stay; the CR of the line end does not.
+    EXPECT_EQ(vk::mifProjection, "  ! coordsys copied from the survey");
+    EXPECT_NE(session.out.find("\nUsing Projection.mif for setting projection.\n"),
+              std::string::npos);
+}
+
+TEST_F(ProjectionTemplates, MifWithoutCoordSysEndsTheRun) {
+    writeFile("Header.mif", "Version 300\nColumns 1\n  ID Integer\nData\n");
+    settings.mifOutput = true;
+    DriverSession session;
+    EXPECT_EQ(readTemplate(), 1);
+    EXPECT_EQ(session.out, opened("Header.mif") + "\nUsing Header.mif for setting projection.\n" +
+                               "\nERROR - Unable to find CoordSys line in Header.mif\n" +
+                               std::string(kExitTail));
+}
+
+TEST_F(ProjectionTemplates, NoMifTemplateEndsTheRun) {
+    writeFile("Header.prj", kPrj + "\n");
+    settings.mifOutput = true;
+    DriverSession session;
+    EXPECT_EQ(readTemplate(), 1);
+    EXPECT_EQ(session.out,
+              "\nERROR - A Header.mif or Projection.mif file does not exist in folder.\n" +
+                  std::string(kExitTail));
+}
+
+TEST_F(ProjectionTemplates, NoFormatOptionReadsNoTemplate) {
+    writeFile("Header.prj", kPrj + "\n");
+    writeFile("Header.mif", kCoordSys + "\n");
+    DriverSession session;
+    EXPECT_EQ(readTemplate(), -1);
+    EXPECT_EQ(session.out, "");
+    EXPECT_EQ(vk::shpProjection, "");
+    EXPECT_EQ(vk::mifProjection, "");
+}
+
+TEST_F(ProjectionTemplates, TemplatesAreLookedForInTheInputsFolder) {
+    std::filesystem::create_directory("sub");
+    writeFile("Header.prj", "PROJCS[\"current folder\"]\n");
+    writeFile("sub/Projection.prj", kPrj + "\n");
+    settings.inputName = "sub/river.sdf";
+    settings.shapefileOutput = true;
+    DriverSession session;
+    EXPECT_EQ(readTemplate(), -1);
+    EXPECT_EQ(vk::shpProjection, kPrj);
+    EXPECT_NE(session.out.find("extracted from sub/Projection.prj\n"), std::string::npos);
+}
+
+TEST_F(ProjectionTemplates, InputWithoutFolderUsesTheCurrentFolder) {
+    std::filesystem::create_directory("sub");
+    writeFile("sub/Header.prj", "PROJCS[\"sub folder\"]\n");
+    writeFile("Projection.prj", kPrj + "\n");
+    settings.shapefileOutput = true;
+    DriverSession session;
+    EXPECT_EQ(readTemplate(), -1);
+    EXPECT_EQ(vk::shpProjection, kPrj);
+}
+
+TEST_F(ProjectionTemplates, AbsoluteInputFolder) {
+    std::filesystem::create_directory("abs");
+    writeFile("abs/Header.mif", kCoordSys + "\n");
+    settings.inputName = dir.path() + "/abs/river.sdf";
+    settings.mifOutput = true;
+    DriverSession session;
+    EXPECT_EQ(readTemplate(), -1);
+    EXPECT_EQ(vk::mifProjection, kCoordSys);
+    EXPECT_EQ(vk::findProjectionTemplate(settings.inputName, "Header.mif", "Projection.mif"),
+              dir.path() + "/abs/Header.mif");
+    EXPECT_EQ(vk::findProjectionTemplate(settings.inputName, "Header.prj", "Projection.prj"), "");
+}
+
+} // namespace

@@ -1,0 +1,365 @@
+// Whole conversions as a user runs them: the built program on small exports written here and on
+// the bundled example, with every table, layer file and the console transcript compared exactly.
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/process.h"
+#include "support/testfiles.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using vktest::readFile;
+using vktest::runProgram;
+using vktest::writeFile;
+
+const std::string kCoordSys = "CoordSys Earth Projection 8, 1000, \"m\", 9, 0, 1, 3500000, 0";
+
+// Two sections: one with n values, two levee markers, a cut line and a surface line (its station
+// marked with an asterisk), and one whose cut line is ended by its END: line.
+const std::string kExport = "# small export\n"
+                            "BEGIN STREAM NETWORK:\n"
+                            "REACH:\n"
+                            " STREAM ID: Creek\n"
+                            " REACH ID: Upper\n"
+                            " CENTERLINE:\n"
+                            "   100.0, 200.0, 5.0, 30.0\n"
+                            "   140.0, 200.0, 4.0, 0.0\n"
+                            " END:\n"
+                            "END STREAM NETWORK:\n"
+                            "BEGIN CROSS-SECTIONS:\n"
+                            "CROSS-SECTION:\n"
+                            " STREAM ID: Creek\n"
+                            " REACH ID: Upper\n"
+                            " STATION: 100*\n"
+                            " NVALUES:\n"
+                            "   0.0, 0.05\n"
+                            "   0.5, 0.03\n"
+                            " LEVEE POSITIONS:\n"
+                            "   L, 0.25, 7.5\n"
+                            "   R, 0.75, 7.25\n"
+                            " WATER ELEVATION: 7.1\n"
+                            " CUT LINE:\n"
+                            "   100.0, 210.0\n"
+                            "   140.0, 210.0\n"
+                            " SURFACE LINE:\n"
+                            "   100.0, 210.0, 8.0\n"
+                            "   105.0, 210.0, 7.5\n"
+                            "   110.0, 210.0, 6.0\n"
+                            "   115.0, 210.0, 5.0\n"
+                            "   120.0, 210.0, 4.0\n"
+                            "   125.0, 210.0, 5.5\n"
+                            "   130.0, 210.0, 6.5\n"
+                            "   135.0, 210.0, 7.25\n"
+                            "   140.0, 210.0, 8.5\n"
+                            " END:\n"
+                            "CROSS-SECTION:\n"
+                            " STREAM ID: Creek\n"
+                            " REACH ID: Lower\n"
+                            " STATION: 200\n"
+                            " CUT LINE:\n"
+                            "   150.0, 200.0\n"
+                            "   150.0, 240.0\n"
+                            " END:\n"
+                            "END CROSS-SECTIONS:\n";
+
+// ---- what the export gives, worked out by hand ----
+// Chainage 0, 5, ..., 40 (L = 40); markers at 10 and 30 (the third and seventh point); n 0.05
+// before chainage 20, 0.03 from there on.
+
+std::string mifHeader(const std::string& columns, int count) {
+    return "Version 300\nCharset \"WindowsLatin1\"\nDelimiter \",\"\n" + kCoordSys + "\nColumns " +
+           std::to_string(count) + "\n" + columns + "Data\n\n";
+}
+
+const std::string kStreamsMif = mifHeader("  Stream_ID Char(100)\n  Reach_ID Char(100)\n", 2) +
+                                "Pline 2\n"
+                                "      100.000000      200.000000\n"
+                                "      140.000000      200.000000\n";
+const std::string kStreamsMid = "\" Creek\",\" Upper\"\n";
+
+const std::string kIdColumns = "  Stream_ID Char(100)\n  Reach_ID Char(100)\n  Station Char(100)\n";
+const std::string kSurfacePointsHeader =
+    mifHeader(kIdColumns + "  Elevation Float\n  Mannings Float\n", 5);
+const std::string kEndPointsMif = mifHeader("  Z Float\n  dZ Float\n  Shape_Width_or_dMax Float\n"
+                                            "  Shape_Options Char(20)\n",
+                                            4) +
+                                  "Point       100.000000      210.000000\n"
+                                  "Point       140.000000      210.000000\n";
+const std::string kEndPointsMid = "  8.0000,  0.0000,     0.000,\"\"\n"
+                                  "  8.5000,  0.0000,     0.000,\"\"\n";
+const std::string kSurfaceLineHeader = mifHeader(
+    "  Source Char(50)\n  Type Char(2)\n  Flags Char(8)\n  Column_1 Char(20)\n  Column_2 Char(20)\n"
+    "  Column_3 Char(20)\n  Column_4 Char(20)\n  Column_5 Char(20)\n  Column_6 Char(20)\n"
+    "  Z_Increment Float\n  Z_Maximum Float\n  Skew Float\n  Comments Char(200)\n",
+    13);
+const std::string kSurfaceLineMid =
+    "\" Creek_ Upper_ 100.csv\",\"xz\",\"n\",\"\",\"\",\"\",\"\",\"\",\"\",     0.000,   0.000,"
+    "   0.000,\"\"\n";
+const std::string kCutLineMif = mifHeader(kIdColumns, 3) + "Pline 2\n"
+                                                           "      100.000000      210.000000\n"
+                                                           "      140.000000      210.000000\n"
+                                                           "Pline 2\n"
+                                                           "      150.000000      200.000000\n"
+                                                           "      150.000000      240.000000\n";
+const std::string kCutLineMid = "\" Creek\",\" Upper\",\" 100\"\n"
+                                "\" Creek\",\" Lower\",\" 200\"\n";
+const std::string kLeveePointsHeader =
+    mifHeader(kIdColumns + "  Elevation Float\n  Levee_ID Char(100)\n", 5);
+
+const char* const kSurfaceXY[9] = {
+    "      100.000000      210.000000", "      105.000000      210.000000",
+    "      110.000000      210.000000", "      115.000000      210.000000",
+    "      120.000000      210.000000", "      125.000000      210.000000",
+    "      130.000000      210.000000", "      135.000000      210.000000",
+    "      140.000000      210.000000",
+};
+const char* const kCsvRows[9] = {
+    "     0.000,  8.0000, 0.0500", "     5.000,  7.5000, 0.0500", "    10.000,  6.0000, 0.0500",
+    "    15.000,  5.0000, 0.0500", "    20.000,  4.0000, 0.0300", "    25.000,  5.5000, 0.0300",
+    "    30.000,  6.5000, 0.0300", "    35.000,  7.2500, 0.0300", "    40.000,  8.5000, 0.0300",
+};
+const char* const kPointRows[9] = {
+    "\" Creek\",\" Upper\",\" 100\",     8.000,  0.0500",
+    "\" Creek\",\" Upper\",\" 100\",     7.500,  0.0500",
+    "\" Creek\",\" Upper\",\" 100\",     6.000,  0.0500",
+    "\" Creek\",\" Upper\",\" 100\",     5.000,  0.0500",
+    "\" Creek\",\" Upper\",\" 100\",     4.000,  0.0300",
+    "\" Creek\",\" Upper\",\" 100\",     5.500,  0.0300",
+    "\" Creek\",\" Upper\",\" 100\",     6.500,  0.0300",
+    "\" Creek\",\" Upper\",\" 100\",     7.250,  0.0300",
+    "\" Creek\",\" Upper\",\" 100\",     8.500,  0.0300",
+};
+
+std::string rows(const char* const* table, int from, int to, const std::string& prefix = {}) {
+    std::string text;
+    for (int i = from; i <= to; ++i) text += prefix + table[i] + "\n";
+    return text;
+}
+
+// The eleven output files of the export, by name without folder, with the points from..to kept.
+std::vector<std::pair<std::string, std::string>> expectedFiles(const std::string& base,
+                                                               const std::string& streams,
+                                                               int from, int to, bool levees) {
+    const int kept = to - from + 1;
+    std::vector<std::pair<std::string, std::string>> files = {
+        {"Creek_ Upper_ 100.csv", "\"X\",\"Z\",\"N\"\n" + rows(kCsvRows, from, to)},
+        {streams + ".mif", kStreamsMif},
+        {streams + ".mid", kStreamsMid},
+        {base + "_surf_pts.mif", kSurfacePointsHeader + rows(kSurfaceXY, from, to, "Point ")},
+        {base + "_surf_pts.mid", rows(kPointRows, from, to)},
+        {"2d_zsh_" + base + "_end_pts.mif", kEndPointsMif},
+        {"2d_zsh_" + base + "_end_pts.mid", kEndPointsMid},
+        {"1d_xs_" + base + "_surf_line.mif", kSurfaceLineHeader + "Pline " +
+                                                  std::to_string(kept) + "\n" +
+                                                  rows(kSurfaceXY, from, to)},
+        {"1d_xs_" + base + "_surf_line.mid", kSurfaceLineMid},
+        {base + "_cut_line.mif", kCutLineMif},
+        {base + "_cut_line.mid", kCutLineMid},
+        {base + "_levee_pts.mif", kLeveePointsHeader + (levees ? "Point       110.000000      "
+                                                                 "210.000000\n"
+                                                                 "Point       130.000000      "
+                                                                 "210.000000\n"
+                                                               : "")},
+        {base + "_levee_pts.mid", levees ? "\" Creek\",\" Upper\",\" 100\",     7.500,L\n"
+                                           "\" Creek\",\" Upper\",\" 100\",     7.250,R\n"
+                                         : ""},
+    };
+    return files;
+}
+
+// ---- the console transcript ----
+
+std::string message(const std::string& text) { return "\n" + text + "\n"; }
+std::string opened(const std::string& name, int unit) {
+    return "\nTrying to open file " + name + "...OK.\nOpened File Unit:" + std::to_string(unit) +
+           "\n";
+}
+std::string created(const std::string& name, int unit) {
+    return "\nTrying to open file " + name + "...OK.  File Unit:" + std::to_string(unit) + "\n";
+}
+std::string closed(int unit) { return "...Closed File Unit:" + std::to_string(unit) + "\n"; }
+std::string layerOpened(const std::string& name, int id, int unit) {
+    const std::string pair = name.substr(0, name.size() - 4);
+    return "Opening GIS Layer: " + name + "\nGIS Layer assigned ID of " + std::to_string(id) +
+           "\n" + created(pair + ".mif", unit) + created(pair + ".mid", unit + 1);
+}
+std::string layerClosed(const std::string& name, int id, int unit) {
+    return "Closing GIS Layer " + std::to_string(id) + " [" + name + "]...\n" + closed(unit) +
+           closed(unit + 1);
+}
+
+// The whole transcript of converting the export named `input` (folder part `folder`) with -mif.
+std::string expectedTranscript(const std::string& folder, const std::string& input,
+                               const std::string& base) {
+    const std::string pts = folder + base + "_surf_pts.mif";
+    const std::string end = folder + "2d_zsh_" + base + "_end_pts.mif";
+    const std::string line = folder + "1d_xs_" + base + "_surf_line.mif";
+    const std::string cut = folder + base + "_cut_line.mif";
+    const std::string levee = folder + base + "_levee_pts.mif";
+    const std::string streams = input + "_streams.mif";
+    return "\nBuild 2013-09-AA\n\n\nFound  3 arguments\n" + opened(folder + "Header.mif", 1001) +
+           message("Using " + folder + "Header.mif for setting projection.") +
+           message("mif Projection: " + kCoordSys) + opened(input, 1002) +
+           layerOpened(streams, 1, 1003) + "\nProcessing Stream Centrelines\n\n" +
+           message("Found start of reach block on line 3") +
+           message("Found CENTERLINE on line 6") + message("Found ENDSTREAMNETWORK on line 10") +
+           layerClosed(streams, 1, 1003) + layerOpened(pts, 1, 1003) + layerOpened(end, 2, 1005) +
+           layerOpened(line, 3, 1007) + layerOpened(cut, 4, 1009) + layerOpened(levee, 5, 1011) +
+           message("Found BEGIN CROSS-SECTIONS: on line 11") +
+           message("Found new cross-section on line 12") +
+           message("Found LEVEE POSITIONS on line 19") + message("Found SURFACE LINE on line 26") +
+           message("End of section processing... ") +
+           created(folder + "Creek_ Upper_ 100.csv", 1013) + closed(1013) +
+           message("Found new cross-section on line 37") +
+           message("End of section processing... ") +
+           message("Warning - No surface line for section in sdf, unable to export .csv format "
+                   "section.") +
+           " Creek Lower 200\n" + message("Found END CROSS-SECTIONS on line 45") +
+           layerClosed(pts, 1, 1003) + layerClosed(line, 3, 1007) + layerClosed(cut, 4, 1009) +
+           layerClosed(levee, 5, 1011) + layerClosed(end, 2, 1005) + message("Finished.") +
+           "\nPress Enter to Close\n";
+}
+
+std::vector<std::string> filesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class Conversion : public ::testing::Test {
+protected:
+    vktest::TempDir dir;
+
+    // Runs the program in the test's folder with standard input closed.
+    vktest::ProcessResult convert(const std::vector<std::string>& args) {
+        vktest::ProcessResult r = runProgram(args, "", dir.path(), 120);
+        EXPECT_FALSE(r.timedOut);
+        EXPECT_EQ(r.status, 0) << r.output;
+        EXPECT_EQ(r.errors, "");
+        return r;
+    }
+
+    void writeInput(const std::string& folder, const std::string& name) {
+        if (!folder.empty()) fs::create_directory(dir.file(folder));
+        writeFile(dir.file(folder + name), kExport);
+        writeFile(dir.file(folder + "Header.mif"), "Version 300\n" + kCoordSys + "\n");
+    }
+
+    void expectFiles(const std::string& folder,
+                     const std::vector<std::pair<std::string, std::string>>& files) {
+        for (const auto& [name, bytes] : files)
+            EXPECT_EQ(readFile(dir.file(folder + name)), bytes) << name;
+        // Nothing else was written: the input, its template and the outputs.
+        EXPECT_EQ(filesIn(dir.file(folder)).size(), files.size() + 2);
+    }
+};
+
+TEST_F(Conversion, TrimmedToLeveeMarkers) {
+    writeInput("", "creek.sdf");
+    const auto r = convert({"-mif", "creek.sdf"});
+    EXPECT_EQ(r.output, expectedTranscript("", "creek.sdf", "creek"));
+    expectFiles("", expectedFiles("creek", "creek.sdf_streams", 2, 6, true));
+}
+
+TEST_F(Conversion, NoTrimKeepsEveryPointAndWritesNoLeveePoints) {
+    writeInput("", "creek.sdf");
+    const auto r = convert({"-notrim", "-mif", "creek.sdf"});
+    std::string transcript = expectedTranscript("", "creek.sdf", "creek");
+    transcript.replace(transcript.find("Found  3 arguments"), 18, "Found  4 arguments");
+    EXPECT_EQ(r.output, transcript);
+    expectFiles("", expectedFiles("creek", "creek.sdf_streams", 0, 8, false));
+}
+
+TEST_F(Conversion, InputWithoutDotGivesAnEmptyBaseName) {
+    writeInput("", "creek");
+    const auto r = convert({"-mif", "creek"});
+    EXPECT_EQ(r.output, expectedTranscript("", "creek", ""));
+    expectFiles("", expectedFiles("", "creek_streams", 2, 6, true));
+}
+
+TEST_F(Conversion, InputInAnotherFolderKeepsEverythingThere) {
+    writeInput("run.2/", "creek.sdf");
+    const auto r = convert({"-mif", "run.2/creek.sdf"});
+    EXPECT_EQ(r.output, expectedTranscript("run.2/", "run.2/creek.sdf", "creek"));
+    expectFiles("run.2/", expectedFiles("creek", "creek.sdf_streams", 2, 6, true));
+    EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"run.2"});
+}
+
+// ---- the bundled example ----
+
+const std::string kExamples = std::string(VK_SOURCE_DIR) + "/examples/";
+const std::string kExpected = std::string(VK_SOURCE_DIR) + "/tests/e2e/expected/example/";
+
+class Example : public Conversion {
+protected:
+    void SetUp() override {
+        for (const char* name : {"river.sdf", "Header.mif", "Header.prj"})
+            fs::copy_file(kExamples + name, dir.file(name));
+        result = convert({"-mif", "river.sdf"});
+    }
+    vktest::ProcessResult result;
+};
+
+TEST_F(Example, ExportIsWrittenInTheHecRasLayout) {
+    const std::string sdf = readFile(kExamples + "river.sdf");
+    // Every line ends with CR LF.
+    const auto lineFeeds = std::count(sdf.begin(), sdf.end(), '\n');
+    EXPECT_GT(lineFeeds, 500);
+    EXPECT_EQ(std::count(sdf.begin(), sdf.end(), '\r'), lineFeeds);
+    for (std::size_t at = sdf.find('\n'); at != std::string::npos; at = sdf.find('\n', at + 1))
+        ASSERT_EQ(sdf[at - 1], '\r') << "line feed at byte " << at;
+    for (const char* keyword :
+         {"BEGIN HEADER:", "END HEADER:", "BEGIN STREAM NETWORK:", "ENDPOINT:", "REACH:",
+          "CENTERLINE:", "END STREAM NETWORK:", "BEGIN CROSS-SECTIONS:", "NODE NAME:",
+          "BANK POSITIONS:", "REACH LENGTHS:", "NVALUES:", "LEVEE POSITIONS:",
+          "WATER ELEVATION:", "CUT LINE:", "SURFACE LINE:", "END CROSS-SECTIONS:"})
+        EXPECT_NE(sdf.find(keyword), std::string::npos) << keyword;
+}
+
+TEST_F(Example, ConvertsToTheExpectedTablesLayersAndTranscript) {
+    EXPECT_EQ(result.output, readFile(kExpected + "transcript.txt"));
+    std::vector<std::string> expected = filesIn(kExpected);
+    expected.erase(std::find(expected.begin(), expected.end(), "transcript.txt"));
+    for (const std::string& name : expected)
+        EXPECT_EQ(readFile(dir.file(name)), readFile(kExpected + name)) << name;
+    std::vector<std::string> written = filesIn(dir.path());
+    for (const char* input : {"Header.mif", "Header.prj", "river.sdf"})
+        written.erase(std::find(written.begin(), written.end(), input));
+    EXPECT_EQ(written, expected);
+}
+
+TEST_F(Example, GdalReadsEveryLayer) {
+    if (vktest::runShell("command -v ogrinfo").status != 0)
+        GTEST_SKIP() << "GDAL's ogrinfo is not installed";
+    const std::pair<const char*, int> layers[] = {
+        {"river.sdf_streams.mif", 2},     {"river_surf_pts.mif", 236},
+        {"2d_zsh_river_end_pts.mif", 40}, {"1d_xs_river_surf_line.mif", 20},
+        {"river_cut_line.mif", 20},       {"river_levee_pts.mif", 39},
+    };
+    for (const auto& [name, count] : layers) {
+        const auto info = vktest::runShell("cd '" + dir.path() + "' && ogrinfo -ro -al -so '" +
+                                           name + "' 2>&1");
+        EXPECT_EQ(info.status, 0) << info.output;
+        EXPECT_NE(info.output.find("Feature Count: " + std::to_string(count) + "\n"),
+                  std::string::npos)
+            << name << "\n"
+            << info.output;
+        EXPECT_EQ(info.output.find("Warning"), std::string::npos) << info.output;
+        EXPECT_EQ(info.output.find("ERROR"), std::string::npos) << info.output;
+    }
+    const auto lines = vktest::runShell("cd '" + dir.path() +
+                                        "' && ogrinfo -ro -al 1d_xs_river_surf_line.mif 2>&1");
+    EXPECT_NE(lines.output.find("Source (String) =  Alder Creek_ Upper_ 4747.68.csv\n"),
+              std::string::npos)
+        << lines.output;
+    EXPECT_NE(lines.output.find("Flags (String) = n\n"), std::string::npos);
+}
+
+}  // namespace
