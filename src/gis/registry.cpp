@@ -231,12 +231,7 @@ void gisResetAll() {
     layers.fill(GisLayer{});
     gisErrorText.fill(std::string());
 
-    gisO_.none = gisO_.point = gisO_.line = gisO_.pline = false;
-    gisO_.plineMultiple = gisO_.region = gisO_.text = gisO_.multipoint = false;
-    gisO_.reserveParts(1);
-    gisO_.nr = 1;
-    gisO_.ir[0] = 1;
-    gisO_.typeName.clear();
+    gisInitialiseObject(gisO_);
     gisO_.n = 0;
     gisO_.attributes.clear();
 
