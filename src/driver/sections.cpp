@@ -132,7 +132,9 @@ private:
     }
 
     // A marker at (or before) the start lies on the first point; one beyond the end of the line,
-    // or whose position is not a finite number, on the last.
+    // or whose position is not a finite number, on the last. Any other marker lies on the first
+    // segment whose end point i has D(i) >= its position; the chainage never decreases, so that
+    // point is found by bisection (many markers on a long line cost no product of the two).
     void placeLevees() {
         const float* d = w_.chainage.data();
         for (std::size_t k = 0; k < levees_; ++k) {
@@ -141,19 +143,20 @@ private:
                 placeOnPoint(k, 0);
                 continue;
             }
-            bool placed = false;
-            for (std::size_t i = 1; i < points_ && !placed; ++i) {
-                if (d[i] < p) continue;
+            const auto i = static_cast<std::size_t>(
+                std::partition_point(d + 1, d + points_, [p](float di) { return di < p; }) - d);
+            if (i < points_) {
                 const float t = (p - d[i - 1]) / (d[i] - d[i - 1]);
                 const double x0 = s_.surfaceX[i - 1], y0 = s_.surfaceY[i - 1];
                 const double x = x0 + (s_.surfaceX[i] - x0) * t;
                 const double y = y0 + (s_.surfaceY[i] - y0) * t;
-                if (!std::isfinite(x) || !std::isfinite(y)) break;
-                w_.leveeX[k] = x;
-                w_.leveeY[k] = y;
-                placed = true;
+                if (std::isfinite(x) && std::isfinite(y)) {
+                    w_.leveeX[k] = x;
+                    w_.leveeY[k] = y;
+                    continue;
+                }
             }
-            if (!placed) placeOnPoint(k, points_ - 1);
+            placeOnPoint(k, points_ - 1);
         }
     }
 

@@ -1,5 +1,6 @@
 #include "files/units.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cerrno>
@@ -7,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <sys/stat.h>
+#include <vector>
 
 #include "files/console.h"
 #include "files/exits.h"
@@ -143,7 +145,9 @@ int detach(int index) {
     const int owner = s.streamOwner;
     s.streamOwner = -1;
     int heir = -1;
-    for (int i = 0; i < kSlots; ++i) {
+    // Only units of the shared modes write through one stream together: the stream of any other
+    // unit has no heir to look for (one .csv table is opened and closed per cross-section).
+    for (int i = 0; i < kSlots && s.shared; ++i) {
         const Slot& o = slots[static_cast<std::size_t>(i)];
         if (o.attached && o.writes && o.streamOwner == owner) {
             heir = i;
@@ -454,12 +458,16 @@ void closeAllUnitsQuietly() {
 
 bool closeAllUnitsAtExit() {
     bool ok = true;
+    // The two units of a shared file fail on the same stream: report that file once.
+    std::vector<std::string> reported;
     for (int i = 0; i < kSlots; ++i) {
         Slot& s = table().slots[static_cast<std::size_t>(i)];
         if (!s.inUse) continue;
         const int err = detach(i);
         if (err == 0) continue;
         ok = false;
+        if (std::find(reported.begin(), reported.end(), s.name) != reported.end()) continue;
+        reported.push_back(s.name);
         console().endLine();
         console().line("ERROR - Cannot write file " + s.name + ": " + std::strerror(err));
     }

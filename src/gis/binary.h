@@ -4,7 +4,9 @@
 
 #include <bit>
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -13,23 +15,53 @@
 
 namespace vk {
 
+// Stores the value's bytes at `at` in the byte order given; returns the end of the bytes.
+template <typename Unsigned> char* storeLittle(char* at, Unsigned v) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(at, &v, sizeof v);
+    } else {
+        for (std::size_t i = 0; i < sizeof v; ++i)
+            at[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    }
+    return at + sizeof v;
+}
+
+template <typename Unsigned> char* storeBig(char* at, Unsigned v) {
+    for (std::size_t i = 0; i < sizeof v; ++i)
+        at[sizeof v - 1 - i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    return at + sizeof v;
+}
+
+inline char* storeI32le(char* at, std::int32_t v) {
+    return storeLittle(at, static_cast<std::uint32_t>(v));
+}
+inline char* storeI32be(char* at, std::int32_t v) {
+    return storeBig(at, static_cast<std::uint32_t>(v));
+}
+inline char* storeF64le(char* at, double v) {
+    return storeLittle(at, std::bit_cast<std::uint64_t>(v));
+}
+
 inline void appendU8(std::string& out, std::uint8_t v) {
     out.push_back(static_cast<char>(v));
 }
 
 inline void appendU16le(std::string& out, std::uint16_t v) {
-    out.push_back(static_cast<char>(v & 0xFF));
-    out.push_back(static_cast<char>(v >> 8));
+    char bytes[2];
+    storeLittle(bytes, v);
+    out.append(bytes, sizeof bytes);
 }
 
 inline void appendU32le(std::string& out, std::uint32_t v) {
-    for (int shift = 0; shift < 32; shift += 8)
-        out.push_back(static_cast<char>((v >> shift) & 0xFF));
+    char bytes[4];
+    storeLittle(bytes, v);
+    out.append(bytes, sizeof bytes);
 }
 
 inline void appendU32be(std::string& out, std::uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8)
-        out.push_back(static_cast<char>((v >> shift) & 0xFF));
+    char bytes[4];
+    storeBig(bytes, v);
+    out.append(bytes, sizeof bytes);
 }
 
 inline void appendI32le(std::string& out, std::int32_t v) {
@@ -41,9 +73,9 @@ inline void appendI32be(std::string& out, std::int32_t v) {
 }
 
 inline void appendF64le(std::string& out, double v) {
-    const auto bits = std::bit_cast<std::uint64_t>(v);
-    for (int shift = 0; shift < 64; shift += 8)
-        out.push_back(static_cast<char>((bits >> shift) & 0xFF));
+    char bytes[8];
+    storeF64le(bytes, v);
+    out.append(bytes, sizeof bytes);
 }
 
 // Rewrites fields of an existing file in place: the file is opened for writing without being

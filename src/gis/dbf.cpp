@@ -152,9 +152,10 @@ void dbfdataline(DbfTable& table) {
     // Values that are missing at the end of the line, and the forms that carry no value of their
     // own (empty, repeat count, slash), leave their fields blank.
     ListSplitter values(gisO_.attributes);
+    static ListValue value;  // its quoted text keeps its storage from record to record
     for (std::size_t k = 0; k < static_cast<std::size_t>(table.fieldCount); ++k) {
         const auto width = static_cast<std::size_t>(table.width[k] > 0 ? table.width[k] : 0);
-        const ListValue value = values.next();
+        values.next(value);
         std::string_view text;
         if (value.kind == ListValue::Kind::Plain || value.kind == ListValue::Kind::Quoted)
             text = trimRight(cutTo(cutTo(value.value(), kMaxValueLength), width));

@@ -86,10 +86,15 @@ void appendBox(std::string& out, const Box& box) {
     appendF64le(out, box.ymax);
 }
 
+// The vertices as X, Y pairs of little-endian doubles, stored in one piece.
 void appendVertices(std::string& out, const GisObject& object, int n) {
+    if (n <= 0) return;
+    const std::size_t at = out.size();
+    out.resize(at + 16 * static_cast<std::size_t>(n));
+    char* p = out.data() + at;
     for (int i = 0; i < n; ++i) {
-        appendF64le(out, object.X[i]);
-        appendF64le(out, object.Y[i]);
+        p = storeF64le(p, object.X[static_cast<std::size_t>(i)]);
+        p = storeF64le(p, object.Y[static_cast<std::size_t>(i)]);
     }
 }
 
@@ -254,16 +259,15 @@ void shpWriteObject(const GisObject& object, ShapeSet& set) {
         break;
     }
 
-    std::string entry;  // 8 bytes: held without allocation
-    appendI32be(entry, set.nextRecordOffset);
-    appendI32be(entry, length);
+    char entry[8];
+    storeI32be(storeI32be(entry, set.nextRecordOffset), length);
     set.nextRecordOffset += static_cast<std::int32_t>(recordWords);
     set.shpFileLength += static_cast<std::int32_t>(recordWords);
 
     OutStream& shp = unitOutput(set.shpLittle);
     OutStream& shx = unitOutput(set.shxBig);
     shp.put(record);
-    shx.put(entry);
+    shx.put(std::string_view(entry, sizeof entry));
     if (shp.failed() || shx.failed()) gisFail(kRecordWriteError);
 }
 

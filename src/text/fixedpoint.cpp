@@ -1,6 +1,10 @@
 #include "text/fixedpoint.h"
 
+#include <bit>
 #include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <system_error>
 
 namespace vk {
@@ -10,6 +14,103 @@ namespace {
 // Largest fixed-point text of a double: sign, 309 integer digits, the point and the decimals.
 constexpr int kMaxIntegerChars = 311;
 constexpr int kStackDecimals = 64;
+
+// The fields of the system have few decimals and values of moderate size: those are rounded here
+// in integer arithmetic, which is exact, and everything else is left to std::to_chars.
+constexpr int kFastDecimals = 9;
+constexpr std::uint64_t kPowersOfTen[kFastDecimals + 1] = {
+    1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
+// Magnitudes below 10^18 / 10^decimals keep the scaled value within 64 bits.
+constexpr double kFastLimit[kFastDecimals + 1] = {1e18, 1e17, 1e16, 1e15, 1e14,
+                                                  1e13, 1e12, 1e11, 1e10, 1e9};
+
+// A 128-bit unsigned number as two 64-bit halves.
+struct Wide {
+    std::uint64_t high = 0;
+    std::uint64_t low = 0;
+};
+
+// a (below 2^53) times b (below 2^32), exactly.
+Wide multiply(std::uint64_t a, std::uint64_t b) {
+    const std::uint64_t upper = (a >> 32) * b; // below 2^53
+    const std::uint64_t lower = (a & 0xFFFFFFFFu) * b;
+    Wide w;
+    w.low = lower + (upper << 32);
+    w.high = (upper >> 32) + (w.low < lower ? 1 : 0);
+    return w;
+}
+
+// The finite, non-negative magnitude times 10^decimals rounded to the nearest integer, an exact
+// tie to the even one: the digits that C's "%.*f" writes, without the point. False when the
+// result might not fit 64 bits.
+bool scaledValue(double magnitude, int decimals, std::uint64_t& scaled) {
+    if (decimals < 0 || decimals > kFastDecimals || !(magnitude < kFastLimit[decimals]))
+        return false;
+    const auto bits = std::bit_cast<std::uint64_t>(magnitude);
+    const auto biased = static_cast<int>(bits >> 52);
+    std::uint64_t mantissa = bits & ((std::uint64_t{1} << 52) - 1);
+    int exponent = -1074; // magnitude = mantissa x 2^exponent
+    if (biased != 0) {
+        mantissa |= std::uint64_t{1} << 52;
+        exponent = biased - 1075;
+    }
+    const Wide product = multiply(mantissa, kPowersOfTen[decimals]); // below 2^83
+    if (exponent >= 0) {
+        // An integer below the limit: the product shifted stays below 2^60.
+        scaled = product.low << exponent;
+        return true;
+    }
+    const int shift = -exponent;
+    if (shift >= 84) {
+        // Less than half a unit of the last decimal: rounds to zero.
+        scaled = 0;
+        return true;
+    }
+    // quotient = product >> shift; remainder = the bits shifted out, against half of 2^shift.
+    std::uint64_t quotient;
+    Wide remainder;
+    Wide half;
+    if (shift >= 64) {
+        quotient = product.high >> (shift - 64);
+        remainder.high = shift == 64 ? 0 : product.high & ((std::uint64_t{1} << (shift - 64)) - 1);
+        remainder.low = product.low;
+        if (shift == 64)
+            half.low = std::uint64_t{1} << 63;
+        else
+            half.high = std::uint64_t{1} << (shift - 65);
+    } else {
+        quotient = (product.low >> shift) | (shift == 0 ? 0 : product.high << (64 - shift));
+        remainder.low = product.low & ((std::uint64_t{1} << shift) - 1);
+        half.low = std::uint64_t{1} << (shift - 1);
+    }
+    const bool above =
+        remainder.high != half.high ? remainder.high > half.high : remainder.low > half.low;
+    const bool tie = remainder.high == half.high && remainder.low == half.low;
+    if (above || (tie && (quotient & 1) != 0)) ++quotient;
+    scaled = quotient;
+    return true;
+}
+
+// The fixed-point text of a value that scaledValue() takes; the end of the text written.
+char* writeScaled(char* out, bool negative, std::uint64_t scaled, int decimals) {
+    // The digits, right to left, at least one before the point.
+    char digits[24];
+    char* first = digits + sizeof digits;
+    int count = 0;
+    do {
+        *--first = static_cast<char>('0' + scaled % 10);
+        scaled /= 10;
+        ++count;
+    } while (scaled != 0 || count <= decimals);
+    if (negative) *out++ = '-';
+    const int whole = count - decimals;
+    std::memcpy(out, first, static_cast<std::size_t>(whole));
+    out += whole;
+    if (decimals == 0) return out;
+    *out++ = '.';
+    std::memcpy(out, first + whole, static_cast<std::size_t>(decimals));
+    return out + decimals;
+}
 
 // Appends the value's fixed-point text, padded on the left to `width`; when the text is wider
 // than `width` it is appended whole (wide) or replaced by `width` asterisks.
@@ -24,15 +125,27 @@ void appendFormatted(std::string& out, double value, int width, int decimals, bo
         first = heapBuffer.data();
         last = first + heapBuffer.size();
     }
-    const auto result = std::to_chars(first, last, value, std::chars_format::fixed, decimals);
-    const std::string_view text(first, static_cast<std::size_t>(result.ptr - first));
+    std::uint64_t scaled = 0;
+    char* end;
+    if (std::isfinite(value) && scaledValue(std::fabs(value), decimals, scaled))
+        end = writeScaled(first, std::signbit(value), scaled, decimals);
+    else
+        end = std::to_chars(first, last, value, std::chars_format::fixed, decimals).ptr;
+    const std::string_view text(first, static_cast<std::size_t>(end - first));
     const auto length = static_cast<int>(text.size());
     if (width > 0 && length > width && !wide) {
         out.append(static_cast<std::size_t>(width), '*');
         return;
     }
-    if (length < width) out.append(static_cast<std::size_t>(width - length), ' ');
-    out.append(text);
+    if (length >= width) {
+        out.append(text);
+        return;
+    }
+    // Blanks, then the text right-aligned in the field, in one piece.
+    const std::size_t at = out.size();
+    out.resize(at + static_cast<std::size_t>(width), ' ');
+    std::memcpy(out.data() + at + static_cast<std::size_t>(width - length), text.data(),
+                text.size());
 }
 
 } // namespace

@@ -1,20 +1,51 @@
 #include "text/listdirected.h"
 
+#include <array>
 #include <charconv>
+#include <cstdint>
+#include <cstdlib>
 #include <system_error>
+#include <type_traits>
 
 namespace vk {
 
 namespace {
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
+// The classes of characters that the syntax tells apart, one table look-up per character.
+enum CharClass : unsigned char { kBlank = 1, kComma = 2, kDigit = 4, kDelimiter = 8 };
+
+constexpr std::array<unsigned char, 256> kClasses = [] {
+    std::array<unsigned char, 256> classes{};
+    classes[' '] = classes['\t'] = kBlank;
+    classes[','] = kComma;
+    for (int c = '0'; c <= '9'; ++c)
+        classes[static_cast<std::size_t>(c)] = kDigit;
+    classes['"'] = classes['\''] = kDelimiter;
+    return classes;
+}();
+
+bool hasClass(char c, unsigned classes) {
+    return (kClasses[static_cast<unsigned char>(c)] & classes) != 0;
 }
 bool isDelimiter(char c) {
-    return c == '"' || c == '\'';
+    return hasClass(c, kDelimiter);
 }
 bool isDigit(char c) {
-    return c >= '0' && c <= '9';
+    return hasClass(c, kDigit);
+}
+
+// The index of the first character at or after i that is not of the given classes.
+std::size_t skipClasses(std::string_view text, std::size_t i, unsigned classes) {
+    while (i < text.size() && hasClass(text[i], classes))
+        ++i;
+    return i;
+}
+
+// The index of the first character at or after i that is of the given classes.
+std::size_t findClasses(std::string_view text, std::size_t i, unsigned classes) {
+    while (i < text.size() && !hasClass(text[i], classes))
+        ++i;
+    return i;
 }
 
 // Scans a quoted value whose opening delimiter is at text[pos]. The undelimited text (a doubled
@@ -52,6 +83,28 @@ bool leadingPower(std::string_view digits, long exponent, long& power) {
     return false;
 }
 
+// Powers of ten that are exact in each type.
+constexpr double kDoublePowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                    1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                    1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr float kFloatPowers[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                  1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+
+// significand x 10^power when both factors are exact in T: then one multiplication or division,
+// correctly rounded, gives the value nearest to the text. False when the value needs the general
+// conversion.
+template <typename T> bool exactlyScaled(std::uint64_t significand, long power, T& value) {
+    constexpr bool isDouble = std::is_same_v<T, double>;
+    constexpr std::uint64_t kExactIntegers = std::uint64_t{1} << (isDouble ? 53 : 24);
+    constexpr long kExactPowers = isDouble ? 22 : 10;
+    if (significand > kExactIntegers || power < -kExactPowers || power > kExactPowers) return false;
+    const auto factor = isDouble ? static_cast<T>(kDoublePowers[std::abs(power)])
+                                 : static_cast<T>(kFloatPowers[std::abs(power)]);
+    const auto whole = static_cast<T>(significand);
+    value = power < 0 ? whole / factor : whole * factor;
+    return true;
+}
+
 template <typename T> bool parseNumber(std::string_view text, T& out) {
     const std::size_t n = text.size();
     std::size_t i = 0;
@@ -59,12 +112,18 @@ template <typename T> bool parseNumber(std::string_view text, T& out) {
     if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     const std::size_t mantissaStart = i;
     std::size_t digits = 0;
-    while (i < n && isDigit(text[i]))
+    std::uint64_t significand = 0; // the digits as one integer, while there are at most 19
+    long fractionDigits = 0;
+    while (i < n && isDigit(text[i])) {
+        significand = significand * 10 + static_cast<unsigned>(text[i] - '0');
         ++i, ++digits;
+    }
     if (i < n && text[i] == '.') {
         ++i;
-        while (i < n && isDigit(text[i]))
-            ++i, ++digits;
+        while (i < n && isDigit(text[i])) {
+            significand = significand * 10 + static_cast<unsigned>(text[i] - '0');
+            ++i, ++digits, ++fractionDigits;
+        }
     }
     if (digits == 0) return false;
     const std::size_t mantissaEnd = i;
@@ -81,10 +140,15 @@ template <typename T> bool parseNumber(std::string_view text, T& out) {
     }
     if (i != n) return false;
 
+    T value{};
+    if (digits <= 19 && exactlyScaled(significand, exponent - fractionDigits, value)) {
+        out = negative ? -value : value;
+        return true;
+    }
+
     // from_chars takes no leading '+'.
     const char* first = text.data() + (text[0] == '+' ? 1 : 0);
     const char* last = text.data() + n;
-    T value{};
     const auto result = std::from_chars(first, last, value, std::chars_format::general);
     if (result.ec == std::errc() && result.ptr == last) {
         out = value;
@@ -108,17 +172,10 @@ void ListSplitter::next(ListValue& value) {
     value.quoted.clear();
     value.text = {};
     const std::size_t size = text_.size();
-    auto skipBlanks = [&] {
-        while (pos_ < size && isBlank(text_[pos_]))
-            ++pos_;
-    };
     // The separator after a value: blanks, and at most one comma with the blanks after it.
     auto skipSeparator = [&] {
-        skipBlanks();
-        if (pos_ < size && text_[pos_] == ',') {
-            ++pos_;
-            skipBlanks();
-        }
+        pos_ = skipClasses(text_, pos_, kBlank);
+        if (pos_ < size && text_[pos_] == ',') pos_ = skipClasses(text_, pos_ + 1, kBlank);
     };
 
     if (done_) {
@@ -126,7 +183,7 @@ void ListSplitter::next(ListValue& value) {
         return;
     }
     if (!started_) {
-        skipBlanks();
+        pos_ = skipClasses(text_, pos_, kBlank);
         started_ = true;
     }
     if (pos_ >= size) {
@@ -141,8 +198,7 @@ void ListSplitter::next(ListValue& value) {
         // Nothing before this comma: an empty value, the comma its separator.
         value.kind = ListValue::Kind::Empty;
         value.text = text_.substr(start, 0);
-        ++pos_;
-        skipBlanks();
+        pos_ = skipClasses(text_, pos_ + 1, kBlank);
         return;
     }
     if (c == '/') {
@@ -160,16 +216,13 @@ void ListSplitter::next(ListValue& value) {
         return;
     }
 
-    std::size_t i = start;
-    while (i < size && isDigit(text_[i]))
-        ++i;
+    std::size_t i = skipClasses(text_, start, kDigit);
     const bool repeat = i > start && i < size && text_[i] == '*';
     if (repeat) {
         ++i;
         if (i < size && isDelimiter(text_[i])) i = scanQuoted(text_, i, nullptr);
     }
-    while (i < size && !isBlank(text_[i]) && text_[i] != ',')
-        ++i;
+    i = findClasses(text_, i, kBlank | kComma);
     value.kind = repeat ? ListValue::Kind::Repeat : ListValue::Kind::Plain;
     value.text = text_.substr(start, i - start);
     pos_ = i;

@@ -1,5 +1,6 @@
 #include "text/strings.h"
 
+#include <array>
 #include <charconv>
 #include <utility>
 
@@ -166,26 +167,45 @@ bool BLANK(std::string& s) {
     return trimmedLength(s) == 0;
 }
 
+namespace {
+
+// What a character is to NUMBEROFNUMBERS; one table look-up per character of every input line.
+enum NumberClass : unsigned char { kOtherText = 0, kNumberText, kSpaceText, kCommaText, kComment };
+
+constexpr std::array<unsigned char, 256> kNumberClasses = [] {
+    std::array<unsigned char, 256> classes{};
+    for (int c = '0'; c <= '9'; ++c)
+        classes[static_cast<std::size_t>(c)] = kNumberText;
+    classes['-'] = classes['.'] = classes['e'] = classes['E'] = kNumberText;
+    classes[' '] = classes['\t'] = kSpaceText;
+    classes[','] = kCommaText;
+    classes['!'] = classes['#'] = kComment;
+    return classes;
+}();
+
+} // namespace
+
 int NUMBEROFNUMBERS(std::string_view line) {
     line = trimRight(line);
     int count = 0;
     bool inNumber = false;
     bool afterComma = false;
     for (char c : line) {
-        if ((c >= '0' && c <= '9') || c == '-' || c == '.' || c == 'e' || c == 'E') {
+        const unsigned char kind = kNumberClasses[static_cast<unsigned char>(c)];
+        if (kind == kNumberText) {
             if (!inNumber) {
                 ++count;
                 inNumber = true;
                 afterComma = false;
             }
-        } else if (c == kBlank || c == kTab) {
+        } else if (kind == kSpaceText) {
             inNumber = false;
-        } else if (c == ',') {
+        } else if (kind == kCommaText) {
             // Two commas with nothing but blanks between them enclose an empty field.
             if (!inNumber && afterComma) ++count;
             inNumber = false;
             afterComma = true;
-        } else if (c == '!' || c == '#') {
+        } else if (kind == kComment) {
             return count; // the rest of the line is a comment
         } else {
             return -count;

@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -88,6 +91,62 @@ TEST(FixedPoint, WidthZeroTakesWhatTheValueNeeds) {
 TEST(FixedPoint, ManyDecimals) {
     EXPECT_EQ(vk::formatFixed(0.1, 0, 80), printfFixed(0.1, 0, 80));
     EXPECT_EQ(vk::formatFixedWide(-1e300, 10, 70), printfFixed(-1e300, 10, 70));
+}
+
+// The text of the value with the given decimals as the standard library writes it.
+std::string referenceFixed(double value, int decimals) {
+    char buffer[400];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    return std::string(buffer, result.ptr);
+}
+
+// Values of every magnitude from subnormals to beyond 10^18: random bit patterns, random values
+// of the sizes the conversion writes, and exact ties and near-ties between two decimals, each with
+// every count of decimals up to 10, checked against the reference text.
+TEST(FixedPoint, RoundsLikeTheReferenceAtEveryMagnitude) {
+    std::mt19937_64 random(20130901);
+    std::vector<double> values;
+    for (int i = 0; i < 20000; ++i) {
+        const double v = std::bit_cast<double>(random());
+        if (std::isfinite(v)) values.push_back(v);
+    }
+    std::uniform_real_distribution<double> coordinate(-1e7, 1e7);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (int i = 0; i < 20000; ++i) {
+        values.push_back(coordinate(random));
+        values.push_back(unit(random) * std::pow(10.0, static_cast<int>(random() % 40) - 20));
+    }
+    for (int decimals = 0; decimals <= 10; ++decimals) {
+        // k + 1/2 of the last decimal is an exact binary tie when it is representable.
+        for (int k = 0; k < 40; ++k) {
+            const double step = std::pow(10.0, -decimals);
+            values.push_back((k + 0.5) * step);
+            values.push_back(std::nextafter((k + 0.5) * step, 0.0));
+            values.push_back(std::nextafter((k + 0.5) * step, 1e300));
+        }
+        const double limit = 1e18 / std::pow(10.0, decimals);
+        values.push_back(limit);
+        values.push_back(std::nextafter(limit, 0.0));
+        values.push_back(-std::nextafter(limit, 0.0));
+    }
+    for (const double extra :
+         {0.5, 1.5, 2.5, 0.125, 0.375, 4503599627370495.5, 9007199254740993.0,
+          std::numeric_limits<double>::denorm_min(), std::numeric_limits<double>::min(),
+          std::numeric_limits<double>::max(), 0.0, -0.0})
+        values.push_back(extra);
+
+    int mismatches = 0;
+    for (const double value : values) {
+        for (int decimals = 0; decimals <= 10; ++decimals) {
+            const std::string expected = referenceFixed(value, decimals);
+            const std::string got = vk::formatFixedWide(value, 0, decimals);
+            if (got != expected && ++mismatches <= 10)
+                ADD_FAILURE() << std::hexfloat << value << " with " << decimals << " decimals: got "
+                              << got << ", expected " << expected;
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
 }
 
 TEST(FixedPoint, AppendsWithoutAllocatingOnceTheLineHasRoom) {

@@ -4,8 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <random>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -214,6 +219,46 @@ TEST(ParseFloat, RangeOfFloat) {
     EXPECT_TRUE(vk::parseFloat("1.5e-45", f));
     EXPECT_EQ(f, std::numeric_limits<float>::denorm_min());
     EXPECT_FALSE(vk::parseFloat("1.0D0", f));
+}
+
+// Random numbers in the forms an export holds and beyond them (up to 25 digits, with and without a
+// point, sign and exponent) read exactly as the standard library's conversion reads them, in both
+// precisions: the short forms take a quicker road that must give the same values.
+TEST(ParseNumbers, AgreeWithTheStandardConversion) {
+    std::mt19937_64 random(7);
+    auto digits = [&](std::size_t count) {
+        std::string text;
+        for (std::size_t i = 0; i < count; ++i)
+            text += static_cast<char>('0' + random() % 10);
+        return text;
+    };
+    int mismatches = 0;
+    for (int i = 0; i < 200000; ++i) {
+        std::string text = digits(random() % 13) + "." + digits(random() % 13);
+        if (i % 5 == 0) text = digits(1 + random() % 25);
+        if (i % 7 == 0) text = digits(random() % 4) + "." + digits(random() % 22);
+        if (text == ".") text = "0.";
+        if (i % 3 == 0) text += "e" + std::to_string(static_cast<int>(random() % 61) - 30);
+        const std::string sign = i % 4 == 1 ? "-" : "";
+        double expectedDouble = 0, gotDouble = 0;
+        float expectedFloat = 0, gotFloat = 0;
+        const std::string whole = sign + text;
+        const char* first = whole.data();
+        const char* last = first + whole.size();
+        const bool doubleOk = std::from_chars(first, last, expectedDouble).ec == std::errc();
+        const bool floatOk = std::from_chars(first, last, expectedFloat).ec == std::errc();
+        if (doubleOk && (!vk::parseDouble(whole, gotDouble) ||
+                         std::bit_cast<std::uint64_t>(gotDouble) !=
+                             std::bit_cast<std::uint64_t>(expectedDouble))) {
+            if (++mismatches <= 10) ADD_FAILURE() << whole << " as double: " << gotDouble;
+        }
+        if (floatOk &&
+            (!vk::parseFloat(whole, gotFloat) || std::bit_cast<std::uint32_t>(gotFloat) !=
+                                                     std::bit_cast<std::uint32_t>(expectedFloat))) {
+            if (++mismatches <= 10) ADD_FAILURE() << whole << " as float: " << gotFloat;
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
 }
 
 TEST(ListReader, ReadsNumbersInOrder) {
