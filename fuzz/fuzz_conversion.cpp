@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <unistd.h>
+#include <vector>
 
 #include "driver/run.h"
 #include "files/console.h"
@@ -15,15 +17,44 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The private folder "in" inside a fresh folder, on a memory file system when there is one (the
+// conversion creates and removes about twenty files per input), removed at the end of the run.
+struct OuterFolder {
+    std::string path;
+    OuterFolder() {
+        std::error_code ec;
+        const fs::path base =
+            fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
+        path = (base / "vkfuzz-XXXXXX").string();
+        if (mkdtemp(path.data()) == nullptr) std::abort();
+    }
+    ~OuterFolder() {
+        std::error_code ec;
+        fs::remove_all(path, ec);
+    }
+};
+
+const std::string& outerFolder() {
+    static const OuterFolder folder;
+    return folder.path;
+}
+
 const std::string& workFolder() {
     static const std::string folder = [] {
-        std::string pattern = (fs::temp_directory_path() / "vkfuzz-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) std::abort();
-        std::ofstream(pattern + "/Header.prj") << "PROJCS[\"Fuzz\",GEOGCS[\"GCS\"]]\n";
-        std::ofstream(pattern + "/Header.mif") << "CoordSys Earth Projection 1, 104\n";
-        return pattern;
+        const std::string in = outerFolder() + "/in";
+        fs::create_directory(in);
+        std::ofstream(in + "/Header.prj") << "PROJCS[\"Fuzz\",GEOGCS[\"GCS\"]]\n";
+        std::ofstream(in + "/Header.mif") << "CoordSys Earth Projection 1, 104\n";
+        return in;
     }();
     return folder;
+}
+
+// Nothing may be written outside the input's folder.
+void checkNothingOutside() {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(outerFolder(), ec))
+        if (entry.path().filename() != "in") std::abort();
 }
 
 void clearOutputs(const std::string& folder) {
@@ -35,7 +66,7 @@ void clearOutputs(const std::string& folder) {
     }
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string& folder = workFolder();
@@ -43,7 +74,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string input = folder + "/in.sdf";
     {
         std::ofstream out(input, std::ios::binary);
-        if (size > 1) out.write(reinterpret_cast<const char*>(data + 1), static_cast<std::streamsize>(size - 1));
+        if (size > 1)
+            out.write(reinterpret_cast<const char*>(data + 1),
+                      static_cast<std::streamsize>(size - 1));
     }
     const bool mif = size > 0 && (data[0] & 1) != 0;
     const bool notrim = size > 0 && (data[0] & 2) != 0;
@@ -57,6 +90,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     vk::console().feedInput("");
     const int status = vk::run(args);
     if (status != 0 && status != 1) std::abort();
-    if (status == 0 && sink.find("Finished.") == std::string::npos) std::abort();
+    // A run succeeds exactly when it finished.
+    static constexpr std::string_view kFinished = "\nFinished.\n\nPress Enter to Close\n";
+    if ((status == 0) != std::string_view(sink).ends_with(kFinished)) std::abort();
+    checkNothingOutside();
     return 0;
 }
