@@ -22,8 +22,12 @@ constexpr float kNoLeveeHeight = 9999.0f;
 
 // Makes `index` a valid entry of the store; a store that is too small doubles, so a section
 // larger than the initial size is read whole.
+template <class T> void grow(std::vector<T>& store, std::size_t index) {
+    store.resize(std::max(index + 1, store.size() * 2));
+}
+
 template <class T> void makeRoom(std::vector<T>& store, std::size_t index) {
-    if (index >= store.size()) store.resize(std::max(index + 1, store.size() * 2));
+    if (index >= store.size()) grow(store, index);  // seldom: the check stays in the reading loop
 }
 
 // Reads `count` numbers from a line in list-directed form; the first failure decides.
@@ -252,11 +256,23 @@ void SdfReader::GetSdfSurfaceLine() {
     s.surfaceCount = 0;
     for (;;) {
         requireLine();
-        if (NUMBEROFNUMBERS(line_) <= 0) return;
         const auto i = static_cast<std::size_t>(s.surfaceCount);
+        // Nearly every line of an export is three plain numbers: those are read in one pass.
+        double x = 0, y = 0;
+        float z = 0;
+        PlainNumbers plain(line_);
+        const bool quick = plain.take(x) && plain.take(y) && plain.take(z) && plain.atEnd();
+        if (!quick && NUMBEROFNUMBERS(line_) <= 0) return;
         makeRoom(s.surfaceX, i);
         makeRoom(s.surfaceY, i);
         makeRoom(s.surfaceZ, i);
+        if (quick) {
+            s.surfaceX[i] = x;
+            s.surfaceY[i] = y;
+            s.surfaceZ[i] = z;
+            ++s.surfaceCount;
+            continue;
+        }
         if (readNumbers(line_, s.surfaceX[i], s.surfaceY[i], s.surfaceZ[i]) != ReadStatus::Ok)
             reportLineError("ERROR - Reading following line in file in sub GetSdfSurfaceLine",
                             line_);

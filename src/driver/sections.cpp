@@ -1,7 +1,9 @@
 #include "driver/sections.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <vector>
 
@@ -21,6 +23,30 @@ constexpr std::size_t kMaxCsvName = 1000;
 constexpr std::size_t kMaxLeveeId = 50;
 constexpr std::size_t kInitialPoints = 100000;
 
+// A column whose value seldom changes from one line to the next (the n value in force stays the
+// same over many points): its fixed-point text is composed again only when the value changes.
+class RepeatedField {
+public:
+    RepeatedField(int width, int decimals) : width_(width), decimals_(decimals) {}
+    void append(std::string& out, float value) {
+        const auto bits = std::bit_cast<std::uint32_t>(value);
+        if (!valid_ || bits != bits_) {
+            text_.clear();
+            appendFixedWide(text_, value, width_, decimals_);
+            bits_ = bits;
+            valid_ = true;
+        }
+        out += text_;
+    }
+
+private:
+    int width_;
+    int decimals_;
+    bool valid_ = false;
+    std::uint32_t bits_ = 0;
+    std::string text_;
+};
+
 // The working arrays of the section processing. They live for the whole run, are sized for the
 // largest section so far and are reused: each section clears and fills only the entries it uses.
 struct SectionWork {
@@ -34,6 +60,8 @@ struct SectionWork {
     std::string csvPath;   // the file on disk
     std::string idPrefix;  // quoted stream ID, reach ID and station
     std::string text;      // a .csv line or a console line
+    RepeatedField nInTable{7, 4};  // the n column of the .csv table
+    RepeatedField nOfPoint{8, 4};  // the Mannings attribute of a surface point
 };
 
 SectionWork& work() {
@@ -232,7 +260,7 @@ private:
             appendFixedWide(line, s_.surfaceZ[i], 8, 4);
             if (withN) {
                 line += ',';
-                appendFixedWide(line, w_.nAtPoint[i], 7, 4);
+                w_.nInTable.append(line, w_.nAtPoint[i]);
             }
             out.putLine(line);
         }
@@ -280,7 +308,7 @@ private:
             a += ',';
             appendFixedWide(a, s_.surfaceZ[i], 10, 3);
             a += ',';
-            appendFixedWide(a, w_.nAtPoint[i], 8, 4);
+            w_.nOfPoint.append(a, w_.nAtPoint[i]);
             writePoint(layer, s_.surfaceX[i], s_.surfaceY[i]);
         }
     }

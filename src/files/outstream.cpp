@@ -87,7 +87,31 @@ void OutStream::put(std::string_view bytes) {
 
 void OutStream::put(char c) { put(std::string_view(&c, 1)); }
 
+char* OutStream::extend(std::size_t size, char fill) {
+    if (fd_ < 0) {
+        if (error_ == 0) error_ = EBADF;
+        return nullptr;
+    }
+    if (error_ != 0) return nullptr;
+    if (buf_.size() + size > kBufferSize) {
+        drain();
+        if (error_ != 0) return nullptr;
+    }
+    if (buf_.capacity() < kBufferSize) buf_.reserve(kBufferSize);
+    // A piece larger than the buffer makes it grow; the next write hands it all to the file.
+    const std::size_t at = buf_.size();
+    buf_.resize(at + size, fill);
+    return buf_.data() + at;
+}
+
 void OutStream::putLine(std::string_view text) {
+    // The usual case, a line that fits the buffer of a sound stream, in one step.
+    if (fd_ >= 0 && error_ == 0 && buf_.capacity() >= kBufferSize &&
+        buf_.size() + text.size() < kBufferSize) {
+        buf_.append(text);
+        buf_.push_back('\n');
+        return;
+    }
     put(text);
     put('\n');
 }

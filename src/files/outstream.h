@@ -25,6 +25,10 @@ public:
 
     void put(std::string_view bytes);
     void put(char c);
+    // Room for the next `size` bytes of the file, inside the buffer and filled with `fill`, for the
+    // caller to complete before any other call on the stream; nullptr (and nothing written) when
+    // the stream is not open or has failed.
+    char* extend(std::size_t size, char fill);
     void putLine(std::string_view text);  // text and a line feed
     void i32(std::int32_t v, ByteOrder order);
     void f64(double v, ByteOrder order);

@@ -480,11 +480,12 @@ bool unitInUse(int unit) {
 }
 
 OutStream& unitOutput(int unit) {
-    const int index = indexOf(unit);
-    if (index >= 0) {
-        Slot& s = table().slots[static_cast<std::size_t>(index)];
-        if (s.attached && s.writes)
-            return *table().slots[static_cast<std::size_t>(s.streamOwner)].out;
+    // Called for every record written: the table is looked up once.
+    Table& t = table();
+    const long index = static_cast<long>(unit) - (t.base - kReservedSlots + 1);
+    if (index >= 0 && index < kSlots) {
+        Slot& s = t.slots[static_cast<std::size_t>(index)];
+        if (s.attached && s.writes) return *t.slots[static_cast<std::size_t>(s.streamOwner)].out;
     }
     // Writes to a unit with no output file fail on a stream that was never opened.
     static OutStream none;

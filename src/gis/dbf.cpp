@@ -1,7 +1,11 @@
 #include "gis/dbf.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
+#include <cstring>
 #include <ctime>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -64,14 +68,48 @@ void appendZeros(std::string& out, std::size_t count) {
     out.append(count, '\0');
 }
 
-void appendBlanks(std::string& out, std::size_t count) {
-    out.append(count, ' ');
+// The record last composed, with the attribute line and the field layout it came from. The
+// fields of a record depend on nothing else, so the next record of a table with that layout
+// whose line begins the same way (the surface points of one cross-section share their stream,
+// reach and station) takes its leading fields from here and splits only the rest of its line.
+struct LastRecord {
+    int fieldCount = -1;
+    std::array<int, DbfTable::kMaxFields> width{};
+    std::array<char, DbfTable::kMaxFields> type{};
+    std::string line;
+    std::string record;
+    // resume[k]: where the split of the line stood after field k, the character there being the
+    // last one that field's split looked at; kNoResume once the values have ended.
+    std::array<std::size_t, DbfTable::kMaxFields> resume{};
+};
+
+constexpr std::size_t kNoResume = std::numeric_limits<std::size_t>::max();
+
+LastRecord& lastRecord() {
+    static LastRecord last;
+    return last;
 }
 
-std::string& recordBuffer() {
-    static std::string buffer;
-    buffer.clear();
-    return buffer;
+// The length of the common beginning of two texts, compared eight bytes at a time.
+std::size_t commonLength(std::string_view a, std::string_view b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t x, y;
+        std::memcpy(&x, a.data() + i, 8);
+        std::memcpy(&y, b.data() + i, 8);
+        if (x != y) break;
+    }
+    while (i < n && a[i] == b[i])
+        ++i;
+    return i;
+}
+
+bool sameLayout(const LastRecord& last, const DbfTable& table) {
+    const auto n = static_cast<std::size_t>(table.fieldCount);
+    return last.fieldCount == table.fieldCount &&
+           std::equal(table.width.begin(), table.width.begin() + n, last.width.begin()) &&
+           std::equal(table.type.begin(), table.type.begin() + n, last.type.begin());
 }
 
 }  // namespace
@@ -146,31 +184,72 @@ void dbfWriteHeader(const GisSchema& schema, DbfTable& table) {
 void dbfdataline(DbfTable& table) {
     if (table.unit < 1) gisShouldNotBeHere("[dbfnotopen]");
 
-    std::string& record = recordBuffer();
-    record.push_back(' ');  // not deleted
+    const auto fields = static_cast<std::size_t>(table.fieldCount);
+    auto fieldWidth = [&](std::size_t k) {
+        return static_cast<std::size_t>(table.width[k] > 0 ? table.width[k] : 0);
+    };
+    // The record is composed in place at the end of the file's buffer. It starts blank: the
+    // deletion flag (not deleted) and every field.
+    std::size_t size = 1;
+    for (std::size_t k = 0; k < fields; ++k)
+        size += fieldWidth(k);
+    OutStream& out = unitOutput(table.unit);
+    char* const record = out.extend(size, ' ');
+    if (record == nullptr) gisFail(kRecordWriteError);
+
+    // The leading fields that the line shares with the last record of this layout are taken
+    // from it as they are; the split goes on from there.
+    const std::string& line = gisO_.attributes;
+    LastRecord& last = lastRecord();
+    const bool remember = fields <= static_cast<std::size_t>(DbfTable::kMaxFields);
+    std::size_t reused = 0;
+    std::size_t reusedBytes = 1;
+    std::size_t common = 0;
+    const bool known = remember && sameLayout(last, table);
+    if (known) {
+        common = commonLength(line, last.line);
+        while (reused < fields && last.resume[reused] < common)
+            reusedBytes += fieldWidth(reused++);
+        std::memcpy(record, last.record.data(), reusedBytes);
+    }
 
     // Values that are missing at the end of the line, and the forms that carry no value of their
-    // own (empty, repeat count, slash), leave their fields blank.
-    ListSplitter values(gisO_.attributes);
+    // own (empty, repeat count, slash), leave their fields blank. Character values stand at the
+    // left of their field, numbers at the right.
+    ListSplitter values =
+        reused > 0 ? ListSplitter(line, last.resume[reused - 1]) : ListSplitter(line);
     static ListValue value;  // its quoted text keeps its storage from record to record
-    for (std::size_t k = 0; k < static_cast<std::size_t>(table.fieldCount); ++k) {
-        const auto width = static_cast<std::size_t>(table.width[k] > 0 ? table.width[k] : 0);
+    last.fieldCount = -1;    // not to be used again until it is complete
+    char* field = record + reusedBytes;
+    for (std::size_t k = reused; k < fields; ++k) {
+        const std::size_t width = fieldWidth(k);
         values.next(value);
+        if (remember) {
+            const bool more =
+                value.kind != ListValue::Kind::Slash && value.kind != ListValue::Kind::End;
+            last.resume[k] = more ? values.position() : kNoResume;
+        }
         std::string_view text;
         if (value.kind == ListValue::Kind::Plain || value.kind == ListValue::Kind::Quoted)
             text = trimRight(cutTo(cutTo(value.value(), kMaxValueLength), width));
-        if (table.type[k] == 'C') {
-            record += text;
-            appendBlanks(record, width - text.size());
-        } else {
-            appendBlanks(record, width - text.size());
-            record += text;
-        }
+        char* at = table.type[k] == 'C' ? field : field + (width - text.size());
+        if (!text.empty()) std::memcpy(at, text.data(), text.size());
+        field += width;
     }
-
-    OutStream& out = unitOutput(table.unit);
-    out.put(record);
-    if (out.failed()) gisFail(kRecordWriteError);
+    if (remember) {
+        // Only what differs from the last line and record is copied.
+        if (!known) {
+            std::copy_n(table.width.begin(), fields, last.width.begin());
+            std::copy_n(table.type.begin(), fields, last.type.begin());
+            reusedBytes = 0;
+        }
+        last.line.resize(line.size());
+        std::copy(line.begin() + static_cast<std::ptrdiff_t>(common), line.end(),
+                  last.line.begin() + static_cast<std::ptrdiff_t>(common));
+        last.record.resize(size);
+        std::memcpy(last.record.data() + reusedBytes, record + reusedBytes, size - reusedBytes);
+        last.fieldCount = table.fieldCount;
+    }
 }
 
 void dbfWriteEoF(DbfTable& table) {

@@ -86,16 +86,20 @@ void appendBox(std::string& out, const Box& box) {
     appendF64le(out, box.ymax);
 }
 
-// The vertices as X, Y pairs of little-endian doubles, stored in one piece.
-void appendVertices(std::string& out, const GisObject& object, int n) {
-    if (n <= 0) return;
-    const std::size_t at = out.size();
-    out.resize(at + 16 * static_cast<std::size_t>(n));
-    char* p = out.data() + at;
+char* storeBox(char* at, const Box& box) {
+    at = storeF64le(at, box.xmin);
+    at = storeF64le(at, box.ymin);
+    at = storeF64le(at, box.xmax);
+    return storeF64le(at, box.ymax);
+}
+
+// The vertices as X, Y pairs of little-endian doubles.
+char* storeVertices(char* at, const GisObject& object, int n) {
     for (int i = 0; i < n; ++i) {
-        p = storeF64le(p, object.X[static_cast<std::size_t>(i)]);
-        p = storeF64le(p, object.Y[static_cast<std::size_t>(i)]);
+        at = storeF64le(at, object.X[static_cast<std::size_t>(i)]);
+        at = storeF64le(at, object.Y[static_cast<std::size_t>(i)]);
     }
+    return at;
 }
 
 // The record being written; reused so that a record costs no allocation once the buffer has
@@ -225,39 +229,43 @@ void shpWriteObject(const GisObject& object, ShapeSet& set) {
     ++set.recordCount;
     const auto length = static_cast<std::int32_t>(contentWords);
 
+    // The record is composed in one piece of its final size.
     std::string& record = recordBuffer();
-    appendI32be(record, set.recordCount);
-    appendI32be(record, length);
-    appendI32le(record, set.recordShapeType);
+    record.resize(2 * static_cast<std::size_t>(recordWords));
+    char* p = record.data();
+    p = storeI32be(p, set.recordCount);
+    p = storeI32be(p, length);
+    p = storeI32le(p, set.recordShapeType);
     switch (set.recordShapeType) {
     case kPointShape:
-        appendF64le(record, object.X[0]);
-        appendF64le(record, object.Y[0]);
+        p = storeF64le(p, object.X[0]);
+        p = storeF64le(p, object.Y[0]);
         widen(set, Box{object.X[0], object.Y[0], object.X[0], object.Y[0]});
         break;
     case kMultiPointShape: {
         const Box box = vertexBox(object, n);
-        appendBox(record, box);
-        appendI32le(record, n);
-        appendVertices(record, object, n);
+        p = storeBox(p, box);
+        p = storeI32le(p, n);
+        p = storeVertices(p, object, n);
         widen(set, box);
         break;
     }
     case kPolyLineShape:
     case kPolygonShape: {
         const Box box = vertexBox(object, n);
-        appendBox(record, box);
-        appendI32le(record, parts);
-        appendI32le(record, n);
+        p = storeBox(p, box);
+        p = storeI32le(p, parts);
+        p = storeI32le(p, n);
         for (int i = 0; i < parts; ++i)
-            appendI32le(record, object.ir[i] - 1);
-        appendVertices(record, object, n);
+            p = storeI32le(p, object.ir[static_cast<std::size_t>(i)] - 1);
+        p = storeVertices(p, object, n);
         widen(set, box);
         break;
     }
     default:  // null shape: no content after the type
         break;
     }
+    if (p != record.data() + record.size()) gisShouldNotBeHere("[shpWriteObject: record length]");
 
     char entry[8];
     storeI32be(storeI32be(entry, set.nextRecordOffset), length);

@@ -91,31 +91,61 @@ bool scaledValue(double magnitude, int decimals, std::uint64_t& scaled) {
     return true;
 }
 
-// The fixed-point text of a value that scaledValue() takes; the end of the text written.
-char* writeScaled(char* out, bool negative, std::uint64_t scaled, int decimals) {
+// "00" to "99": the digits of a value are written two at a time.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233"
+    "34353637383940414243444546474849505152535455565758596061626364656667"
+    "6869707172737475767778798081828384858687888990919293949596979899";
+
+// Appends a value that scaledValue() takes: its fixed-point text right-aligned in `width`, or in
+// just as many characters as it needs when it is wider (wide) or the field filled with asterisks.
+void appendScaled(std::string& out, bool negative, std::uint64_t scaled, int decimals, int width,
+                  bool wide) {
     // The digits, right to left, at least one before the point.
     char digits[24];
     char* first = digits + sizeof digits;
-    int count = 0;
-    do {
-        *--first = static_cast<char>('0' + scaled % 10);
-        scaled /= 10;
-        ++count;
-    } while (scaled != 0 || count <= decimals);
-    if (negative) *out++ = '-';
+    while (scaled >= 100) {
+        first -= 2;
+        std::memcpy(first, kDigitPairs + 2 * (scaled % 100), 2);
+        scaled /= 100;
+    }
+    if (scaled >= 10) {
+        first -= 2;
+        std::memcpy(first, kDigitPairs + 2 * scaled, 2);
+    } else {
+        *--first = static_cast<char>('0' + scaled);
+    }
+    while (digits + sizeof digits - first <= decimals)
+        *--first = '0';
+    const auto count = static_cast<int>(digits + sizeof digits - first);
+
+    const int length = (negative ? 1 : 0) + count + (decimals > 0 ? 1 : 0);
+    if (width > 0 && length > width && !wide) {
+        out.append(static_cast<std::size_t>(width), '*');
+        return;
+    }
+    const int field = length < width ? width : length;
+    out.append(static_cast<std::size_t>(field), ' ');
+    char* p = out.data() + out.size() - length;
+    if (negative) *p++ = '-';
     const int whole = count - decimals;
-    std::memcpy(out, first, static_cast<std::size_t>(whole));
-    out += whole;
-    if (decimals == 0) return out;
-    *out++ = '.';
-    std::memcpy(out, first + whole, static_cast<std::size_t>(decimals));
-    return out + decimals;
+    for (int i = 0; i < whole; ++i)
+        *p++ = first[i];
+    if (decimals == 0) return;
+    *p++ = '.';
+    for (int i = whole; i < count; ++i)
+        *p++ = first[i];
 }
 
 // Appends the value's fixed-point text, padded on the left to `width`; when the text is wider
 // than `width` it is appended whole (wide) or replaced by `width` asterisks.
 void appendFormatted(std::string& out, double value, int width, int decimals, bool wide) {
     if (decimals < 0) decimals = 0;
+    std::uint64_t scaled = 0;
+    if (std::isfinite(value) && scaledValue(std::fabs(value), decimals, scaled)) {
+        appendScaled(out, std::signbit(value), scaled, decimals, width, wide);
+        return;
+    }
     char stackBuffer[kMaxIntegerChars + kStackDecimals + 1];
     std::string heapBuffer; // only for more decimals than any field of the system has
     char* first = stackBuffer;
@@ -125,27 +155,15 @@ void appendFormatted(std::string& out, double value, int width, int decimals, bo
         first = heapBuffer.data();
         last = first + heapBuffer.size();
     }
-    std::uint64_t scaled = 0;
-    char* end;
-    if (std::isfinite(value) && scaledValue(std::fabs(value), decimals, scaled))
-        end = writeScaled(first, std::signbit(value), scaled, decimals);
-    else
-        end = std::to_chars(first, last, value, std::chars_format::fixed, decimals).ptr;
+    const char* end = std::to_chars(first, last, value, std::chars_format::fixed, decimals).ptr;
     const std::string_view text(first, static_cast<std::size_t>(end - first));
     const auto length = static_cast<int>(text.size());
     if (width > 0 && length > width && !wide) {
         out.append(static_cast<std::size_t>(width), '*');
         return;
     }
-    if (length >= width) {
-        out.append(text);
-        return;
-    }
-    // Blanks, then the text right-aligned in the field, in one piece.
-    const std::size_t at = out.size();
-    out.resize(at + static_cast<std::size_t>(width), ' ');
-    std::memcpy(out.data() + at + static_cast<std::size_t>(width - length), text.data(),
-                text.size());
+    if (length < width) out.append(static_cast<std::size_t>(width - length), ' ');
+    out.append(text);
 }
 
 } // namespace

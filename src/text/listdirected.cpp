@@ -34,39 +34,38 @@ bool isDigit(char c) {
     return hasClass(c, kDigit);
 }
 
-// The index of the first character at or after i that is not of the given classes.
-std::size_t skipClasses(std::string_view text, std::size_t i, unsigned classes) {
-    while (i < text.size() && hasClass(text[i], classes))
-        ++i;
-    return i;
+// The first character from p on that is not of the given classes (last when there is none).
+const char* skipClasses(const char* p, const char* last, unsigned classes) {
+    while (p != last && hasClass(*p, classes))
+        ++p;
+    return p;
 }
 
-// The index of the first character at or after i that is of the given classes.
-std::size_t findClasses(std::string_view text, std::size_t i, unsigned classes) {
-    while (i < text.size() && !hasClass(text[i], classes))
-        ++i;
-    return i;
+// The first character from p on that is of the given classes (last when there is none).
+const char* findClasses(const char* p, const char* last, unsigned classes) {
+    while (p != last && !hasClass(*p, classes))
+        ++p;
+    return p;
 }
 
-// Scans a quoted value whose opening delimiter is at text[pos]. The undelimited text (a doubled
-// delimiter standing for one) is appended to *out when given. Returns the index just after the
-// closing delimiter; an unterminated value runs to the end of the text.
-std::size_t scanQuoted(std::string_view text, std::size_t pos, std::string* out) {
-    const char delimiter = text[pos];
-    std::size_t i = pos + 1;
-    while (i < text.size()) {
-        const std::size_t next = text.find(delimiter, i);
-        const std::size_t stop = (next == std::string_view::npos) ? text.size() : next;
-        if (out) out->append(text.substr(i, stop - i));
-        if (stop == text.size()) return stop;
-        if (stop + 1 < text.size() && text[stop + 1] == delimiter) {
+// Scans a quoted value whose opening delimiter is at *p. The undelimited text (a doubled
+// delimiter standing for one) is appended to *out when given. Returns the character just after
+// the closing delimiter; an unterminated value runs to the end of the text.
+const char* scanQuoted(const char* p, const char* last, std::string* out) {
+    const char delimiter = *p++;
+    const char* run = p; // the text since the last delimiter
+    for (; p != last; ++p) {
+        if (*p != delimiter) continue;
+        if (out) out->append(run, p);
+        if (p + 1 != last && p[1] == delimiter) {
             if (out) out->push_back(delimiter);
-            i = stop + 2;
+            run = ++p + 1;
             continue;
         }
-        return stop + 1;
+        return p + 1;
     }
-    return i;
+    if (out) out->append(run, p);
+    return p;
 }
 
 // The power of ten of the leading significant digit of a checked decimal mantissa with its
@@ -171,62 +170,64 @@ template <typename T> bool parseNumber(std::string_view text, T& out) {
 void ListSplitter::next(ListValue& value) {
     value.quoted.clear();
     value.text = {};
-    const std::size_t size = text_.size();
-    // The separator after a value: blanks, and at most one comma with the blanks after it.
-    auto skipSeparator = [&] {
-        pos_ = skipClasses(text_, pos_, kBlank);
-        if (pos_ < size && text_[pos_] == ',') pos_ = skipClasses(text_, pos_ + 1, kBlank);
-    };
-
     if (done_) {
         value.kind = ListValue::Kind::End;
         return;
     }
+    const char* const first = text_.data();
+    const char* const last = first + text_.size();
+    const char* p = first + pos_;
     if (!started_) {
-        pos_ = skipClasses(text_, pos_, kBlank);
+        p = skipClasses(p, last, kBlank);
         started_ = true;
     }
-    if (pos_ >= size) {
+    // The separator after a value: blanks, and at most one comma with the blanks after it.
+    auto endAfterSeparator = [&](const char* at) {
+        at = skipClasses(at, last, kBlank);
+        if (at != last && *at == ',') at = skipClasses(at + 1, last, kBlank);
+        pos_ = static_cast<std::size_t>(at - first);
+    };
+    if (p == last) {
+        pos_ = text_.size();
         done_ = true;
         value.kind = ListValue::Kind::End;
         return;
     }
 
-    const std::size_t start = pos_;
-    const char c = text_[pos_];
+    const char* const start = p;
+    const char c = *p;
     if (c == ',') {
         // Nothing before this comma: an empty value, the comma its separator.
         value.kind = ListValue::Kind::Empty;
-        value.text = text_.substr(start, 0);
-        pos_ = skipClasses(text_, pos_ + 1, kBlank);
+        value.text = std::string_view(start, 0);
+        pos_ = static_cast<std::size_t>(skipClasses(p + 1, last, kBlank) - first);
         return;
     }
     if (c == '/') {
         value.kind = ListValue::Kind::Slash;
-        value.text = text_.substr(start, 1);
-        ++pos_;
+        value.text = std::string_view(start, 1);
+        pos_ = static_cast<std::size_t>(p + 1 - first);
         done_ = true;
         return;
     }
     if (isDelimiter(c)) {
         value.kind = ListValue::Kind::Quoted;
-        pos_ = scanQuoted(text_, start, &value.quoted);
-        value.text = text_.substr(start, pos_ - start);
-        skipSeparator();
+        p = scanQuoted(start, last, &value.quoted);
+        value.text = std::string_view(start, static_cast<std::size_t>(p - start));
+        endAfterSeparator(p);
         return;
     }
 
-    std::size_t i = skipClasses(text_, start, kDigit);
-    const bool repeat = i > start && i < size && text_[i] == '*';
+    p = skipClasses(start, last, kDigit);
+    const bool repeat = p != start && p != last && *p == '*';
     if (repeat) {
-        ++i;
-        if (i < size && isDelimiter(text_[i])) i = scanQuoted(text_, i, nullptr);
+        ++p;
+        if (p != last && isDelimiter(*p)) p = scanQuoted(p, last, nullptr);
     }
-    i = findClasses(text_, i, kBlank | kComma);
+    p = findClasses(p, last, kBlank | kComma);
     value.kind = repeat ? ListValue::Kind::Repeat : ListValue::Kind::Plain;
-    value.text = text_.substr(start, i - start);
-    pos_ = i;
-    skipSeparator();
+    value.text = std::string_view(start, static_cast<std::size_t>(p - start));
+    endAfterSeparator(p);
 }
 
 ListValue ListSplitter::next() {
@@ -274,6 +275,53 @@ ReadStatus ListReader::read(std::string& out) {
     default:
         return ReadStatus::Bad;
     }
+}
+
+PlainNumbers::PlainNumbers(std::string_view text)
+    : next_(skipClasses(text.data(), text.data() + text.size(), kBlank)),
+      last_(text.data() + text.size()) {}
+
+template <typename T> bool PlainNumbers::takeNumber(T& out) {
+    const char* p = next_;
+    const bool negative = p != last_ && *p == '-';
+    if (negative) ++p;
+    std::uint64_t significand = 0;
+    auto digitsFrom = [&](const char* from) {
+        for (p = from; p != last_; ++p) {
+            const auto digit = static_cast<unsigned char>(*p - '0');
+            if (digit > 9) break;
+            significand = significand * 10 + digit;
+        }
+        return p - from;
+    };
+    auto digits = digitsFrom(p);
+    std::ptrdiff_t fractionDigits = 0;
+    if (p != last_ && *p == '.') {
+        fractionDigits = digitsFrom(p + 1);
+        digits += fractionDigits;
+    }
+    // The value ends at a separator or at the end of the text, as the splitter ends it.
+    if (digits == 0 || digits > 19 || (p != last_ && !hasClass(*p, kBlank | kComma))) return false;
+    T value{};
+    if (!exactlyScaled(significand, -static_cast<long>(fractionDigits), value)) return false;
+    out = negative ? -value : value;
+    p = skipClasses(p, last_, kBlank);
+    afterComma_ = p != last_ && *p == ',';
+    if (afterComma_) p = skipClasses(p + 1, last_, kBlank);
+    next_ = p;
+    return true;
+}
+
+bool PlainNumbers::take(double& out) {
+    return takeNumber(out);
+}
+
+bool PlainNumbers::take(float& out) {
+    return takeNumber(out);
+}
+
+bool PlainNumbers::atEnd() const {
+    return next_ == last_ && !afterComma_;
 }
 
 } // namespace vk

@@ -37,6 +37,11 @@ struct ListValue {
 class ListSplitter {
 public:
     explicit ListSplitter(std::string_view text) : text_(text) {}
+    // Goes on from `position`: the position() that a splitter reached, after one value or more
+    // and before any Slash or End, on a text whose characters up to and including that position
+    // are those of this one. The values from there on are those that splitter would give.
+    ListSplitter(std::string_view text, std::size_t position)
+        : text_(text), pos_(position), started_(true) {}
     ListValue next();  // after Slash or End, every further call gives End
     // The same, filling `value` and reusing its storage for quoted text, so that splitting line
     // after line allocates nothing once the longest quoted value has been seen.
@@ -71,6 +76,26 @@ public:
 private:
     ListSplitter split_;
     ListValue value_;
+};
+
+// A quick reading of the common form of a line of numbers: every value a plain decimal number
+// ([-]digits[.digits] or [-].digits, at most 19 digits, no exponent), the values separated by
+// blanks or by one comma with blanks around it, and nothing else on the line but blanks before
+// the first value and after the last. A text of that form holds only what NUMBEROFNUMBERS counts
+// as numbers, and its values read here exactly as ListReader reads them. Any other form makes
+// take() or atEnd() false, and the text is then to be read the general way.
+class PlainNumbers {
+public:
+    explicit PlainNumbers(std::string_view text);
+    bool take(double& out);
+    bool take(float& out);
+    bool atEnd() const;  // nothing but the blanks after the last value taken
+
+private:
+    template <typename T> bool takeNumber(T& out);
+    const char* next_;
+    const char* last_;
+    bool afterComma_ = false;
 };
 
 }  // namespace vk

@@ -106,6 +106,45 @@ TEST(OutStreamBuffering, SmallAndLargeWritesKeepTheirOrder) {
     EXPECT_TRUE(got == expected);
 }
 
+// Pieces composed in place in the buffer take their turn with ordinary writes, whether they fit
+// what is left of the buffer, make it drain first, or are larger than the whole buffer.
+TEST(OutStreamBuffering, PiecesComposedInPlaceKeepTheirOrder) {
+    TempDir dir;
+    const std::string path = dir.file("records.bin");
+    std::string expected;
+    OutStream out;
+    ASSERT_TRUE(out.open(path, OutStream::Open::Truncate));
+    std::size_t n = 0;
+    for (std::size_t size : {333u, 333u, 100000u, 200000u, 0u, 300000u, 17u, 262144u, 2u}) {
+        char* room = out.extend(size, ' ');
+        ASSERT_NE(room, nullptr);
+        EXPECT_EQ(std::string(room, size), std::string(size, ' ')) << "the room starts filled";
+        if (size > 0) room[size - 1] = static_cast<char>('A' + n % 26);
+        expected += std::string(size, ' ');
+        if (size > 0) expected.back() = static_cast<char>('A' + n % 26);
+        const std::string between = "|" + std::to_string(n++) + "|";
+        out.put(between);
+        expected += between;
+    }
+    ASSERT_TRUE(out.close());
+    const std::string got = readFile(path);
+    EXPECT_EQ(got.size(), expected.size());
+    EXPECT_TRUE(got == expected);
+}
+
+TEST(OutStreamFailures, NoRoomOnAClosedOrFailedStream) {
+    OutStream closed;
+    EXPECT_EQ(closed.extend(10, ' '), nullptr);
+    EXPECT_EQ(closed.error(), EBADF);
+
+    OutStream full;
+    ASSERT_TRUE(full.open("/dev/full", OutStream::Open::Truncate));
+    ASSERT_NE(full.extend(100, 'x'), nullptr) << "still buffered";
+    EXPECT_FALSE(full.flush());
+    EXPECT_EQ(full.extend(100, 'x'), nullptr) << "after the failure nothing more is taken";
+    EXPECT_EQ(full.error(), ENOSPC);
+}
+
 TEST(OutStreamBuffering, SeekPatchesEarlierBytesAndWritingGoesOnFromThere) {
     TempDir dir;
     const std::string path = dir.file("h.bin");

@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <unistd.h>
 
@@ -232,6 +234,59 @@ TEST_F(DbfTest, RecordsHoldEveryValueInExactlyItsFieldWidth) {
     EXPECT_EQ(recordBytes(5), " A                 ");
     EXPECT_EQ(recordBytes(6), " x    y    12345678");
     EXPECT_EQ(bytes().size(), 32u * 3 + 33 + 7 * 19 + 1);
+}
+
+// Successive attribute lines that share beginnings of every length (cut inside quoted values,
+// at doubled delimiters, before and after separators, in the last value) give the same records
+// whether each line follows a similar one or is split on its own: table "alike" takes the lines
+// one after the other, table "alone" takes each after a record of a table of other fields.
+TEST_F(DbfTest, RecordsOfLinesThatBeginAlikeAreThoseOfTheLinesAlone) {
+    addField("A", "Char", 5);
+    addField("B", "Char", 8);
+    addField("N", "Decimal", 8);
+    addField("C", "Char", 3);
+    addField("F", "Float", 0);
+    auto openTable = [&](vk::DbfTable& t, const std::string& name) {
+        vk::OPENER(t.unit, "BO", dir.file(name), 1);
+        ASSERT_GT(t.unit, 0);
+        vk::dbfWriteHeader(vk::gisSchema, t);
+    };
+    vk::DbfTable alike, alone;
+    openTable(alike, "alike.dbf");
+    openTable(alone, "alone.dbf");
+    vk::gisSchema = vk::GisSchema{};
+    addField("Other", "Char", 1);
+    vk::DbfTable other;
+    openTable(other, "other.dbf");
+
+    const std::vector<std::string> pieces = {
+        R"("Creek A")", R"('O''Hara')", R"("say ""hi""")", ",", " , ", "  ", "12.5", "-0.0600",
+        "2*7", "/", "x", R"("a,b")", "''", ",,", R"("open)", "123456789012", " "};
+    std::mt19937 random(5);
+    std::string line = R"("Creek A","Reach 1","9975.00",   100.123,  0.0600)";
+    for (int i = 0; i < 5000; ++i) {
+        vk::gisO_.attributes = line;
+        vk::dbfdataline(alike);
+        vk::gisO_.attributes = "z";
+        vk::dbfdataline(other);
+        vk::gisO_.attributes = line;
+        vk::dbfdataline(alone);
+        // The next line keeps a beginning of this one and ends in other values.
+        line.resize(random() % (line.size() + 1));
+        const auto added = 1 + random() % 6;
+        for (unsigned k = 0; k < added; ++k)
+            line += pieces[random() % pieces.size()];
+    }
+    for (vk::DbfTable* t : {&alike, &alone, &other})
+        vk::dbfWriteEoF(*t);
+    const std::string a = vktest::readFile(dir.file("alike.dbf"));
+    const std::string b = vktest::readFile(dir.file("alone.dbf"));
+    ASSERT_EQ(a.size(), b.size());
+    // Past the header (whose date bytes are the day's), byte for byte.
+    const std::size_t headerLength = 32 * 5 + 33;
+    ASSERT_EQ(a.size(), headerLength + 5000 * (1 + 5 + 8 + 8 + 3 + 16) + 1);
+    for (std::size_t at = headerLength; at < a.size(); at += 41)
+        ASSERT_EQ(a.substr(at, 41), b.substr(at, 41)) << "record " << (at - headerLength) / 41;
 }
 
 TEST_F(DbfTest, ThreeRecordsAreCountedInTheClosedTable) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -103,7 +104,8 @@ std::string referenceFixed(double value, int decimals) {
 
 // Values of every magnitude from subnormals to beyond 10^18: random bit patterns, random values
 // of the sizes the conversion writes, and exact ties and near-ties between two decimals, each with
-// every count of decimals up to 10, checked against the reference text.
+// every count of decimals up to 10 and in fields of several widths, checked against the reference
+// text.
 TEST(FixedPoint, RoundsLikeTheReferenceAtEveryMagnitude) {
     std::mt19937_64 random(20130901);
     std::vector<double> values;
@@ -139,11 +141,21 @@ TEST(FixedPoint, RoundsLikeTheReferenceAtEveryMagnitude) {
     int mismatches = 0;
     for (const double value : values) {
         for (int decimals = 0; decimals <= 10; ++decimals) {
-            const std::string expected = referenceFixed(value, decimals);
-            const std::string got = vk::formatFixedWide(value, 0, decimals);
-            if (got != expected && ++mismatches <= 10)
-                ADD_FAILURE() << std::hexfloat << value << " with " << decimals << " decimals: got "
-                              << got << ", expected " << expected;
+            const std::string text = referenceFixed(value, decimals);
+            for (const int width : {0, 10, 16}) {
+                const auto size = static_cast<int>(text.size());
+                const std::string padded =
+                    std::string(static_cast<std::size_t>(std::max(width - size, 0)), ' ') + text;
+                const std::string fitted = size > width && width > 0
+                                               ? std::string(static_cast<std::size_t>(width), '*')
+                                               : padded;
+                const std::string wide = vk::formatFixedWide(value, width, decimals);
+                const std::string cut = vk::formatFixed(value, width, decimals);
+                if ((wide != padded || cut != fitted) && ++mismatches <= 10)
+                    ADD_FAILURE() << std::hexfloat << value << " in " << width << "." << decimals
+                                  << ": got \"" << wide << "\" and \"" << cut << "\", expected \""
+                                  << padded << "\" and \"" << fitted << "\"";
+            }
         }
     }
     EXPECT_EQ(mismatches, 0);

@@ -1,4 +1,5 @@
 #include "text/listdirected.h"
+#include "text/strings.h"
 
 #include "allocations.h"
 
@@ -259,6 +260,74 @@ TEST(ParseNumbers, AgreeWithTheStandardConversion) {
         }
     }
     EXPECT_EQ(mismatches, 0);
+}
+
+TEST(PlainNumbers, ReadsTheCommonFormOfCoordinateLines) {
+    vk::PlainNumbers plain("  2450012.345, 6710025.000, 100.12\t ");
+    double x = 0, y = 0;
+    float z = 0;
+    ASSERT_TRUE(plain.take(x) && plain.take(y) && plain.take(z));
+    EXPECT_TRUE(plain.atEnd());
+    EXPECT_EQ(x, 2450012.345);
+    EXPECT_EQ(y, 6710025.0);
+    EXPECT_EQ(z, 100.12f);
+    vk::PlainNumbers blanks("-.5 7.  -0");
+    ASSERT_TRUE(blanks.take(x) && blanks.take(y) && blanks.take(z));
+    EXPECT_TRUE(blanks.atEnd());
+    EXPECT_EQ(x, -0.5);
+    EXPECT_EQ(y, 7.0);
+    EXPECT_TRUE(z == 0.0f && std::signbit(z));
+}
+
+TEST(PlainNumbers, LeavesEveryOtherFormToTheGeneralReading) {
+    double v = 0;
+    for (const char* text : {"1e3", "+1", "1,,2", ",1", "'1'", "1*2", "1/", "-", ".", "1.2.3",
+                             "12345678901234567890", "1x", ""}) {
+        vk::PlainNumbers plain(text);
+        EXPECT_FALSE(plain.take(v) && plain.take(v) && plain.atEnd()) << text;
+    }
+    vk::PlainNumbers trailingComma("1, 2,");
+    ASSERT_TRUE(trailingComma.take(v) && trailingComma.take(v));
+    EXPECT_FALSE(trailingComma.atEnd());
+    vk::PlainNumbers more("1 2 3");
+    ASSERT_TRUE(more.take(v) && more.take(v));
+    EXPECT_FALSE(more.atEnd());
+}
+
+// Random lines of numbers, separators and stray characters: whenever the quick reading takes a
+// line whole, NUMBEROFNUMBERS counts numbers on it and ListReader reads the same values, bit for
+// bit, and nothing after them.
+TEST(PlainNumbers, AgreesWithTheGeneralReadingOnEveryLineItTakes) {
+    std::mt19937_64 random(11);
+    const std::vector<std::string> pieces = {
+        "0",   "7",  "42",    "2450012.345", "-3.25", ".5", "-.75", "100.", "12345678901234567",
+        "1e2", "+4", " ",     "  ",          "\t",    ",",  ", ",   " , ",  ",,",
+        "x",   "*",  "'a b'", "/",           "-",     ".",  "!",    "E"};
+    int taken = 0;
+    for (int i = 0; i < 100000; ++i) {
+        std::string line;
+        const int count = 1 + static_cast<int>(random() % 8);
+        for (int k = 0; k < count; ++k)
+            line += pieces[random() % (k % 2 == 0 ? 11 : pieces.size())];
+        vk::PlainNumbers plain(line);
+        std::vector<double> values;
+        double v = 0;
+        while (plain.take(v))
+            values.push_back(v);
+        if (values.empty() || !plain.atEnd()) continue;
+        ++taken;
+        EXPECT_GT(vk::NUMBEROFNUMBERS(line), 0) << line;
+        vk::ListReader reader(line);
+        for (const double expected : values) {
+            double got = 0;
+            ASSERT_EQ(reader.read(got), vk::ReadStatus::Ok) << line;
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(got), std::bit_cast<std::uint64_t>(expected))
+                << line;
+        }
+        double extra = 0;
+        EXPECT_EQ(reader.read(extra), vk::ReadStatus::End) << line;
+    }
+    EXPECT_GT(taken, 10000);
 }
 
 TEST(ListReader, ReadsNumbersInOrder) {
