@@ -6,6 +6,7 @@
 #include "driver/settings.h"
 #include "files/units.h"
 #include "support/testfiles.h"
+#include "support/transcripts.h"
 
 namespace {
 
@@ -14,29 +15,10 @@ using vk::classifyArgument;
 using vktest::DriverSession;
 using vktest::endStatus;
 using vktest::kExitTail;
+using vktest::banner;
+using vktest::kHelpText;
 
-const std::string kHelpText = "\n"
-                              " varnokline description\n"
-                              "\n"
-                              " Converts HECRAS SDF (export format) to GIS format\n"
-                              " Outlines Centreline, cross-section locations and cross section in "
-                              ".csv format\n"
-                              " Options:\n"
-                              "\n"
-                              " GIS FORMAT:\n"
-                              "    -shp for shapefile format\n"
-                              "    -mif for MapInfo format\n"
-                              "    Note: Only one can be specified.\n"
-                              "\n"
-                              " LEVEE MARKERS:\n"
-                              "    -notrim, do not trim cross-sections to levee markers.\n"
-                              " EXAMPLES:\n"
-                              "    varnokline.exe -shp hecras.sdf\n";
 
-std::string banner(int count) {
-    return "\nBuild 2013-09-AA\n\n\nFound" + std::string(count < 10 ? "  " : " ") +
-           std::to_string(count) + " arguments\n";
-}
 
 TEST(ClassifyArgument, OptionsMatchOnTheirLeadingCharactersWithoutRegardToCase) {
     EXPECT_EQ(classifyArgument("-shp"), ArgumentKind::Shapefile);

@@ -7,29 +7,15 @@
 
 #include "support/process.h"
 #include "support/testfiles.h"
+#include "support/transcripts.h"
 
 namespace {
 
 using vktest::runProgram;
 using vktest::writeFile;
+using vktest::banner;
+using vktest::kHelpText;
 
-const std::string kHelpText = "\n"
-                              " varnokline description\n"
-                              "\n"
-                              " Converts HECRAS SDF (export format) to GIS format\n"
-                              " Outlines Centreline, cross-section locations and cross section in "
-                              ".csv format\n"
-                              " Options:\n"
-                              "\n"
-                              " GIS FORMAT:\n"
-                              "    -shp for shapefile format\n"
-                              "    -mif for MapInfo format\n"
-                              "    Note: Only one can be specified.\n"
-                              "\n"
-                              " LEVEE MARKERS:\n"
-                              "    -notrim, do not trim cross-sections to levee markers.\n"
-                              " EXAMPLES:\n"
-                              "    varnokline.exe -shp hecras.sdf\n";
 const std::string kPrompt = " Please enter the .sdf file -> ";
 const std::string kExitTail = "\nPress Enter to Close\n";
 const std::string kCoordSys = "CoordSys Earth Projection 8, 116, \"m\", 153, 0, 0.9996, 500000, "
@@ -49,10 +35,6 @@ const std::string kRiver = "# export\n"
                            "END:\n"
                            "END CROSS-SECTIONS:\n";
 
-std::string banner(int count) {
-    return "\nBuild 2013-09-AA\n\n\nFound" + std::string(count < 10 ? "  " : " ") +
-           std::to_string(count) + " arguments\n";
-}
 
 std::string opened(const std::string& name, int unit) {
     return "\nTrying to open file " + name + "...OK.\nOpened File Unit:" + std::to_string(unit) +
