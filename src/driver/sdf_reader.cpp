@@ -51,7 +51,7 @@ void reportLineError(std::string_view message, std::string_view line) {
 SdfReader::SdfReader(LineReader& in, bool trimToLevees, GisObject& centreline, SdfSection& section,
                      SdfConsumer& out)
     : in_(in), trimToLevees_(trimToLevees), centreline_(centreline), section_(section), out_(out) {
-    line_.reserve(kLineLength);
+    lineStore_.reserve(kLineLength);
     text_.reserve(200);
 }
 
@@ -63,7 +63,7 @@ void SdfReader::read() {
 }
 
 bool SdfReader::nextLine() {
-    switch (in_.readLine(line_, kLineLength)) {
+    switch (in_.readLine(line_, lineStore_, kLineLength)) {
     case LineReader::Status::Line:
         ++lineNumber_;
         return true;
@@ -101,7 +101,7 @@ void SdfReader::readIdLine(std::string_view keyword, std::string& id, std::strin
         message(error);
         return;
     }
-    id.assign(trimRight(std::string_view(line_).substr(line_.find(':') + 1)));
+    id.assign(trimRight(line_.substr(line_.find(':') + 1)));
 }
 
 // A station marked with an asterisk loses the mark and everything after it.

@@ -55,7 +55,8 @@ class SdfReader {
     SdfSection& section_;
     SdfConsumer& out_;
     SdfIds ids_;
-    std::string line_;
+    std::string_view line_;  // the line being read, good until the next read
+    std::string lineStore_;  // holds a line that the reader's buffer does not hold whole
     std::string text_; // message work field
     int lineNumber_ = 0;
     bool firstLineRead_ = false;

@@ -104,6 +104,29 @@ LineReader::Status LineReader::readLine(std::string& line, std::size_t maxLength
     }
 }
 
+LineReader::Status LineReader::readLine(std::string_view& line, std::string& store,
+                                        std::size_t maxLength) {
+    if (pos_ < end_) {
+        const char* start = buf_.data() + pos_;
+        const void* lf = std::memchr(start, '\n', end_ - pos_);
+        if (lf != nullptr) {
+            const auto length = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
+            pos_ += length + 1;
+            // As the copying read: cut at maxLength, the carriage return of an uncut line dropped.
+            if (length > maxLength) {
+                line = std::string_view(start, maxLength);
+            } else {
+                line = std::string_view(start, length);
+                if (length > 0 && start[length - 1] == '\r') line.remove_suffix(1);
+            }
+            return Status::Line;
+        }
+    }
+    const Status status = readLine(store, maxLength);
+    line = store;
+    return status;
+}
+
 bool LineReader::readBytes(char* out, std::size_t count) {
     while (count > 0) {
         if (pos_ == end_ && (eof_ || !fill())) return false;

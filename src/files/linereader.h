@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace vk {
 
@@ -21,6 +22,9 @@ public:
     enum class Status { Line, End, Error };
     // Reads the next line into `line`, cut at maxLength characters (the rest is skipped).
     Status readLine(std::string& line, std::size_t maxLength = 1000);
+    // The same line as a view: into the reader's buffer when the whole line is there (no copy),
+    // else into `store`. The view is good until the next read.
+    Status readLine(std::string_view& line, std::string& store, std::size_t maxLength = 1000);
     // Reads exactly `count` raw bytes (byte-stream and record input); false at the end of the file
     // before `count` bytes or on a read error (error() is then set).
     bool readBytes(char* out, std::size_t count);

@@ -108,10 +108,10 @@ struct Table {
     std::array<Slot, kSlots> slots;  // reserved slots 1-8, then general slots 1-1000
 };
 
-Table& table() {
-    static Table instance;
-    return instance;
-}
+// Set up before main (so that the many look-ups of a run need no check of that).
+Table theTable;
+
+Table& table() { return theTable; }
 
 // Slot index of a unit number, or -1 when the table has no slot with that number.
 int indexOf(int unit) {

@@ -99,42 +99,48 @@ constexpr char kDigitPairs[] =
 
 // Appends a value that scaledValue() takes: its fixed-point text right-aligned in `width`, or in
 // just as many characters as it needs when it is wider (wide) or the field filled with asterisks.
+// The text is composed from its last character backwards and appended in one piece.
 void appendScaled(std::string& out, bool negative, std::uint64_t scaled, int decimals, int width,
                   bool wide) {
-    // The digits, right to left, at least one before the point.
-    char digits[24];
-    char* first = digits + sizeof digits;
-    while (scaled >= 100) {
-        first -= 2;
-        std::memcpy(first, kDigitPairs + 2 * (scaled % 100), 2);
+    char buffer[64];
+    char* const end = buffer + sizeof buffer;
+    char* p = end;
+    auto pair = [&](std::uint64_t twoDigits) {
+        p -= 2;
+        std::memcpy(p, kDigitPairs + 2 * twoDigits, 2);
+    };
+    int fraction = decimals;
+    for (; fraction >= 2; fraction -= 2) {
+        pair(scaled % 100);
         scaled /= 100;
     }
-    if (scaled >= 10) {
-        first -= 2;
-        std::memcpy(first, kDigitPairs + 2 * scaled, 2);
-    } else {
-        *--first = static_cast<char>('0' + scaled);
+    if (fraction == 1) {
+        *--p = static_cast<char>('0' + scaled % 10);
+        scaled /= 10;
     }
-    while (digits + sizeof digits - first <= decimals)
-        *--first = '0';
-    const auto count = static_cast<int>(digits + sizeof digits - first);
+    if (decimals > 0) *--p = '.';
+    for (; scaled >= 100; scaled /= 100)
+        pair(scaled % 100);
+    if (scaled >= 10)
+        pair(scaled);
+    else
+        *--p = static_cast<char>('0' + scaled);  // at least one digit before the point
+    if (negative) *--p = '-';
 
-    const int length = (negative ? 1 : 0) + count + (decimals > 0 ? 1 : 0);
+    const auto length = static_cast<int>(end - p);
     if (width > 0 && length > width && !wide) {
         out.append(static_cast<std::size_t>(width), '*');
         return;
     }
-    const int field = length < width ? width : length;
-    out.append(static_cast<std::size_t>(field), ' ');
-    char* p = out.data() + out.size() - length;
-    if (negative) *p++ = '-';
-    const int whole = count - decimals;
-    for (int i = 0; i < whole; ++i)
-        *p++ = first[i];
-    if (decimals == 0) return;
-    *p++ = '.';
-    for (int i = whole; i < count; ++i)
-        *p++ = first[i];
+    if (width > length) {
+        if (width - length <= p - buffer) {
+            p -= width - length;
+            std::memset(p, ' ', static_cast<std::size_t>(width - length));
+        } else {
+            out.append(static_cast<std::size_t>(width - length), ' ');
+        }
+    }
+    out.append(p, end);
 }
 
 // Appends the value's fixed-point text, padded on the left to `width`; when the text is wider

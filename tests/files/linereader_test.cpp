@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/testfiles.h"
@@ -69,6 +71,43 @@ TEST(LineReaderLines, LinesAcrossBufferBoundaries) {
     EXPECT_TRUE(lines[0] == first);
     EXPECT_TRUE(lines[1] == second);
     EXPECT_EQ(lines[2], "z");
+}
+
+// Lines read as views (into the reader's buffer, or copied where a line crosses the end of the
+// buffer) are those of the copying read: random lines of every length around the cut and the
+// buffer size, with carriage returns before, inside and at the cut, and a last line without a
+// line end.
+TEST(LineReaderLines, ViewsGiveTheLinesOfTheCopyingRead) {
+    TempDir dir;
+    std::mt19937 random(3);
+    std::string text;
+    for (int i = 0; i < 3000; ++i) {
+        const std::size_t length = random() % 8 == 0 ? 990 + random() % 30 : random() % 120;
+        std::string line(length, 'a');
+        for (char& c : line)
+            c = "abc ,.\r"[random() % 7];
+        text += line;
+        text += random() % 3 == 0 ? "\r\n" : "\n";
+    }
+    text += "last\r";
+    const std::string path = dir.file("mixed.txt");
+    writeFile(path, text);
+    for (const std::size_t cut : {std::size_t{1000}, std::size_t{40}}) {
+        LineReader copying, viewing;
+        ASSERT_TRUE(copying.open(path));
+        ASSERT_TRUE(viewing.open(path));
+        std::string copy, store;
+        std::string_view view;
+        int lines = 0;
+        for (;;) {
+            const Status expected = copying.readLine(copy, cut);
+            ASSERT_EQ(viewing.readLine(view, store, cut), expected) << "line " << lines;
+            if (expected != Status::Line) break;
+            ASSERT_EQ(view, copy) << "line " << lines << " cut at " << cut;
+            ++lines;
+        }
+        EXPECT_EQ(lines, 3001);
+    }
 }
 
 TEST(LineReaderState, AtEndRewindAndRawBytes) {
