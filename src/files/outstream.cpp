@@ -4,26 +4,13 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
+#include <utility>
 
 namespace vk {
 
 namespace {
 
 constexpr std::size_t kBufferSize = 256 * 1024;
-
-// Writes every byte; the errno of a failure, else 0.
-int writeAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return 0;
-}
 
 template <std::size_t N> void encode(std::uint64_t bits, ByteOrder order, char (&bytes)[N]) {
     for (std::size_t i = 0; i < N; ++i) {
@@ -60,9 +47,24 @@ bool OutStream::open(const std::string& path, Open how) {
     return true;
 }
 
+void OutStream::settle() {
+    const int error = ticket_.wait();
+    if (error_ == 0) error_ = error;
+}
+
+void OutStream::handOver() {
+    settle();
+    if (error_ == 0 && !buf_.empty()) {
+        std::swap(buf_, behind_);
+        ticket_.start(fd_, behind_);
+    }
+    buf_.clear();
+    if (buf_.capacity() < kBufferSize) buf_.reserve(kBufferSize);
+}
+
 void OutStream::drain() {
-    if (buf_.empty()) return;
-    if (error_ == 0) error_ = writeAll(fd_, buf_.data(), buf_.size());
+    settle();
+    if (!buf_.empty() && error_ == 0) error_ = writeAll(fd_, buf_.data(), buf_.size());
     buf_.clear();
 }
 
@@ -74,8 +76,9 @@ void OutStream::put(std::string_view bytes) {
     // After a failed write the file is incomplete; later bytes are dropped, the first errno kept.
     if (error_ != 0) return;
     if (buf_.size() + bytes.size() > kBufferSize) {
-        drain();
+        handOver();
         if (bytes.size() >= kBufferSize) {
+            settle();
             if (error_ == 0) error_ = writeAll(fd_, bytes.data(), bytes.size());
             return;
         }
@@ -94,7 +97,7 @@ char* OutStream::extend(std::size_t size, char fill) {
     }
     if (error_ != 0) return nullptr;
     if (buf_.size() + size > kBufferSize) {
-        drain();
+        handOver();
         if (error_ != 0) return nullptr;
     }
     if (buf_.capacity() < kBufferSize) buf_.reserve(kBufferSize);

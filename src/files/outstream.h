@@ -1,11 +1,15 @@
 // A buffered output stream over one file, with explicit byte order for every number written.
-// Write failures (a full disk, a file removed under us) are remembered: check failed() after
-// writing and the result of flush() and close().
+// A full buffer is written behind the caller's back while a second one fills; flush(), seek()
+// and close() write everything before they return. Write failures (a full disk, a file removed
+// under us) are remembered once they are known, at the latest by flush() and close(): check
+// failed() after writing and the result of flush() and close().
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "files/writebehind.h"
 
 namespace vk {
 
@@ -44,10 +48,14 @@ public:
     int descriptor() const { return fd_; }
 
 private:
-    void drain();
+    void settle();     // waits for the write behind, keeping its failure
+    void handOver();   // the full buffer is written behind; an empty one takes its place
+    void drain();      // writes the buffer now
     int fd_ = -1;
     int error_ = 0;
     std::string buf_;
+    std::string behind_;  // the bytes being written behind, or a spare buffer
+    WriteTicket ticket_;
 };
 
 }  // namespace vk

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <string>
+#include <thread>
 
 #include "support/testfiles.h"
 
@@ -193,3 +198,127 @@ TEST(OutStreamFailures, WritingToAClosedStreamIsAFailure) {
 }
 
 }  // namespace
+
+// ---- writing behind: full buffers go to the files while the caller goes on ----
+
+// Several files filled side by side, each through many full buffers: every file gets its own
+// bytes in its own order.
+TEST(OutStreamWriteBehind, InterleavedFilesEachKeepTheirBytesInOrder) {
+    TempDir dir;
+    constexpr int kFiles = 3;
+    OutStream out[kFiles];
+    std::string expected[kFiles];
+    for (int f = 0; f < kFiles; ++f)
+        ASSERT_TRUE(out[f].open(dir.file("f" + std::to_string(f)), OutStream::Open::Truncate));
+    for (int i = 0; i < 40000; ++i) {
+        const int f = (i * 7) % kFiles;
+        const std::string line = std::to_string(f) + ":" + std::to_string(i) + std::string(i % 97, '.');
+        out[f].putLine(line);
+        expected[f] += line + "\n";
+        if (i % 1000 == 0) {
+            char* room = out[f].extend(5000, '#');
+            ASSERT_NE(room, nullptr);
+            room[0] = '<';
+            expected[f] += "<" + std::string(4999, '#');
+        }
+    }
+    for (int f = 0; f < kFiles; ++f) {
+        ASSERT_TRUE(out[f].close());
+        const std::string got = readFile(dir.file("f" + std::to_string(f)));
+        EXPECT_GT(got.size(), 3u * 256 * 1024) << "several buffers were written behind";
+        EXPECT_EQ(got.size(), expected[f].size());
+        EXPECT_TRUE(got == expected[f]) << "file " << f;
+    }
+}
+
+// A reader that takes its time (a pipe) keeps the writes behind waiting: what the stream writes
+// itself at flush and close still comes after them.
+TEST(OutStreamWriteBehind, ASlowReaderStillGetsEveryByteInOrder) {
+    TempDir dir;
+    const std::string path = dir.file("pipe");
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    std::string received;
+    std::thread reader([&] {
+        std::FILE* in = std::fopen(path.c_str(), "rb");
+        if (in == nullptr) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        char chunk[4096];
+        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, in)) > 0;) {
+            received.append(chunk, n);
+            if (received.size() < 200000) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        std::fclose(in);
+    });
+    std::string expected;
+    {
+        OutStream out;
+        ASSERT_TRUE(out.open(path, OutStream::Open::Truncate));
+        for (int i = 0; i < 60000; ++i) {
+            const std::string line = "line " + std::to_string(i);
+            out.putLine(line);
+            expected += line + "\n";
+        }
+        EXPECT_TRUE(out.flush());
+        out.put("after the flush");
+        expected += "after the flush";
+        EXPECT_TRUE(out.close());
+    }
+    reader.join();
+    EXPECT_EQ(received.size(), expected.size());
+    EXPECT_TRUE(received == expected);
+}
+
+// A header patched after megabytes of records stays patched: the patch waits for the bytes
+// still being written.
+TEST(OutStreamWriteBehind, SeekAfterManyBuffersPatchesTheFinalFile) {
+    TempDir dir;
+    const std::string path = dir.file("set.bin");
+    OutStream out;
+    ASSERT_TRUE(out.open(path, OutStream::Open::Truncate));
+    out.put(std::string(100, '\0'));
+    std::string records;
+    for (int i = 0; i < 100000; ++i)
+        records += "record " + std::to_string(i) + ";";
+    for (std::size_t at = 0; at < records.size(); at += 1000)
+        out.put(std::string_view(records).substr(at, 1000));
+    ASSERT_TRUE(out.seek(0));
+    out.i32be(9994);
+    ASSERT_TRUE(out.seek(100 + records.size()));
+    out.put("end");
+    ASSERT_TRUE(out.close());
+    EXPECT_TRUE(readFile(path) == bytes({0, 0, 0x27, 0x0A}) + std::string(96, '\0') + records + "end");
+}
+
+// A failure of a write done behind is not lost: at the latest flush() reports it, and nothing
+// more is taken after it is known.
+TEST(OutStreamWriteBehind, AFailureBehindIsReportedByFlush) {
+    OutStream out;
+    ASSERT_TRUE(out.open("/dev/full", OutStream::Open::Truncate));
+    const std::string piece(4096, 'z');
+    for (int i = 0; i < 300; ++i)  // more than four buffers
+        out.put(piece);
+    EXPECT_FALSE(out.flush());
+    EXPECT_EQ(out.error(), ENOSPC);
+    EXPECT_EQ(out.extend(10, ' '), nullptr);
+    EXPECT_FALSE(out.close());
+}
+
+TEST(OutStreamWriteBehind, ATicketReportsEachWriteOnce) {
+    TempDir dir;
+    const std::string path = dir.file("t.txt");
+    OutStream file;
+    ASSERT_TRUE(file.open(path, OutStream::Open::Truncate));
+    vk::WriteTicket ticket;
+    EXPECT_EQ(ticket.wait(), 0) << "nothing started";
+    const std::string first = "first|", second = "second";
+    ticket.start(file.descriptor(), first);
+    ticket.start(file.descriptor(), second);  // waits for the first
+    EXPECT_EQ(ticket.wait(), 0);
+    EXPECT_FALSE(ticket.busy());
+    ASSERT_TRUE(file.close());
+    EXPECT_EQ(readFile(path), "first|second");
+
+    ticket.start(-1, first);
+    EXPECT_EQ(ticket.wait(), EBADF);
+    EXPECT_EQ(ticket.wait(), 0) << "a failure is handed back once";
+}

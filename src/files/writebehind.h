@@ -1,0 +1,42 @@
+// Writing behind the conversion: a full output buffer is handed to a thread of its own, which
+// copies it to its file while the conversion goes on filling another buffer. Large layers are
+// then written by the system on the second core instead of between records.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <string_view>
+
+namespace vk {
+
+// One write at a time for one file. Only the thread that owns the ticket calls its members.
+class WriteTicket {
+public:
+    WriteTicket() = default;
+    ~WriteTicket() { wait(); }
+    WriteTicket(const WriteTicket&) = delete;
+    WriteTicket& operator=(const WriteTicket&) = delete;
+
+    // Starts writing all of `bytes` to the descriptor. The bytes stay untouched, and the
+    // descriptor open, until wait() has returned. Writes started on any tickets are done in the
+    // order they were started.
+    void start(int fd, std::string_view bytes);
+    bool busy() const { return busy_; }
+    // Waits for the write in progress to end; its errno, or 0 when it succeeded or none was
+    // started.
+    int wait();
+
+private:
+    friend class WriteBehind;
+    int fd_ = -1;
+    std::string_view bytes_;
+    int error_ = 0;
+    std::atomic<bool> done_{true};
+    bool busy_ = false;
+};
+
+// Writes every byte, going on after a partial write or an interrupted call; the errno of a
+// failure, else 0.
+int writeAll(int fd, const char* data, std::size_t size);
+
+}  // namespace vk
