@@ -1,7 +1,9 @@
 #include "files/outstream.h"
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 #include <utility>
@@ -26,7 +28,7 @@ OutStream::~OutStream() { close(); }
 bool OutStream::open(const std::string& path, Open how) {
     close();
     error_ = 0;
-    buf_.clear();
+    buf_.size = 0;
     // A name holding a NUL byte names no file the system can create.
     if (path.find('\0') != std::string::npos) {
         error_ = EINVAL;
@@ -47,6 +49,29 @@ bool OutStream::open(const std::string& path, Open how) {
     return true;
 }
 
+bool OutStream::writable() {
+    if (fd_ < 0) {
+        if (error_ == 0) error_ = EBADF;
+        return false;
+    }
+    // After a failed write the file is incomplete; later bytes are dropped, the first errno kept.
+    return error_ == 0;
+}
+
+char* OutStream::room(std::size_t size) {
+    const std::size_t needed = buf_.size + size;
+    if (needed > buf_.capacity) {
+        const std::size_t capacity = std::max(needed, kBufferSize);
+        auto bytes = std::make_unique_for_overwrite<char[]>(capacity);
+        if (buf_.size > 0) std::memcpy(bytes.get(), buf_.bytes.get(), buf_.size);
+        buf_.bytes = std::move(bytes);
+        buf_.capacity = capacity;
+    }
+    char* const at = buf_.bytes.get() + buf_.size;
+    buf_.size = needed;
+    return at;
+}
+
 void OutStream::settle() {
     const int error = ticket_.wait();
     if (error_ == 0) error_ = error;
@@ -54,28 +79,22 @@ void OutStream::settle() {
 
 void OutStream::handOver() {
     settle();
-    if (error_ == 0 && !buf_.empty()) {
+    if (error_ == 0 && buf_.size > 0) {
         std::swap(buf_, behind_);
-        ticket_.start(fd_, behind_);
+        ticket_.start(fd_, behind_.view());
     }
-    buf_.clear();
-    if (buf_.capacity() < kBufferSize) buf_.reserve(kBufferSize);
+    buf_.size = 0;
 }
 
 void OutStream::drain() {
     settle();
-    if (!buf_.empty() && error_ == 0) error_ = writeAll(fd_, buf_.data(), buf_.size());
-    buf_.clear();
+    if (buf_.size > 0 && error_ == 0) error_ = writeAll(fd_, buf_.bytes.get(), buf_.size);
+    buf_.size = 0;
 }
 
 void OutStream::put(std::string_view bytes) {
-    if (fd_ < 0) {
-        if (error_ == 0) error_ = EBADF;
-        return;
-    }
-    // After a failed write the file is incomplete; later bytes are dropped, the first errno kept.
-    if (error_ != 0) return;
-    if (buf_.size() + bytes.size() > kBufferSize) {
+    if (!writable()) return;
+    if (buf_.size + bytes.size() > kBufferSize) {
         handOver();
         if (bytes.size() >= kBufferSize) {
             settle();
@@ -83,36 +102,28 @@ void OutStream::put(std::string_view bytes) {
             return;
         }
     }
-    // The buffer is taken at the first write and kept for later opens of this stream.
-    if (buf_.capacity() < kBufferSize) buf_.reserve(kBufferSize);
-    buf_.append(bytes);
+    if (!bytes.empty()) std::memcpy(room(bytes.size()), bytes.data(), bytes.size());
 }
 
 void OutStream::put(char c) { put(std::string_view(&c, 1)); }
 
-char* OutStream::extend(std::size_t size, char fill) {
-    if (fd_ < 0) {
-        if (error_ == 0) error_ = EBADF;
-        return nullptr;
-    }
-    if (error_ != 0) return nullptr;
-    if (buf_.size() + size > kBufferSize) {
+char* OutStream::extend(std::size_t size) {
+    if (!writable()) return nullptr;
+    if (buf_.size + size > kBufferSize) {
         handOver();
         if (error_ != 0) return nullptr;
     }
-    if (buf_.capacity() < kBufferSize) buf_.reserve(kBufferSize);
     // A piece larger than the buffer makes it grow; the next write hands it all to the file.
-    const std::size_t at = buf_.size();
-    buf_.resize(at + size, fill);
-    return buf_.data() + at;
+    return room(size);
 }
 
 void OutStream::putLine(std::string_view text) {
     // The usual case, a line that fits the buffer of a sound stream, in one step.
-    if (fd_ >= 0 && error_ == 0 && buf_.capacity() >= kBufferSize &&
-        buf_.size() + text.size() < kBufferSize) {
-        buf_.append(text);
-        buf_.push_back('\n');
+    if (fd_ >= 0 && error_ == 0 && buf_.size + text.size() < buf_.capacity &&
+        buf_.size + text.size() < kBufferSize) {
+        char* at = room(text.size() + 1);
+        if (!text.empty()) std::memcpy(at, text.data(), text.size());
+        at[text.size()] = '\n';
         return;
     }
     put(text);

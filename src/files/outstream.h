@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -29,10 +30,10 @@ public:
 
     void put(std::string_view bytes);
     void put(char c);
-    // Room for the next `size` bytes of the file, inside the buffer and filled with `fill`, for the
-    // caller to complete before any other call on the stream; nullptr (and nothing written) when
-    // the stream is not open or has failed.
-    char* extend(std::size_t size, char fill);
+    // Room for the next `size` bytes of the file, inside the buffer, for the caller to fill
+    // completely before any other call on the stream (the bytes there are left as they were);
+    // nullptr (and nothing written) when the stream is not open or has failed.
+    char* extend(std::size_t size);
     void putLine(std::string_view text);  // text and a line feed
     void i32(std::int32_t v, ByteOrder order);
     void f64(double v, ByteOrder order);
@@ -48,13 +49,23 @@ public:
     int descriptor() const { return fd_; }
 
 private:
-    void settle();     // waits for the write behind, keeping its failure
-    void handOver();   // the full buffer is written behind; an empty one takes its place
-    void drain();      // writes the buffer now
+    // Bytes on their way to the file. Its storage is taken at the first write and kept for later
+    // opens of the stream.
+    struct Buffer {
+        std::unique_ptr<char[]> bytes;
+        std::size_t size = 0;
+        std::size_t capacity = 0;
+        std::string_view view() const { return {bytes.get(), size}; }
+    };
+    bool writable();          // open and sound; a write to a closed stream is a failure
+    char* room(std::size_t size);  // the next `size` bytes of the buffer, which grows when needed
+    void settle();            // waits for the write behind, keeping its failure
+    void handOver();          // the full buffer is written behind; an empty one takes its place
+    void drain();             // writes the buffer now
     int fd_ = -1;
     int error_ = 0;
-    std::string buf_;
-    std::string behind_;  // the bytes being written behind, or a spare buffer
+    Buffer buf_;
+    Buffer behind_;  // the bytes being written behind, or a spare buffer
     WriteTicket ticket_;
 };
 

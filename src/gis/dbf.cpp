@@ -188,13 +188,13 @@ void dbfdataline(DbfTable& table) {
     auto fieldWidth = [&](std::size_t k) {
         return static_cast<std::size_t>(table.width[k] > 0 ? table.width[k] : 0);
     };
-    // The record is composed in place at the end of the file's buffer. It starts blank: the
-    // deletion flag (not deleted) and every field.
+    // The record is composed in place at the end of the file's buffer: the deletion flag (blank:
+    // not deleted) and every field, blank where no value is written.
     std::size_t size = 1;
     for (std::size_t k = 0; k < fields; ++k)
         size += fieldWidth(k);
     OutStream& out = unitOutput(table.unit);
-    char* const record = out.extend(size, ' ');
+    char* const record = out.extend(size);
     if (record == nullptr) gisFail(kRecordWriteError);
 
     // The leading fields that the line shares with the last record of this layout are taken
@@ -212,6 +212,8 @@ void dbfdataline(DbfTable& table) {
             reusedBytes += fieldWidth(reused++);
         std::memcpy(record, last.record.data(), reusedBytes);
     }
+    const std::size_t composed = known ? reusedBytes : 0;
+    std::memset(record + composed, ' ', size - composed);
 
     // Values that are missing at the end of the line, and the forms that carry no value of their
     // own (empty, repeat count, slash), leave their fields blank. Character values stand at the
