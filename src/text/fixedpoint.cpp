@@ -40,10 +40,32 @@ Wide multiply(std::uint64_t a, std::uint64_t b) {
     return w;
 }
 
+// The same for a magnitude that a float holds exactly (every value of a single-precision field):
+// its 24-bit significand times 5^decimals fits the 53 bits of a double, so the product with
+// 10^decimals is exact there, and adding and taking away 2^52 rounds it to the nearest integer,
+// a tie to the even one. False for any other magnitude.
+bool scaledSingle(double magnitude, int decimals, std::uint64_t& scaled) {
+    constexpr int kSingleDecimals = 12;  // 5^12 < 2^29
+    static constexpr double kSinglePowers[kSingleDecimals + 1] = {1e0, 1e1, 1e2, 1e3,  1e4,  1e5, 1e6,
+                                                           1e7, 1e8, 1e9, 1e10, 1e11, 1e12};
+    // Magnitudes below these keep the product below 10^15, well within 2^52.
+    static constexpr double kSingleLimit[kSingleDecimals + 1] = {1e15, 1e14, 1e13, 1e12, 1e11, 1e10, 1e9,
+                                                          1e8,  1e7,  1e6,  1e5,  1e4,  1e3};
+    constexpr double kTwoTo52 = 4503599627370496.0;
+    if (decimals < 0 || decimals > kSingleDecimals || !(magnitude < kSingleLimit[decimals]))
+        return false;
+    if (static_cast<double>(static_cast<float>(magnitude)) != magnitude) return false;
+    const double product = magnitude * kSinglePowers[decimals];  // exact, below 10^15 < 2^52
+    const double rounded = (product + kTwoTo52) - kTwoTo52;
+    scaled = static_cast<std::uint64_t>(rounded);
+    return true;
+}
+
 // The finite, non-negative magnitude times 10^decimals rounded to the nearest integer, an exact
 // tie to the even one: the digits that C's "%.*f" writes, without the point. False when the
 // result might not fit 64 bits.
 bool scaledValue(double magnitude, int decimals, std::uint64_t& scaled) {
+    if (scaledSingle(magnitude, decimals, scaled)) return true;
     if (decimals < 0 || decimals > kFastDecimals || !(magnitude < kFastLimit[decimals]))
         return false;
     const auto bits = std::bit_cast<std::uint64_t>(magnitude);
@@ -134,8 +156,8 @@ void appendScaled(std::string& out, bool negative, std::uint64_t scaled, int dec
     }
     if (width > length) {
         if (width - length <= p - buffer) {
-            p -= width - length;
-            std::memset(p, ' ', static_cast<std::size_t>(width - length));
+            for (char* const start = p - (width - length); p != start;)
+                *--p = ' ';
         } else {
             out.append(static_cast<std::size_t>(width - length), ' ');
         }

@@ -119,6 +119,15 @@ TEST(FixedPoint, RoundsLikeTheReferenceAtEveryMagnitude) {
         values.push_back(coordinate(random));
         values.push_back(unit(random) * std::pow(10.0, static_cast<int>(random() % 40) - 20));
     }
+    // Single-precision values (elevations, distances): random bit patterns, sizes the conversion
+    // writes, and the binary ties among them.
+    for (int i = 0; i < 20000; ++i) {
+        const float f = std::bit_cast<float>(static_cast<std::uint32_t>(random()));
+        if (std::isfinite(f)) values.push_back(f);
+        values.push_back(static_cast<float>(coordinate(random) / 1000.0));
+    }
+    for (int k = 0; k < 2000; ++k)
+        values.push_back(static_cast<float>(k + 0.5) / static_cast<float>(1 << (k % 24)));
     for (int decimals = 0; decimals <= 10; ++decimals) {
         // k + 1/2 of the last decimal is an exact binary tie when it is representable.
         for (int k = 0; k < 40; ++k) {
@@ -140,7 +149,7 @@ TEST(FixedPoint, RoundsLikeTheReferenceAtEveryMagnitude) {
 
     int mismatches = 0;
     for (const double value : values) {
-        for (int decimals = 0; decimals <= 10; ++decimals) {
+        for (int decimals = 0; decimals <= 13; ++decimals) {
             const std::string text = referenceFixed(value, decimals);
             for (const int width : {0, 10, 16}) {
                 const auto size = static_cast<int>(text.size());

@@ -330,6 +330,54 @@ TEST(PlainNumbers, AgreesWithTheGeneralReadingOnEveryLineItTakes) {
     EXPECT_GT(taken, 10000);
 }
 
+// Digit runs of every length, ended by every kind of character (digits' neighbours in the code
+// table and bytes above 0xF9 among them) and followed by more or fewer characters: the quick
+// reading takes exactly the numbers the general reading takes, with the same values.
+TEST(PlainNumbers, DigitRunsOfEveryLengthReadAsTheGeneralReadingDoes) {
+    std::mt19937_64 random(5);
+    const std::string enders[] = {"", " ", ",", "/", ":", "\xFA", "\xFF", std::string(1, '\0'), "a"};
+    auto digits = [&](int n) {
+        std::string run;
+        for (int i = 0; i < n; ++i)
+            run += static_cast<char>('0' + random() % 10);
+        return run;
+    };
+    int compared = 0;
+    for (int whole = 0; whole <= 20; ++whole) {
+        for (int fraction = -1; fraction <= 12; ++fraction) {
+            for (const std::string& ender : enders) {
+                for (int tail = 0; tail <= 9; ++tail) {
+                    std::string number = digits(whole);
+                    if (fraction >= 0) number += "." + digits(fraction);
+                    const std::string line = number + ender + std::string(tail, ' ');
+                    const bool general = [&] {
+                        double v = 0;
+                        vk::ListReader reader(line);
+                        return reader.read(v) == vk::ReadStatus::Ok &&
+                               reader.read(v) == vk::ReadStatus::End;
+                    }();
+                    double quick = 0, expected = 0;
+                    vk::PlainNumbers plain(line);
+                    if (!(plain.take(quick) && plain.atEnd())) continue;
+                    ASSERT_TRUE(general) << line;
+                    ASSERT_TRUE(vk::parseDouble(number, expected)) << line;
+                    EXPECT_EQ(std::bit_cast<std::uint64_t>(quick),
+                              std::bit_cast<std::uint64_t>(expected)) << line;
+                    ++compared;
+                    // Single precision is read quickly only where that is exact.
+                    float quickFloat = 0, expectedFloat = 0;
+                    vk::PlainNumbers again(line);
+                    if (!again.take(quickFloat)) continue;
+                    ASSERT_TRUE(vk::parseFloat(number, expectedFloat));
+                    EXPECT_EQ(quickFloat, expectedFloat) << line;
+                }
+            }
+        }
+    }
+    // Only runs of at most 19 digits ended by a blank, a comma or the end are taken.
+    EXPECT_GT(compared, 2000);
+}
+
 TEST(ListReader, ReadsNumbersInOrder) {
     vk::ListReader reader("  1.5, -2  ,3e1 junk 'x");
     double a = 0, b = 0;
