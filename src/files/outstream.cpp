@@ -12,7 +12,7 @@ namespace vk {
 
 namespace {
 
-constexpr std::size_t kBufferSize = 256 * 1024;
+constexpr std::size_t kBufferSize = 128 * 1024;
 
 template <std::size_t N> void encode(std::uint64_t bits, ByteOrder order, char (&bytes)[N]) {
     for (std::size_t i = 0; i < N; ++i) {
@@ -61,8 +61,15 @@ bool OutStream::writable() {
 char* OutStream::room(std::size_t size) {
     const std::size_t needed = buf_.size + size;
     if (needed > buf_.capacity) {
+        // Storage is zeroed when it is taken, so that all of it is in memory from the start: the
+        // memory of a run is then the same whatever amount its files receive. The first storage
+        // of a stream comes with that of the spare buffer, for the bytes written behind.
+        if (behind_.capacity == 0) {
+            behind_.bytes = std::make_unique<char[]>(kBufferSize);
+            behind_.capacity = kBufferSize;
+        }
         const std::size_t capacity = std::max(needed, kBufferSize);
-        auto bytes = std::make_unique_for_overwrite<char[]>(capacity);
+        auto bytes = std::make_unique<char[]>(capacity);
         if (buf_.size > 0) std::memcpy(bytes.get(), buf_.bytes.get(), buf_.size);
         buf_.bytes = std::move(bytes);
         buf_.capacity = capacity;
