@@ -2,6 +2,7 @@
 
 #include "driver/cmdline.h"
 #include "driver/output.h"
+#include "driver/readahead.h"
 #include "driver/sdf_reader.h"
 #include "driver/settings.h"
 #include "driver/templates.h"
@@ -31,8 +32,9 @@ namespace {
     ConversionOutput out(settings);
     out.openStreamLayer();
     SdfSection section;
-    SdfReader reader(unitInput(settings.sdfUnit), settings.trimToLevees, gisO_, section, out);
-    reader.read();
+    ReadAhead ahead(out);
+    SdfReader reader(unitInput(settings.sdfUnit), settings.trimToLevees, gisO_, section, ahead);
+    ahead.read(reader);
 
     console().breakLine("Finished.");
     markRunFinished();

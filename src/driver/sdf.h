@@ -25,6 +25,14 @@ struct SdfSection {
     static constexpr int kCutLineLimit = 100000;
 
     SdfSection();
+    // A store without any room yet (for copies of sections).
+    struct Unsized {};
+    explicit SdfSection(Unsized);
+
+    // Takes over what a section holds for its consumer: every count, flag and the station, and
+    // of each array the entries its count covers (no more than that array has), so that the
+    // consumer reads the same values from this copy as from the original.
+    void copyUsedFrom(const SdfSection& from);
 
     std::string station;
 

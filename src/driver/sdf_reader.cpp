@@ -16,6 +16,40 @@ SdfSection::SdfSection()
       leveeId(kInitialLevees), leveePosition(kInitialPoints), leveeHeight(kInitialPoints),
       surfaceX(kInitialPoints), surfaceY(kInitialPoints), surfaceZ(kInitialPoints) {}
 
+SdfSection::SdfSection(Unsized) {}
+
+namespace {
+
+// The first `count` entries of `from` (as many as it has), and no more.
+template <class T> void copyUsed(std::vector<T>& to, const std::vector<T>& from, int count) {
+    const std::size_t n = std::min(count > 0 ? static_cast<std::size_t>(count) : 0, from.size());
+    to.assign(from.begin(), from.begin() + static_cast<std::ptrdiff_t>(n));
+}
+
+} // namespace
+
+void SdfSection::copyUsedFrom(const SdfSection& from) {
+    station = from.station;
+    cutCount = from.cutCount;
+    copyUsed(cutX, from.cutX, cutCount);
+    copyUsed(cutY, from.cutY, cutCount);
+    nCount = from.nCount;
+    copyUsed(nPosition, from.nPosition, nCount);
+    copyUsed(nValue, from.nValue, nCount);
+    leveeCount = from.leveeCount;
+    copyUsed(leveeId, from.leveeId, leveeCount);
+    copyUsed(leveePosition, from.leveePosition, leveeCount);
+    copyUsed(leveeHeight, from.leveeHeight, leveeCount);
+    surfaceCount = from.surfaceCount;
+    copyUsed(surfaceX, from.surfaceX, surfaceCount);
+    copyUsed(surfaceY, from.surfaceY, surfaceCount);
+    copyUsed(surfaceZ, from.surfaceZ, surfaceCount);
+    hasCutLine = from.hasCutLine;
+    hasNValues = from.hasNValues;
+    hasLevees = from.hasLevees;
+    hasSurfaceLine = from.hasSurfaceLine;
+}
+
 namespace {
 
 constexpr float kNoLeveeHeight = 9999.0f;
@@ -56,8 +90,16 @@ SdfReader::SdfReader(LineReader& in, bool trimToLevees, GisObject& centreline, S
 }
 
 void SdfReader::read() {
+    readStreamNetworkPart();
+    readCrossSectionPart();
+}
+
+void SdfReader::readStreamNetworkPart() {
     readStreamNetwork();
     out_.streamNetworkDone();
+}
+
+void SdfReader::readCrossSectionPart() {
     readCrossSections();
     out_.crossSectionsDone();
 }

@@ -29,6 +29,10 @@ class SdfReader {
     // Reads the whole file: the stream-network loop, streamNetworkDone(), the cross-section loop
     // and crossSectionsDone(). Errors end the run through EXITS.
     void read();
+    // The same in two parts, one after the other: the stream network with streamNetworkDone(),
+    // then the cross-sections with crossSectionsDone().
+    void readStreamNetworkPart();
+    void readCrossSectionPart();
 
     // The number of the line in the buffer (0 before the first line).
     int lineNumber() const { return lineNumber_; }

@@ -11,6 +11,9 @@ namespace {
 constexpr std::size_t kFlushThreshold = 64 * 1024;
 constexpr std::size_t kInputChunk = 4096;
 
+// Where the output of this thread is kept instead of written; none for the run's own thread.
+thread_local ConsoleRecording* recordingHere = nullptr;
+
 void writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         ssize_t n = ::write(fd, bytes.data(), bytes.size());
@@ -30,6 +33,10 @@ Console::~Console() { flush(); }
 
 void Console::emit(std::string_view bytes) {
     if (bytes.empty()) return;
+    if (recordingHere != nullptr) {
+        recordingHere->bytes_.append(bytes);
+        return;
+    }
     lineOpen_ = bytes.back() != '\n';
     if (sink_ != nullptr) {
         sink_->append(bytes);
@@ -61,18 +68,37 @@ void Console::listLine(std::string_view text) {
 }
 
 void Console::endLine() {
+    if (recordingHere != nullptr) {
+        recordingHere->lineEnds_.push_back(recordingHere->bytes_.size());
+        return;
+    }
     if (lineOpen_) emit("\n");
 }
 
+void Console::recordThisThread(ConsoleRecording* recording) { recordingHere = recording; }
+
+void Console::replay(ConsoleRecording& recording) {
+    const std::string_view bytes = recording.bytes_;
+    std::size_t done = 0;
+    for (const std::size_t end : recording.lineEnds_) {
+        emit(bytes.substr(done, end - done));
+        endLine();
+        done = end;
+    }
+    emit(bytes.substr(done));
+    recording.clear();
+}
+
 void Console::flush() {
-    if (out_.empty()) return;
+    if (recordingHere != nullptr || out_.empty()) return;
     writeAll(STDOUT_FILENO, out_);
     out_.clear();
 }
 
 bool Console::readLine(std::string& reply, std::size_t maxLength) {
-    flush();
     reply.clear();
+    if (recordingHere != nullptr) return false;
+    flush();
     bool any = false;         // a byte of this line was seen
     std::size_t length = 0;   // bytes of the line so far, cut or not
     bool lastWasCr = false;

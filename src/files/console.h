@@ -6,8 +6,25 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vk {
+
+// Console output of a thread working beside the run, kept to be written later, in order, by the
+// run's thread (Console::replay).
+class ConsoleRecording {
+public:
+    bool empty() const { return bytes_.empty() && lineEnds_.empty(); }
+    void clear() {
+        bytes_.clear();
+        lineEnds_.clear();
+    }
+
+private:
+    friend class Console;
+    std::string bytes_;
+    std::vector<std::size_t> lineEnds_;  // where endLine() was asked for, as offsets in bytes_
+};
 
 class Console {
 public:
@@ -32,6 +49,12 @@ public:
     // return before it is dropped; the reply is cut at maxLength characters (the rest of the line
     // is consumed). Reading writes nothing, so an open line stays open. False at end of input.
     bool readLine(std::string& reply, std::size_t maxLength);
+
+    // Output of the calling thread goes to *recording from now on (nullptr: to the console
+    // again); reading gives end of input meanwhile. replay() writes a recording as if its calls
+    // were made now, and empties it.
+    static void recordThisThread(ConsoleRecording* recording);
+    void replay(ConsoleRecording& recording);
 
     // Redirection, for tests and the fuzz harness: output appended to *sink (nullptr: standard
     // output again), input taken from the given text (end of input after it).

@@ -9,8 +9,11 @@ namespace vk {
 
 namespace {
 bool runFinished = false;
+thread_local bool exitsDeferred = false;
 constexpr std::size_t kPauseReplyLength = 1024;
 }  // namespace
+
+void deferExitsOnThisThread() { exitsDeferred = true; }
 
 void markRunFinished() { runFinished = true; }
 void resetRunFinished() { runFinished = false; }
@@ -30,6 +33,7 @@ void PAUSEFORUSER() {
 }
 
 void EXITS() {
+    if (exitsDeferred) throw ExitRequested{};
     // A file that could not be written completely turns even a finished run into a failure.
     const bool closed = closeAllUnitsAtExit();
     console().endLine();
@@ -39,6 +43,7 @@ void EXITS() {
 }
 
 void endRun(int status) {
+    if (exitsDeferred) throw ExitRequested{};
     console().flush();
     throw RunEnd{status};
 }

@@ -12,6 +12,12 @@ struct RunEnd {
     int status;
 };
 
+// Work running beside the run on a thread of its own does not end the run: there EXITS and
+// endRun throw ExitRequested, and the run's thread calls EXITS in its place once it has written
+// what that work wrote to the console.
+struct ExitRequested {};
+void deferExitsOnThisThread();
+
 // A run that reached its normal end ("Finished.") sets this before calling EXITS, so that the exit
 // status is 0; every other way through EXITS ends with status 1.
 void markRunFinished();

@@ -132,6 +132,24 @@ LineReader& ownReader(Slot& s) {
     return *s.in;
 }
 
+BackgroundReader* backgroundReader = nullptr;
+
+// Holds the background reader, if any, while alive (and `active`).
+class HeldReader {
+public:
+    explicit HeldReader(bool active) : reader_(active ? backgroundReader : nullptr) {
+        if (reader_ != nullptr) reader_->hold();
+    }
+    ~HeldReader() {
+        if (reader_ != nullptr) reader_->release();
+    }
+    HeldReader(const HeldReader&) = delete;
+    HeldReader& operator=(const HeldReader&) = delete;
+
+private:
+    BackgroundReader* reader_;
+};
+
 // Detaches the file from the slot: a reader is closed; a stream is flushed, and closed unless
 // another unit still writes through it (then the stream moves to that unit's slot). Returns the
 // errno of a failed write, else 0. The in-use flag is left alone.
@@ -140,7 +158,10 @@ int detach(int index) {
     Slot& s = slots[static_cast<std::size_t>(index)];
     if (!s.attached) return 0;
     s.attached = false;
-    if (s.in) s.in->close();
+    if (s.in) {
+        const HeldReader held(s.reads);
+        s.in->close();
+    }
     if (!s.writes) return 0;
     const int owner = s.streamOwner;
     s.streamOwner = -1;
@@ -338,6 +359,8 @@ void openOutput(int& unit, int index, std::string_view mode, const std::string& 
 }
 
 }  // namespace
+
+void setBackgroundReader(BackgroundReader* reader) { backgroundReader = reader; }
 
 void INITFILEUNITS(int base) {
     Table& t = table();

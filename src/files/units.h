@@ -35,6 +35,17 @@ void closeAllUnitsQuietly();
 // reported as "ERROR - Cannot write file NAME: reason"; false when that happened.
 bool closeAllUnitsAtExit();
 
+// A thread that reads a unit's file beside the run (the export read ahead of the conversion)
+// registers here how it is held at a point where it touches no file; the table holds it while it
+// lets go of any unit that reads, and releases it after.
+class BackgroundReader {
+public:
+    virtual ~BackgroundReader() = default;
+    virtual void hold() = 0;
+    virtual void release() = 0;
+};
+void setBackgroundReader(BackgroundReader* reader);  // nullptr: none
+
 // Echoes the opener's progress and CLOSER's messages to this output unit as well (0: none).
 void setFileUnitLog(int unit);
 

@@ -1,0 +1,199 @@
+#include "driver/readahead.h"
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "driver/driver_session.h"
+#include "files/units.h"
+#include "support/testfiles.h"
+#include "text/fixedpoint.h"
+
+namespace {
+
+// An output side that writes to the console as the conversion does (so that its messages and the
+// reader's must come out interleaved exactly as on one thread) and keeps a digest of every value
+// handed to it. `onSection` may act in the middle of the run (end it, close the input).
+class TalkingConsumer : public vk::SdfConsumer {
+  public:
+    std::string digest;
+    int sections = 0;
+    std::function<void(int)> onSection;
+
+    void centreline(const vk::SdfIds& ids, vk::GisObject& line) override {
+        vk::console().line("centreline of" + ids.reachId + ": " + std::to_string(line.n));
+        for (int i = 0; i < line.n; ++i)
+            digest += vk::formatFixedWide(line.X[static_cast<std::size_t>(i)], 0, 3) + ";";
+    }
+    void streamNetworkDone() override { vk::console().breakLine("network written"); }
+    void section(const vk::SdfIds& ids, const vk::SdfSection& s) override {
+        ++sections;
+        vk::console().write("Trying section" + s.station + "...");
+        digest += ids.streamId + "|" + ids.reachId + "|" + s.station + "|";
+        digest += std::to_string(s.hasCutLine) + std::to_string(s.hasNValues) +
+                  std::to_string(s.hasLevees) + std::to_string(s.hasSurfaceLine);
+        auto at = [](int i) { return static_cast<std::size_t>(i); };
+        for (int i = 0; i < s.cutCount; ++i)
+            digest += vk::formatFixedWide(s.cutX[at(i)] + s.cutY[at(i)], 0, 3) + ",";
+        for (int i = 0; i < s.nCount; ++i)
+            digest += vk::formatFixedWide(s.nPosition[at(i)] * s.nValue[at(i)], 0, 6) + ",";
+        for (int i = 0; i < s.leveeCount; ++i)
+            digest += s.leveeId[at(i)] + vk::formatFixedWide(s.leveePosition[at(i)], 0, 3) + ",";
+        for (int i = 0; i < s.surfaceCount; ++i)
+            digest += vk::formatFixedWide(s.surfaceX[at(i)] - s.surfaceZ[at(i)], 0, 3) + ",";
+        digest += "\n";
+        if (onSection) onSection(sections);
+        vk::console().endLine();
+        vk::console().line("written");
+    }
+    void crossSectionsDone() override { vk::console().breakLine("sections written"); }
+};
+
+struct Outcome {
+    std::string transcript;
+    std::string digest;
+    int status = 0;  // -1: read to the end
+    int sections = 0;
+};
+
+// Reads the export at `path` (opened as a unit, as a run opens it) on one thread, or ahead.
+Outcome readExport(const std::string& path, bool ahead,
+                   const std::function<void(int, int)>& onSection = {}) {
+    vktest::DriverSession session;
+    Outcome o;
+    TalkingConsumer consumer;
+    int unit = 0;
+    vk::OPENER(unit, "I ", path, 1);
+    if (onSection) consumer.onSection = [&](int n) { onSection(n, unit); };
+    vk::GisObject line;
+    vk::SdfSection section;
+    vk::ReadAhead readAhead(consumer);
+    vk::SdfConsumer& out = ahead ? static_cast<vk::SdfConsumer&>(readAhead) : consumer;
+    vk::SdfReader reader(vk::unitInput(unit), true, line, section, out);
+    o.status = vktest::endStatus([&] {
+        if (ahead)
+            readAhead.read(reader);
+        else
+            reader.read();
+    });
+    o.transcript = session.out;
+    o.digest = consumer.digest;
+    o.sections = consumer.sections;
+    return o;
+}
+
+// An export of `count` sections, each different, with the irregularities the reader reports on
+// the console: a section without a station line keeps the one before, levee blocks with one,
+// two, three or no markers, a missing ID line.
+std::string manySections(int count) {
+    std::string text = "BEGIN STREAM NETWORK:\nREACH:\n STREAM ID: Creek\n REACH ID: Main\n"
+                       " CENTERLINE:\n  1.5, 2.5\n  3.25, 4.75\n END:\nEND STREAM NETWORK:\n"
+                       "BEGIN CROSS-SECTIONS:\n";
+    for (int k = 0; k < count; ++k) {
+        const std::string n = std::to_string(k);
+        text += "CROSS-SECTION:\n STREAM ID: Creek\n";
+        text += k % 11 == 5 ? " RIVER: none\n" : " REACH ID: Main " + std::to_string(k / 10) + "\n";
+        text += k % 7 == 3 ? " NODE NAME: x\n" : " STATION: " + std::to_string(1000 - k) + ".5\n";
+        if (k % 3 == 0) text += " CUT LINE:\n  " + n + ", 7\n  8, " + n + ".5\n";
+        if (k % 2 == 0) text += " NVALUES:\n  0, 0.05\n  0.4, 0.03" + n + "\n";
+        if (k % 4 != 1) {
+            text += " LEVEE POSITIONS:\n";
+            for (int m = 0; m < k % 4; ++m)
+                text += "  L" + std::to_string(m) + ", 0." + std::to_string(2 + 3 * m) + ", 1" +
+                        n + "\n";
+        }
+        text += " SURFACE LINE:\n";
+        for (int p = 0; p < 3 + k % 5; ++p)
+            text += "  " + std::to_string(100 + p) + "." + n + ", 20" + n + ", " +
+                    std::to_string(p * 3 % 7) + ".25\n";
+        text += "END:\n";
+    }
+    return text + "END CROSS-SECTIONS:\n";
+}
+
+class ReadAheadTest : public ::testing::Test {
+  protected:
+    std::string write(const std::string& text) {
+        vktest::writeFile(dir.file("river.sdf"), text);
+        return dir.file("river.sdf");
+    }
+    vktest::TempDir dir;
+};
+
+// Exports read to the end, cut off inside a section (a read error in the middle) and cut in
+// every block: the transcript, the status and every value handed over are those of a reading on
+// one thread, for fewer sections than the reader may run ahead and for many more.
+TEST_F(ReadAheadTest, GivesWhatOneThreadGives) {
+    const std::string whole = manySections(60);
+    std::vector<std::string> exports = {manySections(1), manySections(5), whole};
+    for (const std::size_t cut : {whole.size() / 3, whole.size() / 2 + 17, whole.size() - 30})
+        exports.push_back(whole.substr(0, whole.find('\n', cut) + 1));
+    exports.push_back(whole.substr(0, whole.find("SURFACE LINE", whole.size() / 2)) +
+                      " SURFACE LINE:\n  1, 2, x\n");
+    for (const std::string& text : exports) {
+        const std::string path = write(text);
+        const Outcome one = readExport(path, false);
+        const Outcome ahead = readExport(path, true);
+        EXPECT_EQ(ahead.status, one.status);
+        EXPECT_EQ(ahead.sections, one.sections);
+        EXPECT_EQ(ahead.digest, one.digest);
+        EXPECT_EQ(ahead.transcript, one.transcript);
+    }
+    const Outcome full = readExport(write(whole), true);
+    EXPECT_EQ(full.status, -1);
+    EXPECT_EQ(full.sections, 60);
+    EXPECT_NE(full.transcript.find("WARNING - More than two levee points detected"),
+              std::string::npos);
+}
+
+// The output side ends the run while the reader is sections ahead: the run ends there, as on one
+// thread, and the reading thread is gone.
+TEST_F(ReadAheadTest, AnEndOfTheRunOnTheOutputSideStopsTheReader) {
+    const std::string path = write(manySections(200));
+    auto endAtSection7 = [](int n, int) {
+        if (n == 7) vk::EXITS();
+    };
+    const auto started = std::chrono::steady_clock::now();
+    const Outcome one = readExport(path, false, endAtSection7);
+    const Outcome ahead = readExport(path, true, endAtSection7);
+    EXPECT_EQ(ahead.status, 1);
+    EXPECT_EQ(ahead.sections, 7);
+    EXPECT_EQ(ahead.transcript, one.transcript);
+    EXPECT_EQ(ahead.digest, one.digest);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+}
+
+// The output side lets go of the input in the middle (as the opener does when told to close a
+// file that is open): the reader is held meanwhile, and afterwards finds the input closed. The
+// run ends with the reader's message for that, and nothing is read after the close.
+TEST_F(ReadAheadTest, TheInputClosedMidwayEndsTheReadingCleanly) {
+    const std::string path = write(manySections(300));
+    auto closeInputAtSection3 = [](int n, int unit) {
+        if (n == 3) vk::CLOSER(unit);
+    };
+    const Outcome ahead = readExport(path, true, closeInputAtSection3);
+    EXPECT_EQ(ahead.status, 1);
+    EXPECT_GE(ahead.sections, 3);
+    EXPECT_LT(ahead.sections, 300);
+    EXPECT_NE(ahead.transcript.find("...Closed File Unit:1001"), std::string::npos);
+    EXPECT_TRUE(ahead.transcript.ends_with(vktest::kExitTail)) << ahead.transcript.substr(
+        ahead.transcript.size() > 400 ? ahead.transcript.size() - 400 : 0);
+}
+
+TEST_F(ReadAheadTest, RealExportsReadTheSame) {
+    const std::string dir = vktest::realDataDir();
+    if (dir.empty()) GTEST_SKIP() << "real HEC-RAS exports not found (../shared/realdata); skipped";
+    for (const char* name : {"/wailupe-import.sdf", "/baldeagle-export-crlf.sdf"}) {
+        if (!vktest::fileExists(dir + name)) continue;
+        const Outcome one = readExport(dir + name, false);
+        const Outcome ahead = readExport(dir + name, true);
+        EXPECT_EQ(ahead.status, one.status) << name;
+        EXPECT_GT(ahead.sections, 40) << name;
+        EXPECT_EQ(ahead.digest, one.digest) << name;
+        EXPECT_EQ(ahead.transcript, one.transcript) << name;
+    }
+}
+
+}  // namespace
