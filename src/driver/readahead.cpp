@@ -53,6 +53,9 @@ void ReadAhead::section(const SdfIds& ids, const SdfSection& section) {
     Slot& slot = slots_[filled_ % kSlots];
     slot.ids = ids;
     slot.section.copyUsedFrom(section);
+    const SdfSection& copy = slot.section;
+    slot.values = copy.cutX.size() + copy.nValue.size() + copy.leveeHeight.size() +
+                  copy.surfaceX.size();
     publish(Slot::Kind::Section);
 }
 
@@ -83,22 +86,30 @@ void ReadAhead::readBeside(SdfReader& reader) {
     writerWakes_.notify_all();
 }
 
+// The slots are all taken, or hold as many values as may wait; the reader waits then until half of
+// them are free again (so that the two threads do not wake each other for every section).
+bool ReadAhead::full() const {
+    return filled_ - emptied_ >= kSlots || valuesAhead_ >= kValuesAhead;
+}
+bool ReadAhead::roomAgain() const {
+    return filled_ - emptied_ <= kSlots / 2 && valuesAhead_ <= kValuesAhead / 2;
+}
+
 // Hands the slot being filled to the output side. After a section the reader goes on in the next
-// slot once that is free: when all are full it waits until half of them are free again (so that
-// the two threads do not wake each other for every section), and it stands still while it is held.
+// slot once there is room, and stands still while it is held.
 void ReadAhead::publish(Slot::Kind kind) {
-    slots_[filled_ % kSlots].kind = kind;
+    Slot& slot = slots_[filled_ % kSlots];
+    slot.kind = kind;
     std::unique_lock lock(mutex_);
     ++filled_;
+    if (kind == Slot::Kind::Section) valuesAhead_ += slot.values;
     if (writerWaits_) writerWakes_.notify_all();
     if (kind != Slot::Kind::Section) return;
-    if (filled_ - emptied_ >= kSlots || holdAsked_) {
+    if (full() || holdAsked_) {
         readerWaits_ = true;
         readerHeld_ = true;
         if (holdAsked_) writerWakes_.notify_all();
-        readerWakes_.wait(lock, [&] {
-            return abandoned_ || (!holdAsked_ && filled_ - emptied_ <= kSlots / 2);
-        });
+        readerWakes_.wait(lock, [&] { return abandoned_ || (!holdAsked_ && roomAgain()); });
         readerWaits_ = false;
         readerHeld_ = false;
     }
@@ -121,6 +132,7 @@ void ReadAhead::deliver() {
         switch (slot.kind) {
         case Slot::Kind::Section:
             out_.section(slot.ids, slot.section);
+            if (slot.values > kValuesKept) slot.section = SdfSection(SdfSection::Unsized{});
             break;
         case Slot::Kind::End:
             out_.crossSectionsDone();
@@ -132,7 +144,8 @@ void ReadAhead::deliver() {
         }
         std::lock_guard lock(mutex_);
         ++emptied_;
-        if (readerWaits_ && filled_ - emptied_ <= kSlots / 2) readerWakes_.notify_one();
+        valuesAhead_ -= slot.values;
+        if (readerWaits_ && roomAgain()) readerWakes_.notify_one();
     }
 }
 

@@ -39,6 +39,11 @@ public:
 
 private:
     static constexpr std::size_t kSlots = 16;
+    // The values (points of every block) that may wait in the slots: beyond that the reader waits
+    // too, so that a run of very large sections takes no more memory than a few of them.
+    static constexpr std::size_t kValuesAhead = 100000;
+    // A slot that held more values than this gives its storage back once it has been written.
+    static constexpr std::size_t kValuesKept = 20000;
 
     // One section on its way, with the console output of its reading.
     struct Slot {
@@ -48,6 +53,7 @@ private:
         SdfSection section{SdfSection::Unsized{}};
         ConsoleRecording messages;
         std::exception_ptr failure;
+        std::size_t values = 0;
     };
 
     struct Abandoned {};  // the run ended: the reading thread stops
@@ -55,6 +61,8 @@ private:
     void stop();  // the reading thread ends (at its next section, if it is reading) and is joined
     void readBeside(SdfReader& reader);
     void publish(Slot::Kind kind);
+    bool full() const;
+    bool roomAgain() const;
     void deliver();
     void hold() override;
     void release() override;
@@ -68,6 +76,7 @@ private:
     std::condition_variable writerWakes_;
     std::size_t filled_ = 0;     // slots published, counted from the start
     std::size_t emptied_ = 0;    // slots taken by the output side, counted from the start
+    std::size_t valuesAhead_ = 0;  // values in the slots filled and not yet emptied
     bool readerWaits_ = false;
     bool writerWaits_ = false;
     bool holdAsked_ = false;     // the reader is to stop at its next section

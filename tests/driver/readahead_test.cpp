@@ -87,7 +87,7 @@ Outcome readExport(const std::string& path, bool ahead,
 // An export of `count` sections, each different, with the irregularities the reader reports on
 // the console: a section without a station line keeps the one before, levee blocks with one,
 // two, three or no markers, a missing ID line.
-std::string manySections(int count) {
+std::string manySections(int count, int points = 3) {
     std::string text = "BEGIN STREAM NETWORK:\nREACH:\n STREAM ID: Creek\n REACH ID: Main\n"
                        " CENTERLINE:\n  1.5, 2.5\n  3.25, 4.75\n END:\nEND STREAM NETWORK:\n"
                        "BEGIN CROSS-SECTIONS:\n";
@@ -105,7 +105,7 @@ std::string manySections(int count) {
                         n + "\n";
         }
         text += " SURFACE LINE:\n";
-        for (int p = 0; p < 3 + k % 5; ++p)
+        for (int p = 0; p < points + k % 5; ++p)
             text += "  " + std::to_string(100 + p) + "." + n + ", 20" + n + ", " +
                     std::to_string(p * 3 % 7) + ".25\n";
         text += "END:\n";
@@ -146,6 +146,18 @@ TEST_F(ReadAheadTest, GivesWhatOneThreadGives) {
     EXPECT_EQ(full.sections, 60);
     EXPECT_NE(full.transcript.find("WARNING - More than two levee points detected"),
               std::string::npos);
+}
+
+// Sections of tens of thousands of points: fewer of them wait for the output side, and their
+// storage is given back after them; what arrives is the same.
+TEST_F(ReadAheadTest, LargeSectionsReadTheSame) {
+    const std::string path = write(manySections(14, 30000));
+    const Outcome one = readExport(path, false);
+    const Outcome ahead = readExport(path, true);
+    EXPECT_EQ(ahead.status, -1);
+    EXPECT_EQ(ahead.sections, 14);
+    EXPECT_EQ(ahead.digest, one.digest);
+    EXPECT_EQ(ahead.transcript, one.transcript);
 }
 
 // The output side ends the run while the reader is sections ahead: the run ends there, as on one
