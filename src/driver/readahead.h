@@ -38,7 +38,7 @@ public:
     void crossSectionsDone() override;
 
 private:
-    static constexpr std::size_t kSlots = 16;
+    static constexpr std::size_t kSlots = 64;
     // The values (points of every block) that may wait in the slots: beyond that the reader waits
     // too, so that a run of very large sections takes no more memory than a few of them.
     static constexpr std::size_t kValuesAhead = 100000;

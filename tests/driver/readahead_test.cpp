@@ -126,7 +126,7 @@ class ReadAheadTest : public ::testing::Test {
 // every block: the transcript, the status and every value handed over are those of a reading on
 // one thread, for fewer sections than the reader may run ahead and for many more.
 TEST_F(ReadAheadTest, GivesWhatOneThreadGives) {
-    const std::string whole = manySections(60);
+    const std::string whole = manySections(150);
     std::vector<std::string> exports = {manySections(1), manySections(5), whole};
     for (const std::size_t cut : {whole.size() / 3, whole.size() / 2 + 17, whole.size() - 30})
         exports.push_back(whole.substr(0, whole.find('\n', cut) + 1));
@@ -143,7 +143,7 @@ TEST_F(ReadAheadTest, GivesWhatOneThreadGives) {
     }
     const Outcome full = readExport(write(whole), true);
     EXPECT_EQ(full.status, -1);
-    EXPECT_EQ(full.sections, 60);
+    EXPECT_EQ(full.sections, 150);
     EXPECT_NE(full.transcript.find("WARNING - More than two levee points detected"),
               std::string::npos);
 }
