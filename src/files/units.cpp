@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "files/console.h"
@@ -313,6 +314,34 @@ void askForName(std::string& name, std::string_view description) {
     name = std::move(typed);
 }
 
+// The usual case of an output that empties its file (a new table or layer): the file is opened
+// at once, without looking the name up first, but not emptied yet. Only when no unit has that
+// file open is it emptied, as the mode's open would have, and attached; otherwise, and when it
+// cannot be opened, nothing is attached and the opener goes on as for any other output.
+bool attachUnsharedOutput(int unit, int index, const ModeInfo& info, const std::string& name,
+                          int logUnit) {
+    if (info.input || info.shared || info.how != OutStream::Open::Truncate) return false;
+    Slot& s = table().slots[static_cast<std::size_t>(index)];
+    OutStream& stream = ownStream(s);
+    if (!stream.open(name, OutStream::Open::Keep)) return false;
+    struct stat st{};
+    const bool known = ::fstat(stream.descriptor(), &st) == 0;
+    const Identity id{st.st_dev, st.st_ino};
+    // A file that another unit has open is left exactly as it is.
+    if (!known || findAttached(id) >= 0 ||
+        (S_ISREG(st.st_mode) && st.st_size > 0 && ::ftruncate(stream.descriptor(), 0) != 0)) {
+        stream.close();
+        return false;
+    }
+    prepare(s, name, info);
+    s.writes = true;
+    s.streamOwner = index;
+    s.id = id;
+    s.attached = true;
+    say(logUnit, "OK.  File Unit:" + unitField(unit) + "\n");
+    return true;
+}
+
 // Opens an output unit, retrying for as long as the user keeps pressing Enter.
 void openOutput(int& unit, int index, std::string_view mode, const std::string& name,
                 int logUnit) {
@@ -417,6 +446,10 @@ void OPENWITHRETRY(int& unit, std::string& name, std::string_view mode,
         name = CLEANPATH(name);
         say(logUnit, "\nTrying to open file " + name + "...");
 
+        if (!input) {
+            const ModeInfo* info = findMode(mode);
+            if (info != nullptr && attachUnsharedOutput(unit, index, *info, name, logUnit)) return;
+        }
         Identity id;
         const bool exists = identityOf(name, id);
         const int other = exists ? findAttached(id) : -1;
