@@ -8,7 +8,9 @@ namespace vk {
 
 ReadAhead::ReadAhead(SdfConsumer& out) : out_(out) {}
 
-ReadAhead::~ReadAhead() { stop(); }
+ReadAhead::~ReadAhead() {
+    stop();
+}
 
 void ReadAhead::stop() {
     {
@@ -41,9 +43,13 @@ void ReadAhead::read(SdfReader& reader) {
     stop();
 }
 
-void ReadAhead::centreline(const SdfIds& ids, GisObject& line) { out_.centreline(ids, line); }
+void ReadAhead::centreline(const SdfIds& ids, GisObject& line) {
+    out_.centreline(ids, line);
+}
 
-void ReadAhead::streamNetworkDone() { out_.streamNetworkDone(); }
+void ReadAhead::streamNetworkDone() {
+    out_.streamNetworkDone();
+}
 
 void ReadAhead::section(const SdfIds& ids, const SdfSection& section) {
     if (!beside_) {
@@ -54,8 +60,8 @@ void ReadAhead::section(const SdfIds& ids, const SdfSection& section) {
     slot.ids = ids;
     slot.section.copyUsedFrom(section);
     const SdfSection& copy = slot.section;
-    slot.values = copy.cutX.size() + copy.nValue.size() + copy.leveeHeight.size() +
-                  copy.surfaceX.size();
+    slot.values =
+        copy.cutX.size() + copy.nValue.size() + copy.leveeHeight.size() + copy.surfaceX.size();
     publish(Slot::Kind::Section);
 }
 
@@ -82,7 +88,7 @@ void ReadAhead::readBeside(SdfReader& reader) {
     }
     Console::recordThisThread(nullptr);
     std::lock_guard lock(mutex_);
-    readerHeld_ = true;  // for good: it reads no more
+    readerHeld_ = true; // for good: it reads no more
     writerWakes_.notify_all();
 }
 
@@ -165,4 +171,4 @@ void ReadAhead::release() {
     readerWakes_.notify_all();
 }
 
-}  // namespace vk
+} // namespace vk

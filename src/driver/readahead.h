@@ -19,7 +19,7 @@
 namespace vk {
 
 class ReadAhead final : public SdfConsumer, private BackgroundReader {
-public:
+  public:
     // `out` receives everything the reader finds, on the calling thread.
     explicit ReadAhead(SdfConsumer& out);
     ~ReadAhead() override;
@@ -37,7 +37,7 @@ public:
     void section(const SdfIds& ids, const SdfSection& section) override;
     void crossSectionsDone() override;
 
-private:
+  private:
     static constexpr std::size_t kSlots = 64;
     // The values (points of every block) that may wait in the slots: beyond that the reader waits
     // too, so that a run of very large sections takes no more memory than a few of them.
@@ -56,9 +56,9 @@ private:
         std::size_t values = 0;
     };
 
-    struct Abandoned {};  // the run ended: the reading thread stops
+    struct Abandoned {}; // the run ended: the reading thread stops
 
-    void stop();  // the reading thread ends (at its next section, if it is reading) and is joined
+    void stop(); // the reading thread ends (at its next section, if it is reading) and is joined
     void readBeside(SdfReader& reader);
     void publish(Slot::Kind kind);
     bool full() const;
@@ -68,21 +68,21 @@ private:
     void release() override;
 
     SdfConsumer& out_;
-    bool beside_ = false;  // sections go through the slots to another thread
+    bool beside_ = false; // sections go through the slots to another thread
     std::array<Slot, kSlots> slots_;
 
     std::mutex mutex_;
     std::condition_variable readerWakes_;
     std::condition_variable writerWakes_;
-    std::size_t filled_ = 0;     // slots published, counted from the start
-    std::size_t emptied_ = 0;    // slots taken by the output side, counted from the start
-    std::size_t valuesAhead_ = 0;  // values in the slots filled and not yet emptied
+    std::size_t filled_ = 0;      // slots published, counted from the start
+    std::size_t emptied_ = 0;     // slots taken by the output side, counted from the start
+    std::size_t valuesAhead_ = 0; // values in the slots filled and not yet emptied
     bool readerWaits_ = false;
     bool writerWaits_ = false;
-    bool holdAsked_ = false;     // the reader is to stop at its next section
-    bool readerHeld_ = false;    // the reader stands still: it touches no file
+    bool holdAsked_ = false;  // the reader is to stop at its next section
+    bool readerHeld_ = false; // the reader stands still: it touches no file
     bool abandoned_ = false;
     std::thread thread_;
 };
 
-}  // namespace vk
+} // namespace vk

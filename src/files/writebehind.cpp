@@ -14,7 +14,7 @@ namespace vk {
 // the process, after the writes already started: a ticket's write is finished before the
 // ticket's wait() can be called from another static's destructor.
 class WriteBehind {
-public:
+  public:
     static WriteBehind& instance() {
         static WriteBehind writer;
         return writer;
@@ -51,14 +51,14 @@ public:
         if (thread_.joinable()) thread_.join();
     }
 
-private:
+  private:
     WriteBehind() = default;
 
     void serve() {
         std::unique_lock lock(mutex_);
         for (;;) {
             work_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
-            if (queue_.empty()) return;  // stopping, and every write started is done
+            if (queue_.empty()) return; // stopping, and every write started is done
             WriteTicket& ticket = *queue_.front();
             queue_.pop_front();
             lock.unlock();
@@ -114,4 +114,4 @@ int WriteTicket::wait() {
     return error;
 }
 
-}  // namespace vk
+} // namespace vk

@@ -11,7 +11,7 @@ namespace vk {
 
 // One write at a time for one file. Only the thread that owns the ticket calls its members.
 class WriteTicket {
-public:
+  public:
     WriteTicket() = default;
     ~WriteTicket() { wait(); }
     WriteTicket(const WriteTicket&) = delete;
@@ -26,7 +26,7 @@ public:
     // started.
     int wait();
 
-private:
+  private:
     friend class WriteBehind;
     int fd_ = -1;
     std::string_view bytes_;
@@ -39,4 +39,4 @@ private:
 // failure, else 0.
 int writeAll(int fd, const char* data, std::size_t size);
 
-}  // namespace vk
+} // namespace vk

@@ -54,7 +54,7 @@ class TalkingConsumer : public vk::SdfConsumer {
 struct Outcome {
     std::string transcript;
     std::string digest;
-    int status = 0;  // -1: read to the end
+    int status = 0; // -1: read to the end
     int sections = 0;
 };
 
@@ -101,8 +101,8 @@ std::string manySections(int count, int points = 3) {
         if (k % 4 != 1) {
             text += " LEVEE POSITIONS:\n";
             for (int m = 0; m < k % 4; ++m)
-                text += "  L" + std::to_string(m) + ", 0." + std::to_string(2 + 3 * m) + ", 1" +
-                        n + "\n";
+                text += "  L" + std::to_string(m) + ", 0." + std::to_string(2 + 3 * m) + ", 1" + n +
+                        "\n";
         }
         text += " SURFACE LINE:\n";
         for (int p = 0; p < points + k % 5; ++p)
@@ -208,4 +208,4 @@ TEST_F(ReadAheadTest, RealExportsReadTheSame) {
     }
 }
 
-}  // namespace
+} // namespace
