@@ -20,10 +20,30 @@ SdfSection::SdfSection(Unsized) {}
 
 namespace {
 
+constexpr float kNoLeveeHeight = 9999.0f;
+
 // The first `count` entries of `from` (as many as it has), and no more.
 template <class T> void copyUsed(std::vector<T>& to, const std::vector<T>& from, int count) {
     const std::size_t n = std::min(count > 0 ? static_cast<std::size_t>(count) : 0, from.size());
     to.assign(from.begin(), from.begin() + static_cast<std::ptrdiff_t>(n));
+}
+
+// Makes `index` a valid entry of the store; a store that is too small doubles, so a section
+// larger than the initial size is read whole.
+template <class T> void grow(std::vector<T>& store, std::size_t index) {
+    store.resize(std::max(index + 1, store.size() * 2));
+}
+
+template <class T> void makeRoom(std::vector<T>& store, std::size_t index) {
+    if (index >= store.size()) grow(store, index);  // seldom: the check stays in the reading loop
+}
+
+// Reads `count` numbers from a line in list-directed form; the first failure decides.
+template <class... T> ReadStatus readNumbers(std::string_view text, T&... values) {
+    ListReader reader(text);
+    ReadStatus status = ReadStatus::Ok;
+    ((status = status == ReadStatus::Ok ? reader.read(values) : status), ...);
+    return status;
 }
 
 } // namespace
@@ -49,30 +69,6 @@ void SdfSection::copyUsedFrom(const SdfSection& from) {
     hasLevees = from.hasLevees;
     hasSurfaceLine = from.hasSurfaceLine;
 }
-
-namespace {
-
-constexpr float kNoLeveeHeight = 9999.0f;
-
-// Makes `index` a valid entry of the store; a store that is too small doubles, so a section
-// larger than the initial size is read whole.
-template <class T> void grow(std::vector<T>& store, std::size_t index) {
-    store.resize(std::max(index + 1, store.size() * 2));
-}
-
-template <class T> void makeRoom(std::vector<T>& store, std::size_t index) {
-    if (index >= store.size()) grow(store, index);  // seldom: the check stays in the reading loop
-}
-
-// Reads `count` numbers from a line in list-directed form; the first failure decides.
-template <class... T> ReadStatus readNumbers(std::string_view text, T&... values) {
-    ListReader reader(text);
-    ReadStatus status = ReadStatus::Ok;
-    ((status = status == ReadStatus::Ok ? reader.read(values) : status), ...);
-    return status;
-}
-
-} // namespace
 
 void reportLineError(std::string_view message, std::string_view line) {
     Console& con = console();
