@@ -62,17 +62,9 @@ std::map<std::string, std::string> snapshot(const std::string& folder) {
     return files;
 }
 
-std::vector<std::string> namesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 std::vector<std::string> csvFilesIn(const std::string& folder) {
     std::vector<std::string> names;
-    for (const std::string& name : namesIn(folder))
+    for (const std::string& name : vktest::filesIn(folder))
         if (name.size() > 4 && name.compare(name.size() - 4, 4, ".csv") == 0) names.push_back(name);
     return names;
 }
@@ -127,14 +119,14 @@ class BadInput : public ::testing::Test {
     vktest::ProcessResult run(const std::vector<std::string>& args, int timeout = 120,
                               const std::vector<std::string>& env = {},
                               const std::string& program = VK_BINARY) {
-        const auto parent = namesIn(dir.path());
+        const auto parent = vktest::filesIn(dir.path());
         vktest::ProcessResult r = vktest::runProgram(args, "", in, timeout, program, env);
         EXPECT_FALSE(r.timedOut) << "no end within " << timeout << " s";
         EXPECT_EQ(r.errors, "");
         EXPECT_TRUE(r.status == 0 || r.status == 1) << "status " << r.status;
         EXPECT_EQ(r.status == 0, endsWith(r.output, kFinished)) << tail(r.output);
         EXPECT_TRUE(endsWith(r.output, kClose)) << tail(r.output);
-        EXPECT_EQ(namesIn(dir.path()), parent);
+        EXPECT_EQ(vktest::filesIn(dir.path()), parent);
         return r;
     }
 
@@ -535,7 +527,7 @@ TEST_F(Unprivileged, OutputFolderThatIsNotWritable) {
               std::string::npos);
     expectFailure(r,
                   "ERROR - Unable to open file u.sdf_streams.mif and no console input to wait on.");
-    EXPECT_EQ(namesIn(in), (std::vector<std::string>{"Header.mif", "Header.prj", "u.sdf"}));
+    EXPECT_EQ(vktest::filesIn(in), (std::vector<std::string>{"Header.mif", "Header.prj", "u.sdf"}));
 }
 
 // ---- outputs that cannot be created or written ----

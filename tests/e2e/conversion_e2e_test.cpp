@@ -225,14 +225,6 @@ std::string expectedTranscript(const std::string& folder, const std::string& inp
            "\nPress Enter to Close\n";
 }
 
-std::vector<std::string> filesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 class Conversion : public ::testing::Test {
 protected:
     vktest::TempDir dir;
@@ -257,7 +249,7 @@ protected:
         for (const auto& [name, bytes] : files)
             EXPECT_EQ(readFile(dir.file(folder + name)), bytes) << name;
         // Nothing else was written: the input, its template and the outputs.
-        EXPECT_EQ(filesIn(dir.file(folder)).size(), files.size() + 2);
+        EXPECT_EQ(vktest::filesIn(dir.file(folder)).size(), files.size() + 2);
     }
 };
 
@@ -289,7 +281,7 @@ TEST_F(Conversion, InputInAnotherFolderKeepsEverythingThere) {
     const auto r = convert({"-mif", "run.2/creek.sdf"});
     EXPECT_EQ(r.output, expectedTranscript("run.2/", "run.2/creek.sdf", "creek"));
     expectFiles("run.2/", expectedFiles("creek", "creek.sdf_streams", 2, 6, true));
-    EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"run.2"});
+    EXPECT_EQ(vktest::filesIn(dir.path()), std::vector<std::string>{"run.2"});
 }
 
 // ---- the bundled example ----
@@ -325,11 +317,11 @@ TEST_F(Example, ExportIsWrittenInTheHecRasLayout) {
 
 TEST_F(Example, ConvertsToTheExpectedTablesLayersAndTranscript) {
     EXPECT_EQ(result.output, readFile(kExpected + "transcript.txt"));
-    std::vector<std::string> expected = filesIn(kExpected);
+    std::vector<std::string> expected = vktest::filesIn(kExpected);
     expected.erase(std::find(expected.begin(), expected.end(), "transcript.txt"));
     for (const std::string& name : expected)
         EXPECT_EQ(readFile(dir.file(name)), readFile(kExpected + name)) << name;
-    std::vector<std::string> written = filesIn(dir.path());
+    std::vector<std::string> written = vktest::filesIn(dir.path());
     for (const char* input : {"Header.mif", "Header.prj", "river.sdf"})
         written.erase(std::find(written.begin(), written.end(), input));
     EXPECT_EQ(written, expected);

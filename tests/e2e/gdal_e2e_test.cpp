@@ -214,14 +214,6 @@ const ConversionRun& converted(Input input, Format format) {
     return *run;
 }
 
-std::vector<std::string> filesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 bool endsWith(std::string_view text, std::string_view end) {
     return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
 }
@@ -229,7 +221,7 @@ bool endsWith(std::string_view text, std::string_view end) {
 // The data rows of all CSV tables of a run, one per surface point written.
 long csvRows(const std::string& folder, long* tables = nullptr) {
     long rows = 0, count = 0;
-    for (const std::string& name : filesIn(folder)) {
+    for (const std::string& name : vktest::filesIn(folder)) {
         if (!endsWith(name, ".csv")) continue;
         const std::string table = readFile(folder + "/" + name);
         rows += static_cast<long>(std::count(table.begin(), table.end(), '\n')) - 1;
@@ -1048,7 +1040,7 @@ TEST_P(ShapefileSets, AreWellFormedAndComplete) {
     const long rows = csvRows(run.dir.path(), &tables);
     EXPECT_EQ(tables, counts[kEndPoints] / 2);
     EXPECT_EQ(rows, counts[kSurfacePoints]);
-    std::vector<std::string> written = filesIn(run.dir.path());
+    std::vector<std::string> written = vktest::filesIn(run.dir.path());
     std::erase_if(written, [](const std::string& name) { return endsWith(name, ".csv"); });
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(written, expected);
@@ -1088,7 +1080,7 @@ TEST(Rerun, OntoTheOutputsOfALongerRunLeavesNoStaleBytes) {
         generate(reused.file("run.sdf"), kLargeExport);
         convert(reused.path(), "run.sdf", format);
         std::map<std::string, std::uintmax_t> before;
-        for (const std::string& name : filesIn(reused.path()))
+        for (const std::string& name : vktest::filesIn(reused.path()))
             before[name] = fs::file_size(reused.file(name));
 
         generate(reused.file("run.sdf"), smaller);
@@ -1098,7 +1090,7 @@ TEST(Rerun, OntoTheOutputsOfALongerRunLeavesNoStaleBytes) {
         EXPECT_EQ(again.output, fresh.output);
 
         int outputs = 0, longerCsv = 0;
-        for (const std::string& name : filesIn(clean.path())) {
+        for (const std::string& name : vktest::filesIn(clean.path())) {
             if (name == "run.sdf" || name.starts_with("Header.")) continue;
             ++outputs;
             std::string reusedBytes = readFile(reused.file(name));

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vktest {
 
@@ -33,6 +34,8 @@ private:
 void writeFile(const std::string& path, std::string_view bytes);
 std::string readFile(const std::string& path);  // fails the test when the file cannot be read
 bool fileExists(const std::string& path);
+// The names of the entries of a folder, sorted.
+std::vector<std::string> filesIn(const std::string& folder);
 // Replaces every "\n" with "\r\n".
 std::string toCrLf(std::string_view text);
 // The folder holding the real exports (../shared/realdata beside the project), or empty.
