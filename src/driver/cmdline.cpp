@@ -30,6 +30,7 @@ ArgumentKind matchOption(std::string_view afterSwitch) {
     if (ASAME(cutTo(afterSwitch, 3), "shp")) return ArgumentKind::Shapefile;
     if (ASAME(cutTo(afterSwitch, 3), "mif")) return ArgumentKind::Mif;
     if (ASAME(cutTo(afterSwitch, 6), "notrim")) return ArgumentKind::NoTrim;
+    if (ASAME(cutTo(afterSwitch, 6), "report")) return ArgumentKind::Report;
     return ArgumentKind::Unrecognised;
 }
 
@@ -100,6 +101,9 @@ void scanCommandLine(const std::vector<std::string>& args, RunSettings& settings
             break;
         case ArgumentKind::NoTrim:
             settings.trimToLevees = false;
+            break;
+        case ArgumentKind::Report:
+            settings.report = true;
             break;
         case ArgumentKind::FileName:
             settings.inputName = trimRight(cutTo(args[i], kFieldLength));

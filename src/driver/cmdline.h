@@ -17,12 +17,13 @@ inline constexpr std::string_view kBuildLine = "Build 2013-09-AA";
 inline constexpr std::string_view kInputPrompt = " Please enter the .sdf file -> ";
 
 // What one command-line argument is.
-enum class ArgumentKind { FileName, Shapefile, Mif, NoTrim, Unrecognised };
+enum class ArgumentKind { FileName, Shapefile, Mif, NoTrim, Report, Unrecognised };
 
 // Classifies one argument. "-", the en dash (byte 0x96 or its UTF-8 form) are switch characters;
 // an argument beginning with "/" is an option only when no file of that name exists and it
 // matches one of the options, otherwise it is a file name (an absolute path). An option matches
-// on the first 3 ("shp", "mif") or 6 ("notrim") characters after the switch, compared by ASAME.
+// on the first 3 ("shp", "mif") or 6 ("notrim", "report") characters after the switch, compared
+// by ASAME.
 ArgumentKind classifyArgument(std::string_view argument);
 
 // Writes the banner and the argument count, scans args (args[0] is the program name) into

@@ -148,6 +148,7 @@ ConversionOutput::ConversionOutput(const RunSettings& settings) : settings_(sett
 void ConversionOutput::openStreamLayer() {
     streamLayer_ =
         createLayer(streamLayerName(settings_.inputName, settings_.mifOutput), "L", kStreamFields);
+    if (settings_.report) report_ = std::make_unique<ConversionReport>(settings_);
     gisO_.pline = true;
 }
 
@@ -161,6 +162,7 @@ void ConversionOutput::centreline(const SdfIds& ids, GisObject& line) {
     cutAttributeLine(attributes);
     gisWriteObject(streamLayer_, line);
     gisWriteRecord(streamLayer_, line);
+    if (report_) report_->centreline(ids, line);
 }
 
 void ConversionOutput::streamNetworkDone() {
@@ -171,11 +173,12 @@ void ConversionOutput::streamNetworkDone() {
     for (std::size_t i = 0; i < kSectionLayerCount; ++i)
         sectionLayers_[i] =
             createLayer(names[i], kSectionLayerSpecs[i].kind, kSectionLayerSpecs[i].fields);
+    if (report_) report_->crossSectionsBegin();
 }
 
 void ConversionOutput::section(const SdfIds& ids, const SdfSection& section) {
     Process_sdf_Sections(ids, section, sectionLayers_, folderPart(trimRight(settings_.inputName)),
-                         settings_.trimToLevees);
+                         settings_.trimToLevees, report_.get());
 }
 
 void ConversionOutput::crossSectionsDone() {
@@ -183,6 +186,7 @@ void ConversionOutput::crossSectionsDone() {
                                               kCutLinesLayer, kLeveePointsLayer, kEndPointsLayer};
     for (const SectionLayer layer : kClosingOrder)
         if (sectionLayers_[layer] > 0) gisCloseLayer(sectionLayers_[layer]);
+    if (report_) report_->finish();
 }
 
 }  // namespace vk

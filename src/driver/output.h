@@ -3,8 +3,10 @@
 #pragma once
 
 #include <array>
+#include <memory>
 
 #include "driver/sdf.h"
+#include "driver/report.h"
 #include "driver/settings.h"
 
 namespace vk {
@@ -13,20 +15,23 @@ class ConversionOutput : public SdfConsumer {
 public:
     explicit ConversionOutput(const RunSettings& settings);
 
-    // Creates the stream layer (after the SDF file has been opened) and sets the pline flag of
-    // gisO_ for the stream-network loop.
+    // Creates the stream layer (after the SDF file has been opened), and with -report the report
+    // page, and sets the pline flag of gisO_ for the stream-network loop.
     void openStreamLayer();
 
     void centreline(const SdfIds& ids, GisObject& line) override;
     void streamNetworkDone() override;  // closes the stream layer, creates the five others
     void section(const SdfIds& ids, const SdfSection& section) override;
-    void crossSectionsDone() override;  // closes the five cross-section layers
+    void crossSectionsDone() override;  // closes the five cross-section layers and the report
+
+    const ConversionReport* report() const { return report_.get(); }  // none without -report
 
 private:
     const RunSettings& settings_;
     int streamLayer_ = 0;
     // surface points, section end points, section surface lines, cut lines, levee points
     std::array<int, 5> sectionLayers_{};
+    std::unique_ptr<ConversionReport> report_;
 };
 
 }  // namespace vk

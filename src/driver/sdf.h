@@ -35,6 +35,7 @@ struct SdfSection {
     void copyUsedFrom(const SdfSection& from);
 
     std::string station;
+    int firstLine = 0;  // the number of its "CROSS-SECTION:" line (0 before the first one)
 
     int cutCount = 0;
     std::vector<double> cutX, cutY;

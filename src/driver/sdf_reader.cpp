@@ -50,6 +50,7 @@ template <class... T> ReadStatus readNumbers(std::string_view text, T&... values
 
 void SdfSection::copyUsedFrom(const SdfSection& from) {
     station = from.station;
+    firstLine = from.firstLine;
     cutCount = from.cutCount;
     copyUsed(cutX, from.cutX, cutCount);
     copyUsed(cutY, from.cutY, cutCount);
@@ -212,6 +213,7 @@ void SdfReader::readCrossSections() {
         if (has("BEGIN CROSS-SECTIONS:")) message("Found BEGIN CROSS-SECTIONS: on line ");
         if (has("CROSS-SECTION:")) {
             message("Found new cross-section on line ");
+            section_.firstLine = lineNumber_;
             readIdLine("STREAM ID:", ids_.streamId, "Error Expecting Stream ID: on ");
             readIdLine("REACH ID:", ids_.reachId, "Error Expecting REACH ID: on ");
             readStation();

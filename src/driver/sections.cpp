@@ -108,7 +108,8 @@ public:
     SurfaceSection(const SdfSection& s, std::size_t points, SectionWork& w, bool useLevees)
         : s_(s), points_(points), w_(w), useLevees_(useLevees) {}
 
-    void process(const SectionLayerIds& layers, std::string_view csvFolder) {
+    void process(const SectionLayerIds& layers, std::string_view csvFolder,
+                 ProcessedSection& result) {
         measure();
         assignN();
         if (useLevees_) {
@@ -121,6 +122,19 @@ public:
         writeEndPoints(layers[kEndPointsLayer]);
         if (useLevees_ && levees_ > 0) writeLeveePoints(layers[kLeveePointsLayer]);
         gisO_.point = false;
+
+        result.csvName = w_.csvName;
+        result.points = points_;
+        result.chainage = {w_.chainage.data(), points_};
+        result.drop = {w_.drop.data(), points_};
+        if (nPairs_ > 0) result.nAtPoint = {w_.nAtPoint.data(), points_};
+        result.levees = levees_;
+        result.leveePosition = {w_.leveeScaled.data(), levees_};
+        result.leveeX = {w_.leveeX.data(), levees_};
+        result.leveeY = {w_.leveeY.data(), levees_};
+        result.lowerMarker = lower_;
+        result.upperMarker = upper_;
+        result.surfaceLineWritten = surfaceLineWritten_;
     }
 
 private:
@@ -218,12 +232,17 @@ private:
         const float* p = w_.leveeScaled.data();
         const float lowest = w_.chainage[lowestPoint()];
         if (levees_ == 1) {
-            if (lowest > p[0])
+            if (lowest > p[0]) {
                 dropOutside(p[0], kInfinity);
-            else
+                lower_ = 0;
+            } else {
                 dropOutside(-kInfinity, p[0]);
+                upper_ = 0;
+            }
         } else if (levees_ == 2) {
             dropOutside(p[0], p[1]);
+            lower_ = 0;
+            upper_ = 1;
         } else if (levees_ > 2) {
             console().breakLine("WARNING - More than 2 levee markers found.");
             std::size_t upper = 0;
@@ -233,6 +252,8 @@ private:
             }
             if (upper > 0) {
                 dropOutside(p[upper - 1], p[upper]);
+                lower_ = static_cast<int>(upper) - 1;
+                upper_ = static_cast<int>(upper);
             } else {
                 // No pair encloses the lowest point: the section is kept whole.
                 console().breakLine("ERROR - Determing which two levee markes to use.");
@@ -292,6 +313,7 @@ private:
         appendFixedWide(a, 0.0, 8, 3);
         a += R"(,"")";
 
+        surfaceLineWritten_ = kept >= 2;
         if (kept < 2)
             console().breakLine("Error here.");
         else
@@ -347,13 +369,16 @@ private:
     const bool useLevees_;
     std::size_t nPairs_ = 0;
     std::size_t levees_ = 0;
+    int lower_ = -1;  // the markers the points were trimmed to
+    int upper_ = -1;
+    bool surfaceLineWritten_ = false;
 };
 
-void writeCutLine(const SdfSection& s, int layer, const std::string& idPrefix) {
+bool writeCutLine(const SdfSection& s, int layer, const std::string& idPrefix) {
     const std::size_t points = usable(s.cutCount, s.cutX, s.cutY);
     if (points < 2) {
         console().breakLine("Warning - Cut line with fewer than 2 points not written.");
-        return;
+        return false;
     }
     gisO_.pline = true;
     gisO_.reserveVertices(points);
@@ -363,6 +388,7 @@ void writeCutLine(const SdfSection& s, int layer, const std::string& idPrefix) {
     gisO_.attributes.assign(idPrefix);
     writeObject(layer);
     gisO_.pline = false;
+    return true;
 }
 
 }  // namespace
@@ -388,7 +414,7 @@ void composeCsvName(std::string& name, std::string_view streamId, std::string_vi
 
 void Process_sdf_Sections(const SdfIds& ids, const SdfSection& section,
                           const SectionLayerIds& layers, std::string_view csvFolder,
-                          bool trimToLevees) {
+                          bool trimToLevees, SectionObserver* observer) {
     SectionWork& w = work();
     const std::string_view streamId = trimRight(ids.streamId);
     const std::string_view reachId = trimRight(ids.reachId);
@@ -414,6 +440,11 @@ void Process_sdf_Sections(const SdfIds& ids, const SdfSection& section,
     w.idPrefix += ',';
     appendQuoted(w.idPrefix, station);
 
+    ProcessedSection result;
+    result.section = &section;
+    result.streamId = streamId;
+    result.reachId = reachId;
+    result.station = station;
     if (points == 0) {
         console().breakLine(
             "Warning - No surface line for section in sdf, unable to export .csv format section.");
@@ -421,10 +452,12 @@ void Process_sdf_Sections(const SdfIds& ids, const SdfSection& section,
         console().line(w.text);
     } else {
         SurfaceSection(section, points, w, section.hasLevees && trimToLevees)
-            .process(layers, csvFolder);
+            .process(layers, csvFolder, result);
     }
 
-    if (section.hasCutLine) writeCutLine(section, layers[kCutLinesLayer], w.idPrefix);
+    if (section.hasCutLine)
+        result.cutLineWritten = writeCutLine(section, layers[kCutLinesLayer], w.idPrefix);
+    if (observer != nullptr) observer->processed(result);
 }
 
 }  // namespace vk

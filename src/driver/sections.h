@@ -3,6 +3,7 @@
 // and its objects in the five cross-section layers.
 #pragma once
 
+#include <span>
 #include <string_view>
 
 #include "driver/layers.h"
@@ -20,12 +21,36 @@ float DISTANCE_8(double x1, double y1, double x2, double y2);
 void composeCsvName(std::string& name, std::string_view streamId, std::string_view reachId,
                     std::string_view station);
 
+// What the processing made of one section, for an observer of the conversion (the report). The
+// section's own blocks are read from `section`; the spans are good until the next section.
+struct ProcessedSection {
+    const SdfSection* section = nullptr;
+    std::string_view streamId, reachId, station;  // trailing blanks removed
+    std::string_view csvName;                     // empty when no table was written
+    std::size_t points = 0;                       // surface points; 0: no surface line
+    std::span<const float> chainage;              // D(i) of every point
+    std::span<const unsigned char> drop;          // 1: outside the levee markers
+    std::span<const float> nAtPoint;              // empty without n values
+    std::size_t levees = 0;                       // markers placed (none with -notrim)
+    std::span<const float> leveePosition;         // their distance along the line
+    std::span<const double> leveeX, leveeY;
+    int lowerMarker = -1, upperMarker = -1;       // the markers trimmed to; -1: none
+    bool surfaceLineWritten = false;
+    bool cutLineWritten = false;
+};
+
+class SectionObserver {
+public:
+    virtual ~SectionObserver() = default;
+    virtual void processed(const ProcessedSection& result) = 0;
+};
+
 // Writes one section: its .csv table into csvFolder (the input's folder part, empty for the
 // current folder) and its objects into the five cross-section layers. With trimToLevees false
 // the section's levee markers are ignored. Ends the run through EXITS when the station is not a
-// number.
+// number. An observer is shown the result once everything is written.
 void Process_sdf_Sections(const SdfIds& ids, const SdfSection& section,
                           const SectionLayerIds& layers, std::string_view csvFolder,
-                          bool trimToLevees);
+                          bool trimToLevees, SectionObserver* observer = nullptr);
 
 }  // namespace vk

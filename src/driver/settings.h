@@ -9,6 +9,7 @@ struct RunSettings {
     bool shapefileOutput = false;  // -shp
     bool mifOutput = false;        // -mif
     bool trimToLevees = true;      // -notrim clears it
+    bool report = false;           // -report: the conversion report page
     bool showHelp = false;         // the program was started without arguments
     std::string inputName;         // trailing blanks removed
     int sdfUnit = 0;

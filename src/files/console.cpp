@@ -10,6 +10,7 @@ namespace {
 // Output is handed to standard output once this much has gathered (and before every read).
 constexpr std::size_t kFlushThreshold = 64 * 1024;
 constexpr std::size_t kInputChunk = 4096;
+constexpr std::size_t kWatchedLine = 1000;
 
 // Where the output of this thread is kept instead of written; none for the run's own thread.
 thread_local ConsoleRecording* recordingHere = nullptr;
@@ -37,6 +38,7 @@ void Console::emit(std::string_view bytes) {
         recordingHere->bytes_.append(bytes);
         return;
     }
+    if (watcher_ != nullptr) showWatcher(bytes);
     lineOpen_ = bytes.back() != '\n';
     if (sink_ != nullptr) {
         sink_->append(bytes);
@@ -44,6 +46,24 @@ void Console::emit(std::string_view bytes) {
     }
     out_.append(bytes);
     if (out_.size() >= kFlushThreshold) flush();
+}
+
+void Console::showWatcher(std::string_view bytes) {
+    for (;;) {
+        const std::size_t end = bytes.find('\n');
+        const std::string_view part = bytes.substr(0, end);
+        if (watchedLine_.size() < kWatchedLine)
+            watchedLine_.append(part.substr(0, kWatchedLine - watchedLine_.size()));
+        if (end == std::string_view::npos) return;
+        watcher_->consoleLine(watchedLine_);
+        watchedLine_.clear();
+        bytes.remove_prefix(end + 1);
+    }
+}
+
+void Console::watch(ConsoleWatcher* watcher) {
+    watcher_ = watcher;
+    watchedLine_.clear();
 }
 
 void Console::write(std::string_view text) { emit(text); }

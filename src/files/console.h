@@ -26,6 +26,14 @@ private:
     std::vector<std::size_t> lineEnds_;  // where endLine() was asked for, as offsets in bytes_
 };
 
+// Sees each line the console writes on the run's thread (a recording as it is replayed): the
+// text between two line ends. It must not write to the console itself.
+class ConsoleWatcher {
+public:
+    virtual ~ConsoleWatcher() = default;
+    virtual void consoleLine(std::string_view text) = 0;
+};
+
 class Console {
 public:
     Console();
@@ -62,8 +70,15 @@ public:
     void feedInput(std::string_view text);
     void useStandardInput();
 
+    // Every line written from now on is shown to *watcher as well (nullptr: to none). A line is
+    // shown cut at 1000 characters.
+    void watch(ConsoleWatcher* watcher);
+
 private:
     void emit(std::string_view bytes);
+    void showWatcher(std::string_view bytes);
+    ConsoleWatcher* watcher_ = nullptr;
+    std::string watchedLine_;
     std::string out_;
     std::string* sink_ = nullptr;
     bool lineOpen_ = false;

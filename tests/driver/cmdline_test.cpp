@@ -28,6 +28,8 @@ TEST(ClassifyArgument, OptionsMatchOnTheirLeadingCharactersWithoutRegardToCase) 
     EXPECT_EQ(classifyArgument("-mifxyz"), ArgumentKind::Mif);
     EXPECT_EQ(classifyArgument("-notrim"), ArgumentKind::NoTrim);
     EXPECT_EQ(classifyArgument("-NoTrimmed"), ArgumentKind::NoTrim);
+    EXPECT_EQ(classifyArgument("-report"), ArgumentKind::Report);
+    EXPECT_EQ(classifyArgument("/REPORTS"), ArgumentKind::Report);
 }
 
 TEST(ClassifyArgument, ShortOrBrokenOptionsAreUnrecognised) {
@@ -36,6 +38,7 @@ TEST(ClassifyArgument, ShortOrBrokenOptionsAreUnrecognised) {
     EXPECT_EQ(classifyArgument("- shp"), ArgumentKind::Unrecognised);
     EXPECT_EQ(classifyArgument("-\"shp\""), ArgumentKind::Unrecognised);
     EXPECT_EQ(classifyArgument("-notri"), ArgumentKind::Unrecognised);
+    EXPECT_EQ(classifyArgument("-repor"), ArgumentKind::Unrecognised);
     EXPECT_EQ(classifyArgument("-"), ArgumentKind::Unrecognised);
     EXPECT_EQ(classifyArgument("-x"), ArgumentKind::Unrecognised);
     EXPECT_EQ(classifyArgument("-river.sdf"), ArgumentKind::Unrecognised);

@@ -8,6 +8,9 @@
 #include <vector>
 
 #include "conversion_fixture.h"
+#include "driver/report.h"
+#include "driver/report_page.h"
+#include "text/webtext.h"
 
 namespace {
 
@@ -646,6 +649,204 @@ TEST_F(FolderSectionTest, CsvTablesStandBesideTheLayers) {
     EXPECT_EQ(read("data/Creek_ Upper_ 250.csv"), std::string(kCsvNoN) + rows(kValleyCsv, 0, 10));
     EXPECT_EQ(read("data/1d_xs_river_surf_line.mid"), kSourceNoN);
     EXPECT_FALSE(fileExists(dir.file(kCsvFile)));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The conversion report
+
+TEST(ReportNameTest, StandsBesideTheCrossSectionLayers) {
+    const struct {
+        const char* input;
+        const char* report;
+    } cases[] = {{"river.sdf", "river_report.html"},
+                 {"data/river.b.sdf", "data/river_report.html"},
+                 {"C:\\models\\alder.sdf", "C:\\models\\alder_report.html"},
+                 {"river", "_report.html"},
+                 {"river.sdf  ", "river_report.html"}};
+    for (const auto& c : cases) EXPECT_EQ(vk::reportName(c.input), c.report) << c.input;
+}
+
+class ReportTest : public SectionTest {
+protected:
+    void SetUp() override {
+        ConversionTest::SetUp();
+        settings.report = true;
+        openSectionLayers();
+    }
+
+    std::string page() const { return read("river_report.html"); }
+
+    // The page's record that starts with `start`, up to its line end ("" when there is none).
+    std::string recordOf(std::string_view start) const {
+        const std::string text = page();
+        const std::size_t at = text.find("\n" + std::string(start));
+        if (at == std::string::npos) return "";
+        return text.substr(at + 1, text.find('\n', at + 1) - at - 1);
+    }
+};
+
+TEST_F(ReportTest, EachSectionCarriesItsProfileAsTheTableGivesIt) {
+    vk::SdfSection trimmed = valley();
+    setMarkers(trimmed, {{"L", 0.2f, 105.5f}, {"R\"ight", 0.8f, 9999.0f}});
+    setNValues(trimmed, {{0.0f, 0.06f}, {0.5f, 0.035f}});
+    trimmed.firstLine = 41;
+    vk::SdfSection cutOnly;
+    cutOnly.station = "7.5";
+    cutOnly.firstLine = 60;
+    cutOnly.hasCutLine = true;
+    cutOnly.cutCount = 2;
+    cutOnly.cutX[0] = 3512040.25, cutOnly.cutY[0] = 5406112.0;
+    cutOnly.cutX[1] = 3512100.0, cutOnly.cutY[1] = 0.1;
+    convert({&trimmed, &cutOnly});
+
+    EXPECT_EQ(recordOf(R"({"k":"x","i":0)"),
+              R"({"k":"x","i":0,"s":" Creek","r":" Upper","t":" 250","l":41,)"
+              R"("f":" Creek_ Upper_ 250.csv","m":[1020,5000,1080,5000],)"
+              R"("e":[1000,5000,1100,5000],"d":[0,10,20,30,40,50,60,70,80,90,100],)"
+              R"("z":[110,108,106,104,102,100,102.5,104.5,106.5,108.5,110.5],"o":[0,2,9],)"
+              R"("n":[0,0.06,5,0.035],"v":[["L",20,105.5,1020,5000],["R\"ight",80,9999,1080,5000]],)"
+              R"("u":[0,1]})");
+    // Without a surface line: the cut line alone, coordinates as read.
+    EXPECT_EQ(recordOf(R"({"k":"x","i":1)"),
+              R"({"k":"x","i":1,"s":" Creek","r":" Upper","t":"7.5","l":60,)"
+              R"("c":[3512040.25,5406112,3512100,0.1]})");
+    // The counts of the layers written and the warning of the section without a surface line.
+    EXPECT_EQ(recordOf(R"({"k":"e")"), R"({"k":"e","n":[0,1,1,7,2,2,1],"w":1})");
+    EXPECT_NE(page().find("{\"k\":\"w\",\"t\":\"Warning - No surface line for section in sdf, "
+                          "unable to export .csv format section.\"}\n{\"k\":\"x\",\"i\":1"),
+              std::string::npos);
+    EXPECT_EQ(output.report()->counts().warnings, 1);
+}
+
+TEST_F(ReportTest, MapLinesLeaveOutOnlyWhatASectionOnScreenCannotShow) {
+    // A line of 201 points over 2000 units, off the straight line by 0.4 units (less than a
+    // pixel when the section fills the screen) except one point off by 30 units: the points that
+    // shape that spike stay, written to the unit (half a pixel there).
+    std::vector<double> x, y;
+    std::vector<float> z;
+    for (int i = 0; i <= 200; ++i) {
+        x.push_back(10.0 * i);
+        y.push_back(i == 120 ? 30.0 : (i % 2 ? 0.4 : 0.0));
+        z.push_back(static_cast<float>(i % 7));
+    }
+    vk::SdfSection s;
+    s.station = "1";
+    s.hasSurfaceLine = true;
+    s.surfaceCount = 201;
+    std::copy(x.begin(), x.end(), s.surfaceX.begin());
+    std::copy(y.begin(), y.end(), s.surfaceY.begin());
+    std::copy(z.begin(), z.end(), s.surfaceZ.begin());
+    convert(s);
+    const std::string record = recordOf(R"({"k":"x","i":0)");
+    EXPECT_NE(record.find(R"("m":[0,0,1180,0,1190,0,1200,30,1210,0,1220,0,2000,0],)"), std::string::npos)
+        << record;
+    // Every point stays in the profile.
+    const std::size_t d = record.find("\"d\":[");
+    const std::size_t end = record.find(']', d);
+    EXPECT_EQ(std::count(record.begin() + d, record.begin() + end, ','), 200);
+}
+
+TEST_F(ReportTest, WarningsBelongToTheSectionThatGaveThem) {
+    vk::SdfSection s = valley();
+    setMarkers(s, {{"1", 0.1f, 1.0f}, {"2", 0.2f, 1.0f}, {"3", 0.3f, 1.0f}});
+    convert(s);
+    const std::string text = page();
+    const std::string warnings =
+        "{\"k\":\"w\",\"t\":\"WARNING - More than 2 levee markers found.\"}\n"
+        "{\"k\":\"w\",\"t\":\"ERROR - Determing which two levee markes to use.\"}\n"
+        "{\"k\":\"w\",\"t\":\"ERROR - Determing which two levee markes to use.\"}\n"
+        "{\"k\":\"x\",\"i\":0,";
+    EXPECT_NE(text.find("{\"k\":\"b\"}\n" + warnings), std::string::npos) << text;
+    EXPECT_NE(recordOf(R"({"k":"x","i":0)").find(R"("o":[],)"), std::string::npos);
+    EXPECT_NE(recordOf(R"({"k":"x","i":0)").find(R"("u":[-1,-1]})"), std::string::npos);
+    EXPECT_EQ(recordOf(R"({"k":"e")"), R"({"k":"e","n":[0,0,1,11,2,3,1],"w":3})");
+}
+
+TEST_F(ReportTest, ExportTextsNeverBecomeMarkup) {
+    vk::SdfSection s = valley();
+    setMarkers(s, {{"<img src=x onerror=alert(2)>", 0.2f, 1.0f}});
+    ids.streamId = "</script><script>alert(1)</script>";
+    vk::SdfSection notANumber = valley();
+    notANumber.station = "<!--";
+    try {
+        convert({&s, &notANumber});  // the second station ends the run; the page stays readable
+    } catch (const vk::RunEnd&) {
+    }
+    const std::string text = page();
+    EXPECT_NE(recordOf(R"({"k":"x","i":0)")
+                  .find(R"("s":"\u003c/script\u003e\u003cscript\u003ealert(1)\u003c/script\u003e")"),
+              std::string::npos);
+    EXPECT_NE(recordOf(R"({"k":"x","i":0)").find(R"(["\u003cimg src=x onerror=alert(2)\u003e",)"),
+              std::string::npos);
+    EXPECT_EQ(text.find("<script>alert"), std::string::npos);
+    EXPECT_EQ(text.find("<img"), std::string::npos);
+    EXPECT_EQ(text.find("<!--"), std::string::npos);
+    // Only the page's own script and its data blocks are elements.
+    std::size_t scripts = 0;
+    for (std::size_t at = text.find("<script"); at != std::string::npos;
+         at = text.find("<script", at + 1))
+        ++scripts;
+    EXPECT_EQ(scripts, 2u);
+    // The run ended at the station: the page ends with the error and has no counts.
+    EXPECT_TRUE(text.ends_with(
+        "{\"k\":\"w\",\"t\":\"ERROR - converting station to numeric field\"}\n"))
+        << text.substr(text.size() - 300);
+    EXPECT_EQ(text.find("{\"k\":\"e\""), std::string::npos);
+}
+
+TEST_F(ReportTest, PageAllowsOnlyItsOwnStyleAndScript) {
+    const vk::SdfSection s = valley();
+    std::vector<const vk::SdfSection*> many(450, &s);
+    for (const vk::SdfSection* section : many) output.section(ids, *section);
+    output.crossSectionsDone();
+    const std::string text = page();
+    ASSERT_TRUE(text.starts_with("<!DOCTYPE html>\n"));
+    // The policy names the digests of the page's one style and one script, exactly as they stand.
+    const auto between = [&](std::string_view open, std::string_view close) {
+        const std::size_t from = text.find(open) + open.size();
+        return text.substr(from, text.find(close, from) - from);
+    };
+    EXPECT_EQ(between("<style>", "</style>"), vk::kReportStyle);
+    EXPECT_EQ(between("<script>", "</script>"), vk::kReportScript);
+    EXPECT_EQ(between("<meta http-equiv=\"Content-Security-Policy\" content=\"", "\">"),
+              "default-src 'none'; script-src 'sha256-" + vk::sha256Base64(vk::kReportScript) +
+                  "'; style-src 'sha256-" + vk::sha256Base64(vk::kReportStyle) +
+                  "'; img-src 'none'; base-uri 'none'; form-action 'none'");
+    for (const char* load : {" src=", "<link", "url(", "@import", "<iframe", "<img", "fetch("})
+        EXPECT_EQ(text.find(load), std::string::npos) << load;
+    // 451 records and the counts in blocks of at most 200, each closed before the next opens.
+    const std::string open = "<script type=\"application/x-ndjson\" class=\"vk-data\">\n";
+    std::size_t blocks = 0, records = 0;
+    for (std::size_t at = text.find(open); at != std::string::npos; at = text.find(open, at)) {
+        at += open.size();
+        const std::size_t close = text.find("</script>\n", at);
+        ASSERT_NE(close, std::string::npos);
+        EXPECT_EQ(text.find("<script", at), text.find("<script", close));
+        std::size_t inBlock = 0;
+        for (std::size_t line = at; line < close; line = text.find('\n', line) + 1) {
+            EXPECT_EQ(text.compare(line, 6, "{\"k\":\""), 0);
+            ++inBlock;
+        }
+        EXPECT_LE(inBlock, 200u);
+        records += inBlock;
+        ++blocks;
+    }
+    EXPECT_EQ(blocks, 3u);
+    EXPECT_EQ(records, 452u);
+    EXPECT_TRUE(text.ends_with("</script>\n</body>\n</html>\n"));
+}
+
+TEST_F(ReportTest, InputNameIsTextInTheHeader) {
+    vk::ConversionOutput named{settings};
+    settings.inputName = "r&<i>\xE9.sdf";
+    named.openStreamLayer();
+    named.streamNetworkDone();
+    named.crossSectionsDone();
+    const std::string text = read("r&<i>\xE9_report.html");
+    EXPECT_NE(text.find("<title>Conversion report: r&amp;&lt;i&gt;&#xe9;.sdf</title>"),
+              std::string::npos);
+    EXPECT_NE(text.find("&lt;i&gt;&#xe9;.sdf\">r&amp;&lt;i&gt;&#xe9;.sdf</span>"),
+              std::string::npos);
 }
 
 }  // namespace

@@ -544,7 +544,8 @@ TEST_F(BadInput, OutputNamesTakenByFoldersEndTheRetryLoop) {
                  {"-mif", "x_levee_pts.mid"},
                  {"-shp", "x_cut_line_L.dbf"},
                  {"-shp", "2d_zsh_x_end_pts_P.shp"},
-                 {"-mif", "A_B_1.csv"}};
+                 {"-mif", "A_B_1.csv"},
+                 {"-report", "x_report.html"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove(file(c.name)); // an output of the case before
@@ -590,6 +591,7 @@ TEST_F(BadInput, FullDiskIsReportedWithTheFormatsMessage) {
         {"-shp", "x_levee_pts_P.prj", "ERROR 0437 - Writing .shp file header."},
         {"-shp", "A_B_1.csv", ""},
         {"-mif", "A_B_1.csv", ""},
+        {"-report", "x_report.html", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,0 +1,415 @@
+#include "driver/report.h"
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <system_error>
+
+#include "driver/layers.h"
+#include "driver/report_page.h"
+#include "files/units.h"
+#include "text/fixedpoint.h"
+#include "text/strings.h"
+#include "text/webtext.h"
+
+namespace vk {
+
+namespace {
+
+// Records per block of data: the page reads one block at a time.
+constexpr int kRecordsPerBlock = 200;
+constexpr std::string_view kBlockStart = "<script type=\"application/x-ndjson\" class=\"vk-data\">\n";
+constexpr std::string_view kBlockEnd = "</script>\n";
+// On the map a section's surface line is drawn as it shows when the section fills a screen of
+// this many pixels: a point off the line by less than one of them is left out.
+constexpr double kScreenPixels = 2000.0;
+
+void appendInt(std::string& out, std::int64_t value) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(digits, end);
+}
+
+// A map coordinate as read: the shortest text that reads back as the same double.
+void appendCoordinate(std::string& out, double value) {
+    if (!std::isfinite(value)) {
+        out += "null";
+        return;
+    }
+    char digits[32];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(digits, end);
+}
+
+// A number with the given decimals, as the .csv table writes it, without the zeros at its end.
+void appendDecimals(std::string& out, double value, int decimals) {
+    if (!std::isfinite(value)) {
+        out += "null";
+        return;
+    }
+    const std::size_t start = out.size();
+    appendFixed(out, value, 0, decimals);
+    if (out.find('.', start) == std::string::npos) return;
+    while (out.back() == '0') out.pop_back();
+    if (out.back() == '.') out.pop_back();
+}
+
+// The run's options as they take effect, and in words.
+std::string describeOptions(const RunSettings& s) {
+    std::string options = s.mifOutput ? "-mif" : s.shapefileOutput ? "-shp" : "";
+    if (!s.trimToLevees) options += options.empty() ? "-notrim" : " -notrim";
+    options += options.empty() ? "-report" : " -report";
+    options += s.mifOutput ? ": MIF/MID layers" : ": Shapefile layers";
+    if (!s.shapefileOutput && !s.mifOutput) options += " without a projection";
+    options += s.trimToLevees ? ", sections trimmed to their levee markers"
+                              : ", every surface point kept";
+    return options;
+}
+
+// The date and time of the run, in UTC (the same wherever the page is read).
+std::string runDate() {
+    using namespace std::chrono;
+    const auto now = floor<seconds>(system_clock::now());
+    const auto day = floor<days>(now);
+    const year_month_day date{day};
+    const hh_mm_ss time{now - day};
+    std::string text;
+    const auto two = [&](long v) {
+        if (v < 10) text += '0';
+        appendInt(text, v);
+    };
+    appendInt(text, static_cast<int>(date.year()));
+    text += '-';
+    two(static_cast<unsigned>(date.month()));
+    text += '-';
+    two(static_cast<unsigned>(date.day()));
+    text += ' ';
+    two(time.hours().count());
+    text += ':';
+    two(time.minutes().count());
+    text += " UTC";
+    return text;
+}
+
+std::string absoluteName(const std::string& name) {
+    std::error_code ec;
+    const auto path = std::filesystem::absolute(std::filesystem::path(name), ec);
+    return ec ? name : path.string();
+}
+
+// The page up to its first block of data: the policy that allows nothing but the page's own
+// style and script, the header with what is known at the start, and the empty places that the
+// script fills.
+std::string pageStart(const RunSettings& settings) {
+    std::string page;
+    page += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n";
+    page += "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; ";
+    page += "script-src 'sha256-" + sha256Base64(kReportScript) + "'; ";
+    page += "style-src 'sha256-" + sha256Base64(kReportStyle) + "'; ";
+    page += "img-src 'none'; base-uri 'none'; form-action 'none'\">\n";
+    page += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
+    page += "<title>Conversion report: ";
+    appendHtmlText(page, settings.inputName);
+    page += "</title>\n<style>";
+    page += kReportStyle;
+    page += "</style>\n<script>";
+    page += kReportScript;
+    page += "</script>\n</head>\n<body>\n<header>\n<h1>Conversion report: <span id=\"input\" title=\"";
+    appendHtmlAttribute(page, absoluteName(settings.inputName));
+    page += "\">";
+    appendHtmlText(page, settings.inputName);
+    page += "</span></h1>\n<p id=\"run\">Converted ";
+    appendHtmlText(page, runDate());
+    page += " with options ";
+    appendHtmlText(page, describeOptions(settings));
+    page += ".</p>\n";
+    page += kReportBody;
+    return page;
+}
+
+}  // namespace
+
+std::string reportName(std::string_view inputName) {
+    // The surface points layer's name is the folder, the base name and "_surf_pts.shp".
+    std::string name = sectionLayerNames(inputName, false)[kSurfacePointsLayer];
+    name.resize(name.size() - std::string_view("_surf_pts.shp").size());
+    name += "_report.html";
+    return name;
+}
+
+bool isWarningLine(std::string_view line) {
+    for (const std::string_view word : {"Warning", "WARNING", "Error", "ERROR"})
+        if (line.starts_with(word)) return true;
+    return false;
+}
+
+ConversionReport::ConversionReport(const RunSettings& settings) {
+    OPENER(unit_, "O ", reportName(settings.inputName), 1);
+    text_ = pageStart(settings);
+    text_ += kBlockStart;
+    put();
+    console().watch(this);
+    watching_ = true;
+}
+
+ConversionReport::~ConversionReport() {
+    if (watching_) console().watch(nullptr);
+}
+
+void ConversionReport::record() {
+    if (recordsInBlock_ == kRecordsPerBlock) {
+        text_ += kBlockEnd;
+        text_ += kBlockStart;
+        recordsInBlock_ = 0;
+    }
+    ++recordsInBlock_;
+}
+
+// Nothing is written once the file has been closed (a run that ends closes every file first).
+void ConversionReport::put() {
+    if (unitInUse(unit_)) {
+        OutStream& out = unitOutput(unit_);
+        if (out.isOpen()) out.put(text_);
+    }
+    text_.clear();
+}
+
+void ConversionReport::consoleLine(std::string_view text) {
+    if (!isWarningLine(text)) return;
+    ++counts_.warnings;
+    record();
+    text_ += "{\"k\":\"w\",\"t\":";
+    appendJsonString(text_, text);
+    text_ += "}\n";
+    put();
+}
+
+void ConversionReport::centreline(const SdfIds& ids, const GisObject& line) {
+    ++counts_.centrelines;
+    record();
+    text_ += "{\"k\":\"l\",\"s\":";
+    appendJsonString(text_, trimRight(ids.streamId));
+    text_ += ",\"r\":";
+    appendJsonString(text_, trimRight(ids.reachId));
+    text_ += ",\"c\":[";
+    for (int i = 0; i < line.n; ++i) {
+        if (i > 0) text_ += ',';
+        appendCoordinate(text_, line.X[static_cast<std::size_t>(i)]);
+        text_ += ',';
+        appendCoordinate(text_, line.Y[static_cast<std::size_t>(i)]);
+    }
+    text_ += "]}\n";
+    put();
+}
+
+void ConversionReport::crossSectionsBegin() {
+    record();
+    text_ += "{\"k\":\"b\"}\n";
+    put();
+}
+
+void ConversionReport::processed(const ProcessedSection& result) {
+    const SdfSection& s = *result.section;
+    record();
+    text_ += "{\"k\":\"x\",\"i\":";
+    appendInt(text_, sections_++);
+    text_ += ",\"s\":";
+    appendJsonString(text_, result.streamId);
+    text_ += ",\"r\":";
+    appendJsonString(text_, result.reachId);
+    text_ += ",\"t\":";
+    appendJsonString(text_, result.station);
+    text_ += ",\"l\":";
+    appendInt(text_, s.firstLine);
+    if (!result.csvName.empty()) {
+        text_ += ",\"f\":";
+        appendJsonString(text_, result.csvName);
+    }
+    if (result.cutLineWritten) {
+        ++counts_.cutLines;
+        text_ += ",\"c\":[";
+        const auto points = static_cast<std::size_t>(s.cutCount);
+        for (std::size_t i = 0; i < points; ++i) {
+            if (i > 0) text_ += ',';
+            appendCoordinate(text_, s.cutX[i]);
+            text_ += ',';
+            appendCoordinate(text_, s.cutY[i]);
+        }
+        text_ += ']';
+    }
+    if (result.points > 0) {
+        ++counts_.tables;
+        counts_.endPoints += 2;
+        if (result.surfaceLineWritten) ++counts_.surfaceLines;
+        appendMapLine(result);
+        appendProfile(result);
+    }
+    text_ += "}\n";
+    put();
+}
+
+// The kept points of the surface line as the map shows them, and the two end points of the whole
+// line. Points that would lie within a fraction of a pixel of the line drawn when the section
+// fills the screen are left out, and the coordinates are written to that precision.
+void ConversionReport::appendMapLine(const ProcessedSection& result) {
+    const SdfSection& s = *result.section;
+    const std::size_t points = result.points;
+    kept_.clear();
+    double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
+    bool finite = true;
+    for (std::size_t i = 0; i < points; ++i) {
+        if (result.drop[i]) continue;
+        kept_.push_back(i);
+        const double x = s.surfaceX[i], y = s.surfaceY[i];
+        finite = finite && std::isfinite(x) && std::isfinite(y);
+        minX = std::min(minX, x), maxX = std::max(maxX, x);
+        minY = std::min(minY, y), maxY = std::max(maxY, y);
+    }
+    counts_.surfacePoints += static_cast<std::int64_t>(kept_.size());
+
+    const double tolerance = std::hypot(maxX - minX, maxY - minY) / kScreenPixels;
+    const bool simplify = finite && kept_.size() > 2 && tolerance > 0 && std::isfinite(tolerance);
+    shown_.assign(kept_.size(), 1);
+    int decimals = 0;
+    if (simplify) {
+        // The points that matter, by repeated division at the point farthest from the chord.
+        std::fill(shown_.begin() + 1, shown_.end() - 1, 0);
+        spans_.assign(1, {0, kept_.size() - 1});
+        while (!spans_.empty()) {
+            const auto [first, last] = spans_.back();
+            spans_.pop_back();
+            const double x0 = s.surfaceX[kept_[first]], y0 = s.surfaceY[kept_[first]];
+            const double dx = s.surfaceX[kept_[last]] - x0, dy = s.surfaceY[kept_[last]] - y0;
+            const double length = std::hypot(dx, dy);
+            double farthest = -1;
+            std::size_t at = first;
+            for (std::size_t j = first + 1; j < last; ++j) {
+                const double px = s.surfaceX[kept_[j]] - x0, py = s.surfaceY[kept_[j]] - y0;
+                const double off = length > 0 ? std::fabs(px * dy - py * dx) / length
+                                              : std::hypot(px, py);
+                if (off > farthest) farthest = off, at = j;
+            }
+            if (farthest > tolerance) {
+                shown_[at] = 1;
+                if (at - first > 1) spans_.push_back({first, at});
+                if (last - at > 1) spans_.push_back({at, last});
+            }
+        }
+        // Rounding moves a point by at most half a step: half the tolerance at most.
+        decimals = std::clamp(static_cast<int>(std::ceil(-std::log10(tolerance))), 0, 12);
+    }
+    const auto coordinate = [&](double v) {
+        if (simplify)
+            appendDecimals(text_, v, decimals);
+        else
+            appendCoordinate(text_, v);
+    };
+    text_ += ",\"m\":[";
+    bool first = true;
+    for (std::size_t j = 0; j < kept_.size(); ++j) {
+        if (!shown_[j]) continue;
+        if (!first) text_ += ',';
+        first = false;
+        coordinate(s.surfaceX[kept_[j]]);
+        text_ += ',';
+        coordinate(s.surfaceY[kept_[j]]);
+    }
+    text_ += "],\"e\":[";
+    appendCoordinate(text_, s.surfaceX[0]);
+    text_ += ',';
+    appendCoordinate(text_, s.surfaceY[0]);
+    text_ += ',';
+    appendCoordinate(text_, s.surfaceX[points - 1]);
+    text_ += ',';
+    appendCoordinate(text_, s.surfaceY[points - 1]);
+    text_ += ']';
+}
+
+// The profile: distance and elevation of every point as the .csv table gives them, where the
+// kept points start and end, the runs of equal n, and the levee markers.
+void ConversionReport::appendProfile(const ProcessedSection& result) {
+    const SdfSection& s = *result.section;
+    const std::size_t points = result.points;
+    text_ += ",\"d\":[";
+    for (std::size_t i = 0; i < points; ++i) {
+        if (i > 0) text_ += ',';
+        appendDecimals(text_, result.chainage[i], 3);
+    }
+    text_ += "],\"z\":[";
+    for (std::size_t i = 0; i < points; ++i) {
+        if (i > 0) text_ += ',';
+        appendDecimals(text_, s.surfaceZ[i], 4);
+    }
+    // Where the points change between kept and dropped, starting from kept.
+    text_ += "],\"o\":[";
+    bool dropped = false;
+    bool firstChange = true;
+    for (std::size_t i = 0; i < points; ++i) {
+        if ((result.drop[i] != 0) == dropped) continue;
+        dropped = !dropped;
+        if (!firstChange) text_ += ',';
+        firstChange = false;
+        appendInt(text_, static_cast<std::int64_t>(i));
+    }
+    text_ += ']';
+    if (!result.nAtPoint.empty()) {
+        text_ += ",\"n\":[";
+        for (std::size_t i = 0; i < points; ++i) {
+            if (i > 0 && result.nAtPoint[i] == result.nAtPoint[i - 1]) continue;
+            if (i > 0) text_ += ',';
+            appendInt(text_, static_cast<std::int64_t>(i));
+            text_ += ',';
+            appendDecimals(text_, result.nAtPoint[i], 4);
+        }
+        text_ += ']';
+    }
+    if (result.levees > 0) {
+        counts_.leveePoints += static_cast<std::int64_t>(result.levees);
+        text_ += ",\"v\":[";
+        for (std::size_t k = 0; k < result.levees; ++k) {
+            if (k > 0) text_ += ',';
+            text_ += '[';
+            appendJsonString(text_, k < s.leveeId.size() ? trimRight(s.leveeId[k]) : "");
+            text_ += ',';
+            appendDecimals(text_, result.leveePosition[k], 3);
+            text_ += ',';
+            appendDecimals(text_, s.leveeHeight[k], 3);
+            text_ += ',';
+            appendCoordinate(text_, result.leveeX[k]);
+            text_ += ',';
+            appendCoordinate(text_, result.leveeY[k]);
+            text_ += ']';
+        }
+        text_ += "],\"u\":[";
+        appendInt(text_, result.lowerMarker);
+        text_ += ',';
+        appendInt(text_, result.upperMarker);
+        text_ += ']';
+    }
+}
+
+void ConversionReport::finish() {
+    // The counts are complete only once the layers are closed: their messages come first.
+    console().watch(nullptr);
+    watching_ = false;
+    record();
+    text_ += "{\"k\":\"e\",\"n\":[";
+    for (const std::int64_t n : {counts_.centrelines, counts_.cutLines, counts_.surfaceLines,
+                                 counts_.surfacePoints, counts_.endPoints, counts_.leveePoints,
+                                 counts_.tables}) {
+        appendInt(text_, n);
+        text_ += ',';
+    }
+    text_.back() = ']';
+    text_ += ",\"w\":";
+    appendInt(text_, counts_.warnings);
+    text_ += "}\n";
+    text_ += kBlockEnd;
+    text_ += "</body>\n</html>\n";
+    put();
+    CLOSER(unit_);
+}
+
+}  // namespace vk

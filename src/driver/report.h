@@ -1,0 +1,81 @@
+// The conversion report (-report): one web page beside the cross-section layers that shows the
+// run's summary and warnings, a map of what was written and every section's profile. It is
+// written as the conversion goes, in blocks of records that the page's own script puts together
+// when it is opened, so the memory it takes does not grow with the export.
+//
+//   ConversionReport report(settings);   // opens <folder><base>_report.html through OPENER
+//   report.centreline(ids, line);        // every centreline of the stream network
+//   report.crossSectionsBegin();
+//   Process_sdf_Sections(ids, section, layers, folder, trim, &report);  // every section
+//   report.finish();                     // the run's counts; closes the page
+//
+// From its opening to finish() the report watches the console: every line that begins with
+// "Warning", "WARNING", "Error" or "ERROR" becomes a warning of the page, of the section whose
+// reading or processing wrote it. A run that ends early leaves a page that says so.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "driver/sdf.h"
+#include "driver/sections.h"
+#include "driver/settings.h"
+#include "files/console.h"
+
+namespace vk {
+
+// The report's file: the cross-section layers' folder and base name + "_report.html".
+std::string reportName(std::string_view inputName);
+
+// What a run wrote, as the report's header gives it.
+struct RunCounts {
+    std::int64_t centrelines = 0;
+    std::int64_t cutLines = 0;
+    std::int64_t surfaceLines = 0;
+    std::int64_t surfacePoints = 0;
+    std::int64_t endPoints = 0;
+    std::int64_t leveePoints = 0;
+    std::int64_t tables = 0;
+    std::int64_t warnings = 0;
+};
+
+// True for a console line that the run counts as a warning.
+bool isWarningLine(std::string_view line);
+
+class ConversionReport final : public SectionObserver, private ConsoleWatcher {
+public:
+    explicit ConversionReport(const RunSettings& settings);
+    ~ConversionReport() override;
+    ConversionReport(const ConversionReport&) = delete;
+    ConversionReport& operator=(const ConversionReport&) = delete;
+
+    void centreline(const SdfIds& ids, const GisObject& line);
+    void crossSectionsBegin();
+    void processed(const ProcessedSection& result) override;
+    // Writes the counts, ends the page and closes it; nothing is written after.
+    void finish();
+
+    const RunCounts& counts() const { return counts_; }
+
+private:
+    void consoleLine(std::string_view text) override;
+    void record();        // starts a record, in a new block when the block is full
+    void put();           // hands the record to the file
+    void appendMapLine(const ProcessedSection& result);
+    void appendProfile(const ProcessedSection& result);
+
+    int unit_ = 0;
+    bool watching_ = false;
+    int recordsInBlock_ = 0;
+    std::int64_t sections_ = 0;
+    RunCounts counts_;
+    std::string text_;  // the record being composed
+    // Reused for every section: the kept points of the map's surface line.
+    std::vector<std::size_t> kept_;
+    std::vector<unsigned char> shown_;
+    std::vector<std::pair<std::size_t, std::size_t>> spans_;
+};
+
+}  // namespace vk

@@ -1,0 +1,510 @@
+
+'use strict';
+// The report page: reads the records that the conversion wrote into the page's data blocks and
+// draws the header, the map, the section list and the chosen section's profile. Every text of
+// the export is put into the page as text (textContent, setAttribute), never as markup.
+(() => {
+  const SVG = 'http://www.w3.org/2000/svg';
+  const NO_HEIGHT = 9999;        // the height of a levee marker whose line gave none
+  const ROW = 22;                // pixels per row of the section list (as in the style)
+  const MAX_WARNINGS = 5000;     // warnings listed in the header
+  const PICK_PIXELS = 8;         // a click this close to a cut line chooses it
+
+  function html(tag, attributes, text) {
+    const e = document.createElement(tag);
+    for (const [k, v] of Object.entries(attributes || {})) e.setAttribute(k, v);
+    if (text !== undefined) e.textContent = text;
+    return e;
+  }
+
+  function svg(tag, attributes, text) {
+    const e = document.createElementNS(SVG, tag);
+    for (const [k, v] of Object.entries(attributes || {})) e.setAttribute(k, v);
+    if (text !== undefined) e.textContent = text;
+    return e;
+  }
+
+  const sectionName = (x) => `${x.s} / ${x.r} / ${x.t}`;
+  const finite = (v) => typeof v === 'number' && Number.isFinite(v);
+
+  // Kept (true) or trimmed for every point: "o" lists where that changes, starting kept.
+  function keptFlags(x) {
+    const flags = new Array(x.d.length).fill(true);
+    let kept = true;
+    let from = 0;
+    for (const at of [...x.o, x.d.length]) {
+      for (let i = from; i < at; i++) flags[i] = kept;
+      kept = !kept;
+      from = at;
+    }
+    return flags;
+  }
+
+  function prepare(x) {
+    x.total = x.d ? x.d.length : 0;
+    x.kept = x.total ? keptFlags(x).filter(Boolean).length : 0;
+    x.nValues = x.n ? x.n.filter((_, j) => j % 2 === 1) : [];
+    x.levees = x.v ? x.v.length : 0;
+    x.used = x.u ? x.u.filter((k) => k >= 0).length : 0;
+    x.search = [x.s, x.r, x.t, x.f || '', ...x.w].join('\n').toLowerCase();
+  }
+
+  // The records of every data block, in order. A run that ended early leaves its last record
+  // cut short: it is left out.
+  function readRecords() {
+    const run = { lines: [], sections: [], warnings: [], end: null };
+    let pending = [];  // warnings written since the last section: they belong to the next one
+    let inSections = false;
+    for (const block of document.querySelectorAll('script.vk-data')) {
+      for (const line of block.textContent.split('\n')) {
+        if (!line) continue;
+        let r;
+        try {
+          r = JSON.parse(line);
+        } catch (e) {
+          continue;
+        }
+        if (r.k === 'l') {
+          run.lines.push(r);
+        } else if (r.k === 'w') {
+          if (inSections) pending.push(r.t);
+          else run.warnings.push({ text: r.t, where: 'stream network' });
+        } else if (r.k === 'b') {
+          inSections = true;
+        } else if (r.k === 'x') {
+          r.w = pending;
+          pending = [];
+          for (const text of r.w) run.warnings.push({ text, section: r });
+          prepare(r);
+          run.sections.push(r);
+        } else if (r.k === 'e') {
+          run.end = r;
+        }
+      }
+    }
+    const where = run.end ? 'after the last section' : 'where the run stopped';
+    for (const text of pending) run.warnings.push({ text, where });
+    return run;
+  }
+
+  function showHeader(run, choose) {
+    const summary = document.getElementById('summary');
+    if (run.end) {
+      const n = run.end.n;
+      summary.textContent = `Written: centrelines ${n[0]}, cut lines ${n[1]}, surface lines ${n[2]}, ` +
+        `surface points ${n[3]}, end points ${n[4]}, levee points ${n[5]}, tables ${n[6]}. ` +
+        `Warnings: ${run.end.w}.`;
+    } else {
+      summary.textContent = `The run did not finish: this report ends after ${run.sections.length} ` +
+        'section(s), with the message that ended it last in the warnings.';
+      summary.className = 'unfinished';
+    }
+    const list = document.getElementById('warnings');
+    document.getElementById('warnings-title').textContent = run.warnings.length ?
+      `Warnings (${run.warnings.length})` : 'No warnings';
+    for (const w of run.warnings.slice(0, MAX_WARNINGS)) {
+      const item = html('li');
+      item.append(html('span', {}, w.text), ' ');
+      if (w.section) {
+        const link = html('a', { href: `#section-${w.section.i}` },
+          `${sectionName(w.section)}, line ${w.section.l}`);
+        link.addEventListener('click', (e) => {
+          e.preventDefault();
+          choose(w.section.i, true);
+        });
+        item.append(link);
+      } else {
+        item.append(html('span', { class: 'where' }, `(${w.where})`));
+      }
+      list.append(item);
+    }
+    if (run.warnings.length > MAX_WARNINGS) {
+      list.append(html('li', { class: 'where' },
+        `... and ${run.warnings.length - MAX_WARNINGS} more: filter the list with "with warnings".`));
+    }
+  }
+
+  // ---------------------------------------------------------------------------------------------
+  // The map: the layers' coordinates less an origin (so that the numbers stay small), north up.
+
+  class MapView {
+    constructor(element, run, choose) {
+      this.svg = element;
+      this.run = run;
+      this.choose = choose;
+      this.bounds();
+      this.draw();
+      this.fit();
+      this.listen();
+    }
+
+    bounds() {
+      let x0 = Infinity, y0 = Infinity, x1 = -Infinity, y1 = -Infinity;
+      const add = (c) => {
+        for (let i = 0; i + 1 < c.length; i += 2) {
+          if (!finite(c[i]) || !finite(c[i + 1])) continue;
+          x0 = Math.min(x0, c[i]); x1 = Math.max(x1, c[i]);
+          y0 = Math.min(y0, c[i + 1]); y1 = Math.max(y1, c[i + 1]);
+        }
+      };
+      for (const l of this.run.lines) add(l.c);
+      for (const x of this.run.sections) {
+        if (x.c) add(x.c);
+        if (x.m) add(x.m);
+      }
+      if (x0 > x1) x0 = x1 = y0 = y1 = 0;
+      this.origin = [x0, y1];
+      this.extent = [0, 0, x1 - x0, y1 - y0];
+    }
+
+    // Path data of a line given as x, y, x, y, ...; a missing coordinate breaks the line.
+    path(c) {
+      let d = '';
+      let move = true;
+      for (let i = 0; i + 1 < c.length; i += 2) {
+        if (!finite(c[i]) || !finite(c[i + 1])) {
+          move = true;
+          continue;
+        }
+        d += `${move ? 'M' : 'L'}${this.px(c[i])} ${this.py(c[i + 1])}`;
+        move = false;
+      }
+      return d;
+    }
+
+    px(x) { return +(x - this.origin[0]).toFixed(4); }
+    py(y) { return +(this.origin[1] - y).toFixed(4); }
+
+    dots(c) {
+      let d = '';
+      for (let i = 0; i + 1 < c.length; i += 2)
+        if (finite(c[i]) && finite(c[i + 1])) d += `M${this.px(c[i])} ${this.py(c[i + 1])}h0`;
+      return d;
+    }
+
+    draw() {
+      const layer = (cls) => this.svg.appendChild(svg('g', { class: cls }));
+      const lines = layer('centrelines');
+      const surfaces = layer('surfaces');
+      const cuts = layer('cuts');
+      const points = layer('points');
+      this.chosen = layer('chosen');
+      let centrelines = '';
+      for (const l of this.run.lines) centrelines += this.path(l.c);
+      lines.append(svg('path', { class: 'centreline', d: centrelines }));
+      let surface = '', ends = '', levees = '';
+      for (const x of this.run.sections) {
+        if (x.m) surface += this.path(x.m);
+        if (x.e) ends += this.dots(x.e);
+        if (x.v) levees += this.dots(x.v.flatMap((v) => [v[3], v[4]]));
+        if (x.c) cuts.append(svg('path', { class: 'cut', d: this.path(x.c), 'data-section': x.i }));
+      }
+      surfaces.append(svg('path', { class: 'surface', d: surface }));
+      points.append(svg('path', { class: 'ends', d: ends }));
+      points.append(svg('path', { class: 'levees', d: levees }));
+    }
+
+    // The view box keeps the element's proportions, so a pixel is as wide as it is high.
+    show(cx, cy, width) {
+      const w = this.svg.clientWidth || 800, h = this.svg.clientHeight || 460;
+      this.view = { cx, cy, width, scale: width / w };
+      const height = width * h / w;
+      this.svg.setAttribute('viewBox', `${cx - width / 2} ${cy - height / 2} ${width} ${height}`);
+    }
+
+    fit() {
+      const [x0, y0, x1, y1] = this.extent;
+      const w = this.svg.clientWidth || 800, h = this.svg.clientHeight || 460;
+      const width = Math.max(x1 - x0, (y1 - y0) * w / h, 1e-9) * 1.06;
+      this.show((x0 + x1) / 2, (y0 + y1) / 2, width);
+    }
+
+    // The map position under a point of the screen.
+    at(event) {
+      const r = this.svg.getBoundingClientRect();
+      const v = this.view;
+      return [v.cx + (event.clientX - r.left - r.width / 2) * v.scale,
+        v.cy + (event.clientY - r.top - r.height / 2) * v.scale];
+    }
+
+    listen() {
+      let drag = null;
+      this.svg.addEventListener('pointerdown', (e) => {
+        drag = { x: e.clientX, y: e.clientY, cx: this.view.cx, cy: this.view.cy, moved: false };
+        this.svg.setPointerCapture(e.pointerId);
+      });
+      this.svg.addEventListener('pointermove', (e) => {
+        if (!drag) return;
+        const dx = e.clientX - drag.x, dy = e.clientY - drag.y;
+        if (Math.abs(dx) + Math.abs(dy) > 3) drag.moved = true;
+        if (!drag.moved) return;
+        this.svg.classList.add('dragging');
+        this.show(drag.cx - dx * this.view.scale, drag.cy - dy * this.view.scale, this.view.width);
+      });
+      this.svg.addEventListener('pointerup', (e) => {
+        const click = drag && !drag.moved;
+        drag = null;
+        this.svg.classList.remove('dragging');
+        if (click) this.pick(this.at(e));
+      });
+      this.svg.addEventListener('wheel', (e) => {
+        e.preventDefault();
+        const [mx, my] = this.at(e);
+        const f = Math.pow(1.0015, e.deltaY);
+        const v = this.view;
+        this.show(mx + (v.cx - mx) * f, my + (v.cy - my) * f, v.width * f);
+      }, { passive: false });
+      document.getElementById('fit').addEventListener('click', () => this.fit());
+    }
+
+    // The section whose cut line passes nearest the point, within a few pixels.
+    pick([ux, uy]) {
+      let best = null, bestDistance = PICK_PIXELS * this.view.scale;
+      for (const x of this.run.sections) {
+        if (!x.c) continue;
+        for (let i = 0; i + 3 < x.c.length; i += 2) {
+          const d = segmentDistance(ux, uy, this.px(x.c[i]), this.py(x.c[i + 1]),
+            this.px(x.c[i + 2]), this.py(x.c[i + 3]));
+          if (d <= bestDistance) {
+            bestDistance = d;
+            best = x;
+          }
+        }
+      }
+      if (best) this.choose(best.i, false);
+    }
+
+    mark(x, centre) {
+      this.chosen.replaceChildren();
+      if (x.m) this.chosen.append(svg('path', { class: 'chosen-surface', d: this.path(x.m) }));
+      if (x.c) this.chosen.append(svg('path', { class: 'chosen-cut', d: this.path(x.c) }));
+      const c = x.c || x.m;
+      if (!centre || !c || !finite(c[0])) return;
+      const v = this.view;
+      const w = this.view.width, h = w * (this.svg.clientHeight || 460) / (this.svg.clientWidth || 800);
+      const [cx, cy] = [this.px(c[0]), this.py(c[1])];
+      if (Math.abs(cx - v.cx) > w * 0.45 || Math.abs(cy - v.cy) > h * 0.45) this.show(cx, cy, w);
+    }
+  }
+
+  function segmentDistance(px, py, ax, ay, bx, by) {
+    if (![ax, ay, bx, by].every(Number.isFinite)) return Infinity;
+    const dx = bx - ax, dy = by - ay;
+    const length = dx * dx + dy * dy;
+    const t = length > 0 ? Math.max(0, Math.min(1, ((px - ax) * dx + (py - ay) * dy) / length)) : 0;
+    return Math.hypot(px - ax - t * dx, py - ay - t * dy);
+  }
+
+  // ---------------------------------------------------------------------------------------------
+  // The section list: only the rows in sight are made, so that any number of sections scrolls.
+
+  class SectionList {
+    constructor(run, choose) {
+      this.run = run;
+      this.choose = choose;
+      this.box = document.getElementById('list');
+      this.space = document.getElementById('list-space');
+      this.filterText = document.getElementById('filter');
+      this.onlyWarned = document.getElementById('only-warned');
+      this.chosen = -1;
+      this.filter();
+      this.box.addEventListener('scroll', () => this.render());
+      this.filterText.addEventListener('input', () => this.filter());
+      this.onlyWarned.addEventListener('change', () => this.filter());
+      this.box.addEventListener('keydown', (e) => this.key(e));
+      this.box.addEventListener('click', (e) => {
+        const row = e.target.closest('.row');
+        if (row) this.choose(+row.dataset.section, true);
+      });
+    }
+
+    filter() {
+      const terms = this.filterText.value.toLowerCase().split(/\s+/).filter(Boolean);
+      const warned = this.onlyWarned.checked;
+      this.rows = this.run.sections.filter((x) =>
+        (!warned || x.w.length > 0) && terms.every((t) => x.search.includes(t)));
+      document.getElementById('list-count').textContent =
+        `${this.rows.length} of ${this.run.sections.length} sections`;
+      this.space.style.height = `${this.rows.length * ROW}px`;
+      this.render();
+    }
+
+    render() {
+      const first = Math.floor(this.box.scrollTop / ROW);
+      const last = Math.min(this.rows.length, first + Math.ceil((this.box.clientHeight || 440) / ROW) + 1);
+      const made = [];
+      for (let k = first; k < last; k++) {
+        const x = this.rows[k];
+        const row = html('div', { class: 'row', 'data-section': x.i });
+        if (x.i === this.chosen) row.classList.add('chosen');
+        if (x.w.length) row.classList.add('warned');
+        row.style.top = `${k * ROW}px`;
+        const cells = [String(x.i + 1), x.s, x.r, x.t,
+          x.total ? `${x.kept}/${x.total}` : 'none',
+          x.levees ? `${x.used}/${x.levees}` : '-',
+          x.nValues.join(' ') || '-', String(x.w.length)];
+        for (const text of cells) row.append(html('span', { title: text }, text));
+        made.push(row);
+      }
+      this.space.replaceChildren(...made);
+    }
+
+    show(i, scroll) {
+      this.chosen = i;
+      const k = this.rows.findIndex((x) => x.i === i);
+      if (scroll && k >= 0) {
+        const top = k * ROW;
+        if (top < this.box.scrollTop || top + ROW > this.box.scrollTop + this.box.clientHeight)
+          this.box.scrollTop = Math.max(0, top - this.box.clientHeight / 2);
+      }
+      this.render();
+    }
+
+    key(e) {
+      if (e.key !== 'ArrowDown' && e.key !== 'ArrowUp') return;
+      e.preventDefault();
+      const k = this.rows.findIndex((x) => x.i === this.chosen);
+      const next = Math.max(0, Math.min(this.rows.length - 1, k + (e.key === 'ArrowDown' ? 1 : -1)));
+      if (this.rows[next]) this.choose(this.rows[next].i, true);
+    }
+  }
+
+  // ---------------------------------------------------------------------------------------------
+  // The profile of one section: elevation over distance.
+
+  // About `count` round values from lo to hi.
+  function ticks(lo, hi, count) {
+    const step0 = (hi - lo) / count;
+    const power = Math.pow(10, Math.floor(Math.log10(step0)));
+    const step = [1, 2, 5, 10].map((m) => m * power).find((s) => s >= step0) || step0;
+    const out = [];
+    for (let v = Math.ceil(lo / step) * step; v <= hi + step * 1e-9; v += step) out.push(+v.toPrecision(12));
+    return out;
+  }
+
+  function drawProfile(x) {
+    const box = document.getElementById('profile');
+    box.replaceChildren();
+    document.getElementById('profile-title').textContent = sectionName(x);
+    const parts = [x.f ? `Table ${x.f}` : 'No surface line: no table and no profile'];
+    if (x.total) parts.push(`${x.kept} of ${x.total} points kept`);
+    if (x.levees) parts.push(`levee markers used ${x.used} of ${x.levees}`);
+    parts.push(`input line ${x.l}`);
+    if (x.w.length) parts.push(`${x.w.length} warning(s): ${x.w.join(' ')}`);
+    document.getElementById('profile-info').textContent = parts.join(' \u00b7 ');
+    const readout = document.getElementById('profile-readout');
+    readout.textContent = '';
+    const W = box.clientWidth || 900, H = box.clientHeight || 380;
+    box.setAttribute('viewBox', `0 0 ${W} ${H}`);
+    if (!x.total) {
+      box.append(svg('text', { x: W / 2, y: H / 2, 'text-anchor': 'middle', class: 'note' },
+        'This section has no surface line.'));
+      return;
+    }
+    const left = 70, right = 20, top = 34, bottom = 40;
+    const ds = x.d.filter(finite), zs = x.z.filter(finite);
+    const heights = (x.v || []).map((v) => v[2]).filter((h) => finite(h) && h !== NO_HEIGHT);
+    let d0 = Math.min(...ds), d1 = Math.max(...ds);
+    let z0 = Math.min(...zs, ...heights), z1 = Math.max(...zs, ...heights);
+    if (!(d1 > d0)) { d0 -= 1; d1 += 1; }
+    if (!(z1 > z0)) { z0 -= 1; z1 += 1; }
+    const pad = (z1 - z0) * 0.06;
+    z0 -= pad; z1 += pad;
+    const sx = (d) => left + (d - d0) / (d1 - d0) * (W - left - right);
+    const sy = (z) => H - bottom - (z - z0) / (z1 - z0) * (H - top - bottom);
+
+    // n values: the ranges over which each applies, shaded and labelled.
+    if (x.n) {
+      for (let j = 0; j < x.n.length; j += 2) {
+        const from = x.d[x.n[j]], to = j + 2 < x.n.length ? x.d[x.n[j + 2]] : d1;
+        if (!finite(from) || !finite(to)) continue;
+        const a = sx(from), b = sx(to);
+        box.append(svg('rect', { class: `nrange${(j / 2) % 2 ? ' alt' : ''}`, x: a, y: top,
+          width: Math.max(0, b - a), height: H - top - bottom }));
+        if (b - a > 36) {
+          box.append(svg('text', { class: 'nlabel', x: (a + b) / 2, y: top + 14, 'text-anchor': 'middle' },
+            `n ${x.n[j + 1]}`));
+        }
+      }
+    }
+    for (const d of ticks(d0, d1, 8)) {
+      box.append(svg('line', { class: 'grid', x1: sx(d), x2: sx(d), y1: top, y2: H - bottom }));
+      box.append(svg('text', { x: sx(d), y: H - bottom + 14, 'text-anchor': 'middle' }, String(d)));
+    }
+    for (const z of ticks(z0, z1, 6)) {
+      box.append(svg('line', { class: 'grid', x1: left, x2: W - right, y1: sy(z), y2: sy(z) }));
+      box.append(svg('text', { x: left - 6, y: sy(z) + 4, 'text-anchor': 'end' }, String(z)));
+    }
+    box.append(svg('line', { class: 'axis', x1: left, x2: W - right, y1: H - bottom, y2: H - bottom }));
+    box.append(svg('line', { class: 'axis', x1: left, x2: left, y1: top, y2: H - bottom }));
+    box.append(svg('text', { x: (left + W - right) / 2, y: H - 6, 'text-anchor': 'middle' }, 'distance'));
+    box.append(svg('text', { x: 14, y: (top + H - bottom) / 2, 'text-anchor': 'middle',
+      transform: `rotate(-90 14 ${(top + H - bottom) / 2})` }, 'elevation'));
+
+    // Levee markers at their distance, with their heights.
+    (x.v || []).forEach((v, k) => {
+      const [id, at, height] = v;
+      if (!finite(at)) return;
+      const used = x.u && x.u.includes(k);
+      box.append(svg('line', { class: `levee${used ? ' used' : ''}`, x1: sx(at), x2: sx(at), y1: top, y2: H - bottom }));
+      const label = height === NO_HEIGHT ? `${id} (no height)` : `${id} ${height}`;
+      box.append(svg('text', { class: 'levee-label', x: sx(at) + 3, y: top - 6 - (k % 2) * 12 + 12 },
+        `levee ${label}`));
+      if (finite(height) && height !== NO_HEIGHT) {
+        const mx = sx(at), my = sy(height);
+        box.append(svg('path', { class: 'levee-mark', d: `M${mx} ${my}l-6 -9h12z` }));
+      }
+    });
+
+    // Points: trimmed ones grey, kept ones on their line.
+    const kept = keptFlags(x);
+    let line = '', move = true;
+    for (let i = 0; i < x.total; i++) {
+      if (!kept[i] || !finite(x.d[i]) || !finite(x.z[i])) {
+        move = true;
+        continue;
+      }
+      line += `${move ? 'M' : 'L'}${sx(x.d[i]).toFixed(2)} ${sy(x.z[i]).toFixed(2)}`;
+      move = false;
+    }
+    box.append(svg('path', { class: 'line', d: line }));
+    for (let i = 0; i < x.total; i++) {
+      if (!finite(x.d[i]) || !finite(x.z[i])) continue;
+      box.append(svg('circle', { class: kept[i] ? 'kept' : 'trimmed', cx: sx(x.d[i]).toFixed(2),
+        cy: sy(x.z[i]).toFixed(2), r: 2.5 }));
+    }
+
+    box.onpointermove = (e) => {
+      const r = box.getBoundingClientRect();
+      const d = d0 + (e.clientX - r.left - left) / (W - left - right) * (d1 - d0);
+      let best = -1;
+      for (let i = 0; i < x.total; i++)
+        if (finite(x.d[i]) && (best < 0 || Math.abs(x.d[i] - d) < Math.abs(x.d[best] - d))) best = i;
+      if (best < 0) return;
+      let n = '';
+      if (x.n) for (let j = 0; j < x.n.length && x.n[j] <= best; j += 2) n = `, n ${x.n[j + 1]}`;
+      readout.textContent = `Point ${best + 1}: distance ${x.d[best]}, elevation ${x.z[best]}${n}` +
+        (kept[best] ? '' : ' (trimmed)');
+    };
+  }
+
+  // ---------------------------------------------------------------------------------------------
+
+  document.addEventListener('DOMContentLoaded', () => {
+    const run = readRecords();
+    let map = null, list = null;
+    const choose = (i, centre) => {
+      const x = run.sections[i];
+      if (!x) return;
+      list.show(i, true);
+      map.mark(x, centre);
+      drawProfile(x);
+    };
+    showHeader(run, choose);
+    map = new MapView(document.getElementById('map'), run, choose);
+    list = new SectionList(run, choose);
+    const wanted = /^#section-(\d+)$/.exec(location.hash);
+    if (wanted) choose(+wanted[1], true);
+    document.body.dataset.ready = String(run.sections.length);
+  });
+})();
