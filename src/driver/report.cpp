@@ -224,8 +224,10 @@ void ConversionReport::processed(const ProcessedSection& result) {
     text_ += ",\"l\":";
     appendInt(text_, s.firstLine);
     if (!result.csvName.empty()) {
+        // The table's file as it is on disk: the opener drops the blanks in front of its name.
+        const std::string_view name = result.csvName;
         text_ += ",\"f\":";
-        appendJsonString(text_, result.csvName);
+        appendJsonString(text_, name.substr(std::min(name.find_first_not_of(' '), name.size())));
     }
     if (result.cutLineWritten) {
         ++counts_.cutLines;

@@ -1,0 +1,150 @@
+// The conversion report in a real browser: headless Chromium (Debian's) driven by playwright-core.
+// Converts the example, a generated 2,000-section export and an export whose IDs are markup, each
+// with -mif -report, opens each report from disk and checks what a user sees: no console error and
+// no load from anywhere, as many cut lines on the map as the cut-line layer has, a chosen section's
+// profile with as many kept points as its .csv table has rows, and texts shown as text. Screenshots
+// of the map and of a profile are kept in the output folder.
+//
+//   node report_test.js --binary VARNOKLINE --gen GEN_SDF --examples DIR --out DIR
+// Exit status 0 passed, 1 failed, 77 skipped (no Chromium or no playwright-core).
+'use strict';
+const fs = require('fs');
+const path = require('path');
+const { execFileSync } = require('child_process');
+
+const SKIP = 77;
+const CHROMIUM = process.env.VK_CHROMIUM || '/usr/bin/chromium';
+
+const options = {};
+for (let i = 2; i + 1 < process.argv.length; i += 2) options[process.argv[i].replace(/^--/, '')] = process.argv[i + 1];
+
+let chromium;
+try {
+  ({ chromium } = require('playwright-core'));
+} catch (e) {
+  console.log('SKIPPED: playwright-core is not installed (scripts/install-test-tools)');
+  process.exit(SKIP);
+}
+if (!fs.existsSync(CHROMIUM)) {
+  console.log(`SKIPPED: no Chromium at ${CHROMIUM} (scripts/install-test-tools)`);
+  process.exit(SKIP);
+}
+
+const failures = [];
+function check(ok, what) {
+  console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}`);
+  if (!ok) failures.push(what);
+}
+
+const lines = (file) => fs.readFileSync(file, 'latin1').split('\n').filter((l) => l.length > 0);
+
+// A folder holding the export and the templates, converted with -mif -report.
+function convert(name, writeExport) {
+  const folder = path.join(options.out, name);
+  fs.rmSync(folder, { recursive: true, force: true });
+  fs.mkdirSync(folder, { recursive: true });
+  for (const t of ['Header.mif', 'Header.prj']) fs.copyFileSync(path.join(options.examples, t), path.join(folder, t));
+  writeExport(path.join(folder, 'river.sdf'));
+  execFileSync(options.binary, ['-mif', '-report', 'river.sdf'], { cwd: folder, stdio: ['ignore', 'ignore', 'inherit'] });
+  return folder;
+}
+
+const ESCAPED_ID = '</script><script>alert(1)</script>';
+const ESCAPED_LEVEE = '<img/src/onerror=alert(2)>';  // a levee ID ends at its first blank
+const markupExport = [
+  'BEGIN STREAM NETWORK:', 'END STREAM NETWORK:', 'BEGIN CROSS-SECTIONS:',
+  'CROSS-SECTION:', `  STREAM ID:${ESCAPED_ID}`, '  REACH ID:<b>bold</b> & "quoted"', '  STATION: 12.5',
+  '  CUT LINE:', '     100.0, 200.0', '     160.0, 200.0',
+  '  LEVEE POSITIONS:', `     ${ESCAPED_LEVEE}, 0.2, 14.5`, '     R, 0.8, 14.0',
+  '  SURFACE LINE:',
+  ...Array.from({ length: 13 }, (_, i) => `     ${100 + 5 * i}.0, 200.0, ${10 + Math.abs(i - 6)}.0`),
+  'END:', 'END CROSS-SECTIONS:', ''].join('\n');
+
+async function openReport(browser, folder) {
+  const page = await browser.newPage({ viewport: { width: 1400, height: 1150 } });
+  const problems = [];
+  page.on('console', (m) => { if (m.type() === 'error' || m.type() === 'warning') problems.push(`console ${m.type()}: ${m.text()}`); });
+  page.on('pageerror', (e) => problems.push(`page error: ${e.message}`));
+  page.on('dialog', (d) => { problems.push(`dialog: ${d.message()}`); d.dismiss(); });
+  const file = path.join(folder, 'river_report.html');
+  page.on('request', (r) => { if (r.url() !== `file://${file}`) problems.push(`load: ${r.url()}`); });
+  await page.goto(`file://${file}`);
+  await page.waitForSelector('body[data-ready]', { timeout: 60000 });
+  return { page, problems };
+}
+
+// Chooses the section of the list row and compares its profile with its table.
+async function checkProfile(page, folder, label) {
+  const info = await page.textContent('#profile-info');
+  const table = /Table (.*?\.csv)/.exec(info);
+  check(table !== null, `${label}: the profile names the section's table (${info.slice(0, 80)})`);
+  if (!table) return;
+  const rows = lines(path.join(folder, table[1])).length - 1;
+  const kept = await page.locator('#profile circle.kept').count();
+  check(kept === rows, `${label}: profile draws ${kept} kept points, ${table[1]} has ${rows} rows`);
+}
+
+(async () => {
+  fs.mkdirSync(options.out, { recursive: true });
+  const browser = await chromium.launch({ executablePath: CHROMIUM, args: ['--no-sandbox'] });
+  try {
+    const cases = [
+      { name: 'example', write: (f) => fs.copyFileSync(path.join(options.examples, 'river.sdf'), f) },
+      { name: 'generated', write: (f) => execFileSync(options.gen, [f, '--reaches', '4', '--sections', '2000']) },
+      { name: 'markup', write: (f) => fs.writeFileSync(f, markupExport) },
+    ];
+    for (const c of cases) {
+      const folder = convert(c.name, c.write);
+      const { page, problems } = await openReport(browser, folder);
+
+      const layer = lines(path.join(folder, 'river_cut_line.mid')).length;
+      const drawn = await page.locator('#map path.cut').count();
+      check(drawn === layer && layer > 0, `${c.name}: map draws ${drawn} cut lines, the layer has ${layer}`);
+      const listed = await page.textContent('#list-count');
+      check(listed.startsWith(`${layer} of ${layer} sections`), `${c.name}: the list holds every section (${listed})`);
+
+      // A section chosen in the list, then one chosen by clicking its cut line on the map.
+      await page.click(`#list .row >> nth=${Math.min(1, layer - 1)}`);
+      await checkProfile(page, folder, `${c.name}, from the list`);
+      const cut = page.locator('#map path.cut').nth(layer > 3 ? 3 : 0);
+      const wanted = Number(await cut.getAttribute('data-section'));
+      const box = await cut.boundingBox();
+      await page.mouse.click(box.x + box.width / 2, box.y + box.height / 2);
+      const chosen = await page.getAttribute('#list .row.chosen', 'data-section');
+      check(Number(chosen) === wanted, `${c.name}: clicking cut line ${wanted} on the map chooses section ${chosen}`);
+      await checkProfile(page, folder, `${c.name}, map click`);
+
+      if (c.name === 'generated') {
+        await page.fill('#filter', 'creek c 1125');
+        const filtered = await page.textContent('#list-count');
+        check(/^[1-9]\d* of 2000 sections/.test(filtered), `generated: the filter narrows the list (${filtered})`);
+      }
+      if (c.name === 'markup') {
+        const cells = await page.locator('#list .row >> nth=0 >> span').allTextContents();
+        check(cells[1] === ESCAPED_ID, `markup: the stream ID shows as its text (${cells[1]})`);
+        check(cells[2] === '<b>bold</b> & "quoted"', `markup: the reach ID shows as its text (${cells[2]})`);
+        const labels = await page.locator('#profile .levee-label').allTextContents();
+        check(labels.includes(`levee ${ESCAPED_LEVEE} 14.5`), `markup: the levee ID shows as its text (${labels})`);
+        const elements = await page.evaluate(() => ({
+          scripts: document.scripts.length, images: document.images.length, bold: document.querySelectorAll('b').length,
+        }));
+        check(elements.scripts === 2 && elements.images === 0 && elements.bold === 0,
+          `markup: no element made from the export (${JSON.stringify(elements)})`);
+      }
+      if (c.name === 'example') {
+        await page.locator('#map-box').screenshot({ path: path.join(options.out, 'map.png') });
+        await page.locator('#profile-box').screenshot({ path: path.join(options.out, 'profile.png') });
+        await page.screenshot({ path: path.join(options.out, 'report.png') });
+      }
+      check(problems.length === 0, `${c.name}: no console error, dialog or load (${problems.join('; ')})`);
+      await page.close();
+    }
+  } finally {
+    await browser.close();
+  }
+  console.log(failures.length ? `${failures.length} check(s) failed` : 'all checks passed');
+  process.exit(failures.length ? 1 : 0);
+})().catch((e) => {
+  console.log(`FAIL ${e.stack}`);
+  process.exit(1);
+});
