@@ -402,10 +402,15 @@
       return;
     }
     const left = 70, right = 20, top = 34, bottom = 40;
-    const ds = x.d.filter(finite), zs = x.z.filter(finite);
     const heights = (x.v || []).map((v) => v[2]).filter((h) => finite(h) && h !== NO_HEIGHT);
-    let d0 = Math.min(...ds), d1 = Math.max(...ds);
-    let z0 = Math.min(...zs, ...heights), z1 = Math.max(...zs, ...heights);
+    // Loops rather than Math.min(...values): a section may have more points than a call takes
+    // arguments.
+    const range = (values) => values.reduce(([lo, hi], v) =>
+      (finite(v) ? [Math.min(lo, v), Math.max(hi, v)] : [lo, hi]), [Infinity, -Infinity]);
+    let [d0, d1] = range(x.d);
+    let [z0, z1] = range(x.z.concat(heights));
+    if (!finite(d0)) { d0 = 0; d1 = 1; }
+    if (!finite(z0)) { z0 = 0; z1 = 1; }
     if (!(d1 > d0)) { d0 -= 1; d1 += 1; }
     if (!(z1 > z0)) { z0 -= 1; z1 += 1; }
     const pad = (z1 - z0) * 0.06;
@@ -448,8 +453,11 @@
       const used = x.u && x.u.includes(k);
       box.append(svg('line', { class: `levee${used ? ' used' : ''}`, x1: sx(at), x2: sx(at), y1: top, y2: H - bottom }));
       const label = height === NO_HEIGHT ? `${id} (no height)` : `${id} ${height}`;
-      box.append(svg('text', { class: 'levee-label', x: sx(at) + 3, y: top - 6 - (k % 2) * 12 + 12 },
-        `levee ${label}`));
+      // Labels stand right of their marker, or left of it near the right edge; every other one
+      // a line higher, so that neighbours do not cover each other.
+      const nearEnd = sx(at) > W - 160;
+      box.append(svg('text', { class: 'levee-label', x: sx(at) + (nearEnd ? -3 : 3), y: top - 6 - (k % 2) * 12 + 12,
+        'text-anchor': nearEnd ? 'end' : 'start' }, `levee ${label}`));
       if (finite(height) && height !== NO_HEIGHT) {
         const mx = sx(at), my = sy(height);
         box.append(svg('path', { class: 'levee-mark', d: `M${mx} ${my}l-6 -9h12z` }));
