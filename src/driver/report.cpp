@@ -20,7 +20,8 @@ namespace {
 
 // Records per block of data: the page reads one block at a time.
 constexpr int kRecordsPerBlock = 200;
-constexpr std::string_view kBlockStart = "<script type=\"application/x-ndjson\" class=\"vk-data\">\n";
+constexpr std::string_view kBlockStart =
+    "<script type=\"application/x-ndjson\" class=\"vk-data\">\n";
 constexpr std::string_view kBlockEnd = "</script>\n";
 // On the map a section's surface line is drawn as it shows when the section fills a screen of
 // this many pixels: a point off the line by less than one of them is left out.
@@ -52,7 +53,8 @@ void appendDecimals(std::string& out, double value, int decimals) {
     const std::size_t start = out.size();
     appendFixed(out, value, 0, decimals);
     if (out.find('.', start) == std::string::npos) return;
-    while (out.back() == '0') out.pop_back();
+    while (out.back() == '0')
+        out.pop_back();
     if (out.back() == '.') out.pop_back();
 }
 
@@ -63,8 +65,8 @@ std::string describeOptions(const RunSettings& s) {
     options += options.empty() ? "-report" : " -report";
     options += s.mifOutput ? ": MIF/MID layers" : ": Shapefile layers";
     if (!s.shapefileOutput && !s.mifOutput) options += " without a projection";
-    options += s.trimToLevees ? ", sections trimmed to their levee markers"
-                              : ", every surface point kept";
+    options +=
+        s.trimToLevees ? ", sections trimmed to their levee markers" : ", every surface point kept";
     return options;
 }
 
@@ -116,7 +118,8 @@ std::string pageStart(const RunSettings& settings) {
     page += kReportStyle;
     page += "</style>\n<script>";
     page += kReportScript;
-    page += "</script>\n</head>\n<body>\n<header>\n<h1>Conversion report: <span id=\"input\" title=\"";
+    page +=
+        "</script>\n</head>\n<body>\n<header>\n<h1>Conversion report: <span id=\"input\" title=\"";
     appendHtmlAttribute(page, absoluteName(settings.inputName));
     page += "\">";
     appendHtmlText(page, settings.inputName);
@@ -129,7 +132,7 @@ std::string pageStart(const RunSettings& settings) {
     return page;
 }
 
-}  // namespace
+} // namespace
 
 std::string reportName(std::string_view inputName) {
     // The surface points layer's name is the folder, the base name and "_surf_pts.shp".
@@ -289,8 +292,8 @@ void ConversionReport::appendMapLine(const ProcessedSection& result) {
             std::size_t at = first;
             for (std::size_t j = first + 1; j < last; ++j) {
                 const double px = s.surfaceX[kept_[j]] - x0, py = s.surfaceY[kept_[j]] - y0;
-                const double off = length > 0 ? std::fabs(px * dy - py * dx) / length
-                                              : std::hypot(px, py);
+                const double off =
+                    length > 0 ? std::fabs(px * dy - py * dx) / length : std::hypot(px, py);
                 if (off > farthest) farthest = off, at = j;
             }
             if (farthest > tolerance) {
@@ -398,9 +401,9 @@ void ConversionReport::finish() {
     watching_ = false;
     record();
     text_ += "{\"k\":\"e\",\"n\":[";
-    for (const std::int64_t n : {counts_.centrelines, counts_.cutLines, counts_.surfaceLines,
-                                 counts_.surfacePoints, counts_.endPoints, counts_.leveePoints,
-                                 counts_.tables}) {
+    for (const std::int64_t n :
+         {counts_.centrelines, counts_.cutLines, counts_.surfaceLines, counts_.surfacePoints,
+          counts_.endPoints, counts_.leveePoints, counts_.tables}) {
         appendInt(text_, n);
         text_ += ',';
     }
@@ -414,4 +417,4 @@ void ConversionReport::finish() {
     CLOSER(unit_);
 }
 
-}  // namespace vk
+} // namespace vk

@@ -45,7 +45,7 @@ struct RunCounts {
 bool isWarningLine(std::string_view line);
 
 class ConversionReport final : public SectionObserver, private ConsoleWatcher {
-public:
+  public:
     explicit ConversionReport(const RunSettings& settings);
     ~ConversionReport() override;
     ConversionReport(const ConversionReport&) = delete;
@@ -59,10 +59,10 @@ public:
 
     const RunCounts& counts() const { return counts_; }
 
-private:
+  private:
     void consoleLine(std::string_view text) override;
-    void record();        // starts a record, in a new block when the block is full
-    void put();           // hands the record to the file
+    void record(); // starts a record, in a new block when the block is full
+    void put();    // hands the record to the file
     void appendMapLine(const ProcessedSection& result);
     void appendProfile(const ProcessedSection& result);
 
@@ -71,11 +71,11 @@ private:
     int recordsInBlock_ = 0;
     std::int64_t sections_ = 0;
     RunCounts counts_;
-    std::string text_;  // the record being composed
+    std::string text_; // the record being composed
     // Reused for every section: the kept points of the map's surface line.
     std::vector<std::size_t> kept_;
     std::vector<unsigned char> shown_;
     std::vector<std::pair<std::size_t, std::size_t>> spans_;
 };
 
-}  // namespace vk
+} // namespace vk

@@ -6,8 +6,8 @@
 
 namespace vk {
 
-extern const std::string_view kReportStyle;   // inside <style>
-extern const std::string_view kReportScript;  // inside <script>
-extern const std::string_view kReportBody;    // the page from the summary to the data blocks
+extern const std::string_view kReportStyle;  // inside <style>
+extern const std::string_view kReportScript; // inside <script>
+extern const std::string_view kReportBody;   // the page from the summary to the data blocks
 
-}  // namespace vk
+} // namespace vk

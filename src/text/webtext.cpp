@@ -23,18 +23,30 @@ char32_t fromCp1252(unsigned char byte) {
 
 void appendHex4(std::string& out, unsigned value) {
     out += "\\u";
-    for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(value >> shift) & 0xF];
+    for (int shift = 12; shift >= 0; shift -= 4)
+        out += kHex[(value >> shift) & 0xF];
 }
 
 // A character of HTML text or of a quoted attribute.
 void appendHtmlCharacter(std::string& out, char32_t c) {
     switch (c) {
-    case '&': out += "&amp;"; return;
-    case '<': out += "&lt;"; return;
-    case '>': out += "&gt;"; return;
-    case '"': out += "&quot;"; return;
-    case '\'': out += "&#39;"; return;
-    default: break;
+    case '&':
+        out += "&amp;";
+        return;
+    case '<':
+        out += "&lt;";
+        return;
+    case '>':
+        out += "&gt;";
+        return;
+    case '"':
+        out += "&quot;";
+        return;
+    case '\'':
+        out += "&#39;";
+        return;
+    default:
+        break;
     }
     // Control characters (tabs aside) have no place in a page's text.
     if ((c < 0x20 && c != '\t') || (c >= 0x7F && c < 0xA0)) c = kReplacement;
@@ -45,12 +57,14 @@ void appendHtmlCharacter(std::string& out, char32_t c) {
     out += "&#x";
     char digits[8];
     int n = 0;
-    for (char32_t v = c; v != 0; v >>= 4) digits[n++] = kHex[v & 0xF];
-    while (n > 0) out += digits[--n];
+    for (char32_t v = c; v != 0; v >>= 4)
+        digits[n++] = kHex[v & 0xF];
+    while (n > 0)
+        out += digits[--n];
     out += ';';
 }
 
-}  // namespace
+} // namespace
 
 namespace detail {
 
@@ -71,7 +85,7 @@ char32_t decodeAt(std::string_view text, std::size_t at, std::size_t& length) {
     } else {
         return fromCp1252(lead);
     }
-    if (at + need >= text.size()) return fromCp1252(lead);  // cut short by the end of the text
+    if (at + need >= text.size()) return fromCp1252(lead); // cut short by the end of the text
     for (std::size_t i = 1; i <= need; ++i) {
         const unsigned char next = byte(at + i);
         if ((next & 0xC0) != 0x80) return fromCp1252(lead);
@@ -83,7 +97,7 @@ char32_t decodeAt(std::string_view text, std::size_t at, std::size_t& length) {
     return c;
 }
 
-}  // namespace detail
+} // namespace detail
 
 void appendHtmlText(std::string& out, std::string_view text) {
     forEachCodePoint(text, [&](char32_t c) { appendHtmlCharacter(out, c); });
@@ -98,15 +112,26 @@ void appendJsonString(std::string& out, std::string_view text) {
     out += '"';
     forEachCodePoint(text, [&](char32_t c) {
         switch (c) {
-        case '"': out += "\\\""; return;
-        case '\\': out += "\\\\"; return;
-        case '\n': out += "\\n"; return;
-        case '\t': out += "\\t"; return;
+        case '"':
+            out += "\\\"";
+            return;
+        case '\\':
+            out += "\\\\";
+            return;
+        case '\n':
+            out += "\\n";
+            return;
+        case '\t':
+            out += "\\t";
+            return;
         // These three never stand as themselves inside a script element.
         case '<':
         case '>':
-        case '&': appendHex4(out, static_cast<unsigned>(c)); return;
-        default: break;
+        case '&':
+            appendHex4(out, static_cast<unsigned>(c));
+            return;
+        default:
+            break;
         }
         if (c >= 0x20 && c < 0x7F) {
             out += static_cast<char>(c);
@@ -141,8 +166,10 @@ std::string sha256Base64(std::string_view bytes) {
     std::string message(bytes);
     const std::uint64_t bits = static_cast<std::uint64_t>(bytes.size()) * 8;
     message += '\x80';
-    while (message.size() % 64 != 56) message += '\0';
-    for (int shift = 56; shift >= 0; shift -= 8) message += static_cast<char>(bits >> shift);
+    while (message.size() % 64 != 56)
+        message += '\0';
+    for (int shift = 56; shift >= 0; shift -= 8)
+        message += static_cast<char>(bits >> shift);
 
     for (std::size_t block = 0; block < message.size(); block += 64) {
         std::uint32_t w[64];
@@ -163,16 +190,19 @@ std::string sha256Base64(std::string_view bytes) {
             const std::uint32_t t1 = v[7] + s1 + choice + kRound[i] + w[i];
             const std::uint32_t s0 = rotr(v[0], 2) ^ rotr(v[0], 13) ^ rotr(v[0], 22);
             const std::uint32_t majority = (v[0] & v[1]) ^ (v[0] & v[2]) ^ (v[1] & v[2]);
-            for (int j = 7; j > 0; --j) v[j] = v[j - 1];
+            for (int j = 7; j > 0; --j)
+                v[j] = v[j - 1];
             v[4] += t1;
             v[0] = t1 + s0 + majority;
         }
-        for (int j = 0; j < 8; ++j) h[j] += v[j];
+        for (int j = 0; j < 8; ++j)
+            h[j] += v[j];
     }
 
     unsigned char digest[33] = {};
     for (int j = 0; j < 8; ++j)
-        for (int k = 0; k < 4; ++k) digest[4 * j + k] = static_cast<unsigned char>(h[j] >> (24 - 8 * k));
+        for (int k = 0; k < 4; ++k)
+            digest[4 * j + k] = static_cast<unsigned char>(h[j] >> (24 - 8 * k));
     static constexpr char kBase64[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
@@ -183,8 +213,8 @@ std::string sha256Base64(std::string_view bytes) {
         out += kBase64[(group >> 6) & 63];
         out += kBase64[group & 63];
     }
-    out.back() = '=';  // 32 bytes: the last group holds two bytes
+    out.back() = '='; // 32 bytes: the last group holds two bytes
     return out;
 }
 
-}  // namespace vk
+} // namespace vk

@@ -34,7 +34,7 @@ namespace detail {
 // The code point of the character at text[at] and its length in bytes: a well-formed UTF-8
 // sequence, or the one byte read as Windows-1252.
 char32_t decodeAt(std::string_view text, std::size_t at, std::size_t& length);
-}  // namespace detail
+} // namespace detail
 
 template <typename Sink> void forEachCodePoint(std::string_view text, Sink&& sink) {
     std::size_t at = 0;
@@ -45,4 +45,4 @@ template <typename Sink> void forEachCodePoint(std::string_view text, Sink&& sin
     }
 }
 
-}  // namespace vk
+} // namespace vk

@@ -38,10 +38,15 @@ TEST(WebText, EveryTextIsEscapedForWhereItStands) {
         {"<!-- a & b -->", "&lt;!-- a &amp; b --&gt;", R"("\u003c!-- a \u0026 b --\u003e")"},
         {R"(say "x" 'y' \z)", "say &quot;x&quot; &#39;y&#39; \\z", R"("say \"x\" 'y' \\z")"},
         {"tab\there", "tab\there", R"("tab\there")"},
-        {"bell\x07 cr\r lf\n", "bell&#xfffd; cr&#xfffd; lf&#xfffd;", R"("bell\u0007 cr\u000d lf\n")"},
+        {"bell\x07 cr\r lf\n", "bell&#xfffd; cr&#xfffd; lf&#xfffd;",
+         R"("bell\u0007 cr\u000d lf\n")"},
         // UTF-8 as such; a byte that is no part of UTF-8 as Windows-1252.
-        {"Stra\xC3\x9F" "e", "Stra&#xdf;e", R"("Stra\u00dfe")"},
-        {"Stra\xDF" "e", "Stra&#xdf;e", R"("Stra\u00dfe")"},
+        {"Stra\xC3\x9F"
+         "e",
+         "Stra&#xdf;e", R"("Stra\u00dfe")"},
+        {"Stra\xDF"
+         "e",
+         "Stra&#xdf;e", R"("Stra\u00dfe")"},
         {"\x80 \x81", "&#x20ac; &#xfffd;", R"("\u20ac \ufffd")"},
         {"\xF0\x9F\x8C\x8A", "&#x1f30a;", R"("\ud83c\udf0a")"},
         // Cut short, overlong or surrogate forms are not UTF-8: byte by byte.
@@ -59,7 +64,8 @@ TEST(WebText, EveryTextIsEscapedForWhereItStands) {
         // Nothing that could close an element or start markup gets through, and the page is ASCII.
         for (const std::string& out : {html(c.text), json(c.text)}) {
             EXPECT_EQ(out.find('<'), std::string::npos);
-            for (const char ch : out) EXPECT_LT(static_cast<unsigned char>(ch), 0x80u);
+            for (const char ch : out)
+                EXPECT_LT(static_cast<unsigned char>(ch), 0x80u);
         }
     }
 }
@@ -74,4 +80,4 @@ TEST(WebText, Sha256DigestInBase64) {
               "Qe3s5C1j6Nm/UVqbppMuHCDLyfWl0TRkWttdsblzfqM=");
 }
 
-}  // namespace
+} // namespace
