@@ -45,7 +45,11 @@ function convert(name, writeExport) {
   fs.mkdirSync(folder, { recursive: true });
   for (const t of ['Header.mif', 'Header.prj']) fs.copyFileSync(path.join(options.examples, t), path.join(folder, t));
   writeExport(path.join(folder, 'river.sdf'));
-  execFileSync(options.binary, ['-mif', '-report', 'river.sdf'], { cwd: folder, stdio: ['ignore', 'ignore', 'inherit'] });
+  try {
+    execFileSync(options.binary, ['-mif', '-report', 'river.sdf'], { cwd: folder, stdio: ['ignore', 'ignore', 'inherit'] });
+  } catch (e) {
+    if (e.status !== 1) throw e;  // a run that stops early ends with status 1 and its page
+  }
   return folder;
 }
 
@@ -59,6 +63,9 @@ const markupExport = [
   '  SURFACE LINE:',
   ...Array.from({ length: 13 }, (_, i) => `     ${100 + 5 * i}.0, 200.0, ${10 + Math.abs(i - 6)}.0`),
   'END:', 'END CROSS-SECTIONS:', ''].join('\n');
+// The same section, then one whose station is no number: the run stops there.
+const stoppedExport = markupExport.replace('END CROSS-SECTIONS:',
+  'CROSS-SECTION:\n  STREAM ID:S\n  REACH ID:R\n  STATION: XS4\nEND:\nEND CROSS-SECTIONS:');
 
 async function openReport(browser, folder) {
   const page = await browser.newPage({ viewport: { width: 1400, height: 1150 } });
@@ -92,6 +99,7 @@ async function checkProfile(page, folder, label) {
       { name: 'example', write: (f) => fs.copyFileSync(path.join(options.examples, 'river.sdf'), f) },
       { name: 'generated', write: (f) => execFileSync(options.gen, [f, '--reaches', '4', '--sections', '2000']) },
       { name: 'markup', write: (f) => fs.writeFileSync(f, markupExport) },
+      { name: 'stopped', write: (f) => fs.writeFileSync(f, stoppedExport) },
     ];
     for (const c of cases) {
       const folder = convert(c.name, c.write);
@@ -130,6 +138,14 @@ async function checkProfile(page, folder, label) {
         }));
         check(elements.scripts === 2 && elements.images === 0 && elements.bold === 0,
           `markup: no element made from the export (${JSON.stringify(elements)})`);
+      }
+      if (c.name === 'stopped') {
+        const summary = await page.textContent('#summary');
+        check(summary.startsWith('The run did not finish: this report ends after 1 section'),
+          `stopped: the header says the run did not finish (${summary})`);
+        const last = await page.locator('#warnings li').last().textContent();
+        check(last.startsWith('ERROR - converting station to numeric field'),
+          `stopped: the message that stopped it is the last warning (${last})`);
       }
       if (c.name === 'example') {
         await page.locator('#map-box').screenshot({ path: path.join(options.out, 'map.png') });
