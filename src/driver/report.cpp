@@ -58,6 +58,43 @@ void appendDecimals(std::string& out, double value, int decimals) {
     if (out.back() == '.') out.pop_back();
 }
 
+// Room for one number written by putDecimals: the widest float with 4 decimals and its sign.
+constexpr std::size_t kNumberRoom = 48;
+
+// The same for a single-precision value (the form of every profile number), written at `at`;
+// returns the end. A profile has two numbers per point, so this avoids the general routine's
+// cost: below 10^9 in magnitude the value times 10^decimals (up to 4) is exact in a double and is
+// rounded to the nearest integer, a tie to the even one, as the table's fields are.
+char* putDecimals(char* at, float value, int decimals) {
+    static constexpr double kScale[] = {1, 10, 100, 1000, 10000};
+    const double magnitude = std::fabs(static_cast<double>(value));
+    if (!(magnitude < 1e9) || decimals < 0 || decimals > 4) {
+        std::string slow;
+        appendDecimals(slow, static_cast<double>(value), decimals);
+        return std::copy(slow.begin(), slow.end(), at);
+    }
+    const double product = magnitude * kScale[decimals];
+    auto scaled = static_cast<std::uint64_t>(product); // below 10^13: exact
+    const double rest = product - static_cast<double>(scaled);
+    if (rest > 0.5 || (rest == 0.5 && (scaled & 1) != 0)) ++scaled;
+    if (scaled != 0 && value < 0) *at++ = '-';
+    // The integer part by std::to_chars; the decimals without the zeros at their end.
+    static constexpr std::uint64_t kDivisor[] = {1, 10, 100, 1000, 10000};
+    const std::uint64_t whole = scaled / kDivisor[decimals];
+    std::uint64_t fraction = scaled - whole * kDivisor[decimals];
+    at = std::to_chars(at, at + kNumberRoom, whole).ptr;
+    if (fraction != 0) {
+        int digits = decimals;
+        while (fraction % 10 == 0)
+            fraction /= 10, --digits;
+        *at = '.';
+        for (int i = digits; i > 0; --i, fraction /= 10)
+            at[i] = static_cast<char>('0' + fraction % 10);
+        at += digits + 1;
+    }
+    return at;
+}
+
 // The run's options as they take effect, and in words.
 std::string describeOptions(const RunSettings& s) {
     std::string options = s.mifOutput ? "-mif" : s.shapefileOutput ? "-shp" : "";
@@ -337,16 +374,20 @@ void ConversionReport::appendMapLine(const ProcessedSection& result) {
 void ConversionReport::appendProfile(const ProcessedSection& result) {
     const SdfSection& s = *result.section;
     const std::size_t points = result.points;
-    text_ += ",\"d\":[";
-    for (std::size_t i = 0; i < points; ++i) {
-        if (i > 0) text_ += ',';
-        appendDecimals(text_, result.chainage[i], 3);
-    }
-    text_ += "],\"z\":[";
-    for (std::size_t i = 0; i < points; ++i) {
-        if (i > 0) text_ += ',';
-        appendDecimals(text_, s.surfaceZ[i], 4);
-    }
+    // Written into a buffer of room enough, then taken over whole.
+    if (numbers_.size() < points * (kNumberRoom + 1)) numbers_.resize(points * (kNumberRoom + 1));
+    const auto column = [&](std::string_view key, std::span<const float> values, int decimals) {
+        char* const first = numbers_.data();
+        char* at = first;
+        for (std::size_t i = 0; i < points; ++i) {
+            at = putDecimals(at, values[i], decimals);
+            *at++ = ',';
+        }
+        text_ += key;
+        text_.append(first, static_cast<std::size_t>(at - first) - (at > first ? 1 : 0));
+    };
+    column(",\"d\":[", result.chainage, 3);
+    column("],\"z\":[", {s.surfaceZ.data(), points}, 4);
     // Where the points change between kept and dropped, starting from kept.
     text_ += "],\"o\":[";
     bool dropped = false;
@@ -366,7 +407,7 @@ void ConversionReport::appendProfile(const ProcessedSection& result) {
             if (i > 0) text_ += ',';
             appendInt(text_, static_cast<std::int64_t>(i));
             text_ += ',';
-            appendDecimals(text_, result.nAtPoint[i], 4);
+            text_.append(numbers_.data(), putDecimals(numbers_.data(), result.nAtPoint[i], 4));
         }
         text_ += ']';
     }
@@ -378,9 +419,9 @@ void ConversionReport::appendProfile(const ProcessedSection& result) {
             text_ += '[';
             appendJsonString(text_, k < s.leveeId.size() ? trimRight(s.leveeId[k]) : "");
             text_ += ',';
-            appendDecimals(text_, result.leveePosition[k], 3);
+            text_.append(numbers_.data(), putDecimals(numbers_.data(), result.leveePosition[k], 3));
             text_ += ',';
-            appendDecimals(text_, s.leveeHeight[k], 3);
+            text_.append(numbers_.data(), putDecimals(numbers_.data(), s.leveeHeight[k], 3));
             text_ += ',';
             appendCoordinate(text_, result.leveeX[k]);
             text_ += ',';

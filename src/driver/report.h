@@ -76,6 +76,7 @@ class ConversionReport final : public SectionObserver, private ConsoleWatcher {
     std::vector<std::size_t> kept_;
     std::vector<unsigned char> shown_;
     std::vector<std::pair<std::size_t, std::size_t>> spans_;
+    std::vector<char> numbers_; // a column of numbers being written
 };
 
 } // namespace vk

@@ -718,6 +718,52 @@ TEST_F(ReportTest, EachSectionCarriesItsProfileAsTheTableGivesIt) {
     EXPECT_EQ(output.report()->counts().warnings, 1);
 }
 
+// The numbers of a record's array, read as the page reads them.
+std::vector<double> numbersOf(const std::string& record, std::string_view key) {
+    std::vector<double> values;
+    std::size_t at = record.find("\"" + std::string(key) + "\":[");
+    if (at == std::string::npos) return values;
+    at = record.find('[', at) + 1;
+    const std::size_t end = record.find(']', at);
+    while (at < end) {
+        const std::size_t comma = std::min(record.find(',', at), end);
+        values.push_back(std::stod(record.substr(at, comma - at)));
+        at = comma + 1;
+    }
+    return values;
+}
+
+TEST_F(ReportTest, ProfileNumbersAreTheTablesNumbers) {
+    // Elevations that round up, down and to even (0.03125 and 2.00005 lie on a tie or next to it
+    // in binary), negative ones that round to zero, and wide ones; chainages of uneven steps.
+    const float z[] = {0.03125f,  0.09375f,  2.00005f,   -0.00004f, -0.00005f, -1.23456f,
+                       99999.99f, 1234567.9f, 3.3333333f, 0.0f,      -7.5f,     1e-7f,
+                       5e8f,      -2.5e9f,   0.12345f,   0.99995f};
+    vk::SdfSection s;
+    s.station = "1";
+    s.hasSurfaceLine = true;
+    s.surfaceCount = 16;
+    double x = 0;
+    for (int i = 0; i < 16; ++i) {
+        x += 0.1 * (i + 1) + (i % 3) * 1e-4;
+        s.surfaceX[i] = x * (i == 9 ? 1e6 : 1.0);
+        s.surfaceY[i] = 0.0;
+        s.surfaceZ[i] = z[i];
+    }
+    convert(s);
+    const std::string record = recordOf(R"({"k":"x","i":0)");
+    std::vector<double> tableD, tableZ;
+    const std::string table = read("Creek_ Upper_1.csv");
+    for (std::size_t at = table.find('\n') + 1; at < table.size(); at = table.find('\n', at) + 1) {
+        const std::size_t comma = table.find(',', at);
+        tableD.push_back(std::stod(table.substr(at, comma - at)));
+        tableZ.push_back(std::stod(table.substr(comma + 1, table.find('\n', at) - comma - 1)));
+    }
+    ASSERT_EQ(tableD.size(), 16u);
+    EXPECT_EQ(numbersOf(record, "d"), tableD);
+    EXPECT_EQ(numbersOf(record, "z"), tableZ);
+}
+
 TEST_F(ReportTest, MapLinesLeaveOutOnlyWhatASectionOnScreenCannotShow) {
     // A line of 201 points over 2000 units, off the straight line by 0.4 units (less than a
     // pixel when the section fills the screen) except one point off by 30 units: the points that
