@@ -184,9 +184,10 @@
 
     draw() {
       const layer = (cls) => this.svg.appendChild(svg('g', { class: cls }));
+      // Surface lines over the cut lines: where a section was trimmed the cut line shows beyond.
       const lines = layer('centrelines');
-      const surfaces = layer('surfaces');
       const cuts = layer('cuts');
+      const surfaces = layer('surfaces');
       const points = layer('points');
       this.chosen = layer('chosen');
       let centrelines = '';
