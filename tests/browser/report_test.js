@@ -148,6 +148,21 @@ async function checkProfile(page, folder, label) {
           `stopped: the message that stopped it is the last warning (${last})`);
       }
       if (c.name === 'example') {
+        // A warning's link chooses its section; the wheel zooms the map in, "Show all" out again.
+        const link = page.locator('#warnings a').first();
+        const target = Number((await link.getAttribute('href')).replace('#section-', ''));
+        await link.click();
+        const linked = Number(await page.getAttribute('#list .row.chosen', 'data-section'));
+        check(linked === target, `example: a warning's link chooses its section (${target}, chosen ${linked})`);
+        const width = async () => Number((await page.getAttribute('#map', 'viewBox')).split(' ')[2]);
+        const before = await width();
+        const map = await page.locator('#map').boundingBox();
+        await page.mouse.move(map.x + map.width / 2, map.y + map.height / 2);
+        await page.mouse.wheel(0, -400);
+        const zoomed = await width();
+        await page.click('#fit');
+        check(zoomed < before * 0.9 && Math.abs(await width() - before) < 1e-6 * before,
+          `example: the wheel zooms in (${before} to ${zoomed}) and "Show all" back`);
         await page.locator('#map-box').screenshot({ path: path.join(options.out, 'map.png') });
         await page.locator('#profile-box').screenshot({ path: path.join(options.out, 'profile.png') });
         await page.screenshot({ path: path.join(options.out, 'report.png') });
