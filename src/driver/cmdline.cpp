@@ -24,13 +24,35 @@ bool fileExists(std::string_view name) {
     return std::filesystem::exists(std::filesystem::path(name), ec);
 }
 
-// Only the stated number of characters after the switch takes part, so -SHPfile selects
-// Shapefile output and -notrimmed selects no trimming.
+// The options, in the order they are tried. Only as many characters after the switch as the
+// name has take part, so -SHPfile selects Shapefile output and -notrimmed selects no trimming;
+// a whole option must have nothing after its name.
+struct OptionName {
+    std::string_view name;
+    ArgumentKind kind;
+    bool whole = false;
+};
+constexpr OptionName kOptions[] = {
+    {"shp", ArgumentKind::Shapefile},
+    {"mif", ArgumentKind::Mif},
+    {"notrim", ArgumentKind::NoTrim},
+    {"report", ArgumentKind::Report},
+    {"quiet", ArgumentKind::Quiet},
+    {"help", ArgumentKind::Help},
+    {"version", ArgumentKind::Version},
+    {"-help", ArgumentKind::Help, true},
+    {"-version", ArgumentKind::Version, true},
+    {"?", ArgumentKind::Help, true},
+    {"h", ArgumentKind::Help, true},
+};
+
 ArgumentKind matchOption(std::string_view afterSwitch) {
-    if (ASAME(cutTo(afterSwitch, 3), "shp")) return ArgumentKind::Shapefile;
-    if (ASAME(cutTo(afterSwitch, 3), "mif")) return ArgumentKind::Mif;
-    if (ASAME(cutTo(afterSwitch, 6), "notrim")) return ArgumentKind::NoTrim;
-    if (ASAME(cutTo(afterSwitch, 6), "report")) return ArgumentKind::Report;
+    for (const OptionName& option : kOptions) {
+        const std::string_view part =
+            option.whole ? trimRight(afterSwitch) : cutTo(afterSwitch, option.name.size());
+        if (ASAME(part, option.name) && (!option.whole || part.size() == option.name.size()))
+            return option.kind;
+    }
     return ArgumentKind::Unrecognised;
 }
 
@@ -84,8 +106,26 @@ void writeHelpText() {
         console().listLine(text);
 }
 
+std::string_view programVersion() { return VK_VERSION; }
+
 void scanCommandLine(const std::vector<std::string>& args, RunSettings& settings) {
     Console& con = console();
+    // Asked for help or the version, the program says only that; and a quiet run is quiet from
+    // its first line.
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const ArgumentKind kind = classifyArgument(args[i]);
+        if (kind == ArgumentKind::Help) {
+            writeHelpText();
+            endRun(0);
+        }
+        if (kind == ArgumentKind::Version) {
+            con.line("varnokline " + std::string(programVersion()));
+            endRun(0);
+        }
+        if (kind == ArgumentKind::Quiet) settings.quiet = true;
+    }
+    con.setQuiet(settings.quiet);
+
     con.breakLine(kBuildLine);
     con.line();
     con.breakLine("Found" + formatInt(static_cast<std::int64_t>(args.size()), 3) + " arguments");
@@ -104,6 +144,10 @@ void scanCommandLine(const std::vector<std::string>& args, RunSettings& settings
             break;
         case ArgumentKind::Report:
             settings.report = true;
+            break;
+        case ArgumentKind::Quiet:
+        case ArgumentKind::Help:
+        case ArgumentKind::Version:
             break;
         case ArgumentKind::FileName:
             settings.inputName = trimRight(cutTo(args[i], kFieldLength));
@@ -133,7 +177,8 @@ void openInputFile(RunSettings& settings) {
                 console().breakLine("ERROR - No input file: end of console input.");
                 EXITS();
             }
-            name.assign(trimRight(reply));
+            // A name pasted in double quotes (a dragged file) is used without them.
+            name.assign(trimRight(withoutOuterQuotes(reply)));
             if (FILEEXT(name) != ".sdf") name += ".sdf";
             if (fileExists(TRIMF(name))) break;
             console().listLine("WARNING - Can''t find file " + name + ", try again");

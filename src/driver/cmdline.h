@@ -17,21 +17,28 @@ inline constexpr std::string_view kBuildLine = "Build 2013-09-AA";
 inline constexpr std::string_view kInputPrompt = " Please enter the .sdf file -> ";
 
 // What one command-line argument is.
-enum class ArgumentKind { FileName, Shapefile, Mif, NoTrim, Report, Unrecognised };
+enum class ArgumentKind {
+    FileName, Shapefile, Mif, NoTrim, Report, Quiet, Help, Version, Unrecognised
+};
 
 // Classifies one argument. "-", the en dash (byte 0x96 or its UTF-8 form) are switch characters;
 // an argument beginning with "/" is an option only when no file of that name exists and it
 // matches one of the options, otherwise it is a file name (an absolute path). An option matches
-// on the first 3 ("shp", "mif") or 6 ("notrim", "report") characters after the switch, compared
-// by ASAME.
+// on its name's characters after the switch ("shp", "mif", "notrim", "report", "quiet", "help",
+// "version"), compared by ASAME, so -SHPfile is -shp; "--help", "--version", "-?" and "-h" are
+// matched whole.
 ArgumentKind classifyArgument(std::string_view argument);
 
 // Writes the banner and the argument count, scans args (args[0] is the program name) into
 // settings, writes the help text when there are no arguments and refuses both formats at once.
-// An unrecognised option or both formats end the run through EXITS.
+// An unrecognised option or both formats end the run through EXITS. A help or version option
+// anywhere writes only the help text or "varnokline " and the version, and ends the run at once
+// with status 0. -quiet makes the console quiet before anything is written.
 void scanCommandLine(const std::vector<std::string>& args, RunSettings& settings);
 
 void writeHelpText();
+// The program's version, as the build gives it.
+std::string_view programVersion();
 
 // Opens settings.inputName for reading, asking on the console for another name (completed with
 // ".sdf") until an existing file is named; sets settings.inputName and settings.sdfUnit. The end

@@ -179,12 +179,6 @@ std::string reportName(std::string_view inputName) {
     return name;
 }
 
-bool isWarningLine(std::string_view line) {
-    for (const std::string_view word : {"Warning", "WARNING", "Error", "ERROR"})
-        if (line.starts_with(word)) return true;
-    return false;
-}
-
 ConversionReport::ConversionReport(const RunSettings& settings) {
     OPENER(unit_, "O ", reportName(settings.inputName), 1);
     text_ = pageStart(settings);
@@ -217,7 +211,7 @@ void ConversionReport::put() {
 }
 
 void ConversionReport::consoleLine(std::string_view text) {
-    if (!isWarningLine(text)) return;
+    if (!isAlertLine(text)) return;
     ++counts_.warnings;
     record();
     text_ += "{\"k\":\"w\",\"t\":";

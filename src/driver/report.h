@@ -41,9 +41,6 @@ struct RunCounts {
     std::int64_t warnings = 0;
 };
 
-// True for a console line that the run counts as a warning.
-bool isWarningLine(std::string_view line);
-
 class ConversionReport final : public SectionObserver, private ConsoleWatcher {
   public:
     explicit ConversionReport(const RunSettings& settings);

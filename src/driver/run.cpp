@@ -49,6 +49,7 @@ int run(int argc, char** argv) {
 
 int run(const std::vector<std::string>& args) {
     resetRunFinished();
+    console().setQuiet(false);
     int status = 1;
     try {
         convert(args);
@@ -56,6 +57,7 @@ int run(const std::vector<std::string>& args) {
         status = end.status;
     }
     console().flush();
+    console().setQuiet(false);
     return status;
 }
 

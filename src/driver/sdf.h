@@ -63,6 +63,11 @@ struct SdfSection {
 // centreline (its vertices are in `line`: line.n pairs in line.X, line.Y), streamNetworkDone()
 // after the stream-network loop, section() for every "END:" of the cross-section part, and
 // crossSectionsDone() when that loop ends.
+// Where a warning arose, as a quiet console shows it after the warning: "stream S, reach R,
+// station X, line N" (IDs and station without their outer blanks); stream and reach are left out
+// when ids is null, the station when it is.
+void appendPlace(std::string& out, const SdfIds* ids, const std::string* station, int line);
+
 class SdfConsumer {
 public:
     virtual ~SdfConsumer() = default;

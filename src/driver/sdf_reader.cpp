@@ -71,6 +71,15 @@ void SdfSection::copyUsedFrom(const SdfSection& from) {
     hasSurfaceLine = from.hasSurfaceLine;
 }
 
+void appendPlace(std::string& out, const SdfIds* ids, const std::string* station, int line) {
+    if (ids != nullptr) {
+        out.append("stream ").append(TRIMF(ids->streamId));
+        out.append(", reach ").append(TRIMF(ids->reachId)).append(", ");
+    }
+    if (station != nullptr) out.append("station ").append(TRIMF(*station)).append(", ");
+    out.append("line ").append(AINTEGER(line));
+}
+
 void reportLineError(std::string_view message, std::string_view line) {
     Console& con = console();
     con.breakLine(message);
@@ -99,6 +108,20 @@ void SdfReader::readStreamNetworkPart() {
 void SdfReader::readCrossSectionPart() {
     readCrossSections();
     out_.crossSectionsDone();
+}
+
+void SdfReader::describe(std::string& out) const {
+    switch (block_) {
+    case Block::None:
+        appendPlace(out, nullptr, nullptr, lineNumber_);
+        break;
+    case Block::Reach:
+        appendPlace(out, &ids_, nullptr, lineNumber_);
+        break;
+    case Block::Section:
+        appendPlace(out, &ids_, &section_.station, lineNumber_);
+        break;
+    }
 }
 
 bool SdfReader::nextLine() {
@@ -158,6 +181,7 @@ void SdfReader::readStation() {
 }
 
 void SdfReader::readStreamNetwork() {
+    const ConsolePlaceScope place(this);
     console().breakLine("Processing Stream Centrelines");
     console().line();
     if (!nextLine()) return; // the first line is never tested
@@ -166,6 +190,7 @@ void SdfReader::readStreamNetwork() {
     while (!ended && nextLine()) {
         if (has("BEGINSTREAMNETWORK")) message("Found BEGINSTREAMNETWORK on line ");
         if (has("REACH:")) {
+            block_ = Block::Reach;
             message("Found start of reach block on line ");
             readIdLine("STREAM ID:", ids_.streamId, "Error Expecting Stream ID: on ");
             readIdLine("REACH ID:", ids_.reachId, "Error Expecting REACH ID: on ");
@@ -208,10 +233,13 @@ void SdfReader::readCentreline() {
 }
 
 void SdfReader::readCrossSections() {
+    const ConsolePlaceScope place(this);
+    block_ = Block::None;
     bool ended = false;
     while (!ended && nextLine()) {
         if (has("BEGIN CROSS-SECTIONS:")) message("Found BEGIN CROSS-SECTIONS: on line ");
         if (has("CROSS-SECTION:")) {
+            block_ = Block::Section;
             message("Found new cross-section on line ");
             section_.firstLine = lineNumber_;
             readIdLine("STREAM ID:", ids_.streamId, "Error Expecting Stream ID: on ");

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "driver/sdf.h"
+#include "files/console.h"
 #include "files/linereader.h"
 #include "gis/object.h"
 
@@ -16,7 +17,7 @@ namespace vk {
 // blanks removed on the next line, leaves one empty line and ends the run through EXITS.
 [[noreturn]] void reportLineError(std::string_view message, std::string_view line);
 
-class SdfReader {
+class SdfReader : private ConsolePlace {
   public:
     static constexpr std::size_t kLineLength = 1000; // longer lines are cut
 
@@ -38,6 +39,10 @@ class SdfReader {
     int lineNumber() const { return lineNumber_; }
 
   private:
+    // The block being read, which the warnings of a quiet run name.
+    enum class Block { None, Reach, Section };
+    void describe(std::string& out) const override;
+
     void readStreamNetwork();
     void readCrossSections();
     bool nextLine();    // false at the end of the file
@@ -64,6 +69,7 @@ class SdfReader {
     std::string text_; // message work field
     int lineNumber_ = 0;
     bool firstLineRead_ = false;
+    Block block_ = Block::None;
 };
 
 } // namespace vk

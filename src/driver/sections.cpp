@@ -412,9 +412,28 @@ void composeCsvName(std::string& name, std::string_view streamId, std::string_vi
     if (name.size() > kMaxCsvName) name.resize(kMaxCsvName);
 }
 
+namespace {
+
+// The section being written, named by the warnings of a quiet run with its heading's line.
+class SectionPlace final : public ConsolePlace {
+public:
+    SectionPlace(const SdfIds& ids, const SdfSection& section) : ids_(ids), section_(section) {}
+    void describe(std::string& out) const override {
+        appendPlace(out, &ids_, &section_.station, section_.firstLine);
+    }
+
+private:
+    const SdfIds& ids_;
+    const SdfSection& section_;
+};
+
+}  // namespace
+
 void Process_sdf_Sections(const SdfIds& ids, const SdfSection& section,
                           const SectionLayerIds& layers, std::string_view csvFolder,
                           bool trimToLevees, SectionObserver* observer) {
+    const SectionPlace place(ids, section);
+    const ConsolePlaceScope placed(&place);
     SectionWork& w = work();
     const std::string_view streamId = trimRight(ids.streamId);
     const std::string_view reachId = trimRight(ids.reachId);

@@ -10,6 +10,7 @@ struct RunSettings {
     bool mifOutput = false;        // -mif
     bool trimToLevees = true;      // -notrim clears it
     bool report = false;           // -report: the conversion report page
+    bool quiet = false;            // -quiet: warnings, errors, the summary and dialogues only
     bool showHelp = false;         // the program was started without arguments
     std::string inputName;         // trailing blanks removed
     int sdfUnit = 0;

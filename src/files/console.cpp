@@ -1,7 +1,12 @@
 #include "files/console.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <system_error>
 #include <unistd.h>
+
+#include "files/terminal.h"
+#include "text/strings.h"
 
 namespace vk {
 
@@ -11,9 +16,15 @@ namespace {
 constexpr std::size_t kFlushThreshold = 64 * 1024;
 constexpr std::size_t kInputChunk = 4096;
 constexpr std::size_t kWatchedLine = 1000;
+// On a terminal, written output waits at most this long before it is shown.
+constexpr std::chrono::milliseconds kTerminalDelay{50};
+
+// The beginnings of the summary lines that end a run: a quiet console shows them too.
+constexpr std::string_view kSummaryLines[] = {"Written: ", "Finished."};
 
 // Where the output of this thread is kept instead of written; none for the run's own thread.
 thread_local ConsoleRecording* recordingHere = nullptr;
+thread_local const ConsolePlace* placeHere = nullptr;
 
 void writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -26,11 +37,33 @@ void writeAll(int fd, std::string_view bytes) {
     }
 }
 
+bool isSummaryLine(std::string_view line) {
+    for (const std::string_view start : kSummaryLines)
+        if (line.starts_with(start)) return true;
+    return false;
+}
+
 }  // namespace
+
+ConsolePlaceScope::ConsolePlaceScope(const ConsolePlace* place) : previous_(placeHere) {
+    placeHere = place;
+}
+
+ConsolePlaceScope::~ConsolePlaceScope() { placeHere = previous_; }
 
 Console::Console() { out_.reserve(kFlushThreshold + 1024); }
 
-Console::~Console() { flush(); }
+Console::~Console() {
+    if (flusher_.joinable()) {
+        {
+            std::lock_guard lock(outMutex_);
+            stopFlusher_ = true;
+        }
+        flusherWakes_.notify_one();
+        flusher_.join();
+    }
+    flush();
+}
 
 void Console::emit(std::string_view bytes) {
     if (bytes.empty()) return;
@@ -40,12 +73,133 @@ void Console::emit(std::string_view bytes) {
     }
     if (watcher_ != nullptr) showWatcher(bytes);
     lineOpen_ = bytes.back() != '\n';
+    if (quiet_)
+        filter(bytes);
+    else
+        deliver(bytes);
+}
+
+// A warning or error says where it arose: its first line ends with the place of the thread that
+// writes it (recorded with it when that thread's output is replayed later).
+void Console::message(std::string_view text) {
+    if (!quiet_ || placeHere == nullptr || !isAlertLine(text)) {
+        emit(text);
+        return;
+    }
+    const std::size_t end = std::min(text.find('\n'), text.size());
+    std::string annotated(text.substr(0, end));
+    annotated += " (";
+    placeHere->describe(annotated);
+    annotated += ')';
+    annotated += text.substr(end);
+    emit(annotated);
+}
+
+// Lines are shown whole or not at all. A line is shown when it is a warning or an error, or
+// follows one without an empty line between (the input line an error quotes), or is a summary
+// line, or is written in a dialogue; its start is held until that is known.
+void Console::filter(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const std::size_t end = bytes.find('\n');
+        if (end == std::string_view::npos) {
+            if (dialogues_ > 0) reveal();
+            if (lineShown_)
+                deliver(bytes);
+            else
+                held_.append(bytes);
+            return;
+        }
+        const std::string_view piece = bytes.substr(0, end + 1);
+        bytes.remove_prefix(end + 1);
+        if (dialogues_ > 0) reveal();
+        if (lineShown_) {
+            deliver(piece);
+            lineShown_ = false;
+            continue;
+        }
+        held_.append(piece.substr(0, end));
+        const std::string_view text = held_;
+        bool show = false;
+        if (text.empty()) {
+            continuing_ = false;
+        } else if (isAlertLine(text)) {
+            show = continuing_ = true;
+        } else {
+            show = continuing_ || isSummaryLine(text);
+        }
+        if (show) {
+            held_ += '\n';
+            deliver(held_);
+        }
+        held_.clear();
+    }
+}
+
+void Console::reveal() {
+    if (lineShown_) return;
+    lineShown_ = true;
+    if (held_.empty()) return;
+    deliver(held_);
+    held_.clear();
+}
+
+void Console::deliver(std::string_view bytes) {
     if (sink_ != nullptr) {
         sink_->append(bytes);
         return;
     }
-    out_.append(bytes);
-    if (out_.size() >= kFlushThreshold) flush();
+    if (!outputChecked_) {
+        outputChecked_ = true;
+        timed_ = standardOutputIsTerminal();
+        if (timed_) startTimedFlushing();
+    }
+    if (!timed_) {
+        out_.append(bytes);
+        if (out_.size() >= kFlushThreshold) flush();
+        return;
+    }
+    std::size_t size = 0;
+    {
+        std::lock_guard lock(outMutex_);
+        if (out_.empty()) flusherWakes_.notify_one();
+        out_.append(bytes);
+        size = out_.size();
+    }
+    if (size >= kFlushThreshold) flush();
+}
+
+void Console::startTimedFlushing() {
+    try {
+        flusher_ = std::thread([this] { flushLoop(); });
+    } catch (const std::system_error&) {
+        timed_ = false;  // no thread to spare: output is handed on as it gathers, as to a file
+    }
+}
+
+// The flushing thread: once output is waiting, it gives the run kTerminalDelay to add more, then
+// writes everything there is.
+void Console::flushLoop() {
+    std::unique_lock lock(outMutex_);
+    for (;;) {
+        flusherWakes_.wait(lock, [&] { return stopFlusher_ || !out_.empty(); });
+        if (stopFlusher_) return;
+        flusherWakes_.wait_for(lock, kTerminalDelay, [&] { return stopFlusher_; });
+        if (stopFlusher_) return;
+        lock.unlock();
+        writeOut();
+        lock.lock();
+    }
+}
+
+void Console::writeOut() {
+    std::lock_guard writing(writeMutex_);
+    std::string bytes;
+    {
+        std::lock_guard lock(outMutex_);
+        bytes.swap(out_);
+        out_.reserve(kFlushThreshold + 1024);
+    }
+    writeAll(STDOUT_FILENO, bytes);
 }
 
 void Console::showWatcher(std::string_view bytes) {
@@ -69,20 +223,20 @@ void Console::watch(ConsoleWatcher* watcher) {
 void Console::write(std::string_view text) { emit(text); }
 
 void Console::line(std::string_view text) {
-    emit(text);
+    message(text);
     emit("\n");
 }
 
 void Console::breakLine(std::string_view text) {
     emit("\n");
-    emit(text);
+    message(text);
     emit("\n");
 }
 
 void Console::listLine(std::string_view text) {
     if (!text.empty()) {
         emit(" ");
-        emit(text);
+        message(text);
     }
     emit("\n");
 }
@@ -110,7 +264,12 @@ void Console::replay(ConsoleRecording& recording) {
 }
 
 void Console::flush() {
-    if (recordingHere != nullptr || out_.empty()) return;
+    if (recordingHere != nullptr) return;
+    if (timed_) {
+        writeOut();
+        return;
+    }
+    if (out_.empty()) return;
     writeAll(STDOUT_FILENO, out_);
     out_.clear();
 }
@@ -118,6 +277,8 @@ void Console::flush() {
 bool Console::readLine(std::string& reply, std::size_t maxLength) {
     reply.clear();
     if (recordingHere != nullptr) return false;
+    // A prompt left open is shown, however quiet the console.
+    if (quiet_ && !held_.empty()) reveal();
     flush();
     bool any = false;         // a byte of this line was seen
     std::size_t length = 0;   // bytes of the line so far, cut or not
@@ -153,15 +314,30 @@ bool Console::readLine(std::string& reply, std::size_t maxLength) {
     }
 }
 
+bool Console::inputIsTerminal() const {
+    return fedInput_ ? fedFromTerminal_ : standardInputIsTerminal();
+}
+
+void Console::setQuiet(bool quiet) {
+    quiet_ = quiet;
+    held_.clear();
+    lineShown_ = false;
+    continuing_ = false;
+}
+
 void Console::captureOutput(std::string* sink) {
     flush();
     sink_ = sink;
     // The new destination starts on a fresh line.
     lineOpen_ = false;
+    held_.clear();
+    lineShown_ = false;
+    continuing_ = false;
 }
 
-void Console::feedInput(std::string_view text) {
+void Console::feedInput(std::string_view text, bool fromTerminal) {
     fedInput_ = true;
+    fedFromTerminal_ = fromTerminal;
     in_.assign(text);
     inPos_ = 0;
 }
@@ -176,6 +352,16 @@ void Console::useStandardInput() {
 Console& console() {
     static Console instance;
     return instance;
+}
+
+ConsoleDialogue::ConsoleDialogue(Console& c) : console_(recordingHere == nullptr ? &c : nullptr) {
+    if (console_ == nullptr) return;
+    if (console_->dialogues_++ == 0 && console_->quiet_ && !console_->held_.empty())
+        console_->reveal();
+}
+
+ConsoleDialogue::~ConsoleDialogue() {
+    if (console_ != nullptr) --console_->dialogues_;
 }
 
 }  // namespace vk

@@ -1,11 +1,24 @@
 // The console: buffered standard output that remembers whether the current line is left open,
-// and line-by-line reading of standard input. Output is flushed before every read.
-// Tests redirect both sides to strings.
+// and line-by-line reading of standard input. Output is flushed before every read, and on a
+// terminal within a tenth of a second of being written. Tests redirect both sides to strings.
+//
+//     console().breakLine("Processing Stream Centrelines");   // "\n" + text + "\n"
+//     console().write(" Please enter the .sdf file -> ");    // the line stays open
+//     std::string reply;
+//     if (!console().readLine(reply, 1000)) { /* end of input */ }
+//
+// A quiet console (setQuiet) shows only the lines a person must see: warnings and errors (each
+// with the place in the input it concerns, see ConsolePlace), the summary and "Finished.", the
+// prompts left open when a reply is read, and whatever a ConsoleDialogue marks as shown.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace vk {
@@ -34,6 +47,28 @@ public:
     virtual void consoleLine(std::string_view text) = 0;
 };
 
+// Where in its input the calling thread is working (the section being read or written), for the
+// warnings and errors of a quiet run: the line of such a message ends with " (" + describe() + ")".
+class ConsolePlace {
+public:
+    virtual void describe(std::string& out) const = 0;  // appends e.g. "stream A, reach B, line 9"
+
+protected:
+    ~ConsolePlace() = default;
+};
+
+// Makes `place` the calling thread's place while it lives (nullptr: none); the previous one after.
+class ConsolePlaceScope {
+public:
+    explicit ConsolePlaceScope(const ConsolePlace* place);
+    ~ConsolePlaceScope();
+    ConsolePlaceScope(const ConsolePlaceScope&) = delete;
+    ConsolePlaceScope& operator=(const ConsolePlaceScope&) = delete;
+
+private:
+    const ConsolePlace* previous_;
+};
+
 class Console {
 public:
     Console();
@@ -57,6 +92,12 @@ public:
     // return before it is dropped; the reply is cut at maxLength characters (the rest of the line
     // is consumed). Reading writes nothing, so an open line stays open. False at end of input.
     bool readLine(std::string& reply, std::size_t maxLength);
+    // Whether the replies come from a person at a terminal (fed input: as the feeder said).
+    bool inputIsTerminal() const;
+
+    // Quiet output for the rest of the run (false: every line again).
+    void setQuiet(bool quiet);
+    bool quiet() const { return quiet_; }
 
     // Output of the calling thread goes to *recording from now on (nullptr: to the console
     // again); reading gives end of input meanwhile. replay() writes a recording as if its calls
@@ -65,9 +106,10 @@ public:
     void replay(ConsoleRecording& recording);
 
     // Redirection, for tests and the fuzz harness: output appended to *sink (nullptr: standard
-    // output again), input taken from the given text (end of input after it).
+    // output again), input taken from the given text (end of input after it), typed at a
+    // terminal or not.
     void captureOutput(std::string* sink);
-    void feedInput(std::string_view text);
+    void feedInput(std::string_view text, bool fromTerminal = true);
     void useStandardInput();
 
     // Every line written from now on is shown to *watcher as well (nullptr: to none). A line is
@@ -75,19 +117,59 @@ public:
     void watch(ConsoleWatcher* watcher);
 
 private:
+    friend class ConsoleDialogue;
     void emit(std::string_view bytes);
+    void message(std::string_view text);  // one message's text, its place added in a quiet run
+    void filter(std::string_view bytes);  // what a quiet console shows of these bytes
+    void reveal();                        // the held start of the current line is shown after all
+    void deliver(std::string_view bytes); // to the sink or towards standard output
+    void startTimedFlushing();
+    void flushLoop();
+    void writeOut();
     void showWatcher(std::string_view bytes);
     ConsoleWatcher* watcher_ = nullptr;
     std::string watchedLine_;
+
     std::string out_;
     std::string* sink_ = nullptr;
     bool lineOpen_ = false;
     bool fedInput_ = false;
+    bool fedFromTerminal_ = true;
     std::string in_;
     std::size_t inPos_ = 0;
     bool stdinEnded_ = false;
+
+    // Quiet output: the start of a line not yet known to be shown, whether the current line is,
+    // whether the lines after a warning still belong to it, and open dialogues.
+    bool quiet_ = false;
+    std::string held_;
+    bool lineShown_ = false;
+    bool continuing_ = false;
+    int dialogues_ = 0;
+
+    // On a terminal a second thread writes what has waited for a tenth of a second at most.
+    bool outputChecked_ = false;
+    bool timed_ = false;
+    std::mutex outMutex_;    // out_ and the flusher's state
+    std::mutex writeMutex_;  // one writer of standard output at a time, in order
+    std::condition_variable flusherWakes_;
+    std::thread flusher_;
+    bool stopFlusher_ = false;
 };
 
 Console& console();
+
+// While it lives, everything the run's thread writes to the console is shown in a quiet run too,
+// with the start of a line left open before it (a dialogue that asks, or a pause).
+class ConsoleDialogue {
+public:
+    explicit ConsoleDialogue(Console& c = console());
+    ~ConsoleDialogue();
+    ConsoleDialogue(const ConsoleDialogue&) = delete;
+    ConsoleDialogue& operator=(const ConsoleDialogue&) = delete;
+
+private:
+    Console* console_;  // none on a thread whose output is recorded
+};
 
 }  // namespace vk

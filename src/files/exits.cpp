@@ -20,6 +20,7 @@ void resetRunFinished() { runFinished = false; }
 
 bool consolePause(std::string_view prompt) {
     Console& c = console();
+    const ConsoleDialogue shown;
     c.endLine();
     c.line(prompt);
     std::string reply;
@@ -27,9 +28,21 @@ bool consolePause(std::string_view prompt) {
 }
 
 void PAUSEFORUSER() {
+    const ConsoleDialogue shown;
     console().endLine();
     console().line();
     consolePause("Press Enter to Continue");
+}
+
+void closingPause() {
+    Console& c = console();
+    if (c.inputIsTerminal()) {
+        consolePause("Press Enter to Close");
+        return;
+    }
+    const ConsoleDialogue shown;
+    c.endLine();
+    c.line("Press Enter to Close");
 }
 
 void EXITS() {
@@ -37,8 +50,11 @@ void EXITS() {
     // A file that could not be written completely turns even a finished run into a failure.
     const bool closed = closeAllUnitsAtExit();
     console().endLine();
-    console().line();
-    consolePause("Press Enter to Close");
+    {
+        const ConsoleDialogue shown;
+        console().line();
+    }
+    closingPause();
     endRun(runFinished && closed ? 0 : 1);
 }
 

@@ -29,6 +29,9 @@ void resetRunFinished();
 bool consolePause(std::string_view prompt);
 
 void PAUSEFORUSER();   // an empty line, then the pause "Press Enter to Continue"
+// The pause that ends a run, "Press Enter to Close": written always, but it waits for a reply only
+// when a person can give one (standard input is a terminal). A script's input is never taken.
+void closingPause();
 [[noreturn]] void EXITS();
 // Ends the run at once with the given status, closing nothing (the opener's bail-outs).
 [[noreturn]] void endRun(int status);

@@ -295,6 +295,7 @@ void say(int logUnit, std::string_view text) {
 
 // The opener's question for another name. The name is left as it was after a blank reply.
 void askForName(std::string& name, std::string_view description) {
+    const ConsoleDialogue shown;
     std::string prompt = "\n";
     if (trimmedLength(description) == 0) {
         prompt += "Check file exists and press enter or enter another file name: ";
@@ -306,7 +307,7 @@ void askForName(std::string& name, std::string_view description) {
     console().write(prompt);
     std::string reply;
     if (!console().readLine(reply, kReplyLength)) endOfInputAtPrompt();
-    std::string typed = TRIMF(reply);
+    std::string typed = TRIMF(withoutOuterQuotes(reply));
     if (typed.empty()) {
         console().breakLine("No file name entered.  Trying file again...");
         return;
@@ -347,6 +348,7 @@ void openOutput(int& unit, int index, std::string_view mode, const std::string& 
                 int logUnit) {
     const ModeInfo* info = findMode(mode);
     if (info == nullptr) {
+        const ConsoleDialogue shown;  // a fault of the program: always shown
         std::string message = "  Unrecognised file type ";
         message += mode;
         message += " file ";
@@ -369,6 +371,7 @@ void openOutput(int& unit, int index, std::string_view mode, const std::string& 
             unit = 0;
             return;
         }
+        const ConsoleDialogue shown;
         say(logUnit, "Can't Open\n");
         Console& c = console();
         c.listLine("");
@@ -411,8 +414,11 @@ void OPENER(int& unit, std::string_view mode, std::string_view name, int option)
         std::string message = "Empty filename specified.  Bailing out.  Please contact ";
         message += kSupportAddress;
         message += ".";
-        console().breakLine(message);
-        consolePause("Press Enter to Close");
+        {
+            const ConsoleDialogue shown;
+            console().breakLine(message);
+        }
+        closingPause();
         endRun(1);
     }
     Table& t = table();
@@ -425,6 +431,7 @@ void OPENER(int& unit, std::string_view mode, std::string_view name, int option)
     }
     if (index < 0) {
         console().endLine();
+        const ConsoleDialogue shown;
         console().line("No free file numbers.");
         endRun(1);
     }
@@ -455,6 +462,7 @@ void OPENWITHRETRY(int& unit, std::string& name, std::string_view mode,
         const int other = exists ? findAttached(id) : -1;
         bool askName = false;
         if (other >= 0 && !input && mode.substr(0, 1) != "A" && mode.substr(0, 1) != "S") {
+            const ConsoleDialogue shown;
             console().endLine();
             console().write(name + " is already open, close it? ");
             std::string reply;
@@ -484,6 +492,7 @@ void OPENWITHRETRY(int& unit, std::string& name, std::string_view mode,
             say(logUnit, "OK.\nOpened File Unit:" + unitField(unit) + "\n");
             return;
         }
+        const ConsoleDialogue shown;  // the question for another name, with what led to it
         if (!askName) {
             const std::string notice = "\nCHECK 0008 - \"" + name + "\" cannot be found\n";
             say(logUnit, notice);

@@ -1,5 +1,6 @@
 #include "text/strings.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <utility>
@@ -220,6 +221,21 @@ int LENSL(std::string& field) {
         --n;
     if (n < field.size()) field[n] = '\0';
     return static_cast<int>(n);
+}
+
+bool isAlertLine(std::string_view line) {
+    line.remove_prefix(std::min(line.find_first_not_of(kBlank), line.size()));
+    for (std::string_view word : {"Warning", "WARNING", "Error", "ERROR"})
+        if (line.starts_with(word)) return true;
+    return false;
+}
+
+std::string_view withoutOuterQuotes(std::string_view reply) {
+    std::string_view name = trimRight(reply);
+    name.remove_prefix(std::min(name.find_first_not_of(kBlank), name.size()));
+    if (name.size() >= 2 && name.front() == '"' && name.back() == '"')
+        return name.substr(1, name.size() - 2);
+    return reply;
 }
 
 } // namespace vk

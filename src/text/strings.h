@@ -36,4 +36,13 @@ int NUMBEROFNUMBERS(std::string_view line);    // count of numeric fields, negat
 // Length without trailing blanks and NULs; when shorter than the field, a NUL is put right after.
 int LENSL(std::string& field);
 
+// A console message line that a person must not miss: after any leading blanks (a list-directed
+// line begins with one) it begins with "Warning", "WARNING", "Error" or "ERROR".
+bool isAlertLine(std::string_view line);
+
+// A name typed at a prompt as a console pastes a dragged file, in double quotes: when the reply,
+// its outer blanks removed, starts and ends with a double quote, the text between the two;
+// otherwise the reply unchanged.
+std::string_view withoutOuterQuotes(std::string_view reply);
+
 }  // namespace vk

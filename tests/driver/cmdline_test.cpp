@@ -1,5 +1,7 @@
 #include "driver/cmdline.h"
 
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "driver/driver_session.h"
@@ -64,6 +66,26 @@ TEST(ClassifyArgument, SlashIsAnOptionOnlyWhenItMatchesAndNoSuchFileExists) {
     vktest::TempDir dir;
     ASSERT_EQ(dir.path().front(), '/');
     EXPECT_EQ(classifyArgument(dir.file("river.sdf")), ArgumentKind::FileName);
+}
+
+TEST(ClassifyArgument, ConsoleOptions) {
+    const struct {
+        const char* argument;
+        ArgumentKind kind;
+    } cases[] = {
+        {"-quiet", ArgumentKind::Quiet},    {"/QUIET", ArgumentKind::Quiet},
+        {"-quieter", ArgumentKind::Quiet},  {"-quie", ArgumentKind::Unrecognised},
+        {"-help", ArgumentKind::Help},      {"--help", ArgumentKind::Help},
+        {"-HELP", ArgumentKind::Help},      {"-?", ArgumentKind::Help},
+        {"/?", ArgumentKind::Help},         {"-h", ArgumentKind::Help},
+        {"\x96help", ArgumentKind::Help},   {"-version", ArgumentKind::Version},
+        {"--version", ArgumentKind::Version}, {"/Version", ArgumentKind::Version},
+        {"--helpme", ArgumentKind::Unrecognised}, {"-hx", ArgumentKind::Unrecognised},
+        {"-?x", ArgumentKind::Unrecognised}, {"--shp", ArgumentKind::Unrecognised},
+        {"-vers", ArgumentKind::Unrecognised},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(classifyArgument(c.argument), c.kind) << c.argument;
 }
 
 TEST(ClassifyArgument, AnythingElseIsAFileName) {
@@ -139,6 +161,27 @@ TEST(ScanCommandLine, BothFormatsAreRefused) {
                   std::string(kExitTail));
 }
 
+TEST(ScanCommandLine, HelpAndVersionSayOnlyThatAndEndTheRunWell) {
+    const std::string version = "varnokline " + std::string(vk::programVersion()) + "\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string out;
+    } cases[] = {
+        {{"varnokline", "-help"}, kHelpText},
+        {{"varnokline", "-shp", "river.sdf", "/?"}, kHelpText},
+        {{"varnokline", "-zzz", "--help"}, kHelpText},  // before any other option is looked at
+        {{"varnokline", "--version"}, version},
+        {{"varnokline", "-quiet", "-version", "-help"}, version},  // the first one counts
+    };
+    for (const auto& c : cases) {
+        DriverSession session;
+        vk::RunSettings settings;
+        EXPECT_EQ(endStatus([&] { vk::scanCommandLine(c.args, settings); }), 0) << c.args.back();
+        EXPECT_EQ(session.out, c.out) << c.args.back();
+    }
+    EXPECT_FALSE(vk::unitInUse(1001));
+}
+
 class OpenInputFile : public ::testing::Test {
   protected:
     vktest::TempDir dir;
@@ -182,6 +225,18 @@ TEST_F(OpenInputFile, TypedSdfExtensionInAnyCaseIsKept) {
     vk::openInputFile(settings);
     EXPECT_EQ(settings.inputName, "river.SDF");
     EXPECT_EQ(session.out, " Please enter the .sdf file -> " + openOk("river.SDF"));
+}
+
+TEST_F(OpenInputFile, TypedNameInDoubleQuotesOpensTheFile) {
+    std::filesystem::create_directories("Big River");
+    vktest::writeFile("Big River/river.sdf", "x\n");
+    // As a console pastes a dragged file; the name is completed with ".sdf" after the quotes go.
+    DriverSession session("  \"Big River/rivr.sdf\"  \n\"Big River/river\"\n");
+    vk::openInputFile(settings);
+    const std::string prompt = " Please enter the .sdf file -> ";
+    EXPECT_EQ(session.out, prompt + " WARNING - Can''t find file Big River/rivr.sdf, try again\n" +
+                               prompt + openOk("Big River/river.sdf"));
+    EXPECT_EQ(settings.inputName, "Big River/river.sdf");
 }
 
 TEST_F(OpenInputFile, MissingCommandLineNameIsNotCompleted) {

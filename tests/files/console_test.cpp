@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "session.h"
+#include "support/terminal.h"
 
 namespace {
 
@@ -104,6 +105,111 @@ TEST_F(ConsoleTest, NewCaptureStartsOnAFreshLine) {
     EXPECT_EQ(second, "x\n");
 }
 
+// A place as the SDF reader or the section writer gives it.
+class FixedPlace final : public vk::ConsolePlace {
+public:
+    explicit FixedPlace(std::string text) : text_(std::move(text)) {}
+    void describe(std::string& out) const override { out += text_; }
+
+private:
+    std::string text_;
+};
+
+// What a run writes about one section: progress, a warning, an error quoting its input line.
+void writeSectionMessages(Console& c, const vk::ConsolePlace* place) {
+    c.breakLine("Found new cross-section on line 5");
+    {
+        const vk::ConsolePlaceScope scope(place);
+        c.breakLine("WARNING - No levee points detected. Line number: 12");
+        c.breakLine("ERROR - Reading following line in file:");
+        c.line("1.0 abc");
+        c.line();
+    }
+    c.write("\nTrying to open file x.csv...");
+    c.line("OK.  File Unit:1001");
+    c.line("...Closed File Unit:1001");
+    c.breakLine("Warning - Cut line with fewer than 2 points not written.");
+    c.breakLine("Written: centrelines 1, cut lines 0");
+    c.line("Warnings: 3.");
+    c.breakLine("Finished.");
+}
+
+TEST_F(ConsoleTest, QuietShowsWarningsWithTheirPlaceAndTheSummaryOnly) {
+    const FixedPlace place("stream A, reach B, station 40, line 12");
+    c.setQuiet(true);
+    writeSectionMessages(c, &place);
+    EXPECT_EQ(out, "WARNING - No levee points detected. Line number: 12 (stream A, reach B, "
+                   "station 40, line 12)\n"
+                   "ERROR - Reading following line in file: (stream A, reach B, station 40, "
+                   "line 12)\n"
+                   "1.0 abc\n"
+                   "Warning - Cut line with fewer than 2 points not written.\n"
+                   "Written: centrelines 1, cut lines 0\n"
+                   "Warnings: 3.\n"
+                   "Finished.\n");
+    // Not quiet, the same messages are written as they always were, without places.
+    std::string loud;
+    c.setQuiet(false);
+    c.captureOutput(&loud);
+    writeSectionMessages(c, &place);
+    EXPECT_EQ(loud, "\nFound new cross-section on line 5\n"
+                    "\nWARNING - No levee points detected. Line number: 12\n"
+                    "\nERROR - Reading following line in file:\n1.0 abc\n\n"
+                    "\nTrying to open file x.csv...OK.  File Unit:1001\n"
+                    "...Closed File Unit:1001\n"
+                    "\nWarning - Cut line with fewer than 2 points not written.\n"
+                    "\nWritten: centrelines 1, cut lines 0\nWarnings: 3.\n"
+                    "\nFinished.\n");
+}
+
+TEST_F(ConsoleTest, QuietShowsPromptsAndDialoguesWhole) {
+    c.setQuiet(true);
+    c.feedInput("river\n");
+    c.breakLine("Build 2013-09-AA");
+    c.write(" Please enter the .sdf file -> ");
+    std::string reply;
+    ASSERT_TRUE(c.readLine(reply, 80));
+    c.write("\nTrying to open file river.sdf...");
+    c.line("OK.");
+    c.write("\nTrying to open file x.csv...");
+    {
+        const vk::ConsoleDialogue shown(c);
+        c.line("Can't Open");
+        c.listLine("");
+        c.listLine("Can't open: x.csv");
+        c.line();
+        c.line("Press Enter to Continue");
+    }
+    c.line("Progress after the dialogue");
+    EXPECT_EQ(out, " Please enter the .sdf file -> \n"
+                   "Trying to open file x.csv...Can't Open\n"
+                   "\n"
+                   " Can't open: x.csv\n"
+                   "\n"
+                   "Press Enter to Continue\n");
+}
+
+TEST_F(ConsoleTest, QuietWarningsRecordedOnAnotherThreadKeepThePlaceTheyAroseAt) {
+    c.setQuiet(true);
+    const FixedPlace reading("stream A, reach B, station 40, line 90");
+    const FixedPlace writing("stream A, reach B, station 50, line 20");
+    vk::ConsoleRecording recording;
+    std::thread reader([&] {
+        Console::recordThisThread(&recording);
+        const vk::ConsolePlaceScope scope(&reading);
+        c.breakLine("WARNING - Only one levee points detected for section. Line number: 90");
+        Console::recordThisThread(nullptr);
+    });
+    reader.join();
+    const vk::ConsolePlaceScope scope(&writing);
+    c.replay(recording);
+    c.breakLine("WARNING - More than 2 levee markers found.");
+    EXPECT_EQ(out, "WARNING - Only one levee points detected for section. Line number: 90 "
+                   "(stream A, reach B, station 40, line 90)\n"
+                   "WARNING - More than 2 levee markers found. (stream A, reach B, station 50, "
+                   "line 20)\n");
+}
+
 // The real standard input and output, through pipes on fd 0 and fd 1.
 TEST(ConsoleStandardStreams, RepliesComeFromStandardInputUntilItEnds) {
     Console c;
@@ -166,6 +272,16 @@ TEST(ConsoleStandardStreams, LargeOutputArrivesWholeAndInOrder) {
     stdio.restore();
     EXPECT_EQ(got.size(), expected.size());
     EXPECT_TRUE(got == expected);
+}
+
+// Output to a person shows up while the run is still busy, without waiting for a flush.
+TEST(ConsoleStandardStreams, OnATerminalWrittenOutputAppearsWithoutAFlush) {
+    vktest::TerminalStdout terminal;
+    Console c;
+    c.breakLine("Processing Stream Centrelines");
+    c.write("Trying to open file river.sdf...");
+    EXPECT_EQ(terminal.readUntil("river.sdf...", 10000),
+              "\nProcessing Stream Centrelines\nTrying to open file river.sdf...");
 }
 
 }  // namespace

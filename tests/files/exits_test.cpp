@@ -72,6 +72,21 @@ TEST_F(PauseAndExit, ExitWaitsForOneReplyOnly) {
     EXPECT_EQ(reply, "still unread");
 }
 
+TEST_F(PauseAndExit, TheClosingPauseLeavesInputThatIsNotAPersonsUnread) {
+    // A script's loop feeds the next folder on the same standard input.
+    console().feedInput("next folder\n", false);
+    EXPECT_EQ(endStatus(EXITS), 1);
+    EXPECT_EQ(out, "\nPress Enter to Close\n");
+    std::string reply;
+    ASSERT_TRUE(console().readLine(reply, 80));
+    EXPECT_EQ(reply, "next folder");
+    // The pause of a blocked output waits for an answer, whoever gives it.
+    console().feedInput("\nleft\n", false);
+    vk::PAUSEFORUSER();
+    ASSERT_TRUE(console().readLine(reply, 80));
+    EXPECT_EQ(reply, "left");
+}
+
 TEST_F(PauseAndExit, PauseForUserWaitsForEnterAndReturns) {
     console().feedInput("\nnext\n");
     console().write("open line");

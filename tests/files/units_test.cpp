@@ -369,6 +369,38 @@ TEST_F(OpenerDialogue, MissingInputAsksForAnotherName) {
     EXPECT_EQ(line, "data");
 }
 
+TEST_F(OpenerDialogue, QuotedReplyOpensTheNameBetweenTheQuotes) {
+    writeFile("y z.sdf", "data\n");
+    console().feedInput("  \"y z.sdf\" \n");
+    int u = 0;
+    OPENER(u, "I ", "x.sdf", 1);
+    EXPECT_EQ(u, 1001);
+    EXPECT_TRUE(out.ends_with(kNamePrompt + openedForInput("y z.sdf", 1001))) << out;
+}
+
+TEST_F(OpenerDialogue, AQuietConsoleShowsEveryDialogueWholeAndNothingElse) {
+    writeFile("y.sdf", "data\n");
+    console().setQuiet(true);
+    console().feedInput("y.sdf\n\n");
+    int in = 0, csv = 0;
+    OPENER(in, "I ", "x.sdf", 1);
+    OPENER(csv, "O ", "table.csv", 1);
+    CLOSER(csv);
+    EXPECT_EQ(endStatus([] {
+                  int u = 0;
+                  OPENER(u, "O ", "nofolder/x.csv", 1);
+              }),
+              1);
+    console().setQuiet(false);
+    EXPECT_EQ(in, 1001);
+    EXPECT_EQ(out, "Trying to open file x.sdf...\nCHECK 0008 - \"x.sdf\" cannot be found\n" +
+                       kNamePrompt + "\n" + "Trying to open file nofolder/x.csv..." +
+                       cantOpen("nofolder/x.csv") + cantOpen("nofolder/x.csv") +
+                       "\nERROR - Unable to open file nofolder/x.csv and no console input to "
+                       "wait on.\n" +
+                       kCloseAtEnd);
+}
+
 TEST_F(OpenerDialogue, TypedNamesAreCutAtEightyCharacters) {
     const std::string name80(80, 'f');
     writeFile(name80, "");

@@ -210,4 +210,49 @@ TEST(Lensl, MarksTheEndWithANul) {
     EXPECT_EQ(vk::LENSL(tab), 2);
 }
 
+TEST(AlertLine, WarningsAndErrorsInTheirFourSpellingsAfterAnyLeadingBlanks) {
+    const struct {
+        std::string_view line;
+        bool alert;
+    } cases[] = {
+        {"WARNING - No levee points detected. Line number: 12", true},
+        {"Warning - Cut line with fewer than 2 points not written.", true},
+        {"ERROR 0413 - Writing .dbf file header.", true},
+        {"Error Expecting STATION: on 9", true},
+        {" WARNING - Can''t find file x.sdf, try again", true},  // list-directed
+        {"ERROR", true},
+        {"warning - lower case", false},
+        {"Found new cross-section on line 5", false},
+        {"CHECK 0008 - \"x.sdf\" cannot be found", false},
+        {"\tWARNING - a tab is not a blank", false},
+        {"Finished.", false},
+        {"", false},
+        {"   ", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(vk::isAlertLine(c.line), c.alert) << '"' << c.line << '"';
+}
+
+TEST(OuterQuotes, APastedQuotedNameLosesItsTwoQuotesOnly) {
+    const struct {
+        std::string_view reply, name;
+    } cases[] = {
+        {"\"river.sdf\"", "river.sdf"},
+        {"  \"C:\\Models\\Big River\\river.sdf\"  ", "C:\\Models\\Big River\\river.sdf"},
+        {"\"\"", ""},
+        {"\" spaced \"", " spaced "},
+        {"\"a\"b\"", "a\"b"},
+        // Anything else is left exactly as typed.
+        {"river.sdf", "river.sdf"},
+        {"  river.sdf  ", "  river.sdf  "},
+        {"\"river.sdf", "\"river.sdf"},
+        {"river\".sdf\"", "river\".sdf\""},
+        {"'river.sdf'", "'river.sdf'"},
+        {"\"", "\""},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(vk::withoutOuterQuotes(c.reply), c.name) << c.reply;
+}
+
 } // namespace
