@@ -71,7 +71,7 @@ void Console::emit(std::string_view bytes) {
         recordingHere->bytes_.append(bytes);
         return;
     }
-    if (watcher_ != nullptr) showWatcher(bytes);
+    if (watcher_ != nullptr && !placeBytes_) showWatcher(bytes);
     lineOpen_ = bytes.back() != '\n';
     if (quiet_)
         filter(bytes);
@@ -87,12 +87,25 @@ void Console::message(std::string_view text) {
         return;
     }
     const std::size_t end = std::min(text.find('\n'), text.size());
-    std::string annotated(text.substr(0, end));
-    annotated += " (";
-    placeHere->describe(annotated);
-    annotated += ')';
-    annotated += text.substr(end);
-    emit(annotated);
+    emit(text.substr(0, end));
+    std::string place = " (";
+    placeHere->describe(place);
+    place += ')';
+    emitPlace(place);
+    emit(text.substr(end));
+}
+
+// A place is part of the console, not of the message: a watcher sees the message as a run that
+// is not quiet writes it.
+void Console::emitPlace(std::string_view place) {
+    if (recordingHere != nullptr) {
+        recordingHere->places_.emplace_back(recordingHere->bytes_.size(), place.size());
+        recordingHere->bytes_.append(place);
+        return;
+    }
+    placeBytes_ = true;
+    emit(place);
+    placeBytes_ = false;
 }
 
 // Lines are shown whole or not at all. A line is shown when it is a warning or an error, or
@@ -253,13 +266,29 @@ void Console::recordThisThread(ConsoleRecording* recording) { recordingHere = re
 
 void Console::replay(ConsoleRecording& recording) {
     const std::string_view bytes = recording.bytes_;
+    const auto& ends = recording.lineEnds_;
+    const auto& places = recording.places_;
     std::size_t done = 0;
-    for (const std::size_t end : recording.lineEnds_) {
-        emit(bytes.substr(done, end - done));
-        endLine();
-        done = end;
+    auto emitTo = [&](std::size_t to) {
+        emit(bytes.substr(done, to - done));
+        done = to;
+    };
+    std::size_t e = 0;
+    for (const auto& [at, length] : places) {
+        for (; e < ends.size() && ends[e] <= at; ++e) {
+            emitTo(ends[e]);
+            endLine();
+        }
+        emitTo(at);
+        placeBytes_ = true;
+        emitTo(at + length);
+        placeBytes_ = false;
     }
-    emit(bytes.substr(done));
+    for (; e < ends.size(); ++e) {
+        emitTo(ends[e]);
+        endLine();
+    }
+    emitTo(bytes.size());
     recording.clear();
 }
 

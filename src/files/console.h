@@ -19,6 +19,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace vk {
@@ -31,12 +32,15 @@ public:
     void clear() {
         bytes_.clear();
         lineEnds_.clear();
+        places_.clear();
     }
 
 private:
     friend class Console;
     std::string bytes_;
     std::vector<std::size_t> lineEnds_;  // where endLine() was asked for, as offsets in bytes_
+    // The places added to warnings in a quiet run, as offset and length in bytes_.
+    std::vector<std::pair<std::size_t, std::size_t>> places_;
 };
 
 // Sees each line the console writes on the run's thread (a recording as it is replayed): the
@@ -127,8 +131,10 @@ private:
     void flushLoop();
     void writeOut();
     void showWatcher(std::string_view bytes);
+    void emitPlace(std::string_view place);
     ConsoleWatcher* watcher_ = nullptr;
     std::string watchedLine_;
+    bool placeBytes_ = false;  // what is emitted is a place, which a watcher does not see
 
     std::string out_;
     std::string* sink_ = nullptr;

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "session.h"
 #include "support/terminal.h"
@@ -208,6 +209,39 @@ TEST_F(ConsoleTest, QuietWarningsRecordedOnAnotherThreadKeepThePlaceTheyAroseAt)
                    "(stream A, reach B, station 40, line 90)\n"
                    "WARNING - More than 2 levee markers found. (stream A, reach B, station 50, "
                    "line 20)\n");
+}
+
+TEST_F(ConsoleTest, AWatcherSeesWarningsWithoutTheirQuietPlace) {
+    struct Lines final : vk::ConsoleWatcher {
+        std::vector<std::string> seen;
+        void consoleLine(std::string_view text) override { seen.emplace_back(text); }
+    } lines;
+    const FixedPlace place("stream A, reach B, station 40, line 12");
+    c.setQuiet(true);
+    c.watch(&lines);
+    vk::ConsoleRecording recording;
+    std::thread reader([&] {
+        Console::recordThisThread(&recording);
+        const vk::ConsolePlaceScope scope(&place);
+        c.write("Trying to open file x.sdf...");
+        c.endLine();
+        c.breakLine("WARNING - recorded\nits second line");
+        Console::recordThisThread(nullptr);
+    });
+    reader.join();
+    c.replay(recording);
+    {
+        const vk::ConsolePlaceScope scope(&place);
+        c.breakLine("ERROR - direct");
+    }
+    c.watch(nullptr);
+    const std::vector<std::string> expected = {"Trying to open file x.sdf...", "",
+                                               "WARNING - recorded", "its second line", "",
+                                               "ERROR - direct"};
+    EXPECT_EQ(lines.seen, expected);
+    EXPECT_EQ(out, "WARNING - recorded (stream A, reach B, station 40, line 12)\n"
+                   "its second line\n"
+                   "ERROR - direct (stream A, reach B, station 40, line 12)\n");
 }
 
 // The real standard input and output, through pipes on fd 0 and fd 1.
