@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "files/terminal.h"
+#include "files/waiting.h"
 #include "text/strings.h"
 
 namespace vk {
@@ -31,6 +32,8 @@ void writeAll(int fd, std::string_view bytes) {
         ssize_t n = ::write(fd, bytes.data(), bytes.size());
         if (n < 0) {
             if (errno == EINTR) continue;
+            // A non-blocking output that is full for now takes the rest once it has room.
+            if ((errno == EAGAIN || errno == EWOULDBLOCK) && waitUntilWritable(fd) == 0) continue;
             return;  // nowhere left to report a console that cannot be written
         }
         bytes.remove_prefix(static_cast<std::size_t>(n));
@@ -317,9 +320,15 @@ bool Console::readLine(std::string& reply, std::size_t maxLength) {
             if (fedInput_ || stdinEnded_) return any;
             in_.resize(kInputChunk);
             ssize_t n;
-            do {
+            for (;;) {
                 n = ::read(STDIN_FILENO, in_.data(), in_.size());
-            } while (n < 0 && errno == EINTR);
+                if (n >= 0) break;
+                if (errno == EINTR) continue;
+                // A non-blocking input with nothing in it yet has not ended: the reply is awaited.
+                if ((errno != EAGAIN && errno != EWOULDBLOCK) ||
+                    waitUntilReadable(STDIN_FILENO, nullptr) != Readiness::Ready)
+                    break;
+            }
             if (n <= 0) {
                 // A read error ends the console input as surely as the end of a file does.
                 in_.clear();

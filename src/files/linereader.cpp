@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "files/waiting.h"
+
 namespace vk {
 
 namespace {
@@ -38,6 +40,7 @@ bool LineReader::open(const std::string& path) {
         return false;
     }
     fd_ = fd;
+    regular_ = S_ISREG(st.st_mode);
     pos_ = end_ = 0;
     eof_ = false;
     return true;
@@ -58,12 +61,24 @@ bool LineReader::fill() {
     // The buffer is taken at the first read and kept for later opens of this reader.
     if (buf_.size() < kBufferSize) buf_.resize(kBufferSize);
     ssize_t n;
-    do {
+    // Input that may keep us waiting (a pipe, a terminal) is read once it is there, so that a
+    // wake cuts the wait short; so is that of a descriptor someone left non-blocking.
+    bool waitFirst = !regular_ && wake_ != nullptr;
+    for (;;) {
+        if (waitFirst) {
+            const Readiness ready = waitUntilReadable(fd_, wake_);
+            if (ready != Readiness::Ready) {
+                error_ = ready == Readiness::Woken ? ECANCELED : errno;
+                return false;
+            }
+        }
         n = ::read(fd_, buf_.data(), buf_.size());
-    } while (n < 0 && errno == EINTR);
-    if (n < 0) {
-        error_ = errno;
-        return false;
+        if (n >= 0) break;
+        if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) {
+            error_ = errno;
+            return false;
+        }
+        if (errno != EINTR) waitFirst = true;
     }
     pos_ = 0;
     end_ = static_cast<std::size_t>(n);

@@ -8,6 +8,8 @@
 
 namespace vk {
 
+class Wakeup;
+
 class LineReader {
 public:
     LineReader() = default;
@@ -34,9 +36,16 @@ public:
     int error() const { return error_; }
     int descriptor() const { return fd_; }
 
+    // Reads that have to wait for input (a pipe, a terminal) end as soon as `wake` is signalled,
+    // with the error ECANCELED: a reading thread is then never held by a writer that stalls.
+    // nullptr: reads wait for as long as the input takes.
+    void wakeWith(const Wakeup* wake) { wake_ = wake; }
+
 private:
     bool fill();
     int fd_ = -1;
+    bool regular_ = false;  // an ordinary file: its reads never wait for a writer
+    const Wakeup* wake_ = nullptr;
     int error_ = 0;
     bool eof_ = false;
     std::string buf_;

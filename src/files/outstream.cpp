@@ -5,8 +5,11 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+
+#include "files/waiting.h"
 
 namespace vk {
 
@@ -25,7 +28,7 @@ template <std::size_t N> void encode(std::uint64_t bits, ByteOrder order, char (
 
 OutStream::~OutStream() { close(); }
 
-bool OutStream::open(const std::string& path, Open how) {
+bool OutStream::open(const std::string& path, Open how, bool exclusive) {
     close();
     error_ = 0;
     buf_.size = 0;
@@ -34,8 +37,10 @@ bool OutStream::open(const std::string& path, Open how) {
         error_ = EINVAL;
         return false;
     }
+    // A file held by another run is left as it is: it is emptied only once it is ours.
+    const bool emptyLater = how == Open::Truncate && exclusive;
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC;
-    if (how == Open::Truncate) flags |= O_TRUNC;
+    if (how == Open::Truncate && !emptyLater) flags |= O_TRUNC;
     if (how == Open::Append) flags |= O_APPEND;
     int fd;
     do {
@@ -44,6 +49,21 @@ bool OutStream::open(const std::string& path, Open how) {
     if (fd < 0) {
         error_ = errno;
         return false;
+    }
+    if (exclusive && !holdExclusively(fd)) {
+        ::close(fd);
+        error_ = EWOULDBLOCK;
+        return false;
+    }
+    if (emptyLater) {
+        struct stat st{};
+        // As O_TRUNC: only a regular file is emptied (a device or a pipe is written as it is).
+        if (::fstat(fd, &st) != 0 ||
+            (S_ISREG(st.st_mode) && st.st_size > 0 && ::ftruncate(fd, 0) != 0)) {
+            error_ = errno;
+            ::close(fd);
+            return false;
+        }
     }
     fd_ = fd;
     return true;

@@ -25,7 +25,9 @@ public:
 
     enum class Open { Truncate, Keep, Append };
     // Opens (creating when missing) the file; false with errno kept in error() on failure.
-    bool open(const std::string& path, Open how);
+    // exclusive: the file is held for this stream alone while it is open (an advisory lock on the
+    // whole file, taken before it is emptied); fails with EWOULDBLOCK when another open holds it.
+    bool open(const std::string& path, Open how, bool exclusive = false);
     bool isOpen() const { return fd_ >= 0; }
 
     void put(std::string_view bytes);

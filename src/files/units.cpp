@@ -13,6 +13,7 @@
 
 #include "files/console.h"
 #include "files/exits.h"
+#include "files/waiting.h"
 #include "text/fixedpoint.h"
 #include "text/paths.h"
 #include "text/strings.h"
@@ -221,7 +222,8 @@ int attachOutput(int index, std::string_view mode, const std::string& name, cons
     Slot& s = slots[static_cast<std::size_t>(index)];
     prepare(s, name, info);
     Identity id;
-    if (info.shared && identityOf(name, id)) {
+    const bool exists = identityOf(name, id);
+    if (info.shared && exists) {
         for (int i = 0; i < kSlots; ++i) {
             const Slot& o = slots[static_cast<std::size_t>(i)];
             if (i != index && o.attached && o.writes && o.shared && o.id == id) {
@@ -233,8 +235,11 @@ int attachOutput(int index, std::string_view mode, const std::string& name, cons
             }
         }
     }
+    // An output is held for this run alone, so that another run cannot write it meanwhile; a
+    // file that another unit of this run has open is this run's already.
+    const bool exclusive = !(exists && findAttached(id) >= 0);
     OutStream& stream = ownStream(s);
-    if (!stream.open(name, info.how)) return stream.error();
+    if (!stream.open(name, info.how, exclusive)) return stream.error();
     if (mode == "IO") {
         LineReader& reader = ownReader(s);
         if (!reader.open(name)) {
@@ -328,8 +333,8 @@ bool attachUnsharedOutput(int unit, int index, const ModeInfo& info, const std::
     struct stat st{};
     const bool known = ::fstat(stream.descriptor(), &st) == 0;
     const Identity id{st.st_dev, st.st_ino};
-    // A file that another unit has open is left exactly as it is.
-    if (!known || findAttached(id) >= 0 ||
+    // A file that another unit has open, or another run holds, is left exactly as it is.
+    if (!known || findAttached(id) >= 0 || !holdExclusively(stream.descriptor()) ||
         (S_ISREG(st.st_mode) && st.st_size > 0 && ::ftruncate(stream.descriptor(), 0) != 0)) {
         stream.close();
         return false;

@@ -8,6 +8,8 @@
 #include <thread>
 #include <unistd.h>
 
+#include "files/waiting.h"
+
 namespace vk {
 
 // The thread that carries out the writes, started at the first one. It is stopped at the end of
@@ -84,6 +86,8 @@ int writeAll(int fd, const char* data, std::size_t size) {
         const ssize_t n = ::write(fd, data, size);
         if (n < 0) {
             if (errno == EINTR) continue;
+            // A pipe or device opened non-blocking by someone else takes the rest once it can.
+            if ((errno == EAGAIN || errno == EWOULDBLOCK) && waitUntilWritable(fd) == 0) continue;
             return errno;
         }
         data += n;

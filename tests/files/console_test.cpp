@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fcntl.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -287,25 +289,56 @@ TEST(ConsoleStandardStreams, OutputIsOnStandardOutputBeforeEveryRead) {
     EXPECT_EQ(stdio.readUntil("\x01"), "Check file exists:  after\n");
 }
 
+// Also when standard output was left non-blocking by whoever started us: a full pipe is waited
+// on, never taken for a console that cannot be written.
 TEST(ConsoleStandardStreams, LargeOutputArrivesWholeAndInOrder) {
+    for (const bool nonBlocking : {false, true}) {
+        SCOPED_TRACE(nonBlocking ? "non-blocking" : "blocking");
+        Console c;
+        vktest::PipedStdio stdio;
+        if (nonBlocking) ::fcntl(1, F_SETFL, ::fcntl(1, F_GETFL) | O_NONBLOCK);
+        std::string got;
+        // A reader slower than the program: the pipe is full long before it starts.
+        std::thread reader([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            got = stdio.readUntil("END\n");
+        });
+        // Far more than a pipe holds and than the console keeps before handing output on.
+        std::string expected;
+        for (int i = 0; i < 20000; ++i) {
+            std::string line =
+                std::to_string(i) + std::string(static_cast<std::size_t>(i % 97), '.');
+            c.line(line);
+            expected += line + "\n";
+        }
+        c.line("END");
+        expected += "END\n";
+        c.flush();
+        reader.join();
+        stdio.restore();
+        EXPECT_EQ(got.size(), expected.size());
+        EXPECT_TRUE(got == expected);
+    }
+}
+
+TEST(ConsoleStandardStreams, NonBlockingInputIsAwaitedUntilItReallyEnds) {
     Console c;
     vktest::PipedStdio stdio;
-    std::string got;
-    std::thread reader([&] { got = stdio.readUntil("END\n"); });
-    // Far more than a pipe holds and than the console keeps before handing output on.
-    std::string expected;
-    for (int i = 0; i < 20000; ++i) {
-        std::string line = std::to_string(i) + std::string(static_cast<std::size_t>(i % 97), '.');
-        c.line(line);
-        expected += line + "\n";
-    }
-    c.line("END");
-    expected += "END\n";
-    c.flush();
-    reader.join();
-    stdio.restore();
-    EXPECT_EQ(got.size(), expected.size());
-    EXPECT_TRUE(got == expected);
+    ::fcntl(0, F_SETFL, ::fcntl(0, F_GETFL) | O_NONBLOCK);
+    // The user answers some time after the prompt: nothing is there when it is first read.
+    std::thread user([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        stdio.type("late reply\n");
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        stdio.closeInput();
+    });
+    std::string first, second;
+    const bool gotFirst = c.readLine(first, 80);
+    const bool gotSecond = c.readLine(second, 80);
+    user.join();
+    EXPECT_TRUE(gotFirst);
+    EXPECT_EQ(first, "late reply");
+    EXPECT_FALSE(gotSecond) << "the end of the input is still its end";
 }
 
 // Output to a person shows up while the run is still busy, without waiting for a flush.

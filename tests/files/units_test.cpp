@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <string>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -535,6 +537,45 @@ TEST_F(OpenerDialogue, BlockedOutputIsRetriedUntilInputEnds) {
                        "\nERROR - Unable to open file nofolder/x.csv and no console input to "
                        "wait on.\n" +
                        kCloseAtEnd);
+}
+
+// Another run writing the same outputs: what it holds is neither emptied nor written into, and the
+// opener treats it as any output that cannot be opened; once ours, the file is held for this run.
+TEST_F(OpenerDialogue, OutputHeldByAnotherRunIsNotTouched) {
+    const auto openElsewhere = [] {
+        const int fd = ::open("layer.shp", O_RDWR);
+        EXPECT_GE(fd, 0);
+        return fd;
+    };
+    for (std::string_view mode : {"O ", "BO", "SB", "SE", "AB"}) {
+        SCOPED_TRACE(std::string("mode [") + std::string(mode) + "]");
+        vk::INITFILEUNITS(1000);
+        writeFile("layer.shp", "theirs");
+        const int theirs = openElsewhere();
+        ASSERT_EQ(::flock(theirs, LOCK_EX | LOCK_NB), 0);
+        out.clear();
+        EXPECT_EQ(endStatus([&] {
+                      int u = 0;
+                      OPENER(u, mode, "layer.shp", 1);
+                  }),
+                  1);
+        EXPECT_EQ(out, "\nTrying to open file layer.shp..." + cantOpen("layer.shp") +
+                           "\nERROR - Unable to open file layer.shp and no console input to wait "
+                           "on.\n" +
+                           kCloseAtEnd);
+        EXPECT_EQ(readFile("layer.shp"), "theirs");
+        ::close(theirs);
+
+        vk::INITFILEUNITS(1000);
+        int u = 0;
+        OPENER(u, mode, "layer.shp", 1);
+        unitOutput(u).put("ours");
+        const int other = openElsewhere();
+        EXPECT_NE(::flock(other, LOCK_EX | LOCK_NB), 0) << "held while the unit is open";
+        CLOSER(u);
+        EXPECT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0) << "let go of at its close";
+        ::close(other);
+    }
 }
 
 TEST_F(OpenerDialogue, EmptyNameBailsOut) {
