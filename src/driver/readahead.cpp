@@ -18,17 +18,31 @@ void ReadAhead::stop() {
         abandoned_ = true;
         readerWakes_.notify_all();
     }
+    wake_.signal();
     if (thread_.joinable()) thread_.join();
+    // The reader may be gone once read() has returned: it is let go of here.
+    if (reader_ != nullptr) reader_->input().wakeWith(nullptr);
+    reader_ = nullptr;
     setBackgroundReader(nullptr);
 }
 
 void ReadAhead::read(SdfReader& reader) {
     reader.readStreamNetworkPart();
+    // A reading thread that could not be woken from a wait for input could hold up the end of the
+    // run: without the means for that, as without a thread, everything is read on this one.
+    if (!wake_.usable()) {
+        reader.readCrossSectionPart();
+        return;
+    }
+    reader_ = &reader;
+    reader.input().wakeWith(&wake_);
     beside_ = true;
     try {
         thread_ = std::thread([this, &reader] { readBeside(reader); });
     } catch (const std::system_error&) {
         beside_ = false;
+        reader_ = nullptr;
+        reader.input().wakeWith(nullptr);
         reader.readCrossSectionPart();
         return;
     }
@@ -72,6 +86,20 @@ void ReadAhead::crossSectionsDone() {
         out_.crossSectionsDone();
 }
 
+// The reader goes on past the section before the slot it now fills: what it records from here
+// on was not yet there when that section was written on one thread.
+void ReadAhead::readingPast(int lineNumber, const ConsolePlace& place) {
+    if (!beside_) return;
+    Slot& slot = slots_[filled_ % kSlots];
+    slot.readOn = true;
+    slot.readOnAfter = lineNumber;
+    slot.readOnPlace.clear();
+    // Only a quiet console names places (a run that is not quiet spends nothing on them).
+    if (console().quiet()) place.describe(slot.readOnPlace);
+    slot.readOnMark = slot.messages.mark();
+    if (abandoned_ || inputGone_) throw Abandoned{};
+}
+
 // The reading thread. Its console output is kept with the section it belongs to, and an end of
 // the run it asks for is passed on in order.
 void ReadAhead::readBeside(SdfReader& reader) {
@@ -87,9 +115,6 @@ void ReadAhead::readBeside(SdfReader& reader) {
         publish(Slot::Kind::Failure);
     }
     Console::recordThisThread(nullptr);
-    std::lock_guard lock(mutex_);
-    readerHeld_ = true; // for good: it reads no more
-    writerWakes_.notify_all();
 }
 
 // The slots are all taken, or hold as many values as may wait; the reader waits then until half of
@@ -102,26 +127,27 @@ bool ReadAhead::roomAgain() const {
 }
 
 // Hands the slot being filled to the output side. After a section the reader goes on in the next
-// slot once there is room, and stands still while it is held.
+// slot once there is room.
 void ReadAhead::publish(Slot::Kind kind) {
     Slot& slot = slots_[filled_ % kSlots];
     slot.kind = kind;
     std::unique_lock lock(mutex_);
-    ++filled_;
+    const std::size_t index = filled_++;
     if (kind == Slot::Kind::Section) valuesAhead_ += slot.values;
     if (writerWaits_) writerWakes_.notify_all();
     if (kind != Slot::Kind::Section) return;
-    if (full() || holdAsked_) {
+    if (full()) {
         readerWaits_ = true;
-        readerHeld_ = true;
-        if (holdAsked_) writerWakes_.notify_all();
-        readerWakes_.wait(lock, [&] { return abandoned_ || (!holdAsked_ && roomAgain()); });
+        readerWakes_.wait(lock, [&] { return abandoned_ || inputGone_ || roomAgain(); });
         readerWaits_ = false;
-        readerHeld_ = false;
     }
-    if (abandoned_) throw Abandoned{};
+    // With the input let go of while this very section is written, the reader still finishes its
+    // line (the next slot is free: no other section waits); after any later one it stops.
+    if (abandoned_ || (inputGone_ && index != goneDuring_)) throw Abandoned{};
     lock.unlock();
-    Console::recordThisThread(&slots_[filled_ % kSlots].messages);
+    Slot& next = slots_[filled_ % kSlots];
+    next.readOn = false;
+    Console::recordThisThread(&next.messages);
 }
 
 // The output side: every slot in order, its console output first.
@@ -138,6 +164,7 @@ void ReadAhead::deliver() {
         switch (slot.kind) {
         case Slot::Kind::Section:
             out_.section(slot.ids, slot.section);
+            if (inputGone_) readOnAfterClose(next);
             if (slot.values > kValuesKept) slot.section = SdfSection(SdfSection::Unsized{});
             break;
         case Slot::Kind::End:
@@ -155,20 +182,34 @@ void ReadAhead::deliver() {
     }
 }
 
-// Called on the output side when it lets go of a reading unit: waits until the reader stands
-// still between two sections, or has ended.
-void ReadAhead::hold() {
-    if (!thread_.joinable()) return;
-    std::unique_lock lock(mutex_);
-    holdAsked_ = true;
-    writerWakes_.wait(lock, [&] { return readerHeld_; });
+// The input was closed while section `current` was written, and the reading thread has ended.
+// On one thread the reader would go on from that section's "END:" line and find the input closed
+// at its next read: what it did up to that read is written, then that read fails here. When the
+// cross-sections ended on that line instead, the end that follows is delivered as it is.
+void ReadAhead::readOnAfterClose(std::size_t current) {
+    Slot& following = slots_[(current + 1) % kSlots];
+    if (!following.readOn) {
+        if (filled_ > current + 1) return;
+        // Not reached by the reader as it ends; should it be, the run ends at that line too.
+        reader_->failReadingAfter(reader_->lineNumber(), {});
+    }
+    console().replay(following.messages, following.readOnMark);
+    reader_->failReadingAfter(following.readOnAfter, following.readOnPlace);
 }
 
-void ReadAhead::release() {
-    if (!thread_.joinable()) return;
-    std::lock_guard lock(mutex_);
-    holdAsked_ = false;
-    readerWakes_.notify_all();
+// The output side is about to close a file that is read. When it is the export, the reading thread
+// stops at once (whatever it waits for) and is joined; see readOnAfterClose for the rest.
+void ReadAhead::lettingGo(const LineReader& input) {
+    if (reader_ == nullptr || &input != &reader_->input() || !thread_.joinable()) return;
+    {
+        std::lock_guard lock(mutex_);
+        goneDuring_ = emptied_;
+        inputGone_ = true;
+        readerWakes_.notify_all();
+    }
+    wake_.signal();
+    thread_.join();
+    reader_->input().wakeWith(nullptr);
 }
 
 } // namespace vk

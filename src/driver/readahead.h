@@ -1,10 +1,18 @@
 // Reading ahead: the cross-sections of the export are read on a second thread while the sections
 // before them are written. Each section reaches the output side with the console messages its
 // reading gave, and a reading error ends the run at the place it would on one thread: the console
-// shows the same text, in the same order, and the outputs hold the same bytes.
+// shows the same text, in the same order, and the outputs hold the same bytes. The same holds when
+// the output side closes the input (the opener, on the user's request): nothing read after that
+// is used. Ending the run never waits for the input: a read waiting for a stalled writer is cut
+// short.
+//
+//   ReadAhead ahead(output);                       // output: the SdfConsumer that writes
+//   SdfReader reader(in, trim, line, section, ahead);
+//   ahead.read(reader);                            // returns, or throws RunEnd, with the thread gone
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <exception>
@@ -15,6 +23,7 @@
 #include "driver/sdf_reader.h"
 #include "files/console.h"
 #include "files/units.h"
+#include "files/waiting.h"
 
 namespace vk {
 
@@ -36,6 +45,7 @@ class ReadAhead final : public SdfConsumer, private BackgroundReader {
     void streamNetworkDone() override;
     void section(const SdfIds& ids, const SdfSection& section) override;
     void crossSectionsDone() override;
+    void readingPast(int lineNumber, const ConsolePlace& place) override;
 
   private:
     static constexpr std::size_t kSlots = 64;
@@ -54,22 +64,30 @@ class ReadAhead final : public SdfConsumer, private BackgroundReader {
         ConsoleRecording messages;
         std::exception_ptr failure;
         std::size_t values = 0;
+        // Whether the reader read on past the section before this slot, and if so after which
+        // line, and where in `messages` that reading began.
+        bool readOn = false;
+        int readOnAfter = 0;
+        std::string readOnPlace;
+        ConsoleRecording::Mark readOnMark;
     };
 
     struct Abandoned {}; // the run ended: the reading thread stops
 
-    void stop(); // the reading thread ends (at its next section, if it is reading) and is joined
+    void stop(); // the reading thread ends at once and is joined
     void readBeside(SdfReader& reader);
     void publish(Slot::Kind kind);
     bool full() const;
     bool roomAgain() const;
     void deliver();
-    void hold() override;
-    void release() override;
+    void readOnAfterClose(std::size_t current);
+    void lettingGo(const LineReader& input) override;
 
     SdfConsumer& out_;
+    SdfReader* reader_ = nullptr; // while read() runs
     bool beside_ = false; // sections go through the slots to another thread
     std::array<Slot, kSlots> slots_;
+    Wakeup wake_; // cuts short a read that waits for input, when the reading is to stop
 
     std::mutex mutex_;
     std::condition_variable readerWakes_;
@@ -79,9 +97,11 @@ class ReadAhead final : public SdfConsumer, private BackgroundReader {
     std::size_t valuesAhead_ = 0; // values in the slots filled and not yet emptied
     bool readerWaits_ = false;
     bool writerWaits_ = false;
-    bool holdAsked_ = false;  // the reader is to stop at its next section
-    bool readerHeld_ = false; // the reader stands still: it touches no file
-    bool abandoned_ = false;
+    std::atomic<bool> abandoned_{false}; // the run ends: the reader stops where it is
+    // The output side let go of the input while it wrote slot goneDuring_: the reader goes on only
+    // to its next read after that section (or the end of the cross-sections there).
+    std::atomic<bool> inputGone_{false};
+    std::size_t goneDuring_ = 0;
     std::thread thread_;
 };
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "files/console.h"
 #include "gis/object.h"
 
 namespace vk {
@@ -75,6 +76,13 @@ public:
     virtual void streamNetworkDone() = 0;
     virtual void section(const SdfIds& ids, const SdfSection& section) = 0;
     virtual void crossSectionsDone() = 0;
+    // Called once after each section(), just before the reader reads on past line `lineNumber`
+    // (that section's "END:" line), with the place the reader's messages name there; not called
+    // when the reading ends on that line.
+    virtual void readingPast(int lineNumber, const ConsolePlace& place) {
+        (void)lineNumber;
+        (void)place;
+    }
 };
 
 }  // namespace vk

@@ -125,6 +125,10 @@ void SdfReader::describe(std::string& out) const {
 }
 
 bool SdfReader::nextLine() {
+    if (pastSection_) {
+        pastSection_ = false;
+        out_.readingPast(lineNumber_, *this);
+    }
     switch (in_.readLine(line_, lineStore_, kLineLength)) {
     case LineReader::Status::Line:
         ++lineNumber_;
@@ -137,6 +141,20 @@ bool SdfReader::nextLine() {
     text_.assign("ERROR - Unable to read the line after line ").append(AINTEGER(lineNumber_));
     text_.append(": ").append(std::generic_category().message(in_.error()));
     console().breakLine(text_);
+    EXITS();
+}
+
+void SdfReader::failReadingAfter(int lineNumber, std::string_view place) {
+    struct Given final : ConsolePlace {
+        std::string_view text;
+        void describe(std::string& out) const override { out.append(text); }
+    } given;
+    given.text = place;
+    const ConsolePlaceScope scope(&given);
+    lineNumber_ = lineNumber;
+    pastSection_ = false;
+    // The closed input fails here; should it not, the run still ends at this line.
+    nextLine();
     EXITS();
 }
 
@@ -268,6 +286,7 @@ void SdfReader::readCrossSections() {
         if (has("END:")) {
             console().breakLine("End of section processing... ");
             out_.section(ids_, section_);
+            pastSection_ = true;
             section_.clearFlags();
         }
         if (has("END CROSS-SECTIONS")) {

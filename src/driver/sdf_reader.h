@@ -37,6 +37,13 @@ class SdfReader : private ConsolePlace {
 
     // The number of the line in the buffer (0 before the first line).
     int lineNumber() const { return lineNumber_; }
+    LineReader& input() const { return in_; }
+
+    // The reading goes on after line `lineNumber`, on this thread, when a reading of the same input
+    // was given up there because the input was closed under it: the read fails as it would have
+    // (the input being closed) and the run ends with the reader's message for that, naming
+    // `place` (what readingPast was given there).
+    [[noreturn]] void failReadingAfter(int lineNumber, std::string_view place);
 
   private:
     // The block being read, which the warnings of a quiet run name.
@@ -70,6 +77,7 @@ class SdfReader : private ConsolePlace {
     int lineNumber_ = 0;
     bool firstLineRead_ = false;
     Block block_ = Block::None;
+    bool pastSection_ = false; // a section was handed over and no line read since
 };
 
 } // namespace vk

@@ -267,9 +267,12 @@ void Console::endLine() {
 
 void Console::recordThisThread(ConsoleRecording* recording) { recordingHere = recording; }
 
-void Console::replay(ConsoleRecording& recording) {
-    const std::string_view bytes = recording.bytes_;
+void Console::replay(ConsoleRecording& recording) { replay(recording, recording.mark()); }
+
+void Console::replay(ConsoleRecording& recording, ConsoleRecording::Mark until) {
+    const std::string_view bytes = std::string_view(recording.bytes_).substr(0, until.bytes);
     const auto& ends = recording.lineEnds_;
+    const std::size_t endCount = std::min(until.lineEnds, ends.size());
     const auto& places = recording.places_;
     std::size_t done = 0;
     auto emitTo = [&](std::size_t to) {
@@ -278,7 +281,8 @@ void Console::replay(ConsoleRecording& recording) {
     };
     std::size_t e = 0;
     for (const auto& [at, length] : places) {
-        for (; e < ends.size() && ends[e] <= at; ++e) {
+        if (at + length > bytes.size()) break;  // recorded after the mark
+        for (; e < endCount && ends[e] <= at; ++e) {
             emitTo(ends[e]);
             endLine();
         }
@@ -287,7 +291,7 @@ void Console::replay(ConsoleRecording& recording) {
         emitTo(at + length);
         placeBytes_ = false;
     }
-    for (; e < ends.size(); ++e) {
+    for (; e < endCount; ++e) {
         emitTo(ends[e]);
         endLine();
     }

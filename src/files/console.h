@@ -34,6 +34,12 @@ public:
         lineEnds_.clear();
         places_.clear();
     }
+    // A point in the recording: what was recorded up to now.
+    struct Mark {
+        std::size_t bytes = 0;
+        std::size_t lineEnds = 0;
+    };
+    Mark mark() const { return {bytes_.size(), lineEnds_.size()}; }
 
 private:
     friend class Console;
@@ -108,6 +114,8 @@ public:
     // were made now, and empties it.
     static void recordThisThread(ConsoleRecording* recording);
     void replay(ConsoleRecording& recording);
+    // Writes only what was recorded up to `until` (a mark taken of this recording), and empties it.
+    void replay(ConsoleRecording& recording, ConsoleRecording::Mark until);
 
     // Redirection, for tests and the fuzz harness: output appended to *sink (nullptr: standard
     // output again), input taken from the given text (end of input after it), typed at a

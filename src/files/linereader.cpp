@@ -60,6 +60,10 @@ bool LineReader::fill() {
     }
     // The buffer is taken at the first read and kept for later opens of this reader.
     if (buf_.size() < kBufferSize) buf_.resize(kBufferSize);
+    if (wake_ != nullptr && wake_->signalled()) {
+        error_ = ECANCELED;
+        return false;
+    }
     ssize_t n;
     // Input that may keep us waiting (a pipe, a terminal) is read once it is there, so that a
     // wake cuts the wait short; so is that of a descriptor someone left non-blocking.

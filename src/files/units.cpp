@@ -136,22 +136,6 @@ LineReader& ownReader(Slot& s) {
 
 BackgroundReader* backgroundReader = nullptr;
 
-// Holds the background reader, if any, while alive (and `active`).
-class HeldReader {
-public:
-    explicit HeldReader(bool active) : reader_(active ? backgroundReader : nullptr) {
-        if (reader_ != nullptr) reader_->hold();
-    }
-    ~HeldReader() {
-        if (reader_ != nullptr) reader_->release();
-    }
-    HeldReader(const HeldReader&) = delete;
-    HeldReader& operator=(const HeldReader&) = delete;
-
-private:
-    BackgroundReader* reader_;
-};
-
 // Detaches the file from the slot: a reader is closed; a stream is flushed, and closed unless
 // another unit still writes through it (then the stream moves to that unit's slot). Returns the
 // errno of a failed write, else 0. The in-use flag is left alone.
@@ -161,7 +145,7 @@ int detach(int index) {
     if (!s.attached) return 0;
     s.attached = false;
     if (s.in) {
-        const HeldReader held(s.reads);
+        if (s.reads && backgroundReader != nullptr) backgroundReader->lettingGo(*s.in);
         s.in->close();
     }
     if (!s.writes) return 0;
@@ -519,6 +503,13 @@ void CLOSER(int& unit) {
     console().write(message);
     echo(table().logUnit, message);
     unit = 0;
+}
+
+bool emptyUnitFile(int unit) {
+    const int fd = unitOutput(unit).descriptor();
+    struct stat st{};
+    if (fd < 0 || ::fstat(fd, &st) != 0) return false;
+    return !S_ISREG(st.st_mode) || st.st_size == 0 || ::ftruncate(fd, 0) == 0;
 }
 
 void closeAllUnitsQuietly() {

@@ -29,6 +29,10 @@ void OPENWITHRETRY(int& unit, std::string& name, std::string_view mode,
 // Bytes that could not be written (a full disk) are reported and end the run through EXITS.
 void CLOSER(int& unit);
 
+// Empties the file of an output unit that has written nothing yet, as an emptying open would have
+// (an ordinary file only: a device or a pipe is written as it is); false when that failed.
+bool emptyUnitFile(int unit);
+
 // Closes every unit still in use without messages; the slots stay marked in use.
 void closeAllUnitsQuietly();
 // The same at the end of a run (EXITS): a file whose buffered bytes could not be written is
@@ -36,13 +40,13 @@ void closeAllUnitsQuietly();
 bool closeAllUnitsAtExit();
 
 // A thread that reads a unit's file beside the run (the export read ahead of the conversion)
-// registers here how it is held at a point where it touches no file; the table holds it while it
-// lets go of any unit that reads, and releases it after.
+// registers here. Before the table lets go of a unit that reads (the opener closing it on the
+// user's request, EXITS), the reader is told; a reader of that file stops reading for good,
+// whatever it is waiting for, before this returns.
 class BackgroundReader {
 public:
     virtual ~BackgroundReader() = default;
-    virtual void hold() = 0;
-    virtual void release() = 0;
+    virtual void lettingGo(const LineReader& input) = 0;
 };
 void setBackgroundReader(BackgroundReader* reader);  // nullptr: none
 

@@ -33,26 +33,15 @@ constexpr std::string_view kRecordWriteError = "ERROR 0439 - Writing .shp file o
 constexpr std::string_view kCloseOutError =
     "ERROR 0413 - Rewriting .dbf file header with final information.";
 
-// Empties (or creates) a file that is about to be written again from its first byte, so that
-// nothing of an older, longer file survives beyond the new end. False when it cannot be done
-// here; the opener then deals with the name.
-bool createEmpty(const std::string& path) {
-    if (path.find('\0') != std::string::npos) return false;  // names no file; never a shorter one
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    return ::close(fd) == 0;
-}
-
 // Opens both handles of a .shp or .shx: little-endian first, then big-endian on the same file.
+// The file is emptied once the first is open (and so held by this run), before anything is
+// written: nothing of an older, longer file survives beyond the new end, and a file that another
+// run is writing is never touched.
 void openShared(const std::string& path, int& littleUnit, int& bigUnit) {
     std::string name = TRIMF(path);
     const std::string cleaned = CLEANPATH(name);
-    const bool emptied = createEmpty(cleaned);
     OPENER(littleUnit, "SB", cleaned, 1);
-    // The file could not be emptied before the opener's retry loop got it open: empty it now,
-    // before anything has been written to it.
-    if (!emptied && littleUnit > 0 && ::truncate(unitFileName(littleUnit).c_str(), 0) != 0)
-        gisFail(kHeaderWriteError);
+    if (littleUnit > 0 && !emptyUnitFile(littleUnit)) gisFail(kHeaderWriteError);
     OPENER(bigUnit, "SE", cleaned, 1);
 }
 

@@ -5,11 +5,18 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <string>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <thread>
 #include <sys/un.h>
 #include <unistd.h>
 #include <vector>
@@ -118,9 +125,10 @@ class BadInput : public ::testing::Test {
     // nothing to standard error and nothing into the folder above the input's.
     vktest::ProcessResult run(const std::vector<std::string>& args, int timeout = 120,
                               const std::vector<std::string>& env = {},
-                              const std::string& program = VK_BINARY) {
+                              const std::string& program = VK_BINARY,
+                              const std::string& typed = "") {
         const auto parent = vktest::filesIn(dir.path());
-        vktest::ProcessResult r = vktest::runProgram(args, "", in, timeout, program, env);
+        vktest::ProcessResult r = vktest::runProgram(args, typed, in, timeout, program, env);
         EXPECT_FALSE(r.timedOut) << "no end within " << timeout << " s";
         EXPECT_EQ(r.errors, "");
         EXPECT_TRUE(r.status == 0 || r.status == 1) << "status " << r.status;
@@ -698,6 +706,139 @@ TEST_F(ExampleCopies, DecimalCommaLocaleWritesTheSameBytes) {
         EXPECT_EQ(de.output, c.output);
     }
     EXPECT_EQ(withoutDates(snapshot(german)), withoutDates(snapshot(in)));
+}
+
+// The input named like one of its own section tables, and the user agreeing to close it: nothing
+// read after the close is converted, and the run ends at the read after that section's last line,
+// the same way every time.
+TEST_F(ExampleCopies, InputClosedForItsOwnTableEndsAtTheSameLineEveryTime) {
+    const std::string text = bigExport();
+    const std::string table = "Alder Creek_ Upper_ 4501.05.csv";
+    // The line number of that section's "END:" line.
+    const std::size_t end = text.find("END:", text.find("STATION: 4501.05"));
+    const long endLine = std::count(text.begin(), text.begin() + static_cast<long>(end), '\n') + 1;
+    std::string first;
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        writeFile(file(table), text);
+        const auto r = run({"-shp", table}, 120, {}, VK_BINARY, "y\n");
+        expectFailure(r, "ERROR - Unable to read the line after line " + std::to_string(endLine) +
+                             ": Bad file descriptor");
+        EXPECT_NE(r.output.find(table + " is already open, close it? "), std::string::npos);
+        EXPECT_EQ(count(r.output, ".csv...OK."), 2u) << "only the two sections read before";
+        if (round == 0) first = r.output;
+        ASSERT_EQ(r.output, first);
+    }
+}
+
+// Feeds a FIFO as a producer that stalls: `first` as soon as the program opens it, then nothing
+// until finish() gives the rest and closes it.
+class StallingWriter {
+  public:
+    StallingWriter(const std::string& path, std::string first)
+        : path_(path), first_(std::move(first)) {
+        std::signal(SIGPIPE, SIG_IGN); // a program that has ended takes no more bytes
+        thread_ = std::thread([this] { feed(); });
+    }
+    ~StallingWriter() {
+        if (thread_.joinable()) finish("");
+    }
+    void finish(const std::string& rest) {
+        {
+            std::lock_guard lock(mutex_);
+            rest_ = rest;
+            done_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+
+  private:
+    void feed() {
+        int fd = -1;
+        // The program opens the FIFO when it gets to it; without a reader there is nothing to do.
+        while ((fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK)) < 0) {
+            std::unique_lock lock(mutex_);
+            if (errno != ENXIO || wake_.wait_for(lock, std::chrono::milliseconds(10),
+                                                 [&] { return done_; }))
+                return;
+        }
+        ::fcntl(fd, F_SETFL, 0);
+        put(fd, first_);
+        std::unique_lock lock(mutex_);
+        wake_.wait(lock, [&] { return done_; });
+        put(fd, rest_);
+        ::close(fd);
+    }
+    static void put(int fd, std::string_view bytes) {
+        while (!bytes.empty()) {
+            const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+            if (n <= 0) return;
+            bytes.remove_prefix(static_cast<std::size_t>(n));
+        }
+    }
+    std::string path_, first_, rest_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool done_ = false;
+    std::thread thread_;
+};
+
+// An error on the output side while the input is a pipe whose writer has stalled: the error is
+// written and the run ends at once, without waiting for the writer (the time limit of the run is
+// the test's bound).
+TEST_F(BadInput, OutputErrorEndsTheRunWhileThePipedInputStalls) {
+    ASSERT_EQ(::mkfifo(file("x.sdf").c_str(), 0600), 0);
+    fs::create_directory(file("A_B_1.csv"));
+    StallingWriter writer(file("x.sdf"),
+                          kNoNetwork + sectionHead("A", "B", "1") + kSurface + "END:\n" +
+                              sectionHead("A", "B", "2") + " SURFACE LINE:\n 0, 0, 5\n");
+    const auto r = run({"-mif", "x.sdf"}, 20);
+    expectFailure(r, "ERROR - Unable to open file A_B_1.csv and no console input to wait on.");
+    writer.finish("");
+    fs::remove(file("A_B_1.csv"));
+}
+
+// Two runs writing layers of the same names in one folder: the second cannot have the layers the
+// first is writing, says so through the opener and ends with status 1; the first finishes with
+// layers exactly as a run alone writes them.
+TEST_F(ExampleCopies, SecondRunOnTheSameLayersIsRefusedThem) {
+    const std::string text = bigExport();
+    const std::size_t sections = text.find("BEGIN CROSS-SECTIONS");
+    const std::string alone = dir.file("alone");
+    fs::create_directory(alone);
+    fs::copy_file(file("Header.prj"), alone + "/Header.prj");
+    writeFile(alone + "/river.sdf", text);
+    ASSERT_EQ(vktest::runProgram({"-shp", "river.sdf"}, "", alone, 120).status, 0);
+
+    // The first run gets the stream network and stalls at the cross-sections, its layers open.
+    ASSERT_EQ(::mkfifo(file("river.sdf").c_str(), 0600), 0);
+    StallingWriter writer(file("river.sdf"), text.substr(0, sections));
+    vktest::ProcessResult first;
+    std::thread firstRun([&] { first = vktest::runProgram({"-shp", "river.sdf"}, "", in, 120); });
+    // Its last layer is opened after the others are held.
+    for (int i = 0; i < 6000 && !vktest::fileExists(file("river_levee_pts_P.dbf")); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(vktest::fileExists(file("river_levee_pts_P.dbf")));
+
+    writeFile(file("river.b.sdf"), text);
+    const auto second = run({"-shp", "river.b.sdf"});
+    EXPECT_NE(second.output.find("\nTrying to open file river_surf_pts_P.shp...Can't Open\n"),
+              std::string::npos)
+        << tail(second.output);
+    expectFailure(second, "ERROR - Unable to open file river_surf_pts_P.shp and no console "
+                          "input to wait on.");
+
+    writer.finish(text.substr(sections));
+    firstRun.join();
+    EXPECT_FALSE(first.timedOut);
+    EXPECT_EQ(first.status, 0) << tail(first.output);
+    for (const char* layer : {"river_surf_pts_P", "1d_xs_river_surf_line_L", "river_cut_line_L"})
+        for (const char* ext : {".shp", ".shx"}) {
+            const std::string written = readFile(file(std::string(layer) + ext));
+            EXPECT_EQ(written.size(), readFile(alone + "/" + layer + ext).size()) << layer << ext;
+            EXPECT_TRUE(written == readFile(alone + "/" + layer + ext)) << layer << ext;
+        }
 }
 
 } // namespace
