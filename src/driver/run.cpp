@@ -12,6 +12,7 @@
 #include "gis/gis.h"
 #include "gis/object.h"
 #include "gis/schema.h"
+#include "text/strings.h"
 
 namespace vk {
 
@@ -36,6 +37,13 @@ namespace {
     SdfReader reader(unitInput(settings.sdfUnit), settings.trimToLevees, gisO_, section, ahead);
     ahead.read(reader);
 
+    // Any file at all can be named: one in which not a single keyword was found is not taken
+    // for an export that happened to be empty.
+    if (!reader.foundKeyword()) {
+        console().breakLine("ERROR - No stream network or cross-sections found in " +
+                            std::string(trimRight(settings.inputName)) + ".");
+        EXITS();
+    }
     console().breakLine("Finished.");
     markRunFinished();
     EXITS();

@@ -168,15 +168,47 @@ bool SdfReader::has(std::string_view keyword) const {
     return FLAGEXISTS(line_, keyword);
 }
 
+bool SdfReader::found(std::string_view keyword) {
+    if (!has(keyword)) return false;
+    foundKeyword_ = true;
+    return true;
+}
+
+// Header lines name the layers the export came from ("STREAM LAYER: ...\River_Centerline.shp")
+// and must not be taken for keywords. A header without its end line ends where the stream
+// network or the cross-sections begin; that line is then tested as usual.
+bool SdfReader::skipHeaderLine() {
+    if (!inHeader_) {
+        inHeader_ = has("BEGIN HEADER:");
+        return inHeader_;
+    }
+    if (has("END HEADER:")) {
+        inHeader_ = false;
+        return true;
+    }
+    if (has("BEGINSTREAMNETWORK") || has("BEGIN STREAM NETWORK") || has("BEGIN CROSS-SECTIONS:")) {
+        inHeader_ = false;
+        return false;
+    }
+    return true;
+}
+
 void SdfReader::message(std::string_view text) {
     text_.assign(text).append(AINTEGER(lineNumber_));
     console().breakLine(text_);
 }
 
+// Some writers leave blank lines between a block's keyword and its ID lines.
+void SdfReader::requireContentLine() {
+    do {
+        requireLine();
+    } while (isBlankLine(line_));
+}
+
 // The ID is the text after the line's first ":", trailing blanks removed, leading blanks kept.
 // A missing ID line is reported and the previous ID stays.
 void SdfReader::readIdLine(std::string_view keyword, std::string& id, std::string_view error) {
-    requireLine();
+    requireContentLine();
     if (!has(keyword)) {
         message(error);
         return;
@@ -186,7 +218,7 @@ void SdfReader::readIdLine(std::string_view keyword, std::string& id, std::strin
 
 // A station marked with an asterisk loses the mark and everything after it.
 void SdfReader::readStation() {
-    requireLine();
+    requireContentLine();
     if (!has("STATION:")) {
         message("Error Expecting STATION: on ");
         return;
@@ -202,24 +234,36 @@ void SdfReader::readStreamNetwork() {
     const ConsolePlaceScope place(this);
     console().breakLine("Processing Stream Centrelines");
     console().line();
-    if (!nextLine()) return; // the first line is never tested
+    if (!nextLine()) return; // the first line is never tested, but it may begin the header
+    inHeader_ = has("BEGIN HEADER:");
 
     bool ended = false;
     while (!ended && nextLine()) {
-        if (has("BEGINSTREAMNETWORK")) message("Found BEGINSTREAMNETWORK on line ");
-        if (has("REACH:")) {
+        if (skipHeaderLine()) continue;
+        if (found("BEGINSTREAMNETWORK")) message("Found BEGINSTREAMNETWORK on line ");
+        if (found("REACH:")) {
             block_ = Block::Reach;
             message("Found start of reach block on line ");
             readIdLine("STREAM ID:", ids_.streamId, "Error Expecting Stream ID: on ");
             readIdLine("REACH ID:", ids_.reachId, "Error Expecting REACH ID: on ");
         }
-        if (has("CENTERLINE")) {
+        if (found("CENTERLINE")) {
             message("Found CENTERLINE on line ");
             readCentreline();
         }
-        if (has("END STREAM NETWORK") || has("ENDSTREAMNETWORK")) {
+        if (found("END STREAM NETWORK") || found("ENDSTREAMNETWORK")) {
             message("Found ENDSTREAMNETWORK on line ");
             ended = true;
+        }
+        // Without its end line the network would take in every cross-section of the file.
+        if (!ended && found("BEGIN CROSS-SECTIONS:")) {
+            text_.assign("WARNING - Cross-sections begin on line ").append(AINTEGER(lineNumber_));
+            text_.append(" before the end of the stream network.");
+            block_ = Block::None; // the place is the line, not the reach before it
+            console().breakLine(text_);
+            ended = true;
+            retestLine_ = true;
+            retained_.assign(line_);
         }
     }
 }
@@ -254,9 +298,15 @@ void SdfReader::readCrossSections() {
     const ConsolePlaceScope place(this);
     block_ = Block::None;
     bool ended = false;
-    while (!ended && nextLine()) {
-        if (has("BEGIN CROSS-SECTIONS:")) message("Found BEGIN CROSS-SECTIONS: on line ");
-        if (has("CROSS-SECTION:")) {
+    while (!ended) {
+        if (retestLine_) {
+            retestLine_ = false;
+            line_ = retained_;
+        } else if (!nextLine()) {
+            break;
+        }
+        if (found("BEGIN CROSS-SECTIONS:")) message("Found BEGIN CROSS-SECTIONS: on line ");
+        if (found("CROSS-SECTION:")) {
             block_ = Block::Section;
             message("Found new cross-section on line ");
             section_.firstLine = lineNumber_;
@@ -264,36 +314,36 @@ void SdfReader::readCrossSections() {
             readIdLine("REACH ID:", ids_.reachId, "Error Expecting REACH ID: on ");
             readStation();
         }
-        if (has("CUT LINE")) {
+        if (found("CUT LINE")) {
             section_.hasCutLine = true;
             GetSdfCutline();
         }
-        if (has("NVALUES")) {
+        if (found("NVALUES")) {
             section_.hasNValues = true;
             GetSdfnVals();
         }
-        if (has("LEVEE POSITIONS")) {
+        if (found("LEVEE POSITIONS")) {
             message("Found LEVEE POSITIONS on line ");
             section_.hasLevees = true;
             GetSdfLevees();
             if (!trimToLevees_) section_.hasLevees = false;
         }
-        if (has("SURFACE LINE")) {
+        if (found("SURFACE LINE")) {
             message("Found SURFACE LINE on line ");
             section_.hasSurfaceLine = true;
             GetSdfSurfaceLine();
         }
-        if (has("END:")) {
+        if (found("END:")) {
             console().breakLine("End of section processing... ");
             out_.section(ids_, section_);
             pastSection_ = true;
             section_.clearFlags();
         }
-        if (has("END CROSS-SECTIONS")) {
+        if (found("END CROSS-SECTIONS")) {
             message("Found END CROSS-SECTIONS on line ");
             ended = true;
         }
-        if (has("ENDSTREAMNETWORK")) {
+        if (found("ENDSTREAMNETWORK")) {
             message("Found ENDSTREAMNETWORK on line ");
             ended = true;
         }

@@ -44,6 +44,9 @@ class SdfReader : private ConsolePlace {
     // (the input being closed) and the run ends with the reader's message for that, naming
     // `place` (what readingPast was given there).
     [[noreturn]] void failReadingAfter(int lineNumber, std::string_view place);
+    // True once a keyword test of either loop has succeeded: the file is an export. (Header lines
+    // and the lines read by the ID lines and blocks do not count.)
+    bool foundKeyword() const { return foundKeyword_; }
 
   private:
     // The block being read, which the warnings of a quiet run name.
@@ -55,7 +58,10 @@ class SdfReader : private ConsolePlace {
     bool nextLine();    // false at the end of the file
     void requireLine(); // the end of the file here ends the run
     bool has(std::string_view keyword) const;
+    bool found(std::string_view keyword); // a keyword test of a loop
+    bool skipHeaderLine();                // true for the lines of the header, which are not tested
     void message(std::string_view text); // text + the line number, after a line break
+    void requireContentLine();           // the next line that is not blank
     void readIdLine(std::string_view keyword, std::string& id, std::string_view error);
     void readStation();
     void readCentreline();
@@ -78,6 +84,12 @@ class SdfReader : private ConsolePlace {
     bool firstLineRead_ = false;
     Block block_ = Block::None;
     bool pastSection_ = false; // a section was handed over and no line read since
+    bool inHeader_ = false;
+    bool foundKeyword_ = false;
+    // The stream-network loop ended at the beginning of the cross-sections: the cross-section
+    // loop tests that line first (held in retained_) before it reads another one.
+    bool retestLine_ = false;
+    std::string retained_;
 };
 
 } // namespace vk

@@ -243,13 +243,23 @@ void Console::line(std::string_view text) {
     emit("\n");
 }
 
+void Console::countAlert(std::string_view text) {
+    if (!isAlertLine(text)) return;
+    if (recordingHere != nullptr)
+        ++recordingHere->alertLines_;
+    else
+        ++alertLines_;
+}
+
 void Console::breakLine(std::string_view text) {
+    countAlert(text);
     emit("\n");
     message(text);
     emit("\n");
 }
 
 void Console::listLine(std::string_view text) {
+    countAlert(text);
     if (!text.empty()) {
         emit(" ");
         message(text);
@@ -296,6 +306,7 @@ void Console::replay(ConsoleRecording& recording, ConsoleRecording::Mark until) 
         endLine();
     }
     emitTo(bytes.size());
+    alertLines_ += recording.alertLines_;
     recording.clear();
 }
 

@@ -16,6 +16,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -28,11 +29,12 @@ namespace vk {
 // run's thread (Console::replay).
 class ConsoleRecording {
 public:
-    bool empty() const { return bytes_.empty() && lineEnds_.empty(); }
+    bool empty() const { return bytes_.empty() && lineEnds_.empty() && alertLines_ == 0; }
     void clear() {
         bytes_.clear();
         lineEnds_.clear();
         places_.clear();
+        alertLines_ = 0;
     }
     // A point in the recording: what was recorded up to now.
     struct Mark {
@@ -47,6 +49,7 @@ private:
     std::vector<std::size_t> lineEnds_;  // where endLine() was asked for, as offsets in bytes_
     // The places added to warnings in a quiet run, as offset and length in bytes_.
     std::vector<std::pair<std::size_t, std::size_t>> places_;
+    std::int64_t alertLines_ = 0;        // warning and error messages among them
 };
 
 // Sees each line the console writes on the run's thread (a recording as it is replayed): the
@@ -96,6 +99,11 @@ public:
     void listLine(std::string_view text);
     void endLine();                          // ends the line if one is open
     bool lineOpen() const { return lineOpen_; }
+
+    // The warning and error messages written so far (isAlertLine): the messages of breakLine and
+    // listLine, those of a recording counted when it is replayed. Lines written with line() are
+    // not counted: they echo input or complete a message.
+    std::int64_t alertLines() const { return alertLines_; }
     void flush();
 
     // Reads one reply line (flushing output first). The line ends at the line feed; a carriage
@@ -144,7 +152,9 @@ private:
     std::string watchedLine_;
     bool placeBytes_ = false;  // what is emitted is a place, which a watcher does not see
 
+    void countAlert(std::string_view text);
     std::string out_;
+    std::int64_t alertLines_ = 0;
     std::string* sink_ = nullptr;
     bool lineOpen_ = false;
     bool fedInput_ = false;

@@ -238,4 +238,8 @@ std::string_view withoutOuterQuotes(std::string_view reply) {
     return reply;
 }
 
+bool isBlankLine(std::string_view line) {
+    return line.find_first_not_of(" \t") == std::string_view::npos;
+}
+
 } // namespace vk

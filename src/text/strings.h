@@ -44,5 +44,7 @@ bool isAlertLine(std::string_view line);
 // its outer blanks removed, starts and ends with a double quote, the text between the two;
 // otherwise the reply unchanged.
 std::string_view withoutOuterQuotes(std::string_view reply);
+// True when the line holds nothing but blanks and tabs (or nothing at all).
+bool isBlankLine(std::string_view line);
 
 }  // namespace vk

@@ -76,6 +76,7 @@ struct ReadResult {
     std::string out; // console transcript
     int status;      // -1: read to the end; otherwise the status of the run's end
     int lines;       // the reader's line counter at the end
+    bool keyword;    // a keyword test succeeded somewhere
     Recorder rec;
 };
 
@@ -89,6 +90,7 @@ ReadResult readSdfFile(const std::string& path, bool trimToLevees = true) {
     vk::SdfReader reader(in, trimToLevees, line, section, result.rec);
     result.status = vktest::endStatus([&] { reader.read(); });
     result.lines = reader.lineNumber();
+    result.keyword = reader.foundKeyword();
     result.out = session.out;
     return result;
 }
@@ -193,6 +195,118 @@ TEST(SdfReader, FirstLineIsNeverTested) {
                          msg("Found ENDSTREAMNETWORK on line 3"));
     const ReadResult end = readSdf("END STREAM NETWORK:\nREACH:\nSTREAM ID: s\nREACH ID: r\n");
     EXPECT_EQ(end.out, kStart + msg("Found start of reach block on line 2"));
+}
+
+TEST(SdfReader, HeaderLinesAreNotKeywords) {
+    const std::string network = "REACH:\n STREAM ID: s\n REACH ID: r\n CENTERLINE:\n 1, 2\n END:\n";
+    const struct {
+        const char* what;
+        std::string text;
+        std::string transcript;
+        std::string events;
+    } cases[] = {
+        {"a header with its end line",
+         "#generated\nBEGIN HEADER:\n   STREAM LAYER: d:\\gis\\River_Centerline.shp\n"
+         "   NUMBER OF REACHES: 1\n   REACH: in the header\nEND HEADER:\nBEGIN STREAM NETWORK:\n" +
+             network + "END STREAM NETWORK:\n",
+         msg("Found start of reach block on line 8") + msg("Found CENTERLINE on line 11") +
+             msg("Found ENDSTREAMNETWORK on line 14"),
+         "CSD"},
+        {"a header on the first line, ended by BEGINSTREAMNETWORK",
+         "BEGIN HEADER:\n  STREAM LAYER: c:\\centerline\nBEGINSTREAMNETWORK:\nENDSTREAMNETWORK:\n",
+         msg("Found BEGINSTREAMNETWORK on line 3") + msg("Found ENDSTREAMNETWORK on line 4"), "SD"},
+        {"a header ended by BEGIN STREAM NETWORK",
+         "# title\nBEGIN HEADER:\n  CENTERLINE LAYER: x\nBEGIN STREAM NETWORK:\n" + network +
+             "END STREAM NETWORK:\n",
+         msg("Found start of reach block on line 5") + msg("Found CENTERLINE on line 8") +
+             msg("Found ENDSTREAMNETWORK on line 11"),
+         "CSD"},
+        {"a header that never ends", "x\nBEGIN HEADER:\n" + network + "END STREAM NETWORK:\n", "",
+         "SD"},
+        {"a header ended by the cross-sections",
+         "x\nBEGIN HEADER:\n REACH: in the header\nBEGIN CROSS-SECTIONS:\nCROSS-SECTION:\n"
+         "STREAM ID: s\nREACH ID: r\nSTATION: 3\nEND:\nEND CROSS-SECTIONS:\n",
+         msg("WARNING - Cross-sections begin on line 4 before the end of the stream network.") +
+             msg("Found BEGIN CROSS-SECTIONS: on line 4") +
+             msg("Found new cross-section on line 5") + msg("End of section processing... ") +
+             msg("Found END CROSS-SECTIONS on line 10"),
+         "SXD"},
+    };
+    for (const auto& c : cases) {
+        const ReadResult r = readSdf(c.text);
+        EXPECT_EQ(r.status, -1) << c.what;
+        EXPECT_EQ(r.out, kStart + c.transcript) << c.what;
+        EXPECT_EQ(r.rec.events, c.events) << c.what;
+    }
+}
+
+TEST(SdfReader, BlankLinesBeforeIdAndStationLinesAreSkipped) {
+    // As a CAD program writes it: CR LF, a blank line between the lines of a block.
+    const std::string text = "TITLE\n\nBEGIN STREAM NETWORK:\nREACH:\n\n \t \nSTREAM ID: EJE\n\n"
+                             "REACH ID: R1\nCENTERLINE:\n1, 2, 3, 0\n4, 5, 6, 1\nEND:\n"
+                             "END STREAM NETWORK:\nCROSS-SECTION:\n\nSTREAM ID: EJE\nREACH ID: R1\n"
+                             "\nSTATION: 2.8\n\nCUT LINE:\n1, 2\n3, 4\n\nEND:\n";
+    const ReadResult r = readSdf(vktest::toCrLf(text));
+    EXPECT_EQ(r.status, -1);
+    EXPECT_EQ(r.out,
+              kStart + msg("Found start of reach block on line 4") +
+                  msg("Found CENTERLINE on line 10") + msg("Found ENDSTREAMNETWORK on line 14") +
+                  msg("Found new cross-section on line 15") + msg("End of section processing... "));
+    EXPECT_EQ(r.rec.events, "CSXD");
+    ASSERT_EQ(r.rec.centrelines.size(), 1u);
+    EXPECT_EQ(r.rec.centrelines[0].ids.streamId, " EJE");
+    EXPECT_EQ(r.rec.centrelines[0].ids.reachId, " R1");
+    ASSERT_EQ(r.rec.sections.size(), 1u);
+    EXPECT_EQ(r.rec.sections[0].station, " 2.8");
+    EXPECT_EQ(r.rec.sections[0].cut, (std::vector<std::array<double, 2>>{{1, 2}, {3, 4}}));
+    EXPECT_EQ(r.lines, 26);
+}
+
+TEST(SdfReader, CrossSectionsBeforeTheEndOfTheNetworkEndIt) {
+    const ReadResult r = readSdf("x\nREACH:\nSTREAM ID: a\nREACH ID: b\nCENTERLINE:\n1 2\nEND:\n"
+                                 "  BEGIN CROSS-SECTIONS:\nCROSS-SECTION:\nSTREAM ID: a\n"
+                                 "REACH ID: b\nSTATION: 1\nCUT LINE:\n1, 2\n3, 4\nEND:\n"
+                                 "END CROSS-SECTIONS:\n");
+    EXPECT_EQ(r.status, -1);
+    EXPECT_EQ(r.out,
+              kStart + msg("Found start of reach block on line 2") +
+                  msg("Found CENTERLINE on line 5") +
+                  msg("WARNING - Cross-sections begin on line 8 before the end of the stream "
+                      "network.") +
+                  msg("Found BEGIN CROSS-SECTIONS: on line 8") +
+                  msg("Found new cross-section on line 9") + msg("End of section processing... ") +
+                  msg("Found END CROSS-SECTIONS on line 17"));
+    EXPECT_EQ(r.rec.events, "CSXD");
+    ASSERT_EQ(r.rec.sections.size(), 1u);
+    EXPECT_EQ(r.rec.sections[0].cut.size(), 2u);
+    EXPECT_EQ(r.lines, 17);
+
+    // After the end of the network the line is an ordinary beginning of the cross-sections.
+    const ReadResult ended = readSdf("x\nEND STREAM NETWORK:\nBEGIN CROSS-SECTIONS:\n");
+    EXPECT_EQ(ended.out, kStart + msg("Found ENDSTREAMNETWORK on line 2") +
+                             msg("Found BEGIN CROSS-SECTIONS: on line 3"));
+}
+
+TEST(SdfReader, AFileWithoutAnyKeywordIsNoExport) {
+    const struct {
+        std::string text;
+        bool keyword;
+    } cases[] = {
+        {"", false},
+        {"REACH:\n", false}, // the first line is never tested
+        {"just\ntext\n\nwith no keywords\n", false},
+        {"x,y\n1,2\n3,4\n", false},
+        {"BEGIN HEADER:\nREACH:\nEND HEADER:\n", false},
+        {"#\nEND STREAM NETWORK:\nEND CROSS-SECTIONS:\n", true}, // both parts empty
+        {"#\nbegin cross-sections:\n", true},
+        {"#\nrandom\nEND:\n", false}, // no keyword of the stream-network loop
+        {"#\nrandom\nREACH:\nSTREAM ID: a\nREACH ID: b\n", true},
+    };
+    for (const auto& c : cases) {
+        const ReadResult r = readSdf(c.text);
+        EXPECT_EQ(r.status, -1) << c.text;
+        EXPECT_EQ(r.keyword, c.keyword) << c.text;
+    }
 }
 
 TEST(SdfReader, KeywordsInLowerCaseAndNValuesWithABlankIsNoKeyword) {
@@ -400,6 +514,8 @@ TEST(SdfReader, UnexpectedEndOfFileInsideEveryKindOfBlock) {
     };
     const Case cases[] = {
         {"x\nREACH:\n", 2},
+        {"x\nREACH:\n\n \t\n", 4},
+        {reach + "ENDSTREAMNETWORK:\nCROSS-SECTION:\nSTREAM ID:s\nREACH ID:r\n\n", 12},
         {"x\nREACH:\nSTREAM ID: s", 3},
         {"x\nREACH:\nSTREAM ID: s\nREACH ID: r\nCENTERLINE:\n1,2\n3,4\n", 7},
         {reach + "ENDSTREAMNETWORK:\nCROSS-SECTION:\nSTREAM ID:s\n", 10},
@@ -681,6 +797,68 @@ TEST(SdfReaderRealData, BaldEagleExportWithCrLf) {
         EXPECT_EQ(s.station.find('*'), std::string::npos);
         EXPECT_EQ(s.station.find('\r'), std::string::npos);
     }
+}
+
+TEST(SdfReaderRealData, GisPluginImportWithHeaderAndStructures) {
+    const std::string dir = vktest::realDataDir();
+    if (dir.empty()) GTEST_SKIP() << "real HEC-RAS exports not found (../shared/realdata); skipped";
+    const ReadResult r = readSdfFile(dir + "/gisplugin-structures-import.sdf");
+    EXPECT_EQ(r.status, -1) << r.out.substr(r.out.size() > 2000 ? r.out.size() - 2000 : 0);
+    EXPECT_TRUE(r.keyword);
+    // The header's "STREAM LAYER: ...StreamCenterlines" (line 5) is no CENTERLINE block.
+    EXPECT_NE(r.out.find(kStart + msg("Found start of reach block on line 30") +
+                         msg("Found CENTERLINE on line 35")),
+              std::string::npos)
+        << r.out.substr(0, 400);
+    EXPECT_EQ(r.out.find("ERROR"), std::string::npos);
+    EXPECT_EQ(r.out.find("Error"), std::string::npos);
+    EXPECT_NE(r.out.find(msg("Found END CROSS-SECTIONS on line 2808")), std::string::npos);
+    EXPECT_EQ(r.lines, 2808); // the structures after the cross-sections are not read
+    EXPECT_EQ(r.rec.events, "CCCCCS" + std::string(19, 'X') + "D");
+    ASSERT_EQ(r.rec.centrelines.size(), 5u);
+    // "x, y, None": the third value is not read.
+    EXPECT_EQ(r.rec.centrelines[0].x, (std::vector<double>{324539, 324022.359277679}));
+    EXPECT_EQ(r.rec.centrelines[0].y, (std::vector<double>{392790, 392742.46155053}));
+    std::vector<std::size_t> vertices;
+    for (const RecordedCentreline& c : r.rec.centrelines)
+        vertices.push_back(c.x.size());
+    EXPECT_EQ(vertices, (std::vector<std::size_t>{2, 7, 5, 4, 4}));
+    ASSERT_EQ(r.rec.sections.size(), 19u);
+    const RecordedSection& first = r.rec.sections[0];
+    EXPECT_EQ(first.ids.streamId, "Doplyw A");
+    EXPECT_EQ(first.ids.reachId, "dolna czesc");
+    EXPECT_EQ(first.station, "401.021241522");
+    EXPECT_EQ(first.nValues, (std::vector<std::array<float, 2>>{{0.0f, 0.03f}}));
+    EXPECT_EQ(first.cut.size(), 2u);
+    EXPECT_EQ(first.surface.size(), 21u);
+    for (const RecordedSection& s : r.rec.sections) {
+        EXPECT_TRUE(s.hasCutLine && s.hasSurfaceLine && s.hasLevees) << s.station;
+        EXPECT_TRUE(s.levees.empty()) << s.station; // every levee block is empty
+    }
+}
+
+TEST(SdfReaderRealData, CadExportWithBlankLinesAndCrLf) {
+    const std::string dir = vktest::realDataDir();
+    if (dir.empty()) GTEST_SKIP() << "real HEC-RAS exports not found (../shared/realdata); skipped";
+    const ReadResult r = readSdfFile(dir + "/cad-acequia-crlf.sdf");
+    EXPECT_EQ(r.status, -1) << r.out.substr(r.out.size() > 2000 ? r.out.size() - 2000 : 0);
+    EXPECT_TRUE(r.keyword);
+    EXPECT_EQ(r.out.find("ERROR"), std::string::npos);
+    EXPECT_EQ(r.out.find("Error"), std::string::npos);
+    EXPECT_EQ(r.out.find("WARNING"), std::string::npos);
+    EXPECT_EQ(r.lines, 2910);
+    ASSERT_EQ(r.rec.centrelines.size(), 1u);
+    EXPECT_EQ(r.rec.centrelines[0].ids.streamId, " EJE ACEQUIA EL SECO");
+    EXPECT_EQ(r.rec.centrelines[0].x.size(), 48u);
+    ASSERT_EQ(r.rec.sections.size(), 97u);
+    EXPECT_EQ(r.rec.sections[0].ids.reachId, " EJE ACEQUIA EL SECO");
+    EXPECT_EQ(r.rec.sections[0].station, " 2.8");
+    EXPECT_EQ(r.rec.sections[0].cut.size(), 3u);
+    ASSERT_EQ(r.rec.sections[0].surface.size(), 19u);
+    EXPECT_EQ(r.rec.sections[0].surface[0][0], 315973.312134215);
+    EXPECT_EQ(r.rec.sections[1].station, " 3");
+    for (const RecordedSection& s : r.rec.sections)
+        EXPECT_TRUE(s.hasCutLine && s.hasSurfaceLine && !s.hasLevees) << s.station;
 }
 
 } // namespace

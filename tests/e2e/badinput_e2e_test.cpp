@@ -193,11 +193,17 @@ TEST_F(BadInput, ExampleCutAfterAnyLineEitherFinishesOrNamesThatLine) {
          at = example.find('\n', at + 1))
         ends.push_back(at + 1);
     ASSERT_GT(ends.size(), 300u);
+    // Before the first "REACH:" line no keyword has been found: that is no export.
+    const auto reach = static_cast<std::ptrdiff_t>(example.find("REACH:"));
+    const auto firstKeyword =
+        static_cast<std::size_t>(std::count(example.begin(), example.begin() + reach, '\n')) + 1;
     int finished = 0, cut = 0;
     for (std::size_t line = 1; line < ends.size(); line += 3) {
         SCOPED_TRACE("cut after line " + std::to_string(line));
         const auto r = convert("-mif", example.substr(0, ends[line - 1]));
-        if (r.status == 0) {
+        if (line < firstKeyword) {
+            expectFailure(r, "ERROR - No stream network or cross-sections found in x.sdf.");
+        } else if (r.status == 0) {
             ++finished;
         } else {
             ++cut;
@@ -276,16 +282,16 @@ TEST_F(BadInput, TwoMegabyteLineCountsAsOneCutLine) {
     EXPECT_EQ(last.status, 0);
 }
 
-TEST_F(BadInput, EmptyAndBlankFilesGiveEmptyLayers) {
+TEST_F(BadInput, EmptyAndBlankFilesAreNoExportsAndLeaveEmptyLayers) {
     for (const std::string& text : {std::string(), std::string("\n\r\n   \n\t\n\n")}) {
         const auto r = convert("-mif", text);
-        EXPECT_EQ(r.status, 0);
+        expectFailure(r, "ERROR - No stream network or cross-sections found in x.sdf.");
         EXPECT_EQ(csvFilesIn(in), std::vector<std::string>{});
         for (const char* mid : {"x.sdf_streams.mid", "x_surf_pts.mid", "2d_zsh_x_end_pts.mid",
                                 "1d_xs_x_surf_line.mid", "x_cut_line.mid", "x_levee_pts.mid"})
             EXPECT_EQ(readFile(file(mid)), "") << mid;
         const auto shp = convert("-shp", text);
-        EXPECT_EQ(shp.status, 0);
+        EXPECT_EQ(shp.status, 1);
         EXPECT_EQ(fs::file_size(file("x_surf_pts_P.shp")), 100u);
         EXPECT_EQ(fs::file_size(file("x_surf_pts_P.shx")), 100u);
     }

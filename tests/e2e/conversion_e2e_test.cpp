@@ -354,4 +354,132 @@ TEST_F(Example, GdalReadsEveryLayer) {
     EXPECT_NE(lines.output.find("Flags (String) = n\n"), std::string::npos);
 }
 
+// ---- exports written by others ----
+
+// The features of each layer as the files hold them: the objects of a .mif, the records of a
+// Shapefile set's index.
+struct LayerCounts {
+    long centrelines, cutLines, surfaceLines, surfacePoints, endPoints, leveePoints, tables;
+    bool operator==(const LayerCounts&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const LayerCounts& c) {
+    return out << c.centrelines << " " << c.cutLines << " " << c.surfaceLines << " "
+               << c.surfacePoints << " " << c.endPoints << " " << c.leveePoints << " " << c.tables;
+}
+
+long mifObjects(const std::string& path) {
+    const std::string text = readFile(path);
+    long n = 0;
+    for (std::size_t at = 0; at < text.size(); at = text.find('\n', at) + 1) {
+        if (text.compare(at, 6, "Point ") == 0 || text.compare(at, 6, "Pline ") == 0) ++n;
+        if (text.find('\n', at) == std::string::npos) break;
+    }
+    return n;
+}
+
+LayerCounts countLayers(const std::string& folder, const std::string& input, bool mif) {
+    const std::string base = input.substr(0, input.find('.'));
+    auto count = [&](const std::string& name, const char* set) {
+        if (mif) return mifObjects(folder + name + ".mif");
+        return static_cast<long>(fs::file_size(folder + name + set + ".shx") - 100) / 8;
+    };
+    long tables = 0;
+    for (const std::string& name : vktest::filesIn(folder))
+        if (name.ends_with(".csv")) ++tables;
+    return {count(input + "_streams", "_L"),
+            count(base + "_cut_line", "_L"),
+            count("1d_xs_" + base + "_surf_line", "_L"),
+            count(base + "_surf_pts", "_P"),
+            count("2d_zsh_" + base + "_end_pts", "_P"),
+            count(base + "_levee_pts", "_P"),
+            tables};
+}
+
+// Every real export converts in both formats. The counts are those of the files: sections with
+// a surface line give one surface line, two end points and a table each, none of them has levee
+// markers, so every surface point is kept.
+TEST_F(Conversion, RealExportsConvertInBothFormats) {
+    const std::string real = vktest::realDataDir();
+    if (real.empty()) GTEST_SKIP() << "real HEC-RAS exports not found (../shared/realdata); skipped";
+    const struct {
+        const char* name;
+        LayerCounts counts;
+    } exports[] = {
+        {"wailupe-import.sdf", {3, 47, 47, 3969, 94, 0, 47}},
+        {"baldeagle-export-crlf.sdf", {1, 178, 0, 0, 0, 0, 0}},
+        {"gisplugin-structures-import.sdf", {5, 19, 19, 2341, 38, 0, 19}},
+        {"cad-acequia-crlf.sdf", {1, 97, 97, 1139, 194, 0, 97}},
+    };
+    for (const auto& e : exports) {
+        for (const bool mif : {false, true}) {
+            SCOPED_TRACE(std::string(e.name) + (mif ? " -mif" : " -shp"));
+            const std::string folder = std::string(mif ? "mif-" : "shp-") + e.name + "/";
+            fs::create_directory(dir.file(folder));
+            fs::copy_file(real + "/" + e.name, dir.file(folder + e.name));
+            for (const char* name : {"Header.mif", "Header.prj"})
+                fs::copy_file(std::string(VK_SOURCE_DIR) + "/examples/" + name,
+                              dir.file(folder + name));
+            const auto r = runProgram({mif ? "-mif" : "-shp", e.name}, "", dir.file(folder), 120);
+            EXPECT_EQ(r.status, 0) << r.output.substr(r.output.size() - 600);
+            EXPECT_TRUE(r.output.ends_with("\nFinished.\n\nPress Enter to Close\n"));
+            EXPECT_EQ(countLayers(dir.file(folder), e.name, mif), e.counts);
+        }
+    }
+}
+
+// ---- files that are not exports ----
+
+TEST_F(Conversion, AFileWithoutAnyKeywordIsNoExport) {
+    const std::string notExports[] = {
+        "",
+        "\x89PNG\r\n\x1a\n" + std::string(500, '\x7f') + "IEND\n",
+        "station,elevation\n100,12.5\n200,13.75\n",
+    };
+    writeFile(dir.file("Header.prj"), "PROJCS[\"Test\"]\n");
+    for (const std::string& bytes : notExports) {
+        writeFile(dir.file("picture.sdf"), bytes);
+        const auto r = runProgram({"-shp", "picture.sdf"}, "", dir.path(), 60);
+        EXPECT_EQ(r.status, 1);
+        // The layers are closed (complete and empty) before the message.
+        EXPECT_TRUE(r.output.ends_with(
+            "Closing GIS Layer 2 [2d_zsh_picture_end_pts.shp]...\n...Closed File Unit:1012\n"
+            "...Closed File Unit:1005\n...Closed File Unit:1007\n...Closed File Unit:1010\n"
+            "\nERROR - No stream network or cross-sections found in picture.sdf.\n"
+            "\nPress Enter to Close\n"))
+            << r.output.substr(r.output.size() > 600 ? r.output.size() - 600 : 0);
+        EXPECT_EQ(fs::file_size(dir.file("picture_surf_pts_P.shx")), 100u);
+    }
+    // A model with 2D areas only: its network and cross-section blocks are there, and empty.
+    writeFile(dir.file("areas.sdf"), "BEGIN HEADER:\nEND HEADER:\nBEGIN STREAM NETWORK:\n"
+                                     "END STREAM NETWORK:\nBEGIN CROSS-SECTIONS:\n"
+                                     "END CROSS-SECTIONS:\n");
+    const auto r = convert({"-shp", "areas.sdf"});
+    EXPECT_TRUE(r.output.ends_with("\nFinished.\n\nPress Enter to Close\n"));
+}
+
+// Without "END STREAM NETWORK:" the network ends where the cross-sections begin: the stream
+// layer is closed and the section layers created before that line is tested again.
+TEST_F(Conversion, CrossSectionsBeforeTheEndOfTheNetwork) {
+    std::string text = kExport;
+    text.erase(text.find("END STREAM NETWORK:\n"), 20);
+    writeFile(dir.file("creek.sdf"), text);
+    writeFile(dir.file("Header.mif"), "Version 300\n" + kCoordSys + "\n");
+    const auto r = convert({"-mif", "creek.sdf"});
+    const std::string streams = "creek.sdf_streams.mif";
+    EXPECT_NE(r.output.find(
+                  message("Found CENTERLINE on line 6") +
+                  message("WARNING - Cross-sections begin on line 10 before the end of the stream "
+                          "network.") +
+                  layerClosed(streams, 1, 1003) + layerOpened("creek_surf_pts.mif", 1, 1003)),
+              std::string::npos)
+        << r.output;
+    EXPECT_NE(r.output.find(layerOpened("creek_levee_pts.mif", 5, 1011) +
+                            message("Found BEGIN CROSS-SECTIONS: on line 10") +
+                            message("Found new cross-section on line 11")),
+              std::string::npos)
+        << r.output;
+    expectFiles("", expectedFiles("creek", "creek.sdf_streams", 2, 6, true));
+}
+
 }  // namespace

@@ -51,6 +51,35 @@ TEST_F(ConsoleTest, MessagesProduceTheirExactBytesAndTrackTheOpenLine) {
     EXPECT_FALSE(c.lineOpen());
 }
 
+TEST_F(ConsoleTest, WarningAndErrorMessagesAreCounted) {
+    c.breakLine("WARNING - one");
+    c.listLine("ERROR - two");
+    c.breakLine("Found CENTERLINE on line 5");
+    c.line("Error Creek_Upper_100"); // a line that completes a message is not a message
+    c.write("Warning - written without a line end");
+    EXPECT_EQ(c.alertLines(), 2);
+}
+
+TEST_F(ConsoleTest, MessagesOfARecordingCountWhenReplayed) {
+    vk::ConsoleRecording recording;
+    std::thread beside([&] {
+        Console::recordThisThread(&recording);
+        c.breakLine("Error Expecting REACH ID: on 7");
+        c.breakLine("End of section processing... ");
+        c.breakLine("WARNING - Only one levee points detected for section. Line number: 9");
+        Console::recordThisThread(nullptr);
+    });
+    beside.join();
+    EXPECT_EQ(c.alertLines(), 0);
+    EXPECT_FALSE(recording.empty());
+    c.breakLine("Warning - here");
+    c.replay(recording);
+    EXPECT_EQ(c.alertLines(), 3);
+    EXPECT_TRUE(recording.empty());
+    c.replay(recording); // replayed once only
+    EXPECT_EQ(c.alertLines(), 3);
+}
+
 TEST_F(ConsoleTest, WriteEndingInLineFeedLeavesNoOpenLine) {
     c.write("two\nlines\n");
     EXPECT_FALSE(c.lineOpen());

@@ -255,4 +255,12 @@ TEST(OuterQuotes, APastedQuotedNameLosesItsTwoQuotesOnly) {
         EXPECT_EQ(vk::withoutOuterQuotes(c.reply), c.name) << c.reply;
 }
 
+TEST(MessageLines, BlankLinesHoldOnlyBlanksAndTabs) {
+    EXPECT_TRUE(vk::isBlankLine(""));
+    EXPECT_TRUE(vk::isBlankLine(" \t  \t"));
+    EXPECT_FALSE(vk::isBlankLine("  x"));
+    EXPECT_FALSE(vk::isBlankLine("\r"));
+    EXPECT_FALSE(vk::isBlankLine("\0"s));
+}
+
 } // namespace
