@@ -99,6 +99,9 @@ void writeHelpText() {
         "",
         "LEVEE MARKERS:",
         "   -notrim, do not trim cross-sections to levee markers.",
+        "CONSOLE:",
+        "   -quiet, write only warnings, errors and the summary.",
+        "   -help, write this text.  -version, write the version.",
         "EXAMPLES:",
         "   varnokline.exe -shp hecras.sdf",
     };

@@ -1,5 +1,6 @@
 #include "driver/layers.h"
 
+#include <algorithm>
 #include <span>
 
 #include "driver/output.h"
@@ -162,6 +163,7 @@ void ConversionOutput::centreline(const SdfIds& ids, GisObject& line) {
     cutAttributeLine(attributes);
     gisWriteObject(streamLayer_, line);
     gisWriteRecord(streamLayer_, line);
+    ++written_.centrelines;
     if (report_) report_->centreline(ids, line);
 }
 
@@ -178,7 +180,21 @@ void ConversionOutput::streamNetworkDone() {
 
 void ConversionOutput::section(const SdfIds& ids, const SdfSection& section) {
     Process_sdf_Sections(ids, section, sectionLayers_, folderPart(trimRight(settings_.inputName)),
-                         settings_.trimToLevees, report_.get());
+                         settings_.trimToLevees, this);
+}
+
+void ConversionOutput::processed(const ProcessedSection& result) {
+    if (result.cutLineWritten) ++written_.cutLines;
+    if (result.points > 0) {
+        // A section with a surface line has its table and both end points, whatever is dropped.
+        ++written_.tables;
+        written_.endPoints += 2;
+        if (result.surfaceLineWritten) ++written_.surfaceLines;
+        written_.surfacePoints +=
+            std::count(result.drop.begin(), result.drop.end(), static_cast<unsigned char>(0));
+        written_.leveePoints += static_cast<std::int64_t>(result.levees);
+    }
+    if (report_) report_->processed(result);
 }
 
 void ConversionOutput::crossSectionsDone() {

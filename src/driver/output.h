@@ -7,11 +7,13 @@
 
 #include "driver/sdf.h"
 #include "driver/report.h"
+#include "driver/sections.h"
 #include "driver/settings.h"
+#include "driver/summary.h"
 
 namespace vk {
 
-class ConversionOutput : public SdfConsumer {
+class ConversionOutput : public SdfConsumer, private SectionObserver {
 public:
     explicit ConversionOutput(const RunSettings& settings);
 
@@ -26,8 +28,14 @@ public:
 
     const ConversionReport* report() const { return report_.get(); }  // none without -report
 
+    // The features and tables written so far (the warnings are the run's to count).
+    const RunCounts& written() const { return written_; }
+
 private:
+    void processed(const ProcessedSection& result) override; // counts, then shows the report
+
     const RunSettings& settings_;
+    RunCounts written_;
     int streamLayer_ = 0;
     // surface points, section end points, section surface lines, cut lines, levee points
     std::array<int, 5> sectionLayers_{};

@@ -22,24 +22,13 @@
 #include "driver/sdf.h"
 #include "driver/sections.h"
 #include "driver/settings.h"
+#include "driver/summary.h"
 #include "files/console.h"
 
 namespace vk {
 
 // The report's file: the cross-section layers' folder and base name + "_report.html".
 std::string reportName(std::string_view inputName);
-
-// What a run wrote, as the report's header gives it.
-struct RunCounts {
-    std::int64_t centrelines = 0;
-    std::int64_t cutLines = 0;
-    std::int64_t surfaceLines = 0;
-    std::int64_t surfacePoints = 0;
-    std::int64_t endPoints = 0;
-    std::int64_t leveePoints = 0;
-    std::int64_t tables = 0;
-    std::int64_t warnings = 0;
-};
 
 class ConversionReport final : public SectionObserver, private ConsoleWatcher {
   public:

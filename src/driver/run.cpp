@@ -5,6 +5,7 @@
 #include "driver/readahead.h"
 #include "driver/sdf_reader.h"
 #include "driver/settings.h"
+#include "driver/summary.h"
 #include "driver/templates.h"
 #include "files/console.h"
 #include "files/exits.h"
@@ -35,6 +36,7 @@ namespace {
     SdfSection section;
     ReadAhead ahead(out);
     SdfReader reader(unitInput(settings.sdfUnit), settings.trimToLevees, gisO_, section, ahead);
+    const std::int64_t alertsBefore = console().alertLines();
     ahead.read(reader);
 
     // Any file at all can be named: one in which not a single keyword was found is not taken
@@ -44,6 +46,10 @@ namespace {
                             std::string(trimRight(settings.inputName)) + ".");
         EXITS();
     }
+    // The counts of the run, complete once the layers are closed.
+    RunCounts counts = out.written();
+    counts.warnings = console().alertLines() - alertsBefore;
+    writeRunSummary(counts);
     console().breakLine("Finished.");
     markRunFinished();
     EXITS();

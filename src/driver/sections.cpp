@@ -145,6 +145,7 @@ private:
             d[i] = d[i - 1] + DISTANCE_8(s_.surfaceX[i], s_.surfaceY[i], s_.surfaceX[i - 1],
                                          s_.surfaceY[i - 1]);
         const float length = d[points_ - 1];
+        length_ = length;
 
         nPairs_ = s_.hasNValues ? usable(s_.nCount, s_.nPosition, s_.nValue) : 0;
         ensureSize(w_.nScaled, nPairs_);
@@ -227,20 +228,25 @@ private:
             if (d[i] < from || d[i] > to) w_.drop[i] = 1;
     }
 
+    // A marker is placed on the levee crest, and the crest point must stay in the section on
+    // either bank: its chainage and the marker's position (a fraction of L, times L) differ in
+    // their last digits only. So the kept range reaches T = 0.0001 x L beyond each marker used.
     void dropOutsideLevees() {
         constexpr float kInfinity = std::numeric_limits<float>::infinity();
         const float* p = w_.leveeScaled.data();
         const float lowest = w_.chainage[lowestPoint()];
+        float t = static_cast<float>(0.0001 * static_cast<double>(length_));
+        if (!std::isfinite(t)) t = 0.0f; // a line beyond float range: the markers as they are
         if (levees_ == 1) {
             if (lowest > p[0]) {
-                dropOutside(p[0], kInfinity);
+                dropOutside(p[0] - t, kInfinity);
                 lower_ = 0;
             } else {
-                dropOutside(-kInfinity, p[0]);
+                dropOutside(-kInfinity, p[0] + t);
                 upper_ = 0;
             }
         } else if (levees_ == 2) {
-            dropOutside(p[0], p[1]);
+            dropOutside(p[0] - t, p[1] + t);
             lower_ = 0;
             upper_ = 1;
         } else if (levees_ > 2) {
@@ -251,7 +257,7 @@ private:
                     if (p[k] >= lowest) upper = k;
             }
             if (upper > 0) {
-                dropOutside(p[upper - 1], p[upper]);
+                dropOutside(p[upper - 1] - t, p[upper] + t);
                 lower_ = static_cast<int>(upper) - 1;
                 upper_ = static_cast<int>(upper);
             } else {
@@ -369,6 +375,7 @@ private:
     const bool useLevees_;
     std::size_t nPairs_ = 0;
     std::size_t levees_ = 0;
+    float length_ = 0.0f;
     int lower_ = -1;  // the markers the points were trimmed to
     int upper_ = -1;
     bool surfaceLineWritten_ = false;

@@ -168,6 +168,7 @@ TEST_F(LayerSetTest, CentrelinesAreWrittenWithTheirIds) {
                                                              "  3512100.000000  5405100.000000\n");
     EXPECT_EQ(read("river.sdf_streams.mid"), "\" Main River\",\" Upper\"\n"
                                              "\" Say \"\"Oui\"\"\",\"\"\n");
+    EXPECT_EQ(output.written().centrelines, 2);
 }
 
 TEST_F(LayerSetTest, LayersAreCreatedAndClosedInTheirOrder) {

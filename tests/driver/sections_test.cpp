@@ -16,6 +16,7 @@ namespace {
 
 using vktest::ConversionTest;
 using vktest::fileExists;
+using vktest::readFile;
 
 // ---------------------------------------------------------------------------------------------
 // DISTANCE_8 and the .csv name
@@ -216,9 +217,9 @@ TEST_F(SectionTest, OneMarkerBeforeTheLowestPointDropsThePointsBeforeIt) {
     vk::SdfSection s = valley();
     setMarkers(s, {{"Left", 0.3f, 105.0f}});
     convert(s);
-    // 0.3f x 100 rounds to 30.0000019 in float: the point at chainage 30 lies before the
-    // marker. The marker lies 1.9e-6 beyond that point (t computed in float).
-    expectTrimmedValley(4, 10);
+    // 0.3f x 100 rounds to 30.0000019 in float, 1.9e-6 beyond the point at chainage 30 (and the
+    // marker is placed there, t computed in float); the point at the marker stays all the same.
+    expectTrimmedValley(3, 10);
     EXPECT_EQ(mifBody("river_levee_pts.mif"), "Point      1030.000002     5000.000000\n");
     EXPECT_EQ(read("river_levee_pts.mid"), R"(" Creek"," Upper"," 250",   105.000,Left)"
                                            "\n");
@@ -258,6 +259,73 @@ TEST_F(SectionTest, TwoMarkersKeepThePointsBetweenThemInclusive) {
                                            "\n");
 }
 
+TEST_F(SectionTest, CrestPointsUnderBothMarkersAreKept) {
+    // Chainage 0, 15, 30, 45, 53, 76, 100 (L = 100): the crests at 30 and 53, the channel
+    // between. In float 0.3 x L is 30.0000019 and 0.53 x L 52.999996: each crest lies just outside
+    // its marker, on opposite sides, and both stay.
+    vk::SdfSection s =
+        surfaceSection({1000, 1015, 1030, 1045, 1053, 1076, 1100}, {0, 0, 0, 0, 0, 0, 0},
+                       {103.0f, 104.0f, 107.0f, 100.0f, 107.5f, 104.0f, 103.0f});
+    setMarkers(s, {{"L", 0.3f, 107.0f}, {"R", 0.53f, 107.5f}});
+    convert(s);
+    EXPECT_EQ(read(kCsvFile), std::string(kCsvNoN) + "    30.000,107.0000\n"
+                                                     "    45.000,100.0000\n"
+                                                     "    53.000,107.5000\n");
+    EXPECT_EQ(mifBody("1d_xs_river_surf_line.mif"), "Pline 3\n"
+                                                    "     1030.000000        0.000000\n"
+                                                    "     1045.000000        0.000000\n"
+                                                    "     1053.000000        0.000000\n");
+    EXPECT_EQ(sectionTranscript, kCsvTranscript);
+}
+
+TEST_F(SectionTest, KeptRangeWidensByOneTenThousandthOfTheLength) {
+    // L = 100: a point is kept within 0.01 beyond the marker, on the side the marker keeps.
+    const struct {
+        float position;
+        int from, to; // the points kept
+    } cases[] = {
+        {0.30009f, 3, 10}, // 30.009 - 0.01 lies before the point at 30
+        {0.3002f, 4, 10},  // 30.02 - 0.01 lies beyond it
+        {0.69991f, 0, 7},  // after the lowest point: 69.991 + 0.01 reaches the point at 70
+        {0.6998f, 0, 6},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.position);
+        vk::SdfSection s = valley();
+        setMarkers(s, {{"M", c.position, 1.0f}});
+        output.section(ids, s);
+        EXPECT_EQ(readFile(dir.file(kCsvFile)),
+                  std::string(kCsvNoN) + rows(kValleyCsv, c.from, c.to));
+    }
+}
+
+TEST_F(SectionTest, WrittenFeaturesAreCountedByLayer) {
+    vk::SdfSection trimmed = valley();
+    setMarkers(trimmed, {{"L", 0.2f, 1.0f}, {"R", 0.8f, 1.0f}});
+    trimmed.hasCutLine = true;
+    trimmed.cutCount = 2;
+    vk::SdfSection cutOnly;
+    cutOnly.station = " 300";
+    cutOnly.hasCutLine = true;
+    cutOnly.cutCount = 2;
+    vk::SdfSection reversed = valley();
+    reversed.station = " 310";
+    setMarkers(reversed, {{"R", 0.8f, 1.0f}, {"L", 0.2f, 1.0f}});
+    reversed.hasCutLine = true;
+    reversed.cutCount = 1;
+    convert({&trimmed, &cutOnly, &reversed});
+
+    const vk::RunCounts& n = output.written();
+    EXPECT_EQ(n.centrelines, 0);
+    EXPECT_EQ(n.cutLines, 2);      // the one-point cut line is not written
+    EXPECT_EQ(n.surfaceLines, 1);  // every point of the reversed section is dropped
+    EXPECT_EQ(n.surfacePoints, 7); // points 2 to 8 of the first
+    EXPECT_EQ(n.endPoints, 4);
+    EXPECT_EQ(n.leveePoints, 4);
+    EXPECT_EQ(n.tables, 2);
+    EXPECT_EQ(n.warnings, 0); // counted by the run from the console
+}
+
 TEST_F(SectionTest, TwoMarkersInReverseOrderDropEveryPoint) {
     vk::SdfSection s = valley();
     setMarkers(s, {{"R", 0.8f, 106.0f}, {"L", 0.2f, 105.0f}});
@@ -289,8 +357,9 @@ TEST_F(SectionTest, FourMarkersTrimToThePairAroundTheLowestPoint) {
                    {"R1", 0.7f, 105.0f},
                    {"R2", 0.9f, 109.0f}});
     convert(s);
-    // Positions 10, 30.0000019, 70 and 90: the pair is the second and third marker.
-    expectTrimmedValley(4, 7);
+    // Positions 10, 30.0000019, 70 and 90: the pair is the second and third marker, and the point
+    // at chainage 30 is kept with them.
+    expectTrimmedValley(3, 7);
     EXPECT_EQ(mifBody("river_levee_pts.mif"), "Point      1010.000000     5000.000000\n"
                                               "Point      1030.000002     5000.000000\n"
                                               "Point      1070.000000     5000.000000\n"

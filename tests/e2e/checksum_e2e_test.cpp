@@ -130,8 +130,8 @@ void expectOutputs(const Outputs& actual, const Outputs& expected, bool console 
 const Checksums kShapefileLayers = {
     {"1d_xs_river_surf_line_L.dbf", 0x218047225437fe8aull},
     {"1d_xs_river_surf_line_L.prj", 0x0bc8605c25f3614bull},
-    {"1d_xs_river_surf_line_L.shp", 0x093210ac329eb0c1ull},
-    {"1d_xs_river_surf_line_L.shx", 0x4ca6d689bd34481aull},
+    {"1d_xs_river_surf_line_L.shp", 0x08f46822ee6f6b5cull},
+    {"1d_xs_river_surf_line_L.shx", 0x0698d9d560b6e91dull},
     {"2d_zsh_river_end_pts_P.dbf", 0x5f28be52d32a86e4ull},
     {"2d_zsh_river_end_pts_P.prj", 0x0bc8605c25f3614bull},
     {"2d_zsh_river_end_pts_P.shp", 0x9ff3f538b4df35b0ull},
@@ -148,16 +148,16 @@ const Checksums kShapefileLayers = {
     {"river_levee_pts_P.prj", 0x0bc8605c25f3614bull},
     {"river_levee_pts_P.shp", 0x24b9fbec3ffee794ull},
     {"river_levee_pts_P.shx", 0x7d024e16d43d42ceull},
-    {"river_surf_pts_P.dbf", 0x2b9eb7517b7398fcull},
+    {"river_surf_pts_P.dbf", 0x43e1845fb0ae671bull},
     {"river_surf_pts_P.prj", 0x0bc8605c25f3614bull},
-    {"river_surf_pts_P.shp", 0xa59abfabf6f22183ull},
-    {"river_surf_pts_P.shx", 0x0714fd512a67a047ull},
+    {"river_surf_pts_P.shp", 0xb9f98b5adf537d40ull},
+    {"river_surf_pts_P.shx", 0x09fb157cb9016f39ull},
 };
-const Outputs kShapefileRun = {kShapefileLayers, 0x29b314e0121701d6ull, 300, 0xc61eee1141db5de2ull};
+const Outputs kShapefileRun = {kShapefileLayers, 0xb3c32f5c449d2744ull, 300, 0xd1fee67dace102e9ull};
 
 const Checksums kMifLayers = {
     {"1d_xs_river_surf_line.mid", 0x77adc94f10742c0aull},
-    {"1d_xs_river_surf_line.mif", 0xd9db35fa8c090837ull},
+    {"1d_xs_river_surf_line.mif", 0x8d92fa308711aaffull},
     {"2d_zsh_river_end_pts.mid", 0x33c66d3f9769862eull},
     {"2d_zsh_river_end_pts.mif", 0x9b7cac23717b4e7cull},
     {"river.sdf_streams.mid", 0x33914502870b4474ull},
@@ -166,10 +166,10 @@ const Checksums kMifLayers = {
     {"river_cut_line.mif", 0x65574f2c32ccded0ull},
     {"river_levee_pts.mid", 0xc72e5e77eded7ec1ull},
     {"river_levee_pts.mif", 0xf44c9a529fe8bbb5ull},
-    {"river_surf_pts.mid", 0x1350dae899026194ull},
-    {"river_surf_pts.mif", 0x8bf2e92db91b7eeeull},
+    {"river_surf_pts.mid", 0x624a16b981b87380ull},
+    {"river_surf_pts.mif", 0x07c25d7a4b56b2f2ull},
 };
-const Outputs kMifRun = {kMifLayers, 0x29b314e0121701d6ull, 300, 0xcd554bf363e65ecfull};
+const Outputs kMifRun = {kMifLayers, 0xb3c32f5c449d2744ull, 300, 0xd138bb60385110f6ull};
 
 const Checksums kUntrimmedLayers = {
     {"1d_xs_river_surf_line_L.dbf", 0x218047225437fe8aull},
@@ -197,7 +197,7 @@ const Checksums kUntrimmedLayers = {
     {"river_surf_pts_P.shp", 0x4d4d1e7604b84ef6ull},
     {"river_surf_pts_P.shx", 0x63215280b03a8522ull},
 };
-const Outputs kUntrimmedRun = {kUntrimmedLayers, 0xe1f900a17e1f808full, 300, 0x421897f9bf612a2aull};
+const Outputs kUntrimmedRun = {kUntrimmedLayers, 0xe1f900a17e1f808full, 300, 0xf5a95f071ae130e9ull};
 
 } // namespace
 

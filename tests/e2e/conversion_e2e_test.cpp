@@ -195,7 +195,7 @@ std::string layerClosed(const std::string& name, int id, int unit) {
 
 // The whole transcript of converting the export named `input` (folder part `folder`) with -mif.
 std::string expectedTranscript(const std::string& folder, const std::string& input,
-                               const std::string& base) {
+                               const std::string& base, bool trimmed = true) {
     const std::string pts = folder + base + "_surf_pts.mif";
     const std::string end = folder + "2d_zsh_" + base + "_end_pts.mif";
     const std::string line = folder + "1d_xs_" + base + "_surf_line.mif";
@@ -206,10 +206,10 @@ std::string expectedTranscript(const std::string& folder, const std::string& inp
            message("Using " + folder + "Header.mif for setting projection.") +
            message("mif Projection: " + kCoordSys) + opened(input, 1002) +
            layerOpened(streams, 1, 1003) + "\nProcessing Stream Centrelines\n\n" +
-           message("Found start of reach block on line 3") +
-           message("Found CENTERLINE on line 6") + message("Found ENDSTREAMNETWORK on line 10") +
-           layerClosed(streams, 1, 1003) + layerOpened(pts, 1, 1003) + layerOpened(end, 2, 1005) +
-           layerOpened(line, 3, 1007) + layerOpened(cut, 4, 1009) + layerOpened(levee, 5, 1011) +
+           message("Found start of reach block on line 3") + message("Found CENTERLINE on line 6") +
+           message("Found ENDSTREAMNETWORK on line 10") + layerClosed(streams, 1, 1003) +
+           layerOpened(pts, 1, 1003) + layerOpened(end, 2, 1005) + layerOpened(line, 3, 1007) +
+           layerOpened(cut, 4, 1009) + layerOpened(levee, 5, 1011) +
            message("Found BEGIN CROSS-SECTIONS: on line 11") +
            message("Found new cross-section on line 12") +
            message("Found LEVEE POSITIONS on line 19") + message("Found SURFACE LINE on line 26") +
@@ -221,8 +221,13 @@ std::string expectedTranscript(const std::string& folder, const std::string& inp
                    "section.") +
            " Creek Lower 200\n" + message("Found END CROSS-SECTIONS on line 45") +
            layerClosed(pts, 1, 1003) + layerClosed(line, 3, 1007) + layerClosed(cut, 4, 1009) +
-           layerClosed(levee, 5, 1011) + layerClosed(end, 2, 1005) + message("Finished.") +
-           "\nPress Enter to Close\n";
+           layerClosed(levee, 5, 1011) + layerClosed(end, 2, 1005) +
+           // Points 3 to 7 of 9 between the markers; the warning of the second section.
+           message(trimmed ? "Written: centrelines 1, cut lines 2, surface lines 1, surface points "
+                             "5, end points 2, levee points 2, tables 1."
+                           : "Written: centrelines 1, cut lines 2, surface lines 1, surface points "
+                             "9, end points 2, levee points 0, tables 1.") +
+           "Warnings: 1.\n" + message("Finished.") + "\nPress Enter to Close\n";
 }
 
 class Conversion : public ::testing::Test {
@@ -263,7 +268,7 @@ TEST_F(Conversion, TrimmedToLeveeMarkers) {
 TEST_F(Conversion, NoTrimKeepsEveryPointAndWritesNoLeveePoints) {
     writeInput("", "creek.sdf");
     const auto r = convert({"-notrim", "-mif", "creek.sdf"});
-    std::string transcript = expectedTranscript("", "creek.sdf", "creek");
+    std::string transcript = expectedTranscript("", "creek.sdf", "creek", false);
     transcript.replace(transcript.find("Found  3 arguments"), 18, "Found  4 arguments");
     EXPECT_EQ(r.output, transcript);
     expectFiles("", expectedFiles("creek", "creek.sdf_streams", 0, 8, false));
@@ -331,7 +336,7 @@ TEST_F(Example, GdalReadsEveryLayer) {
     if (vktest::runShell("command -v ogrinfo").status != 0)
         GTEST_SKIP() << "GDAL's ogrinfo is not installed";
     const std::pair<const char*, int> layers[] = {
-        {"river.sdf_streams.mif", 2},     {"river_surf_pts.mif", 236},
+        {"river.sdf_streams.mif", 2},     {"river_surf_pts.mif", 249},
         {"2d_zsh_river_end_pts.mif", 40}, {"1d_xs_river_surf_line.mif", 20},
         {"river_cut_line.mif", 20},       {"river_levee_pts.mif", 39},
     };
@@ -405,11 +410,14 @@ TEST_F(Conversion, RealExportsConvertInBothFormats) {
     const struct {
         const char* name;
         LayerCounts counts;
+        int warnings;
     } exports[] = {
-        {"wailupe-import.sdf", {3, 47, 47, 3969, 94, 0, 47}},
-        {"baldeagle-export-crlf.sdf", {1, 178, 0, 0, 0, 0, 0}},
-        {"gisplugin-structures-import.sdf", {5, 19, 19, 2341, 38, 0, 19}},
-        {"cad-acequia-crlf.sdf", {1, 97, 97, 1139, 194, 0, 97}},
+        {"wailupe-import.sdf", {3, 47, 47, 3969, 94, 0, 47}, 0},
+        // No surface lines: a warning for every section.
+        {"baldeagle-export-crlf.sdf", {1, 178, 0, 0, 0, 0, 0}, 178},
+        // An empty levee block in every section.
+        {"gisplugin-structures-import.sdf", {5, 19, 19, 2341, 38, 0, 19}, 19},
+        {"cad-acequia-crlf.sdf", {1, 97, 97, 1139, 194, 0, 97}, 0},
     };
     for (const auto& e : exports) {
         for (const bool mif : {false, true}) {
@@ -422,7 +430,15 @@ TEST_F(Conversion, RealExportsConvertInBothFormats) {
                               dir.file(folder + name));
             const auto r = runProgram({mif ? "-mif" : "-shp", e.name}, "", dir.file(folder), 120);
             EXPECT_EQ(r.status, 0) << r.output.substr(r.output.size() - 600);
-            EXPECT_TRUE(r.output.ends_with("\nFinished.\n\nPress Enter to Close\n"));
+            const LayerCounts& n = e.counts;
+            EXPECT_TRUE(r.output.ends_with(
+                "\nWritten: centrelines " + std::to_string(n.centrelines) + ", cut lines " +
+                std::to_string(n.cutLines) + ", surface lines " + std::to_string(n.surfaceLines) +
+                ", surface points " + std::to_string(n.surfacePoints) + ", end points " +
+                std::to_string(n.endPoints) + ", levee points " + std::to_string(n.leveePoints) +
+                ", tables " + std::to_string(n.tables) + ".\nWarnings: " +
+                std::to_string(e.warnings) + ".\n\nFinished.\n\nPress Enter to Close\n"))
+                << r.output.substr(r.output.size() - 600);
             EXPECT_EQ(countLayers(dir.file(folder), e.name, mif), e.counts);
         }
     }
@@ -455,7 +471,10 @@ TEST_F(Conversion, AFileWithoutAnyKeywordIsNoExport) {
                                      "END STREAM NETWORK:\nBEGIN CROSS-SECTIONS:\n"
                                      "END CROSS-SECTIONS:\n");
     const auto r = convert({"-shp", "areas.sdf"});
-    EXPECT_TRUE(r.output.ends_with("\nFinished.\n\nPress Enter to Close\n"));
+    EXPECT_TRUE(r.output.ends_with("\nWritten: centrelines 0, cut lines 0, surface lines 0, "
+                                   "surface points 0, end points 0, levee points 0, tables 0.\n"
+                                   "Warnings: 0.\n\nFinished.\n\nPress Enter to Close\n"))
+        << r.output;
 }
 
 // Without "END STREAM NETWORK:" the network ends where the cross-sections begin: the stream

@@ -233,7 +233,7 @@ long csvRows(const std::string& folder, long* tables = nullptr) {
 
 // The number of objects in each layer.
 std::array<long, kLayers> expectedCounts(const ConversionRun& run) {
-    if (run.input == Input::Example) return {2, 236, 40, 20, 20, 39};
+    if (run.input == Input::Example) return {2, 249, 40, 20, 20, 39};
     // The generated export: 3 reaches and 400 sections, each with a surface line (so two end
     // points and one surface line each) and a two-point cut line. Levee markers: every 23rd
     // section from the 12th has none (17 sections), every 97th from the 14th has four (4), every
@@ -772,11 +772,12 @@ TEST_F(Samples, FirstAndLastRecordsOfTheExample) {
     expectFeature(read(kStreams), 1, kStreams, {"Alder Creek", "Lower"}, 6, {3514010, 5404980},
                   {3516230, 5403920});
     // The first section is trimmed to its levee markers at 0.25 and 0.775 of its length: points 5
-    // to 15 of 20; the last, likewise, to points 5 to 16.
+    // to 16 of 20 (the 16th is the crest the right marker stands on); the last, likewise, to
+    // points 5 to 16.
     expectFeature(read(kSurfacePoints), 0, kSurfacePoints,
                   {"Alder Creek", "Upper", "4747.68", "319.03", "0.06"}, 1,
                   {3512092.44, 5406127.99}, {3512092.44, 5406127.99});
-    expectFeature(read(kSurfacePoints), 235, kSurfacePoints,
+    expectFeature(read(kSurfacePoints), 248, kSurfacePoints,
                   {"Alder Creek", "Lower", "40.00", "312.86", "0.06"}, 1, {3516174.64, 5403904.61},
                   {3516174.64, 5403904.61});
     expectFeature(read(kEndPoints), 0, kEndPoints, {"318.67", "0", "0", ""}, 1,
@@ -786,8 +787,8 @@ TEST_F(Samples, FirstAndLastRecordsOfTheExample) {
     std::vector<std::string> line = {"Alder Creek_ Upper_ 4747.68.csv", "xz", "n"};
     line.insert(line.end(), none.begin(), none.end());
     line.insert(line.end(), {"0", "0", "0", ""});
-    expectFeature(read(kSurfaceLines), 0, kSurfaceLines, line, 11, {3512092.44, 5406127.99},
-                  {3512061.99, 5406066.08});
+    expectFeature(read(kSurfaceLines), 0, kSurfaceLines, line, 12, {3512092.44, 5406127.99},
+                  {3512057.69, 5406057.33});
     line[0] = "Alder Creek_ Lower_ 40.00.csv";
     expectFeature(read(kSurfaceLines), 19, kSurfaceLines, line, 12, {3516214.42, 5403972.57},
                   {3516174.64, 5403904.61});

@@ -20,6 +20,9 @@ inline const std::string kHelpText = "\n"
                                      "\n"
                                      " LEVEE MARKERS:\n"
                                      "    -notrim, do not trim cross-sections to levee markers.\n"
+                                     " CONSOLE:\n"
+                                     "    -quiet, write only warnings, errors and the summary.\n"
+                                     "    -help, write this text.  -version, write the version.\n"
                                      " EXAMPLES:\n"
                                      "    varnokline.exe -shp hecras.sdf\n";
 
