@@ -81,7 +81,6 @@ class SdfReader : private ConsolePlace {
     std::string lineStore_;  // holds a line that the reader's buffer does not hold whole
     std::string text_; // message work field
     int lineNumber_ = 0;
-    bool firstLineRead_ = false;
     Block block_ = Block::None;
     bool pastSection_ = false; // a section was handed over and no line read since
     bool inHeader_ = false;
