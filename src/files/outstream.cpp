@@ -9,6 +9,7 @@
 #include <unistd.h>
 #include <utility>
 
+#include "files/bytes.h"
 #include "files/waiting.h"
 
 namespace vk {
@@ -17,11 +18,11 @@ namespace {
 
 constexpr std::size_t kBufferSize = 128 * 1024;
 
-template <std::size_t N> void encode(std::uint64_t bits, ByteOrder order, char (&bytes)[N]) {
-    for (std::size_t i = 0; i < N; ++i) {
-        const auto b = static_cast<char>((bits >> (8 * i)) & 0xFFu);
-        bytes[order == ByteOrder::Little ? i : N - 1 - i] = b;
-    }
+template <class T> void encode(T value, ByteOrder order, char* bytes) {
+    if (order == ByteOrder::Little)
+        store<std::endian::little>(bytes, value);
+    else
+        store<std::endian::big>(bytes, value);
 }
 
 }  // namespace
@@ -159,13 +160,13 @@ void OutStream::putLine(std::string_view text) {
 
 void OutStream::i32(std::int32_t v, ByteOrder order) {
     char bytes[4];
-    encode(static_cast<std::uint32_t>(v), order, bytes);
+    encode(v, order, bytes);
     put(std::string_view(bytes, sizeof bytes));
 }
 
 void OutStream::f64(double v, ByteOrder order) {
     char bytes[8];
-    encode(std::bit_cast<std::uint64_t>(v), order, bytes);
+    encode(v, order, bytes);
     put(std::string_view(bytes, sizeof bytes));
 }
 

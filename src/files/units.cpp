@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "files/bytes.h"
 #include "files/console.h"
 #include "files/exits.h"
 #include "files/waiting.h"
@@ -577,29 +578,24 @@ std::string unitFileName(int unit) {
 
 namespace {
 
-std::uint64_t decode(const unsigned char* bytes, std::size_t n, ByteOrder order) {
-    std::uint64_t v = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::size_t at = order == ByteOrder::Little ? n - 1 - i : i;
-        v = (v << 8) | bytes[at];
-    }
-    return v;
+template <class T> T decode(const char* bytes, ByteOrder order) {
+    return order == ByteOrder::Little ? load<std::endian::little, T>(bytes)
+                                      : load<std::endian::big, T>(bytes);
 }
 
 }  // namespace
 
 bool unitReadI32(int unit, int& value) {
-    unsigned char bytes[4];
-    if (!unitInput(unit).readBytes(reinterpret_cast<char*>(bytes), sizeof bytes)) return false;
-    const std::uint64_t bits = decode(bytes, 4, unitByteOrder(unit));
-    value = static_cast<std::int32_t>(static_cast<std::uint32_t>(bits));
+    char bytes[4];
+    if (!unitInput(unit).readBytes(bytes, sizeof bytes)) return false;
+    value = decode<std::int32_t>(bytes, unitByteOrder(unit));
     return true;
 }
 
 bool unitReadF64(int unit, double& value) {
-    unsigned char bytes[8];
-    if (!unitInput(unit).readBytes(reinterpret_cast<char*>(bytes), sizeof bytes)) return false;
-    value = std::bit_cast<double>(decode(bytes, 8, unitByteOrder(unit)));
+    char bytes[8];
+    if (!unitInput(unit).readBytes(bytes, sizeof bytes)) return false;
+    value = decode<double>(bytes, unitByteOrder(unit));
     return true;
 }
 
@@ -614,10 +610,9 @@ void unitWriteRecord(int unit, std::string_view bytes) {
 bool unitReadRecord(int unit, std::string& bytes) {
     LineReader& in = unitInput(unit);
     bytes.clear();
-    unsigned char frame[4];
-    if (!in.readBytes(reinterpret_cast<char*>(frame), 4)) return false;
-    const auto length = static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(decode(frame, 4, ByteOrder::Little)));
+    char frame[4];
+    if (!in.readBytes(frame, 4)) return false;
+    const auto length = load<std::endian::little, std::int32_t>(frame);
     if (length < 0) return false;
     // Read in pieces, so that a damaged length costs no more memory than the file really holds.
     constexpr std::size_t kPiece = 64 * 1024;
@@ -629,8 +624,8 @@ bool unitReadRecord(int unit, std::string& bytes) {
         if (!in.readBytes(bytes.data() + at, take)) return false;
         left -= take;
     }
-    unsigned char trailer[4];
-    if (!in.readBytes(reinterpret_cast<char*>(trailer), 4)) return false;
+    char trailer[4];
+    if (!in.readBytes(trailer, 4)) return false;
     return std::memcmp(frame, trailer, 4) == 0;
 }
 

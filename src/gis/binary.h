@@ -1,5 +1,6 @@
 // Byte encoding for the binary GIS formats: numbers appended to a byte buffer in an explicit byte
-// order, and the in-place patching of header fields of a file that has already been written.
+// order (through the one encoder, files/bytes.h), and the in-place patching of header fields of a
+// file that has already been written.
 #pragma once
 
 #include <bit>
@@ -10,71 +11,20 @@
 #include <string>
 #include <string_view>
 
+#include "files/bytes.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace vk {
 
-// Stores the value's bytes at `at` in the byte order given; returns the end of the bytes.
-template <typename Unsigned> char* storeLittle(char* at, Unsigned v) {
-    if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(at, &v, sizeof v);
-    } else {
-        for (std::size_t i = 0; i < sizeof v; ++i)
-            at[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-    }
-    return at + sizeof v;
-}
+inline constexpr std::endian kLittle = std::endian::little;
+inline constexpr std::endian kBig = std::endian::big;
 
-template <typename Unsigned> char* storeBig(char* at, Unsigned v) {
-    for (std::size_t i = 0; i < sizeof v; ++i)
-        at[sizeof v - 1 - i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-    return at + sizeof v;
-}
-
-inline char* storeI32le(char* at, std::int32_t v) {
-    return storeLittle(at, static_cast<std::uint32_t>(v));
-}
-inline char* storeI32be(char* at, std::int32_t v) {
-    return storeBig(at, static_cast<std::uint32_t>(v));
-}
-inline char* storeF64le(char* at, double v) {
-    return storeLittle(at, std::bit_cast<std::uint64_t>(v));
-}
-
-inline void appendU8(std::string& out, std::uint8_t v) {
-    out.push_back(static_cast<char>(v));
-}
-
-inline void appendU16le(std::string& out, std::uint16_t v) {
-    char bytes[2];
-    storeLittle(bytes, v);
-    out.append(bytes, sizeof bytes);
-}
-
-inline void appendU32le(std::string& out, std::uint32_t v) {
-    char bytes[4];
-    storeLittle(bytes, v);
-    out.append(bytes, sizeof bytes);
-}
-
-inline void appendU32be(std::string& out, std::uint32_t v) {
-    char bytes[4];
-    storeBig(bytes, v);
-    out.append(bytes, sizeof bytes);
-}
-
-inline void appendI32le(std::string& out, std::int32_t v) {
-    appendU32le(out, static_cast<std::uint32_t>(v));
-}
-
-inline void appendI32be(std::string& out, std::int32_t v) {
-    appendU32be(out, static_cast<std::uint32_t>(v));
-}
-
-inline void appendF64le(std::string& out, double v) {
-    char bytes[8];
-    storeF64le(bytes, v);
+// Appends the bytes of `value` to a byte buffer in byte order Order.
+template <std::endian Order, class T> void append(std::string& out, T value) {
+    char bytes[sizeof(T)];
+    store<Order>(bytes, value);
     out.append(bytes, sizeof bytes);
 }
 

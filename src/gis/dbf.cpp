@@ -153,13 +153,13 @@ void dbfWriteHeader(const GisSchema& schema, DbfTable& table) {
     const std::tm date = localDate();
     std::string header;
     header.reserve(32 * static_cast<std::size_t>(n) + 33);
-    appendU8(header, kVersionByte);
-    appendU8(header, i1u(date.tm_year));  // years since 1900
-    appendU8(header, i1u(date.tm_mon + 1));
-    appendU8(header, i1u(date.tm_mday));
-    appendI32le(header, table.initialRecordCount);
-    appendU16le(header, i2u(32 * n + 33));
-    appendU16le(header, i2u(table.totalWidth + 1));
+    append<kLittle>(header, kVersionByte);
+    append<kLittle>(header, i1u(date.tm_year));  // years since 1900
+    append<kLittle>(header, i1u(date.tm_mon + 1));
+    append<kLittle>(header, i1u(date.tm_mday));
+    append<kLittle>(header, table.initialRecordCount);
+    append<kLittle>(header, i2u(32 * n + 33));
+    append<kLittle>(header, i2u(table.totalWidth + 1));
     appendZeros(header, 20);
 
     for (std::size_t k = 0; k < static_cast<std::size_t>(n); ++k) {
@@ -170,11 +170,11 @@ void dbfWriteHeader(const GisSchema& schema, DbfTable& table) {
         if (table.width[k] < 1 || table.width[k] > 255)
             gisFail("ERROR 0412 - dbf field length of " + AINTEGER(table.width[k]) +
                     " is outside allowable range of 1 to 255 when writing dbf file.");
-        appendU8(header, i1u(table.width[k]));
-        appendU8(header, i1u(table.decimals[k]));
+        append<kLittle>(header, i1u(table.width[k]));
+        append<kLittle>(header, i1u(table.decimals[k]));
         appendZeros(header, 14);
     }
-    appendU8(header, kHeaderEnd);
+    append<kLittle>(header, kHeaderEnd);
 
     out.put(header);
     // The header is written once: flush it so that a failure shows here.
@@ -263,7 +263,7 @@ void dbfWriteEoF(DbfTable& table) {
     CLOSER(table.unit);
 
     std::string count;
-    appendI32le(count, table.recordsWritten);
+    append<kLittle>(count, table.recordsWritten);
     FilePatch patch(path);
     patch.write(4, count);
     if (!patch.finish()) gisFail(kCloseOutError);

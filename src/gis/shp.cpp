@@ -69,24 +69,24 @@ void widen(ShapeSet& set, const Box& box) {
 }
 
 void appendBox(std::string& out, const Box& box) {
-    appendF64le(out, box.xmin);
-    appendF64le(out, box.ymin);
-    appendF64le(out, box.xmax);
-    appendF64le(out, box.ymax);
+    append<kLittle>(out, box.xmin);
+    append<kLittle>(out, box.ymin);
+    append<kLittle>(out, box.xmax);
+    append<kLittle>(out, box.ymax);
 }
 
 char* storeBox(char* at, const Box& box) {
-    at = storeF64le(at, box.xmin);
-    at = storeF64le(at, box.ymin);
-    at = storeF64le(at, box.xmax);
-    return storeF64le(at, box.ymax);
+    at = store<kLittle>(at, box.xmin);
+    at = store<kLittle>(at, box.ymin);
+    at = store<kLittle>(at, box.xmax);
+    return store<kLittle>(at, box.ymax);
 }
 
 // The vertices as X, Y pairs of little-endian doubles.
 char* storeVertices(char* at, const GisObject& object, int n) {
     for (int i = 0; i < n; ++i) {
-        at = storeF64le(at, object.X[static_cast<std::size_t>(i)]);
-        at = storeF64le(at, object.Y[static_cast<std::size_t>(i)]);
+        at = store<kLittle>(at, object.X[static_cast<std::size_t>(i)]);
+        at = store<kLittle>(at, object.Y[static_cast<std::size_t>(i)]);
     }
     return at;
 }
@@ -110,7 +110,7 @@ void closeAndPatch(int& firstUnit, int& secondUnit, std::int32_t lengthWords, co
 
     std::string bytes;
     FilePatch patch(path);
-    appendI32be(bytes, lengthWords);
+    append<kBig>(bytes, lengthWords);
     patch.write(24, bytes);
     bytes.clear();
     appendBox(bytes, Box{set.xmin, set.ymin, set.xmax, set.ymax});
@@ -222,19 +222,19 @@ void shpWriteObject(const GisObject& object, ShapeSet& set) {
     std::string& record = recordBuffer();
     record.resize(2 * static_cast<std::size_t>(recordWords));
     char* p = record.data();
-    p = storeI32be(p, set.recordCount);
-    p = storeI32be(p, length);
-    p = storeI32le(p, set.recordShapeType);
+    p = store<kBig>(p, set.recordCount);
+    p = store<kBig>(p, length);
+    p = store<kLittle>(p, set.recordShapeType);
     switch (set.recordShapeType) {
     case kPointShape:
-        p = storeF64le(p, object.X[0]);
-        p = storeF64le(p, object.Y[0]);
+        p = store<kLittle>(p, object.X[0]);
+        p = store<kLittle>(p, object.Y[0]);
         widen(set, Box{object.X[0], object.Y[0], object.X[0], object.Y[0]});
         break;
     case kMultiPointShape: {
         const Box box = vertexBox(object, n);
         p = storeBox(p, box);
-        p = storeI32le(p, n);
+        p = store<kLittle>(p, n);
         p = storeVertices(p, object, n);
         widen(set, box);
         break;
@@ -243,10 +243,10 @@ void shpWriteObject(const GisObject& object, ShapeSet& set) {
     case kPolygonShape: {
         const Box box = vertexBox(object, n);
         p = storeBox(p, box);
-        p = storeI32le(p, parts);
-        p = storeI32le(p, n);
+        p = store<kLittle>(p, parts);
+        p = store<kLittle>(p, n);
         for (int i = 0; i < parts; ++i)
-            p = storeI32le(p, object.ir[static_cast<std::size_t>(i)] - 1);
+            p = store<kLittle>(p, object.ir[static_cast<std::size_t>(i)] - 1);
         p = storeVertices(p, object, n);
         widen(set, box);
         break;
@@ -257,7 +257,7 @@ void shpWriteObject(const GisObject& object, ShapeSet& set) {
     if (p != record.data() + record.size()) gisShouldNotBeHere("[shpWriteObject: record length]");
 
     char entry[8];
-    storeI32be(storeI32be(entry, set.nextRecordOffset), length);
+    store<kBig>(store<kBig>(entry, set.nextRecordOffset), length);
     set.nextRecordOffset += static_cast<std::int32_t>(recordWords);
     set.shpFileLength += static_cast<std::int32_t>(recordWords);
 

@@ -5,12 +5,16 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <bit>
+#include <climits>
+#include <cstdint>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <string>
 #include <thread>
 
+#include "files/bytes.h"
 #include "support/testfiles.h"
 
 namespace {
@@ -42,6 +46,30 @@ TEST(OutStreamNumbers, IntegersAndRealsInTheRequestedByteOrder) {
               bytes({0x00, 0x00, 0x27, 0x0A, 0x0A, 0x27, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFE,
                      0x04, 0x03, 0x02, 0x01, 0x3F, 0xF0, 0, 0, 0, 0, 0, 0,
                      0, 0, 0, 0, 0, 0, 0x04, 0xC0}));
+}
+
+// The encoder behind every binary number written or read: literal bytes in both orders, and each
+// value read back from them unchanged (a sign, a fraction, the widths the formats use).
+TEST(ByteEncoder, StoresAndLoadsEveryWidthInBothOrders) {
+    char buffer[8];
+    auto check = [&](auto value, std::initializer_list<int> little) {
+        using T = decltype(value);
+        const std::string le = bytes(little);
+        std::string be(le.rbegin(), le.rend());
+        EXPECT_EQ(vk::store<std::endian::little>(buffer, value), buffer + sizeof(T));
+        EXPECT_EQ(std::string(buffer, sizeof(T)), le);
+        EXPECT_EQ((vk::load<std::endian::little, T>(le.data())), value);
+        EXPECT_EQ(vk::store<std::endian::big>(buffer, value), buffer + sizeof(T));
+        EXPECT_EQ(std::string(buffer, sizeof(T)), be);
+        EXPECT_EQ((vk::load<std::endian::big, T>(be.data())), value);
+    };
+    check(std::uint8_t{0xE4}, {0xE4});
+    check(std::uint16_t{0x01F3}, {0xF3, 0x01});
+    check(std::int32_t{9994}, {0x0A, 0x27, 0x00, 0x00});
+    check(std::int32_t{-2}, {0xFE, 0xFF, 0xFF, 0xFF});
+    check(std::int32_t{INT32_MIN}, {0x00, 0x00, 0x00, 0x80});
+    check(-2.5, {0, 0, 0, 0, 0, 0, 0x04, 0xC0});
+    check(9.0e29, {0x06, 0xB2, 0x43, 0x1A, 0x1D, 0xB8, 0x26, 0x46});
 }
 
 TEST(OutStreamOpen, TruncateKeepAndAppendTreatAnExistingFileAsAsked) {
