@@ -37,7 +37,7 @@ void openLayer(Layer& layer) {
     layer.id = vk::gisOpenLayer(layer.name, "P", "O ");
     vk::gisWriteHeader(layer.id);
     vk::gisInitialiseObject(vk::gisO_);
-    vk::gisO_.point = true;
+    vk::gisO_.kind = vk::GisKind::Point;
     vk::gisO_.n = 1;
     vk::gisO_.X[0] = 1;
     vk::gisO_.Y[0] = 2;

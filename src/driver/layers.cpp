@@ -150,11 +150,11 @@ void ConversionOutput::openStreamLayer() {
     streamLayer_ =
         createLayer(streamLayerName(settings_.inputName, settings_.mifOutput), "L", kStreamFields);
     if (settings_.report) report_ = std::make_unique<ConversionReport>(settings_);
-    gisO_.pline = true;
+    gisO_.kind = GisKind::Pline;
 }
 
 void ConversionOutput::centreline(const SdfIds& ids, GisObject& line) {
-    line.pline = true;
+    line.kind = GisKind::Pline;
     std::string& attributes = line.attributes;
     attributes.clear();
     appendQuoted(attributes, ids.streamId);
@@ -169,7 +169,6 @@ void ConversionOutput::centreline(const SdfIds& ids, GisObject& line) {
 
 void ConversionOutput::streamNetworkDone() {
     gisCloseLayer(streamLayer_);
-    gisO_.pline = false;
 
     const auto names = sectionLayerNames(settings_.inputName, settings_.mifOutput);
     for (std::size_t i = 0; i < kSectionLayerCount; ++i)

@@ -96,6 +96,7 @@ void writeObject(int layer) {
 }
 
 void writePoint(int layer, double x, double y) {
+    gisO_.kind = GisKind::Point;
     gisO_.n = 1;
     gisO_.X[0] = x;
     gisO_.Y[0] = y;
@@ -121,7 +122,6 @@ public:
         writeSurfacePoints(layers[kSurfacePointsLayer]);
         writeEndPoints(layers[kEndPointsLayer]);
         if (useLevees_ && levees_ > 0) writeLeveePoints(layers[kLeveePointsLayer]);
-        gisO_.point = false;
 
         result.csvName = w_.csvName;
         result.points = points_;
@@ -295,7 +295,7 @@ private:
     }
 
     void writeSurfaceLine(int layer) {
-        gisO_.pline = true;
+        gisO_.kind = GisKind::Pline;
         gisO_.reserveVertices(points_);
         int kept = 0;
         for (std::size_t i = 0; i < points_; ++i) {
@@ -324,11 +324,9 @@ private:
             console().breakLine("Error here.");
         else
             writeObject(layer);
-        gisO_.pline = false;
     }
 
     void writeSurfacePoints(int layer) {
-        gisO_.point = true;
         std::string& a = gisO_.attributes;
         for (std::size_t i = 0; i < points_; ++i) {
             if (w_.drop[i]) continue;
@@ -387,14 +385,13 @@ bool writeCutLine(const SdfSection& s, int layer, const std::string& idPrefix) {
         console().breakLine("Warning - Cut line with fewer than 2 points not written.");
         return false;
     }
-    gisO_.pline = true;
+    gisO_.kind = GisKind::Pline;
     gisO_.reserveVertices(points);
     std::copy_n(s.cutX.begin(), points, gisO_.X.begin());
     std::copy_n(s.cutY.begin(), points, gisO_.Y.begin());
     gisO_.n = static_cast<int>(points);
     gisO_.attributes.assign(idPrefix);
     writeObject(layer);
-    gisO_.pline = false;
     return true;
 }
 

@@ -27,6 +27,26 @@ void reportValue(std::string_view label, std::int64_t value) {
     console().line(std::string(label) + formatInt(value, 5));
 }
 
+// The kinds whose objects are made of parts, and those whose vertices are counted by n.
+bool hasParts(GisKind kind) {
+    switch (kind) {
+    case GisKind::Line:
+    case GisKind::Pline:
+    case GisKind::PlineMultiple:
+    case GisKind::Region:
+        return true;
+    case GisKind::Unset:
+    case GisKind::None:
+    case GisKind::Point:
+    case GisKind::Text:
+    case GisKind::MultiPoint:
+        return false;
+    }
+    return false;
+}
+
+bool usesVertexCount(GisKind kind) { return kind == GisKind::MultiPoint || hasParts(kind); }
+
 std::size_t vertexCapacity(const GisObject& object) {
     return std::min(object.X.size(), object.Y.size());
 }
@@ -73,8 +93,7 @@ void checkParts(int gisID, GisObject& object) {
 
 // The writers read X and Y up to the vertex count (and up to vertex 3 for a text's box).
 void checkVertices(int gisID, const GisObject& object) {
-    const bool usesCount =
-        object.multipoint || object.line || object.pline || object.plineMultiple || object.region;
+    const bool usesCount = usesVertexCount(object.kind);
     const std::size_t capacity = vertexCapacity(object);
     const bool countFits =
         !usesCount || (object.n >= 0 && static_cast<std::size_t>(object.n) <= capacity);
@@ -86,40 +105,49 @@ void checkVertices(int gisID, const GisObject& object) {
     EXITS();
 }
 
-// The set of a Shapefile layer that receives the object's record, tested in the order point, line
-// family, region, text, multipoint; kNoSet for an object of none of these kinds.
-std::size_t shapefileSet(const GisObject& object) {
-    if (object.point) return 0;
-    if (object.line || object.pline || object.plineMultiple) return 1;
-    if (object.region) return 2;
-    if (object.text) return 0;
-    if (object.multipoint) return 0;
+// The set of a Shapefile layer that receives an object of this kind (a text is the point it stands
+// at); kNoSet for the kinds that have no set of their own.
+std::size_t shapefileSet(GisKind kind) {
+    switch (kind) {
+    case GisKind::Point:
+    case GisKind::Text:
+    case GisKind::MultiPoint:
+        return 0;
+    case GisKind::Line:
+    case GisKind::Pline:
+    case GisKind::PlineMultiple:
+        return 1;
+    case GisKind::Region:
+        return 2;
+    case GisKind::None:
+    case GisKind::Unset:
+        return kNoSet;
+    }
     return kNoSet;
 }
 
 void writeShapefileObject(GisLayer& layer, GisObject& object) {
-    std::size_t k = 0;
-    if (object.point) {
-        k = 0;
-    } else if (object.line || object.pline || object.plineMultiple) {
-        k = 1;
-    } else if (object.region) {
-        k = 2;
-    } else if (object.text) {
-        // In a Shapefile layer a text is the point it stands at.
-        object.text = false;
-        object.point = true;
-        k = 0;
-    } else if (object.multipoint) {
-        k = 0;
-    } else if (object.none) {
+    switch (object.kind) {
+    case GisKind::Unset:
+        gisFail("Should not be here [gisWriteObject-shp].  Please contact " +
+                std::string(kSupportAddress) + ".");
+    case GisKind::None:
         for (std::size_t s = 0; s < layer.sets.size(); ++s)
             if (layer.tables[s].unit > 0) shpWriteObject(object, layer.sets[s]);
         return;
-    } else {
-        gisFail("Should not be here [gisWriteObject-shp].  Please contact " +
-                std::string(kSupportAddress) + ".");
+    case GisKind::Text:
+        // In a Shapefile layer a text is the point it stands at.
+        object.kind = GisKind::Point;
+        break;
+    case GisKind::Point:
+    case GisKind::Line:
+    case GisKind::Pline:
+    case GisKind::PlineMultiple:
+    case GisKind::Region:
+    case GisKind::MultiPoint:
+        break;
     }
+    const std::size_t k = shapefileSet(object.kind);
     // A kind whose set was not created with the layer has nowhere to go.
     if (layer.sets[k].shpLittle <= 0) gisShouldNotBeHere("[gisWriteObject-shpnotopen]");
     shpWriteObject(object, layer.sets[k]);
@@ -128,8 +156,7 @@ void writeShapefileObject(GisLayer& layer, GisObject& object) {
 } // namespace
 
 void gisInitialiseObject(GisObject& object) {
-    object.none = object.point = object.line = object.pline = false;
-    object.plineMultiple = object.region = object.text = object.multipoint = false;
+    object.kind = GisKind::Unset;
     object.reserveParts(1);
     object.nr = 1;
     object.ir[0] = 1;
@@ -138,9 +165,8 @@ void gisInitialiseObject(GisObject& object) {
 
 void gisWriteObject(int gisID, GisObject& object) {
     if (!validId(gisID)) gisShouldNotBeHere("gisWriteObject[gisID=0]");
-    if (object.line || object.pline || object.plineMultiple || object.region)
-        checkParts(gisID, object);
-    if (!object.none) checkVertices(gisID, object);
+    if (hasParts(object.kind)) checkParts(gisID, object);
+    if (object.kind != GisKind::None) checkVertices(gisID, object);
 
     GisLayer& layer = gisLayer(gisID);
     switch (layer.format) {
@@ -169,9 +195,9 @@ void gisWriteRecord(int gisID, GisObject& object) {
         break;
     }
     case kFormatShapefile: {
-        const std::size_t k = shapefileSet(object);
+        const std::size_t k = shapefileSet(object.kind);
         if (k == kNoSet) {
-            if (!object.none)
+            if (object.kind != GisKind::None)
                 gisFail("Should not be here [gisWriteRecord-dbf].  Please contact " +
                         std::string(kSupportAddress) + ".");
             for (DbfTable& table : layer.tables) {

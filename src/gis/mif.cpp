@@ -140,40 +140,45 @@ void mifWriteHeader(const GisSchema& schema, int mifUnit) {
 }
 
 void mifWriteObject(const GisObject& object, int mifUnit) {
-    // An unknown kind is reported before anything of it is written.
-    if (!object.point && !object.multipoint && !object.line && !object.pline &&
-        !object.plineMultiple && !object.region && !object.text && !object.none)
+    // An object without a kind is reported before anything of it is written.
+    if (object.kind == GisKind::Unset)
         gisFail("ERROR 0350 - Trying to write a MIF object that is not yet supported.  Please "
                 "contact " +
                 std::string(kSupportAddress) + ".");
 
     MifComposer mif(mifUnit);
     std::string& text = mif.text();
-    if (object.point) {
+    switch (object.kind) {
+    case GisKind::Point:
         text += "Point ";
         appendCoordinates(text, object.X[0], object.Y[0]);
         mif.endLine();
-    } else if (object.multipoint) {
+        break;
+    case GisKind::MultiPoint:
         text += "MultiPoint ";
         appendCount(text, object.n);
         mif.endLine();
         mif.vertices(object, 0, vertexCount(object));
-    } else if (object.line) {
+        break;
+    case GisKind::Line:
         text += "Line ";
         appendCoordinates(text, object.X[0], object.Y[0]);
         appendCoordinates(text, object.X[1], object.Y[1]);
         mif.endLine();
-    } else if (object.pline) {
+        break;
+    case GisKind::Pline:
         text += "Pline ";
         appendCount(text, object.n);
         mif.endLine();
         mif.vertices(object, 0, vertexCount(object));
-    } else if (object.plineMultiple) {
+        break;
+    case GisKind::PlineMultiple:
         text += "Pline Multiple ";
         appendCount(text, object.nr);
         mif.endLine();
         writeParts(mif, object);
-    } else if (object.region) {
+        break;
+    case GisKind::Region:
         if (object.nr < 2) {
             mif.line("Region 1");
             text += ' ';
@@ -186,7 +191,8 @@ void mifWriteObject(const GisObject& object, int mifUnit) {
             mif.endLine();
             writeParts(mif, object);
         }
-    } else if (object.text) {
+        break;
+    case GisKind::Text:
         mif.line("Text");
         mif.line(trimRight(object.attributes));
         text += "    ";
@@ -195,8 +201,11 @@ void mifWriteObject(const GisObject& object, int mifUnit) {
         appendFixed(text, object.X[2], kCoordinateWidth, kTextBoxDecimals);
         appendFixed(text, object.Y[2], kCoordinateWidth, kTextBoxDecimals);
         mif.endLine();
-    } else {
+        break;
+    case GisKind::None:
+    case GisKind::Unset:
         mif.line("none");
+        break;
     }
     mif.finish();
 }

@@ -17,8 +17,7 @@ void OpenmifFile(std::string_view layerName, int& mifUnit, int& midUnit, std::st
 // "Data" followed by an empty line.
 void mifWriteHeader(const GisSchema& schema, int mifUnit);
 
-// One object in MIF syntax, by the first kind flag set in the order point, multipoint, line,
-// pline, pline multiple, region, text, none. The object must have passed gisWriteObject's checks
+// One object in MIF syntax, by its kind. The object must have passed gisWriteObject's checks
 // (parts in order and inside the vertex count, vertex count inside the arrays).
 void mifWriteObject(const GisObject& object, int mifUnit);
 

@@ -9,21 +9,27 @@
 
 namespace vk {
 
+// What an object is. Every switch over it names each kind (no default), so that a kind added here
+// is a compile error wherever it is not yet handled.
+enum class GisKind {
+    Unset,          // no kind chosen since gisInitialiseObject: writing it is a program fault
+    None,           // an attribute record without geometry (a null shape)
+    Point,          // vertex 1
+    Line,           // vertices 1 and 2
+    Pline,          // n vertices, one part
+    PlineMultiple,  // n vertices in nr parts
+    Region,         // n vertices in nr rings
+    Text,           // the attribute line as the text, its box from vertices 2 and 3
+    MultiPoint,     // n vertices
+};
+
 struct GisObject {
     static constexpr std::size_t kInitialVertices = 100000;
     static constexpr std::size_t kInitialParts = 10000;
 
     GisObject();
 
-    // Kind flags; exactly one is meant to be set.
-    bool none = false;
-    bool point = false;
-    bool line = false;
-    bool pline = false;
-    bool plineMultiple = false;
-    bool region = false;
-    bool text = false;
-    bool multipoint = false;
+    GisKind kind = GisKind::Unset;
 
     int nr = 1;             // number of parts (rings)
     std::vector<int> ir;    // ir[i-1]: 1-based index of the first vertex of part i

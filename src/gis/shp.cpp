@@ -177,22 +177,31 @@ void shpWriteObject(const GisObject& object, ShapeSet& set) {
     const int n = object.n;
     const int parts = object.nr;
     std::int64_t contentWords = 0;
-    if (object.point) {
+    switch (object.kind) {
+    case GisKind::Point:
         set.recordShapeType = kPointShape;
         contentWords = 10;
-    } else if (object.multipoint) {
+        break;
+    case GisKind::MultiPoint:
         set.recordShapeType = kMultiPointShape;
         contentWords = 8 * std::int64_t{n} + 20;
-    } else if (object.line || object.pline || object.plineMultiple) {
+        break;
+    case GisKind::Line:
+    case GisKind::Pline:
+    case GisKind::PlineMultiple:
         set.recordShapeType = kPolyLineShape;
         contentWords = 8 * std::int64_t{n} + 2 * std::int64_t{parts} + 22;
-    } else if (object.region) {
+        break;
+    case GisKind::Region:
         set.recordShapeType = kPolygonShape;
         contentWords = 8 * std::int64_t{n} + 2 * std::int64_t{parts} + 22;
-    } else if (object.none) {
+        break;
+    case GisKind::None:
         set.recordShapeType = kNullShape;
         contentWords = 2;
-    } else {
+        break;
+    case GisKind::Text:  // the layer operations make a text a point first
+    case GisKind::Unset:
         gisFail(std::string("ERROR 0350 - Trying to write a SHP object that is not yet "
                             "supported.  Please contact ") +
                 std::string(kSupportAddress) + ".");

@@ -1,5 +1,8 @@
 // Object and record dispatch: the part check, the bounds of the object's arrays, the kind tests of
 // each format, the sets of a Shapefile layer, and the object store itself.
+#include <array>
+#include <cstdint>
+
 #include "gis_session.h"
 
 namespace vktest {
@@ -34,7 +37,7 @@ class Dispatch : public GisSession {
 
 TEST_F(Dispatch, PartsOutOfOrderEndTheRunWithTheFiveLineReport) {
     int id = openMif("r.mif");
-    gisO_.region = true;
+    gisO_.kind = vk::GisKind::Region;
     setVertices({{0, 0}, {1, 0}, {1, 1}, {0, 0}, {2, 2}, {3, 2}, {3, 3}, {2, 2}, {5, 5}});
     setParts({1, 5, 5});
     EXPECT_EQ(endsRun([&] { vk::gisWriteObject(id, gisO_); }),
@@ -49,7 +52,7 @@ TEST_F(Dispatch, PartsOutOfOrderEndTheRunWithTheFiveLineReport) {
 
 TEST_F(Dispatch, MissingPartCountsAreRaisedToOnePart) {
     int id = openMif("p.mif");
-    gisO_.pline = true;
+    gisO_.kind = vk::GisKind::Pline;
     setVertices({{0, 0}, {1, 1}, {2, 0}});
     gisO_.nr = 0;
     gisO_.ir[0] = 0;
@@ -58,8 +61,7 @@ TEST_F(Dispatch, MissingPartCountsAreRaisedToOnePart) {
     EXPECT_EQ(gisO_.ir[0], 1);
 
     // The raised values are what a multi-part kind is written with.
-    gisO_.pline = false;
-    gisO_.plineMultiple = true;
+        gisO_.kind = vk::GisKind::PlineMultiple;
     gisO_.nr = -4;
     gisO_.ir[0] = -1;
     vk::gisWriteObject(id, gisO_);
@@ -76,7 +78,7 @@ TEST_F(Dispatch, MissingPartCountsAreRaisedToOnePart) {
 
 TEST_F(Dispatch, PointsAndTextsSkipThePartCheck) {
     int id = openMif("pt.mif");
-    gisO_.point = true;
+    gisO_.kind = vk::GisKind::Point;
     setVertices({{1, 2}});
     setParts({3, 2, 1});
     vk::gisWriteObject(id, gisO_);
@@ -86,7 +88,7 @@ TEST_F(Dispatch, PointsAndTextsSkipThePartCheck) {
 
 TEST_F(Dispatch, PartsAndVerticesMustLieInsideTheArrays) {
     int id = openMif("b.mif");
-    gisO_.plineMultiple = true;
+    gisO_.kind = vk::GisKind::PlineMultiple;
     setVertices({{0, 0}, {1, 1}, {2, 2}});
 
     // More parts than the part array holds.
@@ -108,8 +110,7 @@ TEST_F(Dispatch, PartsAndVerticesMustLieInsideTheArrays) {
                   std::string(kExitTail));
 
     // A vertex count beyond the coordinate arrays, or below zero.
-    gisO_.plineMultiple = false;
-    gisO_.multipoint = true;
+        gisO_.kind = vk::GisKind::MultiPoint;
     for (const int n : {static_cast<int>(gisO_.X.size()) + 1, -1}) {
         gisO_.n = n;
         EXPECT_EQ(endsRun([&] { vk::gisWriteObject(id, gisO_); }),
@@ -123,7 +124,7 @@ TEST_F(Dispatch, PartsAndVerticesMustLieInsideTheArrays) {
 
 TEST_F(Dispatch, AnEmptyLastPartIsAllowed) {
     int id = openMif("e.mif");
-    gisO_.plineMultiple = true;
+    gisO_.kind = vk::GisKind::PlineMultiple;
     setVertices({{0, 0}, {1, 1}});
     setParts({1, 3});
     vk::gisWriteObject(id, gisO_);
@@ -144,7 +145,7 @@ TEST_F(Dispatch, LayerNumbersThatAreNotLayers) {
               "Should not be here gisWriteHeader[gisID=0]" + std::string(kContact) + tail);
 
     // A number of the table whose entry is free has no format.
-    gisO_.point = true;
+    gisO_.kind = vk::GisKind::Point;
     EXPECT_EQ(endsRun([] { vk::gisWriteObject(7, gisO_); }),
               "Should not be here [gisWriteObject]" + std::string(kContact) + tail);
     EXPECT_EQ(endsRun([] { vk::gisWriteRecord(7, gisO_); }),
@@ -155,7 +156,7 @@ TEST_F(Dispatch, LayerNumbersThatAreNotLayers) {
 
 TEST_F(Dispatch, MidLinesLoseTrailingBlanksOnly) {
     int id = openMif("m.mif");
-    gisO_.point = true;
+    gisO_.kind = vk::GisKind::Point;
     for (const char* line : {"  \"a\",  1.500   ", "", "\"b\"\t"}) {
         gisO_.attributes = line;
         vk::gisWriteObject(id, gisO_);
@@ -165,43 +166,38 @@ TEST_F(Dispatch, MidLinesLoseTrailingBlanksOnly) {
     EXPECT_EQ(readFile(dir.file("m.mid")), "  \"a\",  1.500\n\n\"b\"\t\n");
 }
 
-TEST_F(Dispatch, ShapefileSetsAreChosenInTheirOwnOrder) {
+TEST_F(Dispatch, ShapefileSetsFollowTheKind) {
     const int id = openShapefile("s.shp", "PLR");
     const vk::GisLayer& layer = vk::gisLayer(id);
     setVertices({{1, 2}, {3, 4}, {5, 6}, {1, 2}});
-
-    // Line family before multipoint (MIF tests multipoint first).
-    gisO_.multipoint = gisO_.line = true;
-    vk::gisWriteObject(id, gisO_);
-    vk::gisWriteRecord(id, gisO_);
-    EXPECT_EQ(layer.sets[1].recordCount, 1);
-    EXPECT_EQ(layer.tables[1].recordsWritten, 1);
-    EXPECT_EQ(layer.sets[0].recordCount, 0);
-
-    // Region before multipoint.
-    vk::gisInitialiseObject(gisO_);
-    gisO_.multipoint = gisO_.region = true;
-    vk::gisWriteObject(id, gisO_);
-    vk::gisWriteRecord(id, gisO_);
-    EXPECT_EQ(layer.sets[2].recordCount, 1);
-    EXPECT_EQ(layer.tables[2].recordsWritten, 1);
-
-    vk::gisInitialiseObject(gisO_);
-    gisO_.multipoint = true;
-    vk::gisWriteObject(id, gisO_);
-    vk::gisWriteRecord(id, gisO_);
-    EXPECT_EQ(layer.sets[0].recordCount, 1);
-    EXPECT_EQ(layer.tables[0].recordsWritten, 1);
+    const struct {
+        vk::GisKind kind;
+        std::size_t set;
+    } cases[] = {
+        {vk::GisKind::Line, 1},   {vk::GisKind::Pline, 1},      {vk::GisKind::PlineMultiple, 1},
+        {vk::GisKind::Region, 2}, {vk::GisKind::MultiPoint, 0}, {vk::GisKind::Point, 0},
+    };
+    std::array<std::int32_t, 3> expected{};
+    for (const auto& c : cases) {
+        vk::gisInitialiseObject(gisO_);
+        gisO_.kind = c.kind;
+        vk::gisWriteObject(id, gisO_);
+        vk::gisWriteRecord(id, gisO_);
+        ++expected[c.set];
+        for (std::size_t k = 0; k < 3; ++k) {
+            EXPECT_EQ(layer.sets[k].recordCount, expected[k]) << static_cast<int>(c.kind);
+            EXPECT_EQ(layer.tables[k].recordsWritten, expected[k]) << static_cast<int>(c.kind);
+        }
+    }
 }
 
 TEST_F(Dispatch, AShapefileTextBecomesAPoint) {
     const int id = openShapefile("t.shp", "P");
-    gisO_.text = true;
+    gisO_.kind = vk::GisKind::Text;
     setVertices({{1, 2}, {3, 4}, {5, 6}});
     gisO_.attributes = "\"label\"";
     vk::gisWriteObject(id, gisO_);
-    EXPECT_FALSE(gisO_.text);
-    EXPECT_TRUE(gisO_.point);
+    EXPECT_EQ(gisO_.kind, vk::GisKind::Point);
     vk::gisWriteRecord(id, gisO_);
     EXPECT_EQ(vk::gisLayer(id).sets[0].recordCount, 1);
     EXPECT_EQ(vk::gisLayer(id).tables[0].recordsWritten, 1);
@@ -209,7 +205,7 @@ TEST_F(Dispatch, AShapefileTextBecomesAPoint) {
 
 TEST_F(Dispatch, ANoneObjectGoesToEveryOpenSet) {
     const int id = openShapefile("n.shp", "PL");
-    gisO_.none = true;
+    gisO_.kind = vk::GisKind::None;
     gisO_.attributes = "\"nothing\"";
     vk::gisWriteObject(id, gisO_);
     vk::gisWriteRecord(id, gisO_);
@@ -234,7 +230,7 @@ TEST_F(Dispatch, ShapefileObjectsWithoutKindOrWithoutTheirSet) {
               "support@varnokline.example.\n" +
                   tail);
 
-    gisO_.point = true;
+    gisO_.kind = vk::GisKind::Point;
     EXPECT_EQ(endsRun([&] { vk::gisWriteObject(id, gisO_); }),
               "Should not be here [gisWriteObject-shpnotopen]" + std::string(kContact) + tail);
     EXPECT_EQ(endsRun([&] { vk::gisWriteRecord(id, gisO_); }),
@@ -242,15 +238,13 @@ TEST_F(Dispatch, ShapefileObjectsWithoutKindOrWithoutTheirSet) {
 }
 
 TEST_F(Dispatch, InitialisingAnObjectKeepsItsVerticesAndAttributes) {
-    gisO_.point = gisO_.line = gisO_.pline = gisO_.plineMultiple = true;
-    gisO_.region = gisO_.text = gisO_.multipoint = gisO_.none = true;
+    gisO_.kind = vk::GisKind::Region;
     setParts({4, 8});
     gisO_.typeName = "Pline";
     setVertices({{7, 8}, {9, 10}});
     gisO_.attributes = "\"kept\"";
     vk::gisInitialiseObject(gisO_);
-    EXPECT_FALSE(gisO_.point || gisO_.line || gisO_.pline || gisO_.plineMultiple || gisO_.region ||
-                 gisO_.text || gisO_.multipoint || gisO_.none);
+    EXPECT_EQ(gisO_.kind, vk::GisKind::Unset);
     EXPECT_EQ(gisO_.nr, 1);
     EXPECT_EQ(gisO_.ir[0], 1);
     EXPECT_TRUE(gisO_.typeName.empty());
@@ -286,7 +280,7 @@ TEST_F(Dispatch, ObjectStorageGrowsAndKeepsItsContents) {
 TEST_F(Dispatch, APolylineBeyondTheInitialStorageIsWrittenWhole) {
     constexpr int kVertices = 150000;
     int id = openMif("long.mif");
-    gisO_.pline = true;
+    gisO_.kind = vk::GisKind::Pline;
     gisO_.reserveVertices(kVertices);
     for (int j = 0; j < kVertices; ++j) {
         gisO_.X[static_cast<std::size_t>(j)] = j;

@@ -118,7 +118,7 @@ TEST_F(Mif, FieldCountsOfZeroOrLessGiveNoColumnLines) {
 
 TEST_F(Mif, PlineOfThreeVerticesAndItsRecord) {
     int id = openMif("p.mif");
-    gisO_.pline = true;
+    gisO_.kind = vk::GisKind::Pline;
     setVertices({{0, 0}, {1.5, 2}, {-3, 4}});
     gisO_.attributes = " \"Main River\",  \"R1\"     ";
     write(id);
@@ -131,7 +131,7 @@ TEST_F(Mif, PlineOfThreeVerticesAndItsRecord) {
 
 TEST_F(Mif, RegionOfTwoRings) {
     int id = openMif("r.mif");
-    gisO_.region = true;
+    gisO_.kind = vk::GisKind::Region;
     setVertices({{0, 0}, {10, 0}, {10, 10}, {0, 0}, {2, 2}, {4, 2}, {4, 4}, {2, 4}, {2, 2}});
     setParts({1, 5});
     gisO_.attributes = "\"lake\"";
@@ -153,7 +153,7 @@ TEST_F(Mif, RegionOfTwoRings) {
 
 TEST_F(Mif, RegionOfOneRingUsesAllVertices) {
     int id = openMif("r1.mif");
-    gisO_.region = true;
+    gisO_.kind = vk::GisKind::Region;
     setVertices({{0, 0}, {1, 0}, {2, 1}, {2, 2}, {1, 3}, {0, 2}, {0, 0}});
     gisO_.attributes = "\"pond\"";
     write(id);
@@ -171,7 +171,7 @@ TEST_F(Mif, RegionOfOneRingUsesAllVertices) {
 
 TEST_F(Mif, LineWritesOnlyItsFirstTwoVertices) {
     int id = openMif("l.mif");
-    gisO_.line = true;
+    gisO_.kind = vk::GisKind::Line;
     setVertices({{1, 2}, {3, 4}, {5, 6}, {7, 8}, {9, 10}});
     gisO_.attributes = "\"cut\"";
     write(id);
@@ -182,7 +182,7 @@ TEST_F(Mif, LineWritesOnlyItsFirstTwoVertices) {
 
 TEST_F(Mif, TextWithItsBoxInThreeDecimals) {
     int id = openMif("t.mif");
-    gisO_.text = true;
+    gisO_.kind = vk::GisKind::Text;
     setVertices({{99, 99}, {1.25, 2}, {3.5, -4.125}});
     gisO_.attributes = "\"Bridge\"   ";
     write(id);
@@ -195,7 +195,7 @@ TEST_F(Mif, TextWithItsBoxInThreeDecimals) {
 
 TEST_F(Mif, CoordinatesThatDoNotFitBecomeAsterisks) {
     int id = openMif("big.mif");
-    gisO_.point = true;
+    gisO_.kind = vk::GisKind::Point;
     setVertices({{1234567890.5, 123456789.5}});
     gisO_.attributes = "\"a\"";
     write(id);
@@ -209,20 +209,20 @@ TEST_F(Mif, CoordinatesThatDoNotFitBecomeAsterisks) {
 
 TEST_F(Mif, MultiPointPlineMultipleAndNone) {
     int id = openMif("m.mif");
-    gisO_.multipoint = true;
+    gisO_.kind = vk::GisKind::MultiPoint;
     setVertices({{1, 1}, {2, 2}});
     gisO_.attributes = "\"mp\"";
     write(id);
 
     vk::gisInitialiseObject(gisO_);
-    gisO_.plineMultiple = true;
+    gisO_.kind = vk::GisKind::PlineMultiple;
     setVertices({{0, 0}, {1, 1}, {5, 5}, {6, 6}, {7, 5}});
     setParts({1, 3});
     gisO_.attributes = "\"pm\"";
     write(id);
 
     vk::gisInitialiseObject(gisO_);
-    gisO_.none = true;
+    gisO_.kind = vk::GisKind::None;
     gisO_.attributes = "\"n\"";
     write(id);
     EXPECT_EQ(objectsOf(id, "m"), "MultiPoint 2\n"
@@ -240,16 +240,16 @@ TEST_F(Mif, MultiPointPlineMultipleAndNone) {
     EXPECT_EQ(midOf("m"), "\"mp\"\n\"pm\"\n\"n\"\n");
 }
 
-TEST_F(Mif, TheFirstKindInWriterOrderWins) {
+// The driver reuses one object for every feature: each is written as the kind it was last given.
+TEST_F(Mif, AReusedObjectIsWrittenAsItsLatestKind) {
     int id = openMif("order.mif");
     setVertices({{1, 2}, {3, 4}});
-    gisO_.region = gisO_.point = true; // point before region
+    gisO_.kind = vk::GisKind::Point;
+    vk::gisWriteObject(id, gisO_);
+    gisO_.kind = vk::GisKind::MultiPoint;
     vk::gisWriteObject(id, gisO_);
     vk::gisInitialiseObject(gisO_);
-    gisO_.line = gisO_.multipoint = true; // multipoint before line
-    vk::gisWriteObject(id, gisO_);
-    vk::gisInitialiseObject(gisO_);
-    gisO_.text = gisO_.region = true; // region before text
+    gisO_.kind = vk::GisKind::Region;
     vk::gisWriteObject(id, gisO_);
     EXPECT_EQ(objectsOf(id, "order"), "Point         1.000000        2.000000\n"
                                       "MultiPoint 2\n"
@@ -282,7 +282,7 @@ class MifFull : public Mif {
 TEST_F(MifFull, ObjectLinesThatCannotBeWritten) {
     pointTo("full.mif");
     int id = openMif("full.mif");
-    gisO_.pline = true;
+    gisO_.kind = vk::GisKind::Pline;
     // More than the stream holds, so that it must pass bytes on while the object is written.
     constexpr int kVertices = 20000;
     gisO_.reserveVertices(kVertices);
@@ -298,7 +298,7 @@ TEST_F(MifFull, ObjectLinesThatCannotBeWritten) {
 TEST_F(MifFull, HeaderAndNoneLinesLeftInTheBufferAreCheckedAtClose) {
     pointTo("full.mif");
     int id = openMif("full.mif");
-    gisO_.none = true;
+    gisO_.kind = vk::GisKind::None;
     gisO_.attributes = "\"x\"";
     write(id);
     const std::string console = endsRun([&] { vk::gisCloseLayer(id); });
@@ -312,7 +312,7 @@ TEST_F(MifFull, HeaderAndNoneLinesLeftInTheBufferAreCheckedAtClose) {
 TEST_F(MifFull, AttributeRecordsThatCannotBeWritten) {
     pointTo("rec.mid");
     int id = openMif("rec.mif");
-    gisO_.point = true;
+    gisO_.kind = vk::GisKind::Point;
     gisO_.typeName = "Point";
     gisO_.attributes = std::string(200, 'a');
     const std::string console = endsRun([&] {
@@ -329,7 +329,7 @@ TEST_F(MifFull, AttributeRecordsThatCannotBeWritten) {
 TEST_F(MifFull, AFailedRecordWithoutTypeNameNamesNoType) {
     pointTo("rec.mid");
     int id = openMif("rec.mif");
-    gisO_.none = true;
+    gisO_.kind = vk::GisKind::None;
     gisO_.attributes = "\"x\"";
     write(id);
     const std::string console = endsRun([&] { vk::gisCloseLayer(id); });
@@ -351,33 +351,33 @@ TEST_F(Mif, LayerIsReadByGdal) {
     vk::mifProjection = "CoordSys Earth Projection 8, 104, \"m\", 3, 0, 0.9996, 500000, 0";
     int id = openMif("rivers.mif");
 
-    gisO_.pline = true;
+    gisO_.kind = vk::GisKind::Pline;
     setVertices({{500000, 6000000}, {500010.5, 6000020}, {500030, 6000025.25}});
     gisO_.attributes = "\"Main River\",  12.500";
     write(id);
 
     vk::gisInitialiseObject(gisO_);
-    gisO_.point = true;
+    gisO_.kind = vk::GisKind::Point;
     setVertices({{500002.5, 5999990}});
     gisO_.attributes = "\"Trib, 2\",    -3.250";
     write(id);
 
     vk::gisInitialiseObject(gisO_);
-    gisO_.region = true;
+    gisO_.kind = vk::GisKind::Region;
     setVertices({{0, 0}, {10, 0}, {10, 10}, {0, 0}, {2, 2}, {4, 2}, {4, 4}, {2, 2}});
     setParts({1, 5});
     gisO_.attributes = "\"Lake\",0.000";
     write(id);
 
     vk::gisInitialiseObject(gisO_);
-    gisO_.plineMultiple = true;
+    gisO_.kind = vk::GisKind::PlineMultiple;
     setVertices({{0, 0}, {1, 1}, {5, 5}, {6, 6}, {7, 5}});
     setParts({1, 3});
     gisO_.attributes = "\"Braided\",1.000";
     write(id);
 
     vk::gisInitialiseObject(gisO_);
-    gisO_.none = true;
+    gisO_.kind = vk::GisKind::None;
     gisO_.attributes = "\"Nothing\",2.000";
     write(id);
     vk::gisCloseLayer(id);

@@ -55,8 +55,7 @@ class ShpTest : public vktest::GisFileTest {
     // Fills gisO_ with the vertices and parts (1-based first vertices) and one attribute.
     static void fill(const std::vector<Point>& points, const std::vector<int>& firsts = {1}) {
         vk::GisObject& o = vk::gisO_;
-        o.none = o.point = o.line = o.pline = o.plineMultiple = false;
-        o.region = o.text = o.multipoint = false;
+        o.kind = vk::GisKind::Unset;
         o.n = static_cast<int>(points.size());
         for (std::size_t i = 0; i < points.size(); ++i) {
             o.X[i] = points[i].x;
@@ -73,7 +72,7 @@ class ShpTest : public vktest::GisFileTest {
     }
     void writePoint(int id, double x, double y) {
         fill({{x, y}});
-        vk::gisO_.point = true;
+        vk::gisO_.kind = vk::GisKind::Point;
         write(id);
     }
 
@@ -169,7 +168,7 @@ TEST_F(ShpTest, SecondRecordIsNumberedTwoAndIndexedAfterTheFirst) {
 TEST_F(ShpTest, ThreePointPolylineHasContentOf48Words) {
     int id = openLayer("L");
     fill({{0, 0}, {3, -1}, {1, 5}});
-    vk::gisO_.pline = true;
+    vk::gisO_.kind = vk::GisKind::Pline;
     write(id);
     vk::gisCloseLayer(id);
 
@@ -193,7 +192,7 @@ TEST_F(ShpTest, ThreePointPolylineHasContentOf48Words) {
 TEST_F(ShpTest, TwoPartPolylineListsTheFirstPointOfEachPart) {
     int id = openLayer("L");
     fill({{0, 0}, {1, 1}, {2, 0}, {10, 10}, {11, 12}}, {1, 4});
-    vk::gisO_.plineMultiple = true;
+    vk::gisO_.kind = vk::GisKind::PlineMultiple;
     write(id);
     vk::gisCloseLayer(id);
 
@@ -210,10 +209,10 @@ TEST_F(ShpTest, TwoPartPolylineListsTheFirstPointOfEachPart) {
 TEST_F(ShpTest, RegionAndMultipointRecordsCarryTheirTypeAndBox) {
     int id = openLayer("PR");
     fill({{0, 0}, {4, 0}, {4, 4}, {0, 0}, {1, 1}, {2, 1}, {1, 2}, {1, 1}}, {1, 5});
-    vk::gisO_.region = true;
+    vk::gisO_.kind = vk::GisKind::Region;
     write(id);
     fill({{5, 6}, {-1, 9}, {2, 2}});
-    vk::gisO_.multipoint = true;
+    vk::gisO_.kind = vk::GisKind::MultiPoint;
     write(id);
     vk::gisCloseLayer(id);
 
@@ -241,7 +240,7 @@ TEST_F(ShpTest, RegionAndMultipointRecordsCarryTheirTypeAndBox) {
 TEST_F(ShpTest, NullObjectGivesANullRecordInEverySet) {
     int id = openLayer("PL");
     fill({});
-    vk::gisO_.none = true;
+    vk::gisO_.kind = vk::GisKind::None;
     write(id);
     vk::gisCloseLayer(id);
 
@@ -260,10 +259,10 @@ TEST_F(ShpTest, NullObjectGivesANullRecordInEverySet) {
 TEST_F(ShpTest, PolylineWithoutVerticesLeavesTheSetBoxAlone) {
     int id = openLayer("L");
     fill({{1, 1}, {2, 3}});
-    vk::gisO_.line = true;
+    vk::gisO_.kind = vk::GisKind::Line;
     write(id);
     fill({});
-    vk::gisO_.pline = true;
+    vk::gisO_.kind = vk::GisKind::Pline;
     write(id);
     vk::gisCloseLayer(id);
 
@@ -285,7 +284,7 @@ TEST_F(ShpTest, PolylineBeyondTheInitialVertexArraysIsWrittenWhole) {
     for (std::size_t i = 0; i < count; ++i)
         points[i] = {double(i), -double(i)};
     fill(points);
-    vk::gisO_.pline = true;
+    vk::gisO_.kind = vk::GisKind::Pline;
     write(id);
     vk::gisCloseLayer(id);
 
@@ -345,7 +344,7 @@ TEST_F(ShpTest, RecordThatCannotBeWrittenEndsTheRun) {
     int id = openLayer("L");
     std::vector<Point> points(1000, Point{1, 1});
     fill(points);
-    vk::gisO_.pline = true;
+    vk::gisO_.kind = vk::GisKind::Pline;
     {
         vktest::FileSizeLimit limit(400 * 1024);
         EXPECT_TRUE(endsRun([&] {
@@ -408,7 +407,7 @@ TEST_F(ShpTest, HeaderNeedsOpenHandles) {
 TEST_F(ShpTest, ObjectWithoutAShapeKindEndsTheRun) {
     const int id = openLayer("P");
     fill({{1, 2}});
-    vk::gisO_.text = true;  // the layer operations turn a text into a point first
+    vk::gisO_.kind = vk::GisKind::Text;  // the layer operations turn a text into a point first
     EXPECT_TRUE(endsRun([&] { vk::shpWriteObject(vk::gisO_, vk::gisLayer(id).sets[0]); }));
     EXPECT_TRUE(transcriptHas("\n\nERROR 0350 - Trying to write a SHP object that is not yet "
                               "supported.  Please contact support@varnokline.example.\n"));
@@ -418,7 +417,7 @@ TEST_F(ShpTest, ObjectWithoutAShapeKindEndsTheRun) {
 TEST_F(ShpTest, VertexCountBeyondTheArraysEndsTheRunWithoutReadingThem) {
     const int id = openLayer("L");
     fill({{1, 2}, {3, 4}});
-    vk::gisO_.pline = true;
+    vk::gisO_.kind = vk::GisKind::Pline;
     vk::gisO_.n = static_cast<int>(vk::gisO_.X.size()) + 1;
     EXPECT_TRUE(endsRun([&] { vk::shpWriteObject(vk::gisO_, vk::gisLayer(id).sets[1]); }));
     EXPECT_TRUE(transcriptHas("Should not be here [shpWriteObject: vertex or part count]"));
@@ -435,19 +434,19 @@ TEST_F(ShpTest, IndependentReadersAcceptTheLayer) {
     vk::gisSchema.fields[1] = {"Elevation", "Float", 0};
     int id = openLayer("PL");
     fill({{10, 20}});
-    vk::gisO_.point = true;
+    vk::gisO_.kind = vk::GisKind::Point;
     vk::gisO_.attributes = R"("A",         1.50000)";
     write(id);
     fill({{-5, 7.25}});
-    vk::gisO_.point = true;
+    vk::gisO_.kind = vk::GisKind::Point;
     vk::gisO_.attributes = R"("B, ""c""",         2.25000)";
     write(id);
     fill({{0, 0}, {3, -1}, {1, 5}});
-    vk::gisO_.pline = true;
+    vk::gisO_.kind = vk::GisKind::Pline;
     vk::gisO_.attributes = R"("L1",3)";
     write(id);
     fill({{0, 0}, {1, 1}, {2, 0}, {10, 10}, {11, 12}}, {1, 4});
-    vk::gisO_.plineMultiple = true;
+    vk::gisO_.kind = vk::GisKind::PlineMultiple;
     vk::gisO_.attributes = R"("L2",-4.5)";
     write(id);
     vk::gisCloseLayer(id);
