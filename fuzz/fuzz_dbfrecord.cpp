@@ -13,6 +13,7 @@
 #include "files/units.h"
 #include "gis/gis.h"
 #include "gis/registry.h"
+#include "gis/shapefile.h"
 
 namespace fs = std::filesystem;
 
@@ -74,7 +75,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         vk::gisWriteObject(layer.id, vk::gisO_);
         vk::gisWriteRecord(layer.id, vk::gisO_);
         ++layer.records;
-        vk::OutStream& dbf = vk::unitOutput(vk::gisLayer(layer.id).tables[0].unit);
+        const auto& shapes = static_cast<const vk::ShapefileLayerWriter&>(
+            *vk::gisLayer(layer.id).writer);
+        vk::OutStream& dbf = vk::unitOutput(shapes.tables[0].unit);
         if (dbf.failed()) std::abort();
     } catch (const vk::RunEnd&) {
         // A line that cannot be split ends the run with its message: start a fresh layer.

@@ -11,8 +11,6 @@
 
 #include "files/units.h"
 #include "gis/binary.h"
-#include "gis/object.h"
-#include "gis/registry.h"
 #include "text/listdirected.h"
 #include "text/strings.h"
 
@@ -29,10 +27,9 @@ constexpr std::size_t kSchemaTypeLength = 24;
 constexpr std::size_t kMaxValueLength = 256;
 constexpr std::int64_t kMaxTotalWidth = 65534;  // the record length, one more, must fit 16 bits
 
-constexpr std::string_view kHeaderWriteError = "ERROR 0413 - Writing .dbf file header.";
-constexpr std::string_view kRecordWriteError = "ERROR 0417 - Writing .dbf record.";
-constexpr std::string_view kCloseOutError =
-    "ERROR 0413 - Rewriting .dbf file header with final information.";
+const GisStatus kHeaderWriteError{GisError::DbfHeaderWrite, {}};
+const GisStatus kRecordWriteError{GisError::DbfRecordWrite, {}};
+const GisStatus kCloseOutError{GisError::CloseOut, {}};
 
 struct FieldType {
     char type;
@@ -40,7 +37,8 @@ struct FieldType {
     int decimals;
 };
 
-// The dBASE field for a schema type word, recognised by its leading letters.
+// The dBASE field for a schema type word, recognised by its leading letters; type 0 for a word
+// that names none.
 FieldType fieldType(std::string_view typeWord, int schemaWidth) {
     const std::string word = TRIMF(UPPERCASE(cutTo(typeWord, kSchemaTypeLength)));
     if (word.starts_with("CHAR")) return {'C', schemaWidth, 0};
@@ -48,7 +46,7 @@ FieldType fieldType(std::string_view typeWord, int schemaWidth) {
     if (word.starts_with("FLOAT")) return {'N', 16, 5};
     if (word.starts_with("INTEGER")) return {'N', 8, 0};
     if (word.starts_with("DECIMAL")) return {'N', schemaWidth, 0};
-    gisShouldNotBeHere("[Unrecognised DBF field]");
+    return {0, 0, 0};
 }
 
 // The 10-character field name: leading blanks removed, only letters, digits and '_' kept.
@@ -68,27 +66,9 @@ void appendZeros(std::string& out, std::size_t count) {
     out.append(count, '\0');
 }
 
-// The record last composed, with the attribute line and the field layout it came from. The
-// fields of a record depend on nothing else, so the next record of a table with that layout
-// whose line begins the same way (the surface points of one cross-section share their stream,
-// reach and station) takes its leading fields from here and splits only the rest of its line.
-struct LastRecord {
-    int fieldCount = -1;
-    std::array<int, DbfTable::kMaxFields> width{};
-    std::array<char, DbfTable::kMaxFields> type{};
-    std::string line;
-    std::string record;
-    // resume[k]: where the split of the line stood after field k, the character there being the
-    // last one that field's split looked at; kNoResume once the values have ended.
-    std::array<std::size_t, DbfTable::kMaxFields> resume{};
-};
+using LastRecord = DbfLastRecord;
 
 constexpr std::size_t kNoResume = std::numeric_limits<std::size_t>::max();
-
-LastRecord& lastRecord() {
-    static LastRecord last;
-    return last;
-}
 
 // The length of the common beginning of two texts, compared eight bytes at a time.
 std::size_t commonLength(std::string_view a, std::string_view b) {
@@ -124,22 +104,22 @@ std::uint16_t i2u(int value) {
     return static_cast<std::uint16_t>(value);
 }
 
-void dbfWriteHeader(const GisSchema& schema, DbfTable& table) {
-    if (table.unit < 1) return;
+GisStatus dbfWriteHeader(const GisSchema& schema, DbfTable& table) {
+    if (table.unit < 1) return {};
     OutStream& out = unitOutput(table.unit);
-    if (!out.seek(0)) gisFail(kHeaderWriteError);
+    if (!out.seek(0)) return kHeaderWriteError;
 
     table.initialRecordCount = schema.initialRecordCount;
     const int n = schema.fieldCount;
-    if (n > DbfTable::kMaxFields)
-        gisFail("ERROR 0411 - Exceeded maximum number of dbf Fields trying to write dbf file.");
-    if (n <= 0) gisFail("ERROR 0319 - No attributes specified when writing .dbf file.");
+    if (n > DbfTable::kMaxFields) return {GisError::DbfTooManyFields, {}};
+    if (n <= 0) return {GisError::DbfNoFields, {}};
 
     table.fieldCount = n;
     std::int64_t total = 0;
     for (int i = 0; i < n; ++i) {
         const GisAttribute& attribute = schema.fields[static_cast<std::size_t>(i)];
         const FieldType field = fieldType(attribute.type, attribute.width);
+        if (field.type == 0) return gisFault("[Unrecognised DBF field]");
         const auto k = static_cast<std::size_t>(i);
         table.name[k] = fieldName(attribute.name);
         table.type[k] = field.type;
@@ -147,7 +127,7 @@ void dbfWriteHeader(const GisSchema& schema, DbfTable& table) {
         table.decimals[k] = field.decimals;
         total += field.width;
     }
-    if (total > kMaxTotalWidth) gisShouldNotBeHere("[dbfTotLen>32767]");
+    if (total > kMaxTotalWidth) return gisFault("[dbfTotLen>32767]");
     table.totalWidth = static_cast<int>(total);
 
     const std::tm date = localDate();
@@ -168,8 +148,7 @@ void dbfWriteHeader(const GisSchema& schema, DbfTable& table) {
         header.push_back(table.type[k]);
         appendZeros(header, 4);
         if (table.width[k] < 1 || table.width[k] > 255)
-            gisFail("ERROR 0412 - dbf field length of " + AINTEGER(table.width[k]) +
-                    " is outside allowable range of 1 to 255 when writing dbf file.");
+            return {GisError::DbfFieldWidth, AINTEGER(table.width[k])};
         append<kLittle>(header, i1u(table.width[k]));
         append<kLittle>(header, i1u(table.decimals[k]));
         appendZeros(header, 14);
@@ -178,11 +157,12 @@ void dbfWriteHeader(const GisSchema& schema, DbfTable& table) {
 
     out.put(header);
     // The header is written once: flush it so that a failure shows here.
-    if (!out.flush() || out.failed()) gisFail(kHeaderWriteError);
+    if (!out.flush() || out.failed()) return kHeaderWriteError;
+    return {};
 }
 
-void dbfdataline(DbfTable& table) {
-    if (table.unit < 1) gisShouldNotBeHere("[dbfnotopen]");
+GisStatus dbfdataline(DbfTable& table, std::string_view line) {
+    if (table.unit < 1) return gisFault("[dbfnotopen]");
 
     const auto fields = static_cast<std::size_t>(table.fieldCount);
     auto fieldWidth = [&](std::size_t k) {
@@ -195,12 +175,11 @@ void dbfdataline(DbfTable& table) {
         size += fieldWidth(k);
     OutStream& out = unitOutput(table.unit);
     char* const record = out.extend(size);
-    if (record == nullptr) gisFail(kRecordWriteError);
+    if (record == nullptr) return kRecordWriteError;
 
     // The leading fields that the line shares with the last record of this layout are taken
     // from it as they are; the split goes on from there.
-    const std::string& line = gisO_.attributes;
-    LastRecord& last = lastRecord();
+    LastRecord& last = table.last;
     const bool remember = fields <= static_cast<std::size_t>(DbfTable::kMaxFields);
     std::size_t reused = 0;
     std::size_t reusedBytes = 1;
@@ -220,7 +199,7 @@ void dbfdataline(DbfTable& table) {
     // left of their field, numbers at the right.
     ListSplitter values =
         reused > 0 ? ListSplitter(line, last.resume[reused - 1]) : ListSplitter(line);
-    static ListValue value;  // its quoted text keeps its storage from record to record
+    ListValue& value = last.value;
     last.fieldCount = -1;    // not to be used again until it is complete
     char* field = record + reusedBytes;
     for (std::size_t k = reused; k < fields; ++k) {
@@ -252,13 +231,14 @@ void dbfdataline(DbfTable& table) {
         std::memcpy(last.record.data() + reusedBytes, record + reusedBytes, size - reusedBytes);
         last.fieldCount = table.fieldCount;
     }
+    return {};
 }
 
-void dbfWriteEoF(DbfTable& table) {
-    if (table.unit < 1) return;
+GisStatus dbfWriteEoF(DbfTable& table) {
+    if (table.unit < 1) return {};
     OutStream& out = unitOutput(table.unit);
     out.put(kEndOfFile);
-    if (!out.flush() || out.failed()) gisFail(kCloseOutError);
+    if (!out.flush() || out.failed()) return kCloseOutError;
     const std::string path = unitFileName(table.unit);
     CLOSER(table.unit);
 
@@ -266,7 +246,8 @@ void dbfWriteEoF(DbfTable& table) {
     append<kLittle>(count, table.recordsWritten);
     FilePatch patch(path);
     patch.write(4, count);
-    if (!patch.finish()) gisFail(kCloseOutError);
+    if (!patch.finish()) return kCloseOutError;
+    return {};
 }
 
 }  // namespace vk

@@ -1,12 +1,11 @@
-// Object and record dispatch: the checks on the geometry object and the hand-over to the writer
-// of the layer's format (and, for a Shapefile layer, to the set of the object's family).
+// Header, object and record dispatch: the checks on the geometry object, the hand-over to the
+// layer's writer, and the end of the run when the writer reports a failure.
 #include <algorithm>
 
 #include "files/console.h"
 #include "files/exits.h"
 #include "files/units.h"
 #include "gis/gis.h"
-#include "gis/mif.h"
 #include "gis/registry.h"
 #include "text/fixedpoint.h"
 #include "text/strings.h"
@@ -14,9 +13,6 @@
 namespace vk {
 
 namespace {
-
-constexpr std::size_t kTypeNameLength = 24;
-constexpr std::size_t kNoSet = 3;
 
 bool validId(int gisID) {
     return gisID >= 1 && gisID <= kMaxGisLayers;
@@ -105,54 +101,6 @@ void checkVertices(int gisID, const GisObject& object) {
     EXITS();
 }
 
-// The set of a Shapefile layer that receives an object of this kind (a text is the point it stands
-// at); kNoSet for the kinds that have no set of their own.
-std::size_t shapefileSet(GisKind kind) {
-    switch (kind) {
-    case GisKind::Point:
-    case GisKind::Text:
-    case GisKind::MultiPoint:
-        return 0;
-    case GisKind::Line:
-    case GisKind::Pline:
-    case GisKind::PlineMultiple:
-        return 1;
-    case GisKind::Region:
-        return 2;
-    case GisKind::None:
-    case GisKind::Unset:
-        return kNoSet;
-    }
-    return kNoSet;
-}
-
-void writeShapefileObject(GisLayer& layer, GisObject& object) {
-    switch (object.kind) {
-    case GisKind::Unset:
-        gisFail("Should not be here [gisWriteObject-shp].  Please contact " +
-                std::string(kSupportAddress) + ".");
-    case GisKind::None:
-        for (std::size_t s = 0; s < layer.sets.size(); ++s)
-            if (layer.tables[s].unit > 0) shpWriteObject(object, layer.sets[s]);
-        return;
-    case GisKind::Text:
-        // In a Shapefile layer a text is the point it stands at.
-        object.kind = GisKind::Point;
-        break;
-    case GisKind::Point:
-    case GisKind::Line:
-    case GisKind::Pline:
-    case GisKind::PlineMultiple:
-    case GisKind::Region:
-    case GisKind::MultiPoint:
-        break;
-    }
-    const std::size_t k = shapefileSet(object.kind);
-    // A kind whose set was not created with the layer has nowhere to go.
-    if (layer.sets[k].shpLittle <= 0) gisShouldNotBeHere("[gisWriteObject-shpnotopen]");
-    shpWriteObject(object, layer.sets[k]);
-}
-
 } // namespace
 
 void gisInitialiseObject(GisObject& object) {
@@ -163,59 +111,28 @@ void gisInitialiseObject(GisObject& object) {
     object.typeName.clear();
 }
 
+void gisWriteHeader(int gisID) {
+    if (!validId(gisID)) gisShouldNotBeHere("gisWriteHeader[gisID=0]");
+    GisLayer& layer = gisLayer(gisID);
+    if (!layer.writer) gisShouldNotBeHere("[gisWriteHeader]");
+    gisEndRunOn(layer.writer->header(gisSchema, GisProjections{shpProjection, mifProjection}));
+}
+
 void gisWriteObject(int gisID, GisObject& object) {
     if (!validId(gisID)) gisShouldNotBeHere("gisWriteObject[gisID=0]");
     if (hasParts(object.kind)) checkParts(gisID, object);
     if (object.kind != GisKind::None) checkVertices(gisID, object);
 
     GisLayer& layer = gisLayer(gisID);
-    switch (layer.format) {
-    case kFormatMif:
-        mifWriteObject(object, layer.mifUnit);
-        break;
-    case kFormatShapefile:
-        writeShapefileObject(layer, object);
-        break;
-    default:
-        gisShouldNotBeHere("[gisWriteObject]");
-    }
+    if (!layer.writer) gisShouldNotBeHere("[gisWriteObject]");
+    gisEndRunOn(layer.writer->object(object));
 }
 
 void gisWriteRecord(int gisID, GisObject& object) {
     if (!validId(gisID)) gisShouldNotBeHere("gisWriteRecord[gisID=0]");
     GisLayer& layer = gisLayer(gisID);
-    switch (layer.format) {
-    case kFormatMif: {
-        OutStream& out = unitOutput(layer.midUnit);
-        out.putLine(trimRight(object.attributes));
-        if (out.failed())
-            gisFail("ERROR 0254 - Failed to write attribute data record for a " +
-                    std::string(trimRight(cutTo(object.typeName, kTypeNameLength))) +
-                    " object in GIS layer.");
-        break;
-    }
-    case kFormatShapefile: {
-        const std::size_t k = shapefileSet(object.kind);
-        if (k == kNoSet) {
-            if (object.kind != GisKind::None)
-                gisFail("Should not be here [gisWriteRecord-dbf].  Please contact " +
-                        std::string(kSupportAddress) + ".");
-            for (DbfTable& table : layer.tables) {
-                if (table.unit <= 0) continue;
-                ++table.recordsWritten;
-                dbfdataline(table);
-            }
-            return;
-        }
-        DbfTable& table = layer.tables[k];
-        if (table.unit <= 0) gisShouldNotBeHere("[gisWriteRecord-dbfnotopen]");
-        ++table.recordsWritten;
-        dbfdataline(table);
-        break;
-    }
-    default:
-        gisShouldNotBeHere("[gisWriteRecord]");
-    }
+    if (!layer.writer) gisShouldNotBeHere("[gisWriteRecord]");
+    gisEndRunOn(layer.writer->record(object));
 }
 
 } // namespace vk

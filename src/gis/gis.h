@@ -8,6 +8,7 @@
 
 #include "gis/object.h"
 #include "gis/schema.h"
+#include "gis/status.h"
 
 namespace vk {
 
@@ -29,10 +30,6 @@ void gisWriteRecord(int gisID, GisObject& object);
 // Close-out of a layer opened for writing: final totals of a Shapefile layer; nothing for MIF.
 void gisWriteEoF(int gisID);
 
-// The library's error text buffer (four lines) and its reporter: `blankLines` empty lines, then
-// line 1 and every non-blank further line.
-extern std::array<std::string, 4> gisErrorText;
-void gisReportError(int blankLines);
 
 // Returns the whole library to its start-of-run state (every table entry free, buffers blank,
 // gisO_ and gisSchema reset). Called at the start of every run.

@@ -1,11 +1,10 @@
-// The MIF/MID pair of a layer of format 1. Coordinates go out as 16-character fixed-point fields;
+// The MIF/MID pair of a layer. Coordinates go out as 16-character fixed-point fields;
 // every object is composed in one reused buffer and handed to the .mif stream in large pieces.
 #include "gis/mif.h"
 
 #include <charconv>
 
 #include "files/units.h"
-#include "gis/registry.h"
 #include "text/fixedpoint.h"
 #include "text/paths.h"
 #include "text/strings.h"
@@ -22,10 +21,7 @@ constexpr std::size_t kTypeWordLength = 24;
 // Composed text is passed on to the stream whenever this much has gathered.
 constexpr std::size_t kPassOn = 32 * 1024;
 
-constexpr std::string_view kObjectWriteError = "ERROR 0439 - Writing .mif file object coordinates.";
-
-// The .mif text being composed; reused for every object of every layer.
-std::string composed;
+constexpr std::size_t kTypeNameLength = 24;
 
 void appendCount(std::string& out, long long value) {
     char digits[24];
@@ -40,36 +36,40 @@ void appendCoordinates(std::string& out, double x, double y) {
 
 class MifComposer {
   public:
-    explicit MifComposer(int unit) : out_(unitOutput(unit)) { composed.clear(); }
+    MifComposer(int unit, std::string& composed) : out_(unitOutput(unit)), composed_(composed) {
+        composed_.clear();
+    }
 
-    std::string& text() { return composed; }
+    std::string& text() { return composed_; }
     void endLine() {
-        composed += '\n';
-        if (composed.size() >= kPassOn) passOn();
+        composed_ += '\n';
+        if (composed_.size() >= kPassOn) passOn();
     }
     void line(std::string_view text) {
-        composed += text;
+        composed_ += text;
         endLine();
     }
     // Vertices first .. first+count-1 (0-based), one line each.
     void vertices(const GisObject& object, std::size_t first, std::size_t count) {
         for (std::size_t j = first; j < first + count; ++j) {
-            appendCoordinates(composed, object.X[j], object.Y[j]);
+            appendCoordinates(composed_, object.X[j], object.Y[j]);
             endLine();
         }
     }
-    // Hands the rest to the stream; a write that failed anywhere on the way ends the run.
-    void finish() {
+    // Hands the rest to the stream; a write that failed anywhere on the way is its failure.
+    GisStatus finish() {
         passOn();
-        if (out_.failed()) gisFail(kObjectWriteError);
+        if (out_.failed()) return {GisError::MifObjectWrite, {}};
+        return {};
     }
 
   private:
     void passOn() {
-        out_.put(composed);
-        composed.clear();
+        out_.put(composed_);
+        composed_.clear();
     }
     OutStream& out_;
+    std::string& composed_;
 };
 
 // "Region"/"Pline Multiple" bodies: per part a count line beginning with one blank, then the
@@ -93,9 +93,15 @@ std::size_t vertexCount(const GisObject& object) {
     return object.n > 0 ? static_cast<std::size_t>(object.n) : 0;
 }
 
+std::string typeWord(const GisObject& object) {
+    return std::string(trimRight(cutTo(object.typeName, kTypeNameLength)));
+}
+
 } // namespace
 
-void OpenmifFile(std::string_view layerName, int& mifUnit, int& midUnit, std::string_view mode) {
+GisStatus MifLayerWriter::open(std::string_view layerName, std::string_view kinds) {
+    (void)kinds;  // one pair holds every kind
+    constexpr std::string_view mode = "O ";
     mifUnit = 0;
     midUnit = 0;
     std::string name = TRIMF(layerName);
@@ -108,15 +114,16 @@ void OpenmifFile(std::string_view layerName, int& mifUnit, int& midUnit, std::st
     name.resize(baseLength);
     name += ".mid";
     OPENER(midUnit, mode, name, 80);
+    return {};
 }
 
-void mifWriteHeader(const GisSchema& schema, int mifUnit) {
-    if (schema.fieldCount > GisSchema::kMaxFields) gisShouldNotBeHere("[mifWriteHeader-Columns]");
-    MifComposer mif(mifUnit);
+GisStatus MifLayerWriter::header(const GisSchema& schema, const GisProjections& projections) {
+    if (schema.fieldCount > GisSchema::kMaxFields) return gisFault("[mifWriteHeader-Columns]");
+    MifComposer mif(mifUnit, composed_);
     mif.line("Version 300");
     mif.line("Charset \"WindowsLatin1\"");
     mif.line("Delimiter \",\"");
-    mif.line(trimRight(mifProjection));
+    mif.line(trimRight(projections.mif));
     mif.text() += "Columns ";
     appendCount(mif.text(), schema.fieldCount);
     mif.endLine();
@@ -136,17 +143,14 @@ void mifWriteHeader(const GisSchema& schema, int mifUnit) {
     }
     mif.line("Data");
     mif.line("");
-    mif.finish();
+    return mif.finish();
 }
 
-void mifWriteObject(const GisObject& object, int mifUnit) {
+GisStatus MifLayerWriter::object(GisObject& object) {
     // An object without a kind is reported before anything of it is written.
-    if (object.kind == GisKind::Unset)
-        gisFail("ERROR 0350 - Trying to write a MIF object that is not yet supported.  Please "
-                "contact " +
-                std::string(kSupportAddress) + ".");
+    if (object.kind == GisKind::Unset) return {GisError::MifKindUnsupported, {}};
 
-    MifComposer mif(mifUnit);
+    MifComposer mif(mifUnit, composed_);
     std::string& text = mif.text();
     switch (object.kind) {
     case GisKind::Point:
@@ -207,7 +211,24 @@ void mifWriteObject(const GisObject& object, int mifUnit) {
         mif.line("none");
         break;
     }
-    mif.finish();
+    return mif.finish();
+}
+
+GisStatus MifLayerWriter::record(const GisObject& object) {
+    OutStream& out = unitOutput(midUnit);
+    out.putLine(trimRight(object.attributes));
+    if (out.failed()) return {GisError::MidRecordWrite, typeWord(object)};
+    return {};
+}
+
+// Output still in the buffers reaches the disk before the units are released, so that a full
+// disk is reported rather than lost in the close.
+GisStatus MifLayerWriter::close() {
+    if (mifUnit > 0 && !unitOutput(mifUnit).flush()) return {GisError::MifObjectWrite, {}};
+    if (midUnit > 0 && !unitOutput(midUnit).flush()) return {GisError::MidRecordWrite, {}};
+    if (mifUnit > 0) CLOSER(mifUnit);
+    if (midUnit > 0) CLOSER(midUnit);
+    return {};
 }
 
 } // namespace vk

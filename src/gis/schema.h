@@ -24,6 +24,11 @@ extern GisSchema gisSchema;
 
 // The projection texts taken from the template: the first line of the .prj template, and the
 // first CoordSys line of the MIF template. Blank until the driver sets one.
+struct GisProjections {
+    std::string shp;
+    std::string mif;
+};
+
 extern std::string shpProjection;
 extern std::string mifProjection;
 

@@ -10,7 +10,6 @@
 
 #include "files/units.h"
 #include "gis/binary.h"
-#include "gis/registry.h"
 #include "text/paths.h"
 #include "text/strings.h"
 
@@ -28,21 +27,21 @@ constexpr std::int32_t kPolyLineShape = 3;
 constexpr std::int32_t kPolygonShape = 5;
 constexpr std::int32_t kMultiPointShape = 8;
 
-constexpr std::string_view kHeaderWriteError = "ERROR 0437 - Writing .shp file header.";
-constexpr std::string_view kRecordWriteError = "ERROR 0439 - Writing .shp file object coordinates.";
-constexpr std::string_view kCloseOutError =
-    "ERROR 0413 - Rewriting .dbf file header with final information.";
+const GisStatus kHeaderWriteError{GisError::ShpHeaderWrite, {}};
+const GisStatus kRecordWriteError{GisError::ShpObjectWrite, {}};
+const GisStatus kCloseOutError{GisError::CloseOut, {}};
 
 // Opens both handles of a .shp or .shx: little-endian first, then big-endian on the same file.
 // The file is emptied once the first is open (and so held by this run), before anything is
 // written: nothing of an older, longer file survives beyond the new end, and a file that another
 // run is writing is never touched.
-void openShared(const std::string& path, int& littleUnit, int& bigUnit) {
+GisStatus openShared(const std::string& path, int& littleUnit, int& bigUnit) {
     std::string name = TRIMF(path);
     const std::string cleaned = CLEANPATH(name);
     OPENER(littleUnit, "SB", cleaned, 1);
-    if (littleUnit > 0 && !emptyUnitFile(littleUnit)) gisFail(kHeaderWriteError);
+    if (littleUnit > 0 && !emptyUnitFile(littleUnit)) return kHeaderWriteError;
     OPENER(bigUnit, "SE", cleaned, 1);
+    return {};
 }
 
 struct Box {
@@ -91,19 +90,12 @@ char* storeVertices(char* at, const GisObject& object, int n) {
     return at;
 }
 
-// The record being written; reused so that a record costs no allocation once the buffer has
-// grown to the largest record of the run.
-std::string& recordBuffer() {
-    static std::string buffer;
-    buffer.clear();
-    return buffer;
-}
-
 // Releases both handles of a .shp or .shx and patches the file length (big-endian at 24) and the
-// set's box (little-endian doubles at 36) into its header. Any failure ends the run.
-void closeAndPatch(int& firstUnit, int& secondUnit, std::int32_t lengthWords, const ShapeSet& set) {
+// set's box (little-endian doubles at 36) into its header.
+GisStatus closeAndPatch(int& firstUnit, int& secondUnit, std::int32_t lengthWords,
+                        const ShapeSet& set) {
     OutStream& out = unitOutput(firstUnit > 0 ? firstUnit : secondUnit);
-    if (!out.flush() || out.failed()) gisFail(kCloseOutError);
+    if (!out.flush() || out.failed()) return kCloseOutError;
     const std::string path = unitFileName(firstUnit > 0 ? firstUnit : secondUnit);
     if (firstUnit > 0) CLOSER(firstUnit);
     if (secondUnit > 0) CLOSER(secondUnit);
@@ -115,43 +107,45 @@ void closeAndPatch(int& firstUnit, int& secondUnit, std::int32_t lengthWords, co
     bytes.clear();
     appendBox(bytes, Box{set.xmin, set.ymin, set.xmax, set.ymax});
     patch.write(36, bytes);
-    if (!patch.finish()) gisFail(kCloseOutError);
+    if (!patch.finish()) return kCloseOutError;
+    return {};
 }
 
 }  // namespace
 
-bool OpenshpFile(std::string_view layerName, char letter, DbfTable& table, ShapeSet& set,
-                 std::string_view mode) {
+GisStatus OpenshpFile(std::string_view layerName, char letter, DbfTable& table, ShapeSet& set,
+                      std::string_view mode) {
     table.unit = 0;
     set.shpLittle = 0;
     set.shpBig = 0;
     set.shxLittle = 0;
     set.shxBig = 0;
 
-    if (mode != "I " && mode != "O ") gisShouldNotBeHere("[OpenshpFile]");
-    if (trimRight(cutTo(FILEEXT(layerName), 8)) != ".shp")
-        gisFail("ERROR 0426 - .shp file not specified.");
-    if (letter == ' ') gisShouldNotBeHere("[OpenshpFileO]");
+    if (mode != "I " && mode != "O ") return gisFault("[OpenshpFile]");
+    if (trimRight(cutTo(FILEEXT(layerName), 8)) != ".shp") return {GisError::ShpNotSpecified, {}};
+    if (letter == ' ') return gisFault("[OpenshpFileO]");
     // Layers are only ever written by this system; there is no reading side to open a set for.
-    if (mode == "I ") gisShouldNotBeHere("[OpenshpFileI]");
+    if (mode == "I ") return gisFault("[OpenshpFileI]");
 
     const std::string base = FILENAMEPATH(layerName) + "_" + letter;
-    openShared(base + ".shp", set.shpLittle, set.shpBig);
-    openShared(base + ".shx", set.shxLittle, set.shxBig);
+    GisStatus status = openShared(base + ".shp", set.shpLittle, set.shpBig);
+    if (!status.ok()) return status;
+    status = openShared(base + ".shx", set.shxLittle, set.shxBig);
+    if (!status.ok()) return status;
     OPENER(set.prj, "O ", base + ".prj", 1);
     OPENER(table.unit, "BO", base + ".dbf", 1);
-    return true;
+    return {};
 }
 
-void shpWriteHeader(ShapeSet& set, int littleUnit, int bigUnit) {
-    if (littleUnit < 1 || bigUnit < 1) gisShouldNotBeHere("[shpnotopen]");
+GisStatus shpWriteHeader(ShapeSet& set, int littleUnit, int bigUnit) {
+    if (littleUnit < 1 || bigUnit < 1) return gisFault("[shpnotopen]");
     set.fileCode = kFileCode;
     set.shpFileLength = kHeaderWords;
     set.version = kVersion;
 
     OutStream& little = unitOutput(littleUnit);
     OutStream& big = unitOutput(bigUnit);
-    if (!little.seek(0) || !big.seek(0)) gisFail(kHeaderWriteError);
+    if (!little.seek(0) || !big.seek(0)) return kHeaderWriteError;
 
     big.i32be(set.fileCode);
     for (int i = 0; i < 5; ++i)
@@ -168,11 +162,12 @@ void shpWriteHeader(ShapeSet& set, int littleUnit, int bigUnit) {
 
     // The header is written once per file: flush it so that a failure shows here.
     const bool flushed = little.flush() && big.flush();
-    if (!flushed || little.failed() || big.failed()) gisFail(kHeaderWriteError);
+    if (!flushed || little.failed() || big.failed()) return kHeaderWriteError;
+    return {};
 }
 
-void shpWriteObject(const GisObject& object, ShapeSet& set) {
-    if (set.shpLittle < 1 || set.shpBig < 1 || set.shxBig < 1) gisShouldNotBeHere("[shpnotopen]");
+GisStatus shpWriteObject(const GisObject& object, ShapeSet& set) {
+    if (set.shpLittle < 1 || set.shpBig < 1 || set.shxBig < 1) return gisFault("[shpnotopen]");
 
     const int n = object.n;
     const int parts = object.nr;
@@ -202,9 +197,7 @@ void shpWriteObject(const GisObject& object, ShapeSet& set) {
         break;
     case GisKind::Text:  // the layer operations make a text a point first
     case GisKind::Unset:
-        gisFail(std::string("ERROR 0350 - Trying to write a SHP object that is not yet "
-                            "supported.  Please contact ") +
-                std::string(kSupportAddress) + ".");
+        return {GisError::ShpKindUnsupported, {}};
     }
 
     // Never read beyond the object's arrays, whatever its counts claim.
@@ -216,19 +209,19 @@ void shpWriteObject(const GisObject& object, ShapeSet& set) {
     if ((set.recordShapeType == kPointShape && vertices < 1) ||
         (multiVertex && (n < 0 || n > vertices)) ||
         (withParts && (parts < 0 || parts > static_cast<std::int64_t>(object.ir.size()))))
-        gisShouldNotBeHere("[shpWriteObject: vertex or part count]");
+        return gisFault("[shpWriteObject: vertex or part count]");
 
     // Offsets and lengths are 16-bit word counts held in 32 bits: a set cannot grow past that.
     const std::int64_t recordWords = 4 + contentWords;
     if (std::int64_t{set.shpFileLength} + recordWords > INT32_MAX ||
         std::int64_t{set.nextRecordOffset} + recordWords > INT32_MAX)
-        gisFail(kRecordWriteError);
+        return kRecordWriteError;
 
     ++set.recordCount;
     const auto length = static_cast<std::int32_t>(contentWords);
 
     // The record is composed in one piece of its final size.
-    std::string& record = recordBuffer();
+    std::string& record = set.record;
     record.resize(2 * static_cast<std::size_t>(recordWords));
     char* p = record.data();
     p = store<kBig>(p, set.recordCount);
@@ -263,7 +256,7 @@ void shpWriteObject(const GisObject& object, ShapeSet& set) {
     default:  // null shape: no content after the type
         break;
     }
-    if (p != record.data() + record.size()) gisShouldNotBeHere("[shpWriteObject: record length]");
+    if (p != record.data() + record.size()) return gisFault("[shpWriteObject: record length]");
 
     char entry[8];
     store<kBig>(store<kBig>(entry, set.nextRecordOffset), length);
@@ -274,17 +267,22 @@ void shpWriteObject(const GisObject& object, ShapeSet& set) {
     OutStream& shx = unitOutput(set.shxBig);
     shp.put(record);
     shx.put(std::string_view(entry, sizeof entry));
-    if (shp.failed() || shx.failed()) gisFail(kRecordWriteError);
+    if (shp.failed() || shx.failed()) return kRecordWriteError;
+    return {};
 }
 
-void shpWriteEoF(ShapeSet& set) {
-    if (set.recordCount < 1) return;  // the headers of its creation stay; gisCloseLayer releases
-    if (set.shpLittle > 0) closeAndPatch(set.shpLittle, set.shpBig, set.shpFileLength, set);
+GisStatus shpWriteEoF(ShapeSet& set) {
+    if (set.recordCount < 1) return {};  // the headers of its creation stay; close releases them
+    if (set.shpLittle > 0) {
+        GisStatus status = closeAndPatch(set.shpLittle, set.shpBig, set.shpFileLength, set);
+        if (!status.ok()) return status;
+    }
     if (set.shxBig > 0) {
         const std::int64_t indexWords = kHeaderWords + 4 * std::int64_t{set.recordCount};
-        if (indexWords > INT32_MAX) gisFail(kCloseOutError);
-        closeAndPatch(set.shxBig, set.shxLittle, static_cast<std::int32_t>(indexWords), set);
+        if (indexWords > INT32_MAX) return kCloseOutError;
+        return closeAndPatch(set.shxBig, set.shxLittle, static_cast<std::int32_t>(indexWords), set);
     }
+    return {};
 }
 
 }  // namespace vk

@@ -2,10 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "gis/dbf.h"
 #include "gis/object.h"
+#include "gis/status.h"
 
 namespace vk {
 
@@ -23,16 +25,19 @@ struct ShapeSet {
     std::int32_t recordCount = 0;
     std::int32_t nextRecordOffset = 0;  // 16-bit words
     double xmin = 0, ymin = 0, xmax = -1, ymax = -1;
+    // The record being written; reused so that a record costs no allocation once the buffer has
+    // grown to the largest record of the set.
+    std::string record;
 };
 
 // Creates the four files of one set: base + "_" + letter + ".shp", ".shx", ".prj", ".dbf".
-bool OpenshpFile(std::string_view layerName, char letter, DbfTable& table, ShapeSet& set,
-                 std::string_view mode);
+GisStatus OpenshpFile(std::string_view layerName, char letter, DbfTable& table, ShapeSet& set,
+                      std::string_view mode);
 // Writes the 100-byte main-file header through the given little- and big-endian units.
-void shpWriteHeader(ShapeSet& set, int littleUnit, int bigUnit);
+GisStatus shpWriteHeader(ShapeSet& set, int littleUnit, int bigUnit);
 // Appends one record to the .shp and its entry to the .shx; updates counters and box.
-void shpWriteObject(const GisObject& object, ShapeSet& set);
+GisStatus shpWriteObject(const GisObject& object, ShapeSet& set);
 // Patches the final file length and box into the .shp and .shx of a set with records.
-void shpWriteEoF(ShapeSet& set);
+GisStatus shpWriteEoF(ShapeSet& set);
 
 }  // namespace vk

@@ -38,13 +38,12 @@ class DbfTest : public vktest::GisFileTest {
         ASSERT_GT(table.unit, 0);
     }
     void header() {
-        vk::dbfWriteHeader(vk::gisSchema, table);
+        vk::gisEndRunOn(vk::dbfWriteHeader(vk::gisSchema, table));
         table.recordsWritten = 0;
     }
     void record(std::string_view line) {
-        vk::gisO_.attributes = std::string(line);
         ++table.recordsWritten;
-        vk::dbfdataline(table);
+        vk::gisEndRunOn(vk::dbfdataline(table, line));
     }
     std::string bytes() const { return vktest::readFile(path); }
     // The bytes of record i (0-based) of a closed or open table.
@@ -148,7 +147,7 @@ TEST_F(DbfTest, AcceptsExactly128Fields) {
         addField("F" + std::to_string(i), "Char", 1);
     open();
     header();
-    vk::dbfWriteEoF(table);
+    vk::gisEndRunOn(vk::dbfWriteEoF(table));
     const std::string file = bytes();
     EXPECT_EQ(file.size(), 32u * 128 + 33 + 1);
     EXPECT_EQ(readU16le(file, 8), 32 * 128 + 33);
@@ -224,7 +223,7 @@ TEST_F(DbfTest, RecordsHoldEveryValueInExactlyItsFieldWidth) {
     record(R"(,2*7,"Z")");                      // empty value and repeat count: blank fields
     record(R"("A" / "B",9)");                   // a slash ends the values
     record(R"(x  y   12345678901)");            // blanks separate; a long number is cut
-    vk::dbfWriteEoF(table);
+    vk::gisEndRunOn(vk::dbfWriteEoF(table));
 
     EXPECT_EQ(recordBytes(0), " ABCDEAB       1234");
     EXPECT_EQ(recordBytes(1), "  AB  x,y      -1.5");
@@ -239,7 +238,8 @@ TEST_F(DbfTest, RecordsHoldEveryValueInExactlyItsFieldWidth) {
 // Successive attribute lines that share beginnings of every length (cut inside quoted values,
 // at doubled delimiters, before and after separators, in the last value) give the same records
 // whether each line follows a similar one or is split on its own: table "alike" takes the lines
-// one after the other, table "alone" takes each after a record of a table of other fields.
+// one after the other, table "alone" forgets its last record before each line (and "other", of
+// other fields, takes records in between).
 TEST_F(DbfTest, RecordsOfLinesThatBeginAlikeAreThoseOfTheLinesAlone) {
     addField("A", "Char", 5);
     addField("B", "Char", 8);
@@ -249,7 +249,7 @@ TEST_F(DbfTest, RecordsOfLinesThatBeginAlikeAreThoseOfTheLinesAlone) {
     auto openTable = [&](vk::DbfTable& t, const std::string& name) {
         vk::OPENER(t.unit, "BO", dir.file(name), 1);
         ASSERT_GT(t.unit, 0);
-        vk::dbfWriteHeader(vk::gisSchema, t);
+        vk::gisEndRunOn(vk::dbfWriteHeader(vk::gisSchema, t));
     };
     vk::DbfTable alike, alone;
     openTable(alike, "alike.dbf");
@@ -265,12 +265,10 @@ TEST_F(DbfTest, RecordsOfLinesThatBeginAlikeAreThoseOfTheLinesAlone) {
     std::mt19937 random(5);
     std::string line = R"("Creek A","Reach 1","9975.00",   100.123,  0.0600)";
     for (int i = 0; i < 5000; ++i) {
-        vk::gisO_.attributes = line;
-        vk::dbfdataline(alike);
-        vk::gisO_.attributes = "z";
-        vk::dbfdataline(other);
-        vk::gisO_.attributes = line;
-        vk::dbfdataline(alone);
+        vk::gisEndRunOn(vk::dbfdataline(alike, line));
+        vk::gisEndRunOn(vk::dbfdataline(other, "z"));
+        alone.last = vk::DbfLastRecord{};
+        vk::gisEndRunOn(vk::dbfdataline(alone, line));
         // The next line keeps a beginning of this one and ends in other values.
         line.resize(random() % (line.size() + 1));
         const auto added = 1 + random() % 6;
@@ -278,7 +276,7 @@ TEST_F(DbfTest, RecordsOfLinesThatBeginAlikeAreThoseOfTheLinesAlone) {
             line += pieces[random() % pieces.size()];
     }
     for (vk::DbfTable* t : {&alike, &alone, &other})
-        vk::dbfWriteEoF(*t);
+        vk::gisEndRunOn(vk::dbfWriteEoF(*t));
     const std::string a = vktest::readFile(dir.file("alike.dbf"));
     const std::string b = vktest::readFile(dir.file("alone.dbf"));
     ASSERT_EQ(a.size(), b.size());
@@ -297,7 +295,7 @@ TEST_F(DbfTest, ThreeRecordsAreCountedInTheClosedTable) {
     record(R"("one",1.00000)");
     record(R"("two",2.00000)");
     record(R"("three",3.00000)");
-    vk::dbfWriteEoF(table);
+    vk::gisEndRunOn(vk::dbfWriteEoF(table));
 
     const std::string file = bytes();
     EXPECT_EQ(file.size(), 32u * 2 + 33 + 3 * (26 + 1) + 1);
@@ -315,7 +313,7 @@ TEST_F(DbfTest, TableClosedWithoutRecordsHasCountZeroAndTheEndByte) {
     EXPECT_EQ(bytes()[64], '\x0D');
 
     const std::size_t before = transcript.size();
-    vk::dbfWriteEoF(table);
+    vk::gisEndRunOn(vk::dbfWriteEoF(table));
     const std::string file = bytes();
     EXPECT_EQ(file.size(), 66u);
     EXPECT_EQ(readI32le(file, 4), 0);
@@ -355,7 +353,7 @@ TEST_F(DbfTest, TableRemovedBeforeCloseEndsTheRunWithoutRecreatingIt) {
     header();
     record(R"("abc")");
     ASSERT_EQ(unlink(path.c_str()), 0);
-    EXPECT_TRUE(endsRun([&] { vk::dbfWriteEoF(table); }));
+    EXPECT_TRUE(endsRun([&] { vk::gisEndRunOn(vk::dbfWriteEoF(table)); }));
     EXPECT_TRUE(transcriptHas("...Closed File Unit:1001\n\nERROR 0413 - Rewriting .dbf file "
                               "header with final information.\n"));
     EXPECT_FALSE(vktest::fileExists(path));

@@ -168,7 +168,7 @@ TEST_F(Dispatch, MidLinesLoseTrailingBlanksOnly) {
 
 TEST_F(Dispatch, ShapefileSetsFollowTheKind) {
     const int id = openShapefile("s.shp", "PLR");
-    const vk::GisLayer& layer = vk::gisLayer(id);
+    const vk::ShapefileLayerWriter& layer = shapefile(id);
     setVertices({{1, 2}, {3, 4}, {5, 6}, {1, 2}});
     const struct {
         vk::GisKind kind;
@@ -199,8 +199,8 @@ TEST_F(Dispatch, AShapefileTextBecomesAPoint) {
     vk::gisWriteObject(id, gisO_);
     EXPECT_EQ(gisO_.kind, vk::GisKind::Point);
     vk::gisWriteRecord(id, gisO_);
-    EXPECT_EQ(vk::gisLayer(id).sets[0].recordCount, 1);
-    EXPECT_EQ(vk::gisLayer(id).tables[0].recordsWritten, 1);
+    EXPECT_EQ(shapefile(id).sets[0].recordCount, 1);
+    EXPECT_EQ(shapefile(id).tables[0].recordsWritten, 1);
 }
 
 TEST_F(Dispatch, ANoneObjectGoesToEveryOpenSet) {
@@ -209,7 +209,7 @@ TEST_F(Dispatch, ANoneObjectGoesToEveryOpenSet) {
     gisO_.attributes = "\"nothing\"";
     vk::gisWriteObject(id, gisO_);
     vk::gisWriteRecord(id, gisO_);
-    const vk::GisLayer& layer = vk::gisLayer(id);
+    const vk::ShapefileLayerWriter& layer = shapefile(id);
     for (std::size_t k : {0u, 1u}) {
         EXPECT_EQ(layer.sets[k].recordCount, 1) << k;
         EXPECT_EQ(layer.tables[k].recordsWritten, 1) << k;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -12,7 +13,9 @@
 #include "files/exits.h"
 #include "files/units.h"
 #include "gis/gis.h"
+#include "gis/mif.h"
 #include "gis/registry.h"
+#include "gis/shapefile.h"
 #include "support/testfiles.h"
 
 namespace vktest {
@@ -56,6 +59,17 @@ class GisSession : public ::testing::Test {
         vk::gisInitialiseObject(vk::gisO_);
         return id;
     }
+
+    // The writer of an open layer as its format's class; the test fails (throws) for another.
+    template <class Writer> static Writer& writerOf(int id) {
+        auto* writer = dynamic_cast<Writer*>(vk::gisLayer(id).writer.get());
+        if (writer == nullptr) throw std::runtime_error("layer has no writer of that format");
+        return *writer;
+    }
+    static vk::ShapefileLayerWriter& shapefile(int id) {
+        return writerOf<vk::ShapefileLayerWriter>(id);
+    }
+    static vk::MifLayerWriter& mifPair(int id) { return writerOf<vk::MifLayerWriter>(id); }
 
     // Puts vertices into gisO_ and sets its vertex count.
     static void setVertices(std::initializer_list<std::pair<double, double>> points) {

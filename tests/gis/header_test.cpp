@@ -20,7 +20,7 @@ class Header : public GisSession {
 TEST_F(Header, EachSetCreatedAtOpenIsHeaded) {
     vk::shpProjection = "PROJCS[\"Local\",GEOGCS[\"GCS\"]]   ";
     const int id = vk::gisOpenLayer(dir.file("river.shp"), "P", "O ");
-    const vk::GisLayer& layer = vk::gisLayer(id);
+    const vk::ShapefileLayerWriter& layer = shapefile(id);
     const vk::ShapeSet& points = layer.sets[0];
     ASSERT_GT(points.prj, 0);
     ASSERT_GT(points.shxLittle, 0);

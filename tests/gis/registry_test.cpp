@@ -46,10 +46,10 @@ TEST_F(Registry, OpeningAndClosingAMifLayerTranscript) {
     const vk::GisLayer& layer = vk::gisLayer(id);
     EXPECT_TRUE(layer.open);
     EXPECT_TRUE(layer.writeMode);
-    EXPECT_EQ(layer.format, vk::kFormatMif);
+    EXPECT_EQ(layer.writer->format(), vk::GisFormat::Mif);
     EXPECT_EQ(layer.name, base + ".mif");
-    EXPECT_EQ(layer.mifUnit, 1001);
-    EXPECT_EQ(layer.midUnit, 1002);
+    EXPECT_EQ(mifPair(id).mifUnit, 1001);
+    EXPECT_EQ(mifPair(id).midUnit, 1002);
 
     transcript.clear();
     gisCloseLayer(id);
@@ -59,7 +59,7 @@ TEST_F(Registry, OpeningAndClosingAMifLayerTranscript) {
                               "...Closed File Unit:1001\n"
                               "...Closed File Unit:1002\n");
     EXPECT_FALSE(vk::gisLayer(1).open);
-    EXPECT_EQ(vk::gisLayer(1).format, vk::kFormatNone);
+    EXPECT_EQ(vk::gisLayer(1).writer, nullptr);
 }
 
 TEST_F(Registry, TheHundredAndFirstLayerEndsTheRun) {
@@ -93,7 +93,7 @@ TEST_F(Registry, MifNamesWithAndWithoutExtensionGiveTheSamePair) {
                                     "  " + dir.file("out.mif") + "  "}) {
         SCOPED_TRACE(path);
         int id = gisOpenLayer(path, "", "O ");
-        EXPECT_EQ(vk::gisLayer(id).format, vk::kFormatMif);
+        EXPECT_EQ(vk::gisLayer(id).writer->format(), vk::GisFormat::Mif);
         gisCloseLayer(id);
         EXPECT_EQ(filesInFolder(), (std::set<std::string>{"out.mif", "out.mid"}));
     }
@@ -156,14 +156,15 @@ TEST_F(Registry, ModesAndShapefileKindLetters) {
 TEST_F(Registry, ShapefileKindsOpenTheirSetsOnly) {
     const int id = gisOpenLayer(dir.file("river.shp"), "lP  ", "O ");
     const vk::GisLayer& layer = vk::gisLayer(id);
-    EXPECT_EQ(layer.format, vk::kFormatShapefile);
-    EXPECT_GT(layer.sets[0].shpLittle, 0);
-    EXPECT_GT(layer.sets[1].shpLittle, 0);
-    EXPECT_EQ(layer.sets[2].shpLittle, 0);
-    EXPECT_EQ(layer.sets[0].fileShapeType, 1);
-    EXPECT_EQ(layer.sets[1].fileShapeType, 3);
-    EXPECT_GT(layer.tables[0].unit, 0);
-    EXPECT_EQ(layer.tables[2].unit, 0);
+    EXPECT_EQ(layer.writer->format(), vk::GisFormat::Shapefile);
+    const vk::ShapefileLayerWriter& shapes = shapefile(id);
+    EXPECT_GT(shapes.sets[0].shpLittle, 0);
+    EXPECT_GT(shapes.sets[1].shpLittle, 0);
+    EXPECT_EQ(shapes.sets[2].shpLittle, 0);
+    EXPECT_EQ(shapes.sets[0].fileShapeType, 1);
+    EXPECT_EQ(shapes.sets[1].fileShapeType, 3);
+    EXPECT_GT(shapes.tables[0].unit, 0);
+    EXPECT_EQ(shapes.tables[2].unit, 0);
     EXPECT_EQ(filesInFolder(),
               (std::set<std::string>{"river_L.shp", "river_L.shx", "river_L.prj", "river_L.dbf",
                                      "river_P.shp", "river_P.shx", "river_P.prj", "river_P.dbf"}));
@@ -197,11 +198,11 @@ TEST_F(Registry, ShapefileCloseReleasesEveryUnitOfEverySet) {
                               "...Closed File Unit:1001\n"
                               "...Closed File Unit:1002\n"
                               "...Closed File Unit:1004\n");
-    for (const auto& set : vk::gisLayer(1).sets) {
-        EXPECT_EQ(set.shpLittle, 0);
-        EXPECT_EQ(set.shpBig, 0);
-        EXPECT_EQ(set.shxBig, 0);
-    }
+    // Every unit was released, and the writer with them.
+    EXPECT_EQ(vk::gisLayer(1).writer, nullptr);
+    int unit = 0;
+    vk::OPENER(unit, "O ", dir.file("x.txt"), 80);
+    EXPECT_EQ(unit, 1001);
 }
 
 TEST_F(Registry, ErrorReportPrintsTheNonBlankLines) {
@@ -226,7 +227,7 @@ TEST_F(Registry, ResetForgetsLayersLeftOpenByAnEndedRun) {
     vk::INITFILEUNITS(1000);
     vk::gisResetAll();
     EXPECT_FALSE(vk::gisLayer(1).open);
-    EXPECT_EQ(vk::gisLayer(1).mifUnit, 0);
+    EXPECT_EQ(vk::gisLayer(1).writer, nullptr);
     EXPECT_TRUE(vk::gisErrorText[1].empty());
     EXPECT_TRUE(vk::mifProjection.empty());
     EXPECT_EQ(gisOpenLayer(dir.file("c.mif"), "", "O "), 1);

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,8 @@
 #include "files/exits.h"
 #include "files/units.h"
 #include "gis/gis.h"
+#include "gis/registry.h"
+#include "gis/shapefile.h"
 #include "support/testfiles.h"
 
 namespace vktest {
@@ -79,6 +82,12 @@ class GisFileTest : public ::testing::Test {
     }
     bool transcriptHas(std::string_view text) const {
         return transcript.find(text) != std::string::npos;
+    }
+    // The writer of an open Shapefile layer; the test fails (throws) for another.
+    static vk::ShapefileLayerWriter& shapefile(int id) {
+        auto* writer = dynamic_cast<vk::ShapefileLayerWriter*>(vk::gisLayer(id).writer.get());
+        if (writer == nullptr) throw std::runtime_error("not a Shapefile layer");
+        return *writer;
     }
 
     TempDir dir;

@@ -380,7 +380,7 @@ TEST_F(ShpTest, RunEndedBeforeCloseLeavesTheHeadersOfCreation) {
 TEST_F(ShpTest, SetIsOpenedOnlyForAShapefileName) {
     vk::DbfTable table;
     vk::ShapeSet set;
-    EXPECT_TRUE(endsRun([&] { vk::OpenshpFile(dir.file("river.mif"), 'P', table, set, "O "); }));
+    EXPECT_TRUE(endsRun([&] { vk::gisEndRunOn(vk::OpenshpFile(dir.file("river.mif"), 'P', table, set, "O ")); }));
     EXPECT_EQ(transcript.substr(0, 39), "\nERROR 0426 - .shp file not specified.\n");
     EXPECT_FALSE(vktest::fileExists(dir.file("river_P.shp")));
 }
@@ -388,10 +388,10 @@ TEST_F(ShpTest, SetIsOpenedOnlyForAShapefileName) {
 TEST_F(ShpTest, SetNeedsALetterAndAKnownMode) {
     vk::DbfTable table;
     vk::ShapeSet set;
-    EXPECT_TRUE(endsRun([&] { vk::OpenshpFile(layerName(), ' ', table, set, "O "); }));
+    EXPECT_TRUE(endsRun([&] { vk::gisEndRunOn(vk::OpenshpFile(layerName(), ' ', table, set, "O ")); }));
     EXPECT_TRUE(transcriptHas(
         "Should not be here [OpenshpFileO] - please contact support@varnokline.example.\n"));
-    EXPECT_TRUE(endsRun([&] { vk::OpenshpFile(layerName(), 'P', table, set, "BO"); }));
+    EXPECT_TRUE(endsRun([&] { vk::gisEndRunOn(vk::OpenshpFile(layerName(), 'P', table, set, "BO")); }));
     EXPECT_TRUE(transcriptHas(
         "Should not be here [OpenshpFile] - please contact support@varnokline.example.\n"));
     EXPECT_FALSE(vktest::fileExists(dir.file("river_P.shp")));
@@ -399,7 +399,7 @@ TEST_F(ShpTest, SetNeedsALetterAndAKnownMode) {
 
 TEST_F(ShpTest, HeaderNeedsOpenHandles) {
     vk::ShapeSet set;
-    EXPECT_TRUE(endsRun([&] { vk::shpWriteHeader(set, 0, 0); }));
+    EXPECT_TRUE(endsRun([&] { vk::gisEndRunOn(vk::shpWriteHeader(set, 0, 0)); }));
     EXPECT_TRUE(transcriptHas(
         "Should not be here [shpnotopen] - please contact support@varnokline.example.\n"));
 }
@@ -408,7 +408,7 @@ TEST_F(ShpTest, ObjectWithoutAShapeKindEndsTheRun) {
     const int id = openLayer("P");
     fill({{1, 2}});
     vk::gisO_.kind = vk::GisKind::Text;  // the layer operations turn a text into a point first
-    EXPECT_TRUE(endsRun([&] { vk::shpWriteObject(vk::gisO_, vk::gisLayer(id).sets[0]); }));
+    EXPECT_TRUE(endsRun([&] { vk::gisEndRunOn(vk::shpWriteObject(vk::gisO_, shapefile(id).sets[0])); }));
     EXPECT_TRUE(transcriptHas("\n\nERROR 0350 - Trying to write a SHP object that is not yet "
                               "supported.  Please contact support@varnokline.example.\n"));
     EXPECT_EQ(shp('P').size(), 100u);
@@ -419,7 +419,7 @@ TEST_F(ShpTest, VertexCountBeyondTheArraysEndsTheRunWithoutReadingThem) {
     fill({{1, 2}, {3, 4}});
     vk::gisO_.kind = vk::GisKind::Pline;
     vk::gisO_.n = static_cast<int>(vk::gisO_.X.size()) + 1;
-    EXPECT_TRUE(endsRun([&] { vk::shpWriteObject(vk::gisO_, vk::gisLayer(id).sets[1]); }));
+    EXPECT_TRUE(endsRun([&] { vk::gisEndRunOn(vk::shpWriteObject(vk::gisO_, shapefile(id).sets[1])); }));
     EXPECT_TRUE(transcriptHas("Should not be here [shpWriteObject: vertex or part count]"));
     EXPECT_EQ(shp('L').size(), 100u);
 }

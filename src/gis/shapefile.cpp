@@ -1,0 +1,185 @@
+#include "gis/shapefile.h"
+
+#include "files/units.h"
+#include "text/strings.h"
+
+namespace vk {
+
+namespace {
+
+constexpr std::size_t kNoSet = 3;
+// The running box of a set starts inverted at the single-precision 9.0e29, widened to double.
+constexpr double kBoxStart = static_cast<double>(9.0e29f);
+// The 100-byte main-file header, in 16-bit words: where the first record begins.
+constexpr std::int32_t kFirstRecordOffset = 50;
+
+struct SetKind {
+    std::size_t index;  // 0 points, 1 lines, 2 regions
+    char letter;
+    std::int32_t shapeType;
+};
+
+bool setForLetter(char c, SetKind& kind) {
+    switch (c) {
+    case 'P':
+    case 'p':
+        kind = {0, 'P', 1};
+        return true;
+    case 'L':
+    case 'l':
+        kind = {1, 'L', 3};
+        return true;
+    case 'R':
+    case 'r':
+        kind = {2, 'R', 5};
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The set that receives an object of this kind (a text is the point it stands at); kNoSet for
+// the kinds that have no set of their own.
+std::size_t setOf(GisKind kind) {
+    switch (kind) {
+    case GisKind::Point:
+    case GisKind::Text:
+    case GisKind::MultiPoint:
+        return 0;
+    case GisKind::Line:
+    case GisKind::Pline:
+    case GisKind::PlineMultiple:
+        return 1;
+    case GisKind::Region:
+        return 2;
+    case GisKind::None:
+    case GisKind::Unset:
+        return kNoSet;
+    }
+    return kNoSet;
+}
+
+GisStatus writeProjectionFile(ShapeSet& set, const std::string& projection) {
+    if (set.prj <= 0) return {};
+    OutStream& out = unitOutput(set.prj);
+    out.putLine(trimRight(projection));
+    if (!out.flush()) return {GisError::ShpHeaderWrite, {}};
+    CLOSER(set.prj);
+    return {};
+}
+
+// A set without records keeps its creation headers; they may still sit in the stream's buffer
+// when the set's units are released.
+bool flushAndClose(int& unit) {
+    if (unit <= 0) return true;
+    if (!unitOutput(unit).flush()) return false;
+    CLOSER(unit);
+    return true;
+}
+
+} // namespace
+
+GisStatus ShapefileLayerWriter::open(std::string_view name, std::string_view kinds) {
+    for (const char c : trimRight(kinds)) {
+        SetKind kind{};
+        if (!setForLetter(c, kind)) return gisFault("[OpenshpFileType]");
+        ShapeSet& set = sets[kind.index];
+        // A letter given twice opens its set once: opening it again would leave the first set's
+        // files open on units that nothing closes.
+        if (set.shpLittle > 0) continue;
+        set.fileShapeType = kind.shapeType;
+        GisStatus status = OpenshpFile(name, kind.letter, tables[kind.index], set, "O ");
+        if (!status.ok()) return status;
+    }
+    return {};
+}
+
+GisStatus ShapefileLayerWriter::header(const GisSchema& schema,
+                                       const GisProjections& projections) {
+    for (std::size_t k = 0; k < sets.size(); ++k) {
+        ShapeSet& set = sets[k];
+        if (set.shpLittle <= 0) continue;
+        GisStatus status = writeProjectionFile(set, projections.shp);
+        if (status.ok()) status = shpWriteHeader(set, set.shpLittle, set.shpBig);
+        if (status.ok()) status = shpWriteHeader(set, set.shxLittle, set.shxBig);
+        if (!status.ok()) return status;
+        // Every later .shx write is a big-endian index entry.
+        CLOSER(set.shxLittle);
+        set.xmin = set.ymin = kBoxStart;
+        set.xmax = set.ymax = -kBoxStart;
+        set.nextRecordOffset = kFirstRecordOffset;
+        status = dbfWriteHeader(schema, tables[k]);
+        if (!status.ok()) return status;
+        tables[k].recordsWritten = 0;
+    }
+    return {};
+}
+
+GisStatus ShapefileLayerWriter::object(GisObject& object) {
+    switch (object.kind) {
+    case GisKind::Unset:
+        return {GisError::ShpObjectWithoutKind, {}};
+    case GisKind::None:
+        for (std::size_t s = 0; s < sets.size(); ++s) {
+            if (tables[s].unit <= 0) continue;
+            GisStatus status = shpWriteObject(object, sets[s]);
+            if (!status.ok()) return status;
+        }
+        return {};
+    case GisKind::Text:
+        // In a Shapefile layer a text is the point it stands at.
+        object.kind = GisKind::Point;
+        break;
+    case GisKind::Point:
+    case GisKind::Line:
+    case GisKind::Pline:
+    case GisKind::PlineMultiple:
+    case GisKind::Region:
+    case GisKind::MultiPoint:
+        break;
+    }
+    ShapeSet& set = sets[setOf(object.kind)];
+    // A kind whose set was not created with the layer has nowhere to go.
+    if (set.shpLittle <= 0) return gisFault("[gisWriteObject-shpnotopen]");
+    return shpWriteObject(object, set);
+}
+
+GisStatus ShapefileLayerWriter::record(const GisObject& object) {
+    const std::size_t k = setOf(object.kind);
+    if (k == kNoSet) {
+        if (object.kind != GisKind::None) return {GisError::DbfRecordWithoutKind, {}};
+        for (DbfTable& table : tables) {
+            if (table.unit <= 0) continue;
+            ++table.recordsWritten;
+            GisStatus status = dbfdataline(table, object.attributes);
+            if (!status.ok()) return status;
+        }
+        return {};
+    }
+    DbfTable& table = tables[k];
+    if (table.unit <= 0) return gisFault("[gisWriteRecord-dbfnotopen]");
+    ++table.recordsWritten;
+    return dbfdataline(table, object.attributes);
+}
+
+GisStatus ShapefileLayerWriter::finish() {
+    for (std::size_t k = 0; k < sets.size(); ++k) {
+        GisStatus status;
+        if (tables[k].unit > 0) status = dbfWriteEoF(tables[k]);
+        if (status.ok()) status = shpWriteEoF(sets[k]);
+        if (!status.ok()) return status;
+    }
+    return {};
+}
+
+GisStatus ShapefileLayerWriter::close() {
+    for (std::size_t k = 0; k < sets.size(); ++k) {
+        ShapeSet& set = sets[k];
+        for (int* unit : {&set.shpLittle, &set.shpBig, &set.shxLittle, &set.shxBig, &set.prj,
+                          &tables[k].unit})
+            if (!flushAndClose(*unit)) return {GisError::CloseOut, {}};
+    }
+    return {};
+}
+
+} // namespace vk

@@ -1,0 +1,34 @@
+// The Shapefile writer: a layer is up to three sets, one per geometry family (points "P", lines
+// "L", regions "R"), each a .shp, .shx, .prj and its .dbf table (NAME_P.shp, NAME_P.dbf, ...).
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+#include "gis/dbf.h"
+#include "gis/shp.h"
+#include "gis/writer.h"
+
+namespace vk {
+
+class ShapefileLayerWriter final : public LayerWriter {
+  public:
+    GisFormat format() const override { return GisFormat::Shapefile; }
+    // Creates the set of each letter of kinds once, in the order given.
+    GisStatus open(std::string_view name, std::string_view kinds) override;
+    // Each set created: its .prj line, both main-file headers and the .dbf header.
+    GisStatus header(const GisSchema& schema, const GisProjections& projections) override;
+    // Into the set of the object's family; a text becomes its point, a none object goes into
+    // every set.
+    GisStatus object(GisObject& object) override;
+    GisStatus record(const GisObject& object) override;
+    // The .dbf record counts and the .shp/.shx lengths and boxes of the sets with records.
+    GisStatus finish() override;
+    GisStatus close() override;
+
+    std::array<ShapeSet, 3> sets{};  // points, lines, regions
+    std::array<DbfTable, 3> tables{};
+};
+
+} // namespace vk

@@ -1,0 +1,103 @@
+// The error texts of the layer writers, in one table, and the one place that ends the run on them.
+#include "gis/status.h"
+
+#include "files/console.h"
+#include "files/exits.h"
+#include "files/units.h"
+#include "text/strings.h"
+
+namespace vk {
+
+std::array<std::string, 4> gisErrorText;
+
+namespace {
+
+constexpr std::size_t kErrorLineLength = 1000;
+
+// "{}" stands for the status's detail, "{contact}" for the support address.
+struct ErrorText {
+    GisError error;
+    std::string_view text;
+};
+
+constexpr ErrorText kErrorTexts[] = {
+    {GisError::Fault, "Should not be here {} - please contact {contact}."},
+    {GisError::TooManyLayers, "ERROR 0251 - Cannot have more than {} GIS layers open at once."},
+    {GisError::UnsupportedFormat, "ERROR 0252 - {} is not a supported GIS file format."},
+    {GisError::ShpNotSpecified, "ERROR 0426 - .shp file not specified."},
+    {GisError::ShpHeaderWrite, "ERROR 0437 - Writing .shp file header."},
+    {GisError::ShpObjectWrite, "ERROR 0439 - Writing .shp file object coordinates."},
+    {GisError::ShpKindUnsupported,
+     "ERROR 0350 - Trying to write a SHP object that is not yet supported.  Please contact "
+     "{contact}."},
+    {GisError::ShpObjectWithoutKind,
+     "Should not be here [gisWriteObject-shp].  Please contact {contact}."},
+    {GisError::MifObjectWrite, "ERROR 0439 - Writing .mif file object coordinates."},
+    {GisError::MifKindUnsupported,
+     "ERROR 0350 - Trying to write a MIF object that is not yet supported.  Please contact "
+     "{contact}."},
+    {GisError::MidRecordWrite,
+     "ERROR 0254 - Failed to write attribute data record for a {} object in GIS layer."},
+    {GisError::DbfHeaderWrite, "ERROR 0413 - Writing .dbf file header."},
+    {GisError::DbfTooManyFields,
+     "ERROR 0411 - Exceeded maximum number of dbf Fields trying to write dbf file."},
+    {GisError::DbfNoFields, "ERROR 0319 - No attributes specified when writing .dbf file."},
+    {GisError::DbfFieldWidth, "ERROR 0412 - dbf field length of {} is outside allowable range of "
+                              "1 to 255 when writing dbf file."},
+    {GisError::DbfRecordWrite, "ERROR 0417 - Writing .dbf record."},
+    {GisError::DbfRecordWithoutKind,
+     "Should not be here [gisWriteRecord-dbf].  Please contact {contact}."},
+    {GisError::CloseOut, "ERROR 0413 - Rewriting .dbf file header with final information."},
+};
+
+std::string_view textOf(GisError error) {
+    for (const ErrorText& entry : kErrorTexts)
+        if (entry.error == error) return entry.text;
+    return "Should not be here {} - please contact {contact}.";
+}
+
+void replaceAll(std::string& text, std::string_view mark, std::string_view by) {
+    for (std::size_t at = text.find(mark); at != std::string::npos;
+         at = text.find(mark, at + by.size()))
+        text.replace(at, mark.size(), by);
+}
+
+[[noreturn]] void gisFail(std::string_view message) {
+    gisErrorText[0] = std::string(cutTo(message, kErrorLineLength));
+    gisReportError(1);
+    EXITS();
+}
+
+} // namespace
+
+std::string gisErrorMessage(const GisStatus& status) {
+    std::string text(textOf(status.error));
+    // The contact first: a detail is never searched for marks.
+    replaceAll(text, "{contact}", kSupportAddress);
+    const std::size_t at = text.find("{}");
+    if (at != std::string::npos) text.replace(at, 2, status.detail);
+    return text;
+}
+
+void gisEndRunOn(const GisStatus& status) {
+    if (status.ok()) return;
+    if (status.error == GisError::Fault) gisShouldNotBeHere(status.detail);
+    gisFail(gisErrorMessage(status));
+}
+
+void gisShouldNotBeHere(std::string_view where) {
+    console().line(gisErrorMessage(gisFault(where)));
+    EXITS();
+}
+
+void gisReportError(int blankLines) {
+    for (int i = 0; i < blankLines; ++i)
+        console().line();
+    console().line(trimRight(gisErrorText[0]));
+    for (std::size_t i = 1; i < gisErrorText.size(); ++i) {
+        const std::string_view text = trimRight(gisErrorText[i]);
+        if (!text.empty()) console().line(text);
+    }
+}
+
+} // namespace vk

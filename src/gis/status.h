@@ -1,0 +1,63 @@
+// What a layer writer reports instead of ending the run: every writer operation returns a
+// GisStatus, and the layer operations of gis.h hand it to gisEndRunOn, the one place where a
+// failure becomes its message and the end of the run.
+//
+//   GisStatus status = writer.object(object);
+//   gisEndRunOn(status);  // returns when status.ok(); otherwise reports and ends the run
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace vk {
+
+enum class GisError {
+    None,
+    Fault,               // a state the program never makes; detail: where it was found
+    TooManyLayers,       // detail: the number of layers
+    UnsupportedFormat,   // detail: the extension
+    ShpNotSpecified,
+    ShpHeaderWrite,
+    ShpObjectWrite,
+    ShpKindUnsupported,
+    ShpObjectWithoutKind,
+    MifObjectWrite,
+    MifKindUnsupported,
+    MidRecordWrite,      // detail: the object's type word
+    DbfHeaderWrite,
+    DbfTooManyFields,
+    DbfNoFields,
+    DbfFieldWidth,       // detail: the width
+    DbfRecordWrite,
+    DbfRecordWithoutKind,
+    CloseOut,
+};
+
+struct [[nodiscard]] GisStatus {
+    GisError error = GisError::None;
+    std::string detail;
+    bool ok() const { return error == GisError::None; }
+};
+
+inline GisStatus gisFault(std::string_view where) {
+    return {GisError::Fault, std::string(where)};
+}
+
+// The text of a failure's message as the console shows it (a fault's without its blank line).
+std::string gisErrorMessage(const GisStatus& status);
+
+// Nothing when the status is ok. A fault is reported as "Should not be here <where> - please
+// contact <address>." straight to the console; any other failure is composed into line 1 of the
+// error text buffer and reported with one empty line before it. Then the run ends (EXITS).
+void gisEndRunOn(const GisStatus& status);
+
+// "Should not be here <where> - please contact <address>." straight to the console, then EXITS.
+[[noreturn]] void gisShouldNotBeHere(std::string_view where);
+
+// The library's error text buffer (four lines) and its reporter: `blankLines` empty lines, then
+// line 1 and every non-blank further line.
+extern std::array<std::string, 4> gisErrorText;
+void gisReportError(int blankLines);
+
+}  // namespace vk
