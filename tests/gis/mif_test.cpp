@@ -279,6 +279,29 @@ class MifFull : public Mif {
     }
 };
 
+// A writer reports a failed write and goes on; only the layer operations end the run on it.
+TEST_F(MifFull, TheWriterReportsAFailureWithoutEndingTheRun) {
+    pointTo("w.mif");
+    vk::MifLayerWriter writer;
+    vk::GisSchema schema;
+    schema.fieldCount = 1;
+    schema.fields[0] = {"Name", "Char", 20};
+    vk::GisStatus status;
+    EXPECT_NO_THROW({
+        status = writer.open(dir.file("w.mif"), "");
+        ASSERT_TRUE(status.ok());
+        status = writer.header(schema, vk::GisProjections{});
+    });
+    EXPECT_TRUE(status.ok()) << "the header waits in the buffer";
+    gisO_.kind = vk::GisKind::Point;
+    gisO_.typeName = "Point";
+    EXPECT_NO_THROW(status = writer.record(gisO_));
+    EXPECT_TRUE(status.ok()) << "the .mid is an ordinary file";
+    EXPECT_NO_THROW(status = writer.close());
+    EXPECT_EQ(status.error, vk::GisError::MifObjectWrite);
+    EXPECT_EQ(transcript.find("ERROR"), std::string::npos) << transcript;
+}
+
 TEST_F(MifFull, ObjectLinesThatCannotBeWritten) {
     pointTo("full.mif");
     int id = openMif("full.mif");

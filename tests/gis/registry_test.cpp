@@ -219,6 +219,28 @@ TEST_F(Registry, ErrorReportPrintsTheNonBlankLines) {
     EXPECT_EQ(vk::gisErrorText[2], "  third line  ");
 }
 
+// Every failure a writer can report has a text of its own, with its detail in place, so that no
+// status reaches the console as the fallback for an unknown error.
+TEST_F(Registry, EveryWriterFailureHasItsOwnMessage) {
+    const std::string fallback = vk::gisErrorMessage({vk::GisError::Fault, "X"});
+    EXPECT_EQ(fallback, "Should not be here X - please contact support@varnokline.example.");
+    std::set<std::string> texts{fallback};
+    for (int e = static_cast<int>(vk::GisError::TooManyLayers);
+         e <= static_cast<int>(vk::GisError::CloseOut); ++e) {
+        const std::string text = vk::gisErrorMessage({static_cast<vk::GisError>(e), "#7#"});
+        SCOPED_TRACE(text);
+        EXPECT_EQ(text.find('{'), std::string::npos);
+        EXPECT_TRUE(texts.insert(text).second) << "the same text as another failure";
+    }
+    // Two failures share a number but not a text; the details stand where they belong.
+    EXPECT_EQ(vk::gisErrorMessage({vk::GisError::DbfFieldWidth, "300"}),
+              "ERROR 0412 - dbf field length of 300 is outside allowable range of 1 to 255 when "
+              "writing dbf file.");
+    EXPECT_EQ(vk::gisErrorMessage({vk::GisError::MidRecordWrite, ""}),
+              "ERROR 0254 - Failed to write attribute data record for a  object in GIS layer.");
+    EXPECT_EQ(transcript, "") << "composing a message writes nothing";
+}
+
 TEST_F(Registry, ResetForgetsLayersLeftOpenByAnEndedRun) {
     gisOpenLayer(dir.file("a.mif"), "", "O ");
     gisOpenLayer(dir.file("b.shp"), "", "O ");
