@@ -1,10 +1,9 @@
 #include "driver/cmdline.h"
 
-#include <filesystem>
-#include <system_error>
 
 #include "files/console.h"
 #include "files/exits.h"
+#include "files/platform.h"
 #include "files/units.h"
 #include "text/fixedpoint.h"
 #include "text/paths.h"
@@ -18,11 +17,7 @@ constexpr std::size_t kFieldLength = 1000; // arguments and typed names are 1000
 constexpr char kEnDash = '\x96';           // the en dash of the Windows-1252 code page
 constexpr std::string_view kEnDashUtf8 = "\xE2\x80\x93";
 
-bool fileExists(std::string_view name) {
-    if (name.empty()) return false;
-    std::error_code ec;
-    return std::filesystem::exists(std::filesystem::path(name), ec);
-}
+bool fileExists(std::string_view name) { return sys::fileExists(std::string(name)); }
 
 // The options, in the order they are tried. Only as many characters after the switch as the
 // name has take part, so -SHPfile selects Shapefile output and -notrimmed selects no trimming;
@@ -59,10 +54,12 @@ ArgumentKind matchOption(std::string_view afterSwitch) {
 // A file already open in this process under the input's name (a projection template given as
 // the input) is closed first, so that the input opens on the freed unit.
 void closeIfAlreadyOpen(const std::string& name) {
+    sys::FileInfo input;
+    if (!sys::pathInfo(name, input)) return;
     for (int unit = kFileUnitBase - 7; unit <= 2 * kFileUnitBase; ++unit) {
         if (!unitInUse(unit)) continue;
-        std::error_code ec;
-        if (std::filesystem::equivalent(unitFileName(unit), name, ec) && !ec) {
+        sys::FileInfo held;
+        if (sys::pathInfo(unitFileName(unit), held) && held.id == input.id) {
             int open = unit;
             CLOSER(open);
         }

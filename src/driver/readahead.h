@@ -23,7 +23,7 @@
 #include "driver/sdf_reader.h"
 #include "files/console.h"
 #include "files/units.h"
-#include "files/waiting.h"
+#include "files/platform.h"
 
 namespace vk {
 
@@ -87,7 +87,7 @@ class ReadAhead final : public SdfConsumer, private BackgroundReader {
     SdfReader* reader_ = nullptr; // while read() runs
     bool beside_ = false; // sections go through the slots to another thread
     std::array<Slot, kSlots> slots_;
-    Wakeup wake_; // cuts short a read that waits for input, when the reading is to stop
+    sys::Wakeup wake_; // cuts short a read that waits for input, when the reading is to stop
 
     std::mutex mutex_;
     std::condition_variable readerWakes_;

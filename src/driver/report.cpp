@@ -4,11 +4,10 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
-#include <filesystem>
-#include <system_error>
 
 #include "driver/layers.h"
 #include "driver/report_page.h"
+#include "files/platform.h"
 #include "files/units.h"
 #include "text/fixedpoint.h"
 #include "text/strings.h"
@@ -132,11 +131,9 @@ std::string runDate() {
     return text;
 }
 
-std::string absoluteName(const std::string& name) {
-    std::error_code ec;
-    const auto path = std::filesystem::absolute(std::filesystem::path(name), ec);
-    return ec ? name : path.string();
-}
+// The name's bytes as given (on Windows in the ANSI code page, which std::filesystem would take
+// for UTF-8).
+std::string absoluteName(const std::string& name) { return sys::absolutePath(name); }
 
 // The page up to its first block of data: the policy that allows nothing but the page's own
 // style and script, the header with what is known at the start, and the empty places that the

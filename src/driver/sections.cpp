@@ -406,13 +406,25 @@ float DISTANCE_8(double x1, double y1, double x2, double y2) {
     return std::sqrt(squares);
 }
 
+namespace {
+
+bool unfitForFileName(char c) {
+    constexpr std::string_view kReserved = "<>:\"/\\|?*";
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte >= 1 && byte <= 31) || kReserved.find(c) != std::string_view::npos;
+}
+
+}  // namespace
+
 void composeCsvName(std::string& name, std::string_view streamId, std::string_view reachId,
                     std::string_view station) {
     name.clear();
     name.append(trimRight(streamId)).append("_").append(trimRight(reachId)).append("_");
     name.append(trimRight(station)).append(".csv");
-    std::replace(name.begin(), name.end(), '/', '_');
-    std::replace(name.begin(), name.end(), '\\', '_');
+    // Characters that cannot be part of a file name on Windows, or that would make it a folder on
+    // any system, are replaced, so that a section's table has the same name wherever it is made.
+    for (char& c : name)
+        if (unfitForFileName(c)) c = '_';
     if (name.size() > kMaxCsvName) name.resize(kMaxCsvName);
 }
 

@@ -16,8 +16,9 @@ namespace vk {
 float DISTANCE_8(double x1, double y1, double x2, double y2);
 
 // The .csv file name of a section: stream ID, "_", reach ID, "_", station, ".csv", each part
-// without trailing blanks (leading blanks stay), every "/" and "\" made "_", cut at 1000
-// characters. Written into `name`, whose storage is reused.
+// without trailing blanks (leading blanks stay), cut at 1000 characters. Every character that
+// cannot be part of a file name on Windows (< > : " / \ | ? * and the bytes 1 to 31) is made "_",
+// on every system. Written into `name`, whose storage is reused.
 void composeCsvName(std::string& name, std::string_view streamId, std::string_view reachId,
                     std::string_view station);
 

@@ -1,11 +1,9 @@
 #include "driver/templates.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include "driver/sdf_reader.h"
 #include "files/console.h"
 #include "files/exits.h"
+#include "files/platform.h"
 #include "files/units.h"
 #include "gis/schema.h"
 #include "text/paths.h"
@@ -17,10 +15,7 @@ namespace {
 
 constexpr std::size_t kLineLength = 1000;
 
-bool exists(const std::string& name) {
-    std::error_code ec;
-    return !name.empty() && std::filesystem::exists(std::filesystem::path(name), ec);
-}
+bool exists(const std::string& name) { return sys::fileExists(name); }
 
 [[noreturn]] void fail(std::string_view message) {
     console().breakLine(message);

@@ -1,12 +1,10 @@
 #include "files/console.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <system_error>
-#include <unistd.h>
 
+#include "files/platform.h"
 #include "files/terminal.h"
-#include "files/waiting.h"
 #include "text/strings.h"
 
 namespace vk {
@@ -26,19 +24,6 @@ constexpr std::string_view kSummaryLines[] = {"Written: ", "Finished."};
 // Where the output of this thread is kept instead of written; none for the run's own thread.
 thread_local ConsoleRecording* recordingHere = nullptr;
 thread_local const ConsolePlace* placeHere = nullptr;
-
-void writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            // A non-blocking output that is full for now takes the rest once it has room.
-            if ((errno == EAGAIN || errno == EWOULDBLOCK) && waitUntilWritable(fd) == 0) continue;
-            return;  // nowhere left to report a console that cannot be written
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-}
 
 bool isSummaryLine(std::string_view line) {
     for (const std::string_view start : kSummaryLines)
@@ -215,7 +200,7 @@ void Console::writeOut() {
         bytes.swap(out_);
         out_.reserve(kFlushThreshold + 1024);
     }
-    writeAll(STDOUT_FILENO, bytes);
+    sys::consoleWrite(bytes);
 }
 
 void Console::showWatcher(std::string_view bytes) {
@@ -317,7 +302,8 @@ void Console::flush() {
         return;
     }
     if (out_.empty()) return;
-    writeAll(STDOUT_FILENO, out_);
+    // A console that cannot be written leaves nowhere to report it.
+    sys::consoleWrite(out_);
     out_.clear();
 }
 
@@ -334,24 +320,15 @@ bool Console::readLine(std::string& reply, std::size_t maxLength) {
         if (inPos_ >= in_.size()) {
             if (fedInput_ || stdinEnded_) return any;
             in_.resize(kInputChunk);
-            ssize_t n;
-            for (;;) {
-                n = ::read(STDIN_FILENO, in_.data(), in_.size());
-                if (n >= 0) break;
-                if (errno == EINTR) continue;
-                // A non-blocking input with nothing in it yet has not ended: the reply is awaited.
-                if ((errno != EAGAIN && errno != EWOULDBLOCK) ||
-                    waitUntilReadable(STDIN_FILENO, nullptr) != Readiness::Ready)
-                    break;
-            }
-            if (n <= 0) {
+            std::size_t n = 0;
+            if (sys::consoleRead(in_.data(), in_.size(), n) != 0 || n == 0) {
                 // A read error ends the console input as surely as the end of a file does.
                 in_.clear();
                 inPos_ = 0;
                 stdinEnded_ = true;
                 return any;
             }
-            in_.resize(static_cast<std::size_t>(n));
+            in_.resize(n);
             inPos_ = 0;
         }
         const char c = in_[inPos_++];

@@ -3,11 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include "files/waiting.h"
+#include "files/platform.h"
 
 namespace vk {
 
@@ -20,41 +17,31 @@ LineReader::~LineReader() { close(); }
 bool LineReader::open(const std::string& path) {
     close();
     error_ = 0;
-    // A name holding a NUL byte names no file on the system.
-    if (path.find('\0') != std::string::npos) {
-        error_ = ENOENT;
+    sys::File file;
+    error_ = sys::openFile(path, sys::Access::Read, file);
+    if (error_ != 0) return false;
+    sys::FileInfo info;
+    if (!sys::fileInfo(file, info) || info.directory) {
+        error_ = info.directory ? EISDIR : EIO;
+        sys::closeFile(file);
         return false;
     }
-    int fd;
-    do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        error_ = errno;
-        return false;
-    }
-    struct stat st{};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        error_ = S_ISDIR(st.st_mode) ? EISDIR : errno;
-        ::close(fd);
-        return false;
-    }
-    fd_ = fd;
-    regular_ = S_ISREG(st.st_mode);
+    file_ = file;
+    regular_ = info.regular;
     pos_ = end_ = 0;
     eof_ = false;
     return true;
 }
 
 void LineReader::close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    if (file_ != sys::kNoFile) sys::closeFile(file_);
+    file_ = sys::kNoFile;
     pos_ = end_ = 0;
     eof_ = false;
 }
 
 bool LineReader::fill() {
-    if (fd_ < 0) {
+    if (file_ == sys::kNoFile) {
         error_ = EBADF;
         return false;
     }
@@ -64,28 +51,21 @@ bool LineReader::fill() {
         error_ = ECANCELED;
         return false;
     }
-    ssize_t n;
     // Input that may keep us waiting (a pipe, a terminal) is read once it is there, so that a
-    // wake cuts the wait short; so is that of a descriptor someone left non-blocking.
-    bool waitFirst = !regular_ && wake_ != nullptr;
-    for (;;) {
-        if (waitFirst) {
-            const Readiness ready = waitUntilReadable(fd_, wake_);
-            if (ready != Readiness::Ready) {
-                error_ = ready == Readiness::Woken ? ECANCELED : errno;
-                return false;
-            }
-        }
-        n = ::read(fd_, buf_.data(), buf_.size());
-        if (n >= 0) break;
-        if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) {
-            error_ = errno;
+    // wake cuts the wait short.
+    if (!regular_ && wake_ != nullptr) {
+        if (const int err = sys::waitForInput(file_, wake_)) {
+            error_ = err;
             return false;
         }
-        if (errno != EINTR) waitFirst = true;
+    }
+    std::size_t n = 0;
+    if (const int err = sys::readSome(file_, buf_.data(), buf_.size(), n)) {
+        error_ = err;
+        return false;
     }
     pos_ = 0;
-    end_ = static_cast<std::size_t>(n);
+    end_ = n;
     if (n == 0) eof_ = true;
     return n > 0;
 }
@@ -166,8 +146,9 @@ bool LineReader::atEnd() {
 }
 
 bool LineReader::rewind() {
-    if (fd_ < 0 || ::lseek(fd_, 0, SEEK_SET) < 0) {
-        error_ = fd_ < 0 ? EBADF : errno;
+    const int err = file_ == sys::kNoFile ? EBADF : sys::seekTo(file_, 0);
+    if (err != 0) {
+        error_ = err;
         return false;
     }
     pos_ = end_ = 0;

@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-namespace vk {
+#include "files/platform.h"
 
-class Wakeup;
+namespace vk {
 
 class LineReader {
 public:
@@ -19,7 +19,7 @@ public:
 
     bool open(const std::string& path);  // false with errno in error()
     void close();
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return file_ != sys::kNoFile; }
 
     enum class Status { Line, End, Error };
     // Reads the next line into `line`, cut at maxLength characters (the rest is skipped).
@@ -34,18 +34,18 @@ public:
     bool atEnd();
     bool rewind();
     int error() const { return error_; }
-    int descriptor() const { return fd_; }
+    sys::File descriptor() const { return file_; }
 
     // Reads that have to wait for input (a pipe, a terminal) end as soon as `wake` is signalled,
     // with the error ECANCELED: a reading thread is then never held by a writer that stalls.
     // nullptr: reads wait for as long as the input takes.
-    void wakeWith(const Wakeup* wake) { wake_ = wake; }
+    void wakeWith(const sys::Wakeup* wake) { wake_ = wake; }
 
 private:
     bool fill();
-    int fd_ = -1;
+    sys::File file_ = sys::kNoFile;
     bool regular_ = false;  // an ordinary file: its reads never wait for a writer
-    const Wakeup* wake_ = nullptr;
+    const sys::Wakeup* wake_ = nullptr;
     int error_ = 0;
     bool eof_ = false;
     std::string buf_;

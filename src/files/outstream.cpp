@@ -4,13 +4,10 @@
 #include <bit>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
 #include "files/bytes.h"
-#include "files/waiting.h"
+#include "files/platform.h"
 
 namespace vk {
 
@@ -33,45 +30,15 @@ bool OutStream::open(const std::string& path, Open how, bool exclusive) {
     close();
     error_ = 0;
     buf_.size = 0;
-    // A name holding a NUL byte names no file the system can create.
-    if (path.find('\0') != std::string::npos) {
-        error_ = EINVAL;
-        return false;
-    }
-    // A file held by another run is left as it is: it is emptied only once it is ours.
-    const bool emptyLater = how == Open::Truncate && exclusive;
-    int flags = O_WRONLY | O_CREAT | O_CLOEXEC;
-    if (how == Open::Truncate && !emptyLater) flags |= O_TRUNC;
-    if (how == Open::Append) flags |= O_APPEND;
-    int fd;
-    do {
-        fd = ::open(path.c_str(), flags, 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        error_ = errno;
-        return false;
-    }
-    if (exclusive && !holdExclusively(fd)) {
-        ::close(fd);
-        error_ = EWOULDBLOCK;
-        return false;
-    }
-    if (emptyLater) {
-        struct stat st{};
-        // As O_TRUNC: only a regular file is emptied (a device or a pipe is written as it is).
-        if (::fstat(fd, &st) != 0 ||
-            (S_ISREG(st.st_mode) && st.st_size > 0 && ::ftruncate(fd, 0) != 0)) {
-            error_ = errno;
-            ::close(fd);
-            return false;
-        }
-    }
-    fd_ = fd;
-    return true;
+    const sys::Access access = how == Open::Truncate ? sys::Access::Truncate
+                               : how == Open::Append ? sys::Access::Append
+                                                     : sys::Access::Keep;
+    error_ = sys::openFile(path, access, file_, exclusive);
+    return error_ == 0;
 }
 
 bool OutStream::writable() {
-    if (fd_ < 0) {
+    if (file_ == sys::kNoFile) {
         if (error_ == 0) error_ = EBADF;
         return false;
     }
@@ -109,14 +76,14 @@ void OutStream::handOver() {
     settle();
     if (error_ == 0 && buf_.size > 0) {
         std::swap(buf_, behind_);
-        ticket_.start(fd_, behind_.view());
+        ticket_.start(file_, behind_.view());
     }
     buf_.size = 0;
 }
 
 void OutStream::drain() {
     settle();
-    if (buf_.size > 0 && error_ == 0) error_ = writeAll(fd_, buf_.bytes.get(), buf_.size);
+    if (buf_.size > 0 && error_ == 0) error_ = sys::writeAll(file_, buf_.bytes.get(), buf_.size);
     buf_.size = 0;
 }
 
@@ -126,7 +93,7 @@ void OutStream::put(std::string_view bytes) {
         handOver();
         if (bytes.size() >= kBufferSize) {
             settle();
-            if (error_ == 0) error_ = writeAll(fd_, bytes.data(), bytes.size());
+            if (error_ == 0) error_ = sys::writeAll(file_, bytes.data(), bytes.size());
             return;
         }
     }
@@ -147,7 +114,7 @@ char* OutStream::extend(std::size_t size) {
 
 void OutStream::putLine(std::string_view text) {
     // The usual case, a line that fits the buffer of a sound stream, in one step.
-    if (fd_ >= 0 && error_ == 0 && buf_.size + text.size() < buf_.capacity &&
+    if (file_ != sys::kNoFile && error_ == 0 && buf_.size + text.size() < buf_.capacity &&
         buf_.size + text.size() < kBufferSize) {
         char* at = room(text.size() + 1);
         if (!text.empty()) std::memcpy(at, text.data(), text.size());
@@ -172,15 +139,12 @@ void OutStream::f64(double v, ByteOrder order) {
 
 bool OutStream::seek(std::uint64_t offset) {
     if (!flush()) return false;
-    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) {
-        error_ = errno;
-        return false;
-    }
-    return true;
+    error_ = sys::seekTo(file_, offset);
+    return error_ == 0;
 }
 
 bool OutStream::flush() {
-    if (fd_ < 0) {
+    if (file_ == sys::kNoFile) {
         if (error_ == 0) error_ = EBADF;
         return false;
     }
@@ -189,10 +153,11 @@ bool OutStream::flush() {
 }
 
 bool OutStream::close() {
-    if (fd_ < 0) return error_ == 0;
+    if (file_ == sys::kNoFile) return error_ == 0;
     drain();
-    if (::close(fd_) != 0 && error_ == 0 && errno != EINTR) error_ = errno;
-    fd_ = -1;
+    const int closed = sys::closeFile(file_);
+    if (error_ == 0) error_ = closed;
+    file_ = sys::kNoFile;
     return error_ == 0;
 }
 

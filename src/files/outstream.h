@@ -24,11 +24,11 @@ public:
     OutStream& operator=(const OutStream&) = delete;
 
     enum class Open { Truncate, Keep, Append };
-    // Opens (creating when missing) the file; false with errno kept in error() on failure.
-    // exclusive: the file is held for this stream alone while it is open (an advisory lock on the
-    // whole file, taken before it is emptied); fails with EWOULDBLOCK when another open holds it.
+    // Opens (creating when missing) the file in binary mode; false with errno kept in error() on
+    // failure. exclusive: the file is held for this stream alone while it is open, and emptied
+    // only once it is held; fails with EWOULDBLOCK when another open holds it.
     bool open(const std::string& path, Open how, bool exclusive = false);
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return file_ != sys::kNoFile; }
 
     void put(std::string_view bytes);
     void put(char c);
@@ -48,7 +48,7 @@ public:
     bool close();                     // flushes and closes; false when anything failed
     bool failed() const { return error_ != 0; }
     int error() const { return error_; }
-    int descriptor() const { return fd_; }
+    sys::File descriptor() const { return file_; }
 
 private:
     // Bytes on their way to the file. Its storage is taken at the first write and kept for later
@@ -64,7 +64,7 @@ private:
     void settle();            // waits for the write behind, keeping its failure
     void handOver();          // the full buffer is written behind; an empty one takes its place
     void drain();             // writes the buffer now
-    int fd_ = -1;
+    sys::File file_ = sys::kNoFile;
     int error_ = 0;
     Buffer buf_;
     Buffer behind_;  // the bytes being written behind, or a spare buffer

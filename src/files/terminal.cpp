@@ -1,15 +1,11 @@
 #include "files/terminal.h"
 
-#include <unistd.h>
+#include "files/platform.h"
 
 namespace vk {
 
-bool standardInputIsTerminal() {
-    return ::isatty(STDIN_FILENO) == 1;
-}
+bool standardInputIsTerminal() { return sys::consoleInputIsTerminal(); }
 
-bool standardOutputIsTerminal() {
-    return ::isatty(STDOUT_FILENO) == 1;
-}
+bool standardOutputIsTerminal() { return sys::consoleOutputIsTerminal(); }
 
 } // namespace vk

@@ -7,14 +7,12 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 #include "files/bytes.h"
 #include "files/console.h"
 #include "files/exits.h"
-#include "files/waiting.h"
+#include "files/platform.h"
 #include "text/fixedpoint.h"
 #include "text/paths.h"
 #include "text/strings.h"
@@ -66,25 +64,20 @@ bool isInputMode(std::string_view mode) {
     return mode == "I " || mode == "UI" || mode == "BI" || mode == "BE";
 }
 
-struct Identity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    bool operator==(const Identity&) const = default;
-};
+using Identity = sys::FileId;
 
 // The identity of the file a name refers to; false when there is no such file.
 bool identityOf(const std::string& name, Identity& id) {
-    if (name.find('\0') != std::string::npos) return false;
-    struct stat st{};
-    if (::stat(name.c_str(), &st) != 0) return false;
-    id = {st.st_dev, st.st_ino};
+    sys::FileInfo info;
+    if (!sys::pathInfo(name, info)) return false;
+    id = info.id;
     return true;
 }
 
-bool identityOfDescriptor(int fd, Identity& id) {
-    struct stat st{};
-    if (fd < 0 || ::fstat(fd, &st) != 0) return false;
-    id = {st.st_dev, st.st_ino};
+bool identityOfDescriptor(sys::File file, Identity& id) {
+    sys::FileInfo info;
+    if (!sys::fileInfo(file, info)) return false;
+    id = info.id;
     return true;
 }
 
@@ -278,7 +271,7 @@ void say(int logUnit, std::string_view text) {
     std::string message(what);
     message += name;
     message += ": ";
-    message += std::strerror(err);
+    message += sys::errorText(err);
     console().line(message);
     EXITS();
 }
@@ -314,13 +307,13 @@ bool attachUnsharedOutput(int unit, int index, const ModeInfo& info, const std::
     if (info.input || info.shared || info.how != OutStream::Open::Truncate) return false;
     Slot& s = table().slots[static_cast<std::size_t>(index)];
     OutStream& stream = ownStream(s);
-    if (!stream.open(name, OutStream::Open::Keep)) return false;
-    struct stat st{};
-    const bool known = ::fstat(stream.descriptor(), &st) == 0;
-    const Identity id{st.st_dev, st.st_ino};
-    // A file that another unit has open, or another run holds, is left exactly as it is.
-    if (!known || findAttached(id) >= 0 || !holdExclusively(stream.descriptor()) ||
-        (S_ISREG(st.st_mode) && st.st_size > 0 && ::ftruncate(stream.descriptor(), 0) != 0)) {
+    // Held first: a file that another run holds is not this run's to look at or empty.
+    if (!stream.open(name, OutStream::Open::Keep, true)) return false;
+    sys::FileInfo file;
+    const bool known = sys::fileInfo(stream.descriptor(), file);
+    const Identity id = file.id;
+    // A file that another unit has open is left exactly as it is.
+    if (!known || findAttached(id) >= 0 || sys::emptyIfRegular(stream.descriptor()) != 0) {
         stream.close();
         return false;
     }
@@ -507,10 +500,8 @@ void CLOSER(int& unit) {
 }
 
 bool emptyUnitFile(int unit) {
-    const int fd = unitOutput(unit).descriptor();
-    struct stat st{};
-    if (fd < 0 || ::fstat(fd, &st) != 0) return false;
-    return !S_ISREG(st.st_mode) || st.st_size == 0 || ::ftruncate(fd, 0) == 0;
+    const sys::File file = unitOutput(unit).descriptor();
+    return file != sys::kNoFile && sys::emptyIfRegular(file) == 0;
 }
 
 void closeAllUnitsQuietly() {
@@ -531,7 +522,7 @@ bool closeAllUnitsAtExit() {
         if (std::find(reported.begin(), reported.end(), s.name) != reported.end()) continue;
         reported.push_back(s.name);
         console().endLine();
-        console().line("ERROR - Cannot write file " + s.name + ": " + std::strerror(err));
+        console().line("ERROR - Cannot write file " + s.name + ": " + sys::errorText(err));
     }
     return ok;
 }

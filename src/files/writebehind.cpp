@@ -1,14 +1,12 @@
 #include "files/writebehind.h"
 
-#include <cerrno>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <system_error>
 #include <thread>
-#include <unistd.h>
 
-#include "files/waiting.h"
+#include "files/platform.h"
 
 namespace vk {
 
@@ -64,7 +62,7 @@ class WriteBehind {
             WriteTicket& ticket = *queue_.front();
             queue_.pop_front();
             lock.unlock();
-            const int error = writeAll(ticket.fd_, ticket.bytes_.data(), ticket.bytes_.size());
+            const int error = sys::writeAll(ticket.file_, ticket.bytes_.data(), ticket.bytes_.size());
             lock.lock();
             ticket.error_ = error;
             ticket.done_.store(true, std::memory_order_release);
@@ -81,30 +79,15 @@ class WriteBehind {
     bool stopping_ = false;
 };
 
-int writeAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            // A pipe or device opened non-blocking by someone else takes the rest once it can.
-            if ((errno == EAGAIN || errno == EWOULDBLOCK) && waitUntilWritable(fd) == 0) continue;
-            return errno;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return 0;
-}
-
-void WriteTicket::start(int fd, std::string_view bytes) {
+void WriteTicket::start(sys::File file, std::string_view bytes) {
     wait();
-    fd_ = fd;
+    file_ = file;
     bytes_ = bytes;
     error_ = 0;
     if (WriteBehind::instance().submit(*this))
         busy_ = true;
     else
-        error_ = writeAll(fd, bytes.data(), bytes.size());
+        error_ = sys::writeAll(file, bytes.data(), bytes.size());
 }
 
 int WriteTicket::wait() {

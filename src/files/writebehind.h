@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "files/platform.h"
+
 namespace vk {
 
 // One write at a time for one file. Only the thread that owns the ticket calls its members.
@@ -17,10 +19,10 @@ class WriteTicket {
     WriteTicket(const WriteTicket&) = delete;
     WriteTicket& operator=(const WriteTicket&) = delete;
 
-    // Starts writing all of `bytes` to the descriptor. The bytes stay untouched, and the
-    // descriptor open, until wait() has returned. Writes started on any tickets are done in the
-    // order they were started.
-    void start(int fd, std::string_view bytes);
+    // Starts writing all of `bytes` to the file. The bytes stay untouched, and the file open,
+    // until wait() has returned. Writes started on any tickets are done in the order they were
+    // started.
+    void start(sys::File file, std::string_view bytes);
     bool busy() const { return busy_; }
     // Waits for the write in progress to end; its errno, or 0 when it succeeded or none was
     // started.
@@ -28,15 +30,11 @@ class WriteTicket {
 
   private:
     friend class WriteBehind;
-    int fd_ = -1;
+    sys::File file_ = sys::kNoFile;
     std::string_view bytes_;
     int error_ = 0;
     std::atomic<bool> done_{true};
     bool busy_ = false;
 };
-
-// Writes every byte, going on after a partial write or an interrupted call; the errno of a
-// failure, else 0.
-int writeAll(int fd, const char* data, std::size_t size);
 
 } // namespace vk

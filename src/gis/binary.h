@@ -4,7 +4,6 @@
 #pragma once
 
 #include <bit>
-#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -12,9 +11,7 @@
 #include <string_view>
 
 #include "files/bytes.h"
-
-#include <fcntl.h>
-#include <unistd.h>
+#include "files/platform.h"
 
 namespace vk {
 
@@ -34,39 +31,29 @@ template <std::endian Order, class T> void append(std::string& out, T value) {
 class FilePatch {
   public:
     explicit FilePatch(const std::string& path) {
-        if (path.find('\0') == std::string::npos) fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-        ok_ = fd_ >= 0;
+        ok_ = sys::openFile(path, sys::Access::Update, file_) == 0;
     }
     ~FilePatch() {
-        if (fd_ >= 0) ::close(fd_);
+        if (file_ != sys::kNoFile) sys::closeFile(file_);
     }
     FilePatch(const FilePatch&) = delete;
     FilePatch& operator=(const FilePatch&) = delete;
 
     void write(std::uint64_t offset, std::string_view bytes) {
-        while (ok_ && !bytes.empty()) {
-            const ssize_t n = ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                ok_ = false;
-                break;
-            }
-            bytes.remove_prefix(static_cast<std::size_t>(n));
-            offset += static_cast<std::uint64_t>(n);
-        }
+        if (ok_ && !bytes.empty()) ok_ = sys::writeAt(file_, offset, bytes.data(), bytes.size()) == 0;
     }
 
     // Closes the file; true when the open, every write and the close succeeded.
     bool finish() {
-        if (fd_ >= 0) {
-            if (::close(fd_) != 0) ok_ = false;
-            fd_ = -1;
+        if (file_ != sys::kNoFile) {
+            if (sys::closeFile(file_) != 0) ok_ = false;
+            file_ = sys::kNoFile;
         }
         return ok_;
     }
 
   private:
-    int fd_ = -1;
+    sys::File file_ = sys::kNoFile;
     bool ok_ = false;
 };
 

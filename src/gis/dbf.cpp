@@ -4,11 +4,11 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <ctime>
 #include <limits>
 #include <string>
 #include <string_view>
 
+#include "files/platform.h"
 #include "files/units.h"
 #include "gis/binary.h"
 #include "text/listdirected.h"
@@ -53,13 +53,6 @@ FieldType fieldType(std::string_view typeWord, int schemaWidth) {
 std::string fieldName(std::string_view schemaName) {
     const std::string cleaned = CLEANATTRIBUTENAME(TRIMF(cutTo(schemaName, kSchemaNameLength)));
     return std::string(trimRight(cutTo(cleaned, kNameLength)));
-}
-
-std::tm localDate() {
-    const std::time_t now = std::time(nullptr);
-    std::tm date{};
-    localtime_r(&now, &date);
-    return date;
 }
 
 void appendZeros(std::string& out, std::size_t count) {
@@ -130,13 +123,13 @@ GisStatus dbfWriteHeader(const GisSchema& schema, DbfTable& table) {
     if (total > kMaxTotalWidth) return gisFault("[dbfTotLen>32767]");
     table.totalWidth = static_cast<int>(total);
 
-    const std::tm date = localDate();
+    const sys::Date date = sys::localDate();
     std::string header;
     header.reserve(32 * static_cast<std::size_t>(n) + 33);
     append<kLittle>(header, kVersionByte);
-    append<kLittle>(header, i1u(date.tm_year));  // years since 1900
-    append<kLittle>(header, i1u(date.tm_mon + 1));
-    append<kLittle>(header, i1u(date.tm_mday));
+    append<kLittle>(header, i1u(date.year - 1900));  // years since 1900
+    append<kLittle>(header, i1u(date.month));
+    append<kLittle>(header, i1u(date.day));
     append<kLittle>(header, table.initialRecordCount);
     append<kLittle>(header, i2u(32 * n + 33));
     append<kLittle>(header, i2u(table.totalWidth + 1));

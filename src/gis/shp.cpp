@@ -5,9 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include <fcntl.h>
-#include <unistd.h>
-
+#include "files/platform.h"
 #include "files/units.h"
 #include "gis/binary.h"
 #include "text/paths.h"

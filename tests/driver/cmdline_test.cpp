@@ -64,7 +64,9 @@ TEST(ClassifyArgument, SlashIsAnOptionOnlyWhenItMatchesAndNoSuchFileExists) {
     EXPECT_EQ(classifyArgument("/data/river.sdf"), ArgumentKind::FileName);
     EXPECT_EQ(classifyArgument("/"), ArgumentKind::FileName);
     vktest::TempDir dir;
-    ASSERT_EQ(dir.path().front(), '/');
+    if (vktest::kPosixSystem) {
+        ASSERT_EQ(dir.path().front(), '/');  // on Windows: a drive letter
+    }
     EXPECT_EQ(classifyArgument(dir.file("river.sdf")), ArgumentKind::FileName);
 }
 

@@ -20,6 +20,10 @@ std::string findValgrind(std::string& skipReason) {
     skipReason = "valgrind cannot run a binary built with the address sanitizer";
     return {};
 #endif
+#ifdef _WIN32
+    skipReason = "valgrind runs Linux programs only";
+    return {};
+#endif
     const auto which = vktest::runShell("command -v valgrind");
     if (which.status != 0) {
         skipReason = "valgrind is not installed";

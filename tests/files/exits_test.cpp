@@ -5,6 +5,7 @@
 #include <string>
 
 #include "session.h"
+#include "support/writefaults.h"
 
 namespace {
 
@@ -46,13 +47,14 @@ TEST_F(PauseAndExit, ExitStatusIsZeroOnlyForAFinishedRun) {
 }
 
 TEST_F(PauseAndExit, AFinishedRunWithAFileThatCouldNotBeWrittenFails) {
+    const vktest::FullDisk disk("full.csv");
     int u = 0;
-    OPENER(u, "O ", "/dev/full", 1);
+    OPENER(u, "O ", "full.csv", 1);
     unitOutput(u).putLine("lost");
     vk::markRunFinished();
     out.clear();
     EXPECT_EQ(endStatus(EXITS), 1);
-    EXPECT_EQ(out, "ERROR - Cannot write file /dev/full: No space left on device\n"
+    EXPECT_EQ(out, "ERROR - Cannot write file full.csv: No space left on device\n"
                    "\nPress Enter to Close\n");
 }
 

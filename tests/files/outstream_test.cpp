@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
+#ifndef _WIN32
+#include <sys/stat.h>  // mkfifo
+#endif
 
 #include <algorithm>
 #include <bit>
@@ -16,6 +18,7 @@
 
 #include "files/bytes.h"
 #include "support/testfiles.h"
+#include "support/writefaults.h"
 
 namespace {
 
@@ -171,8 +174,10 @@ TEST(OutStreamFailures, NoRoomOnAClosedOrFailedStream) {
     EXPECT_EQ(closed.extend(10), nullptr);
     EXPECT_EQ(closed.error(), EBADF);
 
+    TempDir dir;
+    const vktest::FullDisk disk;
     OutStream full;
-    ASSERT_TRUE(full.open("/dev/full", OutStream::Open::Truncate));
+    ASSERT_TRUE(full.open(dir.file("full.bin"), OutStream::Open::Truncate));
     ASSERT_NE(full.extend(100), nullptr) << "still buffered";
     EXPECT_FALSE(full.flush());
     EXPECT_EQ(full.extend(100), nullptr) << "after the failure nothing more is taken";
@@ -194,8 +199,10 @@ TEST(OutStreamBuffering, SeekPatchesEarlierBytesAndWritingGoesOnFromThere) {
 }
 
 TEST(OutStreamFailures, AFullDiskIsReportedByFlushAndClose) {
+    TempDir dir;
+    const vktest::FullDisk disk;
     OutStream out;
-    ASSERT_TRUE(out.open("/dev/full", OutStream::Open::Truncate));
+    ASSERT_TRUE(out.open(dir.file("full.bin"), OutStream::Open::Truncate));
     out.putLine("this cannot be stored");
     EXPECT_FALSE(out.failed()) << "still buffered";
     EXPECT_FALSE(out.flush());
@@ -206,8 +213,10 @@ TEST(OutStreamFailures, AFullDiskIsReportedByFlushAndClose) {
 }
 
 TEST(OutStreamFailures, AFullDiskIsSeenEvenWhenOnlyCloseWrites) {
+    TempDir dir;
+    const vktest::FullDisk disk;
     OutStream out;
-    ASSERT_TRUE(out.open("/dev/full", OutStream::Open::Truncate));
+    ASSERT_TRUE(out.open(dir.file("full.bin"), OutStream::Open::Truncate));
     out.f64le(1.5);
     EXPECT_FALSE(out.close());
     EXPECT_TRUE(out.failed());
@@ -264,6 +273,9 @@ TEST(OutStreamWriteBehind, InterleavedFilesEachKeepTheirBytesInOrder) {
 // A reader that takes its time (a pipe) keeps the writes behind waiting: what the stream writes
 // itself at flush and close still comes after them.
 TEST(OutStreamWriteBehind, ASlowReaderStillGetsEveryByteInOrder) {
+#ifdef _WIN32
+    GTEST_SKIP() << "a named pipe in a folder (mkfifo) is POSIX only";
+#else
     TempDir dir;
     const std::string path = dir.file("pipe");
     ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
@@ -296,6 +308,7 @@ TEST(OutStreamWriteBehind, ASlowReaderStillGetsEveryByteInOrder) {
     reader.join();
     EXPECT_EQ(received.size(), expected.size());
     EXPECT_TRUE(received == expected);
+#endif
 }
 
 // A header patched after megabytes of records stays patched: the patch waits for the bytes
@@ -322,8 +335,10 @@ TEST(OutStreamWriteBehind, SeekAfterManyBuffersPatchesTheFinalFile) {
 // A failure of a write done behind is not lost: at the latest flush() reports it, and nothing
 // more is taken after it is known.
 TEST(OutStreamWriteBehind, AFailureBehindIsReportedByFlush) {
+    TempDir dir;
+    const vktest::FullDisk disk;
     OutStream out;
-    ASSERT_TRUE(out.open("/dev/full", OutStream::Open::Truncate));
+    ASSERT_TRUE(out.open(dir.file("full.bin"), OutStream::Open::Truncate));
     const std::string piece(4096, 'z');
     for (int i = 0; i < 300; ++i)  // more than four buffers
         out.put(piece);
@@ -348,7 +363,40 @@ TEST(OutStreamWriteBehind, ATicketReportsEachWriteOnce) {
     ASSERT_TRUE(file.close());
     EXPECT_EQ(readFile(path), "first|second");
 
-    ticket.start(-1, first);
+    ticket.start(vk::sys::kNoFile, first);
     EXPECT_EQ(ticket.wait(), EBADF);
     EXPECT_EQ(ticket.wait(), 0) << "a failure is handed back once";
+}
+
+// The failing writes of the tests themselves: a size limit keeps the bytes below it, a full disk
+// named by its file's ending leaves every other file alone, and both end with the stream.
+TEST(OutStreamFailures, SizeLimitKeepsTheBytesBelowItAndFullDiskOnlyTheFileNamed) {
+    TempDir dir;
+    {
+        const vktest::FileSizeLimit limit(10);
+        OutStream out;
+        ASSERT_TRUE(out.open(dir.file("limited.bin"), OutStream::Open::Truncate));
+        out.put("0123456789abcdefghijklmno");
+        EXPECT_FALSE(out.close());
+        EXPECT_EQ(out.error(), EFBIG);
+    }
+    EXPECT_EQ(readFile(dir.file("limited.bin")), "0123456789");
+    {
+        const vktest::FullDisk disk("b.bin");
+        OutStream a, b;
+        ASSERT_TRUE(a.open(dir.file("a.bin"), OutStream::Open::Truncate));
+        ASSERT_TRUE(b.open(dir.file("b.bin"), OutStream::Open::Truncate));
+        a.put("kept");
+        b.put("lost");
+        EXPECT_TRUE(a.close());
+        EXPECT_FALSE(b.close());
+        EXPECT_EQ(b.error(), ENOSPC);
+    }
+    EXPECT_EQ(readFile(dir.file("a.bin")), "kept");
+    EXPECT_EQ(readFile(dir.file("b.bin")), "");
+    OutStream after;
+    ASSERT_TRUE(after.open(dir.file("b.bin"), OutStream::Open::Truncate));
+    after.put("stored");
+    EXPECT_TRUE(after.close()) << "the fault ended with its object";
+    EXPECT_EQ(readFile(dir.file("b.bin")), "stored");
 }

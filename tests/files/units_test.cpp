@@ -4,13 +4,11 @@
 
 #include <filesystem>
 #include <string>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 
+#include "files/platform.h"
 #include "session.h"
+#include "support/writefaults.h"
 
 namespace {
 
@@ -484,7 +482,7 @@ TEST_F(OpenerDialogue, AlreadyOpenOutputIsClosedWhenTheUserAgrees) {
 TEST_F(OpenerDialogue, SameFileUnderAnotherNameCountsAsOpen) {
     int first = 0, second = 0;
     OPENER(first, "O ", "x.csv", 1);
-    ASSERT_EQ(::link("x.csv", "hard.csv"), 0);
+    std::filesystem::create_hard_link("x.csv", "hard.csv");
     console().feedInput("no\nother.csv\n");
     OPENER(second, "O ", "hard.csv", 1);
     EXPECT_EQ(second, 1002);
@@ -495,17 +493,18 @@ TEST_F(OpenerDialogue, SameFileUnderAnotherNameCountsAsOpen) {
 }
 
 TEST_F(OpenerDialogue, OtherUnitThatCannotBeClosedEndsTheRun) {
+    const vktest::FullDisk disk("full.csv");
     int first = 0;
-    OPENER(first, "O ", "/dev/full", 1);
+    OPENER(first, "O ", "full.csv", 1);
     unitOutput(first).putLine("cannot be stored");
     console().feedInput("Y\n");
     EXPECT_EQ(endStatus([&] {
                   int second = 0;
-                  OPENER(second, "O ", "/dev/full", 1);
+                  OPENER(second, "O ", "full.csv", 1);
               }),
               1);
-    EXPECT_EQ(out, opened("/dev/full", 1001) +
-                       "\nTrying to open file /dev/full...\n/dev/full is already open, close it? "
+    EXPECT_EQ(out, opened("full.csv", 1001) +
+                       "\nTrying to open file full.csv...\nfull.csv is already open, close it? "
                        "\n  Unable to close file.\n");
 }
 
@@ -542,17 +541,16 @@ TEST_F(OpenerDialogue, BlockedOutputIsRetriedUntilInputEnds) {
 // Another run writing the same outputs: what it holds is neither emptied nor written into, and the
 // opener treats it as any output that cannot be opened; once ours, the file is held for this run.
 TEST_F(OpenerDialogue, OutputHeldByAnotherRunIsNotTouched) {
-    const auto openElsewhere = [] {
-        const int fd = ::open("layer.shp", O_RDWR);
-        EXPECT_GE(fd, 0);
-        return fd;
+    // Another run's open of the file, holding it as this program's outputs are held.
+    const auto holdElsewhere = [](vk::sys::File& file) {
+        return vk::sys::openFile("layer.shp", vk::sys::Access::Keep, file, true);
     };
     for (std::string_view mode : {"O ", "BO", "SB", "SE", "AB"}) {
         SCOPED_TRACE(std::string("mode [") + std::string(mode) + "]");
         vk::INITFILEUNITS(1000);
         writeFile("layer.shp", "theirs");
-        const int theirs = openElsewhere();
-        ASSERT_EQ(::flock(theirs, LOCK_EX | LOCK_NB), 0);
+        vk::sys::File theirs;
+        ASSERT_EQ(holdElsewhere(theirs), 0);
         out.clear();
         EXPECT_EQ(endStatus([&] {
                       int u = 0;
@@ -564,17 +562,17 @@ TEST_F(OpenerDialogue, OutputHeldByAnotherRunIsNotTouched) {
                            "on.\n" +
                            kCloseAtEnd);
         EXPECT_EQ(readFile("layer.shp"), "theirs");
-        ::close(theirs);
+        vk::sys::closeFile(theirs);
 
         vk::INITFILEUNITS(1000);
         int u = 0;
         OPENER(u, mode, "layer.shp", 1);
         unitOutput(u).put("ours");
-        const int other = openElsewhere();
-        EXPECT_NE(::flock(other, LOCK_EX | LOCK_NB), 0) << "held while the unit is open";
+        vk::sys::File other;
+        EXPECT_EQ(holdElsewhere(other), EWOULDBLOCK) << "held while the unit is open";
         CLOSER(u);
-        EXPECT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0) << "let go of at its close";
-        ::close(other);
+        ASSERT_EQ(holdElsewhere(other), 0) << "let go of at its close";
+        vk::sys::closeFile(other);
     }
 }
 
@@ -599,12 +597,13 @@ TEST_F(OpenerDialogue, ProgressIsEchoedToTheLogUnit) {
 }
 
 TEST_F(OpenerDialogue, CloseOfAFileThatCouldNotBeWrittenEndsTheRun) {
+    const vktest::FullDisk disk("full.csv");
     int u = 0;
-    OPENER(u, "O ", "/dev/full", 1);
+    OPENER(u, "O ", "full.csv", 1);
     unitOutput(u).putLine("1,2,3");
     out.clear();
     EXPECT_EQ(endStatus([&] { CLOSER(u); }), 1);
-    EXPECT_EQ(out, "ERROR - Cannot write file /dev/full: No space left on device\n" + kCloseAtEnd);
+    EXPECT_EQ(out, "ERROR - Cannot write file full.csv: No space left on device\n" + kCloseAtEnd);
     EXPECT_FALSE(unitInUse(1001));
 }
 

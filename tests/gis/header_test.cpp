@@ -1,8 +1,7 @@
 // Header writing: the MIF header from the schema of the moment, and the steps that head each
 // Shapefile set of a layer.
-#include <unistd.h>
-
 #include "gis_session.h"
+#include "support/writefaults.h"
 
 namespace vktest {
 namespace {
@@ -70,7 +69,7 @@ TEST_F(Header, ABlankProjectionGivesAnEmptyPrjLine) {
 }
 
 TEST_F(Header, APrjLineThatCannotBeWrittenEndsTheRun) {
-    ASSERT_EQ(::symlink("/dev/full", dir.file("river_P.prj").c_str()), 0);
+    const vktest::FullDisk disk("river_P.prj");
     const int id = vk::gisOpenLayer(dir.file("river.shp"), "P", "O ");
     const std::string console = endsRun([&] { vk::gisWriteHeader(id); });
     EXPECT_EQ(console.rfind("\nERROR 0437 - Writing .shp file header.\n", 0), 0u) << console;

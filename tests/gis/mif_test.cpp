@@ -1,13 +1,13 @@
 // The MIF/MID pair: header, every object kind byte for byte, the .mid lines, write failures, and
 // a layer read back by GDAL.
-#include <unistd.h>
-
+#include <optional>
 #include <ostream>
 #include <sstream>
 #include <vector>
 
 #include "gis_session.h"
 #include "support/process.h"
+#include "support/writefaults.h"
 
 namespace vktest {
 namespace {
@@ -271,12 +271,13 @@ TEST_F(Mif, AnObjectWithoutKindIsRefused) {
     EXPECT_EQ(readFile(dir.file("k.mif")), kNameHeader);
 }
 
-// Writes that fail: the layer's .mif or .mid is the full device.
+// Writes that fail: the layer's .mif or .mid is on a full disk.
 class MifFull : public Mif {
   protected:
-    void pointTo(std::string_view name) {
-        ASSERT_EQ(::symlink("/dev/full", dir.file(name).c_str()), 0);
-    }
+    void pointTo(std::string_view name) { full_.emplace(std::string(name)); }
+
+  private:
+    std::optional<vktest::FullDisk> full_;
 };
 
 // A writer reports a failed write and goes on; only the layer operations end the run on it.
@@ -364,7 +365,7 @@ TEST_F(MifFull, AFailedRecordWithoutTypeNameNamesNoType) {
 
 TEST_F(Mif, LayerIsReadByGdal) {
     constexpr const char* kOgrinfo = "/usr/bin/ogrinfo";
-    if (::access(kOgrinfo, X_OK) != 0)
+    if (!vktest::kPosixSystem || !vktest::fileExists(kOgrinfo))
         GTEST_SKIP() << "GDAL's ogrinfo is not installed at " << kOgrinfo
                      << " (Debian package gdal-bin); the MIF read-back check is skipped";
 

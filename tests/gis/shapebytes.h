@@ -1,18 +1,15 @@
 // Helpers for the Shapefile and dBASE writer tests: reading numbers out of file bytes in a stated
-// byte order, running a routine that may end the run, and limiting the size of files this process
-// may write so that a write fails where a test wants it to.
+// byte order and running a routine that may end the run (support/writefaults.h makes writes fail
+// where a test wants them to).
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
 #include <string>
 #include <string_view>
-
-#include <sys/resource.h>
 
 #include "files/console.h"
 #include "files/exits.h"
@@ -21,6 +18,7 @@
 #include "gis/registry.h"
 #include "gis/shapefile.h"
 #include "support/testfiles.h"
+#include "support/writefaults.h"
 
 namespace vktest {
 
@@ -92,29 +90,6 @@ class GisFileTest : public ::testing::Test {
 
     TempDir dir;
     std::string transcript;
-};
-
-// While alive, files this process writes cannot grow beyond `bytes`: a write past that fails
-// (EFBIG) instead of raising SIGXFSZ.
-class FileSizeLimit {
-  public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &previous_);
-        rlimit limit = previous_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-  private:
-    rlimit previous_{};
-    void (*previousHandler_)(int) = nullptr;
 };
 
 }  // namespace vktest

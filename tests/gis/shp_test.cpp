@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include <unistd.h>
+#include <filesystem>
 
 #include "gis/gis.h"
 #include "gis/object.h"
@@ -334,7 +334,7 @@ TEST_F(ShpTest, RerunOverLongerFilesLeavesNoStaleBytes) {
 }
 
 TEST_F(ShpTest, HeaderWrittenToAFullDiskEndsTheRun) {
-    ASSERT_EQ(symlink("/dev/full", setFile('P', ".shp").c_str()), 0);
+    const vktest::FullDisk disk("_P.shp");
     const int id = vk::gisOpenLayer(layerName(), "P", "O ");
     EXPECT_TRUE(endsRun([&] { vk::gisWriteHeader(id); }));
     EXPECT_TRUE(transcriptHas("\n\nERROR 0437 - Writing .shp file header.\n"));
@@ -358,7 +358,7 @@ TEST_F(ShpTest, RecordThatCannotBeWrittenEndsTheRun) {
 TEST_F(ShpTest, MainFileRemovedBeforeCloseEndsTheRunWithoutRecreatingIt) {
     int id = openLayer("P");
     writePoint(id, 1, 2);
-    ASSERT_EQ(unlink(setFile('P', ".shp").c_str()), 0);
+    ASSERT_TRUE(std::filesystem::remove(setFile('P', ".shp")));
     EXPECT_TRUE(endsRun([&] { vk::gisCloseLayer(id); }));
     EXPECT_TRUE(transcriptHas("...Closed File Unit:1002\n\nERROR 0413 - Rewriting .dbf file "
                               "header with final information.\n"));

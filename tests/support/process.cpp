@@ -1,5 +1,163 @@
 #include "support/process.h"
 
+#ifdef _WIN32
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+#include <thread>
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+namespace vktest {
+
+namespace {
+
+// One argument as the C runtime of the started program splits it back out of the command line:
+// quoted when it holds blanks or quotes, backslashes doubled only before a quote.
+std::string quoted(const std::string& arg) {
+    if (!arg.empty() && arg.find_first_of(" \t\n\v\"") == std::string::npos) return arg;
+    std::string out = "\"";
+    std::size_t backslashes = 0;
+    for (const char c : arg) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        out.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        backslashes = 0;
+        out += c;
+    }
+    out.append(2 * backslashes, '\\');
+    out += '"';
+    return out;
+}
+
+// The environment of this process with the given NAME=value entries added or replaced.
+std::string environmentWith(const std::vector<std::string>& env) {
+    std::vector<std::string> entries;
+    if (char* block = GetEnvironmentStringsA()) {
+        for (const char* p = block; *p != '\0'; p += std::strlen(p) + 1) entries.emplace_back(p);
+        FreeEnvironmentStringsA(block);
+    }
+    for (const std::string& e : env) {
+        const std::string name = e.substr(0, e.find('=') + 1);
+        std::erase_if(entries, [&](const std::string& old) {
+            return old.size() >= name.size() && _strnicmp(old.c_str(), name.c_str(), name.size()) == 0;
+        });
+        entries.push_back(e);
+    }
+    std::string block;
+    for (const std::string& e : entries) block.append(e).push_back('\0');
+    block.push_back('\0');
+    return block;
+}
+
+void readAll(HANDLE from, std::string& into) {
+    char buf[65536];
+    DWORD n = 0;
+    while (ReadFile(from, buf, sizeof buf, &n, nullptr) && n > 0) into.append(buf, n);
+}
+
+// Console transcripts end their lines with CR LF on Windows; the tests compare them with LF.
+std::string withLf(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
+    return out;
+}
+
+}  // namespace
+
+ProcessResult runProgram(const std::vector<std::string>& args, const std::string& input,
+                         const std::string& cwd, int timeoutSeconds, const std::string& program,
+                         const std::vector<std::string>& env) {
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE inRead, inWrite, outRead, outWrite, errRead, errWrite;
+    if (!CreatePipe(&inRead, &inWrite, &inherit, 0) || !CreatePipe(&outRead, &outWrite, &inherit, 0) ||
+        !CreatePipe(&errRead, &errWrite, &inherit, 0))
+        throw std::runtime_error("CreatePipe failed");
+    // Only the child's ends are inherited.
+    SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+
+    std::string commandLine = quoted(program);
+    for (const std::string& a : args) commandLine += " " + quoted(a);
+    std::string environment = environmentWith(env);
+    STARTUPINFOA start{};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdInput = inRead;
+    start.hStdOutput = outWrite;
+    start.hStdError = errWrite;
+    PROCESS_INFORMATION child{};
+    const BOOL started = CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                        environment.data(), cwd.empty() ? nullptr : cwd.c_str(),
+                                        &start, &child);
+    CloseHandle(inRead);
+    CloseHandle(outWrite);
+    CloseHandle(errWrite);
+    ProcessResult result;
+    if (!started) {
+        CloseHandle(inWrite);
+        CloseHandle(outRead);
+        CloseHandle(errRead);
+        result.status = 127;  // as a shell says of a program it cannot start
+        result.errors = "cannot start " + program;
+        return result;
+    }
+    std::thread feeder([&] {
+        std::size_t written = 0;
+        while (written < input.size()) {
+            DWORD n = 0;
+            const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(input.size() - written, 65536));
+            if (!WriteFile(inWrite, input.data() + written, piece, &n, nullptr) || n == 0) break;
+            written += n;
+        }
+        CloseHandle(inWrite);
+    });
+    std::string output, errors;
+    std::thread outReader([&] { readAll(outRead, output); });
+    std::thread errReader([&] { readAll(errRead, errors); });
+    const DWORD waited = WaitForSingleObject(child.hProcess, static_cast<DWORD>(timeoutSeconds) * 1000);
+    if (waited != WAIT_OBJECT_0) {
+        result.timedOut = true;
+        TerminateProcess(child.hProcess, 1);
+        WaitForSingleObject(child.hProcess, INFINITE);
+    }
+    feeder.join();
+    outReader.join();
+    errReader.join();
+    CloseHandle(outRead);
+    CloseHandle(errRead);
+    DWORD code = 0;
+    GetExitCodeProcess(child.hProcess, &code);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    result.status = result.timedOut ? -1 : static_cast<int>(code);
+    result.rawOutput = output;
+    result.output = withLf(output);
+    result.errors = withLf(errors);
+    return result;
+}
+
+ProcessResult runShell(const std::string& command, int timeoutSeconds) {
+    (void)timeoutSeconds;
+    ProcessResult result;
+    result.status = 127;
+    result.errors = "no POSIX shell on Windows to run: " + command;
+    return result;
+}
+
+}  // namespace vktest
+
+#else
+
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -102,6 +260,7 @@ ProcessResult runProgram(const std::vector<std::string>& args, const std::string
     int wstatus = 0;
     waitpid(pid, &wstatus, 0);
     result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    result.rawOutput = result.output;
     return result;
 }
 
@@ -110,3 +269,5 @@ ProcessResult runShell(const std::string& command, int timeoutSeconds) {
 }
 
 }  // namespace vktest
+
+#endif

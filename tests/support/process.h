@@ -5,12 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "support/testfiles.h"  // kPosixSystem
+
 namespace vktest {
 
 struct ProcessResult {
     int status = -1;        // exit status; -1 when killed by a signal or the time limit
     bool timedOut = false;
-    std::string output;     // standard output
+    std::string output;     // standard output, its lines ending with LF
+    std::string rawOutput;  // standard output as written (CR LF line ends on Windows)
     std::string errors;     // standard error
 };
 
@@ -21,7 +24,8 @@ ProcessResult runProgram(const std::vector<std::string>& args, const std::string
                          const std::string& program = VK_BINARY,
                          const std::vector<std::string>& env = {});
 
-// Runs a shell command line and returns its standard output and status.
+// Runs a shell command line and returns its standard output and status; on Windows, where no
+// POSIX shell is, status 127 as for a command that is not found.
 ProcessResult runShell(const std::string& command, int timeoutSeconds = 120);
 
 }  // namespace vktest

@@ -3,20 +3,63 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
+#include <chrono>
+#include <cstdint>
+#include <mutex>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
-#include <unistd.h>
+#include <stdexcept>
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
 
 namespace fs = std::filesystem;
 
 namespace vktest {
 
+namespace {
+
+// A file's name as the bytes the program gave when it made the file: on Windows in the ANSI code
+// page, as the program's file names are (the standard library's narrow names are UTF-8 there).
+std::string nameBytes(const fs::path& name) {
+#ifdef _WIN32
+    const std::wstring& wide = name.native();
+    const int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(), size,
+                        nullptr, nullptr);
+    return bytes;
+#else
+    return name.string();
+#endif
+}
+
+}  // namespace
+
 TempDir::TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "vktest-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+    // A name nobody else has: created here, or another is tried (tests run in parallel).
+    static std::mutex guard;
+    const std::lock_guard lock(guard);
+    static std::mt19937_64 random(std::random_device{}() ^
+                                  static_cast<std::uint64_t>(
+                                      std::chrono::steady_clock::now().time_since_epoch().count()));
+    const fs::path base = fs::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const fs::path folder = base / ("vktest-" + std::to_string(random() % 1000000000000ull));
+        std::error_code ec;
+        if (fs::create_directory(folder, ec)) {
+            path_ = folder.string();
+            return;
+        }
+    }
+    throw std::runtime_error("no temporary folder could be made");
 }
 
 TempDir::~TempDir() {
@@ -75,7 +118,7 @@ std::string toCrLf(std::string_view text) {
 std::vector<std::string> filesIn(const std::string& folder) {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
+        names.push_back(nameBytes(entry.path().filename()));
     std::sort(names.begin(), names.end());
     return names;
 }

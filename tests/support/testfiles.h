@@ -7,6 +7,14 @@
 
 namespace vktest {
 
+// What only a POSIX system lets a test express (sockets, fork, user switching, /dev/full, a shell
+// and the tools it finds): such tests are skipped elsewhere, with the reason.
+#ifdef _WIN32
+inline constexpr bool kPosixSystem = false;
+#else
+inline constexpr bool kPosixSystem = true;
+#endif
+
 // A fresh folder under the system's temporary folder, removed with everything in it at the end.
 class TempDir {
 public:

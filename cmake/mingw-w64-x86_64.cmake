@@ -1,0 +1,18 @@
+# Cross-compiling varnokline.exe for 64-bit Windows with Debian's MinGW-w64 (the posix thread
+# model: the win32 one has no std::mutex or std::thread).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# GoogleTest is built for Windows into the build folder, outside the compiler's root.
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
+
+# One .exe with no DLLs to ship: the C++ runtime and the thread library linked in.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")

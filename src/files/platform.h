@@ -1,0 +1,154 @@
+// Everything the program asks of the operating system: files, the console and the local date.
+// One source per system implements it (platform_posix.cpp, platform_win32.cpp); no other source
+// includes a system header. Errors are errno numbers on every system (the Windows source
+// translates its own codes), so that callers test and report them one way.
+//
+//   vk::sys::File f;
+//   if (const int err = vk::sys::openFile("x.csv", vk::sys::Access::Truncate, f))
+//       report(vk::sys::errorText(err));
+//   vk::sys::writeAll(f, "X,Z\n", 4);
+//   vk::sys::closeFile(f);
+//
+// Every file is opened in binary mode: the bytes written are the bytes in the file, on every
+// system. File names are bytes as given (the ANSI code page on Windows).
+#pragma once
+
+#include <atomic>
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vk::sys {
+
+using File = std::intptr_t;  // a descriptor, or a handle on Windows
+inline constexpr File kNoFile = -1;
+
+enum class Access {
+    Read,      // an existing file (not a folder), read-only; others may read and write it meanwhile
+    Truncate,  // written from its first byte: created, or emptied when it exists
+    Keep,      // written as it is: created when missing, not emptied
+    Append,    // every write lands at the end; created when missing
+    Update,    // an existing file written in place; never created
+};
+
+// 0, or the errno of the failure (file is then kNoFile).
+// held: the file is this open's alone while it stays open, so that another run cannot write into
+// it meanwhile; the open fails with EWOULDBLOCK, leaving the file exactly as it is, when another
+// open holds it. A file emptied by the open (Truncate) is emptied only once it is held. POSIX
+// systems take an advisory lock on the whole file (a file system that cannot lock counts as
+// held); Windows opens it sharing only reading with others.
+int openFile(const std::string& path, Access how, File& file, bool held = false);
+// Creates the file, or empties it when it exists, and closes it again.
+int createEmpty(const std::string& path);
+// Reads up to `size` bytes; `got` is 0 at the end of the file. Input that is not there yet is
+// waited for, also where someone left the file non-blocking.
+int readSome(File file, char* data, std::size_t size, std::size_t& got);
+// Writes every byte (going on after partial or interrupted writes, and waiting for room where
+// someone left a pipe or device non-blocking).
+int writeAll(File file, const char* data, std::size_t size);
+// Writes every byte at `offset` from the start of the file.
+int writeAt(File file, std::uint64_t offset, const char* data, std::size_t size);
+int seekTo(File file, std::uint64_t offset);
+// Sets the file's size; the position of the next write does not move.
+int truncateFile(File file, std::uint64_t size);
+int closeFile(File file);
+
+// What makes a file the same file under two names: device and inode, or on Windows the volume
+// serial number and the file index.
+struct FileId {
+    std::uint64_t device = 0;
+    std::uint64_t index = 0;
+    bool operator==(const FileId&) const = default;
+};
+struct FileInfo {
+    FileId id;
+    bool regular = false;  // an ordinary file (not a folder, device, pipe or socket)
+    bool directory = false;
+    std::uint64_t size = 0;
+};
+bool fileInfo(File file, FileInfo& info);
+// False when the name leads to no file.
+bool pathInfo(const std::string& path, FileInfo& info);
+bool fileExists(const std::string& path);
+// The name joined to the current folder when it is relative (as given when that fails).
+std::string absolutePath(const std::string& path);
+
+// The system's words for an errno number.
+std::string errorText(int error);
+
+// The console. Lines end with LF in the bytes given; on Windows each goes out as CR LF.
+int consoleWrite(std::string_view bytes);
+// Reads what standard input has, up to `size` bytes; `got` is 0 at its end.
+int consoleRead(char* data, std::size_t size, std::size_t& got);
+// Whether standard input or output is a terminal (a console window), not a file or a pipe.
+bool consoleInputIsTerminal();
+bool consoleOutputIsTerminal();
+
+// Waiting for input that is not there yet (a pipe whose writer has stalled, a terminal), in a way
+// another thread can cut short:
+//
+//   Wakeup stop;                                         // shared with the reading thread
+//   if (waitForInput(file, &stop) == ECANCELED) ...      // another thread called stop.signal()
+//
+// A signal that wakes a thread waiting in waitForInput. Signalled once, it stays so.
+class Wakeup {
+  public:
+    Wakeup();
+    ~Wakeup();
+    Wakeup(const Wakeup&) = delete;
+    Wakeup& operator=(const Wakeup&) = delete;
+
+    bool usable() const;  // false when the system gave no means for it
+    void signal();        // from any thread
+    bool signalled() const { return signalled_.load(std::memory_order_acquire); }
+
+  private:
+    friend int waitForInput(File file, const Wakeup* wake);
+    File readEnd_ = kNoFile;
+    File writeEnd_ = kNoFile;
+    std::atomic<bool> signalled_{false};
+};
+
+// Waits until the file has input, or its end, for a read: 0; ECANCELED when `wake` (may be null)
+// is signalled first; or the errno of a failure.
+int waitForInput(File file, const Wakeup* wake);
+
+struct Date {
+    int year = 0;   // e.g. 2026
+    int month = 0;  // 1 to 12
+    int day = 0;    // 1 to 31
+};
+Date localDate();
+
+// Writes that fail on purpose, for tests of a full disk or a size limit on every system. While a
+// fault is set, a file takes bytes up to `limit` and then fails with `error` (ENOSPC for a full
+// disk, EFBIG for a size limit): every file written (not the console) when nameEnding is empty,
+// as a size limit does; otherwise the files opened for writing meanwhile whose names end with it.
+struct WriteFault {
+    std::string nameEnding;
+    std::uint64_t limit = 0;
+    int error = 0;
+};
+void setWriteFault(const WriteFault& fault);
+void clearWriteFaults();
+
+// Empties an ordinary file, as an open that empties it would; a device or a pipe is left as it is.
+inline int emptyIfRegular(File file) {
+    FileInfo info;
+    if (!fileInfo(file, info)) return EIO;
+    return info.regular && info.size > 0 ? truncateFile(file, 0) : 0;
+}
+
+namespace detail {
+// The seam's side of the system sources: whether any fault is set at all, marking a file just
+// opened, and how many of `size` bytes at `offset` may be written (an error when none may).
+bool faultsSet();
+void noteOpened(const std::string& path, File file);
+void noteClosed(File file);
+bool faultyFile(File file);
+int allowedBytes(File file, std::uint64_t offset, std::size_t size, std::size_t& allowed);
+}  // namespace detail
+
+}  // namespace vk::sys

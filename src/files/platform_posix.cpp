@@ -1,0 +1,255 @@
+// The system interface on Linux and other POSIX systems.
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "files/platform.h"
+
+namespace vk::sys {
+
+namespace {
+
+int fd(File file) { return static_cast<int>(file); }
+
+// A name holding a NUL byte names no file the system can open or create.
+bool nameable(const std::string& path) { return path.find('\0') == std::string::npos; }
+
+void describe(const struct stat& st, FileInfo& info) {
+    info.id = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    info.regular = S_ISREG(st.st_mode);
+    info.directory = S_ISDIR(st.st_mode);
+    info.size = static_cast<std::uint64_t>(st.st_size);
+}
+
+bool notReadyYet(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
+
+// Waits until a write to the descriptor can go on (after it gave EAGAIN): 0, or the errno.
+int waitUntilWritable(int descriptor) {
+    pollfd ready{descriptor, POLLOUT, 0};
+    while (::poll(&ready, 1, -1) < 0)
+        if (errno != EINTR) return errno;
+    return 0;
+}
+
+// write(2), or pwrite(2) at `offset` when it is not negative, through the fault seam.
+int writeBytes(File file, long long offset, const char* data, std::size_t size) {
+    while (size > 0) {
+        std::size_t take = size;
+        if (detail::faultsSet() && detail::faultyFile(file)) {
+            const off_t at = offset >= 0 ? static_cast<off_t>(offset) : ::lseek(fd(file), 0, SEEK_CUR);
+            const int error = detail::allowedBytes(file, static_cast<std::uint64_t>(at), size, take);
+            if (error != 0) return error;
+        }
+        const ssize_t n = offset >= 0 ? ::pwrite(fd(file), data, take, static_cast<off_t>(offset))
+                                      : ::write(fd(file), data, take);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            // A pipe or device opened non-blocking by someone else takes the rest once it can.
+            if (notReadyYet(errno) && waitUntilWritable(fd(file)) == 0) continue;
+            return errno;
+        }
+        if (n == 0) return EIO;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+        if (offset >= 0) offset += n;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int openFile(const std::string& path, Access how, File& file, bool held) {
+    file = kNoFile;
+    if (!nameable(path)) return how == Access::Read ? ENOENT : EINVAL;
+    int flags = O_CLOEXEC;
+    switch (how) {
+    case Access::Read: flags |= O_RDONLY; break;
+    // A file held by another open is left as it is: it is emptied only once it is held.
+    case Access::Truncate: flags |= O_WRONLY | O_CREAT | (held ? 0 : O_TRUNC); break;
+    case Access::Keep: flags |= O_WRONLY | O_CREAT; break;
+    case Access::Append: flags |= O_WRONLY | O_CREAT | O_APPEND; break;
+    case Access::Update: flags |= O_WRONLY; break;
+    }
+    int f;
+    do {
+        f = ::open(path.c_str(), flags, 0666);
+    } while (f < 0 && errno == EINTR);
+    if (f < 0) return errno;
+    // A folder opens for reading here, but holds no bytes to read: refused as Windows does.
+    struct stat st{};
+    if (how == Access::Read && ::fstat(f, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(f);
+        return EISDIR;
+    }
+    if (held) {
+        int locked;
+        do {
+            locked = ::flock(f, LOCK_EX | LOCK_NB);
+        } while (locked != 0 && errno == EINTR);
+        // Only another open's lock refuses the file; a file system that cannot lock lets it be.
+        if (locked != 0 && errno == EWOULDBLOCK) {
+            ::close(f);
+            return EWOULDBLOCK;
+        }
+        if (how == Access::Truncate) {
+            if (const int err = emptyIfRegular(f)) {
+                ::close(f);
+                return err;
+            }
+        }
+    }
+    file = f;
+    if (how != Access::Read && detail::faultsSet()) detail::noteOpened(path, file);
+    return 0;
+}
+
+int createEmpty(const std::string& path) {
+    File file;
+    if (const int err = openFile(path, Access::Truncate, file)) return err;
+    return closeFile(file);
+}
+
+int readSome(File file, char* data, std::size_t size, std::size_t& got) {
+    got = 0;
+    for (;;) {
+        const ssize_t n = ::read(fd(file), data, size);
+        if (n >= 0) {
+            got = static_cast<std::size_t>(n);
+            return 0;
+        }
+        if (errno == EINTR) continue;
+        // A non-blocking input with nothing in it yet has not ended: its input is awaited.
+        if (!notReadyYet(errno)) return errno;
+        if (const int err = waitForInput(file, nullptr)) return err;
+    }
+}
+
+int writeAll(File file, const char* data, std::size_t size) {
+    return writeBytes(file, -1, data, size);
+}
+
+int writeAt(File file, std::uint64_t offset, const char* data, std::size_t size) {
+    return writeBytes(file, static_cast<long long>(offset), data, size);
+}
+
+int seekTo(File file, std::uint64_t offset) {
+    return ::lseek(fd(file), static_cast<off_t>(offset), SEEK_SET) < 0 ? errno : 0;
+}
+
+int truncateFile(File file, std::uint64_t size) {
+    return ::ftruncate(fd(file), static_cast<off_t>(size)) != 0 ? errno : 0;
+}
+
+int closeFile(File file) {
+    if (file == kNoFile) return EBADF;
+    if (detail::faultsSet()) detail::noteClosed(file);
+    // After EINTR the descriptor is gone all the same (Linux); the close did not fail.
+    return ::close(fd(file)) != 0 && errno != EINTR ? errno : 0;
+}
+
+bool fileInfo(File file, FileInfo& info) {
+    struct stat st{};
+    if (file == kNoFile || ::fstat(fd(file), &st) != 0) return false;
+    describe(st, info);
+    return true;
+}
+
+bool pathInfo(const std::string& path, FileInfo& info) {
+    struct stat st{};
+    if (path.empty() || !nameable(path) || ::stat(path.c_str(), &st) != 0) return false;
+    describe(st, info);
+    return true;
+}
+
+bool fileExists(const std::string& path) {
+    FileInfo ignored;
+    return pathInfo(path, ignored);
+}
+
+std::string absolutePath(const std::string& path) {
+    if (path.empty() || path.front() == '/' || !nameable(path)) return path;
+    std::string folder(4096, '\0');
+    while (::getcwd(folder.data(), folder.size()) == nullptr) {
+        if (errno != ERANGE) return path;
+        folder.resize(folder.size() * 2);
+    }
+    folder.resize(std::strlen(folder.c_str()));
+    if (folder.empty() || folder.back() != '/') folder += '/';
+    return folder + path;
+}
+
+std::string errorText(int error) { return std::strerror(error); }
+
+int consoleWrite(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            // A non-blocking output that is full for now takes the rest once it has room.
+            if (notReadyYet(errno) && waitUntilWritable(STDOUT_FILENO) == 0) continue;
+            return errno;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return 0;
+}
+
+int consoleRead(char* data, std::size_t size, std::size_t& got) {
+    return readSome(STDIN_FILENO, data, size, got);
+}
+
+bool consoleInputIsTerminal() { return ::isatty(STDIN_FILENO) == 1; }
+
+bool consoleOutputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
+
+Wakeup::Wakeup() {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    readEnd_ = ends[0];
+    writeEnd_ = ends[1];
+}
+
+Wakeup::~Wakeup() {
+    if (readEnd_ != kNoFile) ::close(fd(readEnd_));
+    if (writeEnd_ != kNoFile) ::close(fd(writeEnd_));
+}
+
+bool Wakeup::usable() const { return readEnd_ != kNoFile; }
+
+void Wakeup::signal() {
+    if (signalled_.exchange(true, std::memory_order_acq_rel)) return;
+    // The byte is never read: the read end stays readable for every later wait.
+    const char byte = 1;
+    if (writeEnd_ != kNoFile)
+        while (::write(fd(writeEnd_), &byte, 1) < 0 && errno == EINTR) {
+        }
+}
+
+int waitForInput(File file, const Wakeup* wake) {
+    const bool wakeable = wake != nullptr && wake->usable();
+    pollfd ready[2] = {{fd(file), POLLIN, 0}, {wakeable ? fd(wake->readEnd_) : -1, POLLIN, 0}};
+    for (;;) {
+        if (wake != nullptr && wake->signalled()) return ECANCELED;
+        if (::poll(ready, wakeable ? 2 : 1, -1) < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (ready[1].revents != 0) return ECANCELED;
+        // An error or hang-up is seen by the read that follows, as the end or a failure.
+        if (ready[0].revents != 0) return 0;
+    }
+}
+
+Date localDate() {
+    const std::time_t now = std::time(nullptr);
+    std::tm date{};
+    localtime_r(&now, &date);
+    return {date.tm_year + 1900, date.tm_mon + 1, date.tm_mday};
+}
+
+}  // namespace vk::sys

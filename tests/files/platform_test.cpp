@@ -1,0 +1,121 @@
+#include "files/platform.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <string>
+
+#include "support/testfiles.h"
+
+namespace {
+
+namespace sys = vk::sys;
+using vktest::readFile;
+using vktest::TempDir;
+using vktest::writeFile;
+
+sys::FileId idOf(const std::string& path) {
+    sys::FileInfo info;
+    EXPECT_TRUE(sys::pathInfo(path, info)) << path;
+    return info.id;
+}
+
+// Two names of one file are the same file, two files never are: the opener tells an output
+// already open from a new one by this, and a system that gave every file the same identity
+// would send one file's bytes into another's stream.
+TEST(PlatformFiles, IdentityTellsFilesApartAndFollowsALink) {
+    TempDir dir;
+    writeFile(dir.file("a.shp"), "a");
+    writeFile(dir.file("b.shx"), "b");
+    std::filesystem::create_hard_link(dir.file("a.shp"), dir.file("same.shp"));
+    EXPECT_FALSE(idOf(dir.file("a.shp")) == idOf(dir.file("b.shx")));
+    EXPECT_TRUE(idOf(dir.file("a.shp")) == idOf(dir.file("same.shp")));
+
+    sys::File open;
+    ASSERT_EQ(sys::openFile(dir.file("b.shx"), sys::Access::Read, open), 0);
+    sys::FileInfo info;
+    ASSERT_TRUE(sys::fileInfo(open, info));
+    EXPECT_TRUE(info.id == idOf(dir.file("b.shx")));
+    EXPECT_TRUE(info.regular);
+    EXPECT_EQ(info.size, 1u);
+    EXPECT_EQ(sys::closeFile(open), 0);
+
+    EXPECT_FALSE(sys::pathInfo(dir.file("missing"), info));
+    EXPECT_TRUE(sys::pathInfo(dir.path(), info));
+    EXPECT_TRUE(info.directory);
+    EXPECT_FALSE(info.regular);
+}
+
+// Each way of opening, on a file that holds "old text": what the file holds after "new" is
+// written, or the error of the open.
+TEST(PlatformFiles, EachAccessOpensAsItSays) {
+    struct Case {
+        sys::Access how;
+        bool exists;
+        int openError;
+        const char* after;  // the file after writing "new" (nullptr: no file)
+    };
+    const Case cases[] = {
+        {sys::Access::Truncate, true, 0, "new"},
+        {sys::Access::Truncate, false, 0, "new"},
+        {sys::Access::Keep, true, 0, "new text"},
+        {sys::Access::Keep, false, 0, "new"},
+        {sys::Access::Append, true, 0, "old textnew"},
+        {sys::Access::Append, false, 0, "new"},
+        {sys::Access::Update, true, 0, "new text"},
+        {sys::Access::Update, false, ENOENT, nullptr},
+        {sys::Access::Read, false, ENOENT, nullptr},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(n);
+        TempDir dir;
+        const std::string path = dir.file("f" + std::to_string(n++) + ".csv");
+        if (c.exists) writeFile(path, "old text");
+        sys::File f;
+        EXPECT_EQ(sys::openFile(path, c.how, f), c.openError);
+        if (c.openError != 0) {
+            EXPECT_EQ(f, sys::kNoFile);
+            EXPECT_FALSE(vktest::fileExists(path));
+            continue;
+        }
+        // Written bytes go to the file as they are: no line end is translated on any system.
+        EXPECT_EQ(sys::writeAll(f, "new", 3), 0);
+        EXPECT_EQ(sys::closeFile(f), 0);
+        EXPECT_EQ(readFile(path), c.after);
+    }
+}
+
+TEST(PlatformFiles, OffsetsTruncationAndLineEndsAreByteExact) {
+    TempDir dir;
+    const std::string path = dir.file("set.shp");
+    sys::File f;
+    ASSERT_EQ(sys::openFile(path, sys::Access::Truncate, f), 0);
+    EXPECT_EQ(sys::writeAll(f, "a\nb\r\nc\n", 7), 0);
+    EXPECT_EQ(sys::writeAt(f, 1, "|", 1), 0);
+    EXPECT_EQ(sys::seekTo(f, 2), 0);
+    EXPECT_EQ(sys::writeAll(f, "B", 1), 0);
+    // Truncation leaves the next write where it was (after "B", at 3), as ftruncate does.
+    EXPECT_EQ(sys::truncateFile(f, 2), 0);
+    EXPECT_EQ(sys::writeAll(f, "!", 1), 0);
+    EXPECT_EQ(sys::closeFile(f), 0);
+    EXPECT_EQ(readFile(path), std::string("a|\0!", 4));
+
+    ASSERT_EQ(sys::createEmpty(path), 0);
+    EXPECT_EQ(readFile(path), "");
+    ASSERT_EQ(sys::openFile(dir.path(), sys::Access::Read, f), EISDIR);
+}
+
+TEST(PlatformFiles, RelativeNamesAreJoinedToTheCurrentFolder) {
+    TempDir dir;
+    vktest::ScopedCwd cwd(dir.path());
+    writeFile("x.sdf", "");
+    const std::string full = sys::absolutePath("x.sdf");
+    EXPECT_NE(full, "x.sdf");
+    EXPECT_TRUE(full.ends_with("x.sdf")) << full;
+    EXPECT_TRUE(idOf(full) == idOf("x.sdf")) << full;
+    EXPECT_EQ(sys::absolutePath(full), full) << "an absolute name stays as it is";
+}
+
+}  // namespace
