@@ -29,19 +29,19 @@ struct Layer {
 void openLayer(Layer& layer) {
     vk::INITFILEUNITS(1000);
     vk::gisResetAll();
-    vk::gisSchema.fieldCount = 4;
-    vk::gisSchema.fields[0] = {"Stream_ID", "Char", 12};
-    vk::gisSchema.fields[1] = {"Elevation", "Float", 0};
-    vk::gisSchema.fields[2] = {"Flags", "Char", 3};
-    vk::gisSchema.fields[3] = {"Count", "Integer", 0};
-    vk::gisSchema.initialRecordCount = 0;
+    vk::gisState().schema.fieldCount = 4;
+    vk::gisState().schema.fields[0] = {"Stream_ID", "Char", 12};
+    vk::gisState().schema.fields[1] = {"Elevation", "Float", 0};
+    vk::gisState().schema.fields[2] = {"Flags", "Char", 3};
+    vk::gisState().schema.fields[3] = {"Count", "Integer", 0};
+    vk::gisState().schema.initialRecordCount = 0;
     layer.id = vk::gisOpenLayer(layer.name, "P", "O ");
     vk::gisWriteHeader(layer.id);
-    vk::gisInitialiseObject(vk::gisO_);
-    vk::gisO_.kind = vk::GisKind::Point;
-    vk::gisO_.n = 1;
-    vk::gisO_.X[0] = 1;
-    vk::gisO_.Y[0] = 2;
+    vk::gisInitialiseObject(vk::gisState().object);
+    vk::gisState().object.kind = vk::GisKind::Point;
+    vk::gisState().object.n = 1;
+    vk::gisState().object.X[0] = 1;
+    vk::gisState().object.Y[0] = 2;
     layer.records = 0;
 }
 
@@ -71,9 +71,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             openLayer(layer);
         }
         sink.clear();
-        vk::gisO_.attributes.assign(reinterpret_cast<const char*>(data), size);
-        vk::gisWriteObject(layer.id, vk::gisO_);
-        vk::gisWriteRecord(layer.id, vk::gisO_);
+        vk::gisState().object.attributes.assign(reinterpret_cast<const char*>(data), size);
+        vk::gisWriteObject(layer.id, vk::gisState().object);
+        vk::gisWriteRecord(layer.id, vk::gisState().object);
         ++layer.records;
         const auto& shapes = static_cast<const vk::ShapefileLayerWriter&>(
             *vk::gisLayer(layer.id).writer);

@@ -69,6 +69,7 @@ constexpr LayerSpec kSectionLayerSpecs[kSectionLayerCount] = {
 };
 
 void fillSchema(std::span<const FieldSpec> fields) {
+    GisSchema& gisSchema = gisState().schema;
     gisSchema.fieldCount = static_cast<int>(fields.size());
     for (std::size_t i = 0; i < fields.size(); ++i) {
         GisAttribute& field = gisSchema.fields[i];
@@ -79,12 +80,12 @@ void fillSchema(std::span<const FieldSpec> fields) {
     gisSchema.initialRecordCount = 0;
 }
 
-// Creates a layer, heads it with its schema and empties gisO_ for its objects.
+// Creates a layer, heads it with its schema and empties the shared object for its objects.
 int createLayer(const std::string& name, std::string_view kind, std::span<const FieldSpec> fields) {
     fillSchema(fields);
     const int id = gisOpenLayer(name, kind, kWriteMode);
     gisWriteHeader(id);
-    gisInitialiseObject(gisO_);
+    gisInitialiseObject(gisState().object);
     return id;
 }
 
@@ -150,7 +151,7 @@ void ConversionOutput::openStreamLayer() {
     streamLayer_ =
         createLayer(streamLayerName(settings_.inputName, settings_.mifOutput), "L", kStreamFields);
     if (settings_.report) report_ = std::make_unique<ConversionReport>(settings_);
-    gisO_.kind = GisKind::Pline;
+    gisState().object.kind = GisKind::Pline;
 }
 
 void ConversionOutput::centreline(const SdfIds& ids, GisObject& line) {

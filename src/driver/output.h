@@ -18,7 +18,7 @@ public:
     explicit ConversionOutput(const RunSettings& settings);
 
     // Creates the stream layer (after the SDF file has been opened), and with -report the report
-    // page, and makes gisO_ a pline for the stream-network loop.
+    // page, and makes the shared object a pline for the stream-network loop.
     void openStreamLayer();
 
     void centreline(const SdfIds& ids, GisObject& line) override;

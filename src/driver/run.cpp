@@ -3,6 +3,7 @@
 #include "driver/cmdline.h"
 #include "driver/output.h"
 #include "driver/readahead.h"
+#include "driver/runstate.h"
 #include "driver/sdf_reader.h"
 #include "driver/settings.h"
 #include "driver/summary.h"
@@ -22,9 +23,6 @@ namespace {
 // One conversion from the command line to "Finished."; always ends through EXITS.
 [[noreturn]] void convert(const std::vector<std::string>& args) {
     INITFILEUNITS(kFileUnitBase);
-    gisResetAll();
-    shpProjection.clear();
-    mifProjection.clear();
 
     RunSettings settings;
     scanCommandLine(args, settings);
@@ -35,7 +33,8 @@ namespace {
     out.openStreamLayer();
     SdfSection section;
     ReadAhead ahead(out);
-    SdfReader reader(unitInput(settings.sdfUnit), settings.trimToLevees, gisO_, section, ahead);
+    SdfReader reader(unitInput(settings.sdfUnit), settings.trimToLevees, gisState().object, section,
+                     ahead);
     const std::int64_t alertsBefore = console().alertLines();
     ahead.read(reader);
 
@@ -62,6 +61,9 @@ int run(int argc, char** argv) {
 }
 
 int run(const std::vector<std::string>& args) {
+    // Every conversion starts from a state of its own, released when it ends.
+    RunState state;
+    const RunStateScope use(state);
     resetRunFinished();
     console().setQuiet(false);
     int status = 1;

@@ -21,7 +21,7 @@ class SdfReader : private ConsolePlace {
   public:
     static constexpr std::size_t kLineLength = 1000; // longer lines are cut
 
-    // centreline collects the vertices of each centreline (the run passes gisO_); section is the
+    // centreline collects the vertices of each centreline (the run passes its shared object); section is the
     // store reused for every cross-section. trimToLevees false: levee markers are read but the
     // section is handed over without them.
     SdfReader(LineReader& in, bool trimToLevees, GisObject& centreline, SdfSection& section,

@@ -14,6 +14,8 @@
 #include "text/fixedpoint.h"
 #include "text/listdirected.h"
 #include "text/strings.h"
+#include "driver/runstate.h"
+#include "driver/section_work.h"
 
 namespace vk {
 
@@ -22,52 +24,6 @@ namespace {
 constexpr std::size_t kMaxCsvName = 1000;
 constexpr std::size_t kMaxLeveeId = 50;
 constexpr std::size_t kInitialPoints = 100000;
-
-// A column whose value seldom changes from one line to the next (the n value in force stays the
-// same over many points): its fixed-point text is composed again only when the value changes.
-class RepeatedField {
-public:
-    RepeatedField(int width, int decimals) : width_(width), decimals_(decimals) {}
-    void append(std::string& out, float value) {
-        const auto bits = std::bit_cast<std::uint32_t>(value);
-        if (!valid_ || bits != bits_) {
-            text_.clear();
-            appendFixedWide(text_, value, width_, decimals_);
-            bits_ = bits;
-            valid_ = true;
-        }
-        out += text_;
-    }
-
-private:
-    int width_;
-    int decimals_;
-    bool valid_ = false;
-    std::uint32_t bits_ = 0;
-    std::string text_;
-};
-
-// The working arrays of the section processing. They live for the whole run, are sized for the
-// largest section so far and are reused: each section clears and fills only the entries it uses.
-struct SectionWork {
-    std::vector<float> chainage;       // D(i): distance from the first point along the line
-    std::vector<unsigned char> drop;   // point lies outside the chosen levee markers
-    std::vector<float> nAtPoint;       // Manning's n in force at each point
-    std::vector<float> nScaled;        // n-value positions x L
-    std::vector<float> leveeScaled;    // levee positions x L
-    std::vector<double> leveeX, leveeY;
-    std::string csvName;   // as composed: the Source attribute
-    std::string csvPath;   // the file on disk
-    std::string idPrefix;  // quoted stream ID, reach ID and station
-    std::string text;      // a .csv line or a console line
-    RepeatedField nInTable{7, 4};  // the n column of the .csv table
-    RepeatedField nOfPoint{8, 4};  // the Mannings attribute of a surface point
-};
-
-SectionWork& work() {
-    static SectionWork w;
-    return w;
-}
 
 template <typename T> void ensureSize(std::vector<T>& v, std::size_t n) {
     if (v.size() < n) v.resize(std::max(n, kInitialPoints));
@@ -89,18 +45,18 @@ void checkStation(std::string_view station) {
     }
 }
 
-void writeObject(int layer) {
-    cutAttributeLine(gisO_.attributes);
-    gisWriteObject(layer, gisO_);
-    gisWriteRecord(layer, gisO_);
+void writeObject(GisObject& object, int layer) {
+    cutAttributeLine(object.attributes);
+    gisWriteObject(layer, object);
+    gisWriteRecord(layer, object);
 }
 
-void writePoint(int layer, double x, double y) {
-    gisO_.kind = GisKind::Point;
-    gisO_.n = 1;
-    gisO_.X[0] = x;
-    gisO_.Y[0] = y;
-    writeObject(layer);
+void writePoint(GisObject& object, int layer, double x, double y) {
+    object.kind = GisKind::Point;
+    object.n = 1;
+    object.X[0] = x;
+    object.Y[0] = y;
+    writeObject(object, layer);
 }
 
 // The section's surface line with its markers placed and its points chosen.
@@ -295,18 +251,18 @@ private:
     }
 
     void writeSurfaceLine(int layer) {
-        gisO_.kind = GisKind::Pline;
-        gisO_.reserveVertices(points_);
+        o_.kind = GisKind::Pline;
+        o_.reserveVertices(points_);
         int kept = 0;
         for (std::size_t i = 0; i < points_; ++i) {
             if (w_.drop[i]) continue;
-            gisO_.X[kept] = s_.surfaceX[i];
-            gisO_.Y[kept] = s_.surfaceY[i];
+            o_.X[kept] = s_.surfaceX[i];
+            o_.Y[kept] = s_.surfaceY[i];
             ++kept;
         }
-        gisO_.n = kept;
+        o_.n = kept;
 
-        std::string& a = gisO_.attributes;
+        std::string& a = o_.attributes;
         a.clear();
         appendQuoted(a, w_.csvName);
         a += R"(,"xz",)";
@@ -323,11 +279,11 @@ private:
         if (kept < 2)
             console().breakLine("Error here.");
         else
-            writeObject(layer);
+            writeObject(o_, layer);
     }
 
     void writeSurfacePoints(int layer) {
-        std::string& a = gisO_.attributes;
+        std::string& a = o_.attributes;
         for (std::size_t i = 0; i < points_; ++i) {
             if (w_.drop[i]) continue;
             a.assign(w_.idPrefix);
@@ -335,14 +291,14 @@ private:
             appendFixedWide(a, s_.surfaceZ[i], 10, 3);
             a += ',';
             w_.nOfPoint.append(a, w_.nAtPoint[i]);
-            writePoint(layer, s_.surfaceX[i], s_.surfaceY[i]);
+            writePoint(o_, layer, s_.surfaceX[i], s_.surfaceY[i]);
         }
     }
 
     // The first and the last point of the whole line, whatever was trimmed.
     void writeEndPoints(int layer) {
         for (const std::size_t i : {std::size_t{0}, points_ - 1}) {
-            std::string& a = gisO_.attributes;
+            std::string& a = o_.attributes;
             a.clear();
             appendFixedWide(a, s_.surfaceZ[i], 8, 4);
             a += ',';
@@ -350,24 +306,25 @@ private:
             a += ',';
             appendFixedWide(a, 0.0, 10, 3);
             a += R"(,"")";
-            writePoint(layer, s_.surfaceX[i], s_.surfaceY[i]);
+            writePoint(o_, layer, s_.surfaceX[i], s_.surfaceY[i]);
         }
     }
 
     void writeLeveePoints(int layer) {
         const std::size_t ids = std::min(levees_, s_.leveeId.size());
         for (std::size_t k = 0; k < levees_; ++k) {
-            std::string& a = gisO_.attributes;
+            std::string& a = o_.attributes;
             a.assign(w_.idPrefix);
             a += ',';
             appendFixedWide(a, s_.leveeHeight[k], 10, 3);
             a += ',';
             if (k < ids) a += trimRight(cutTo(s_.leveeId[k], kMaxLeveeId));
-            writePoint(layer, w_.leveeX[k], w_.leveeY[k]);
+            writePoint(o_, layer, w_.leveeX[k], w_.leveeY[k]);
         }
     }
 
     const SdfSection& s_;
+    GisObject& o_ = gisState().object;  // the run's shared object
     const std::size_t points_;
     SectionWork& w_;
     const bool useLevees_;
@@ -385,13 +342,14 @@ bool writeCutLine(const SdfSection& s, int layer, const std::string& idPrefix) {
         console().breakLine("Warning - Cut line with fewer than 2 points not written.");
         return false;
     }
-    gisO_.kind = GisKind::Pline;
-    gisO_.reserveVertices(points);
-    std::copy_n(s.cutX.begin(), points, gisO_.X.begin());
-    std::copy_n(s.cutY.begin(), points, gisO_.Y.begin());
-    gisO_.n = static_cast<int>(points);
-    gisO_.attributes.assign(idPrefix);
-    writeObject(layer);
+    GisObject& line = gisState().object;
+    line.kind = GisKind::Pline;
+    line.reserveVertices(points);
+    std::copy_n(s.cutX.begin(), points, line.X.begin());
+    std::copy_n(s.cutY.begin(), points, line.Y.begin());
+    line.n = static_cast<int>(points);
+    line.attributes.assign(idPrefix);
+    writeObject(line, layer);
     return true;
 }
 
@@ -450,7 +408,7 @@ void Process_sdf_Sections(const SdfIds& ids, const SdfSection& section,
                           bool trimToLevees, SectionObserver* observer) {
     const SectionPlace place(ids, section);
     const ConsolePlaceScope placed(&place);
-    SectionWork& w = work();
+    SectionWork& w = runState().sections();
     const std::string_view streamId = trimRight(ids.streamId);
     const std::string_view reachId = trimRight(ids.reachId);
     const std::string_view station = trimRight(section.station);

@@ -5,7 +5,7 @@
 #include "files/exits.h"
 #include "files/platform.h"
 #include "files/units.h"
-#include "gis/schema.h"
+#include "gis/state.h"
 #include "text/paths.h"
 #include "text/strings.h"
 
@@ -39,6 +39,7 @@ void readMifTemplate(const RunSettings& settings) {
         switch (in.readLine(line, kLineLength)) {
         case LineReader::Status::Line:
             if (FLAGEXISTS(line, "CoordSys")) {
+                std::string& mifProjection = gisState().projections.mif;
                 mifProjection.assign(trimRight(line));
                 console().breakLine("mif Projection: " + mifProjection);
                 return;
@@ -73,7 +74,7 @@ void readPrjTemplate(const RunSettings& settings) {
     if (status == LineReader::Status::End)
         fail("ERROR - Projection line could not be found in \"GIS Projection\" .prj file." +
              shownName);
-    shpProjection = line;
+    gisState().projections.shp = line;
     console().breakLine("shp Projection: " + std::string(trimRight(line)));
 }
 

@@ -15,8 +15,8 @@ namespace vk {
 std::string findProjectionTemplate(std::string_view inputName, std::string_view first,
                                    std::string_view second);
 
-// Reads the template for the chosen format and stores its projection text in shpProjection or
-// mifProjection; with neither format option nothing is read. A missing template, a MIF template
+// Reads the template for the chosen format and stores its projection text in the run's
+// projections (shp or mif); with neither format option nothing is read. A missing template, a MIF template
 // without a CoordSys line, an empty .prj template and a read error end the run through EXITS.
 void readProjectionTemplate(const RunSettings& settings);
 

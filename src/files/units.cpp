@@ -98,16 +98,26 @@ struct Slot {
     std::unique_ptr<LineReader> in;
 };
 
-struct Table {
+}  // namespace
+
+struct UnitTable::Table {
     int base = 1000;
     int logUnit = 0;
     std::array<Slot, kSlots> slots;  // reserved slots 1-8, then general slots 1-1000
 };
 
-// Set up before main (so that the many look-ups of a run need no check of that).
-Table theTable;
+UnitTable::UnitTable() : table_(std::make_unique<Table>()) {}
+UnitTable::~UnitTable() = default;
 
-Table& table() { return theTable; }
+namespace {
+
+using Table = UnitTable::Table;
+
+// Set up before main (so that the many look-ups of a run need no check of that).
+UnitTable processUnits;
+UnitTable* unitsInUse = &processUnits;
+
+Table& table() { return *unitsInUse->table_; }
 
 // Slot index of a unit number, or -1 when the table has no slot with that number.
 int indexOf(int unit) {
@@ -374,6 +384,10 @@ void openOutput(int& unit, int index, std::string_view mode, const std::string& 
 }
 
 }  // namespace
+
+UnitTableScope::UnitTableScope(UnitTable& units) : previous_(unitsInUse) { unitsInUse = &units; }
+
+UnitTableScope::~UnitTableScope() { unitsInUse = previous_; }
 
 void setBackgroundReader(BackgroundReader* reader) { backgroundReader = reader; }
 

@@ -2,6 +2,7 @@
 // CLOSER; a unit number names an open file (1001 to 2000 with the base of 1000; 0 means none).
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -12,7 +13,39 @@ namespace vk {
 
 inline constexpr std::string_view kSupportAddress = "support@varnokline.example";
 
-// Sets up the table (closing, without messages, anything a previous run left open).
+// The file unit table of one run: every unit with its file and stream. The operations below work
+// on the table in use, the innermost UnitTableScope's (else one of the process's own), so a run
+// that makes its own table starts with every unit free and leaves nothing behind.
+//
+//   UnitTable units;
+//   const UnitTableScope use(units);
+//   int unit = 0;
+//   OPENER(unit, "O ", "river.csv", 1);
+//   unitOutput(unit).putLine(R"("X","Z")");
+//   CLOSER(unit);
+class UnitTable {
+public:
+    UnitTable();
+    ~UnitTable();  // files still attached are closed without messages
+    UnitTable(const UnitTable&) = delete;
+    UnitTable& operator=(const UnitTable&) = delete;
+
+    struct Table;  // the slots themselves, known to the opener only
+    std::unique_ptr<Table> table_;
+};
+
+class UnitTableScope {
+public:
+    explicit UnitTableScope(UnitTable& units);
+    ~UnitTableScope();
+    UnitTableScope(const UnitTableScope&) = delete;
+    UnitTableScope& operator=(const UnitTableScope&) = delete;
+
+private:
+    UnitTable* previous_;
+};
+
+// Sets up the table in use (closing, without messages, anything a previous run left open).
 void INITFILEUNITS(int base);
 
 // Opens `name` (leading and trailing blanks removed) in `mode` and returns its unit. Asks on the

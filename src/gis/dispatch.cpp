@@ -7,6 +7,7 @@
 #include "files/units.h"
 #include "gis/gis.h"
 #include "gis/registry.h"
+#include "gis/state.h"
 #include "text/fixedpoint.h"
 #include "text/strings.h"
 
@@ -115,7 +116,8 @@ void gisWriteHeader(int gisID) {
     if (!validId(gisID)) gisShouldNotBeHere("gisWriteHeader[gisID=0]");
     GisLayer& layer = gisLayer(gisID);
     if (!layer.writer) gisShouldNotBeHere("[gisWriteHeader]");
-    gisEndRunOn(layer.writer->header(gisSchema, GisProjections{shpProjection, mifProjection}));
+    const GisState& state = gisState();
+    gisEndRunOn(layer.writer->header(state.schema, state.projections));
 }
 
 void gisWriteObject(int gisID, GisObject& object) {

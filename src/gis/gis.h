@@ -1,18 +1,28 @@
 // The GIS layer writer's public operations: a table of up to 100 open layers, each a MIF/MID pair
-// or a set of Shapefiles chosen by the name's extension.
+// or a set of Shapefiles chosen by the name's extension. They work on the GisState in use
+// (gis/state.h); a failure of a layer's files is reported on the console and ends the run.
+//
+//   GisState& gis = gisState();
+//   gis.schema.fieldCount = 1;
+//   gis.schema.fields[0] = {"Name", "Char", 20};
+//   int id = gisOpenLayer("river.shp", "L", "O ");   // sets river_L.shp/.shx/.prj/.dbf
+//   gisWriteHeader(id);                              // from gis.schema and gis.projections
+//   GisObject& line = gis.object;
+//   gisInitialiseObject(line);
+//   line.kind = GisKind::Pline;                      // then n, X, Y and the attribute line
+//   gisWriteObject(id, line);
+//   gisWriteRecord(id, line);
+//   gisCloseLayer(id);                               // totals patched in, files closed, id 0
 #pragma once
 
-#include <array>
-#include <string>
 #include <string_view>
 
 #include "gis/object.h"
 #include "gis/schema.h"
+#include "gis/state.h"
 #include "gis/status.h"
 
 namespace vk {
-
-inline constexpr int kMaxGisLayers = 100;
 
 // Opens a layer for writing ("O ") and returns its gisID (lowest free of 1..100). kinds: the
 // Shapefile sets to create, one letter each ("P" points, "L" lines, "R" regions); ignored for MIF.
@@ -21,18 +31,18 @@ void gisInitialiseLayer(int gisID);
 // Completes and closes the layer's files; sets gisID to 0 when the layer was closed.
 void gisCloseLayer(int& gisID);
 
-// Writes the layer's header from gisSchema (and the run's projection text).
+// Writes the layer's header from the state's schema (and the run's projection text).
 void gisWriteHeader(int gisID);
 
+// Makes the object kindless with one part starting at vertex 1; vertices and attributes stay.
 void gisInitialiseObject(GisObject& object);
 void gisWriteObject(int gisID, GisObject& object);
 void gisWriteRecord(int gisID, GisObject& object);
 // Close-out of a layer opened for writing: final totals of a Shapefile layer; nothing for MIF.
 void gisWriteEoF(int gisID);
 
-
-// Returns the whole library to its start-of-run state (every table entry free, buffers blank,
-// gisO_ and gisSchema reset). Called at the start of every run.
+// Returns the state in use to its start-of-run state (every table entry free, buffers blank, the
+// shared object, the schema and the projections reset).
 void gisResetAll();
 
 }  // namespace vk

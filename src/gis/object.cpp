@@ -1,14 +1,9 @@
 #include "gis/object.h"
-#include "gis/schema.h"
 
 #include <algorithm>
 
 namespace vk {
 
-GisObject gisO_;
-GisSchema gisSchema;
-std::string shpProjection;
-std::string mifProjection;
 
 GisObject::GisObject() : ir(kInitialParts, 0), X(kInitialVertices, 0.0), Y(kInitialVertices, 0.0) {
     ir[0] = 1;

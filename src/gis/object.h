@@ -1,6 +1,6 @@
-// The geometry object that travels through the GIS layer writer. The system has one instance,
-// gisO_, which the driver fills with one object (kind, vertices, parts, attribute line) before
-// calling gisWriteObject and gisWriteRecord.
+// The geometry object that travels through the GIS layer writer. A run has one, the shared
+// object of its GisState (gisO_ in the design), which the driver fills with one object (kind,
+// vertices, parts, attribute line) before calling gisWriteObject and gisWriteRecord.
 #pragma once
 
 #include <cstddef>
@@ -43,7 +43,5 @@ struct GisObject {
     void reserveVertices(std::size_t count);
     void reserveParts(std::size_t count);
 };
-
-extern GisObject gisO_;
 
 }  // namespace vk

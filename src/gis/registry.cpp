@@ -7,6 +7,7 @@
 #include "files/exits.h"
 #include "files/units.h"
 #include "gis/gis.h"
+#include "gis/state.h"
 #include "text/paths.h"
 #include "text/strings.h"
 
@@ -16,9 +17,6 @@ namespace {
 
 constexpr std::size_t kLayerNameLength = 1000;
 constexpr std::size_t kExtensionLength = 16;
-
-// Entry 0 is never a layer; gisIDs 1 to 100 index the rest.
-std::array<GisLayer, kMaxGisLayers + 1> layers;
 
 bool validId(int gisID) {
     return gisID >= 1 && gisID <= kMaxGisLayers;
@@ -35,13 +33,14 @@ bool isWriteMode(std::string_view mode) {
 
 GisLayer& gisLayer(int gisID) {
     if (!validId(gisID)) gisShouldNotBeHere("[gisLayer]");
-    return layers[static_cast<std::size_t>(gisID)];
+    return gisState().layers[static_cast<std::size_t>(gisID)];
 }
 
 int gisOpenLayer(std::string_view name, std::string_view kinds, std::string_view mode) {
     const std::string_view layerName = cutTo(trimRight(name), kLayerNameLength);
     console().line("Opening GIS Layer: " + std::string(layerName));
 
+    const auto& layers = gisState().layers;
     int gisID = 0;
     for (int id = 1; id <= kMaxGisLayers; ++id) {
         if (!layers[static_cast<std::size_t>(id)].open) {
@@ -53,7 +52,7 @@ int gisOpenLayer(std::string_view name, std::string_view kinds, std::string_view
     console().line("GIS Layer assigned ID of " + AINTEGER(gisID));
 
     gisInitialiseLayer(gisID);
-    GisLayer& layer = layers[static_cast<std::size_t>(gisID)];
+    GisLayer& layer = gisLayer(gisID);
 
     const std::string extension = std::string(cutTo(FILEEXT(name), kExtensionLength));
     std::unique_ptr<LayerWriter> writer = makeLayerWriter(extension);
@@ -71,7 +70,7 @@ int gisOpenLayer(std::string_view name, std::string_view kinds, std::string_view
 
 void gisInitialiseLayer(int gisID) {
     if (!validId(gisID)) gisShouldNotBeHere("gisInitialiseLayer[gisID=0]");
-    GisLayer& layer = layers[static_cast<std::size_t>(gisID)];
+    GisLayer& layer = gisLayer(gisID);
     layer.writeMode = false;
     layer.name.clear();
     layer.writer.reset();
@@ -84,7 +83,7 @@ void gisCloseLayer(int& gisID) {
                        std::string(kSupportAddress) + ".");
         return;
     }
-    GisLayer& layer = layers[static_cast<std::size_t>(gisID)];
+    GisLayer& layer = gisLayer(gisID);
     console().line("Closing GIS Layer " + AINTEGER(gisID) + " [" + layer.name + "]...");
 
     if (layer.writeMode) gisWriteEoF(gisID);
@@ -93,7 +92,7 @@ void gisCloseLayer(int& gisID) {
     GisStatus status = layer.writer->close();
     // What the .mid still held is named by the type word of the object in hand.
     if (status.error == GisError::MidRecordWrite)
-        status.detail = std::string(trimRight(cutTo(gisO_.typeName, 24)));
+        status.detail = std::string(trimRight(cutTo(gisState().object.typeName, 24)));
     gisEndRunOn(status);
 
     layer.open = false;
@@ -104,23 +103,23 @@ void gisCloseLayer(int& gisID) {
 
 void gisWriteEoF(int gisID) {
     if (!validId(gisID)) gisShouldNotBeHere("gisWriteEoF[gisID=0]");
-    GisLayer& layer = layers[static_cast<std::size_t>(gisID)];
+    GisLayer& layer = gisLayer(gisID);
     if (!layer.writer) gisShouldNotBeHere("[gisWriteHeader]");
     gisEndRunOn(layer.writer->finish());
 }
 
 void gisResetAll() {
-    for (GisLayer& layer : layers)
+    GisState& state = gisState();
+    for (GisLayer& layer : state.layers)
         layer = GisLayer{};
-    gisErrorText.fill(std::string());
+    state.errorText.fill(std::string());
 
-    gisInitialiseObject(gisO_);
-    gisO_.n = 0;
-    gisO_.attributes.clear();
+    gisInitialiseObject(state.object);
+    state.object.n = 0;
+    state.object.attributes.clear();
 
-    gisSchema = GisSchema{};
-    shpProjection.clear();
-    mifProjection.clear();
+    state.schema = GisSchema{};
+    state.projections = GisProjections{};
 }
 
 } // namespace vk

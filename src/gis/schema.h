@@ -1,5 +1,5 @@
-// The attribute schema of the layer about to be headed: one process-wide record, filled by the
-// caller immediately before gisWriteHeader.
+// The attribute schema of the layer about to be headed: one record of the run's GisState, filled
+// by the caller immediately before gisWriteHeader.
 #pragma once
 
 #include <array>
@@ -20,16 +20,11 @@ struct GisSchema {
     int initialRecordCount = 0;
 };
 
-extern GisSchema gisSchema;
-
 // The projection texts taken from the template: the first line of the .prj template, and the
-// first CoordSys line of the MIF template. Blank until the driver sets one.
+// first CoordSys line of the MIF template. Blank until the driver sets them.
 struct GisProjections {
     std::string shp;
     std::string mif;
 };
-
-extern std::string shpProjection;
-extern std::string mifProjection;
 
 }  // namespace vk

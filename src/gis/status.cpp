@@ -4,11 +4,10 @@
 #include "files/console.h"
 #include "files/exits.h"
 #include "files/units.h"
+#include "gis/state.h"
 #include "text/strings.h"
 
 namespace vk {
-
-std::array<std::string, 4> gisErrorText;
 
 namespace {
 
@@ -63,7 +62,7 @@ void replaceAll(std::string& text, std::string_view mark, std::string_view by) {
 }
 
 [[noreturn]] void gisFail(std::string_view message) {
-    gisErrorText[0] = std::string(cutTo(message, kErrorLineLength));
+    gisState().errorText[0] = std::string(cutTo(message, kErrorLineLength));
     gisReportError(1);
     EXITS();
 }
@@ -91,6 +90,7 @@ void gisShouldNotBeHere(std::string_view where) {
 }
 
 void gisReportError(int blankLines) {
+    const std::array<std::string, 4>& gisErrorText = gisState().errorText;
     for (int i = 0; i < blankLines; ++i)
         console().line();
     console().line(trimRight(gisErrorText[0]));

@@ -55,9 +55,8 @@ void gisEndRunOn(const GisStatus& status);
 // "Should not be here <where> - please contact <address>." straight to the console, then EXITS.
 [[noreturn]] void gisShouldNotBeHere(std::string_view where);
 
-// The library's error text buffer (four lines) and its reporter: `blankLines` empty lines, then
-// line 1 and every non-blank further line.
-extern std::array<std::string, 4> gisErrorText;
+// The reporter of the error text buffer (GisState::errorText, four lines): `blankLines` empty
+// lines, then line 1 and every non-blank further line.
 void gisReportError(int blankLines);
 
 }  // namespace vk

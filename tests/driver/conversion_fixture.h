@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "driver/output.h"
+#include "driver/runstate.h"
 #include "files/console.h"
 #include "files/exits.h"
 #include "files/units.h"
@@ -22,9 +23,8 @@ class ConversionTest : public ::testing::Test {
 protected:
     void SetUp() override {
         vk::INITFILEUNITS(1000);
-        vk::gisResetAll();
         vk::resetRunFinished();
-        vk::mifProjection = kTestCoordSys;
+        state.gis.projections.mif = kTestCoordSys;
         vk::console().captureOutput(&transcript);
         vk::console().feedInput("");
         settings.mifOutput = true;
@@ -58,6 +58,8 @@ protected:
         return text.substr(data + 6);
     }
 
+    vk::RunState state;  // the test's own, in use while it runs
+    const vk::RunStateScope use{state};
     TempDir dir;
     ScopedCwd cwd{dir.path()};
     std::string transcript;

@@ -1,5 +1,6 @@
 // A clean start for in-process driver tests: the console captured into a string with scripted
-// input (its end ends every prompt and pause), a fresh file unit table and blank projections.
+// input (its end ends every prompt and pause) and a run state of its own (a fresh file unit
+// table, blank projections), in use while the session lives.
 #pragma once
 
 #include <string>
@@ -8,19 +9,20 @@
 #include "files/console.h"
 #include "files/exits.h"
 #include "files/units.h"
-#include "gis/schema.h"
+#include "driver/runstate.h"
 
 namespace vktest {
 
 class DriverSession {
   public:
+    vk::RunState state;
+    const vk::RunStateScope use{state};
+
     explicit DriverSession(std::string_view input = {}) {
         vk::console().captureOutput(&out);
         vk::console().feedInput(input);
         vk::INITFILEUNITS(1000);
         vk::resetRunFinished();
-        vk::shpProjection.clear();
-        vk::mifProjection.clear();
     }
     ~DriverSession() {
         vk::INITFILEUNITS(1000);

@@ -147,7 +147,7 @@ TEST_F(LayerSetTest, RunWithoutReachesOrSectionsGivesSixHeadedEmptyLayers) {
 
 TEST_F(LayerSetTest, CentrelinesAreWrittenWithTheirIds) {
     output.openStreamLayer();
-    vk::GisObject& line = vk::gisO_;
+    vk::GisObject& line = state.gis.object;
     line.n = 3;
     line.X[0] = 3512000.25, line.Y[0] = 5405000.5;
     line.X[1] = 3512100.0, line.Y[1] = 5405100.0;

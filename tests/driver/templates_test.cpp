@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/driver_session.h"
-#include "gis/schema.h"
+#include "gis/state.h"
 #include "support/testfiles.h"
 
 namespace {
@@ -41,8 +41,8 @@ TEST_F(ProjectionTemplates, PrjHeaderIsPreferredToProjection) {
     settings.shapefileOutput = true;
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
-    EXPECT_EQ(vk::shpProjection, kPrj);
-    EXPECT_EQ(vk::mifProjection, "");
+    EXPECT_EQ(vk::gisState().projections.shp, kPrj);
+    EXPECT_EQ(vk::gisState().projections.mif, "");
     EXPECT_EQ(session.out, "GIS Projection being extracted from Header.prj\n" +
                                opened("Header.prj") + "\nshp Projection: " + kPrj + "\n");
 }
@@ -52,7 +52,7 @@ TEST_F(ProjectionTemplates, PrjProjectionIsTheSecondChoice) {
     settings.shapefileOutput = true;
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
-    EXPECT_EQ(vk::shpProjection, kPrj);
+    EXPECT_EQ(vk::gisState().projections.shp, kPrj);
     EXPECT_NE(session.out.find("extracted from Projection.prj\n"), std::string::npos);
 }
 
@@ -61,7 +61,7 @@ TEST_F(ProjectionTemplates, PrjOnlyTheFirstLineCountsAndCrLfIsALineEnd) {
     settings.shapefileOutput = true;
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
-    EXPECT_EQ(vk::shpProjection, "PROJCS[\"split\",");
+    EXPECT_EQ(vk::gisState().projections.shp, "PROJCS[\"split\",");
 }
 
 TEST_F(ProjectionTemplates, PrjWithoutLineEndAndWithTrailingBlanks) {
@@ -69,7 +69,7 @@ TEST_F(ProjectionTemplates, PrjWithoutLineEndAndWithTrailingBlanks) {
     settings.shapefileOutput = true;
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
-    EXPECT_EQ(vk::shpProjection, kPrj + "   "); // kept as read; writers trim it
+    EXPECT_EQ(vk::gisState().projections.shp, kPrj + "   "); // kept as read; writers trim it
     EXPECT_NE(session.out.find("\nshp Projection: " + kPrj + "\n"), std::string::npos);
 }
 
@@ -78,7 +78,7 @@ TEST_F(ProjectionTemplates, PrjHoldingOnlyALineBreakGivesABlankProjection) {
     settings.shapefileOutput = true;
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
-    EXPECT_EQ(vk::shpProjection, "");
+    EXPECT_EQ(vk::gisState().projections.shp, "");
     EXPECT_TRUE(session.out.ends_with("\nshp Projection: \n")) << session.out;
 }
 
@@ -111,8 +111,8 @@ TEST_F(ProjectionTemplates, MifHeaderIsPreferredAndTheFirstCoordSysLineWins) {
     settings.mifOutput = true;
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
-    EXPECT_EQ(vk::mifProjection, kCoordSys);
-    EXPECT_EQ(vk::shpProjection, "");
+    EXPECT_EQ(vk::gisState().projections.mif, kCoordSys);
+    EXPECT_EQ(vk::gisState().projections.shp, "");
     EXPECT_EQ(session.out, opened("Header.mif") + "\nUsing Header.mif for setting projection.\n" +
                                "\nmif Projection: " + kCoordSys + "\n");
 }
@@ -124,7 +124,7 @@ TEST_F(ProjectionTemplates, MifCoordSysInAnyCaseAndInsideOtherText) {
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
     // Leading blanks stay; the CR of the line end does not.
-    EXPECT_EQ(vk::mifProjection, "  ! coordsys copied from the survey");
+    EXPECT_EQ(vk::gisState().projections.mif, "  ! coordsys copied from the survey");
     EXPECT_NE(session.out.find("\nUsing Projection.mif for setting projection.\n"),
               std::string::npos);
 }
@@ -155,8 +155,8 @@ TEST_F(ProjectionTemplates, NoFormatOptionReadsNoTemplate) {
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
     EXPECT_EQ(session.out, "");
-    EXPECT_EQ(vk::shpProjection, "");
-    EXPECT_EQ(vk::mifProjection, "");
+    EXPECT_EQ(vk::gisState().projections.shp, "");
+    EXPECT_EQ(vk::gisState().projections.mif, "");
 }
 
 TEST_F(ProjectionTemplates, TemplatesAreLookedForInTheInputsFolder) {
@@ -167,7 +167,7 @@ TEST_F(ProjectionTemplates, TemplatesAreLookedForInTheInputsFolder) {
     settings.shapefileOutput = true;
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
-    EXPECT_EQ(vk::shpProjection, kPrj);
+    EXPECT_EQ(vk::gisState().projections.shp, kPrj);
     EXPECT_NE(session.out.find("extracted from sub/Projection.prj\n"), std::string::npos);
 }
 
@@ -178,7 +178,7 @@ TEST_F(ProjectionTemplates, InputWithoutFolderUsesTheCurrentFolder) {
     settings.shapefileOutput = true;
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
-    EXPECT_EQ(vk::shpProjection, kPrj);
+    EXPECT_EQ(vk::gisState().projections.shp, kPrj);
 }
 
 TEST_F(ProjectionTemplates, AbsoluteInputFolder) {
@@ -188,7 +188,7 @@ TEST_F(ProjectionTemplates, AbsoluteInputFolder) {
     settings.mifOutput = true;
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
-    EXPECT_EQ(vk::mifProjection, kCoordSys);
+    EXPECT_EQ(vk::gisState().projections.mif, kCoordSys);
     EXPECT_EQ(vk::findProjectionTemplate(settings.inputName, "Header.mif", "Projection.mif"),
               dir.path() + "/abs/Header.mif");
     EXPECT_EQ(vk::findProjectionTemplate(settings.inputName, "Header.prj", "Projection.prj"), "");

@@ -18,6 +18,9 @@ namespace vktest {
 
 class FilesSession : public ::testing::Test {
 protected:
+    vk::UnitTable units;  // the test's own, in use while it runs
+    const vk::UnitTableScope useUnits{units};
+
     FilesSession() {
         vk::INITFILEUNITS(1000);
         vk::console().captureOutput(&out);

@@ -26,7 +26,7 @@ class DbfTest : public vktest::GisFileTest {
   protected:
     void addField(std::string name, std::string type, int width) {
         vk::GisAttribute& field =
-            vk::gisSchema.fields[static_cast<std::size_t>(vk::gisSchema.fieldCount++)];
+            gisSchema.fields[static_cast<std::size_t>(gisSchema.fieldCount++)];
         field.name = std::move(name);
         field.type = std::move(type);
         field.width = width;
@@ -37,7 +37,7 @@ class DbfTest : public vktest::GisFileTest {
         ASSERT_GT(table.unit, 0);
     }
     void header() {
-        vk::gisEndRunOn(vk::dbfWriteHeader(vk::gisSchema, table));
+        vk::gisEndRunOn(vk::dbfWriteHeader(gisSchema, table));
         table.recordsWritten = 0;
     }
     void record(std::string_view line) {
@@ -248,12 +248,12 @@ TEST_F(DbfTest, RecordsOfLinesThatBeginAlikeAreThoseOfTheLinesAlone) {
     auto openTable = [&](vk::DbfTable& t, const std::string& name) {
         vk::OPENER(t.unit, "BO", dir.file(name), 1);
         ASSERT_GT(t.unit, 0);
-        vk::gisEndRunOn(vk::dbfWriteHeader(vk::gisSchema, t));
+        vk::gisEndRunOn(vk::dbfWriteHeader(gisSchema, t));
     };
     vk::DbfTable alike, alone;
     openTable(alike, "alike.dbf");
     openTable(alone, "alone.dbf");
-    vk::gisSchema = vk::GisSchema{};
+    gisSchema = vk::GisSchema{};
     addField("Other", "Char", 1);
     vk::DbfTable other;
     openTable(other, "other.dbf");

@@ -8,7 +8,6 @@
 namespace vktest {
 namespace {
 
-using vk::gisO_;
 
 constexpr std::string_view kContact = " - please contact support@varnokline.example.\n";
 
@@ -16,8 +15,8 @@ class Dispatch : public GisSession {
   protected:
     void SetUp() override {
         GisSession::SetUp();
-        vk::gisSchema.fieldCount = 1;
-        vk::gisSchema.fields[0] = {"Name", "Char", 20};
+        gisSchema.fieldCount = 1;
+        gisSchema.fields[0] = {"Name", "Char", 20};
     }
 
     int openShapefile(std::string_view name, std::string_view kinds) {
@@ -137,18 +136,18 @@ TEST_F(Dispatch, AnEmptyLastPartIsAllowed) {
 
 TEST_F(Dispatch, LayerNumbersThatAreNotLayers) {
     const std::string tail(kExitTail);
-    EXPECT_EQ(endsRun([] { vk::gisWriteObject(0, gisO_); }),
+    EXPECT_EQ(endsRun([&] { vk::gisWriteObject(0, gisO_); }),
               "Should not be here gisWriteObject[gisID=0]" + std::string(kContact) + tail);
-    EXPECT_EQ(endsRun([] { vk::gisWriteRecord(-1, gisO_); }),
+    EXPECT_EQ(endsRun([&] { vk::gisWriteRecord(-1, gisO_); }),
               "Should not be here gisWriteRecord[gisID=0]" + std::string(kContact) + tail);
     EXPECT_EQ(endsRun([] { vk::gisWriteHeader(0); }),
               "Should not be here gisWriteHeader[gisID=0]" + std::string(kContact) + tail);
 
     // A number of the table whose entry is free has no format.
     gisO_.kind = vk::GisKind::Point;
-    EXPECT_EQ(endsRun([] { vk::gisWriteObject(7, gisO_); }),
+    EXPECT_EQ(endsRun([&] { vk::gisWriteObject(7, gisO_); }),
               "Should not be here [gisWriteObject]" + std::string(kContact) + tail);
-    EXPECT_EQ(endsRun([] { vk::gisWriteRecord(7, gisO_); }),
+    EXPECT_EQ(endsRun([&] { vk::gisWriteRecord(7, gisO_); }),
               "Should not be here [gisWriteRecord]" + std::string(kContact) + tail);
     EXPECT_EQ(endsRun([] { vk::gisWriteHeader(7); }),
               "Should not be here [gisWriteHeader]" + std::string(kContact) + tail);

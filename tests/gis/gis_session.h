@@ -1,9 +1,9 @@
-// A fresh run for each GIS writer test: file units and the layer library at their start-of-run
-// state, the console captured and its input empty, and a private folder for the layers.
+// A fresh run for each GIS writer test: a unit table and a layer library state of its own, the console captured and its input empty, and a private folder for the layers.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -25,6 +25,18 @@ inline constexpr std::string_view kExitTail = "\nPress Enter to Close\n";
 
 class GisSession : public ::testing::Test {
   protected:
+    // The test's own run state, in use for its lifetime, and names for its parts.
+    vk::UnitTable units;
+    const vk::UnitTableScope useUnits{units};
+    vk::GisState gis;
+    const vk::GisStateScope useGis{gis};
+    vk::GisObject& gisO_ = gis.object;
+    vk::GisSchema& gisSchema = gis.schema;
+    std::string& shpProjection = gis.projections.shp;
+    std::string& mifProjection = gis.projections.mif;
+    std::array<std::string, 4>& gisErrorText = gis.errorText;
+
+
     void SetUp() override {
         vk::console().captureOutput(&transcript);
         vk::console().feedInput("");
@@ -56,7 +68,7 @@ class GisSession : public ::testing::Test {
     int openMif(std::string_view name) {
         const int id = vk::gisOpenLayer(dir.file(name), "", "O ");
         vk::gisWriteHeader(id);
-        vk::gisInitialiseObject(vk::gisO_);
+        vk::gisInitialiseObject(gisO_);
         return id;
     }
 
@@ -72,21 +84,21 @@ class GisSession : public ::testing::Test {
     static vk::MifLayerWriter& mifPair(int id) { return writerOf<vk::MifLayerWriter>(id); }
 
     // Puts vertices into gisO_ and sets its vertex count.
-    static void setVertices(std::initializer_list<std::pair<double, double>> points) {
+    void setVertices(std::initializer_list<std::pair<double, double>> points) {
         int n = 0;
         for (const auto& [x, y] : points) {
-            vk::gisO_.X[static_cast<std::size_t>(n)] = x;
-            vk::gisO_.Y[static_cast<std::size_t>(n)] = y;
+            gisO_.X[static_cast<std::size_t>(n)] = x;
+            gisO_.Y[static_cast<std::size_t>(n)] = y;
             ++n;
         }
-        vk::gisO_.n = n;
+        gisO_.n = n;
     }
 
-    static void setParts(std::initializer_list<int> firsts) {
+    void setParts(std::initializer_list<int> firsts) {
         int nr = 0;
         for (int first : firsts)
-            vk::gisO_.ir[static_cast<std::size_t>(nr++)] = first;
-        vk::gisO_.nr = nr;
+            gisO_.ir[static_cast<std::size_t>(nr++)] = first;
+        gisO_.nr = nr;
     }
 
     std::string transcript;

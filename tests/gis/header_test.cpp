@@ -10,14 +10,14 @@ class Header : public GisSession {
   protected:
     void SetUp() override {
         GisSession::SetUp();
-        vk::gisSchema.fieldCount = 2;
-        vk::gisSchema.fields[0] = {"Stream_ID", "Char", 100};
-        vk::gisSchema.fields[1] = {"Elevation", "Float", 0};
+        gisSchema.fieldCount = 2;
+        gisSchema.fields[0] = {"Stream_ID", "Char", 100};
+        gisSchema.fields[1] = {"Elevation", "Float", 0};
     }
 };
 
 TEST_F(Header, EachSetCreatedAtOpenIsHeaded) {
-    vk::shpProjection = "PROJCS[\"Local\",GEOGCS[\"GCS\"]]   ";
+    shpProjection = "PROJCS[\"Local\",GEOGCS[\"GCS\"]]   ";
     const int id = vk::gisOpenLayer(dir.file("river.shp"), "P", "O ");
     const vk::ShapefileLayerWriter& layer = shapefile(id);
     const vk::ShapeSet& points = layer.sets[0];
@@ -77,8 +77,8 @@ TEST_F(Header, APrjLineThatCannotBeWrittenEndsTheRun) {
 
 TEST_F(Header, LaterSchemaChangesDoNotReachAHeadedLayer) {
     const int first = openMif("first.mif");
-    vk::gisSchema.fieldCount = 1;
-    vk::gisSchema.fields[0] = {"Other", "Integer", 0};
+    gisSchema.fieldCount = 1;
+    gisSchema.fields[0] = {"Other", "Integer", 0};
     int second = openMif("second.mif");
     int closing = first;
     vk::gisCloseLayer(closing);
@@ -95,7 +95,7 @@ TEST_F(Header, LaterSchemaChangesDoNotReachAHeadedLayer) {
 
 TEST_F(Header, MoreFieldsThanTheSchemaHoldsAreRefused) {
     const int id = vk::gisOpenLayer(dir.file("wide.mif"), "", "O ");
-    vk::gisSchema.fieldCount = vk::GisSchema::kMaxFields + 1;
+    gisSchema.fieldCount = vk::GisSchema::kMaxFields + 1;
     EXPECT_EQ(endsRun([&] { vk::gisWriteHeader(id); }),
               "Should not be here [mifWriteHeader-Columns] - please contact "
               "support@varnokline.example.\n" +

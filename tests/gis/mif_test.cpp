@@ -12,7 +12,6 @@
 namespace vktest {
 namespace {
 
-using vk::gisO_;
 
 // The header of a layer with the one field "Name Char(20)" and no projection text.
 constexpr std::string_view kNameHeader = "Version 300\n"
@@ -62,8 +61,8 @@ class Mif : public GisSession {
   protected:
     void SetUp() override {
         GisSession::SetUp();
-        vk::gisSchema.fieldCount = 1;
-        vk::gisSchema.fields[0] = {"Name", "Char", 20};
+        gisSchema.fieldCount = 1;
+        gisSchema.fields[0] = {"Name", "Char", 20};
     }
 
     // Writes the current gisO_ as one object with its record.
@@ -85,10 +84,10 @@ class Mif : public GisSession {
 };
 
 TEST_F(Mif, HeaderWithProjectionAndColumns) {
-    vk::gisSchema.fieldCount = 2;
-    vk::gisSchema.fields[0] = {"Stream_ID   ", "Char  ", 100};
-    vk::gisSchema.fields[1] = {"Elevation", "Float", 0};
-    vk::mifProjection = "CoordSys Earth Projection 8, 104, \"m\", 3, 0, 0.9996, 500000, 0   ";
+    gisSchema.fieldCount = 2;
+    gisSchema.fields[0] = {"Stream_ID   ", "Char  ", 100};
+    gisSchema.fields[1] = {"Elevation", "Float", 0};
+    mifProjection = "CoordSys Earth Projection 8, 104, \"m\", 3, 0, 0.9996, 500000, 0   ";
     int id = openMif("streams.mif");
     vk::gisCloseLayer(id);
     EXPECT_EQ(readFile(dir.file("streams.mif")),
@@ -105,9 +104,9 @@ TEST_F(Mif, HeaderWithProjectionAndColumns) {
 }
 
 TEST_F(Mif, FieldCountsOfZeroOrLessGiveNoColumnLines) {
-    vk::gisSchema.fieldCount = 0;
+    gisSchema.fieldCount = 0;
     int id = openMif("none.mif");
-    vk::gisSchema.fieldCount = -2;
+    gisSchema.fieldCount = -2;
     int negative = openMif("negative.mif");
     vk::gisCloseLayer(id);
     vk::gisCloseLayer(negative);
@@ -369,10 +368,10 @@ TEST_F(Mif, LayerIsReadByGdal) {
         GTEST_SKIP() << "GDAL's ogrinfo is not installed at " << kOgrinfo
                      << " (Debian package gdal-bin); the MIF read-back check is skipped";
 
-    vk::gisSchema.fieldCount = 2;
-    vk::gisSchema.fields[0] = {"Stream_ID", "Char", 20};
-    vk::gisSchema.fields[1] = {"Elevation", "Float", 0};
-    vk::mifProjection = "CoordSys Earth Projection 8, 104, \"m\", 3, 0, 0.9996, 500000, 0";
+    gisSchema.fieldCount = 2;
+    gisSchema.fields[0] = {"Stream_ID", "Char", 20};
+    gisSchema.fields[1] = {"Elevation", "Float", 0};
+    mifProjection = "CoordSys Earth Projection 8, 104, \"m\", 3, 0, 0.9996, 500000, 0";
     int id = openMif("rivers.mif");
 
     gisO_.kind = vk::GisKind::Pline;

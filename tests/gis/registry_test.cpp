@@ -185,8 +185,8 @@ TEST_F(Registry, ARepeatedKindLetterOpensItsSetOnce) {
 }
 
 TEST_F(Registry, ShapefileCloseReleasesEveryUnitOfEverySet) {
-    vk::gisSchema.fieldCount = 1;
-    vk::gisSchema.fields[0] = {"Name", "Char", 10};
+    gisSchema.fieldCount = 1;
+    gisSchema.fields[0] = {"Name", "Char", 10};
     int id = gisOpenLayer(dir.file("river.shp"), "P", "O ");
     vk::gisWriteHeader(id);
     transcript.clear();
@@ -206,17 +206,17 @@ TEST_F(Registry, ShapefileCloseReleasesEveryUnitOfEverySet) {
 }
 
 TEST_F(Registry, ErrorReportPrintsTheNonBlankLines) {
-    vk::gisErrorText[0] = "ERROR 9999 - First line.   ";
+    gisErrorText[0] = "ERROR 9999 - First line.   ";
     vk::gisReportError(1);
     EXPECT_EQ(transcript, "\nERROR 9999 - First line.\n");
 
     transcript.clear();
-    vk::gisErrorText[2] = "  third line  ";
-    vk::gisErrorText[3] = "     ";
+    gisErrorText[2] = "  third line  ";
+    gisErrorText[3] = "     ";
     vk::gisReportError(2);
     EXPECT_EQ(transcript, "\n\nERROR 9999 - First line.\n  third line\n");
     // The buffer is left as it was.
-    EXPECT_EQ(vk::gisErrorText[2], "  third line  ");
+    EXPECT_EQ(gisErrorText[2], "  third line  ");
 }
 
 // Every failure a writer can report has a text of its own, with its detail in place, so that no
@@ -244,14 +244,14 @@ TEST_F(Registry, EveryWriterFailureHasItsOwnMessage) {
 TEST_F(Registry, ResetForgetsLayersLeftOpenByAnEndedRun) {
     gisOpenLayer(dir.file("a.mif"), "", "O ");
     gisOpenLayer(dir.file("b.shp"), "", "O ");
-    vk::gisErrorText[1] = "left over";
-    vk::mifProjection = "CoordSys Earth Projection 1, 104";
+    gisErrorText[1] = "left over";
+    mifProjection = "CoordSys Earth Projection 1, 104";
     vk::INITFILEUNITS(1000);
     vk::gisResetAll();
     EXPECT_FALSE(vk::gisLayer(1).open);
     EXPECT_EQ(vk::gisLayer(1).writer, nullptr);
-    EXPECT_TRUE(vk::gisErrorText[1].empty());
-    EXPECT_TRUE(vk::mifProjection.empty());
+    EXPECT_TRUE(gisErrorText[1].empty());
+    EXPECT_TRUE(mifProjection.empty());
     EXPECT_EQ(gisOpenLayer(dir.file("c.mif"), "", "O "), 1);
 }
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
@@ -66,6 +67,18 @@ template <class F> bool endsRun(F&& f) {
 // A fresh run: file units and GIS library reset, console captured, no console input.
 class GisFileTest : public ::testing::Test {
   protected:
+    // The test's own run state, in use for its lifetime, and names for its parts.
+    vk::UnitTable units;
+    const vk::UnitTableScope useUnits{units};
+    vk::GisState gis;
+    const vk::GisStateScope useGis{gis};
+    vk::GisObject& gisO_ = gis.object;
+    vk::GisSchema& gisSchema = gis.schema;
+    std::string& shpProjection = gis.projections.shp;
+    std::string& mifProjection = gis.projections.mif;
+    std::array<std::string, 4>& gisErrorText = gis.errorText;
+
+
     void SetUp() override {
         vk::console().captureOutput(&transcript);
         vk::console().feedInput("");

@@ -34,9 +34,9 @@ class ShpTest : public vktest::GisFileTest {
   protected:
     void SetUp() override {
         GisFileTest::SetUp();
-        vk::gisSchema.fieldCount = 1;
-        vk::gisSchema.fields[0] = {"ID", "Char", 8};
-        vk::gisSchema.initialRecordCount = 0;
+        gisSchema.fieldCount = 1;
+        gisSchema.fields[0] = {"ID", "Char", 8};
+        gisSchema.initialRecordCount = 0;
     }
     std::string layerName() const { return dir.file("river.shp"); }
     std::string setFile(char letter, std::string_view ext) const {
@@ -49,12 +49,12 @@ class ShpTest : public vktest::GisFileTest {
     int openLayer(std::string_view kinds) {
         const int id = vk::gisOpenLayer(layerName(), kinds, "O ");
         vk::gisWriteHeader(id);
-        vk::gisInitialiseObject(vk::gisO_);
+        vk::gisInitialiseObject(gisO_);
         return id;
     }
     // Fills gisO_ with the vertices and parts (1-based first vertices) and one attribute.
-    static void fill(const std::vector<Point>& points, const std::vector<int>& firsts = {1}) {
-        vk::GisObject& o = vk::gisO_;
+    void fill(const std::vector<Point>& points, const std::vector<int>& firsts = {1}) {
+        vk::GisObject& o = gisO_;
         o.kind = vk::GisKind::Unset;
         o.n = static_cast<int>(points.size());
         for (std::size_t i = 0; i < points.size(); ++i) {
@@ -66,13 +66,13 @@ class ShpTest : public vktest::GisFileTest {
             o.ir[i] = firsts[i];
         o.attributes = "\"obj\"";
     }
-    static void write(int id) {
-        vk::gisWriteObject(id, vk::gisO_);
-        vk::gisWriteRecord(id, vk::gisO_);
+    void write(int id) {
+        vk::gisWriteObject(id, gisO_);
+        vk::gisWriteRecord(id, gisO_);
     }
     void writePoint(int id, double x, double y) {
         fill({{x, y}});
-        vk::gisO_.kind = vk::GisKind::Point;
+        gisO_.kind = vk::GisKind::Point;
         write(id);
     }
 
@@ -168,7 +168,7 @@ TEST_F(ShpTest, SecondRecordIsNumberedTwoAndIndexedAfterTheFirst) {
 TEST_F(ShpTest, ThreePointPolylineHasContentOf48Words) {
     int id = openLayer("L");
     fill({{0, 0}, {3, -1}, {1, 5}});
-    vk::gisO_.kind = vk::GisKind::Pline;
+    gisO_.kind = vk::GisKind::Pline;
     write(id);
     vk::gisCloseLayer(id);
 
@@ -192,7 +192,7 @@ TEST_F(ShpTest, ThreePointPolylineHasContentOf48Words) {
 TEST_F(ShpTest, TwoPartPolylineListsTheFirstPointOfEachPart) {
     int id = openLayer("L");
     fill({{0, 0}, {1, 1}, {2, 0}, {10, 10}, {11, 12}}, {1, 4});
-    vk::gisO_.kind = vk::GisKind::PlineMultiple;
+    gisO_.kind = vk::GisKind::PlineMultiple;
     write(id);
     vk::gisCloseLayer(id);
 
@@ -209,10 +209,10 @@ TEST_F(ShpTest, TwoPartPolylineListsTheFirstPointOfEachPart) {
 TEST_F(ShpTest, RegionAndMultipointRecordsCarryTheirTypeAndBox) {
     int id = openLayer("PR");
     fill({{0, 0}, {4, 0}, {4, 4}, {0, 0}, {1, 1}, {2, 1}, {1, 2}, {1, 1}}, {1, 5});
-    vk::gisO_.kind = vk::GisKind::Region;
+    gisO_.kind = vk::GisKind::Region;
     write(id);
     fill({{5, 6}, {-1, 9}, {2, 2}});
-    vk::gisO_.kind = vk::GisKind::MultiPoint;
+    gisO_.kind = vk::GisKind::MultiPoint;
     write(id);
     vk::gisCloseLayer(id);
 
@@ -240,7 +240,7 @@ TEST_F(ShpTest, RegionAndMultipointRecordsCarryTheirTypeAndBox) {
 TEST_F(ShpTest, NullObjectGivesANullRecordInEverySet) {
     int id = openLayer("PL");
     fill({});
-    vk::gisO_.kind = vk::GisKind::None;
+    gisO_.kind = vk::GisKind::None;
     write(id);
     vk::gisCloseLayer(id);
 
@@ -259,10 +259,10 @@ TEST_F(ShpTest, NullObjectGivesANullRecordInEverySet) {
 TEST_F(ShpTest, PolylineWithoutVerticesLeavesTheSetBoxAlone) {
     int id = openLayer("L");
     fill({{1, 1}, {2, 3}});
-    vk::gisO_.kind = vk::GisKind::Line;
+    gisO_.kind = vk::GisKind::Line;
     write(id);
     fill({});
-    vk::gisO_.kind = vk::GisKind::Pline;
+    gisO_.kind = vk::GisKind::Pline;
     write(id);
     vk::gisCloseLayer(id);
 
@@ -278,13 +278,13 @@ TEST_F(ShpTest, PolylineWithoutVerticesLeavesTheSetBoxAlone) {
 
 TEST_F(ShpTest, PolylineBeyondTheInitialVertexArraysIsWrittenWhole) {
     const std::size_t count = vk::GisObject::kInitialVertices + 5000;
-    vk::gisO_.reserveVertices(count);
+    gisO_.reserveVertices(count);
     int id = openLayer("L");
     std::vector<Point> points(count);
     for (std::size_t i = 0; i < count; ++i)
         points[i] = {double(i), -double(i)};
     fill(points);
-    vk::gisO_.kind = vk::GisKind::Pline;
+    gisO_.kind = vk::GisKind::Pline;
     write(id);
     vk::gisCloseLayer(id);
 
@@ -324,8 +324,8 @@ TEST_F(ShpTest, RerunOverLongerFilesLeavesNoStaleBytes) {
     // A second run of the same layer with fewer records.
     vk::INITFILEUNITS(1000);
     vk::gisResetAll();
-    vk::gisSchema.fieldCount = 1;
-    vk::gisSchema.fields[0] = {"ID", "Char", 8};
+    gisSchema.fieldCount = 1;
+    gisSchema.fields[0] = {"ID", "Char", 8};
     id = openLayer("P");
     vk::gisCloseLayer(id);
     EXPECT_EQ(shp('P').size(), 100u);
@@ -344,7 +344,7 @@ TEST_F(ShpTest, RecordThatCannotBeWrittenEndsTheRun) {
     int id = openLayer("L");
     std::vector<Point> points(1000, Point{1, 1});
     fill(points);
-    vk::gisO_.kind = vk::GisKind::Pline;
+    gisO_.kind = vk::GisKind::Pline;
     {
         vktest::FileSizeLimit limit(400 * 1024);
         EXPECT_TRUE(endsRun([&] {
@@ -407,8 +407,8 @@ TEST_F(ShpTest, HeaderNeedsOpenHandles) {
 TEST_F(ShpTest, ObjectWithoutAShapeKindEndsTheRun) {
     const int id = openLayer("P");
     fill({{1, 2}});
-    vk::gisO_.kind = vk::GisKind::Text;  // the layer operations turn a text into a point first
-    EXPECT_TRUE(endsRun([&] { vk::gisEndRunOn(vk::shpWriteObject(vk::gisO_, shapefile(id).sets[0])); }));
+    gisO_.kind = vk::GisKind::Text;  // the layer operations turn a text into a point first
+    EXPECT_TRUE(endsRun([&] { vk::gisEndRunOn(vk::shpWriteObject(gisO_, shapefile(id).sets[0])); }));
     EXPECT_TRUE(transcriptHas("\n\nERROR 0350 - Trying to write a SHP object that is not yet "
                               "supported.  Please contact support@varnokline.example.\n"));
     EXPECT_EQ(shp('P').size(), 100u);
@@ -417,9 +417,9 @@ TEST_F(ShpTest, ObjectWithoutAShapeKindEndsTheRun) {
 TEST_F(ShpTest, VertexCountBeyondTheArraysEndsTheRunWithoutReadingThem) {
     const int id = openLayer("L");
     fill({{1, 2}, {3, 4}});
-    vk::gisO_.kind = vk::GisKind::Pline;
-    vk::gisO_.n = static_cast<int>(vk::gisO_.X.size()) + 1;
-    EXPECT_TRUE(endsRun([&] { vk::gisEndRunOn(vk::shpWriteObject(vk::gisO_, shapefile(id).sets[1])); }));
+    gisO_.kind = vk::GisKind::Pline;
+    gisO_.n = static_cast<int>(gisO_.X.size()) + 1;
+    EXPECT_TRUE(endsRun([&] { vk::gisEndRunOn(vk::shpWriteObject(gisO_, shapefile(id).sets[1])); }));
     EXPECT_TRUE(transcriptHas("Should not be here [shpWriteObject: vertex or part count]"));
     EXPECT_EQ(shp('L').size(), 100u);
 }
@@ -429,25 +429,25 @@ TEST_F(ShpTest, VertexCountBeyondTheArraysEndsTheRunWithoutReadingThem) {
 TEST_F(ShpTest, IndependentReadersAcceptTheLayer) {
     if (vktest::runShell("command -v ogrinfo && command -v shpdump").status != 0)
         GTEST_SKIP() << "ogrinfo or shpdump missing (scripts/install-test-tools installs them)";
-    vk::gisSchema.fieldCount = 2;
-    vk::gisSchema.fields[0] = {"Name", "Char", 20};
-    vk::gisSchema.fields[1] = {"Elevation", "Float", 0};
+    gisSchema.fieldCount = 2;
+    gisSchema.fields[0] = {"Name", "Char", 20};
+    gisSchema.fields[1] = {"Elevation", "Float", 0};
     int id = openLayer("PL");
     fill({{10, 20}});
-    vk::gisO_.kind = vk::GisKind::Point;
-    vk::gisO_.attributes = R"("A",         1.50000)";
+    gisO_.kind = vk::GisKind::Point;
+    gisO_.attributes = R"("A",         1.50000)";
     write(id);
     fill({{-5, 7.25}});
-    vk::gisO_.kind = vk::GisKind::Point;
-    vk::gisO_.attributes = R"("B, ""c""",         2.25000)";
+    gisO_.kind = vk::GisKind::Point;
+    gisO_.attributes = R"("B, ""c""",         2.25000)";
     write(id);
     fill({{0, 0}, {3, -1}, {1, 5}});
-    vk::gisO_.kind = vk::GisKind::Pline;
-    vk::gisO_.attributes = R"("L1",3)";
+    gisO_.kind = vk::GisKind::Pline;
+    gisO_.attributes = R"("L1",3)";
     write(id);
     fill({{0, 0}, {1, 1}, {2, 0}, {10, 10}, {11, 12}}, {1, 4});
-    vk::gisO_.kind = vk::GisKind::PlineMultiple;
-    vk::gisO_.attributes = R"("L2",-4.5)";
+    gisO_.kind = vk::GisKind::PlineMultiple;
+    gisO_.attributes = R"("L2",-4.5)";
     write(id);
     vk::gisCloseLayer(id);
 

@@ -1,0 +1,29 @@
+#include "gis/state.h"
+
+namespace vk {
+
+namespace {
+
+// The state of code that runs outside any run or test of its own (a fuzz target, say).
+GisState& processState() {
+    static GisState state;
+    return state;
+}
+
+GisState* inUse = nullptr;
+
+} // namespace
+
+GisState& gisState() {
+    return inUse != nullptr ? *inUse : processState();
+}
+
+GisStateScope::GisStateScope(GisState& state) : previous_(inUse) {
+    inUse = &state;
+}
+
+GisStateScope::~GisStateScope() {
+    inUse = previous_;
+}
+
+} // namespace vk

@@ -1,0 +1,46 @@
+// Everything the GIS layer writer keeps for one run: the layer table, the shared object, the
+// schema of the layer about to be headed, the projection texts and the error text buffer. The
+// layer operations of gis.h work on the state in use; a run (or a test) makes its own and puts it
+// in use for its lifetime, so that a new run starts from nothing.
+//
+//   GisState state;
+//   const GisStateScope use(state);
+//   state.projections.mif = "CoordSys Earth Projection 1, 104";
+//   int id = gisOpenLayer("river.mif", "", "O ");   // works on `state`
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "gis/object.h"
+#include "gis/registry.h"
+#include "gis/schema.h"
+
+namespace vk {
+
+inline constexpr int kMaxGisLayers = 100;
+
+struct GisState {
+    // Entry 0 is never a layer; gisIDs 1 to 100 index the rest.
+    std::array<GisLayer, kMaxGisLayers + 1> layers;
+    GisObject object;  // the one object the driver fills before each gisWriteObject
+    GisSchema schema;  // filled immediately before gisWriteHeader
+    GisProjections projections;
+    std::array<std::string, 4> errorText;  // the library's error text buffer
+};
+
+// The state in use: the innermost GisStateScope's, else one of the process's own.
+GisState& gisState();
+
+class GisStateScope {
+  public:
+    explicit GisStateScope(GisState& state);
+    ~GisStateScope();
+    GisStateScope(const GisStateScope&) = delete;
+    GisStateScope& operator=(const GisStateScope&) = delete;
+
+  private:
+    GisState* previous_;
+};
+
+}  // namespace vk
