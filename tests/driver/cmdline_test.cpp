@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include "driver/driver_session.h"
+#include "driver/run.h"
 #include "driver/settings.h"
+#include "gis/gis.h"
+#include "gis/registry.h"
 #include "files/units.h"
 #include "support/testfiles.h"
 #include "support/transcripts.h"
@@ -276,3 +279,47 @@ TEST_F(OpenInputFile, InputAlreadyOpenIsClosedAndReopenedOnTheFreedUnit) {
 }
 
 } // namespace
+
+namespace {
+
+// A run in this process works on a state of its own: what it leaves open when it ends early, and
+// what it finished, is gone with it. The caller's state (the session's) is not touched, and a
+// second run starts exactly as the first did.
+TEST(RunState, EachRunHasItsOwnAndLeavesTheCallersAlone) {
+    DriverSession session;
+    vktest::TempDir dir;
+    const std::string examples = std::string(VK_SOURCE_DIR) + "/examples/";
+    const std::string whole = vktest::readFile(examples + "river.sdf");
+    vktest::writeFile(dir.file("Header.mif"), vktest::readFile(examples + "Header.mif"));
+    // Cut inside the first cross-section: the run ends with every layer open.
+    const std::size_t cut = whole.find("CROSS-SECTION:");
+    ASSERT_NE(cut, std::string::npos);
+    vktest::writeFile(dir.file("cut.sdf"), whole.substr(0, cut + 200));
+    vktest::writeFile(dir.file("river.sdf"), whole);
+
+    int unit = 0;
+    vk::OPENER(unit, "O ", dir.file("mine.txt"), 1);
+    ASSERT_EQ(unit, 1001);
+    vk::gisState().projections.mif = "CoordSys of the caller";
+
+    std::string transcripts[2];
+    for (std::string& transcript : transcripts) {
+        session.out.clear();
+        EXPECT_EQ(vk::run({"varnokline", "-mif", dir.file("cut.sdf")}), 1);
+        transcript = session.out;
+        EXPECT_NE(transcript.find("GIS Layer assigned ID of 5\n"), std::string::npos) << transcript;
+        EXPECT_NE(transcript.find("File Unit:1001\n"), std::string::npos) << transcript;
+    }
+    EXPECT_EQ(transcripts[0], transcripts[1]);
+    EXPECT_EQ(vk::run({"varnokline", "-mif", dir.file("river.sdf")}), 0);
+
+    // The session's unit and projection are as it left them; no layer of the runs is in its table.
+    EXPECT_TRUE(vk::unitInUse(1001));
+    EXPECT_FALSE(vk::unitInUse(1002));
+    EXPECT_EQ(vk::unitFileName(1001), dir.file("mine.txt"));
+    EXPECT_EQ(vk::gisState().projections.mif, "CoordSys of the caller");
+    for (int id = 1; id <= vk::kMaxGisLayers; ++id) EXPECT_FALSE(vk::gisLayer(id).open) << id;
+    vk::CLOSER(unit);
+}
+
+}  // namespace
