@@ -18,10 +18,11 @@ struct SdfIds {
     std::string reachId;
 };
 
-// The cross-section being read. Arrays are sized for the largest section read so far and reused;
-// only the first `...Count` entries of each belong to the current section.
+// The cross-section being read. Each block's arrays hold exactly its `...Count` entries (their
+// storage is kept from section to section), so a plain copy of a section holds everything its
+// consumer reads. A block the section does not have (its flag clear) keeps what it last held.
 struct SdfSection {
-    static constexpr std::size_t kInitialPoints = 100000;  // cut line, n values, surface line
+    static constexpr std::size_t kInitialPoints = 100000;  // room reserved for the reader's
     static constexpr std::size_t kInitialLevees = 100;
     static constexpr int kCutLineLimit = 100000;
 
@@ -29,11 +30,6 @@ struct SdfSection {
     // A store without any room yet (for copies of sections).
     struct Unsized {};
     explicit SdfSection(Unsized);
-
-    // Takes over what a section holds for its consumer: every count, flag and the station, and
-    // of each array the entries its count covers (no more than that array has), so that the
-    // consumer reads the same values from this copy as from the original.
-    void copyUsedFrom(const SdfSection& from);
 
     std::string station;
     int firstLine = 0;  // the number of its "CROSS-SECTION:" line (0 before the first one)

@@ -11,10 +11,12 @@
 
 namespace vk {
 
-SdfSection::SdfSection()
-    : cutX(kInitialPoints), cutY(kInitialPoints), nPosition(kInitialPoints), nValue(kInitialPoints),
-      leveeId(kInitialLevees), leveePosition(kInitialPoints), leveeHeight(kInitialPoints),
-      surfaceX(kInitialPoints), surfaceY(kInitialPoints), surfaceZ(kInitialPoints) {}
+SdfSection::SdfSection() {
+    for (auto* points : {&cutX, &cutY, &surfaceX, &surfaceY}) points->reserve(kInitialPoints);
+    for (auto* points : {&nPosition, &nValue, &leveePosition, &leveeHeight, &surfaceZ})
+        points->reserve(kInitialPoints);
+    leveeId.reserve(kInitialLevees);
+}
 
 SdfSection::SdfSection(Unsized) {}
 
@@ -22,20 +24,11 @@ namespace {
 
 constexpr float kNoLeveeHeight = 9999.0f;
 
-// The first `count` entries of `from` (as many as it has), and no more.
-template <class T> void copyUsed(std::vector<T>& to, const std::vector<T>& from, int count) {
-    const std::size_t n = std::min(count > 0 ? static_cast<std::size_t>(count) : 0, from.size());
-    to.assign(from.begin(), from.begin() + static_cast<std::ptrdiff_t>(n));
-}
-
-// Makes `index` a valid entry of the store; a store that is too small doubles, so a section
-// larger than the initial size is read whole.
-template <class T> void grow(std::vector<T>& store, std::size_t index) {
-    store.resize(std::max(index + 1, store.size() * 2));
-}
-
+// Makes `index` the last entry of a block's array, which holds exactly the entries its count
+// covers. The storage stays from section to section and grows geometrically, so a section larger
+// than the initial size is read whole.
 template <class T> void makeRoom(std::vector<T>& store, std::size_t index) {
-    if (index >= store.size()) grow(store, index);  // seldom: the check stays in the reading loop
+    store.resize(index + 1);
 }
 
 // Reads `count` numbers from a line in list-directed form; the first failure decides.
@@ -47,29 +40,6 @@ template <class... T> ReadStatus readNumbers(std::string_view text, T&... values
 }
 
 } // namespace
-
-void SdfSection::copyUsedFrom(const SdfSection& from) {
-    station = from.station;
-    firstLine = from.firstLine;
-    cutCount = from.cutCount;
-    copyUsed(cutX, from.cutX, cutCount);
-    copyUsed(cutY, from.cutY, cutCount);
-    nCount = from.nCount;
-    copyUsed(nPosition, from.nPosition, nCount);
-    copyUsed(nValue, from.nValue, nCount);
-    leveeCount = from.leveeCount;
-    copyUsed(leveeId, from.leveeId, leveeCount);
-    copyUsed(leveePosition, from.leveePosition, leveeCount);
-    copyUsed(leveeHeight, from.leveeHeight, leveeCount);
-    surfaceCount = from.surfaceCount;
-    copyUsed(surfaceX, from.surfaceX, surfaceCount);
-    copyUsed(surfaceY, from.surfaceY, surfaceCount);
-    copyUsed(surfaceZ, from.surfaceZ, surfaceCount);
-    hasCutLine = from.hasCutLine;
-    hasNValues = from.hasNValues;
-    hasLevees = from.hasLevees;
-    hasSurfaceLine = from.hasSurfaceLine;
-}
 
 void appendPlace(std::string& out, const SdfIds* ids, const std::string* station, int line) {
     if (ids != nullptr) {
@@ -355,6 +325,8 @@ void SdfReader::readCrossSections() {
 void SdfReader::GetSdfCutline() {
     SdfSection& s = section_;
     s.cutCount = 0;
+    s.cutX.clear();
+    s.cutY.clear();
     for (;;) {
         requireLine();
         if (NUMBEROFNUMBERS(line_) == 0 || has("END:")) return;
@@ -376,6 +348,8 @@ void SdfReader::GetSdfCutline() {
 void SdfReader::GetSdfnVals() {
     SdfSection& s = section_;
     s.nCount = 0;
+    s.nPosition.clear();
+    s.nValue.clear();
     for (;;) {
         requireLine();
         if (NUMBEROFNUMBERS(line_) == 0 || has("END:")) return;
@@ -391,6 +365,9 @@ void SdfReader::GetSdfnVals() {
 void SdfReader::GetSdfSurfaceLine() {
     SdfSection& s = section_;
     s.surfaceCount = 0;
+    s.surfaceX.clear();
+    s.surfaceY.clear();
+    s.surfaceZ.clear();
     for (;;) {
         requireLine();
         const auto i = static_cast<std::size_t>(s.surfaceCount);
@@ -425,6 +402,9 @@ void SdfReader::GetSdfLevees() {
     static constexpr std::size_t kIdLength = 50;
     SdfSection& s = section_;
     s.leveeCount = 0;
+    s.leveeId.clear();
+    s.leveePosition.clear();
+    s.leveeHeight.clear();
     for (;;) {
         requireLine();
         const std::string_view text = line_;

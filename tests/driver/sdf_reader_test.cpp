@@ -57,6 +57,15 @@ class Recorder : public vk::SdfConsumer {
         r.hasLevees = s.hasLevees;
         r.hasSurfaceLine = s.hasSurfaceLine;
         auto at = [](int i) { return static_cast<std::size_t>(i); };
+        // Each block's arrays hold exactly its entries: a plain copy of the section is complete.
+        for (const auto& [count, sizes] :
+             {std::pair{s.cutCount, std::vector{s.cutX.size(), s.cutY.size()}},
+              std::pair{s.nCount, std::vector{s.nPosition.size(), s.nValue.size()}},
+              std::pair{s.leveeCount, std::vector{s.leveeId.size(), s.leveePosition.size(),
+                                                  s.leveeHeight.size()}},
+              std::pair{s.surfaceCount,
+                        std::vector{s.surfaceX.size(), s.surfaceY.size(), s.surfaceZ.size()}}})
+            for (const std::size_t size : sizes) EXPECT_EQ(size, at(count)) << s.station;
         for (int i = 0; i < s.cutCount; ++i)
             r.cut.push_back({s.cutX[at(i)], s.cutY[at(i)]});
         for (int i = 0; i < s.nCount; ++i)

@@ -148,9 +148,21 @@ struct Marker {
     float height;
 };
 
+// A section store with room in every block, which the tests fill by index; its counts say how much
+// of that the section holds (the reader leaves each array at its count).
+vk::SdfSection withRoom() {
+    vk::SdfSection s;
+    for (auto* points : {&s.cutX, &s.cutY, &s.surfaceX, &s.surfaceY})
+        points->resize(vk::SdfSection::kInitialPoints);
+    for (auto* values : {&s.nPosition, &s.nValue, &s.leveePosition, &s.leveeHeight, &s.surfaceZ})
+        values->resize(vk::SdfSection::kInitialPoints);
+    s.leveeId.resize(vk::SdfSection::kInitialLevees);
+    return s;
+}
+
 vk::SdfSection surfaceSection(std::initializer_list<double> x, std::initializer_list<double> y,
                               std::initializer_list<float> z) {
-    vk::SdfSection s;
+    vk::SdfSection s = withRoom();
     s.station = " 250";
     s.hasSurfaceLine = true;
     s.surfaceCount = static_cast<int>(x.size());
@@ -161,7 +173,7 @@ vk::SdfSection surfaceSection(std::initializer_list<double> x, std::initializer_
 }
 
 vk::SdfSection valley() {
-    vk::SdfSection s;
+    vk::SdfSection s = withRoom();
     s.station = " 250";
     s.hasSurfaceLine = true;
     s.surfaceCount = 11;
@@ -327,7 +339,7 @@ TEST_F(SectionTest, WrittenFeaturesAreCountedByLayer) {
     setMarkers(trimmed, {{"L", 0.2f, 1.0f}, {"R", 0.8f, 1.0f}});
     trimmed.hasCutLine = true;
     trimmed.cutCount = 2;
-    vk::SdfSection cutOnly;
+    vk::SdfSection cutOnly = withRoom();
     cutOnly.station = " 300";
     cutOnly.hasCutLine = true;
     cutOnly.cutCount = 2;
@@ -539,7 +551,7 @@ TEST_F(SectionTest, AnNValueBlockWithoutPairsCountsAsNoNValues) {
 }
 
 TEST_F(SectionTest, WithoutSurfaceLineOnlyTheCutLineIsWritten) {
-    vk::SdfSection s;
+    vk::SdfSection s = withRoom();
     s.station = " 250";
     s.hasCutLine = true;
     s.cutCount = 3;
@@ -659,7 +671,7 @@ TEST_F(SectionTest, QuotesAreDoubledInAttributeTextsOnly) {
 TEST_F(SectionTest, AttributeLinesAreCutAtAThousandCharacters) {
     // Without a surface line no table is created, whose name could not hold 1000 characters.
     ids.streamId = " " + std::string(1100, 'S');
-    vk::SdfSection s;
+    vk::SdfSection s = withRoom();
     s.station = " 250";
     s.hasCutLine = true;
     s.cutCount = 2;
@@ -782,7 +794,7 @@ TEST_F(ReportTest, EachSectionCarriesItsProfileAsTheTableGivesIt) {
     setMarkers(trimmed, {{"L", 0.2f, 105.5f}, {"R\"ight", 0.8f, 9999.0f}});
     setNValues(trimmed, {{0.0f, 0.06f}, {0.5f, 0.035f}});
     trimmed.firstLine = 41;
-    vk::SdfSection cutOnly;
+    vk::SdfSection cutOnly = withRoom();
     cutOnly.station = "7.5";
     cutOnly.firstLine = 60;
     cutOnly.hasCutLine = true;
@@ -831,7 +843,7 @@ TEST_F(ReportTest, ProfileNumbersAreTheTablesNumbers) {
     const float z[] = {0.03125f,  0.09375f,  2.00005f,   -0.00004f, -0.00005f, -1.23456f,
                        99999.99f, 1234567.9f, 3.3333333f, 0.0f,      -7.5f,     1e-7f,
                        5e8f,      -2.5e9f,   0.12345f,   0.99995f};
-    vk::SdfSection s;
+    vk::SdfSection s = withRoom();
     s.station = "1";
     s.hasSurfaceLine = true;
     s.surfaceCount = 16;
@@ -867,7 +879,7 @@ TEST_F(ReportTest, MapLinesLeaveOutOnlyWhatASectionOnScreenCannotShow) {
         y.push_back(i == 120 ? 30.0 : (i % 2 ? 0.4 : 0.0));
         z.push_back(static_cast<float>(i % 7));
     }
-    vk::SdfSection s;
+    vk::SdfSection s = withRoom();
     s.station = "1";
     s.hasSurfaceLine = true;
     s.surfaceCount = 201;
