@@ -1,6 +1,7 @@
 #include "driver/cmdline.h"
 
 
+#include "driver/layers.h"
 #include "files/console.h"
 #include "files/exits.h"
 #include "files/platform.h"
@@ -150,7 +151,7 @@ void scanCommandLine(const std::vector<std::string>& args, RunSettings& settings
         case ArgumentKind::Version:
             break;
         case ArgumentKind::FileName:
-            settings.inputName = trimRight(cutTo(args[i], kFieldLength));
+            setInputName(settings, cutTo(args[i], kFieldLength));
             break;
         case ArgumentKind::Unrecognised:
             con.breakLine("ERROR - Unrecognised command line option: " +
@@ -184,7 +185,7 @@ void openInputFile(RunSettings& settings) {
             console().listLine("WARNING - Can''t find file " + name + ", try again");
         }
     }
-    settings.inputName = TRIMF(name);
+    setInputName(settings, TRIMF(name));
     closeIfAlreadyOpen(settings.inputName);
     OPENER(settings.sdfUnit, "I ", settings.inputName, 1);
 }

@@ -107,14 +107,25 @@ std::string streamLayerName(std::string_view inputName, bool mifOutput) {
     return name;
 }
 
-std::array<std::string, kSectionLayerCount> sectionLayerNames(std::string_view inputName,
-                                                              bool mifOutput) {
+OutputNames outputNamesOf(std::string_view inputName) {
     const std::string_view input = trimRight(inputName);
     const std::string_view folder = folderPart(input);
     const std::string_view file = input.substr(folder.size());
     const std::size_t dot = file.find('.');
     const std::string_view base =
         dot == std::string_view::npos ? std::string_view() : file.substr(0, dot);
+    return {std::string(folder), std::string(base)};
+}
+
+void setInputName(RunSettings& settings, std::string_view inputName) {
+    settings.inputName.assign(trimRight(inputName));
+    settings.output = outputNamesOf(settings.inputName);
+}
+
+std::array<std::string, kSectionLayerCount> sectionLayerNames(const OutputNames& output,
+                                                              bool mifOutput) {
+    const std::string_view folder = output.folder;
+    const std::string_view base = output.base;
     const std::string_view ext = layerExtension(mifOutput);
 
     auto compose = [&](std::string_view prefix, std::string_view suffix) {
@@ -171,7 +182,7 @@ void ConversionOutput::centreline(const SdfIds& ids, GisObject& line) {
 void ConversionOutput::streamNetworkDone() {
     gisCloseLayer(streamLayer_);
 
-    const auto names = sectionLayerNames(settings_.inputName, settings_.mifOutput);
+    const auto names = sectionLayerNames(settings_.output, settings_.mifOutput);
     for (std::size_t i = 0; i < kSectionLayerCount; ++i)
         sectionLayers_[i] =
             createLayer(names[i], kSectionLayerSpecs[i].kind, kSectionLayerSpecs[i].fields);
@@ -179,7 +190,7 @@ void ConversionOutput::streamNetworkDone() {
 }
 
 void ConversionOutput::section(const SdfIds& ids, const SdfSection& section) {
-    Process_sdf_Sections(ids, section, sectionLayers_, folderPart(trimRight(settings_.inputName)),
+    Process_sdf_Sections(ids, section, sectionLayers_, settings_.output.folder,
                          settings_.trimToLevees, this);
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "driver/settings.h"
+
 namespace vk {
 
 // Positions of the five cross-section layers in ConversionOutput's table, in order of creation.
@@ -28,11 +30,15 @@ std::string_view layerExtension(bool mifOutput);
 // The stream layer: the whole input name (extension included) + "_streams" + extension.
 std::string streamLayerName(std::string_view inputName, bool mifOutput);
 
-// The five cross-section layer names, in order of creation. The base name is the input's folder
-// part (up to and including its last "/" or "\") followed by its file-name part up to the first
-// "." (nothing when the file-name part holds no "."); the "2d_zsh_" and "1d_xs_" prefixes stand in
-// front of the file-name part, so every layer lands in the input's folder.
-std::array<std::string, kSectionLayerCount> sectionLayerNames(std::string_view inputName,
+// The output folder and base name of an input name (trailing blanks removed first).
+OutputNames outputNamesOf(std::string_view inputName);
+// Sets the run's input name (trailing blanks removed) and the output names derived from it.
+void setInputName(RunSettings& settings, std::string_view inputName);
+
+// The five cross-section layer names, in order of creation: the output folder, then the base name
+// with the "2d_zsh_" and "1d_xs_" prefixes in front of it, so every layer lands in the input's
+// folder.
+std::array<std::string, kSectionLayerCount> sectionLayerNames(const OutputNames& output,
                                                               bool mifOutput);
 
 // The folder part of a path: everything up to and including its last "/" or "\" (empty when

@@ -168,16 +168,12 @@ std::string pageStart(const RunSettings& settings) {
 
 } // namespace
 
-std::string reportName(std::string_view inputName) {
-    // The surface points layer's name is the folder, the base name and "_surf_pts.shp".
-    std::string name = sectionLayerNames(inputName, false)[kSurfacePointsLayer];
-    name.resize(name.size() - std::string_view("_surf_pts.shp").size());
-    name += "_report.html";
-    return name;
+std::string reportName(const OutputNames& output) {
+    return output.folder + output.base + "_report.html";
 }
 
 ConversionReport::ConversionReport(const RunSettings& settings) {
-    OPENER(unit_, "O ", reportName(settings.inputName), 1);
+    OPENER(unit_, "O ", reportName(settings.output), 1);
     text_ = pageStart(settings);
     text_ += kBlockStart;
     put();

@@ -28,7 +28,7 @@
 namespace vk {
 
 // The report's file: the cross-section layers' folder and base name + "_report.html".
-std::string reportName(std::string_view inputName);
+std::string reportName(const OutputNames& output);
 
 class ConversionReport final : public SectionObserver, private ConsoleWatcher {
   public:

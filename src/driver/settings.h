@@ -1,9 +1,18 @@
-// The run settings, fixed once the command line has been scanned.
+// The run settings, fixed once the command line has been scanned and the input opened.
 #pragma once
 
 #include <string>
 
 namespace vk {
+
+// Where a run's tables, cross-section layers and report go, from the input's name: its folder
+// part (up to and including its last "/" or "\", empty for none) and its file-name part up to the
+// first "." (empty when that holds no "."). Derived once, by setInputName (driver/layers.h).
+struct OutputNames {
+    std::string folder;
+    std::string base;
+    bool operator==(const OutputNames&) const = default;
+};
 
 struct RunSettings {
     bool shapefileOutput = false;  // -shp
@@ -12,7 +21,8 @@ struct RunSettings {
     bool report = false;           // -report: the conversion report page
     bool quiet = false;            // -quiet: warnings, errors, the summary and dialogues only
     bool showHelp = false;         // the program was started without arguments
-    std::string inputName;         // trailing blanks removed
+    std::string inputName;         // trailing blanks removed; set with setInputName
+    OutputNames output;            // derived from inputName
     int sdfUnit = 0;
 };
 

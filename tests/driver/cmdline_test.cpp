@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/driver_session.h"
+#include "driver/layers.h"
 #include "driver/run.h"
 #include "driver/settings.h"
 #include "gis/gis.h"
@@ -132,6 +133,7 @@ TEST(ScanCommandLine, OptionsAndFileNamesInAnyOrder) {
     EXPECT_TRUE(settings.shapefileOutput);
     EXPECT_FALSE(settings.trimToLevees);
     EXPECT_EQ(settings.inputName, "second.sdf"); // the later name, trailing blanks removed
+    EXPECT_EQ(settings.output, (vk::OutputNames{"", "second"})) << "derived from the later name";
 }
 
 TEST(ScanCommandLine, AbsolutePathIsTheInputName) {
@@ -139,6 +141,7 @@ TEST(ScanCommandLine, AbsolutePathIsTheInputName) {
     vk::RunSettings settings;
     vk::scanCommandLine({"varnokline", "-shp", "/data/hecras/river.sdf"}, settings);
     EXPECT_EQ(settings.inputName, "/data/hecras/river.sdf");
+    EXPECT_EQ(settings.output, (vk::OutputNames{"/data/hecras/", "river"}));
 }
 
 TEST(ScanCommandLine, UnrecognisedOptionEndsTheRunWithoutLookingFurther) {
@@ -201,7 +204,7 @@ class OpenInputFile : public ::testing::Test {
 TEST_F(OpenInputFile, ExistingCommandLineNameOpensWithoutAsking) {
     vktest::writeFile("river.sdf", "x\n");
     DriverSession session("never read\n");
-    settings.inputName = "river.sdf";
+    vk::setInputName(settings, "river.sdf");
     vk::openInputFile(settings);
     EXPECT_EQ(session.out, openOk("river.sdf"));
     EXPECT_EQ(settings.sdfUnit, 1001);
@@ -248,7 +251,7 @@ TEST_F(OpenInputFile, MissingCommandLineNameIsNotCompleted) {
     // "river" from the command line does not find river.sdf; typed at the prompt it does.
     vktest::writeFile("river.sdf", "x\n");
     DriverSession session("river\n");
-    settings.inputName = "river";
+    vk::setInputName(settings, "river");
     vk::openInputFile(settings);
     EXPECT_EQ(session.out, " Please enter the .sdf file -> " + openOk("river.sdf"));
     EXPECT_EQ(settings.inputName, "river.sdf");
@@ -270,7 +273,7 @@ TEST_F(OpenInputFile, InputAlreadyOpenIsClosedAndReopenedOnTheFreedUnit) {
     vk::OPENER(templateUnit, "I ", "Header.prj", 1);
     ASSERT_EQ(templateUnit, 1001);
     session.out.clear();
-    settings.inputName = "./Header.prj"; // another spelling of the same file
+    vk::setInputName(settings, "./Header.prj"); // another spelling of the same file
     vk::openInputFile(settings);
     EXPECT_NE(session.out.find("Closed File Unit:1001"), std::string::npos) << session.out;
     EXPECT_LT(session.out.find("Closed File Unit:1001"), session.out.find("Trying to open file"));

@@ -28,7 +28,7 @@ protected:
         vk::console().captureOutput(&transcript);
         vk::console().feedInput("");
         settings.mifOutput = true;
-        settings.inputName = "river.sdf";
+        vk::setInputName(settings, "river.sdf");
     }
 
     void TearDown() override {

@@ -22,9 +22,9 @@ TEST(LayerNamesTest, FollowTheInputName) {
     const std::array<std::string, 5> shp = {"river_surf_pts.shp", "2d_zsh_river_end_pts.shp",
                                             "1d_xs_river_surf_line.shp", "river_cut_line.shp",
                                             "river_levee_pts.shp"};
-    EXPECT_EQ(vk::sectionLayerNames("river.sdf", false), shp);
+    EXPECT_EQ(vk::sectionLayerNames(vk::outputNamesOf("river.sdf"), false), shp);
     // The base name ends at the first ".".
-    EXPECT_EQ(vk::sectionLayerNames("river.v2.sdf", true)[vk::kSurfacePointsLayer],
+    EXPECT_EQ(vk::sectionLayerNames(vk::outputNamesOf("river.v2.sdf"), true)[vk::kSurfacePointsLayer],
               "river_surf_pts.mif");
 }
 
@@ -32,8 +32,8 @@ TEST(LayerNamesTest, InputWithoutDotGivesAnEmptyBaseName) {
     const std::array<std::string, 5> mif = {"_surf_pts.mif", "2d_zsh__end_pts.mif",
                                             "1d_xs__surf_line.mif", "_cut_line.mif",
                                             "_levee_pts.mif"};
-    EXPECT_EQ(vk::sectionLayerNames("river", true), mif);
-    EXPECT_EQ(vk::sectionLayerNames("data.v2/river", true)[vk::kEndPointsLayer],
+    EXPECT_EQ(vk::sectionLayerNames(vk::outputNamesOf("river"), true), mif);
+    EXPECT_EQ(vk::sectionLayerNames(vk::outputNamesOf("data.v2/river"), true)[vk::kEndPointsLayer],
               "data.v2/2d_zsh__end_pts.mif");
 }
 
@@ -42,12 +42,12 @@ TEST(LayerNamesTest, FolderPartIsKeptWholeAndPrefixesGoBeforeTheFileName) {
         "data.v2/river_surf_pts.shp", "data.v2/2d_zsh_river_end_pts.shp",
         "data.v2/1d_xs_river_surf_line.shp", "data.v2/river_cut_line.shp",
         "data.v2/river_levee_pts.shp"};
-    EXPECT_EQ(vk::sectionLayerNames("data.v2/river.sdf", false), names);
-    EXPECT_EQ(vk::sectionLayerNames("./river.sdf", true)[vk::kSurfacePointsLayer],
+    EXPECT_EQ(vk::sectionLayerNames(vk::outputNamesOf("data.v2/river.sdf"), false), names);
+    EXPECT_EQ(vk::sectionLayerNames(vk::outputNamesOf("./river.sdf"), true)[vk::kSurfacePointsLayer],
               "./river_surf_pts.mif");
-    EXPECT_EQ(vk::sectionLayerNames(R"(C:\runs\a.b\river.sdf)", false)[vk::kSurfaceLinesLayer],
+    EXPECT_EQ(vk::sectionLayerNames(vk::outputNamesOf(R"(C:\runs\a.b\river.sdf)"), false)[vk::kSurfaceLinesLayer],
               R"(C:\runs\a.b\1d_xs_river_surf_line.shp)");
-    EXPECT_EQ(vk::sectionLayerNames("/a\\b/river.sdf", true)[vk::kEndPointsLayer],
+    EXPECT_EQ(vk::sectionLayerNames(vk::outputNamesOf("/a\\b/river.sdf"), true)[vk::kEndPointsLayer],
               "/a\\b/2d_zsh_river_end_pts.mif");
     EXPECT_EQ(vk::folderPart("x/y\\z.sdf"), "x/y\\");
     EXPECT_EQ(vk::folderPart("z.sdf"), "");
@@ -210,7 +210,7 @@ TEST_F(LayerSetTest, LayersAreCreatedAndClosedInTheirOrder) {
 }
 
 TEST_F(LayerSetTest, InputWithoutDotGivesLayersWithAnEmptyBaseName) {
-    settings.inputName = "river";
+    vk::setInputName(settings, "river");
     output.openStreamLayer();
     output.streamNetworkDone();
     output.crossSectionsDone();
@@ -224,7 +224,7 @@ TEST_F(LayerSetTest, InputWithoutDotGivesLayersWithAnEmptyBaseName) {
 
 TEST_F(LayerSetTest, InputInAnotherFolderKeepsEveryLayerInThatFolder) {
     std::filesystem::create_directory(dir.file("run.1"));
-    settings.inputName = "run.1/river.sdf";
+    vk::setInputName(settings, "run.1/river.sdf");
     output.openStreamLayer();
     output.streamNetworkDone();
     output.crossSectionsDone();

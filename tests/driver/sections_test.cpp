@@ -745,7 +745,7 @@ class FolderSectionTest : public ConversionTest {};
 
 TEST_F(FolderSectionTest, CsvTablesStandBesideTheLayers) {
     std::filesystem::create_directory(dir.file("data"));
-    settings.inputName = "data/river.sdf";
+    vk::setInputName(settings, "data/river.sdf");
     openSectionLayers();
     const vk::SdfSection s = valley();
     output.section({" Creek", " Upper"}, s);
@@ -767,7 +767,7 @@ TEST(ReportNameTest, StandsBesideTheCrossSectionLayers) {
                  {"C:\\models\\alder.sdf", "C:\\models\\alder_report.html"},
                  {"river", "_report.html"},
                  {"river.sdf  ", "river_report.html"}};
-    for (const auto& c : cases) EXPECT_EQ(vk::reportName(c.input), c.report) << c.input;
+    for (const auto& c : cases) EXPECT_EQ(vk::reportName(vk::outputNamesOf(c.input)), c.report) << c.input;
 }
 
 class ReportTest : public SectionTest {
@@ -991,7 +991,7 @@ TEST_F(ReportTest, InputNameIsTextInTheHeader) {
     const std::string base = vktest::kPosixSystem ? "r&<i>\xE9" : "r&i\xE9";
     const std::string shown = vktest::kPosixSystem ? "r&amp;&lt;i&gt;&#xe9;" : "r&amp;i&#xe9;";
     vk::ConversionOutput named{settings};
-    settings.inputName = base + ".sdf";
+    vk::setInputName(settings, base + ".sdf");
     named.openStreamLayer();
     named.streamNetworkDone();
     named.crossSectionsDone();

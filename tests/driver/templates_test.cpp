@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/driver_session.h"
+#include "driver/layers.h"
 #include "gis/state.h"
 #include "support/testfiles.h"
 
@@ -29,7 +30,7 @@ class ProjectionTemplates : public ::testing::Test {
     vktest::ScopedCwd cwd{dir.path()};
     vk::RunSettings settings;
 
-    ProjectionTemplates() { settings.inputName = "river.sdf"; }
+    ProjectionTemplates() { vk::setInputName(settings, "river.sdf"); }
     int readTemplate() {
         return endStatus([&] { vk::readProjectionTemplate(settings); });
     }
@@ -163,7 +164,7 @@ TEST_F(ProjectionTemplates, TemplatesAreLookedForInTheInputsFolder) {
     std::filesystem::create_directory("sub");
     writeFile("Header.prj", "PROJCS[\"current folder\"]\n");
     writeFile("sub/Projection.prj", kPrj + "\n");
-    settings.inputName = "sub/river.sdf";
+    vk::setInputName(settings, "sub/river.sdf");
     settings.shapefileOutput = true;
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
@@ -184,7 +185,7 @@ TEST_F(ProjectionTemplates, InputWithoutFolderUsesTheCurrentFolder) {
 TEST_F(ProjectionTemplates, AbsoluteInputFolder) {
     std::filesystem::create_directory("abs");
     writeFile("abs/Header.mif", kCoordSys + "\n");
-    settings.inputName = dir.path() + "/abs/river.sdf";
+    vk::setInputName(settings, dir.path() + "/abs/river.sdf");
     settings.mifOutput = true;
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
