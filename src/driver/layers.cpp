@@ -162,6 +162,7 @@ void ConversionOutput::openStreamLayer() {
     streamLayer_ =
         createLayer(streamLayerName(settings_.inputName, settings_.mifOutput), "L", kStreamFields);
     if (settings_.report) report_ = std::make_unique<ConversionReport>(settings_);
+    alertsAtStart_ = console().alertLines();
     gisState().object.kind = GisKind::Pline;
 }
 
@@ -208,12 +209,19 @@ void ConversionOutput::processed(const ProcessedSection& result) {
     if (report_) report_->processed(result);
 }
 
+RunCounts ConversionOutput::counts() const {
+    RunCounts counts = written_;
+    counts.warnings = console().alertLines() - alertsAtStart_;
+    return counts;
+}
+
 void ConversionOutput::crossSectionsDone() {
     constexpr SectionLayer kClosingOrder[] = {kSurfacePointsLayer, kSurfaceLinesLayer,
                                               kCutLinesLayer, kLeveePointsLayer, kEndPointsLayer};
     for (const SectionLayer layer : kClosingOrder)
         if (sectionLayers_[layer] > 0) gisCloseLayer(sectionLayers_[layer]);
-    if (report_) report_->finish();
+    // The counts are complete only once the layers are closed: their messages come first.
+    if (report_) report_->finish(counts());
 }
 
 }  // namespace vk

@@ -30,12 +30,16 @@ public:
 
     // The features and tables written so far (the warnings are the run's to count).
     const RunCounts& written() const { return written_; }
+    // What the run wrote, and the warnings since the stream layer was created: the one count of
+    // the run, which its summary and the report show.
+    RunCounts counts() const;
 
 private:
     void processed(const ProcessedSection& result) override; // counts, then shows the report
 
     const RunSettings& settings_;
     RunCounts written_;
+    std::int64_t alertsAtStart_ = 0;
     int streamLayer_ = 0;
     // surface points, section end points, section surface lines, cut lines, levee points
     std::array<int, 5> sectionLayers_{};

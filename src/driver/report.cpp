@@ -205,7 +205,6 @@ void ConversionReport::put() {
 
 void ConversionReport::consoleLine(std::string_view text) {
     if (!isAlertLine(text)) return;
-    ++counts_.warnings;
     record();
     text_ += "{\"k\":\"w\",\"t\":";
     appendJsonString(text_, text);
@@ -214,7 +213,6 @@ void ConversionReport::consoleLine(std::string_view text) {
 }
 
 void ConversionReport::centreline(const SdfIds& ids, const GisObject& line) {
-    ++counts_.centrelines;
     record();
     text_ += "{\"k\":\"l\",\"s\":";
     appendJsonString(text_, trimRight(ids.streamId));
@@ -257,7 +255,6 @@ void ConversionReport::processed(const ProcessedSection& result) {
         appendJsonString(text_, name.substr(std::min(name.find_first_not_of(' '), name.size())));
     }
     if (result.cutLineWritten) {
-        ++counts_.cutLines;
         text_ += ",\"c\":[";
         const auto points = static_cast<std::size_t>(s.cutCount);
         for (std::size_t i = 0; i < points; ++i) {
@@ -269,9 +266,6 @@ void ConversionReport::processed(const ProcessedSection& result) {
         text_ += ']';
     }
     if (result.points > 0) {
-        ++counts_.tables;
-        counts_.endPoints += 2;
-        if (result.surfaceLineWritten) ++counts_.surfaceLines;
         appendMapLine(result);
         appendProfile(result);
     }
@@ -296,7 +290,6 @@ void ConversionReport::appendMapLine(const ProcessedSection& result) {
         minX = std::min(minX, x), maxX = std::max(maxX, x);
         minY = std::min(minY, y), maxY = std::max(maxY, y);
     }
-    counts_.surfacePoints += static_cast<std::int64_t>(kept_.size());
 
     const double tolerance = std::hypot(maxX - minX, maxY - minY) / kScreenPixels;
     const bool simplify = finite && kept_.size() > 2 && tolerance > 0 && std::isfinite(tolerance);
@@ -399,7 +392,6 @@ void ConversionReport::appendProfile(const ProcessedSection& result) {
         text_ += ']';
     }
     if (result.levees > 0) {
-        counts_.leveePoints += static_cast<std::int64_t>(result.levees);
         text_ += ",\"v\":[";
         for (std::size_t k = 0; k < result.levees; ++k) {
             if (k > 0) text_ += ',';
@@ -423,21 +415,21 @@ void ConversionReport::appendProfile(const ProcessedSection& result) {
     }
 }
 
-void ConversionReport::finish() {
+void ConversionReport::finish(const RunCounts& counts) {
     // The counts are complete only once the layers are closed: their messages come first.
     console().watch(nullptr);
     watching_ = false;
     record();
     text_ += "{\"k\":\"e\",\"n\":[";
     for (const std::int64_t n :
-         {counts_.centrelines, counts_.cutLines, counts_.surfaceLines, counts_.surfacePoints,
-          counts_.endPoints, counts_.leveePoints, counts_.tables}) {
+         {counts.centrelines, counts.cutLines, counts.surfaceLines, counts.surfacePoints,
+          counts.endPoints, counts.leveePoints, counts.tables}) {
         appendInt(text_, n);
         text_ += ',';
     }
     text_.back() = ']';
     text_ += ",\"w\":";
-    appendInt(text_, counts_.warnings);
+    appendInt(text_, counts.warnings);
     text_ += "}\n";
     text_ += kBlockEnd;
     text_ += "</body>\n</html>\n";

@@ -7,7 +7,7 @@
 //   report.centreline(ids, line);        // every centreline of the stream network
 //   report.crossSectionsBegin();
 //   Process_sdf_Sections(ids, section, layers, folder, trim, &report);  // every section
-//   report.finish();                     // the run's counts; closes the page
+//   report.finish(counts);               // the run's counts; closes the page
 //
 // From its opening to finish() the report watches the console: every line that begins with
 // "Warning", "WARNING", "Error" or "ERROR" becomes a warning of the page, of the section whose
@@ -40,10 +40,8 @@ class ConversionReport final : public SectionObserver, private ConsoleWatcher {
     void centreline(const SdfIds& ids, const GisObject& line);
     void crossSectionsBegin();
     void processed(const ProcessedSection& result) override;
-    // Writes the counts, ends the page and closes it; nothing is written after.
-    void finish();
-
-    const RunCounts& counts() const { return counts_; }
+    // Writes the run's counts, ends the page and closes it; nothing is written after.
+    void finish(const RunCounts& counts);
 
   private:
     void consoleLine(std::string_view text) override;
@@ -56,7 +54,6 @@ class ConversionReport final : public SectionObserver, private ConsoleWatcher {
     bool watching_ = false;
     int recordsInBlock_ = 0;
     std::int64_t sections_ = 0;
-    RunCounts counts_;
     std::string text_; // the record being composed
     // Reused for every section: the kept points of the map's surface line.
     std::vector<std::size_t> kept_;

@@ -35,7 +35,6 @@ namespace {
     ReadAhead ahead(out);
     SdfReader reader(unitInput(settings.sdfUnit), settings.trimToLevees, gisState().object, section,
                      ahead);
-    const std::int64_t alertsBefore = console().alertLines();
     ahead.read(reader);
 
     // Any file at all can be named: one in which not a single keyword was found is not taken
@@ -46,9 +45,7 @@ namespace {
         EXITS();
     }
     // The counts of the run, complete once the layers are closed.
-    RunCounts counts = out.written();
-    counts.warnings = console().alertLines() - alertsBefore;
-    writeRunSummary(counts);
+    writeRunSummary(out.counts());
     console().breakLine("Finished.");
     markRunFinished();
     EXITS();

@@ -819,7 +819,21 @@ TEST_F(ReportTest, EachSectionCarriesItsProfileAsTheTableGivesIt) {
     EXPECT_NE(page().find("{\"k\":\"w\",\"t\":\"Warning - No surface line for section in sdf, "
                           "unable to export .csv format section.\"}\n{\"k\":\"x\",\"i\":1"),
               std::string::npos);
-    EXPECT_EQ(output.report()->counts().warnings, 1);
+    EXPECT_EQ(output.counts().warnings, 1);
+}
+
+// The page counts what the run's summary counts: a line that only begins like a warning (the IDs
+// of a section without a surface line, here of a stream named "Error Creek") is no warning.
+TEST_F(ReportTest, ThePageCountsTheRunsWarnings) {
+    ids = {"Error Creek", " Upper"};
+    vk::SdfSection cutOnly = withRoom();
+    cutOnly.station = "7.5";
+    cutOnly.hasCutLine = true;
+    cutOnly.cutCount = 2;
+    convert(cutOnly);
+    EXPECT_NE(transcript.find("\nError Creek Upper7.5\n"), std::string::npos) << transcript;
+    EXPECT_EQ(output.counts().warnings, 1);
+    EXPECT_EQ(recordOf(R"({"k":"e")"), R"({"k":"e","n":[0,1,0,0,0,0,0],"w":1})");
 }
 
 // The numbers of a record's array, read as the page reads them.
