@@ -376,17 +376,18 @@ void SdfReader::GetSdfSurfaceLine() {
         float z = 0;
         PlainNumbers plain(line_);
         const bool quick = plain.take(x) && plain.take(y) && plain.take(z) && plain.atEnd();
-        if (!quick && NUMBEROFNUMBERS(line_) <= 0) return;
-        makeRoom(s.surfaceX, i);
-        makeRoom(s.surfaceY, i);
-        makeRoom(s.surfaceZ, i);
         if (quick) {
-            s.surfaceX[i] = x;
-            s.surfaceY[i] = y;
-            s.surfaceZ[i] = z;
+            // Appended: the arrays grow with the count, at the cost of a store each.
+            s.surfaceX.push_back(x);
+            s.surfaceY.push_back(y);
+            s.surfaceZ.push_back(z);
             ++s.surfaceCount;
             continue;
         }
+        if (NUMBEROFNUMBERS(line_) <= 0) return;
+        makeRoom(s.surfaceX, i);
+        makeRoom(s.surfaceY, i);
+        makeRoom(s.surfaceZ, i);
         if (readNumbers(line_, s.surfaceX[i], s.surfaceY[i], s.surfaceZ[i]) != ReadStatus::Ok)
             reportLineError("ERROR - Reading following line in file in sub GetSdfSurfaceLine",
                             line_);
