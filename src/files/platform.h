@@ -40,8 +40,6 @@ enum class Access {
 // systems take an advisory lock on the whole file (a file system that cannot lock counts as
 // held); Windows opens it sharing only reading with others.
 int openFile(const std::string& path, Access how, File& file, bool held = false);
-// Creates the file, or empties it when it exists, and closes it again.
-int createEmpty(const std::string& path);
 // Reads up to `size` bytes; `got` is 0 at the end of the file. Input that is not there yet is
 // waited for, also where someone left the file non-blocking.
 int readSome(File file, char* data, std::size_t size, std::size_t& got);
@@ -133,6 +131,13 @@ struct WriteFault {
 };
 void setWriteFault(const WriteFault& fault);
 void clearWriteFaults();
+
+// Creates the file, or empties it when it exists, and closes it again.
+inline int createEmpty(const std::string& path) {
+    File file;
+    if (const int err = openFile(path, Access::Truncate, file)) return err;
+    return closeFile(file);
+}
 
 // Empties an ordinary file, as an open that empties it would; a device or a pipe is left as it is.
 inline int emptyIfRegular(File file) {

@@ -108,12 +108,6 @@ int openFile(const std::string& path, Access how, File& file, bool held) {
     return 0;
 }
 
-int createEmpty(const std::string& path) {
-    File file;
-    if (const int err = openFile(path, Access::Truncate, file)) return err;
-    return closeFile(file);
-}
-
 int readSome(File file, char* data, std::size_t size, std::size_t& got) {
     got = 0;
     for (;;) {
