@@ -16,6 +16,7 @@
 #include "gis/mif.h"
 #include "gis/registry.h"
 #include "gis/shapefile.h"
+#include "shapebytes.h"
 #include "support/testfiles.h"
 
 namespace vktest {
@@ -23,19 +24,8 @@ namespace vktest {
 // What EXITS writes after the caller's message: an empty line and the closing pause.
 inline constexpr std::string_view kExitTail = "\nPress Enter to Close\n";
 
-class GisSession : public ::testing::Test {
+class GisSession : public ::testing::Test, protected OwnGisState {
   protected:
-    // The test's own run state, in use for its lifetime, and names for its parts.
-    vk::UnitTable units;
-    const vk::UnitTableScope useUnits{units};
-    vk::GisState gis;
-    const vk::GisStateScope useGis{gis};
-    vk::GisObject& gisO_ = gis.object;
-    vk::GisSchema& gisSchema = gis.schema;
-    std::string& shpProjection = gis.projections.shp;
-    std::string& mifProjection = gis.projections.mif;
-    std::array<std::string, 4>& gisErrorText = gis.errorText;
-
 
     void SetUp() override {
         vk::console().captureOutput(&transcript);

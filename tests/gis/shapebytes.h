@@ -64,10 +64,8 @@ template <class F> bool endsRun(F&& f) {
     return false;
 }
 
-// A fresh run: file units and GIS library reset, console captured, no console input.
-class GisFileTest : public ::testing::Test {
-  protected:
-    // The test's own run state, in use for its lifetime, and names for its parts.
+// The test's own run state, in use for its lifetime, and names for its parts.
+struct OwnGisState {
     vk::UnitTable units;
     const vk::UnitTableScope useUnits{units};
     vk::GisState gis;
@@ -77,7 +75,11 @@ class GisFileTest : public ::testing::Test {
     std::string& shpProjection = gis.projections.shp;
     std::string& mifProjection = gis.projections.mif;
     std::array<std::string, 4>& gisErrorText = gis.errorText;
+};
 
+// A fresh run: file units and GIS library reset, console captured, no console input.
+class GisFileTest : public ::testing::Test, protected OwnGisState {
+  protected:
 
     void SetUp() override {
         vk::console().captureOutput(&transcript);
