@@ -126,18 +126,6 @@ LineReader::Status LineReader::readLine(std::string_view& line, std::string& sto
     return status;
 }
 
-bool LineReader::readBytes(char* out, std::size_t count) {
-    while (count > 0) {
-        if (pos_ == end_ && (eof_ || !fill())) return false;
-        const std::size_t take = std::min(count, end_ - pos_);
-        std::memcpy(out, buf_.data() + pos_, take);
-        out += take;
-        count -= take;
-        pos_ += take;
-    }
-    return true;
-}
-
 bool LineReader::atEnd() {
     if (pos_ < end_) return false;
     if (eof_) return true;

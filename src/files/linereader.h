@@ -27,9 +27,6 @@ public:
     // The same line as a view: into the reader's buffer when the whole line is there (no copy),
     // else into `store`. The view is good until the next read.
     Status readLine(std::string_view& line, std::string& store, std::size_t maxLength = 1000);
-    // Reads exactly `count` raw bytes (byte-stream and record input); false at the end of the file
-    // before `count` bytes or on a read error (error() is then set).
-    bool readBytes(char* out, std::size_t count);
     // True when no byte is left to read (a read error is not the end: readLine reports it).
     bool atEnd();
     bool rewind();

@@ -30,9 +30,7 @@ bool OutStream::open(const std::string& path, Open how, bool exclusive) {
     close();
     error_ = 0;
     buf_.size = 0;
-    const sys::Access access = how == Open::Truncate ? sys::Access::Truncate
-                               : how == Open::Append ? sys::Access::Append
-                                                     : sys::Access::Keep;
+    const sys::Access access = how == Open::Truncate ? sys::Access::Truncate : sys::Access::Keep;
     error_ = sys::openFile(path, access, file_, exclusive);
     return error_ == 0;
 }

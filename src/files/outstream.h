@@ -23,7 +23,7 @@ public:
     OutStream(const OutStream&) = delete;
     OutStream& operator=(const OutStream&) = delete;
 
-    enum class Open { Truncate, Keep, Append };
+    enum class Open { Truncate, Keep };
     // Opens (creating when missing) the file in binary mode; false with errno kept in error() on
     // failure. exclusive: the file is held for this stream alone while it is open, and emptied
     // only once it is held; fails with EWOULDBLOCK when another open holds it.

@@ -29,7 +29,6 @@ enum class Access {
     Read,      // an existing file (not a folder), read-only; others may read and write it meanwhile
     Truncate,  // written from its first byte: created, or emptied when it exists
     Keep,      // written as it is: created when missing, not emptied
-    Append,    // every write lands at the end; created when missing
     Update,    // an existing file written in place; never created
 };
 

@@ -72,7 +72,6 @@ int openFile(const std::string& path, Access how, File& file, bool held) {
     // A file held by another open is left as it is: it is emptied only once it is held.
     case Access::Truncate: flags |= O_WRONLY | O_CREAT | (held ? 0 : O_TRUNC); break;
     case Access::Keep: flags |= O_WRONLY | O_CREAT; break;
-    case Access::Append: flags |= O_WRONLY | O_CREAT | O_APPEND; break;
     case Access::Update: flags |= O_WRONLY; break;
     }
     int f;

@@ -128,8 +128,6 @@ int openFile(const std::string& path, Access how, File& file, bool held) {
         break;
     case Access::Truncate: disposition = CREATE_ALWAYS; break;
     case Access::Keep: break;
-    // Without the right to write anywhere else, every write goes to the end of the file.
-    case Access::Append: access = FILE_APPEND_DATA | SYNCHRONIZE; break;
     case Access::Update: disposition = OPEN_EXISTING; break;
     }
     // Others may go on reading and writing the file, as on other systems; a held file only reading.

@@ -2,14 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
-#include <cerrno>
-#include <cstdint>
-#include <cstring>
 #include <memory>
 #include <vector>
 
-#include "files/bytes.h"
 #include "files/console.h"
 #include "files/exits.h"
 #include "files/platform.h"
@@ -27,41 +22,28 @@ constexpr int kSlots = kReservedSlots + kGeneralSlots;
 constexpr std::size_t kNameField = 1000;  // the opener's work field for a name
 constexpr std::size_t kReplyLength = 80;  // replies at the opener's prompts
 
-// What a two-character open mode asks for.
+// What a two-character open mode asks for: "I " reads; "O " (text) and "BO" (bytes) write a new
+// or emptied file; "SB" and "SE" write the two byte orders of one Shapefile part through one
+// stream, keeping what the file holds (its header is patched at the close).
 struct ModeInfo {
     std::string_view code;
     bool input;
     OutStream::Open how;  // output modes
-    ByteOrder order;
     bool shared;  // a second shared unit on the same file writes through the same stream
 };
 
-constexpr std::array<ModeInfo, 15> kModes{{
-    {"I ", true, OutStream::Open::Keep, ByteOrder::Little, false},
-    {"UI", true, OutStream::Open::Keep, ByteOrder::Little, false},
-    {"BI", true, OutStream::Open::Keep, ByteOrder::Little, false},
-    {"BE", true, OutStream::Open::Keep, ByteOrder::Big, false},
-    {"O ", false, OutStream::Open::Truncate, ByteOrder::Little, false},
-    {"F ", false, OutStream::Open::Truncate, ByteOrder::Little, false},
-    {"UO", false, OutStream::Open::Truncate, ByteOrder::Little, false},
-    {"BO", false, OutStream::Open::Truncate, ByteOrder::Little, false},
-    {"BN", false, OutStream::Open::Truncate, ByteOrder::Big, false},
-    {"A ", false, OutStream::Open::Append, ByteOrder::Little, false},
-    {"AB", false, OutStream::Open::Append, ByteOrder::Little, false},
-    {"S ", false, OutStream::Open::Keep, ByteOrder::Little, true},
-    {"SB", false, OutStream::Open::Keep, ByteOrder::Little, true},
-    {"SE", false, OutStream::Open::Keep, ByteOrder::Big, true},
-    {"IO", false, OutStream::Open::Keep, ByteOrder::Little, false},
+constexpr std::array<ModeInfo, 5> kModes{{
+    {"I ", true, OutStream::Open::Keep, false},
+    {"O ", false, OutStream::Open::Truncate, false},
+    {"BO", false, OutStream::Open::Truncate, false},
+    {"SB", false, OutStream::Open::Keep, true},
+    {"SE", false, OutStream::Open::Keep, true},
 }};
 
 const ModeInfo* findMode(std::string_view mode) {
     for (const ModeInfo& m : kModes)
         if (m.code == mode) return &m;
     return nullptr;
-}
-
-bool isInputMode(std::string_view mode) {
-    return mode == "I " || mode == "UI" || mode == "BI" || mode == "BE";
 }
 
 using Identity = sys::FileId;
@@ -86,10 +68,9 @@ bool identityOfDescriptor(sys::File file, Identity& id) {
 struct Slot {
     bool inUse = false;
     bool attached = false;
-    bool reads = false;   // input modes and "IO"
+    bool reads = false;   // input modes
     bool writes = false;  // output modes
     bool shared = false;
-    ByteOrder order = ByteOrder::Little;
     Identity id;
     std::string name;
     int streamOwner = -1;  // slot index whose OutStream this unit writes through
@@ -197,7 +178,6 @@ void flushWritersOf(const Identity& id) {
 
 void prepare(Slot& s, const std::string& name, const ModeInfo& info) {
     s.name = name;
-    s.order = info.order;
     s.shared = info.shared;
     s.reads = false;
     s.writes = false;
@@ -205,7 +185,7 @@ void prepare(Slot& s, const std::string& name, const ModeInfo& info) {
 }
 
 // Attaches an output file to the slot; 0 on success, else the errno of the failed open.
-int attachOutput(int index, std::string_view mode, const std::string& name, const ModeInfo& info) {
+int attachOutput(int index, const std::string& name, const ModeInfo& info) {
     auto& slots = table().slots;
     Slot& s = slots[static_cast<std::size_t>(index)];
     prepare(s, name, info);
@@ -228,15 +208,6 @@ int attachOutput(int index, std::string_view mode, const std::string& name, cons
     const bool exclusive = !(exists && findAttached(id) >= 0);
     OutStream& stream = ownStream(s);
     if (!stream.open(name, info.how, exclusive)) return stream.error();
-    if (mode == "IO") {
-        LineReader& reader = ownReader(s);
-        if (!reader.open(name)) {
-            const int err = reader.error();
-            stream.close();
-            return err;
-        }
-        s.reads = true;
-    }
     s.writes = true;
     s.streamOwner = index;
     if (!identityOfDescriptor(stream.descriptor(), s.id)) s.id = {};
@@ -337,9 +308,8 @@ bool attachUnsharedOutput(int unit, int index, const ModeInfo& info, const std::
 }
 
 // Opens an output unit, retrying for as long as the user keeps pressing Enter.
-void openOutput(int& unit, int index, std::string_view mode, const std::string& name,
-                int logUnit) {
-    const ModeInfo* info = findMode(mode);
+void openOutput(int& unit, int index, std::string_view mode, const ModeInfo* info,
+                const std::string& name, int logUnit) {
     if (info == nullptr) {
         const ConsoleDialogue shown;  // a fault of the program: always shown
         std::string message = "  Unrecognised file type ";
@@ -351,17 +321,8 @@ void openOutput(int& unit, int index, std::string_view mode, const std::string& 
         return;
     }
     for (;;) {
-        const int err = attachOutput(index, mode, name, *info);
-        if (err == 0) {
-            if (mode == "IO") return;
+        if (attachOutput(index, name, *info) == 0) {
             say(logUnit, "OK.  File Unit:" + unitField(unit) + "\n");
-            return;
-        }
-        if (mode == "IO") failWithReason("ERROR - Cannot open file ", name, err);
-        Identity ignored;
-        if (mode == "A " && identityOf(name, ignored)) {
-            say(logUnit, "FAILED.  No File Unit allocated.\n");
-            unit = 0;
             return;
         }
         const ConsoleDialogue shown;
@@ -445,20 +406,18 @@ void OPENWITHRETRY(int& unit, std::string& name, std::string_view mode,
         return;
     }
     detach(index);
-    const bool input = isInputMode(mode);
+    const ModeInfo* info = findMode(mode);
+    const bool input = info != nullptr && info->input;
     for (;;) {
         name = CLEANPATH(name);
         say(logUnit, "\nTrying to open file " + name + "...");
 
-        if (!input) {
-            const ModeInfo* info = findMode(mode);
-            if (info != nullptr && attachUnsharedOutput(unit, index, *info, name, logUnit)) return;
-        }
+        if (info != nullptr && attachUnsharedOutput(unit, index, *info, name, logUnit)) return;
         Identity id;
         const bool exists = identityOf(name, id);
         const int other = exists ? findAttached(id) : -1;
         bool askName = false;
-        if (other >= 0 && !input && mode.substr(0, 1) != "A" && mode.substr(0, 1) != "S") {
+        if (other >= 0 && !input && (info == nullptr || !info->shared)) {
             const ConsoleDialogue shown;
             console().endLine();
             console().write(name + " is already open, close it? ");
@@ -479,12 +438,12 @@ void OPENWITHRETRY(int& unit, std::string& name, std::string_view mode,
         }
 
         if (!askName && !input) {
-            openOutput(unit, index, mode, name, logUnit);
+            openOutput(unit, index, mode, info, name, logUnit);
             return;
         }
         if (!askName && exists) {
             flushWritersOf(id);
-            const int err = attachInput(index, name, *findMode(mode));
+            const int err = attachInput(index, name, *info);
             if (err != 0) failWithReason("ERROR - Cannot read file ", name, err);
             say(logUnit, "OK.\nOpened File Unit:" + unitField(unit) + "\n");
             return;
@@ -559,11 +518,6 @@ OutStream& unitOutput(int unit) {
     return none;
 }
 
-ByteOrder unitByteOrder(int unit) {
-    const int index = indexOf(unit);
-    return index >= 0 ? table().slots[static_cast<std::size_t>(index)].order : ByteOrder::Little;
-}
-
 LineReader& unitInput(int unit) {
     const int index = indexOf(unit);
     if (index >= 0) {
@@ -579,59 +533,6 @@ std::string unitFileName(int unit) {
     if (index < 0) return {};
     const Slot& s = table().slots[static_cast<std::size_t>(index)];
     return s.inUse ? s.name : std::string();
-}
-
-namespace {
-
-template <class T> T decode(const char* bytes, ByteOrder order) {
-    return order == ByteOrder::Little ? load<std::endian::little, T>(bytes)
-                                      : load<std::endian::big, T>(bytes);
-}
-
-}  // namespace
-
-bool unitReadI32(int unit, int& value) {
-    char bytes[4];
-    if (!unitInput(unit).readBytes(bytes, sizeof bytes)) return false;
-    value = decode<std::int32_t>(bytes, unitByteOrder(unit));
-    return true;
-}
-
-bool unitReadF64(int unit, double& value) {
-    char bytes[8];
-    if (!unitInput(unit).readBytes(bytes, sizeof bytes)) return false;
-    value = decode<double>(bytes, unitByteOrder(unit));
-    return true;
-}
-
-void unitWriteRecord(int unit, std::string_view bytes) {
-    OutStream& out = unitOutput(unit);
-    const auto length = static_cast<std::int32_t>(bytes.size());
-    out.i32le(length);
-    out.put(bytes);
-    out.i32le(length);
-}
-
-bool unitReadRecord(int unit, std::string& bytes) {
-    LineReader& in = unitInput(unit);
-    bytes.clear();
-    char frame[4];
-    if (!in.readBytes(frame, 4)) return false;
-    const auto length = load<std::endian::little, std::int32_t>(frame);
-    if (length < 0) return false;
-    // Read in pieces, so that a damaged length costs no more memory than the file really holds.
-    constexpr std::size_t kPiece = 64 * 1024;
-    std::size_t left = static_cast<std::size_t>(length);
-    while (left > 0) {
-        const std::size_t take = left < kPiece ? left : kPiece;
-        const std::size_t at = bytes.size();
-        bytes.resize(at + take);
-        if (!in.readBytes(bytes.data() + at, take)) return false;
-        left -= take;
-    }
-    char trailer[4];
-    if (!in.readBytes(trailer, 4)) return false;
-    return std::memcmp(frame, trailer, 4) == 0;
 }
 
 }  // namespace vk

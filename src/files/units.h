@@ -50,7 +50,9 @@ void INITFILEUNITS(int base);
 
 // Opens `name` (leading and trailing blanks removed) in `mode` and returns its unit. Asks on the
 // console for another name when an input is missing and retries a blocked output until it opens.
-// unit is 0 only when an "A " file exists but cannot be opened. option has no effect.
+// Modes: "I " input; "O " text and "BO" bytes, written from the start; "SB" and "SE" the little-
+// and big-endian units of one shared output (see below). unit is 0 only after a mode that is none
+// of these. option has no effect.
 void OPENER(int& unit, std::string_view mode, std::string_view name, int option);
 // The dialogue behind OPENER, on the table slot of `unit` (a unit the table has no slot for is
 // set to 0). name is the work field: it is cleaned and replaced by the user's replies. A non-blank
@@ -87,18 +89,10 @@ void setBackgroundReader(BackgroundReader* reader);  // nullptr: none
 void setFileUnitLog(int unit);
 
 // Access to an open unit. Output units of the shared modes "SB"/"SE" on the same file share one
-// stream; the unit's byte order is the mode's ("SE", "BN", "BE": big-endian).
+// stream, kept open until the last of them closes; each field states its own byte order.
 bool unitInUse(int unit);
 OutStream& unitOutput(int unit);
-ByteOrder unitByteOrder(int unit);
 LineReader& unitInput(int unit);
 std::string unitFileName(int unit);
-
-// Byte-stream input ("BI", "BE") and binary records ("UI", "UO": a 4-byte little-endian length
-// before and after each record).
-bool unitReadI32(int unit, int& value);
-bool unitReadF64(int unit, double& value);
-void unitWriteRecord(int unit, std::string_view bytes);
-bool unitReadRecord(int unit, std::string& bytes);
 
 }  // namespace vk

@@ -86,11 +86,6 @@ TEST(OutStreamOpen, TruncateKeepAndAppendTreatAnExistingFileAsAsked) {
     ASSERT_TRUE(out.close());
     EXPECT_EQ(readFile(path), "ab23456789") << "kept: written over from the start";
 
-    ASSERT_TRUE(out.open(path, OutStream::Open::Append));
-    out.putLine("end");
-    ASSERT_TRUE(out.close());
-    EXPECT_EQ(readFile(path), "ab23456789end\n");
-
     ASSERT_TRUE(out.open(path, OutStream::Open::Truncate));
     out.put('x');
     ASSERT_TRUE(out.close());

@@ -61,8 +61,6 @@ TEST(PlatformFiles, EachAccessOpensAsItSays) {
         {sys::Access::Truncate, false, 0, "new"},
         {sys::Access::Keep, true, 0, "new text"},
         {sys::Access::Keep, false, 0, "new"},
-        {sys::Access::Append, true, 0, "old textnew"},
-        {sys::Access::Append, false, 0, "new"},
         {sys::Access::Update, true, 0, "new text"},
         {sys::Access::Update, false, ENOENT, nullptr},
         {sys::Access::Read, false, ENOENT, nullptr},
