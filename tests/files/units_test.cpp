@@ -224,8 +224,8 @@ TEST_F(OpenModes, InputOfAFileBeingWrittenSeesWhatWasWritten) {
         << "an input already open is opened again without a question";
 }
 
-// Codes of other tools' open modes (appending, records, byte input, read-write) are no modes here:
-// nothing is created, emptied or read.
+// Any other code, including those of modes the program has no use for (appending, records, byte
+// input, read-write), opens nothing: no file is created, emptied or read.
 TEST_F(OpenModes, UnrecognisedModeOpensNothing) {
     const std::string longName = std::string(90, 'n') + ".csv";
     writeFile("kept.txt", "kept\n");
