@@ -139,10 +139,13 @@ inline int createEmpty(const std::string& path) {
 }
 
 // Empties an ordinary file, as an open that empties it would; a device or a pipe is left as it is.
+// `info` is the file's, when the caller has it already.
+inline int emptyIfRegular(File file, const FileInfo& info) {
+    return info.regular && info.size > 0 ? truncateFile(file, 0) : 0;
+}
 inline int emptyIfRegular(File file) {
     FileInfo info;
-    if (!fileInfo(file, info)) return EIO;
-    return info.regular && info.size > 0 ? truncateFile(file, 0) : 0;
+    return fileInfo(file, info) ? emptyIfRegular(file, info) : EIO;
 }
 
 namespace detail {

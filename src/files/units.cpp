@@ -294,7 +294,7 @@ bool attachUnsharedOutput(int unit, int index, const ModeInfo& info, const std::
     const bool known = sys::fileInfo(stream.descriptor(), file);
     const Identity id = file.id;
     // A file that another unit has open is left exactly as it is.
-    if (!known || findAttached(id) >= 0 || sys::emptyIfRegular(stream.descriptor()) != 0) {
+    if (!known || findAttached(id) >= 0 || sys::emptyIfRegular(stream.descriptor(), file) != 0) {
         stream.close();
         return false;
     }
