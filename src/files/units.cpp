@@ -28,16 +28,15 @@ constexpr std::size_t kReplyLength = 80;  // replies at the opener's prompts
 struct ModeInfo {
     std::string_view code;
     bool input;
-    OutStream::Open how;  // output modes
     bool shared;  // a second shared unit on the same file writes through the same stream
 };
 
 constexpr std::array<ModeInfo, 5> kModes{{
-    {"I ", true, OutStream::Open::Keep, false},
-    {"O ", false, OutStream::Open::Truncate, false},
-    {"BO", false, OutStream::Open::Truncate, false},
-    {"SB", false, OutStream::Open::Keep, true},
-    {"SE", false, OutStream::Open::Keep, true},
+    {"I ", true, false},
+    {"O ", false, false},
+    {"BO", false, false},
+    {"SB", false, true},
+    {"SE", false, true},
 }};
 
 const ModeInfo* findMode(std::string_view mode) {
@@ -207,7 +206,8 @@ int attachOutput(int index, const std::string& name, const ModeInfo& info) {
     // file that another unit of this run has open is this run's already.
     const bool exclusive = !(exists && findAttached(id) >= 0);
     OutStream& stream = ownStream(s);
-    if (!stream.open(name, info.how, exclusive)) return stream.error();
+    const OutStream::Open how = info.shared ? OutStream::Open::Keep : OutStream::Open::Truncate;
+    if (!stream.open(name, how, exclusive)) return stream.error();
     s.writes = true;
     s.streamOwner = index;
     if (!identityOfDescriptor(stream.descriptor(), s.id)) s.id = {};
@@ -285,7 +285,7 @@ void askForName(std::string& name, std::string_view description) {
 // cannot be opened, nothing is attached and the opener goes on as for any other output.
 bool attachUnsharedOutput(int unit, int index, const ModeInfo& info, const std::string& name,
                           int logUnit) {
-    if (info.input || info.shared || info.how != OutStream::Open::Truncate) return false;
+    if (info.input || info.shared) return false;
     Slot& s = table().slots[static_cast<std::size_t>(index)];
     OutStream& stream = ownStream(s);
     // Held first: a file that another run holds is not this run's to look at or empty.
