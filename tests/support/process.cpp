@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
+#include <string>
 #include <thread>
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -96,9 +97,16 @@ ProcessResult runProgram(const std::vector<std::string>& args, const std::string
     start.hStdOutput = outWrite;
     start.hStdError = errWrite;
     PROCESS_INFORMATION child{};
-    const BOOL started = CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
-                                        environment.data(), cwd.empty() ? nullptr : cwd.c_str(),
-                                        &start, &child);
+    // Wine, on a loaded machine, now and then fails to start a program that starts the next time;
+    // a program that was never started has done nothing, so starting it again hides no fault of it.
+    BOOL started = FALSE;
+    DWORD startError = 0;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        if (attempt > 0) Sleep(200);
+        started = CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                 environment.data(), cwd.empty() ? nullptr : cwd.c_str(), &start, &child);
+        if (!started) startError = GetLastError();
+    }
     CloseHandle(inRead);
     CloseHandle(outWrite);
     CloseHandle(errWrite);
@@ -108,7 +116,7 @@ ProcessResult runProgram(const std::vector<std::string>& args, const std::string
         CloseHandle(outRead);
         CloseHandle(errRead);
         result.status = 127;  // as a shell says of a program it cannot start
-        result.errors = "cannot start " + program;
+        result.errors = "cannot start " + program + " (error " + std::to_string(startError) + ")";
         return result;
     }
     std::thread feeder([&] {
