@@ -766,7 +766,7 @@ TEST(SdfReaderRealData, WailupeImport) {
     const std::string dir = vktest::realDataDir();
     if (dir.empty()) GTEST_SKIP() << "real HEC-RAS exports not found (../shared/realdata); skipped";
     const ReadResult r = readSdfFile(dir + "/wailupe-import.sdf");
-    EXPECT_EQ(r.status, -1) << r.out.substr(r.out.size() > 2000 ? r.out.size() - 2000 : 0);
+    EXPECT_EQ(r.status, -1) << vktest::tailOf(r.out, 2000);
     EXPECT_EQ(r.rec.centrelines.size(), 3u);
     EXPECT_EQ(r.rec.sections.size(), 47u);
     EXPECT_EQ(r.rec.events, "CCCS" + std::string(47, 'X') + "D");
@@ -787,7 +787,7 @@ TEST(SdfReaderRealData, BaldEagleExportWithCrLf) {
     const std::string dir = vktest::realDataDir();
     if (dir.empty()) GTEST_SKIP() << "real HEC-RAS exports not found (../shared/realdata); skipped";
     const ReadResult r = readSdfFile(dir + "/baldeagle-export-crlf.sdf");
-    EXPECT_EQ(r.status, -1) << r.out.substr(r.out.size() > 2000 ? r.out.size() - 2000 : 0);
+    EXPECT_EQ(r.status, -1) << vktest::tailOf(r.out, 2000);
     ASSERT_EQ(r.rec.centrelines.size(), 1u);
     EXPECT_EQ(r.rec.centrelines[0].x.size(), 591u);
     EXPECT_EQ(r.rec.centrelines[0].ids.streamId, " Bald Eagle");
@@ -812,7 +812,7 @@ TEST(SdfReaderRealData, GisPluginImportWithHeaderAndStructures) {
     const std::string dir = vktest::realDataDir();
     if (dir.empty()) GTEST_SKIP() << "real HEC-RAS exports not found (../shared/realdata); skipped";
     const ReadResult r = readSdfFile(dir + "/gisplugin-structures-import.sdf");
-    EXPECT_EQ(r.status, -1) << r.out.substr(r.out.size() > 2000 ? r.out.size() - 2000 : 0);
+    EXPECT_EQ(r.status, -1) << vktest::tailOf(r.out, 2000);
     EXPECT_TRUE(r.keyword);
     // The header's "STREAM LAYER: ...StreamCenterlines" (line 5) is no CENTERLINE block.
     EXPECT_NE(r.out.find(kStart + msg("Found start of reach block on line 30") +
@@ -850,7 +850,7 @@ TEST(SdfReaderRealData, CadExportWithBlankLinesAndCrLf) {
     const std::string dir = vktest::realDataDir();
     if (dir.empty()) GTEST_SKIP() << "real HEC-RAS exports not found (../shared/realdata); skipped";
     const ReadResult r = readSdfFile(dir + "/cad-acequia-crlf.sdf");
-    EXPECT_EQ(r.status, -1) << r.out.substr(r.out.size() > 2000 ? r.out.size() - 2000 : 0);
+    EXPECT_EQ(r.status, -1) << vktest::tailOf(r.out, 2000);
     EXPECT_TRUE(r.keyword);
     EXPECT_EQ(r.out.find("ERROR"), std::string::npos);
     EXPECT_EQ(r.out.find("Error"), std::string::npos);

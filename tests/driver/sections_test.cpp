@@ -954,7 +954,7 @@ TEST_F(ReportTest, ExportTextsNeverBecomeMarkup) {
     // The run ended at the station: the page ends with the error and has no counts.
     EXPECT_TRUE(text.ends_with(
         "{\"k\":\"w\",\"t\":\"ERROR - converting station to numeric field\"}\n"))
-        << text.substr(text.size() - 300);
+        << vktest::tailOf(text, 300);
     EXPECT_EQ(text.find("{\"k\":\"e\""), std::string::npos);
 }
 

@@ -15,6 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 using vktest::readFile;
 using vktest::runProgram;
+using vktest::tailOf;
 using vktest::writeFile;
 
 const std::string kCoordSys = "CoordSys Earth Projection 8, 1000, \"m\", 9, 0, 1, 3500000, 0";
@@ -429,7 +430,7 @@ TEST_F(Conversion, RealExportsConvertInBothFormats) {
                 fs::copy_file(std::string(VK_SOURCE_DIR) + "/examples/" + name,
                               dir.file(folder + name));
             const auto r = runProgram({mif ? "-mif" : "-shp", e.name}, "", dir.file(folder), 120);
-            EXPECT_EQ(r.status, 0) << r.output.substr(r.output.size() - 600);
+            EXPECT_EQ(r.status, 0) << tailOf(r.output, 600);
             const LayerCounts& n = e.counts;
             EXPECT_TRUE(r.output.ends_with(
                 "\nWritten: centrelines " + std::to_string(n.centrelines) + ", cut lines " +
@@ -438,7 +439,7 @@ TEST_F(Conversion, RealExportsConvertInBothFormats) {
                 std::to_string(n.endPoints) + ", levee points " + std::to_string(n.leveePoints) +
                 ", tables " + std::to_string(n.tables) + ".\nWarnings: " +
                 std::to_string(e.warnings) + ".\n\nFinished.\n\nPress Enter to Close\n"))
-                << r.output.substr(r.output.size() - 600);
+                << tailOf(r.output, 600);
             EXPECT_EQ(countLayers(dir.file(folder), e.name, mif), e.counts);
         }
     }

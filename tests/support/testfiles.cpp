@@ -115,6 +115,10 @@ std::string toCrLf(std::string_view text) {
     return out;
 }
 
+std::string tailOf(std::string_view text, std::size_t n) {
+    return std::string(text.substr(text.size() > n ? text.size() - n : 0));
+}
+
 std::vector<std::string> filesIn(const std::string& folder) {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder))

@@ -1,6 +1,7 @@
 // Test helpers: a private temporary folder per test, and whole-file reads and writes.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,6 +47,9 @@ bool fileExists(const std::string& path);
 std::vector<std::string> filesIn(const std::string& folder);
 // Replaces every "\n" with "\r\n".
 std::string toCrLf(std::string_view text);
+// The last n characters of text, or all of it when it is shorter: the end of a long output, for a
+// failure message.
+std::string tailOf(std::string_view text, std::size_t n);
 // The folder holding the real exports (../shared/realdata beside the project), or empty.
 std::string realDataDir();
 
