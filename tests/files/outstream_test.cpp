@@ -75,7 +75,7 @@ TEST(ByteEncoder, StoresAndLoadsEveryWidthInBothOrders) {
     check(9.0e29, {0x06, 0xB2, 0x43, 0x1A, 0x1D, 0xB8, 0x26, 0x46});
 }
 
-TEST(OutStreamOpen, TruncateKeepAndAppendTreatAnExistingFileAsAsked) {
+TEST(OutStreamOpen, TruncateAndKeepTreatAnExistingFileAsAsked) {
     TempDir dir;
     const std::string path = dir.file("f.txt");
     writeFile(path, "0123456789");
