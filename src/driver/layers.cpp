@@ -15,46 +15,53 @@ namespace {
 
 constexpr std::string_view kWriteMode = "O ";
 
+// A field of a layer: a text field of `width` characters, or a real written in `valueWidth`
+// characters with `decimals` digits after the point.
 struct FieldSpec {
     std::string_view name;
     std::string_view type;
-    int width;
+    int width = 0;
+    int valueWidth = 0;
+    int decimals = 0;
+    bool bare = false;  // a text written without quotes in a .mid line
 };
 
-constexpr FieldSpec kStreamFields[] = {
-    {"Stream_ID", "Char", 100},
-    {"Reach_ID", "Char", 100},
-};
+constexpr FieldSpec text(std::string_view name, int width) { return {name, "Char", width}; }
+constexpr FieldSpec real(std::string_view name, int valueWidth, int decimals) {
+    return {name, "Float", 0, valueWidth, decimals};
+}
+
+constexpr FieldSpec kStreamFields[] = {text("Stream_ID", 100), text("Reach_ID", 100)};
 
 constexpr FieldSpec kSurfacePointFields[] = {
-    {"Stream_ID", "Char", 100}, {"Reach_ID", "Char", 100}, {"Station", "Char", 100},
-    {"Elevation", "Float", 0},  {"Mannings", "Float", 0},
+    text("Stream_ID", 100), text("Reach_ID", 100), text("Station", 100),
+    real("Elevation", 10, 3), real("Mannings", 8, 4),
 };
 
 constexpr FieldSpec kEndPointFields[] = {
-    {"Z", "Float", 0},
-    {"dZ", "Float", 0},
-    {"Shape_Width_or_dMax", "Float", 0},
-    {"Shape_Options", "Char", 20},
+    real("Z", 8, 4),
+    real("dZ", 8, 4),
+    real("Shape_Width_or_dMax", 10, 3),
+    text("Shape_Options", 20),
 };
 
 constexpr FieldSpec kSurfaceLineFields[] = {
-    {"Source", "Char", 50},     {"Type", "Char", 2},          {"Flags", "Char", 8},
-    {"Column_1", "Char", 20},   {"Column_2", "Char", 20},     {"Column_3", "Char", 20},
-    {"Column_4", "Char", 20},   {"Column_5", "Char", 20},     {"Column_6", "Char", 20},
-    {"Z_Increment", "Float", 0}, {"Z_Maximum", "Float", 0},   {"Skew", "Float", 0},
-    {"Comments", "Char", 200},
+    text("Source", 50),         text("Type", 2),          text("Flags", 8),
+    text("Column_1", 20),       text("Column_2", 20),     text("Column_3", 20),
+    text("Column_4", 20),       text("Column_5", 20),     text("Column_6", 20),
+    real("Z_Increment", 10, 3), real("Z_Maximum", 8, 3), real("Skew", 8, 3),
+    text("Comments", 200),
 };
 
 constexpr FieldSpec kCutLineFields[] = {
-    {"Stream_ID", "Char", 100},
-    {"Reach_ID", "Char", 100},
-    {"Station", "Char", 100},
+    text("Stream_ID", 100),
+    text("Reach_ID", 100),
+    text("Station", 100),
 };
 
 constexpr FieldSpec kLeveePointFields[] = {
-    {"Stream_ID", "Char", 100}, {"Reach_ID", "Char", 100}, {"Station", "Char", 100},
-    {"Elevation", "Float", 0},  {"Levee_ID", "Char", 100},
+    text("Stream_ID", 100), text("Reach_ID", 100), text("Station", 100),
+    real("Elevation", 10, 3), {"Levee_ID", "Char", 100, 0, 0, true},
 };
 
 // Geometry kind letter and schema of each cross-section layer, in order of creation.
@@ -68,24 +75,17 @@ constexpr LayerSpec kSectionLayerSpecs[kSectionLayerCount] = {
     {"L", kCutLineFields},      {"P", kLeveePointFields},
 };
 
-void fillSchema(std::span<const FieldSpec> fields) {
-    GisSchema& gisSchema = gisState().schema;
-    gisSchema.fieldCount = static_cast<int>(fields.size());
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        GisAttribute& field = gisSchema.fields[i];
-        field.name = fields[i].name;
-        field.type = fields[i].type;
-        field.width = fields[i].width;
-    }
-    gisSchema.initialRecordCount = 0;
-}
-
-// Creates a layer, heads it with its schema and empties the shared object for its objects.
+// Creates a layer with its schema and heads it.
 int createLayer(const std::string& name, std::string_view kind, std::span<const FieldSpec> fields) {
-    fillSchema(fields);
-    const int id = gisOpenLayer(name, kind, kWriteMode);
+    GisSchema schema;
+    schema.fieldCount = static_cast<int>(fields.size());
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const FieldSpec& spec = fields[i];
+        schema.fields[i] = {std::string(spec.name), std::string(spec.type), spec.width,
+                            spec.valueWidth, spec.decimals, spec.bare};
+    }
+    const int id = gisOpenLayer(name, kind, kWriteMode, schema);
     gisWriteHeader(id);
-    gisInitialiseObject(gisState().object);
     return id;
 }
 
@@ -143,19 +143,6 @@ std::array<std::string, kSectionLayerCount> sectionLayerNames(const OutputNames&
     return names;
 }
 
-void appendQuoted(std::string& line, std::string_view text) {
-    line += '"';
-    for (const char c : trimRight(text)) {
-        if (c == '"') line += '"';
-        line += c;
-    }
-    line += '"';
-}
-
-void cutAttributeLine(std::string& line) {
-    if (line.size() > kMaxAttributeLine) line.resize(kMaxAttributeLine);
-}
-
 ConversionOutput::ConversionOutput(const RunSettings& settings) : settings_(settings) {}
 
 void ConversionOutput::openStreamLayer() {
@@ -163,17 +150,11 @@ void ConversionOutput::openStreamLayer() {
         createLayer(streamLayerName(settings_.inputName, settings_.mifOutput), "L", kStreamFields);
     if (settings_.report) report_ = std::make_unique<ConversionReport>(settings_);
     alertsAtStart_ = console().alertLines();
-    gisState().object.kind = GisKind::Pline;
 }
 
 void ConversionOutput::centreline(const SdfIds& ids, GisObject& line) {
     line.kind = GisKind::Pline;
-    std::string& attributes = line.attributes;
-    attributes.clear();
-    appendQuoted(attributes, ids.streamId);
-    attributes += ',';
-    appendQuoted(attributes, ids.reachId);
-    cutAttributeLine(attributes);
+    line.setValues({textValue(ids.streamId), textValue(ids.reachId)});
     gisWriteObject(streamLayer_, line);
     gisWriteRecord(streamLayer_, line);
     ++written_.centrelines;

@@ -1,5 +1,4 @@
-// The six output layers of a conversion: their file names and the pieces of their attribute
-// lines that every layer shares.
+// The six output layers of a conversion: their file names.
 #pragma once
 
 #include <array>
@@ -21,9 +20,6 @@ enum SectionLayer : std::size_t {
 inline constexpr std::size_t kSectionLayerCount = 5;
 using SectionLayerIds = std::array<int, kSectionLayerCount>;
 
-// Attribute lines are cut at this length before they are handed to the layer writer.
-inline constexpr std::size_t kMaxAttributeLine = 1000;
-
 // The layer extension of the run: ".mif" for MIF/MID output, ".shp" otherwise.
 std::string_view layerExtension(bool mifOutput);
 
@@ -44,12 +40,5 @@ std::array<std::string, kSectionLayerCount> sectionLayerNames(const OutputNames&
 // The folder part of a path: everything up to and including its last "/" or "\" (empty when
 // there is none).
 std::string_view folderPart(std::string_view path);
-
-// Appends a text value of an attribute line: trailing blanks removed, leading blanks kept, every
-// double quote doubled, the whole enclosed in double quotes.
-void appendQuoted(std::string& line, std::string_view text);
-
-// Cuts an attribute line to kMaxAttributeLine characters.
-void cutAttributeLine(std::string& line);
 
 }  // namespace vk

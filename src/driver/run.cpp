@@ -32,8 +32,9 @@ namespace {
     ConversionOutput out(settings);
     out.openStreamLayer();
     SdfSection section;
+    GisObject centreline;  // the reader's: each centreline's vertices, as it completes them
     ReadAhead ahead(out);
-    SdfReader reader(unitInput(settings.sdfUnit), settings.trimToLevees, gisState().object, section,
+    SdfReader reader(unitInput(settings.sdfUnit), settings.trimToLevees, centreline, section,
                      ahead);
     ahead.read(reader);
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "gis/object.h"
 #include "text/fixedpoint.h"
 
 namespace vk {
@@ -46,10 +47,9 @@ struct SectionWork {
     std::vector<double> leveeX, leveeY;
     std::string csvName;   // as composed: the Source attribute
     std::string csvPath;   // the file on disk
-    std::string idPrefix;  // quoted stream ID, reach ID and station
     std::string text;      // a .csv line or a console line
     RepeatedField nInTable{7, 4};  // the n column of the .csv table
-    RepeatedField nOfPoint{8, 4};  // the Mannings attribute of a surface point
+    GisObject feature;     // every feature the sections write, one at a time
 };
 
 }  // namespace vk

@@ -46,7 +46,6 @@ void checkStation(std::string_view station) {
 }
 
 void writeObject(GisObject& object, int layer) {
-    cutAttributeLine(object.attributes);
     gisWriteObject(layer, object);
     gisWriteRecord(layer, object);
 }
@@ -59,11 +58,17 @@ void writePoint(GisObject& object, int layer, double x, double y) {
     writeObject(object, layer);
 }
 
+// The IDs of a section as its features carry them, without trailing blanks.
+struct SectionIds {
+    std::string_view stream, reach, station;
+};
+
 // The section's surface line with its markers placed and its points chosen.
 class SurfaceSection {
 public:
-    SurfaceSection(const SdfSection& s, std::size_t points, SectionWork& w, bool useLevees)
-        : s_(s), points_(points), w_(w), useLevees_(useLevees) {}
+    SurfaceSection(const SdfSection& s, const SectionIds& ids, std::size_t points, SectionWork& w,
+                   bool useLevees)
+        : s_(s), ids_(ids), points_(points), w_(w), useLevees_(useLevees) {}
 
     void process(const SectionLayerIds& layers, std::string_view csvFolder,
                  ProcessedSection& result) {
@@ -262,18 +267,10 @@ private:
         }
         o_.n = kept;
 
-        std::string& a = o_.attributes;
-        a.clear();
-        appendQuoted(a, w_.csvName);
-        a += R"(,"xz",)";
-        a += nPairs_ > 0 ? R"("n")" : R"("")";
-        a += R"(,"","","","","","",)";
-        appendFixedWide(a, 0.0, 10, 3);
-        a += ',';
-        appendFixedWide(a, 0.0, 8, 3);
-        a += ',';
-        appendFixedWide(a, 0.0, 8, 3);
-        a += R"(,"")";
+        const GisValue none = textValue("");
+        o_.setValues({textValue(w_.csvName), textValue("xz"), textValue(nPairs_ > 0 ? "n" : ""),
+                      none, none, none, none, none, none, realValue(0.0), realValue(0.0),
+                      realValue(0.0), none});
 
         surfaceLineWritten_ = kept >= 2;
         if (kept < 2)
@@ -283,14 +280,10 @@ private:
     }
 
     void writeSurfacePoints(int layer) {
-        std::string& a = o_.attributes;
         for (std::size_t i = 0; i < points_; ++i) {
             if (w_.drop[i]) continue;
-            a.assign(w_.idPrefix);
-            a += ',';
-            appendFixedWide(a, s_.surfaceZ[i], 10, 3);
-            a += ',';
-            w_.nOfPoint.append(a, w_.nAtPoint[i]);
+            o_.setValues({textValue(ids_.stream), textValue(ids_.reach), textValue(ids_.station),
+                          realValue(s_.surfaceZ[i]), realValue(w_.nAtPoint[i])});
             writePoint(o_, layer, s_.surfaceX[i], s_.surfaceY[i]);
         }
     }
@@ -298,14 +291,8 @@ private:
     // The first and the last point of the whole line, whatever was trimmed.
     void writeEndPoints(int layer) {
         for (const std::size_t i : {std::size_t{0}, points_ - 1}) {
-            std::string& a = o_.attributes;
-            a.clear();
-            appendFixedWide(a, s_.surfaceZ[i], 8, 4);
-            a += ',';
-            appendFixedWide(a, 0.0, 8, 4);
-            a += ',';
-            appendFixedWide(a, 0.0, 10, 3);
-            a += R"(,"")";
+            o_.setValues(
+                {realValue(s_.surfaceZ[i]), realValue(0.0), realValue(0.0), textValue("")});
             writePoint(o_, layer, s_.surfaceX[i], s_.surfaceY[i]);
         }
     }
@@ -313,20 +300,18 @@ private:
     void writeLeveePoints(int layer) {
         const std::size_t ids = std::min(levees_, s_.leveeId.size());
         for (std::size_t k = 0; k < levees_; ++k) {
-            std::string& a = o_.attributes;
-            a.assign(w_.idPrefix);
-            a += ',';
-            appendFixedWide(a, s_.leveeHeight[k], 10, 3);
-            a += ',';
-            if (k < ids) a += trimRight(cutTo(s_.leveeId[k], kMaxLeveeId));
+            const std::string_view id = k < ids ? cutTo(s_.leveeId[k], kMaxLeveeId) : "";
+            o_.setValues({textValue(ids_.stream), textValue(ids_.reach), textValue(ids_.station),
+                          realValue(s_.leveeHeight[k]), textValue(id)});
             writePoint(o_, layer, w_.leveeX[k], w_.leveeY[k]);
         }
     }
 
     const SdfSection& s_;
-    GisObject& o_ = gisState().object;  // the run's shared object
+    const SectionIds& ids_;
     const std::size_t points_;
     SectionWork& w_;
+    GisObject& o_ = w_.feature;
     const bool useLevees_;
     std::size_t nPairs_ = 0;
     std::size_t levees_ = 0;
@@ -336,19 +321,18 @@ private:
     bool surfaceLineWritten_ = false;
 };
 
-bool writeCutLine(const SdfSection& s, int layer, const std::string& idPrefix) {
+bool writeCutLine(const SdfSection& s, int layer, const SectionIds& ids, GisObject& line) {
     const std::size_t points = usable(s.cutCount, s.cutX, s.cutY);
     if (points < 2) {
         console().breakLine("Warning - Cut line with fewer than 2 points not written.");
         return false;
     }
-    GisObject& line = gisState().object;
     line.kind = GisKind::Pline;
     line.reserveVertices(points);
     std::copy_n(s.cutX.begin(), points, line.X.begin());
     std::copy_n(s.cutY.begin(), points, line.Y.begin());
     line.n = static_cast<int>(points);
-    line.attributes.assign(idPrefix);
+    line.setValues({textValue(ids.stream), textValue(ids.reach), textValue(ids.station)});
     writeObject(line, layer);
     return true;
 }
@@ -409,9 +393,11 @@ void Process_sdf_Sections(const SdfIds& ids, const SdfSection& section,
     const SectionPlace place(ids, section);
     const ConsolePlaceScope placed(&place);
     SectionWork& w = runState().sections();
-    const std::string_view streamId = trimRight(ids.streamId);
-    const std::string_view reachId = trimRight(ids.reachId);
-    const std::string_view station = trimRight(section.station);
+    const SectionIds named{trimRight(ids.streamId), trimRight(ids.reachId),
+                           trimRight(section.station)};
+    const std::string_view streamId = named.stream;
+    const std::string_view reachId = named.reach;
+    const std::string_view station = named.station;
 
     // A surface-line block without points counts as no surface line.
     const std::size_t points =
@@ -426,13 +412,6 @@ void Process_sdf_Sections(const SdfIds& ids, const SdfSection& section,
     composeCsvName(w.csvName, streamId, reachId, station);
     checkStation(station);
 
-    w.idPrefix.clear();
-    appendQuoted(w.idPrefix, streamId);
-    w.idPrefix += ',';
-    appendQuoted(w.idPrefix, reachId);
-    w.idPrefix += ',';
-    appendQuoted(w.idPrefix, station);
-
     ProcessedSection result;
     result.section = &section;
     result.streamId = streamId;
@@ -444,12 +423,12 @@ void Process_sdf_Sections(const SdfIds& ids, const SdfSection& section,
         w.text.assign(streamId).append(reachId).append(station);
         console().line(w.text);
     } else {
-        SurfaceSection(section, points, w, section.hasLevees && trimToLevees)
+        SurfaceSection(section, named, points, w, section.hasLevees && trimToLevees)
             .process(layers, csvFolder, result);
     }
 
     if (section.hasCutLine)
-        result.cutLineWritten = writeCutLine(section, layers[kCutLinesLayer], w.idPrefix);
+        result.cutLineWritten = writeCutLine(section, layers[kCutLinesLayer], named, w.feature);
     if (observer != nullptr) observer->processed(result);
 }
 

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "files/console.h"
@@ -23,20 +25,16 @@ constexpr std::size_t kNameField = 1000;  // the opener's work field for a name
 constexpr std::size_t kReplyLength = 80;  // replies at the opener's prompts
 
 // What a two-character open mode asks for: "I " reads; "O " (text) and "BO" (bytes) write a new
-// or emptied file; "SB" and "SE" write the two byte orders of one Shapefile part through one
-// stream, keeping what the file holds (its header is patched at the close).
+// or emptied file.
 struct ModeInfo {
     std::string_view code;
     bool input;
-    bool shared;  // a second shared unit on the same file writes through the same stream
 };
 
-constexpr std::array<ModeInfo, 5> kModes{{
-    {"I ", true, false},
-    {"O ", false, false},
-    {"BO", false, false},
-    {"SB", false, true},
-    {"SE", false, true},
+constexpr std::array<ModeInfo, 3> kModes{{
+    {"I ", true},
+    {"O ", false},
+    {"BO", false},
 }};
 
 const ModeInfo* findMode(std::string_view mode) {
@@ -69,10 +67,9 @@ struct Slot {
     bool attached = false;
     bool reads = false;   // input modes
     bool writes = false;  // output modes
-    bool shared = false;
     Identity id;
     std::string name;
-    int streamOwner = -1;  // slot index whose OutStream this unit writes through
+    const OutputFile* owner = nullptr;  // the OutputFile that holds the unit, if one does
     // Kept from one open to the next, so that reopening a slot allocates nothing.
     std::unique_ptr<OutStream> out;
     std::unique_ptr<LineReader> in;
@@ -100,11 +97,13 @@ UnitTable* unitsInUse = &processUnits;
 Table& table() { return *unitsInUse->table_; }
 
 // Slot index of a unit number, or -1 when the table has no slot with that number.
-int indexOf(int unit) {
-    const long first = static_cast<long>(table().base) - kReservedSlots + 1;  // reserved slot 1
+int indexIn(const Table& t, int unit) {
+    const long first = static_cast<long>(t.base) - kReservedSlots + 1;  // reserved slot 1
     const long idx = static_cast<long>(unit) - first;
     return idx >= 0 && idx < kSlots ? static_cast<int>(idx) : -1;
 }
+
+int indexOf(int unit) { return indexIn(table(), unit); }
 
 int unitOf(int index) { return table().base - kReservedSlots + 1 + index; }
 
@@ -120,12 +119,10 @@ LineReader& ownReader(Slot& s) {
 
 BackgroundReader* backgroundReader = nullptr;
 
-// Detaches the file from the slot: a reader is closed; a stream is flushed, and closed unless
-// another unit still writes through it (then the stream moves to that unit's slot). Returns the
+// Detaches the file from the slot: a reader is closed, a stream flushed and closed. Returns the
 // errno of a failed write, else 0. The in-use flag is left alone.
-int detach(int index) {
-    auto& slots = table().slots;
-    Slot& s = slots[static_cast<std::size_t>(index)];
+int detach(Table& t, int index) {
+    Slot& s = t.slots[static_cast<std::size_t>(index)];
     if (!s.attached) return 0;
     s.attached = false;
     if (s.in) {
@@ -133,29 +130,10 @@ int detach(int index) {
         s.in->close();
     }
     if (!s.writes) return 0;
-    const int owner = s.streamOwner;
-    s.streamOwner = -1;
-    int heir = -1;
-    // Only units of the shared modes write through one stream together: the stream of any other
-    // unit has no heir to look for (one .csv table is opened and closed per cross-section).
-    for (int i = 0; i < kSlots && s.shared; ++i) {
-        const Slot& o = slots[static_cast<std::size_t>(i)];
-        if (o.attached && o.writes && o.streamOwner == owner) {
-            heir = i;
-            break;
-        }
-    }
-    OutStream& stream = *slots[static_cast<std::size_t>(owner)].out;
-    if (heir < 0) return stream.close() ? 0 : stream.error();
-    const bool ok = stream.flush();
-    if (owner == index) {
-        std::swap(slots[static_cast<std::size_t>(index)].out,
-                  slots[static_cast<std::size_t>(heir)].out);
-        for (Slot& o : slots)
-            if (o.attached && o.writes && o.streamOwner == owner) o.streamOwner = heir;
-    }
-    return ok ? 0 : stream.error();
+    return s.out->close() ? 0 : s.out->error();
 }
+
+int detach(int index) { return detach(table(), index); }
 
 // The first slot with a file of this identity attached, or -1.
 int findAttached(const Identity& id) {
@@ -169,55 +147,61 @@ int findAttached(const Identity& id) {
 
 // Hands the bytes written so far on this file to the system, so that a new reader sees them.
 void flushWritersOf(const Identity& id) {
-    auto& slots = table().slots;
-    for (const Slot& s : slots)
-        if (s.attached && s.writes && s.id == id)
-            slots[static_cast<std::size_t>(s.streamOwner)].out->flush();
+    for (const Slot& s : table().slots)
+        if (s.attached && s.writes && s.id == id) s.out->flush();
 }
 
-void prepare(Slot& s, const std::string& name, const ModeInfo& info) {
+void prepare(Slot& s, const std::string& name) {
     s.name = name;
-    s.shared = info.shared;
     s.reads = false;
     s.writes = false;
-    s.streamOwner = -1;
 }
 
 // Attaches an output file to the slot; 0 on success, else the errno of the failed open.
-int attachOutput(int index, const std::string& name, const ModeInfo& info) {
-    auto& slots = table().slots;
-    Slot& s = slots[static_cast<std::size_t>(index)];
-    prepare(s, name, info);
+int attachOutput(int index, const std::string& name) {
+    Slot& s = table().slots[static_cast<std::size_t>(index)];
+    prepare(s, name);
     Identity id;
     const bool exists = identityOf(name, id);
-    if (info.shared && exists) {
-        for (int i = 0; i < kSlots; ++i) {
-            const Slot& o = slots[static_cast<std::size_t>(i)];
-            if (i != index && o.attached && o.writes && o.shared && o.id == id) {
-                s.writes = true;
-                s.streamOwner = o.streamOwner;
-                s.id = id;
-                s.attached = true;
-                return 0;
-            }
-        }
-    }
     // An output is held for this run alone, so that another run cannot write it meanwhile; a
     // file that another unit of this run has open is this run's already.
     const bool exclusive = !(exists && findAttached(id) >= 0);
     OutStream& stream = ownStream(s);
-    const OutStream::Open how = info.shared ? OutStream::Open::Keep : OutStream::Open::Truncate;
-    if (!stream.open(name, how, exclusive)) return stream.error();
+    if (!stream.open(name, OutStream::Open::Truncate, exclusive)) return stream.error();
     s.writes = true;
-    s.streamOwner = index;
     if (!identityOfDescriptor(stream.descriptor(), s.id)) s.id = {};
     s.attached = true;
     return 0;
 }
 
-int attachInput(int index, const std::string& name, const ModeInfo& info) {
+// The usual case of an output that empties its file (a new table or layer): the file is opened
+// at once, without looking the name up first, but not emptied yet. Only when no unit has that
+// file open is it emptied, as an emptying open would have, and attached (0); otherwise nothing is
+// attached and the errno is returned (EBUSY for a file of this run).
+int attachNewOutput(int index, const std::string& name) {
     Slot& s = table().slots[static_cast<std::size_t>(index)];
-    prepare(s, name, info);
+    OutStream& stream = ownStream(s);
+    // Held first: a file that another run holds is not this run's to look at or empty.
+    if (!stream.open(name, OutStream::Open::Keep, true)) return stream.error();
+    sys::FileInfo file;
+    int err = sys::fileInfo(stream.descriptor(), file) ? 0 : EIO;
+    // A file that another unit has open is left exactly as it is.
+    if (err == 0 && findAttached(file.id) >= 0) err = EBUSY;
+    if (err == 0) err = sys::emptyIfRegular(stream.descriptor(), file);
+    if (err != 0) {
+        stream.close();
+        return err;
+    }
+    prepare(s, name);
+    s.writes = true;
+    s.id = file.id;
+    s.attached = true;
+    return 0;
+}
+
+int attachInput(int index, const std::string& name) {
+    Slot& s = table().slots[static_cast<std::size_t>(index)];
+    prepare(s, name);
     LineReader& reader = ownReader(s);
     if (!reader.open(name)) return reader.error();
     s.reads = true;
@@ -279,32 +263,33 @@ void askForName(std::string& name, std::string_view description) {
     name = std::move(typed);
 }
 
-// The usual case of an output that empties its file (a new table or layer): the file is opened
-// at once, without looking the name up first, but not emptied yet. Only when no unit has that
-// file open is it emptied, as the mode's open would have, and attached; otherwise, and when it
-// cannot be opened, nothing is attached and the opener goes on as for any other output.
-bool attachUnsharedOutput(int unit, int index, const ModeInfo& info, const std::string& name,
-                          int logUnit) {
-    if (info.input || info.shared) return false;
-    Slot& s = table().slots[static_cast<std::size_t>(index)];
-    OutStream& stream = ownStream(s);
-    // Held first: a file that another run holds is not this run's to look at or empty.
-    if (!stream.open(name, OutStream::Open::Keep, true)) return false;
-    sys::FileInfo file;
-    const bool known = sys::fileInfo(stream.descriptor(), file);
-    const Identity id = file.id;
-    // A file that another unit has open is left exactly as it is.
-    if (!known || findAttached(id) >= 0 || sys::emptyIfRegular(stream.descriptor(), file) != 0) {
-        stream.close();
-        return false;
+void sayClosed(int unit) {
+    console().endLine();
+    const std::string message = "...Closed File Unit:" + unitField(unit) + "\n";
+    console().write(message);
+    echo(table().logUnit, message);
+}
+
+void sayOpened(int unit, int logUnit) { say(logUnit, "OK.  File Unit:" + unitField(unit) + "\n"); }
+
+// What the opener says when an output cannot be opened; returns once the user pressed Enter to
+// try again, and ends the run when there is no console input to wait on.
+void cannotOpenOutput(const std::string& name, int logUnit) {
+    const ConsoleDialogue shown;
+    say(logUnit, "Can't Open\n");
+    Console& c = console();
+    c.listLine("");
+    c.listLine("Can't open: " + name);
+    c.listLine("");
+    c.listLine("Another application or user maybe using it,");
+    c.listLine("   or the file's folder does not exist.");
+    c.listLine("If so, close the file or create file path.");
+    c.endLine();
+    c.line();
+    if (!consolePause("Press Enter to Continue")) {
+        c.breakLine("ERROR - Unable to open file " + name + " and no console input to wait on.");
+        EXITS();
     }
-    prepare(s, name, info);
-    s.writes = true;
-    s.streamOwner = index;
-    s.id = id;
-    s.attached = true;
-    say(logUnit, "OK.  File Unit:" + unitField(unit) + "\n");
-    return true;
 }
 
 // Opens an output unit, retrying for as long as the user keeps pressing Enter.
@@ -321,27 +306,19 @@ void openOutput(int& unit, int index, std::string_view mode, const ModeInfo* inf
         return;
     }
     for (;;) {
-        if (attachOutput(index, name, *info) == 0) {
-            say(logUnit, "OK.  File Unit:" + unitField(unit) + "\n");
+        if (attachOutput(index, name) == 0) {
+            sayOpened(unit, logUnit);
             return;
         }
-        const ConsoleDialogue shown;
-        say(logUnit, "Can't Open\n");
-        Console& c = console();
-        c.listLine("");
-        c.listLine("Can't open: " + name);
-        c.listLine("");
-        c.listLine("Another application or user maybe using it,");
-        c.listLine("   or the file's folder does not exist.");
-        c.listLine("If so, close the file or create file path.");
-        c.endLine();
-        c.line();
-        if (!consolePause("Press Enter to Continue")) {
-            c.breakLine("ERROR - Unable to open file " + name +
-                        " and no console input to wait on.");
-            EXITS();
-        }
+        cannotOpenOutput(name, logUnit);
     }
+}
+
+// The first free general slot of the table, or -1.
+int freeSlot(const Table& t) {
+    for (int i = kReservedSlots; i < kSlots; ++i)
+        if (!t.slots[static_cast<std::size_t>(i)].inUse) return i;
+    return -1;
 }
 
 }  // namespace
@@ -357,6 +334,7 @@ void INITFILEUNITS(int base) {
     for (int i = 0; i < kSlots; ++i) {
         detach(i);
         t.slots[static_cast<std::size_t>(i)].inUse = false;
+        t.slots[static_cast<std::size_t>(i)].owner = nullptr;
     }
     t.base = base < 9 ? 9 : base;
     t.logUnit = 0;
@@ -380,13 +358,7 @@ void OPENER(int& unit, std::string_view mode, std::string_view name, int option)
         endRun(1);
     }
     Table& t = table();
-    int index = -1;
-    for (int i = kReservedSlots; i < kSlots; ++i) {
-        if (!t.slots[static_cast<std::size_t>(i)].inUse) {
-            index = i;
-            break;
-        }
-    }
+    const int index = freeSlot(t);
     if (index < 0) {
         console().endLine();
         const ConsoleDialogue shown;
@@ -412,12 +384,15 @@ void OPENWITHRETRY(int& unit, std::string& name, std::string_view mode,
         name = CLEANPATH(name);
         say(logUnit, "\nTrying to open file " + name + "...");
 
-        if (info != nullptr && attachUnsharedOutput(unit, index, *info, name, logUnit)) return;
+        if (info != nullptr && !info->input && attachNewOutput(index, name) == 0) {
+            sayOpened(unit, logUnit);
+            return;
+        }
         Identity id;
         const bool exists = identityOf(name, id);
         const int other = exists ? findAttached(id) : -1;
         bool askName = false;
-        if (other >= 0 && !input && (info == nullptr || !info->shared)) {
+        if (other >= 0 && !input) {
             const ConsoleDialogue shown;
             console().endLine();
             console().write(name + " is already open, close it? ");
@@ -443,7 +418,7 @@ void OPENWITHRETRY(int& unit, std::string& name, std::string_view mode,
         }
         if (!askName && exists) {
             flushWritersOf(id);
-            const int err = attachInput(index, name, *info);
+            const int err = attachInput(index, name);
             if (err != 0) failWithReason("ERROR - Cannot read file ", name, err);
             say(logUnit, "OK.\nOpened File Unit:" + unitField(unit) + "\n");
             return;
@@ -465,16 +440,8 @@ void CLOSER(int& unit) {
     const int err = detach(index);
     s.inUse = false;
     if (err != 0) failWithReason("ERROR - Cannot write file ", s.name, err);
-    console().endLine();
-    const std::string message = "...Closed File Unit:" + unitField(unit) + "\n";
-    console().write(message);
-    echo(table().logUnit, message);
+    sayClosed(unit);
     unit = 0;
-}
-
-bool emptyUnitFile(int unit) {
-    const sys::File file = unitOutput(unit).descriptor();
-    return file != sys::kNoFile && sys::emptyIfRegular(file) == 0;
 }
 
 void closeAllUnitsQuietly() {
@@ -484,16 +451,12 @@ void closeAllUnitsQuietly() {
 
 bool closeAllUnitsAtExit() {
     bool ok = true;
-    // The two units of a shared file fail on the same stream: report that file once.
-    std::vector<std::string> reported;
     for (int i = 0; i < kSlots; ++i) {
         Slot& s = table().slots[static_cast<std::size_t>(i)];
         if (!s.inUse) continue;
         const int err = detach(i);
         if (err == 0) continue;
         ok = false;
-        if (std::find(reported.begin(), reported.end(), s.name) != reported.end()) continue;
-        reported.push_back(s.name);
         console().endLine();
         console().line("ERROR - Cannot write file " + s.name + ": " + sys::errorText(err));
     }
@@ -511,7 +474,7 @@ OutStream& unitOutput(int unit) {
     const long index = static_cast<long>(unit) - (t.base - kReservedSlots + 1);
     if (index >= 0 && index < kSlots) {
         Slot& s = t.slots[static_cast<std::size_t>(index)];
-        if (s.attached && s.writes) return *t.slots[static_cast<std::size_t>(s.streamOwner)].out;
+        if (s.attached && s.writes) return *s.out;
     }
     // Writes to a unit with no output file fail on a stream that was never opened.
     static OutStream none;
@@ -533,6 +496,86 @@ std::string unitFileName(int unit) {
     if (index < 0) return {};
     const Slot& s = table().slots[static_cast<std::size_t>(index)];
     return s.inUse ? s.name : std::string();
+}
+
+OutputFile::OutputFile(OutputFile&& other) noexcept { adopt(other); }
+
+OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
+    if (this != &other) {
+        close();
+        adopt(other);
+    }
+    return *this;
+}
+
+OutputFile::~OutputFile() { close(); }
+
+void OutputFile::adopt(OutputFile& other) {
+    path_ = std::move(other.path_);
+    table_ = std::exchange(other.table_, nullptr);
+    unit_ = std::exchange(other.unit_, 0);
+    if (unit_ != 0) table_->table_->slots[static_cast<std::size_t>(indexIn(*table_->table_, unit_))].owner = this;
+}
+
+int OutputFile::create() {
+    close();
+    Table& t = table();
+    const int index = freeSlot(t);
+    if (index < 0) return EMFILE;
+    const int err = attachNewOutput(index, path_);
+    if (err != 0) return err;
+    Slot& s = t.slots[static_cast<std::size_t>(index)];
+    s.inUse = true;
+    s.owner = this;
+    table_ = unitsInUse;
+    unit_ = unitOf(index);
+    return 0;
+}
+
+OutStream& OutputFile::out() const {
+    if (unit_ != 0) {
+        Slot& s = table_->table_->slots[static_cast<std::size_t>(indexIn(*table_->table_, unit_))];
+        if (s.attached && s.writes) return *s.out;
+    }
+    static OutStream none;
+    return none;
+}
+
+bool OutputFile::stillNamed() const {
+    if (unit_ == 0) return false;
+    const Slot& s = table_->table_->slots[static_cast<std::size_t>(indexIn(*table_->table_, unit_))];
+    Identity id;
+    return s.attached && identityOf(path_, id) && id == s.id;
+}
+
+int OutputFile::close() {
+    if (unit_ == 0) return 0;
+    Table& t = *table_->table_;
+    const int index = indexIn(t, std::exchange(unit_, 0));
+    Slot& s = t.slots[static_cast<std::size_t>(index)];
+    // The table may have let go of the unit already (a run's end closes every file it has).
+    if (s.owner != this) return 0;
+    s.owner = nullptr;
+    s.inUse = false;
+    return detach(t, index);
+}
+
+void openOwnedOutput(OutputFile& file) {
+    const int logUnit = table().logUnit;
+    std::string name(cutTo(TRIMF(file.path()), kNameField));
+    file.setPath(CLEANPATH(name));
+    say(logUnit, "\nTrying to open file " + file.path() + "...");
+    while (file.create() != 0)
+        cannotOpenOutput(file.path(), logUnit);
+    sayOpened(file.unit(), logUnit);
+}
+
+void closeOwnedOutput(OutputFile& file) {
+    if (!file.isOpen()) return;
+    const int unit = file.unit();
+    const int err = file.close();
+    if (err != 0) failWithReason("ERROR - Cannot write file ", file.path(), err);
+    sayClosed(unit);
 }
 
 }  // namespace vk

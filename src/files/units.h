@@ -50,9 +50,8 @@ void INITFILEUNITS(int base);
 
 // Opens `name` (leading and trailing blanks removed) in `mode` and returns its unit. Asks on the
 // console for another name when an input is missing and retries a blocked output until it opens.
-// Modes: "I " input; "O " text and "BO" bytes, written from the start; "SB" and "SE" the little-
-// and big-endian units of one shared output (see below). unit is 0 only after a mode that is none
-// of these. option has no effect.
+// Modes: "I " input; "O " text and "BO" bytes, written from the start. unit is 0 only after a
+// mode that is none of these. option has no effect.
 void OPENER(int& unit, std::string_view mode, std::string_view name, int option);
 // The dialogue behind OPENER, on the table slot of `unit` (a unit the table has no slot for is
 // set to 0). name is the work field: it is cleaned and replaced by the user's replies. A non-blank
@@ -63,10 +62,6 @@ void OPENWITHRETRY(int& unit, std::string& name, std::string_view mode,
 // Closes the unit if the table has it in use, reports "...Closed File Unit:" and sets unit to 0.
 // Bytes that could not be written (a full disk) are reported and end the run through EXITS.
 void CLOSER(int& unit);
-
-// Empties the file of an output unit that has written nothing yet, as an emptying open would have
-// (an ordinary file only: a device or a pipe is written as it is); false when that failed.
-bool emptyUnitFile(int unit);
 
 // Closes every unit still in use without messages; the slots stay marked in use.
 void closeAllUnitsQuietly();
@@ -88,11 +83,62 @@ void setBackgroundReader(BackgroundReader* reader);  // nullptr: none
 // Echoes the opener's progress and CLOSER's messages to this output unit as well (0: none).
 void setFileUnitLog(int unit);
 
-// Access to an open unit. Output units of the shared modes "SB"/"SE" on the same file share one
-// stream, kept open until the last of them closes; each field states its own byte order.
+// Access to an open unit.
 bool unitInUse(int unit);
 OutStream& unitOutput(int unit);
 LineReader& unitInput(int unit);
 std::string unitFileName(int unit);
+
+// One output file of the run, owned by the code that writes it (a layer writer keeps its files in
+// these). Creating, writing and closing it never touch the console, ask the user or end the run:
+// each returns the system's error and the owner decides what a failure means. The file takes a
+// unit of the run's table while it is open, so that the console names it as it names every file
+// and the run holds it as it holds every output (see OPENER).
+//
+//   OutputFile file("river_P.shp");
+//   if (int err = file.create(); err != 0) ...;   // emptied and held, or the errno
+//   file.out().i32be(9994);
+//   if (int err = file.close(); err != 0) ...;    // every byte written, or the errno
+class OutputFile {
+public:
+    OutputFile() = default;
+    explicit OutputFile(std::string path) : path_(std::move(path)) {}
+    OutputFile(OutputFile&& other) noexcept;
+    OutputFile& operator=(OutputFile&& other) noexcept;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    ~OutputFile();  // a file still open is closed without a word
+
+    const std::string& path() const { return path_; }
+    void setPath(std::string path) { path_ = std::move(path); }
+    // Opens the file (created when missing), holds it for this run and empties it; 0, or the
+    // errno of the failure (a file that this run or another already holds is not taken).
+    int create();
+    bool isOpen() const { return unit_ != 0; }
+    int unit() const { return unit_; }  // 0 while closed
+    // The file's stream; a stream that fails every write while the file is closed.
+    OutStream& out() const;
+    // Whether the file's name still refers to the file held (it was not removed or replaced
+    // meanwhile).
+    bool stillNamed() const;
+    // Writes what is buffered and lets go of the file and its unit; 0, or the errno of the first
+    // failed write.
+    int close();
+
+private:
+    void adopt(OutputFile& other);
+    std::string path_;
+    UnitTable* table_ = nullptr;  // the table whose unit it holds
+    int unit_ = 0;
+};
+
+// The opener's side of an OutputFile, for the code that owns the run's dialogue (the layer
+// operations): "Trying to open file NAME..." and "OK.  File Unit:N" as OPENER writes them, and,
+// while the file cannot be opened, the "Can't Open" dialogue and another try after each Enter.
+// Without console input to wait on, the run ends (EXITS).
+void openOwnedOutput(OutputFile& file);
+// Closes an open file as CLOSER does: "...Closed File Unit:N", or a failed write reported as
+// "ERROR - Cannot write file NAME: reason" and the end of the run.
+void closeOwnedOutput(OutputFile& file);
 
 }  // namespace vk

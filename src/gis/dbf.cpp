@@ -4,14 +4,11 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 #include <string>
 #include <string_view>
 
 #include "files/platform.h"
-#include "files/units.h"
 #include "gis/binary.h"
-#include "text/listdirected.h"
 #include "text/strings.h"
 
 namespace vk {
@@ -24,7 +21,6 @@ constexpr char kEndOfFile = 0x1A;
 constexpr std::size_t kNameLength = 10;
 constexpr std::size_t kSchemaNameLength = 32;
 constexpr std::size_t kSchemaTypeLength = 24;
-constexpr std::size_t kMaxValueLength = 256;
 constexpr std::int64_t kMaxTotalWidth = 65534;  // the record length, one more, must fit 16 bits
 
 const GisStatus kHeaderWriteError{GisError::DbfHeaderWrite, {}};
@@ -59,32 +55,6 @@ void appendZeros(std::string& out, std::size_t count) {
     out.append(count, '\0');
 }
 
-using LastRecord = DbfLastRecord;
-
-constexpr std::size_t kNoResume = std::numeric_limits<std::size_t>::max();
-
-// The length of the common beginning of two texts, compared eight bytes at a time.
-std::size_t commonLength(std::string_view a, std::string_view b) {
-    const std::size_t n = std::min(a.size(), b.size());
-    std::size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        std::uint64_t x, y;
-        std::memcpy(&x, a.data() + i, 8);
-        std::memcpy(&y, b.data() + i, 8);
-        if (x != y) break;
-    }
-    while (i < n && a[i] == b[i])
-        ++i;
-    return i;
-}
-
-bool sameLayout(const LastRecord& last, const DbfTable& table) {
-    const auto n = static_cast<std::size_t>(table.fieldCount);
-    return last.fieldCount == table.fieldCount &&
-           std::equal(table.width.begin(), table.width.begin() + n, last.width.begin()) &&
-           std::equal(table.type.begin(), table.type.begin() + n, last.type.begin());
-}
-
 }  // namespace
 
 std::uint8_t i1u(int value) {
@@ -98,8 +68,8 @@ std::uint16_t i2u(int value) {
 }
 
 GisStatus dbfWriteHeader(const GisSchema& schema, DbfTable& table) {
-    if (table.unit < 1) return {};
-    OutStream& out = unitOutput(table.unit);
+    if (!table.isOpen()) return {};
+    OutStream& out = table.file->out();
     if (!out.seek(0)) return kHeaderWriteError;
 
     table.initialRecordCount = schema.initialRecordCount;
@@ -122,6 +92,7 @@ GisStatus dbfWriteHeader(const GisSchema& schema, DbfTable& table) {
     }
     if (total > kMaxTotalWidth) return gisFault("[dbfTotLen>32767]");
     table.totalWidth = static_cast<int>(total);
+    table.values.setSchema(schema);
 
     const sys::Date date = sys::localDate();
     std::string header;
@@ -154,8 +125,8 @@ GisStatus dbfWriteHeader(const GisSchema& schema, DbfTable& table) {
     return {};
 }
 
-GisStatus dbfdataline(DbfTable& table, std::string_view line) {
-    if (table.unit < 1) return gisFault("[dbfnotopen]");
+GisStatus dbfWriteRecord(DbfTable& table, std::span<const GisValue> values) {
+    if (!table.isOpen()) return gisFault("[dbfnotopen]");
 
     const auto fields = static_cast<std::size_t>(table.fieldCount);
     auto fieldWidth = [&](std::size_t k) {
@@ -166,80 +137,47 @@ GisStatus dbfdataline(DbfTable& table, std::string_view line) {
     std::size_t size = 1;
     for (std::size_t k = 0; k < fields; ++k)
         size += fieldWidth(k);
-    OutStream& out = unitOutput(table.unit);
-    char* const record = out.extend(size);
+    char* const record = table.file->out().extend(size);
     if (record == nullptr) return kRecordWriteError;
+    std::memset(record, ' ', size);
 
-    // The leading fields that the line shares with the last record of this layout are taken
-    // from it as they are; the split goes on from there.
-    LastRecord& last = table.last;
-    const bool remember = fields <= static_cast<std::size_t>(DbfTable::kMaxFields);
-    std::size_t reused = 0;
-    std::size_t reusedBytes = 1;
-    std::size_t common = 0;
-    const bool known = remember && sameLayout(last, table);
-    if (known) {
-        common = commonLength(line, last.line);
-        while (reused < fields && last.resume[reused] < common)
-            reusedBytes += fieldWidth(reused++);
-        std::memcpy(record, last.record.data(), reusedBytes);
-    }
-    const std::size_t composed = known ? reusedBytes : 0;
-    std::memset(record + composed, ' ', size - composed);
-
-    // Values that are missing at the end of the line, and the forms that carry no value of their
-    // own (empty, repeat count, slash), leave their fields blank. Character values stand at the
-    // left of their field, numbers at the right.
-    ListSplitter values =
-        reused > 0 ? ListSplitter(line, last.resume[reused - 1]) : ListSplitter(line);
-    ListValue& value = last.value;
-    last.fieldCount = -1;    // not to be used again until it is complete
-    char* field = record + reusedBytes;
-    for (std::size_t k = reused; k < fields; ++k) {
+    char* field = record + 1;
+    const std::size_t count = std::min(values.size(), fields);
+    for (std::size_t k = 0; k < count; ++k) {
         const std::size_t width = fieldWidth(k);
-        values.next(value);
-        if (remember) {
-            const bool more =
-                value.kind != ListValue::Kind::Slash && value.kind != ListValue::Kind::End;
-            last.resume[k] = more ? values.position() : kNoResume;
-        }
+        const GisValue& value = values[k];
         std::string_view text;
-        if (value.kind == ListValue::Kind::Plain || value.kind == ListValue::Kind::Quoted)
-            text = trimRight(cutTo(cutTo(value.value(), kMaxValueLength), width));
+        switch (value.type) {
+        case GisValue::Type::Text:
+            text = value.text;
+            break;
+        case GisValue::Type::Real:
+            text = table.values.real(k, value.real);
+            text.remove_prefix(std::min(text.find_first_not_of(' '), text.size()));
+            break;
+        case GisValue::Type::Integer:
+            table.integerText.clear();
+            appendInteger(table.integerText, value.integer);
+            text = table.integerText;
+            break;
+        }
+        text = trimRight(cutTo(text, width));
         char* at = table.type[k] == 'C' ? field : field + (width - text.size());
         if (!text.empty()) std::memcpy(at, text.data(), text.size());
         field += width;
-    }
-    if (remember) {
-        // Only what differs from the last line and record is copied.
-        if (!known) {
-            std::copy_n(table.width.begin(), fields, last.width.begin());
-            std::copy_n(table.type.begin(), fields, last.type.begin());
-            reusedBytes = 0;
-        }
-        last.line.resize(line.size());
-        std::copy(line.begin() + static_cast<std::ptrdiff_t>(common), line.end(),
-                  last.line.begin() + static_cast<std::ptrdiff_t>(common));
-        last.record.resize(size);
-        std::memcpy(last.record.data() + reusedBytes, record + reusedBytes, size - reusedBytes);
-        last.fieldCount = table.fieldCount;
     }
     return {};
 }
 
 GisStatus dbfWriteEoF(DbfTable& table) {
-    if (table.unit < 1) return {};
-    OutStream& out = unitOutput(table.unit);
+    if (!table.isOpen()) return {};
+    // A table removed meanwhile is lost: say so rather than patch what nobody can read.
+    if (!table.file->stillNamed()) return kCloseOutError;
+    OutStream& out = table.file->out();
     out.put(kEndOfFile);
+    if (!out.seek(4)) return kCloseOutError;
+    out.i32le(table.recordsWritten);
     if (!out.flush() || out.failed()) return kCloseOutError;
-    const std::string path = unitFileName(table.unit);
-    CLOSER(table.unit);
-
-    std::string count;
-    append<kLittle>(count, table.recordsWritten);
-    FilePatch patch(path);
-    patch.write(4, count);
-    if (!patch.finish()) return kCloseOutError;
     return {};
 }
 

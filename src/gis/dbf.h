@@ -6,32 +6,19 @@
 #include <string>
 #include <string_view>
 
+#include <span>
+
+#include "files/units.h"
+#include "gis/object.h"
 #include "gis/schema.h"
 #include "gis/status.h"
-#include "text/listdirected.h"
+#include "gis/valuetext.h"
 
 namespace vk {
 
-// The record last composed in a table, with the attribute line and the field layout it came from.
-// The fields of a record depend on nothing else, so the next record whose line begins the same way
-// (the surface points of one cross-section share their stream, reach and station) takes its
-// leading fields from here and splits only the rest of its line.
-struct DbfLastRecord {
-    static constexpr int kMaxFields = 128;
-    int fieldCount = -1;
-    std::array<int, kMaxFields> width{};
-    std::array<char, kMaxFields> type{};
-    std::string line;
-    std::string record;
-    // resume[k]: where the split of the line stood after field k, the character there being the
-    // last one that field's split looked at; kNoResume once the values have ended.
-    std::array<std::size_t, kMaxFields> resume{};
-    ListValue value;  // its quoted text keeps its storage from record to record
-};
-
 struct DbfTable {
     static constexpr int kMaxFields = 128;
-    int unit = 0;                 // the .dbf file unit; 0 when not open
+    OutputFile* file = nullptr;   // the .dbf, owned by the layer's writer; none when not open
     std::int32_t initialRecordCount = 0;
     std::int32_t recordsWritten = 0;
     int fieldCount = 0;
@@ -40,15 +27,21 @@ struct DbfTable {
     std::array<int, kMaxFields> decimals{};
     std::array<std::string, kMaxFields> name;  // at most 10 characters
     std::array<char, kMaxFields> type{};       // 'C' or 'N'
-    DbfLastRecord last;
+    ValueTexts values;                         // the text of the values of each field
+    std::string integerText;
+
+    bool isOpen() const { return file != nullptr && file->isOpen(); }
 };
 
 // Fills the table's field descriptions from the schema and writes the header (nothing when the
-// table's unit is below 1).
+// table is not open).
 GisStatus dbfWriteHeader(const GisSchema& schema, DbfTable& table);
-// Appends one record built from an attribute line.
-GisStatus dbfdataline(DbfTable& table, std::string_view line);
-// Close-out: the end-of-file byte, then the records-written count patched at offset 4.
+// Appends one record of the values, one per field in order: a text at the left of a character
+// field, the digits of a number at the right of a numeric one, each cut to its field's width.
+// Fields without a value are left blank.
+GisStatus dbfWriteRecord(DbfTable& table, std::span<const GisValue> values);
+// Close-out: the end-of-file byte, then the records-written count patched at offset 4, through
+// the table's own file, and every byte written.
 GisStatus dbfWriteEoF(DbfTable& table);
 
 std::uint8_t i1u(int value);

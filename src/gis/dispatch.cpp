@@ -116,8 +116,8 @@ void gisWriteHeader(int gisID) {
     if (!validId(gisID)) gisShouldNotBeHere("gisWriteHeader[gisID=0]");
     GisLayer& layer = gisLayer(gisID);
     if (!layer.writer) gisShouldNotBeHere("[gisWriteHeader]");
-    const GisState& state = gisState();
-    gisEndRunOn(layer.writer->header(state.schema, state.projections));
+    if (!layer.schema) gisShouldNotBeHere("[gisWriteHeader]");
+    gisEndRunOn(layer.writer->header(*layer.schema, gisState().projections));
 }
 
 void gisWriteObject(int gisID, GisObject& object) {

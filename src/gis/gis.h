@@ -1,18 +1,20 @@
 // The GIS layer writer's public operations: a table of up to 100 open layers, each a MIF/MID pair
 // or a set of Shapefiles chosen by the name's extension. They work on the GisState in use
-// (gis/state.h); a failure of a layer's files is reported on the console and ends the run.
+// (gis/state.h); they create and close the layers' files, with the opener's dialogue when one
+// cannot be created, and a failure of a layer's files is reported on the console and ends the run.
 //
-//   GisState& gis = gisState();
-//   gis.schema.fieldCount = 1;
-//   gis.schema.fields[0] = {"Name", "Char", 20};
-//   int id = gisOpenLayer("river.shp", "L", "O ");   // sets river_L.shp/.shx/.prj/.dbf
-//   gisWriteHeader(id);                              // from gis.schema and gis.projections
-//   GisObject& line = gis.object;
+//   GisSchema schema;
+//   schema.fieldCount = 1;
+//   schema.fields[0] = {"Name", "Char", 20};
+//   int id = gisOpenLayer("river.shp", "L", "O ", schema);  // river_L.shp/.shx/.prj/.dbf
+//   gisWriteHeader(id);                                     // the schema and the projections
+//   GisObject line;
 //   gisInitialiseObject(line);
-//   line.kind = GisKind::Pline;                      // then n, X, Y and the attribute line
+//   line.kind = GisKind::Pline;                 // then n, X, Y and the values
+//   line.setValues({textValue("Alder Creek")});
 //   gisWriteObject(id, line);
 //   gisWriteRecord(id, line);
-//   gisCloseLayer(id);                               // totals patched in, files closed, id 0
+//   gisCloseLayer(id);                          // totals patched in, files closed, id 0
 #pragma once
 
 #include <string_view>
@@ -24,14 +26,16 @@
 
 namespace vk {
 
-// Opens a layer for writing ("O ") and returns its gisID (lowest free of 1..100). kinds: the
-// Shapefile sets to create, one letter each ("P" points, "L" lines, "R" regions); ignored for MIF.
-int gisOpenLayer(std::string_view name, std::string_view kinds, std::string_view mode);
+// Opens a layer for writing ("O ") with its schema and returns its gisID (lowest free of 1..100).
+// kinds: the Shapefile sets to create, one letter each ("P" points, "L" lines, "R" regions);
+// ignored for MIF.
+int gisOpenLayer(std::string_view name, std::string_view kinds, std::string_view mode,
+                 const GisSchema& schema);
 void gisInitialiseLayer(int gisID);
 // Completes and closes the layer's files; sets gisID to 0 when the layer was closed.
 void gisCloseLayer(int& gisID);
 
-// Writes the layer's header from the state's schema (and the run's projection text).
+// Writes the layer's header from its schema (and the run's projection text).
 void gisWriteHeader(int gisID);
 
 // Makes the object kindless with one part starting at vertex 1; vertices and attributes stay.
@@ -42,7 +46,7 @@ void gisWriteRecord(int gisID, GisObject& object);
 void gisWriteEoF(int gisID);
 
 // Returns the state in use to its start-of-run state (every table entry free, buffers blank, the
-// shared object, the schema and the projections reset).
+// projections reset).
 void gisResetAll();
 
 }  // namespace vk

@@ -2,9 +2,8 @@
 // every object is composed in one reused buffer and handed to the .mif stream in large pieces.
 #include "gis/mif.h"
 
-#include <charconv>
+#include <algorithm>
 
-#include "files/units.h"
 #include "text/fixedpoint.h"
 #include "text/paths.h"
 #include "text/strings.h"
@@ -22,12 +21,8 @@ constexpr std::size_t kTypeWordLength = 24;
 constexpr std::size_t kPassOn = 32 * 1024;
 
 constexpr std::size_t kTypeNameLength = 24;
-
-void appendCount(std::string& out, long long value) {
-    char digits[24];
-    const auto result = std::to_chars(digits, digits + sizeof digits, value);
-    out.append(digits, result.ptr);
-}
+// A .mid line is cut at this length.
+constexpr std::size_t kMaxAttributeLine = 1000;
 
 void appendCoordinates(std::string& out, double x, double y) {
     appendFixed(out, x, kCoordinateWidth, kCoordinateDecimals);
@@ -36,7 +31,7 @@ void appendCoordinates(std::string& out, double x, double y) {
 
 class MifComposer {
   public:
-    MifComposer(int unit, std::string& composed) : out_(unitOutput(unit)), composed_(composed) {
+    MifComposer(OutputFile& file, std::string& composed) : out_(file.out()), composed_(composed) {
         composed_.clear();
     }
 
@@ -81,7 +76,7 @@ void writeParts(MifComposer& mif, const GisObject& object) {
         const int next = i < nr ? object.ir[static_cast<std::size_t>(i)] : object.n + 1;
         const int count = next - first;
         mif.text() += ' ';
-        appendCount(mif.text(), count);
+        appendInteger(mif.text(), count);
         mif.endLine();
         if (count > 0)
             mif.vertices(object, static_cast<std::size_t>(first - 1),
@@ -101,31 +96,25 @@ std::string typeWord(const GisObject& object) {
 
 GisStatus MifLayerWriter::open(std::string_view layerName, std::string_view kinds) {
     (void)kinds;  // one pair holds every kind
-    constexpr std::string_view mode = "O ";
-    mifUnit = 0;
-    midUnit = 0;
     std::string name = TRIMF(layerName);
     const std::string fullExtension = FILEEXT(name);
     const std::string_view extension = cutTo(fullExtension, 4);
     if (extension == ".mif" || extension == ".mid") name = FILENAMEPATH(name);
-    const std::size_t baseLength = name.size();
-    name += ".mif";
-    OPENER(mifUnit, mode, name, 80);
-    name.resize(baseLength);
-    name += ".mid";
-    OPENER(midUnit, mode, name, 80);
+    files_[0] = OutputFile(name + ".mif");
+    files_[1] = OutputFile(name + ".mid");
     return {};
 }
 
 GisStatus MifLayerWriter::header(const GisSchema& schema, const GisProjections& projections) {
     if (schema.fieldCount > GisSchema::kMaxFields) return gisFault("[mifWriteHeader-Columns]");
-    MifComposer mif(mifUnit, composed_);
+    values_.setSchema(schema);
+    MifComposer mif(files_[0], composed_);
     mif.line("Version 300");
     mif.line("Charset \"WindowsLatin1\"");
     mif.line("Delimiter \",\"");
     mif.line(trimRight(projections.mif));
     mif.text() += "Columns ";
-    appendCount(mif.text(), schema.fieldCount);
+    appendInteger(mif.text(), schema.fieldCount);
     mif.endLine();
     for (int i = 0; i < schema.fieldCount; ++i) {
         const GisAttribute& field = schema.fields[static_cast<std::size_t>(i)];
@@ -136,7 +125,7 @@ GisStatus MifLayerWriter::header(const GisSchema& schema, const GisProjections& 
         text += trimRight(cutTo(field.type, kTypeWordLength));
         if (field.width >= 1) {
             text += '(';
-            appendCount(text, field.width);
+            appendInteger(text, field.width);
             text += ')';
         }
         mif.endLine();
@@ -150,7 +139,7 @@ GisStatus MifLayerWriter::object(GisObject& object) {
     // An object without a kind is reported before anything of it is written.
     if (object.kind == GisKind::Unset) return {GisError::MifKindUnsupported, {}};
 
-    MifComposer mif(mifUnit, composed_);
+    MifComposer mif(files_[0], composed_);
     std::string& text = mif.text();
     switch (object.kind) {
     case GisKind::Point:
@@ -160,7 +149,7 @@ GisStatus MifLayerWriter::object(GisObject& object) {
         break;
     case GisKind::MultiPoint:
         text += "MultiPoint ";
-        appendCount(text, object.n);
+        appendInteger(text, object.n);
         mif.endLine();
         mif.vertices(object, 0, vertexCount(object));
         break;
@@ -172,13 +161,13 @@ GisStatus MifLayerWriter::object(GisObject& object) {
         break;
     case GisKind::Pline:
         text += "Pline ";
-        appendCount(text, object.n);
+        appendInteger(text, object.n);
         mif.endLine();
         mif.vertices(object, 0, vertexCount(object));
         break;
     case GisKind::PlineMultiple:
         text += "Pline Multiple ";
-        appendCount(text, object.nr);
+        appendInteger(text, object.nr);
         mif.endLine();
         writeParts(mif, object);
         break;
@@ -186,19 +175,19 @@ GisStatus MifLayerWriter::object(GisObject& object) {
         if (object.nr < 2) {
             mif.line("Region 1");
             text += ' ';
-            appendCount(text, object.n);
+            appendInteger(text, object.n);
             mif.endLine();
             mif.vertices(object, 0, vertexCount(object));
         } else {
             text += "Region ";
-            appendCount(text, object.nr);
+            appendInteger(text, object.nr);
             mif.endLine();
             writeParts(mif, object);
         }
         break;
     case GisKind::Text:
         mif.line("Text");
-        mif.line(trimRight(object.attributes));
+        mif.line(trimRight(object.label));
         text += "    ";
         appendFixed(text, object.X[1], kCoordinateWidth, kTextBoxDecimals);
         appendFixed(text, object.Y[1], kCoordinateWidth, kTextBoxDecimals);
@@ -215,19 +204,44 @@ GisStatus MifLayerWriter::object(GisObject& object) {
 }
 
 GisStatus MifLayerWriter::record(const GisObject& object) {
-    OutStream& out = unitOutput(midUnit);
-    out.putLine(trimRight(object.attributes));
+    std::string& line = line_;
+    line.clear();
+    const std::size_t count = std::min(object.values.size(), values_.fieldCount());
+    for (std::size_t k = 0; k < count; ++k) {
+        if (k > 0) line += ',';
+        const GisValue& value = object.values[k];
+        switch (value.type) {
+        case GisValue::Type::Text:
+            if (values_.field(k).bare) {
+                line += trimRight(value.text);
+            } else {
+                line += '"';
+                for (const char c : trimRight(value.text)) {
+                    if (c == '"') line += '"';
+                    line += c;
+                }
+                line += '"';
+            }
+            break;
+        case GisValue::Type::Real:
+            line += values_.real(k, value.real);
+            break;
+        case GisValue::Type::Integer:
+            appendInteger(line, value.integer);
+            break;
+        }
+    }
+    OutStream& out = mid().out();
+    out.putLine(trimRight(cutTo(line, kMaxAttributeLine)));
     if (out.failed()) return {GisError::MidRecordWrite, typeWord(object)};
     return {};
 }
 
-// Output still in the buffers reaches the disk before the units are released, so that a full
-// disk is reported rather than lost in the close.
-GisStatus MifLayerWriter::close() {
-    if (mifUnit > 0 && !unitOutput(mifUnit).flush()) return {GisError::MifObjectWrite, {}};
-    if (midUnit > 0 && !unitOutput(midUnit).flush()) return {GisError::MidRecordWrite, {}};
-    if (mifUnit > 0) CLOSER(mifUnit);
-    if (midUnit > 0) CLOSER(midUnit);
+// Output still in the buffers reaches the disk before the files are closed, so that a full disk
+// is reported rather than lost in the close.
+GisStatus MifLayerWriter::finish() {
+    if (mif().isOpen() && !mif().out().flush()) return {GisError::MifObjectWrite, {}};
+    if (mid().isOpen() && !mid().out().flush()) return {GisError::MidRecordWrite, {}};
     return {};
 }
 

@@ -2,9 +2,11 @@
 // and the .mid file with one attribute line per object.
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 
+#include "gis/valuetext.h"
 #include "gis/writer.h"
 
 namespace vk {
@@ -12,27 +14,31 @@ namespace vk {
 class MifLayerWriter final : public LayerWriter {
   public:
     GisFormat format() const override { return GisFormat::Mif; }
-    // Creates NAME.mif and NAME.mid, where NAME is the layer name without blanks around it and
+    // Names NAME.mif and NAME.mid, where NAME is the layer name without blanks around it and
     // without a ".mif" or ".mid" extension.
     GisStatus open(std::string_view name, std::string_view kinds) override;
+    std::span<OutputFile> files() override { return files_; }
     // Version, character set, delimiter, the run's CoordSys line, the column list and "Data"
     // followed by an empty line.
     GisStatus header(const GisSchema& schema, const GisProjections& projections) override;
     // One object in MIF syntax, by its kind. The object must have passed gisWriteObject's checks
     // (parts in order and inside the vertex count, vertex count inside the arrays).
     GisStatus object(GisObject& object) override;
+    // One .mid line: the values separated by commas, a text in double quotes (one inside doubled)
+    // unless its field is bare, a real as its field says; at most 1000 characters.
     GisStatus record(const GisObject& object) override;
-    GisStatus finish() override { return {}; }  // a MIF/MID pair has no totals
-    // A failure of the .mid here names no type word: the layer operations add the shared
-    // object's.
-    GisStatus close() override;
+    // A MIF/MID pair has no totals: what is buffered is written.
+    GisStatus finish() override;
 
-    int mifUnit = 0;  // 0 until opened
-    int midUnit = 0;
+    OutputFile& mif() { return files_[0]; }
+    OutputFile& mid() { return files_[1]; }
 
   private:
-    // The .mif text being composed; reused for every object of the layer.
+    std::array<OutputFile, 2> files_;
+    ValueTexts values_;
+    // The .mif text being composed, and the .mid line; reused for every object of the layer.
     std::string composed_;
+    std::string line_;
 };
 
 } // namespace vk

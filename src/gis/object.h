@@ -1,10 +1,13 @@
-// The geometry object that travels through the GIS layer writer. A run has one, the shared
-// object of its GisState (gisO_ in the design), which the driver fills with one object (kind,
-// vertices, parts, attribute line) before calling gisWriteObject and gisWriteRecord.
+// The feature that travels through the GIS layer writer: its geometry and its attribute values.
+// Each producer keeps one of its own and fills it (kind, vertices, parts, values) before calling
+// gisWriteObject and gisWriteRecord.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vk {
@@ -19,9 +22,25 @@ enum class GisKind {
     Pline,          // n vertices, one part
     PlineMultiple,  // n vertices in nr parts
     Region,         // n vertices in nr rings
-    Text,           // the attribute line as the text, its box from vertices 2 and 3
+    Text,           // the label as the text, its box from vertices 2 and 3
     MultiPoint,     // n vertices
 };
+
+// One attribute value, typed; the writer of each format writes it as the layer's schema says for
+// its field. A text is referred to, not copied: it must stay as it is until the record is written.
+struct GisValue {
+    enum class Type { Text, Real, Integer };
+    Type type = Type::Text;
+    std::string_view text;
+    double real = 0.0;
+    std::int64_t integer = 0;
+};
+
+inline GisValue textValue(std::string_view text) { return {GisValue::Type::Text, text, 0.0, 0}; }
+inline GisValue realValue(double value) { return {GisValue::Type::Real, {}, value, 0}; }
+inline GisValue integerValue(std::int64_t value) {
+    return {GisValue::Type::Integer, {}, 0.0, value};
+}
 
 struct GisObject {
     static constexpr std::size_t kInitialVertices = 100000;
@@ -37,7 +56,11 @@ struct GisObject {
     int n = 0;              // vertex count
     std::vector<double> X;  // X[j-1], Y[j-1]: vertex j
     std::vector<double> Y;
-    std::string attributes; // the attribute line, in MID syntax
+    std::vector<GisValue> values;  // one per field of the layer, in field order; fewer leave
+                                   // the last fields empty
+    std::string label;             // a Text object's text
+
+    void setValues(std::initializer_list<GisValue> list) { values.assign(list); }
 
     // Make room for at least `count` vertices / parts (the arrays only grow).
     void reserveVertices(std::size_t count);

@@ -36,7 +36,8 @@ GisLayer& gisLayer(int gisID) {
     return gisState().layers[static_cast<std::size_t>(gisID)];
 }
 
-int gisOpenLayer(std::string_view name, std::string_view kinds, std::string_view mode) {
+int gisOpenLayer(std::string_view name, std::string_view kinds, std::string_view mode,
+                 const GisSchema& schema) {
     const std::string_view layerName = cutTo(trimRight(name), kLayerNameLength);
     console().line("Opening GIS Layer: " + std::string(layerName));
 
@@ -61,7 +62,10 @@ int gisOpenLayer(std::string_view name, std::string_view kinds, std::string_view
     if (!isWriteMode(mode)) gisShouldNotBeHere("[OpenGIS]");
     layer.writeMode = true;
     layer.writer = std::move(writer);
+    layer.schema = std::make_unique<GisSchema>(schema);
     gisEndRunOn(layer.writer->open(name, kinds));
+    for (OutputFile& file : layer.writer->files())
+        openOwnedOutput(file);
 
     layer.open = true;
     layer.name = std::string(layerName);
@@ -74,6 +78,7 @@ void gisInitialiseLayer(int gisID) {
     layer.writeMode = false;
     layer.name.clear();
     layer.writer.reset();
+    layer.schema.reset();
 }
 
 void gisCloseLayer(int& gisID) {
@@ -89,15 +94,13 @@ void gisCloseLayer(int& gisID) {
     if (layer.writeMode) gisWriteEoF(gisID);
 
     if (!layer.writer) gisShouldNotBeHere("[gisCloseLayer]");
-    GisStatus status = layer.writer->close();
-    // What the .mid still held is named by the type word of the object in hand.
-    if (status.error == GisError::MidRecordWrite)
-        status.detail = std::string(trimRight(cutTo(gisState().object.typeName, 24)));
-    gisEndRunOn(status);
+    for (OutputFile& file : layer.writer->files())
+        closeOwnedOutput(file);
 
     layer.open = false;
     layer.writeMode = false;
     layer.writer.reset();
+    layer.schema.reset();
     gisID = 0;
 }
 
@@ -113,12 +116,6 @@ void gisResetAll() {
     for (GisLayer& layer : state.layers)
         layer = GisLayer{};
     state.errorText.fill(std::string());
-
-    gisInitialiseObject(state.object);
-    state.object.n = 0;
-    state.object.attributes.clear();
-
-    state.schema = GisSchema{};
     state.projections = GisProjections{};
 }
 

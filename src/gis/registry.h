@@ -13,6 +13,7 @@ struct GisLayer {
     bool writeMode = false;
     std::string name;  // trailing blanks removed
     std::unique_ptr<LayerWriter> writer;  // chosen at open; none while the entry is free
+    std::unique_ptr<GisSchema> schema;    // given at open
 };
 
 // The entry of a gisID from 1 to 100.

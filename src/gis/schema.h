@@ -1,5 +1,5 @@
-// The attribute schema of the layer about to be headed: one record of the run's GisState, filled
-// by the caller immediately before gisWriteHeader.
+// The attribute schema of a layer, given when the layer is opened: its fields in order, each with
+// the type word every format knows it by and how a value of it is written as text.
 #pragma once
 
 #include <array>
@@ -11,6 +11,13 @@ struct GisAttribute {
     std::string name;  // field name as it appears in the MIF column list (up to 32 characters)
     std::string type;  // type word: "Char", "Float", "Integer", "Decimal", "Logical"
     int width = 0;     // 0 for types without a width
+    // A real value is written in fixed point, right-aligned in valueWidth characters (more when
+    // it needs them) with `decimals` digits after the point: in a .mid line and as the digits of
+    // a .dbf number alike.
+    int valueWidth = 0;
+    int decimals = 0;
+    // A text value goes into a .mid line as it is, without the quotes of other texts.
+    bool bare = false;
 };
 
 struct GisSchema {

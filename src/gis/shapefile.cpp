@@ -1,6 +1,5 @@
 #include "gis/shapefile.h"
 
-#include "files/units.h"
 #include "text/strings.h"
 
 namespace vk {
@@ -60,36 +59,40 @@ std::size_t setOf(GisKind kind) {
 }
 
 GisStatus writeProjectionFile(ShapeSet& set, const std::string& projection) {
-    if (set.prj <= 0) return {};
-    OutStream& out = unitOutput(set.prj);
+    if (set.prj == nullptr || !set.prj->isOpen()) return {};
+    OutStream& out = set.prj->out();
     out.putLine(trimRight(projection));
     if (!out.flush()) return {GisError::ShpHeaderWrite, {}};
-    CLOSER(set.prj);
     return {};
-}
-
-// A set without records keeps its creation headers; they may still sit in the stream's buffer
-// when the set's units are released.
-bool flushAndClose(int& unit) {
-    if (unit <= 0) return true;
-    if (!unitOutput(unit).flush()) return false;
-    CLOSER(unit);
-    return true;
 }
 
 } // namespace
 
 GisStatus ShapefileLayerWriter::open(std::string_view name, std::string_view kinds) {
+    files_.clear();
+    std::array<std::size_t, 3> first{};
+    std::array<bool, 3> named{};
     for (const char c : trimRight(kinds)) {
         SetKind kind{};
         if (!setForLetter(c, kind)) return gisFault("[OpenshpFileType]");
-        ShapeSet& set = sets[kind.index];
-        // A letter given twice opens its set once: opening it again would leave the first set's
-        // files open on units that nothing closes.
-        if (set.shpLittle > 0) continue;
-        set.fileShapeType = kind.shapeType;
-        GisStatus status = OpenshpFile(name, kind.letter, tables[kind.index], set, "O ");
+        // A letter given twice names its set once.
+        if (named[kind.index]) continue;
+        std::array<std::string, 4> paths;
+        GisStatus status = OpenshpFile(name, kind.letter, "O ", paths);
         if (!status.ok()) return status;
+        named[kind.index] = true;
+        first[kind.index] = files_.size();
+        sets[kind.index].fileShapeType = kind.shapeType;
+        for (std::string& path : paths)
+            files_.emplace_back(std::move(path));
+    }
+    // The files stay where they are from here on: the sets may point at them.
+    for (std::size_t k = 0; k < sets.size(); ++k) {
+        if (!named[k]) continue;
+        sets[k].shp = &files_[first[k]];
+        sets[k].shx = &files_[first[k] + 1];
+        sets[k].prj = &files_[first[k] + 2];
+        tables[k].file = &files_[first[k] + 3];
     }
     return {};
 }
@@ -98,13 +101,11 @@ GisStatus ShapefileLayerWriter::header(const GisSchema& schema,
                                        const GisProjections& projections) {
     for (std::size_t k = 0; k < sets.size(); ++k) {
         ShapeSet& set = sets[k];
-        if (set.shpLittle <= 0) continue;
+        if (!set.isOpen()) continue;
         GisStatus status = writeProjectionFile(set, projections.shp);
-        if (status.ok()) status = shpWriteHeader(set, set.shpLittle, set.shpBig);
-        if (status.ok()) status = shpWriteHeader(set, set.shxLittle, set.shxBig);
+        if (status.ok()) status = shpWriteHeader(set, *set.shp);
+        if (status.ok()) status = shpWriteHeader(set, *set.shx);
         if (!status.ok()) return status;
-        // Every later .shx write is a big-endian index entry.
-        CLOSER(set.shxLittle);
         set.xmin = set.ymin = kBoxStart;
         set.xmax = set.ymax = -kBoxStart;
         set.nextRecordOffset = kFirstRecordOffset;
@@ -121,7 +122,7 @@ GisStatus ShapefileLayerWriter::object(GisObject& object) {
         return {GisError::ShpObjectWithoutKind, {}};
     case GisKind::None:
         for (std::size_t s = 0; s < sets.size(); ++s) {
-            if (tables[s].unit <= 0) continue;
+            if (!tables[s].isOpen()) continue;
             GisStatus status = shpWriteObject(object, sets[s]);
             if (!status.ok()) return status;
         }
@@ -140,7 +141,7 @@ GisStatus ShapefileLayerWriter::object(GisObject& object) {
     }
     ShapeSet& set = sets[setOf(object.kind)];
     // A kind whose set was not created with the layer has nowhere to go.
-    if (set.shpLittle <= 0) return gisFault("[gisWriteObject-shpnotopen]");
+    if (!set.isOpen()) return gisFault("[gisWriteObject-shpnotopen]");
     return shpWriteObject(object, set);
 }
 
@@ -149,36 +150,28 @@ GisStatus ShapefileLayerWriter::record(const GisObject& object) {
     if (k == kNoSet) {
         if (object.kind != GisKind::None) return {GisError::DbfRecordWithoutKind, {}};
         for (DbfTable& table : tables) {
-            if (table.unit <= 0) continue;
+            if (!table.isOpen()) continue;
             ++table.recordsWritten;
-            GisStatus status = dbfdataline(table, object.attributes);
+            GisStatus status = dbfWriteRecord(table, object.values);
             if (!status.ok()) return status;
         }
         return {};
     }
     DbfTable& table = tables[k];
-    if (table.unit <= 0) return gisFault("[gisWriteRecord-dbfnotopen]");
+    if (!table.isOpen()) return gisFault("[gisWriteRecord-dbfnotopen]");
     ++table.recordsWritten;
-    return dbfdataline(table, object.attributes);
+    return dbfWriteRecord(table, object.values);
 }
 
 GisStatus ShapefileLayerWriter::finish() {
     for (std::size_t k = 0; k < sets.size(); ++k) {
-        GisStatus status;
-        if (tables[k].unit > 0) status = dbfWriteEoF(tables[k]);
+        GisStatus status = dbfWriteEoF(tables[k]);
         if (status.ok()) status = shpWriteEoF(sets[k]);
         if (!status.ok()) return status;
     }
-    return {};
-}
-
-GisStatus ShapefileLayerWriter::close() {
-    for (std::size_t k = 0; k < sets.size(); ++k) {
-        ShapeSet& set = sets[k];
-        for (int* unit : {&set.shpLittle, &set.shpBig, &set.shxLittle, &set.shxBig, &set.prj,
-                          &tables[k].unit})
-            if (!flushAndClose(*unit)) return {GisError::CloseOut, {}};
-    }
+    // A set without records keeps its creation headers, which may still be buffered.
+    for (OutputFile& file : files_)
+        if (file.isOpen() && !file.out().flush()) return {GisError::CloseOut, {}};
     return {};
 }
 

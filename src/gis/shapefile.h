@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <string_view>
+#include <vector>
 
 #include "gis/dbf.h"
 #include "gis/shp.h"
@@ -15,20 +16,25 @@ namespace vk {
 class ShapefileLayerWriter final : public LayerWriter {
   public:
     GisFormat format() const override { return GisFormat::Shapefile; }
-    // Creates the set of each letter of kinds once, in the order given.
+    // Names the files of the set of each letter of kinds once, in the order given.
     GisStatus open(std::string_view name, std::string_view kinds) override;
+    std::span<OutputFile> files() override { return files_; }
     // Each set created: its .prj line, both main-file headers and the .dbf header.
     GisStatus header(const GisSchema& schema, const GisProjections& projections) override;
     // Into the set of the object's family; a text becomes its point, a none object goes into
     // every set.
     GisStatus object(GisObject& object) override;
     GisStatus record(const GisObject& object) override;
-    // The .dbf record counts and the .shp/.shx lengths and boxes of the sets with records.
+    // The .dbf record counts and the .shp/.shx lengths and boxes of the sets with records, then
+    // every byte of every set written.
     GisStatus finish() override;
-    GisStatus close() override;
 
     std::array<ShapeSet, 3> sets{};  // points, lines, regions
     std::array<DbfTable, 3> tables{};
+
+  private:
+    // Each created set's .shp, .shx, .prj and .dbf, sets in the order of their letters.
+    std::vector<OutputFile> files_;
 };
 
 } // namespace vk

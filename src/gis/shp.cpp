@@ -5,8 +5,6 @@
 #include <cstdint>
 #include <string>
 
-#include "files/platform.h"
-#include "files/units.h"
 #include "gis/binary.h"
 #include "text/paths.h"
 #include "text/strings.h"
@@ -28,19 +26,6 @@ constexpr std::int32_t kMultiPointShape = 8;
 const GisStatus kHeaderWriteError{GisError::ShpHeaderWrite, {}};
 const GisStatus kRecordWriteError{GisError::ShpObjectWrite, {}};
 const GisStatus kCloseOutError{GisError::CloseOut, {}};
-
-// Opens both handles of a .shp or .shx: little-endian first, then big-endian on the same file.
-// The file is emptied once the first is open (and so held by this run), before anything is
-// written: nothing of an older, longer file survives beyond the new end, and a file that another
-// run is writing is never touched.
-GisStatus openShared(const std::string& path, int& littleUnit, int& bigUnit) {
-    std::string name = TRIMF(path);
-    const std::string cleaned = CLEANPATH(name);
-    OPENER(littleUnit, "SB", cleaned, 1);
-    if (littleUnit > 0 && !emptyUnitFile(littleUnit)) return kHeaderWriteError;
-    OPENER(bigUnit, "SE", cleaned, 1);
-    return {};
-}
 
 struct Box {
     double xmin = DBL_MAX, ymin = DBL_MAX, xmax = -DBL_MAX, ymax = -DBL_MAX;
@@ -88,37 +73,26 @@ char* storeVertices(char* at, const GisObject& object, int n) {
     return at;
 }
 
-// Releases both handles of a .shp or .shx and patches the file length (big-endian at 24) and the
-// set's box (little-endian doubles at 36) into its header.
-GisStatus closeAndPatch(int& firstUnit, int& secondUnit, std::int32_t lengthWords,
-                        const ShapeSet& set) {
-    OutStream& out = unitOutput(firstUnit > 0 ? firstUnit : secondUnit);
-    if (!out.flush() || out.failed()) return kCloseOutError;
-    const std::string path = unitFileName(firstUnit > 0 ? firstUnit : secondUnit);
-    if (firstUnit > 0) CLOSER(firstUnit);
-    if (secondUnit > 0) CLOSER(secondUnit);
-
+// Patches the file length (big-endian at 24) and the set's box (little-endian doubles at 36) into
+// the header of a .shp or .shx, through the file still held, and writes everything. A file that
+// was removed meanwhile is not patched but reported: its layer is lost.
+GisStatus patchHeader(OutputFile& file, std::int32_t lengthWords, const ShapeSet& set) {
+    if (!file.stillNamed()) return kCloseOutError;
+    OutStream& out = file.out();
+    if (!out.seek(24)) return kCloseOutError;
+    out.i32be(lengthWords);
+    if (!out.seek(36)) return kCloseOutError;
     std::string bytes;
-    FilePatch patch(path);
-    append<kBig>(bytes, lengthWords);
-    patch.write(24, bytes);
-    bytes.clear();
     appendBox(bytes, Box{set.xmin, set.ymin, set.xmax, set.ymax});
-    patch.write(36, bytes);
-    if (!patch.finish()) return kCloseOutError;
+    out.put(bytes);
+    if (!out.flush() || out.failed()) return kCloseOutError;
     return {};
 }
 
 }  // namespace
 
-GisStatus OpenshpFile(std::string_view layerName, char letter, DbfTable& table, ShapeSet& set,
-                      std::string_view mode) {
-    table.unit = 0;
-    set.shpLittle = 0;
-    set.shpBig = 0;
-    set.shxLittle = 0;
-    set.shxBig = 0;
-
+GisStatus OpenshpFile(std::string_view layerName, char letter, std::string_view mode,
+                      std::array<std::string, 4>& paths) {
     if (mode != "I " && mode != "O ") return gisFault("[OpenshpFile]");
     if (trimRight(cutTo(FILEEXT(layerName), 8)) != ".shp") return {GisError::ShpNotSpecified, {}};
     if (letter == ' ') return gisFault("[OpenshpFileO]");
@@ -126,46 +100,39 @@ GisStatus OpenshpFile(std::string_view layerName, char letter, DbfTable& table, 
     if (mode == "I ") return gisFault("[OpenshpFileI]");
 
     const std::string base = FILENAMEPATH(layerName) + "_" + letter;
-    GisStatus status = openShared(base + ".shp", set.shpLittle, set.shpBig);
-    if (!status.ok()) return status;
-    status = openShared(base + ".shx", set.shxLittle, set.shxBig);
-    if (!status.ok()) return status;
-    OPENER(set.prj, "O ", base + ".prj", 1);
-    OPENER(table.unit, "BO", base + ".dbf", 1);
+    paths = {base + ".shp", base + ".shx", base + ".prj", base + ".dbf"};
     return {};
 }
 
-GisStatus shpWriteHeader(ShapeSet& set, int littleUnit, int bigUnit) {
-    if (littleUnit < 1 || bigUnit < 1) return gisFault("[shpnotopen]");
+GisStatus shpWriteHeader(ShapeSet& set, OutputFile& file) {
+    if (!file.isOpen()) return gisFault("[shpnotopen]");
     set.fileCode = kFileCode;
     set.shpFileLength = kHeaderWords;
     set.version = kVersion;
 
-    OutStream& little = unitOutput(littleUnit);
-    OutStream& big = unitOutput(bigUnit);
-    if (!little.seek(0) || !big.seek(0)) return kHeaderWriteError;
-
-    big.i32be(set.fileCode);
+    OutStream& out = file.out();
+    if (!out.seek(0)) return kHeaderWriteError;
+    out.i32be(set.fileCode);
     for (int i = 0; i < 5; ++i)
-        big.i32be(0);
-    big.i32be(set.shpFileLength);
-    little.i32le(set.version);
-    little.i32le(set.fileShapeType);
-    little.f64le(set.xmin);
-    little.f64le(set.ymin);
-    little.f64le(set.xmax);
-    little.f64le(set.ymax);
+        out.i32be(0);
+    out.i32be(set.shpFileLength);
+    out.i32le(set.version);
+    out.i32le(set.fileShapeType);
+    out.f64le(set.xmin);
+    out.f64le(set.ymin);
+    out.f64le(set.xmax);
+    out.f64le(set.ymax);
     for (int i = 0; i < 4; ++i)
-        little.f64le(0.0);  // Z and M ranges
+        out.f64le(0.0);  // Z and M ranges
 
     // The header is written once per file: flush it so that a failure shows here.
-    const bool flushed = little.flush() && big.flush();
-    if (!flushed || little.failed() || big.failed()) return kHeaderWriteError;
+    if (!out.flush() || out.failed()) return kHeaderWriteError;
     return {};
 }
 
 GisStatus shpWriteObject(const GisObject& object, ShapeSet& set) {
-    if (set.shpLittle < 1 || set.shpBig < 1 || set.shxBig < 1) return gisFault("[shpnotopen]");
+    if (!set.isOpen() || set.shx == nullptr || !set.shx->isOpen())
+        return gisFault("[shpnotopen]");
 
     const int n = object.n;
     const int parts = object.nr;
@@ -261,8 +228,8 @@ GisStatus shpWriteObject(const GisObject& object, ShapeSet& set) {
     set.nextRecordOffset += static_cast<std::int32_t>(recordWords);
     set.shpFileLength += static_cast<std::int32_t>(recordWords);
 
-    OutStream& shp = unitOutput(set.shpLittle);
-    OutStream& shx = unitOutput(set.shxBig);
+    OutStream& shp = set.shp->out();
+    OutStream& shx = set.shx->out();
     shp.put(record);
     shx.put(std::string_view(entry, sizeof entry));
     if (shp.failed() || shx.failed()) return kRecordWriteError;
@@ -270,15 +237,15 @@ GisStatus shpWriteObject(const GisObject& object, ShapeSet& set) {
 }
 
 GisStatus shpWriteEoF(ShapeSet& set) {
-    if (set.recordCount < 1) return {};  // the headers of its creation stay; close releases them
-    if (set.shpLittle > 0) {
-        GisStatus status = closeAndPatch(set.shpLittle, set.shpBig, set.shpFileLength, set);
+    if (set.recordCount < 1) return {};  // the headers of its creation stay
+    if (set.isOpen()) {
+        GisStatus status = patchHeader(*set.shp, set.shpFileLength, set);
         if (!status.ok()) return status;
     }
-    if (set.shxBig > 0) {
+    if (set.shx != nullptr && set.shx->isOpen()) {
         const std::int64_t indexWords = kHeaderWords + 4 * std::int64_t{set.recordCount};
         if (indexWords > INT32_MAX) return kCloseOutError;
-        return closeAndPatch(set.shxBig, set.shxLittle, static_cast<std::int32_t>(indexWords), set);
+        return patchHeader(*set.shx, static_cast<std::int32_t>(indexWords), set);
     }
     return {};
 }

@@ -1,10 +1,12 @@
 // The Shapefile writer: the .shp, .shx and .prj of each geometry family (set) of a layer.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "files/units.h"
 #include "gis/dbf.h"
 #include "gis/object.h"
 #include "gis/status.h"
@@ -12,11 +14,10 @@
 namespace vk {
 
 struct ShapeSet {
-    int shpLittle = 0;  // .shp, mode "SB"
-    int shpBig = 0;     // the same .shp, mode "SE"
-    int shxLittle = 0;  // .shx, mode "SB"; released right after the header
-    int shxBig = 0;     // the same .shx, mode "SE"
-    int prj = 0;        // .prj, mode "O "; released right after its line
+    // The set's files, owned by the layer's writer; none while the set is not created.
+    OutputFile* shp = nullptr;
+    OutputFile* shx = nullptr;
+    OutputFile* prj = nullptr;
     std::int32_t fileCode = 0;
     std::int32_t shpFileLength = 0;  // 16-bit words
     std::int32_t version = 0;
@@ -28,13 +29,16 @@ struct ShapeSet {
     // The record being written; reused so that a record costs no allocation once the buffer has
     // grown to the largest record of the set.
     std::string record;
+
+    bool isOpen() const { return shp != nullptr && shp->isOpen(); }
 };
 
-// Creates the four files of one set: base + "_" + letter + ".shp", ".shx", ".prj", ".dbf".
-GisStatus OpenshpFile(std::string_view layerName, char letter, DbfTable& table, ShapeSet& set,
-                      std::string_view mode);
-// Writes the 100-byte main-file header through the given little- and big-endian units.
-GisStatus shpWriteHeader(ShapeSet& set, int littleUnit, int bigUnit);
+// The names of the four files of one set: base + "_" + letter + ".shp", ".shx", ".prj", ".dbf"
+// (in that order into `paths`).
+GisStatus OpenshpFile(std::string_view layerName, char letter, std::string_view mode,
+                      std::array<std::string, 4>& paths);
+// Writes the 100-byte main-file header of the .shp or the .shx, each field in its byte order.
+GisStatus shpWriteHeader(ShapeSet& set, OutputFile& file);
 // Appends one record to the .shp and its entry to the .shx; updates counters and box.
 GisStatus shpWriteObject(const GisObject& object, ShapeSet& set);
 // Patches the final file length and box into the .shp and .shx of a set with records.

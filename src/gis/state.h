@@ -1,12 +1,12 @@
-// Everything the GIS layer writer keeps for one run: the layer table, the shared object, the
-// schema of the layer about to be headed, the projection texts and the error text buffer. The
+// Everything the GIS layer writer keeps for one run: the layer table, the projection texts and the
+// error text buffer. The
 // layer operations of gis.h work on the state in use; a run (or a test) makes its own and puts it
 // in use for its lifetime, so that a new run starts from nothing.
 //
 //   GisState state;
 //   const GisStateScope use(state);
 //   state.projections.mif = "CoordSys Earth Projection 1, 104";
-//   int id = gisOpenLayer("river.mif", "", "O ");   // works on `state`
+//   int id = gisOpenLayer("river.mif", "", "O ", schema);   // works on `state`
 #pragma once
 
 #include <array>
@@ -23,8 +23,6 @@ inline constexpr int kMaxGisLayers = 100;
 struct GisState {
     // Entry 0 is never a layer; gisIDs 1 to 100 index the rest.
     std::array<GisLayer, kMaxGisLayers + 1> layers;
-    GisObject object;  // the one object the driver fills before each gisWriteObject
-    GisSchema schema;  // filled immediately before gisWriteHeader
     GisProjections projections;
     std::array<std::string, 4> errorText;  // the library's error text buffer
 };

@@ -53,22 +53,6 @@ TEST(LayerNamesTest, FolderPartIsKeptWholeAndPrefixesGoBeforeTheFileName) {
     EXPECT_EQ(vk::folderPart("z.sdf"), "");
 }
 
-TEST(AttributeTextTest, QuotedTextsKeepLeadingBlanksAndDoubleQuotes) {
-    std::string line = "1,";
-    vk::appendQuoted(line, R"(  say "hi"  )");
-    EXPECT_EQ(line, R"(1,"  say ""hi""")");
-    line.clear();
-    vk::appendQuoted(line, "   ");
-    EXPECT_EQ(line, R"("")");
-
-    line.assign(1001, 'x');
-    vk::cutAttributeLine(line);
-    EXPECT_EQ(line, std::string(1000, 'x'));
-    line.assign(999, 'x');
-    vk::cutAttributeLine(line);
-    EXPECT_EQ(line.size(), 999u);
-}
-
 // ---------------------------------------------------------------------------------------------
 // The layer set of a run
 
@@ -147,7 +131,7 @@ TEST_F(LayerSetTest, RunWithoutReachesOrSectionsGivesSixHeadedEmptyLayers) {
 
 TEST_F(LayerSetTest, CentrelinesAreWrittenWithTheirIds) {
     output.openStreamLayer();
-    vk::GisObject& line = state.gis.object;
+    vk::GisObject line;
     line.n = 3;
     line.X[0] = 3512000.25, line.Y[0] = 5405000.5;
     line.X[1] = 3512100.0, line.Y[1] = 5405100.0;

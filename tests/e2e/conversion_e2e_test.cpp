@@ -460,8 +460,8 @@ TEST_F(Conversion, AFileWithoutAnyKeywordIsNoExport) {
         EXPECT_EQ(r.status, 1);
         // The layers are closed (complete and empty) before the message.
         EXPECT_TRUE(r.output.ends_with(
-            "Closing GIS Layer 2 [2d_zsh_picture_end_pts.shp]...\n...Closed File Unit:1012\n"
-            "...Closed File Unit:1005\n...Closed File Unit:1007\n...Closed File Unit:1010\n"
+            "Closing GIS Layer 2 [2d_zsh_picture_end_pts.shp]...\n...Closed File Unit:1007\n"
+            "...Closed File Unit:1008\n...Closed File Unit:1009\n...Closed File Unit:1010\n"
             "\nERROR - No stream network or cross-sections found in picture.sdf.\n"
             "\nPress Enter to Close\n"))
             << r.output.substr(r.output.size() > 600 ? r.output.size() - 600 : 0);

@@ -160,53 +160,40 @@ TEST_F(OpenModes, ByteOutputWritesEachFieldInTheOrderItStates) {
                                         0, 0, 0x27, 0x0A, 0x40, 0, 0, 0, 0, 0, 0, 0}));
 }
 
-TEST_F(OpenModes, SharedLittleAndBigEndianUnitsWriteThroughOneStream) {
-    int little = 0, big = 0;
-    OPENER(little, "SB", "x.shp", 1);
-    OPENER(big, "SE", "x.shp", 1);
-    EXPECT_EQ(big, 1002);
-    EXPECT_EQ(&unitOutput(little), &unitOutput(big));
-    unitOutput(big).i32(9994, ByteOrder::Big);
-    unitOutput(little).i32(1000, ByteOrder::Little);
-    unitOutput(big).i32(50, ByteOrder::Big);
-    unitOutput(little).f64(1.0, ByteOrder::Little);
-    EXPECT_EQ(out, opened("x.shp", 1001) + opened("x.shp", 1002)) << "no question is asked";
-    // The stream stays open until its last unit closes.
-    CLOSER(little);
-    unitOutput(big).i32(7, ByteOrder::Big);
-    CLOSER(big);
-    EXPECT_EQ(readFile("x.shp"), bytes({0, 0, 0x27, 0x0A, 0xE8, 0x03, 0, 0, 0, 0, 0, 50, 0, 0, 0,
-                                        0, 0, 0, 0xF0, 0x3F, 0, 0, 0, 7}));
-}
+// A file owned by its writer takes a unit of the table silently, empties what was there, is
+// handed on whole when moved, and lets go of its unit when closed or destroyed.
+TEST_F(OpenModes, OwnedFilesTakeUnitsSilentlyAndLetGoOfThem) {
+    writeFile("x.shp", "ABCDEFGH");
+    vk::OutputFile first("x.shp");
+    ASSERT_EQ(first.create(), 0);
+    EXPECT_EQ(first.unit(), 1001);
+    EXPECT_EQ(readFile("x.shp"), "");
+    vk::OutputFile again("x.shp");
+    EXPECT_NE(again.create(), 0) << "a file of this run is not taken twice";
+    EXPECT_FALSE(again.isOpen());
 
-TEST_F(OpenModes, SharedStreamSurvivesReuseOfTheFirstUnitsSlot) {
-    int little = 0, big = 0, other = 0;
-    OPENER(little, "SB", "x.shx", 1);
-    OPENER(big, "SE", "x.shx", 1);
-    unitOutput(little).put("AB");
-    CLOSER(little);
+    vk::OutputFile moved = std::move(first);
+    EXPECT_FALSE(first.isOpen());
+    EXPECT_EQ(moved.unit(), 1001);
+    moved.out().put("xy");
+    EXPECT_TRUE(moved.stillNamed());
+    int other = 0;
     OPENER(other, "O ", "y.csv", 1);
-    ASSERT_EQ(other, 1001) << "the slot of the first shared unit is handed out again";
-    unitOutput(other).putLine("csv");
-    unitOutput(big).put("CD");
+    EXPECT_EQ(other, 1002);
+    EXPECT_EQ(moved.close(), 0);
+    EXPECT_EQ(readFile("x.shp"), "xy");
+    EXPECT_EQ(out, opened("y.csv", 1002)) << "the owned file said nothing";
+    {
+        vk::OutputFile dropped("z.txt");
+        ASSERT_EQ(dropped.create(), 0);
+        dropped.out().put("z");
+    }
+    EXPECT_EQ(readFile("z.txt"), "z");
+    int next = 0;
+    OPENER(next, "O ", "w.csv", 1);
+    EXPECT_EQ(next, 1001) << "every owned unit was let go of";
     CLOSER(other);
-    unitOutput(big).put("EF");
-    CLOSER(big);
-    EXPECT_EQ(readFile("x.shx"), "ABCDEF");
-    EXPECT_EQ(readFile("y.csv"), "csv\n");
-}
-
-TEST_F(OpenModes, SharedOpenKeepsAnExistingFile) {
-    writeFile("s.bin", "ABCDEFGH");
-    int u = 0;
-    OPENER(u, "SB", "s.bin", 1);
-    unitOutput(u).put("xy");
-    CLOSER(u);
-    EXPECT_EQ(readFile("s.bin"), "xyCDEFGH");
-    OPENER(u, "SE", "s.bin", 1);
-    unitOutput(u).putLine("1");
-    CLOSER(u);
-    EXPECT_EQ(readFile("s.bin"), "1\nCDEFGH");
+    CLOSER(next);
 }
 
 TEST_F(OpenModes, InputOfAFileBeingWrittenSeesWhatWasWritten) {
@@ -466,8 +453,10 @@ TEST_F(OpenerDialogue, OutputHeldByAnotherRunIsNotTouched) {
     const auto holdElsewhere = [](vk::sys::File& file) {
         return vk::sys::openFile("layer.shp", vk::sys::Access::Keep, file, true);
     };
-    for (std::string_view mode : {"O ", "BO", "SB", "SE"}) {
+    // The opener's modes, and a file owned by its writer (a layer's).
+    for (std::string_view mode : {"O ", "BO", "owned"}) {
         SCOPED_TRACE(std::string("mode [") + std::string(mode) + "]");
+        const bool owned = mode == "owned";
         vk::INITFILEUNITS(1000);
         writeFile("layer.shp", "theirs");
         vk::sys::File theirs;
@@ -475,7 +464,11 @@ TEST_F(OpenerDialogue, OutputHeldByAnotherRunIsNotTouched) {
         out.clear();
         EXPECT_EQ(endStatus([&] {
                       int u = 0;
-                      OPENER(u, mode, "layer.shp", 1);
+                      vk::OutputFile file("layer.shp");
+                      if (owned)
+                          vk::openOwnedOutput(file);
+                      else
+                          OPENER(u, mode, "layer.shp", 1);
                   }),
                   1);
         EXPECT_EQ(out, "\nTrying to open file layer.shp..." + cantOpen("layer.shp") +
@@ -487,11 +480,18 @@ TEST_F(OpenerDialogue, OutputHeldByAnotherRunIsNotTouched) {
 
         vk::INITFILEUNITS(1000);
         int u = 0;
-        OPENER(u, mode, "layer.shp", 1);
-        unitOutput(u).put("ours");
+        vk::OutputFile file("layer.shp");
+        if (owned)
+            vk::openOwnedOutput(file);
+        else
+            OPENER(u, mode, "layer.shp", 1);
+        (owned ? file.out() : unitOutput(u)).put("ours");
         vk::sys::File other;
         EXPECT_EQ(holdElsewhere(other), EWOULDBLOCK) << "held while the unit is open";
-        CLOSER(u);
+        if (owned)
+            vk::closeOwnedOutput(file);
+        else
+            CLOSER(u);
         ASSERT_EQ(holdElsewhere(other), 0) << "let go of at its close";
         vk::sys::closeFile(other);
     }

@@ -20,7 +20,7 @@ class Dispatch : public GisSession {
     }
 
     int openShapefile(std::string_view name, std::string_view kinds) {
-        const int id = vk::gisOpenLayer(dir.file(name), kinds, "O ");
+        const int id = vk::gisOpenLayer(dir.file(name), kinds, "O ", gisSchema);
         vk::gisWriteHeader(id);
         vk::gisInitialiseObject(gisO_);
         return id;
@@ -153,16 +153,35 @@ TEST_F(Dispatch, LayerNumbersThatAreNotLayers) {
               "Should not be here [gisWriteHeader]" + std::string(kContact) + tail);
 }
 
-TEST_F(Dispatch, MidLinesLoseTrailingBlanksOnly) {
+TEST_F(Dispatch, MidLinesHoldTheValuesAsTheirFieldsSay) {
+    gisSchema.fieldCount = 4;
+    gisSchema.fields[1] = {"Z", "Float", 0, 8, 3};
+    gisSchema.fields[2] = {"Id", "Char", 10, 0, 0, true};
+    gisSchema.fields[3] = {"Count", "Integer", 0};
+    const std::string long_(1200, 'x');
     int id = openMif("m.mif");
     gisO_.kind = vk::GisKind::Point;
-    for (const char* line : {"  \"a\",  1.500   ", "", "\"b\"\t"}) {
-        gisO_.attributes = line;
+    const std::vector<std::vector<vk::GisValue>> records = {
+        {vk::textValue("  a \"q\"  "), vk::realValue(1.5), vk::textValue(" L1 "),
+         vk::integerValue(-42)},
+        {},
+        {vk::textValue("b\t"), vk::realValue(-12345.6789)},
+        {vk::textValue(""), vk::realValue(1.0), vk::textValue("")},
+        {vk::textValue(std::string_view(long_))},
+    };
+    for (const auto& values : records) {
+        gisO_.values = values;
         vk::gisWriteObject(id, gisO_);
         vk::gisWriteRecord(id, gisO_);
     }
     vk::gisCloseLayer(id);
-    EXPECT_EQ(readFile(dir.file("m.mid")), "  \"a\",  1.500\n\n\"b\"\t\n");
+    // A text loses its trailing blanks, a bare one keeps its leading blank, a line ends with no
+    // blank, a value wider than its field is written whole, and a line is cut at 1000.
+    EXPECT_EQ(readFile(dir.file("m.mid")), "\"  a \"\"q\"\"\",   1.500, L1,-42\n"
+                                           "\n"
+                                           "\"b\t\",-12345.679\n"
+                                           "\"\",   1.000,\n"
+                                           "\"" + std::string(999, 'x') + "\n");
 }
 
 TEST_F(Dispatch, ShapefileSetsFollowTheKind) {
@@ -194,7 +213,7 @@ TEST_F(Dispatch, AShapefileTextBecomesAPoint) {
     const int id = openShapefile("t.shp", "P");
     gisO_.kind = vk::GisKind::Text;
     setVertices({{1, 2}, {3, 4}, {5, 6}});
-    gisO_.attributes = "\"label\"";
+    gisO_.setValues({vk::textValue("label")});
     vk::gisWriteObject(id, gisO_);
     EXPECT_EQ(gisO_.kind, vk::GisKind::Point);
     vk::gisWriteRecord(id, gisO_);
@@ -205,7 +224,7 @@ TEST_F(Dispatch, AShapefileTextBecomesAPoint) {
 TEST_F(Dispatch, ANoneObjectGoesToEveryOpenSet) {
     const int id = openShapefile("n.shp", "PL");
     gisO_.kind = vk::GisKind::None;
-    gisO_.attributes = "\"nothing\"";
+    gisO_.setValues({vk::textValue("nothing")});
     vk::gisWriteObject(id, gisO_);
     vk::gisWriteRecord(id, gisO_);
     const vk::ShapefileLayerWriter& layer = shapefile(id);
@@ -241,7 +260,7 @@ TEST_F(Dispatch, InitialisingAnObjectKeepsItsVerticesAndAttributes) {
     setParts({4, 8});
     gisO_.typeName = "Pline";
     setVertices({{7, 8}, {9, 10}});
-    gisO_.attributes = "\"kept\"";
+    gisO_.setValues({vk::textValue("kept")});
     vk::gisInitialiseObject(gisO_);
     EXPECT_EQ(gisO_.kind, vk::GisKind::Unset);
     EXPECT_EQ(gisO_.nr, 1);
@@ -249,7 +268,8 @@ TEST_F(Dispatch, InitialisingAnObjectKeepsItsVerticesAndAttributes) {
     EXPECT_TRUE(gisO_.typeName.empty());
     EXPECT_EQ(gisO_.n, 2);
     EXPECT_EQ(gisO_.X[1], 9);
-    EXPECT_EQ(gisO_.attributes, "\"kept\"");
+    ASSERT_EQ(gisO_.values.size(), 1u);
+    EXPECT_EQ(gisO_.values[0].text, "kept");
 }
 
 TEST_F(Dispatch, ObjectStorageGrowsAndKeepsItsContents) {

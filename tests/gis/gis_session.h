@@ -56,7 +56,7 @@ class GisSession : public ::testing::Test, protected OwnGisState {
 
     // Opens a MIF layer in the test folder and writes its header from the schema as it stands.
     int openMif(std::string_view name) {
-        const int id = vk::gisOpenLayer(dir.file(name), "", "O ");
+        const int id = vk::gisOpenLayer(dir.file(name), "", "O ", gisSchema);
         vk::gisWriteHeader(id);
         vk::gisInitialiseObject(gisO_);
         return id;

@@ -18,20 +18,17 @@ class Header : public GisSession {
 
 TEST_F(Header, EachSetCreatedAtOpenIsHeaded) {
     shpProjection = "PROJCS[\"Local\",GEOGCS[\"GCS\"]]   ";
-    const int id = vk::gisOpenLayer(dir.file("river.shp"), "P", "O ");
+    const int id = vk::gisOpenLayer(dir.file("river.shp"), "P", "O ", gisSchema);
     const vk::ShapefileLayerWriter& layer = shapefile(id);
     const vk::ShapeSet& points = layer.sets[0];
-    ASSERT_GT(points.prj, 0);
-    ASSERT_GT(points.shxLittle, 0);
+    ASSERT_TRUE(points.isOpen());
     transcript.clear();
 
     vk::gisWriteHeader(id);
-    // The .prj unit goes first, then the little-endian .shx unit.
-    EXPECT_EQ(transcript, "...Closed File Unit:1005\n...Closed File Unit:1003\n");
-    EXPECT_EQ(points.prj, 0);
-    EXPECT_EQ(points.shxLittle, 0);
-    EXPECT_GT(points.shxBig, 0);
-    EXPECT_GT(points.shpLittle, 0);
+    // Every file stays held until the layer is closed.
+    EXPECT_EQ(transcript, "");
+    EXPECT_TRUE(points.prj->isOpen());
+    EXPECT_TRUE(points.shx->isOpen());
     EXPECT_EQ(readFile(dir.file("river_P.prj")), "PROJCS[\"Local\",GEOGCS[\"GCS\"]]\n");
 
     EXPECT_EQ(points.xmin, 9.000000135427196e29);
@@ -62,7 +59,7 @@ TEST_F(Header, EachSetCreatedAtOpenIsHeaded) {
 }
 
 TEST_F(Header, ABlankProjectionGivesAnEmptyPrjLine) {
-    int id = vk::gisOpenLayer(dir.file("river.shp"), "L", "O ");
+    int id = vk::gisOpenLayer(dir.file("river.shp"), "L", "O ", gisSchema);
     vk::gisWriteHeader(id);
     vk::gisCloseLayer(id);
     EXPECT_EQ(readFile(dir.file("river_L.prj")), "\n");
@@ -70,7 +67,7 @@ TEST_F(Header, ABlankProjectionGivesAnEmptyPrjLine) {
 
 TEST_F(Header, APrjLineThatCannotBeWrittenEndsTheRun) {
     const vktest::FullDisk disk("river_P.prj");
-    const int id = vk::gisOpenLayer(dir.file("river.shp"), "P", "O ");
+    const int id = vk::gisOpenLayer(dir.file("river.shp"), "P", "O ", gisSchema);
     const std::string console = endsRun([&] { vk::gisWriteHeader(id); });
     EXPECT_EQ(console.rfind("\nERROR 0437 - Writing .shp file header.\n", 0), 0u) << console;
 }
@@ -94,8 +91,8 @@ TEST_F(Header, LaterSchemaChangesDoNotReachAHeadedLayer) {
 }
 
 TEST_F(Header, MoreFieldsThanTheSchemaHoldsAreRefused) {
-    const int id = vk::gisOpenLayer(dir.file("wide.mif"), "", "O ");
     gisSchema.fieldCount = vk::GisSchema::kMaxFields + 1;
+    const int id = vk::gisOpenLayer(dir.file("wide.mif"), "", "O ", gisSchema);
     EXPECT_EQ(endsRun([&] { vk::gisWriteHeader(id); }),
               "Should not be here [mifWriteHeader-Columns] - please contact "
               "support@varnokline.example.\n" +

@@ -119,13 +119,13 @@ TEST_F(Mif, PlineOfThreeVerticesAndItsRecord) {
     int id = openMif("p.mif");
     gisO_.kind = vk::GisKind::Pline;
     setVertices({{0, 0}, {1.5, 2}, {-3, 4}});
-    gisO_.attributes = " \"Main River\",  \"R1\"     ";
+    gisO_.setValues({vk::textValue(" Main River  ")});
     write(id);
     EXPECT_EQ(objectsOf(id, "p"), "Pline 3\n"
                                   "        0.000000        0.000000\n"
                                   "        1.500000        2.000000\n"
                                   "       -3.000000        4.000000\n");
-    EXPECT_EQ(midOf("p"), " \"Main River\",  \"R1\"\n");
+    EXPECT_EQ(midOf("p"), "\" Main River\"\n");
 }
 
 TEST_F(Mif, RegionOfTwoRings) {
@@ -133,7 +133,7 @@ TEST_F(Mif, RegionOfTwoRings) {
     gisO_.kind = vk::GisKind::Region;
     setVertices({{0, 0}, {10, 0}, {10, 10}, {0, 0}, {2, 2}, {4, 2}, {4, 4}, {2, 4}, {2, 2}});
     setParts({1, 5});
-    gisO_.attributes = "\"lake\"";
+    gisO_.setValues({vk::textValue("lake")});
     write(id);
     EXPECT_EQ(objectsOf(id, "r"), "Region 2\n"
                                   " 4\n"
@@ -154,7 +154,7 @@ TEST_F(Mif, RegionOfOneRingUsesAllVertices) {
     int id = openMif("r1.mif");
     gisO_.kind = vk::GisKind::Region;
     setVertices({{0, 0}, {1, 0}, {2, 1}, {2, 2}, {1, 3}, {0, 2}, {0, 0}});
-    gisO_.attributes = "\"pond\"";
+    gisO_.setValues({vk::textValue("pond")});
     write(id);
     EXPECT_EQ(objectsOf(id, "r1"), "Region 1\n"
                                    " 7\n"
@@ -172,7 +172,7 @@ TEST_F(Mif, LineWritesOnlyItsFirstTwoVertices) {
     int id = openMif("l.mif");
     gisO_.kind = vk::GisKind::Line;
     setVertices({{1, 2}, {3, 4}, {5, 6}, {7, 8}, {9, 10}});
-    gisO_.attributes = "\"cut\"";
+    gisO_.setValues({vk::textValue("cut")});
     write(id);
     EXPECT_EQ(objectsOf(id, "l"),
               "Line         1.000000        2.000000        3.000000        4.000000\n");
@@ -183,7 +183,8 @@ TEST_F(Mif, TextWithItsBoxInThreeDecimals) {
     int id = openMif("t.mif");
     gisO_.kind = vk::GisKind::Text;
     setVertices({{99, 99}, {1.25, 2}, {3.5, -4.125}});
-    gisO_.attributes = "\"Bridge\"   ";
+    gisO_.label = "\"Bridge\"   ";
+    gisO_.setValues({vk::textValue("Bridge")});
     write(id);
     EXPECT_EQ(objectsOf(id, "t"), "Text\n"
                                   "\"Bridge\"\n"
@@ -196,10 +197,10 @@ TEST_F(Mif, CoordinatesThatDoNotFitBecomeAsterisks) {
     int id = openMif("big.mif");
     gisO_.kind = vk::GisKind::Point;
     setVertices({{1234567890.5, 123456789.5}});
-    gisO_.attributes = "\"a\"";
+    gisO_.setValues({vk::textValue("a")});
     write(id);
     setVertices({{-123456789.5, -0.0000004}});
-    gisO_.attributes = "\"b\"";
+    gisO_.setValues({vk::textValue("b")});
     write(id);
     EXPECT_EQ(objectsOf(id, "big"), "Point ****************123456789.500000\n"
                                     "Point ****************       -0.000000\n");
@@ -210,19 +211,19 @@ TEST_F(Mif, MultiPointPlineMultipleAndNone) {
     int id = openMif("m.mif");
     gisO_.kind = vk::GisKind::MultiPoint;
     setVertices({{1, 1}, {2, 2}});
-    gisO_.attributes = "\"mp\"";
+    gisO_.setValues({vk::textValue("mp")});
     write(id);
 
     vk::gisInitialiseObject(gisO_);
     gisO_.kind = vk::GisKind::PlineMultiple;
     setVertices({{0, 0}, {1, 1}, {5, 5}, {6, 6}, {7, 5}});
     setParts({1, 3});
-    gisO_.attributes = "\"pm\"";
+    gisO_.setValues({vk::textValue("pm")});
     write(id);
 
     vk::gisInitialiseObject(gisO_);
     gisO_.kind = vk::GisKind::None;
-    gisO_.attributes = "\"n\"";
+    gisO_.setValues({vk::textValue("n")});
     write(id);
     EXPECT_EQ(objectsOf(id, "m"), "MultiPoint 2\n"
                                   "        1.000000        1.000000\n"
@@ -279,27 +280,43 @@ class MifFull : public Mif {
     std::optional<vktest::FullDisk> full_;
 };
 
-// A writer reports a failed write and goes on; only the layer operations end the run on it.
-TEST_F(MifFull, TheWriterReportsAFailureWithoutEndingTheRun) {
-    pointTo("w.mif");
-    vk::MifLayerWriter writer;
+// Every writer reports a failed write and goes on, whatever file of its layer fails: only the
+// layer operations end the run on it, and nothing reaches the console.
+TEST_F(MifFull, EveryWriterReportsAFailedWriteWithoutEndingTheRun) {
+    const struct {
+        const char* extension;
+        const char* failingFile;
+        vk::GisError expected;
+    } cases[] = {
+        {".mif", "w.mif", vk::GisError::MifObjectWrite},  // the header waits in the buffer
+        {".mif", "w.mid", vk::GisError::MidRecordWrite},
+        {".shp", "w_P.shp", vk::GisError::ShpHeaderWrite},
+        {".shp", "w_P.shx", vk::GisError::ShpHeaderWrite},
+        {".shp", "w_P.prj", vk::GisError::ShpHeaderWrite},
+        {".shp", "w_P.dbf", vk::GisError::DbfHeaderWrite},
+    };
     vk::GisSchema schema;
     schema.fieldCount = 1;
     schema.fields[0] = {"Name", "Char", 20};
-    vk::GisStatus status;
-    EXPECT_NO_THROW({
-        status = writer.open(dir.file("w.mif"), "");
-        ASSERT_TRUE(status.ok());
-        status = writer.header(schema, vk::GisProjections{});
-    });
-    EXPECT_TRUE(status.ok()) << "the header waits in the buffer";
     gisO_.kind = vk::GisKind::Point;
-    gisO_.typeName = "Point";
-    EXPECT_NO_THROW(status = writer.record(gisO_));
-    EXPECT_TRUE(status.ok()) << "the .mid is an ordinary file";
-    EXPECT_NO_THROW(status = writer.close());
-    EXPECT_EQ(status.error, vk::GisError::MifObjectWrite);
-    EXPECT_EQ(transcript.find("ERROR"), std::string::npos) << transcript;
+    gisO_.setValues({vk::textValue("a")});
+    for (const auto& c : cases) {
+        pointTo(c.failingFile);
+        std::unique_ptr<vk::LayerWriter> writer = vk::makeLayerWriter(c.extension);
+        ASSERT_NE(writer, nullptr);
+        vk::GisStatus status;
+        EXPECT_NO_THROW({
+            status = writer->open(dir.file(std::string("w") + c.extension), "P");
+            for (vk::OutputFile& file : writer->files())
+                ASSERT_EQ(file.create(), 0) << file.path();
+            if (status.ok()) status = writer->header(schema, vk::GisProjections{});
+            if (status.ok()) status = writer->object(gisO_);
+            if (status.ok()) status = writer->record(gisO_);
+            if (status.ok()) status = writer->finish();
+        }) << c.failingFile;
+        EXPECT_EQ(status.error, c.expected) << c.failingFile;
+        EXPECT_EQ(transcript, "") << c.failingFile;
+    }
 }
 
 TEST_F(MifFull, ObjectLinesThatCannotBeWritten) {
@@ -322,7 +339,7 @@ TEST_F(MifFull, HeaderAndNoneLinesLeftInTheBufferAreCheckedAtClose) {
     pointTo("full.mif");
     int id = openMif("full.mif");
     gisO_.kind = vk::GisKind::None;
-    gisO_.attributes = "\"x\"";
+    gisO_.setValues({vk::textValue("x")});
     write(id);
     const std::string console = endsRun([&] { vk::gisCloseLayer(id); });
     EXPECT_EQ(console.find("Closing GIS Layer 1 ["), 0u) << console;
@@ -337,7 +354,8 @@ TEST_F(MifFull, AttributeRecordsThatCannotBeWritten) {
     int id = openMif("rec.mif");
     gisO_.kind = vk::GisKind::Point;
     gisO_.typeName = "Point";
-    gisO_.attributes = std::string(200, 'a');
+    const std::string name(200, 'a');
+    gisO_.setValues({vk::textValue(name)});
     const std::string console = endsRun([&] {
         for (int i = 0; i < 100000; ++i)
             write(id);
@@ -353,7 +371,7 @@ TEST_F(MifFull, AFailedRecordWithoutTypeNameNamesNoType) {
     pointTo("rec.mid");
     int id = openMif("rec.mif");
     gisO_.kind = vk::GisKind::None;
-    gisO_.attributes = "\"x\"";
+    gisO_.setValues({vk::textValue("x")});
     write(id);
     const std::string console = endsRun([&] { vk::gisCloseLayer(id); });
     EXPECT_NE(console.find("\nERROR 0254 - Failed to write attribute data record for a  object in "
@@ -370,38 +388,38 @@ TEST_F(Mif, LayerIsReadByGdal) {
 
     gisSchema.fieldCount = 2;
     gisSchema.fields[0] = {"Stream_ID", "Char", 20};
-    gisSchema.fields[1] = {"Elevation", "Float", 0};
+    gisSchema.fields[1] = {"Elevation", "Float", 0, 8, 3};
     mifProjection = "CoordSys Earth Projection 8, 104, \"m\", 3, 0, 0.9996, 500000, 0";
     int id = openMif("rivers.mif");
 
     gisO_.kind = vk::GisKind::Pline;
     setVertices({{500000, 6000000}, {500010.5, 6000020}, {500030, 6000025.25}});
-    gisO_.attributes = "\"Main River\",  12.500";
+    gisO_.setValues({vk::textValue("Main River"), vk::realValue(12.5)});
     write(id);
 
     vk::gisInitialiseObject(gisO_);
     gisO_.kind = vk::GisKind::Point;
     setVertices({{500002.5, 5999990}});
-    gisO_.attributes = "\"Trib, 2\",    -3.250";
+    gisO_.setValues({vk::textValue("Trib, 2"), vk::realValue(-3.25)});
     write(id);
 
     vk::gisInitialiseObject(gisO_);
     gisO_.kind = vk::GisKind::Region;
     setVertices({{0, 0}, {10, 0}, {10, 10}, {0, 0}, {2, 2}, {4, 2}, {4, 4}, {2, 2}});
     setParts({1, 5});
-    gisO_.attributes = "\"Lake\",0.000";
+    gisO_.setValues({vk::textValue("Lake"), vk::realValue(0)});
     write(id);
 
     vk::gisInitialiseObject(gisO_);
     gisO_.kind = vk::GisKind::PlineMultiple;
     setVertices({{0, 0}, {1, 1}, {5, 5}, {6, 6}, {7, 5}});
     setParts({1, 3});
-    gisO_.attributes = "\"Braided\",1.000";
+    gisO_.setValues({vk::textValue("Braided"), vk::realValue(1)});
     write(id);
 
     vk::gisInitialiseObject(gisO_);
     gisO_.kind = vk::GisKind::None;
-    gisO_.attributes = "\"Nothing\",2.000";
+    gisO_.setValues({vk::textValue("Nothing"), vk::realValue(2)});
     write(id);
     vk::gisCloseLayer(id);
 

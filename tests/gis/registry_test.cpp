@@ -22,22 +22,22 @@ class Registry : public GisSession {
 };
 
 TEST_F(Registry, NumbersStartAtOneAndTheLowestFreeIsReused) {
-    int a = gisOpenLayer(dir.file("a.mif"), "", "O ");
-    int b = gisOpenLayer(dir.file("b.mif"), "", "O ");
-    int c = gisOpenLayer(dir.file("c.mif"), "", "O ");
+    int a = gisOpenLayer(dir.file("a.mif"), "", "O ", gisSchema);
+    int b = gisOpenLayer(dir.file("b.mif"), "", "O ", gisSchema);
+    int c = gisOpenLayer(dir.file("c.mif"), "", "O ", gisSchema);
     EXPECT_EQ(a, 1);
     EXPECT_EQ(b, 2);
     EXPECT_EQ(c, 3);
 
     gisCloseLayer(b);
     EXPECT_EQ(b, 0);
-    EXPECT_EQ(gisOpenLayer(dir.file("d.mif"), "", "O "), 2);
-    EXPECT_EQ(gisOpenLayer(dir.file("e.mif"), "", "O "), 4);
+    EXPECT_EQ(gisOpenLayer(dir.file("d.mif"), "", "O ", gisSchema), 2);
+    EXPECT_EQ(gisOpenLayer(dir.file("e.mif"), "", "O ", gisSchema), 4);
 }
 
 TEST_F(Registry, OpeningAndClosingAMifLayerTranscript) {
     const std::string base = dir.file("out");
-    int id = gisOpenLayer(base + ".mif   ", "", "O ");
+    int id = gisOpenLayer(base + ".mif   ", "", "O ", gisSchema);
     EXPECT_EQ(transcript, "Opening GIS Layer: " + base + ".mif\n" +
                               "GIS Layer assigned ID of 1\n"
                               "\nTrying to open file " +
@@ -48,8 +48,8 @@ TEST_F(Registry, OpeningAndClosingAMifLayerTranscript) {
     EXPECT_TRUE(layer.writeMode);
     EXPECT_EQ(layer.writer->format(), vk::GisFormat::Mif);
     EXPECT_EQ(layer.name, base + ".mif");
-    EXPECT_EQ(mifPair(id).mifUnit, 1001);
-    EXPECT_EQ(mifPair(id).midUnit, 1002);
+    EXPECT_EQ(mifPair(id).mif().unit(), 1001);
+    EXPECT_EQ(mifPair(id).mid().unit(), 1002);
 
     transcript.clear();
     gisCloseLayer(id);
@@ -65,9 +65,9 @@ TEST_F(Registry, OpeningAndClosingAMifLayerTranscript) {
 TEST_F(Registry, TheHundredAndFirstLayerEndsTheRun) {
     // Shapefile layers without sets open no files, so the table fills quickly.
     for (int i = 1; i <= vk::kMaxGisLayers; ++i)
-        ASSERT_EQ(gisOpenLayer(dir.file("l" + std::to_string(i) + ".shp"), "", "O "), i);
+        ASSERT_EQ(gisOpenLayer(dir.file("l" + std::to_string(i) + ".shp"), "", "O ", gisSchema), i);
     const std::string name = dir.file("extra.mif");
-    EXPECT_EQ(endsRun([&] { gisOpenLayer(name, "", "O "); }),
+    EXPECT_EQ(endsRun([&] { gisOpenLayer(name, "", "O ", gisSchema); }),
               "Opening GIS Layer: " + name + "\n" +
                   "\nERROR 0251 - Cannot have more than 100 GIS layers open at once.\n" +
                   std::string(kExitTail));
@@ -80,7 +80,7 @@ TEST_F(Registry, UnsupportedExtensionsAreNamedLowerCased) {
         SCOPED_TRACE(file);
         vk::gisResetAll();
         const std::string name = dir.file(file);
-        EXPECT_EQ(endsRun([&] { gisOpenLayer(name, "", "O "); }),
+        EXPECT_EQ(endsRun([&] { gisOpenLayer(name, "", "O ", gisSchema); }),
                   "Opening GIS Layer: " + name + "\nGIS Layer assigned ID of 1\n" +
                       "\nERROR 0252 - " + extension + " is not a supported GIS file format.\n" +
                       std::string(kExitTail));
@@ -92,7 +92,7 @@ TEST_F(Registry, MifNamesWithAndWithoutExtensionGiveTheSamePair) {
     for (const std::string& path : {dir.file("out.MIF"), dir.file("out"), dir.file("out.mid"),
                                     "  " + dir.file("out.mif") + "  "}) {
         SCOPED_TRACE(path);
-        int id = gisOpenLayer(path, "", "O ");
+        int id = gisOpenLayer(path, "", "O ", gisSchema);
         EXPECT_EQ(vk::gisLayer(id).writer->format(), vk::GisFormat::Mif);
         gisCloseLayer(id);
         EXPECT_EQ(filesInFolder(), (std::set<std::string>{"out.mif", "out.mid"}));
@@ -100,7 +100,7 @@ TEST_F(Registry, MifNamesWithAndWithoutExtensionGiveTheSamePair) {
 }
 
 TEST_F(Registry, ClosingTwiceThroughTheSameVariableOnlyWarns) {
-    int id = gisOpenLayer(dir.file("a.mif"), "", "O ");
+    int id = gisOpenLayer(dir.file("a.mif"), "", "O ", gisSchema);
     gisCloseLayer(id);
     ASSERT_EQ(id, 0);
     transcript.clear();
@@ -109,7 +109,7 @@ TEST_F(Registry, ClosingTwiceThroughTheSameVariableOnlyWarns) {
     EXPECT_EQ(transcript, "SOFTWARE CHECK - Trying to close a GIS Layer that's not open.  Please "
                           "contact support@varnokline.example.\n");
     // The run goes on: the table still hands out numbers.
-    EXPECT_EQ(gisOpenLayer(dir.file("b.mif"), "", "O "), 1);
+    EXPECT_EQ(gisOpenLayer(dir.file("b.mif"), "", "O ", gisSchema), 1);
 }
 
 TEST_F(Registry, ClosingANumberThatIsNotOpenEndsTheRun) {
@@ -138,7 +138,7 @@ TEST_F(Registry, NumbersOutsideTheTableAreRefused) {
 
 TEST_F(Registry, ModesAndShapefileKindLetters) {
     const std::string name = dir.file("a.mif");
-    EXPECT_EQ(endsRun([&] { gisOpenLayer(name, "", "I "); }),
+    EXPECT_EQ(endsRun([&] { gisOpenLayer(name, "", "I ", gisSchema); }),
               "Opening GIS Layer: " + name + "\nGIS Layer assigned ID of 1\n" +
                   "Should not be here [OpenGIS] - please contact support@varnokline.example.\n" +
                   std::string(kExitTail));
@@ -146,7 +146,7 @@ TEST_F(Registry, ModesAndShapefileKindLetters) {
 
     vk::gisResetAll();
     const std::string shp = dir.file("s.shp");
-    EXPECT_EQ(endsRun([&] { gisOpenLayer(shp, "X", "O "); }),
+    EXPECT_EQ(endsRun([&] { gisOpenLayer(shp, "X", "O ", gisSchema); }),
               "Opening GIS Layer: " + shp + "\nGIS Layer assigned ID of 1\n" +
                   "Should not be here [OpenshpFileType] - please contact "
                   "support@varnokline.example.\n" +
@@ -154,29 +154,29 @@ TEST_F(Registry, ModesAndShapefileKindLetters) {
 }
 
 TEST_F(Registry, ShapefileKindsOpenTheirSetsOnly) {
-    const int id = gisOpenLayer(dir.file("river.shp"), "lP  ", "O ");
+    const int id = gisOpenLayer(dir.file("river.shp"), "lP  ", "O ", gisSchema);
     const vk::GisLayer& layer = vk::gisLayer(id);
     EXPECT_EQ(layer.writer->format(), vk::GisFormat::Shapefile);
     const vk::ShapefileLayerWriter& shapes = shapefile(id);
-    EXPECT_GT(shapes.sets[0].shpLittle, 0);
-    EXPECT_GT(shapes.sets[1].shpLittle, 0);
-    EXPECT_EQ(shapes.sets[2].shpLittle, 0);
+    EXPECT_TRUE(shapes.sets[0].isOpen());
+    EXPECT_TRUE(shapes.sets[1].isOpen());
+    EXPECT_FALSE(shapes.sets[2].isOpen());
     EXPECT_EQ(shapes.sets[0].fileShapeType, 1);
     EXPECT_EQ(shapes.sets[1].fileShapeType, 3);
-    EXPECT_GT(shapes.tables[0].unit, 0);
-    EXPECT_EQ(shapes.tables[2].unit, 0);
+    EXPECT_TRUE(shapes.tables[0].isOpen());
+    EXPECT_FALSE(shapes.tables[2].isOpen());
     EXPECT_EQ(filesInFolder(),
               (std::set<std::string>{"river_L.shp", "river_L.shx", "river_L.prj", "river_L.dbf",
                                      "river_P.shp", "river_P.shx", "river_P.prj", "river_P.dbf"}));
 }
 
 TEST_F(Registry, ARepeatedKindLetterOpensItsSetOnce) {
-    int id = gisOpenLayer(dir.file("river.shp"), "PpP", "O ");
+    int id = gisOpenLayer(dir.file("river.shp"), "PpP", "O ", gisSchema);
     std::size_t opens = 0;
     for (std::size_t at = 0; (at = transcript.find("Trying to open file", at)) != std::string::npos;
          ++at)
         ++opens;
-    EXPECT_EQ(opens, 6u); // .shp twice, .shx twice, .prj, .dbf
+    EXPECT_EQ(opens, 4u); // .shp, .shx, .prj, .dbf
     gisCloseLayer(id);
     // Every unit was released: the next file gets the first unit again.
     int unit = 0;
@@ -187,16 +187,15 @@ TEST_F(Registry, ARepeatedKindLetterOpensItsSetOnce) {
 TEST_F(Registry, ShapefileCloseReleasesEveryUnitOfEverySet) {
     gisSchema.fieldCount = 1;
     gisSchema.fields[0] = {"Name", "Char", 10};
-    int id = gisOpenLayer(dir.file("river.shp"), "P", "O ");
+    int id = gisOpenLayer(dir.file("river.shp"), "P", "O ", gisSchema);
     vk::gisWriteHeader(id);
     transcript.clear();
     gisCloseLayer(id);
-    // .shp and .shx little- and big-endian on 1001-1004, .prj 1005, .dbf 1006; the .prj and the
-    // little-endian .shx went with the header. The .dbf is finished first.
+    // .shp, .shx, .prj and .dbf on 1001-1004, each held until the layer is closed.
     EXPECT_EQ(transcript, "Closing GIS Layer 1 [" + dir.file("river.shp") + "]...\n" +
-                              "...Closed File Unit:1006\n"
                               "...Closed File Unit:1001\n"
                               "...Closed File Unit:1002\n"
+                              "...Closed File Unit:1003\n"
                               "...Closed File Unit:1004\n");
     // Every unit was released, and the writer with them.
     EXPECT_EQ(vk::gisLayer(1).writer, nullptr);
@@ -242,8 +241,8 @@ TEST_F(Registry, EveryWriterFailureHasItsOwnMessage) {
 }
 
 TEST_F(Registry, ResetForgetsLayersLeftOpenByAnEndedRun) {
-    gisOpenLayer(dir.file("a.mif"), "", "O ");
-    gisOpenLayer(dir.file("b.shp"), "", "O ");
+    gisOpenLayer(dir.file("a.mif"), "", "O ", gisSchema);
+    gisOpenLayer(dir.file("b.shp"), "", "O ", gisSchema);
     gisErrorText[1] = "left over";
     mifProjection = "CoordSys Earth Projection 1, 104";
     vk::INITFILEUNITS(1000);
@@ -252,7 +251,7 @@ TEST_F(Registry, ResetForgetsLayersLeftOpenByAnEndedRun) {
     EXPECT_EQ(vk::gisLayer(1).writer, nullptr);
     EXPECT_TRUE(gisErrorText[1].empty());
     EXPECT_TRUE(mifProjection.empty());
-    EXPECT_EQ(gisOpenLayer(dir.file("c.mif"), "", "O "), 1);
+    EXPECT_EQ(gisOpenLayer(dir.file("c.mif"), "", "O ", gisSchema), 1);
 }
 
 } // namespace

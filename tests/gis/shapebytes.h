@@ -70,8 +70,8 @@ struct OwnGisState {
     const vk::UnitTableScope useUnits{units};
     vk::GisState gis;
     const vk::GisStateScope useGis{gis};
-    vk::GisObject& gisO_ = gis.object;
-    vk::GisSchema& gisSchema = gis.schema;
+    vk::GisObject gisO_;
+    vk::GisSchema gisSchema;
     std::string& shpProjection = gis.projections.shp;
     std::string& mifProjection = gis.projections.mif;
     std::array<std::string, 4>& gisErrorText = gis.errorText;

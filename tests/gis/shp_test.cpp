@@ -47,7 +47,7 @@ class ShpTest : public vktest::GisFileTest {
     std::string dbf(char letter) const { return vktest::readFile(setFile(letter, ".dbf")); }
 
     int openLayer(std::string_view kinds) {
-        const int id = vk::gisOpenLayer(layerName(), kinds, "O ");
+        const int id = vk::gisOpenLayer(layerName(), kinds, "O ", gisSchema);
         vk::gisWriteHeader(id);
         vk::gisInitialiseObject(gisO_);
         return id;
@@ -64,7 +64,7 @@ class ShpTest : public vktest::GisFileTest {
         o.nr = static_cast<int>(firsts.size());
         for (std::size_t i = 0; i < firsts.size(); ++i)
             o.ir[i] = firsts[i];
-        o.attributes = "\"obj\"";
+        o.setValues({vk::textValue("obj")});
     }
     void write(int id) {
         vk::gisWriteObject(id, gisO_);
@@ -295,19 +295,21 @@ TEST_F(ShpTest, PolylineBeyondTheInitialVertexArraysIsWrittenWhole) {
     expectBox(file, 36, 0, -double(count - 1), double(count - 1), 0);
 }
 
-TEST_F(ShpTest, CloseReleasesDbfThenBothShpHandlesThenTheIndex) {
+TEST_F(ShpTest, EveryFileIsHeldUntilItsHeaderIsPatched) {
     int id = openLayer("P");
     writePoint(id, 1, 2);
     const std::size_t before = transcript.size();
     vk::gisCloseLayer(id);
-    // Units: .shp 1001/1002, .shx 1003/1004, .prj 1005, .dbf 1006; .shx 1003 and .prj 1005 were
-    // released with the header. The patches open the files directly, without the opener.
+    // Units: .shp 1001, .shx 1002, .prj 1003, .dbf 1004, all released only after the patches,
+    // which go through them: nothing is opened again.
     const std::string close = transcript.substr(before);
     const std::size_t start = close.find("...Closed File Unit:");
     ASSERT_NE(start, std::string::npos);
-    EXPECT_EQ(close.substr(start), "...Closed File Unit:1006\n...Closed File Unit:1001\n"
-                                   "...Closed File Unit:1002\n...Closed File Unit:1004\n");
+    EXPECT_EQ(close.substr(start), "...Closed File Unit:1001\n...Closed File Unit:1002\n"
+                                   "...Closed File Unit:1003\n...Closed File Unit:1004\n");
     EXPECT_FALSE(close.find("Trying to open file") != std::string::npos);
+    EXPECT_EQ(readI32be(shp('P'), 24), 64);
+    EXPECT_EQ(readI32le(dbf('P'), 4), 1);
 }
 
 TEST_F(ShpTest, RerunOverLongerFilesLeavesNoStaleBytes) {
@@ -335,7 +337,7 @@ TEST_F(ShpTest, RerunOverLongerFilesLeavesNoStaleBytes) {
 
 TEST_F(ShpTest, HeaderWrittenToAFullDiskEndsTheRun) {
     const vktest::FullDisk disk("_P.shp");
-    const int id = vk::gisOpenLayer(layerName(), "P", "O ");
+    const int id = vk::gisOpenLayer(layerName(), "P", "O ", gisSchema);
     EXPECT_TRUE(endsRun([&] { vk::gisWriteHeader(id); }));
     EXPECT_TRUE(transcriptHas("\n\nERROR 0437 - Writing .shp file header.\n"));
 }
@@ -360,8 +362,8 @@ TEST_F(ShpTest, MainFileRemovedBeforeCloseEndsTheRunWithoutRecreatingIt) {
     writePoint(id, 1, 2);
     ASSERT_TRUE(std::filesystem::remove(setFile('P', ".shp")));
     EXPECT_TRUE(endsRun([&] { vk::gisCloseLayer(id); }));
-    EXPECT_TRUE(transcriptHas("...Closed File Unit:1002\n\nERROR 0413 - Rewriting .dbf file "
-                              "header with final information.\n"));
+    EXPECT_TRUE(transcriptHas("\n\nERROR 0413 - Rewriting .dbf file header with final "
+                              "information.\n"));
     EXPECT_FALSE(vktest::fileExists(setFile('P', ".shp")));
 }
 
@@ -378,20 +380,19 @@ TEST_F(ShpTest, RunEndedBeforeCloseLeavesTheHeadersOfCreation) {
 }
 
 TEST_F(ShpTest, SetIsOpenedOnlyForAShapefileName) {
-    vk::DbfTable table;
-    vk::ShapeSet set;
-    EXPECT_TRUE(endsRun([&] { vk::gisEndRunOn(vk::OpenshpFile(dir.file("river.mif"), 'P', table, set, "O ")); }));
+    std::array<std::string, 4> paths;
+    EXPECT_TRUE(endsRun(
+        [&] { vk::gisEndRunOn(vk::OpenshpFile(dir.file("river.mif"), 'P', "O ", paths)); }));
     EXPECT_EQ(transcript.substr(0, 39), "\nERROR 0426 - .shp file not specified.\n");
     EXPECT_FALSE(vktest::fileExists(dir.file("river_P.shp")));
 }
 
 TEST_F(ShpTest, SetNeedsALetterAndAKnownMode) {
-    vk::DbfTable table;
-    vk::ShapeSet set;
-    EXPECT_TRUE(endsRun([&] { vk::gisEndRunOn(vk::OpenshpFile(layerName(), ' ', table, set, "O ")); }));
+    std::array<std::string, 4> paths;
+    EXPECT_TRUE(endsRun([&] { vk::gisEndRunOn(vk::OpenshpFile(layerName(), ' ', "O ", paths)); }));
     EXPECT_TRUE(transcriptHas(
         "Should not be here [OpenshpFileO] - please contact support@varnokline.example.\n"));
-    EXPECT_TRUE(endsRun([&] { vk::gisEndRunOn(vk::OpenshpFile(layerName(), 'P', table, set, "BO")); }));
+    EXPECT_TRUE(endsRun([&] { vk::gisEndRunOn(vk::OpenshpFile(layerName(), 'P', "BO", paths)); }));
     EXPECT_TRUE(transcriptHas(
         "Should not be here [OpenshpFile] - please contact support@varnokline.example.\n"));
     EXPECT_FALSE(vktest::fileExists(dir.file("river_P.shp")));
@@ -399,7 +400,8 @@ TEST_F(ShpTest, SetNeedsALetterAndAKnownMode) {
 
 TEST_F(ShpTest, HeaderNeedsOpenHandles) {
     vk::ShapeSet set;
-    EXPECT_TRUE(endsRun([&] { vk::gisEndRunOn(vk::shpWriteHeader(set, 0, 0)); }));
+    vk::OutputFile closed(dir.file("river_P.shp"));
+    EXPECT_TRUE(endsRun([&] { vk::gisEndRunOn(vk::shpWriteHeader(set, closed)); }));
     EXPECT_TRUE(transcriptHas(
         "Should not be here [shpnotopen] - please contact support@varnokline.example.\n"));
 }
@@ -431,24 +433,21 @@ TEST_F(ShpTest, IndependentReadersAcceptTheLayer) {
         GTEST_SKIP() << "ogrinfo or shpdump missing (scripts/install-test-tools installs them)";
     gisSchema.fieldCount = 2;
     gisSchema.fields[0] = {"Name", "Char", 20};
-    gisSchema.fields[1] = {"Elevation", "Float", 0};
+    gisSchema.fields[1] = {"Elevation", "Float", 0, 16, 5};
     int id = openLayer("PL");
+    const auto writeNamed = [&](vk::GisKind kind, std::string_view name, double elevation) {
+        gisO_.kind = kind;
+        gisO_.setValues({vk::textValue(name), vk::realValue(elevation)});
+        write(id);
+    };
     fill({{10, 20}});
-    gisO_.kind = vk::GisKind::Point;
-    gisO_.attributes = R"("A",         1.50000)";
-    write(id);
+    writeNamed(vk::GisKind::Point, "A", 1.5);
     fill({{-5, 7.25}});
-    gisO_.kind = vk::GisKind::Point;
-    gisO_.attributes = R"("B, ""c""",         2.25000)";
-    write(id);
+    writeNamed(vk::GisKind::Point, R"(B, "c")", 2.25);
     fill({{0, 0}, {3, -1}, {1, 5}});
-    gisO_.kind = vk::GisKind::Pline;
-    gisO_.attributes = R"("L1",3)";
-    write(id);
+    writeNamed(vk::GisKind::Pline, "L1", 3);
     fill({{0, 0}, {1, 1}, {2, 0}, {10, 10}, {11, 12}}, {1, 4});
-    gisO_.kind = vk::GisKind::PlineMultiple;
-    gisO_.attributes = R"("L2",-4.5)";
-    write(id);
+    writeNamed(vk::GisKind::PlineMultiple, "L2", -4.5);
     vk::gisCloseLayer(id);
 
     const auto points = vktest::runShell("ogrinfo -ro -al '" + setFile('P', ".shp") + "' 2>&1");

@@ -1,0 +1,40 @@
+// The text of attribute values in the formats that store them as text (a .mid line, a .dbf
+// field), made from the typed values and the layer's schema.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "gis/schema.h"
+
+namespace vk {
+
+class ValueTexts {
+public:
+    // The fields of the layer; what was kept of an earlier schema goes.
+    void setSchema(const GisSchema& schema);
+    std::size_t fieldCount() const { return fields_.size(); }
+    const GisAttribute& field(std::size_t k) const { return fields_[k].attribute; }
+
+    // Field k's text of a real value: fixed point, right-aligned in the field's value width
+    // (wider when the value needs it). The last value of each field is kept with its text, since
+    // a field's value often repeats from record to record (the n value in force over the points
+    // of a section); the text stays valid until the field's next real.
+    std::string_view real(std::size_t k, double value);
+
+private:
+    struct Field {
+        GisAttribute attribute;
+        bool known = false;
+        std::uint64_t bits = 0;
+        std::string text;
+    };
+    std::vector<Field> fields_;
+};
+
+// Appends an integer value in decimal digits.
+void appendInteger(std::string& out, std::int64_t value);
+
+}  // namespace vk
