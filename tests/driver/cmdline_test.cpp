@@ -24,14 +24,17 @@ using vktest::kExitTail;
 using vktest::banner;
 using vktest::kHelpText;
 
-
+const vk::OutputFormat& kShp = vktest::outputFormat("shp");
+const vk::OutputFormat& kMif = vktest::outputFormat("mif");
+const vk::Argument kShpOption{ArgumentKind::Format, &kShp};
+const vk::Argument kMifOption{ArgumentKind::Format, &kMif};
 
 TEST(ClassifyArgument, OptionsMatchOnTheirLeadingCharactersWithoutRegardToCase) {
-    EXPECT_EQ(classifyArgument("-shp"), ArgumentKind::Shapefile);
-    EXPECT_EQ(classifyArgument("-SHP"), ArgumentKind::Shapefile);
-    EXPECT_EQ(classifyArgument("-shpfile"), ArgumentKind::Shapefile);
-    EXPECT_EQ(classifyArgument("-Mif"), ArgumentKind::Mif);
-    EXPECT_EQ(classifyArgument("-mifxyz"), ArgumentKind::Mif);
+    EXPECT_EQ(classifyArgument("-shp"), kShpOption);
+    EXPECT_EQ(classifyArgument("-SHP"), kShpOption);
+    EXPECT_EQ(classifyArgument("-shpfile"), kShpOption);
+    EXPECT_EQ(classifyArgument("-Mif"), kMifOption);
+    EXPECT_EQ(classifyArgument("-mifxyz"), kMifOption);
     EXPECT_EQ(classifyArgument("-notrim"), ArgumentKind::NoTrim);
     EXPECT_EQ(classifyArgument("-NoTrimmed"), ArgumentKind::NoTrim);
     EXPECT_EQ(classifyArgument("-report"), ArgumentKind::Report);
@@ -51,9 +54,9 @@ TEST(ClassifyArgument, ShortOrBrokenOptionsAreUnrecognised) {
 }
 
 TEST(ClassifyArgument, EnDashInBothEncodingsIsASwitch) {
-    EXPECT_EQ(classifyArgument("\x96shp"), ArgumentKind::Shapefile);
+    EXPECT_EQ(classifyArgument("\x96shp"), kShpOption);
     EXPECT_EQ(classifyArgument("\x96notrim"), ArgumentKind::NoTrim);
-    EXPECT_EQ(classifyArgument("\xE2\x80\x93mif"), ArgumentKind::Mif);
+    EXPECT_EQ(classifyArgument("\xE2\x80\x93mif"), kMifOption);
     EXPECT_EQ(classifyArgument("\xE2\x80\x93zzz"), ArgumentKind::Unrecognised);
     // Only the whole three-byte form is a switch; a lone lead byte starts a file name.
     EXPECT_EQ(classifyArgument("\xE2shp"), ArgumentKind::FileName);
@@ -61,8 +64,8 @@ TEST(ClassifyArgument, EnDashInBothEncodingsIsASwitch) {
 
 TEST(ClassifyArgument, SlashIsAnOptionOnlyWhenItMatchesAndNoSuchFileExists) {
     ASSERT_FALSE(vktest::fileExists("/shp"));
-    EXPECT_EQ(classifyArgument("/shp"), ArgumentKind::Shapefile);
-    EXPECT_EQ(classifyArgument("/MIF"), ArgumentKind::Mif);
+    EXPECT_EQ(classifyArgument("/shp"), kShpOption);
+    EXPECT_EQ(classifyArgument("/MIF"), kMifOption);
     EXPECT_EQ(classifyArgument("/notrim"), ArgumentKind::NoTrim);
     // Absolute paths are file names, whether they exist or not.
     EXPECT_EQ(classifyArgument("/data/river.sdf"), ArgumentKind::FileName);
@@ -106,8 +109,7 @@ TEST(ScanCommandLine, BannerArgumentCountAndSettings) {
     vk::RunSettings settings;
     vk::scanCommandLine({"varnokline", "-MIF", "river.sdf"}, settings);
     EXPECT_EQ(session.out, banner(3));
-    EXPECT_TRUE(settings.mifOutput);
-    EXPECT_FALSE(settings.shapefileOutput);
+    EXPECT_EQ(settings.chosenFormat, &kMif);
     EXPECT_TRUE(settings.trimToLevees);
     EXPECT_FALSE(settings.showHelp);
     EXPECT_EQ(settings.inputName, "river.sdf");
@@ -119,18 +121,19 @@ TEST(ScanCommandLine, NoArgumentsWritesTheHelpTextAndGoesOn) {
     EXPECT_EQ(endStatus([&] { vk::scanCommandLine({"varnokline"}, settings); }), -1);
     EXPECT_EQ(session.out, banner(1) + kHelpText);
     EXPECT_TRUE(settings.showHelp);
-    EXPECT_FALSE(settings.shapefileOutput);
-    EXPECT_FALSE(settings.mifOutput);
+    EXPECT_EQ(settings.chosenFormat, nullptr);
+    EXPECT_EQ(&settings.format(), &kShp); // Shapefile layers, without a projection
     EXPECT_EQ(settings.inputName, "");
 }
 
 TEST(ScanCommandLine, OptionsAndFileNamesInAnyOrder) {
     DriverSession session;
     vk::RunSettings settings;
-    vk::scanCommandLine({"varnokline", "first.sdf", "/shp", "-notrim", "second.sdf  ", "-notrim"},
-                        settings);
-    EXPECT_EQ(session.out, banner(6));
-    EXPECT_TRUE(settings.shapefileOutput);
+    vk::scanCommandLine(
+        {"varnokline", "first.sdf", "/shp", "-notrim", "second.sdf  ", "-notrim", "-SHP"},
+        settings);
+    EXPECT_EQ(session.out, banner(7)); // the same format twice is one choice
+    EXPECT_EQ(settings.chosenFormat, &kShp);
     EXPECT_FALSE(settings.trimToLevees);
     EXPECT_EQ(settings.inputName, "second.sdf"); // the later name, trailing blanks removed
     EXPECT_EQ(settings.output, (vk::OutputNames{"", "second"})) << "derived from the later name";
@@ -153,20 +156,20 @@ TEST(ScanCommandLine, UnrecognisedOptionEndsTheRunWithoutLookingFurther) {
               1);
     EXPECT_EQ(session.out, banner(4) + "\nERROR - Unrecognised command line option: -x\n" +
                                std::string(kExitTail));
-    EXPECT_FALSE(settings.shapefileOutput);
+    EXPECT_EQ(settings.chosenFormat, nullptr);
     EXPECT_EQ(settings.inputName, "");
 }
 
-TEST(ScanCommandLine, BothFormatsAreRefused) {
-    DriverSession session;
-    vk::RunSettings settings;
-    EXPECT_EQ(endStatus([&] {
-                  vk::scanCommandLine({"varnokline", "-shp", "-mif", "x.sdf"}, settings);
-              }),
-              1);
-    EXPECT_EQ(session.out,
-              banner(4) + "\nERROR - Both mif and shp outputs specified, please use only one.\n" +
-                  std::string(kExitTail));
+TEST(ScanCommandLine, BothFormatsAreRefusedInEitherOrder) {
+    for (const auto& args : {std::vector<std::string>{"varnokline", "-shp", "-mif", "x.sdf"},
+                             {"varnokline", "/MIF", "x.sdf", "-shpfile"}}) {
+        DriverSession session;
+        vk::RunSettings settings;
+        EXPECT_EQ(endStatus([&] { vk::scanCommandLine(args, settings); }), 1) << args[1];
+        EXPECT_EQ(session.out, banner(4) +
+                                   "\nERROR - Both mif and shp outputs specified, please use only "
+                                   "one.\n" + std::string(kExitTail));
+    }
 }
 
 TEST(ScanCommandLine, HelpAndVersionSayOnlyThatAndEndTheRunWell) {
