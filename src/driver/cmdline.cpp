@@ -94,6 +94,8 @@ void writeHelpText() {
         "",
         "LEVEE MARKERS:",
         "   -notrim, do not trim cross-sections to levee markers.",
+        "REPORT:",
+        "   -report, also write the conversion report page beside the layers.",
         "CONSOLE:",
         "   -quiet, write only warnings, errors and the summary.",
         "   -help, write this text.  -version, write the version.",

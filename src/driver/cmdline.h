@@ -58,7 +58,7 @@ Argument classifyArgument(std::string_view argument);
 // with status 0. -quiet makes the console quiet before anything is written.
 void scanCommandLine(const std::vector<std::string>& args, RunSettings& settings);
 
-// The help text; the formats' lines from the format table.
+// The help text: every option, the formats' from the format table.
 void writeHelpText();
 // The program's version, as the build gives it.
 std::string_view programVersion();

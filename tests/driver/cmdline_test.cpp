@@ -1,5 +1,6 @@
 #include "driver/cmdline.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -22,12 +23,18 @@ using vktest::DriverSession;
 using vktest::endStatus;
 using vktest::kExitTail;
 using vktest::banner;
-using vktest::kHelpText;
 
 const vk::OutputFormat& kShp = vktest::outputFormat("shp");
 const vk::OutputFormat& kMif = vktest::outputFormat("mif");
 const vk::Argument kShpOption{ArgumentKind::Format, &kShp};
 const vk::Argument kMifOption{ArgumentKind::Format, &kMif};
+
+// What writeHelpText writes; taken before the test's own session captures the console.
+std::string helpText() {
+    DriverSession session;
+    vk::writeHelpText();
+    return session.out;
+}
 
 TEST(ClassifyArgument, OptionsMatchOnTheirLeadingCharactersWithoutRegardToCase) {
     EXPECT_EQ(classifyArgument("-shp"), kShpOption);
@@ -116,10 +123,11 @@ TEST(ScanCommandLine, BannerArgumentCountAndSettings) {
 }
 
 TEST(ScanCommandLine, NoArgumentsWritesTheHelpTextAndGoesOn) {
+    const std::string help = helpText();
     DriverSession session;
     vk::RunSettings settings;
     EXPECT_EQ(endStatus([&] { vk::scanCommandLine({"varnokline"}, settings); }), -1);
-    EXPECT_EQ(session.out, banner(1) + kHelpText);
+    EXPECT_EQ(session.out, banner(1) + help);
     EXPECT_TRUE(settings.showHelp);
     EXPECT_EQ(settings.chosenFormat, nullptr);
     EXPECT_EQ(&settings.format(), &kShp); // Shapefile layers, without a projection
@@ -172,15 +180,33 @@ TEST(ScanCommandLine, BothFormatsAreRefusedInEitherOrder) {
     }
 }
 
+// Every option is in the help text as it is typed: each format's, from the format table, and
+// each of the option table's; a whole option is another spelling of one of those.
+TEST(HelpText, NamesEveryOptionOfBothTables) {
+    const std::string help = helpText();
+    const auto named = [&](const std::string& text) { return help.find(" -" + text) != help.npos; };
+    for (const vk::OutputFormat& f : vk::outputFormats())
+        EXPECT_TRUE(named(std::string(f.option) + " " + std::string(f.help) + "\n")) << f.option;
+    const auto options = vk::commandLineOptions();
+    const auto listed = [&](vk::ArgumentKind kind) {
+        return std::any_of(options.begin(), options.end(),
+                           [&](const vk::OptionName& o) { return !o.whole && o.kind == kind; });
+    };
+    for (const vk::OptionName& option : options)
+        EXPECT_TRUE(option.whole ? listed(option.kind) : named(std::string(option.name) + ","))
+            << option.name;
+}
+
 TEST(ScanCommandLine, HelpAndVersionSayOnlyThatAndEndTheRunWell) {
+    const std::string help = helpText();
     const std::string version = "varnokline " + std::string(vk::programVersion()) + "\n";
     const struct {
         std::vector<std::string> args;
         std::string out;
     } cases[] = {
-        {{"varnokline", "-help"}, kHelpText},
-        {{"varnokline", "-shp", "river.sdf", "/?"}, kHelpText},
-        {{"varnokline", "-zzz", "--help"}, kHelpText},  // before any other option is looked at
+        {{"varnokline", "-help"}, help},
+        {{"varnokline", "-shp", "river.sdf", "/?"}, help},
+        {{"varnokline", "-zzz", "--help"}, help},  // before any other option is looked at
         {{"varnokline", "--version"}, version},
         {{"varnokline", "-quiet", "-version", "-help"}, version},  // the first one counts
     };
