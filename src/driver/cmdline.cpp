@@ -1,5 +1,6 @@
 #include "driver/cmdline.h"
 
+#include <utility>
 
 #include "driver/layers.h"
 #include "files/console.h"
@@ -20,17 +21,7 @@ constexpr std::string_view kEnDashUtf8 = "\xE2\x80\x93";
 
 bool fileExists(std::string_view name) { return sys::fileExists(std::string(name)); }
 
-// The options, in the order they are tried. Only as many characters after the switch as the
-// name has take part, so -SHPfile selects Shapefile output and -notrimmed selects no trimming;
-// a whole option must have nothing after its name.
-struct OptionName {
-    std::string_view name;
-    ArgumentKind kind;
-    bool whole = false;
-};
 constexpr OptionName kOptions[] = {
-    {"shp", ArgumentKind::Shapefile},
-    {"mif", ArgumentKind::Mif},
     {"notrim", ArgumentKind::NoTrim},
     {"report", ArgumentKind::Report},
     {"quiet", ArgumentKind::Quiet},
@@ -42,7 +33,11 @@ constexpr OptionName kOptions[] = {
     {"h", ArgumentKind::Help, true},
 };
 
-ArgumentKind matchOption(std::string_view afterSwitch) {
+Argument matchOption(std::string_view afterSwitch) {
+    // The formats' options come first, as -shp and -mif always have.
+    for (const OutputFormat& format : outputFormats())
+        if (ASAME(cutTo(afterSwitch, format.option.size()), format.option))
+            return {ArgumentKind::Format, &format};
     for (const OptionName& option : kOptions) {
         const std::string_view part =
             option.whole ? trimRight(afterSwitch) : cutTo(afterSwitch, option.name.size());
@@ -69,20 +64,22 @@ void closeIfAlreadyOpen(const std::string& name) {
 
 } // namespace
 
-ArgumentKind classifyArgument(std::string_view argument) {
+std::span<const OptionName> commandLineOptions() { return kOptions; }
+
+Argument classifyArgument(std::string_view argument) {
     const std::string_view arg = cutTo(argument, kFieldLength);
     if (arg.empty()) return ArgumentKind::FileName;
     if (arg.starts_with(kEnDashUtf8)) return matchOption(arg.substr(kEnDashUtf8.size()));
     if (arg.front() == '-' || arg.front() == kEnDash) return matchOption(arg.substr(1));
     if (arg.front() == '/') {
-        const ArgumentKind kind = matchOption(arg.substr(1));
-        if (kind != ArgumentKind::Unrecognised && !fileExists(trimRight(arg))) return kind;
+        const Argument option = matchOption(arg.substr(1));
+        if (option.kind != ArgumentKind::Unrecognised && !fileExists(trimRight(arg))) return option;
     }
     return ArgumentKind::FileName;
 }
 
 void writeHelpText() {
-    static constexpr std::string_view kHelp[] = {
+    static constexpr std::string_view kBeforeFormats[] = {
         "",
         "varnokline description",
         "",
@@ -91,19 +88,25 @@ void writeHelpText() {
         "Options:",
         "",
         "GIS FORMAT:",
-        "   -shp for shapefile format",
-        "   -mif for MapInfo format",
+    };
+    static constexpr std::string_view kAfterFormats[] = {
         "   Note: Only one can be specified.",
         "",
         "LEVEE MARKERS:",
         "   -notrim, do not trim cross-sections to levee markers.",
+        "REPORT:",
+        "   -report, also write the conversion report page beside the layers.",
         "CONSOLE:",
         "   -quiet, write only warnings, errors and the summary.",
         "   -help, write this text.  -version, write the version.",
         "EXAMPLES:",
         "   varnokline.exe -shp hecras.sdf",
     };
-    for (std::string_view text : kHelp)
+    for (std::string_view text : kBeforeFormats)
+        console().listLine(text);
+    for (const OutputFormat& format : outputFormats())
+        console().listLine("   -" + std::string(format.option) + " " + std::string(format.help));
+    for (std::string_view text : kAfterFormats)
         console().listLine(text);
 }
 
@@ -114,7 +117,7 @@ void scanCommandLine(const std::vector<std::string>& args, RunSettings& settings
     // Asked for help or the version, the program says only that; and a quiet run is quiet from
     // its first line.
     for (std::size_t i = 1; i < args.size(); ++i) {
-        const ArgumentKind kind = classifyArgument(args[i]);
+        const ArgumentKind kind = classifyArgument(args[i]).kind;
         if (kind == ArgumentKind::Help) {
             writeHelpText();
             endRun(0);
@@ -132,13 +135,16 @@ void scanCommandLine(const std::vector<std::string>& args, RunSettings& settings
     con.breakLine("Found" + formatInt(static_cast<std::int64_t>(args.size()), 3) + " arguments");
 
     settings.showHelp = args.size() < 2;
+    // A format named after another one: refused once every argument has been looked at.
+    const OutputFormat* secondFormat = nullptr;
     for (std::size_t i = 1; i < args.size(); ++i) {
-        switch (classifyArgument(args[i])) {
-        case ArgumentKind::Shapefile:
-            settings.shapefileOutput = true;
-            break;
-        case ArgumentKind::Mif:
-            settings.mifOutput = true;
+        const Argument argument = classifyArgument(args[i]);
+        switch (argument.kind) {
+        case ArgumentKind::Format:
+            if (!settings.chosenFormat)
+                settings.chosenFormat = argument.format;
+            else if (argument.format != settings.chosenFormat && !secondFormat)
+                secondFormat = argument.format;
             break;
         case ArgumentKind::NoTrim:
             settings.trimToLevees = false;
@@ -161,8 +167,13 @@ void scanCommandLine(const std::vector<std::string>& args, RunSettings& settings
     }
 
     if (settings.showHelp) writeHelpText();
-    if (settings.shapefileOutput && settings.mifOutput) {
-        con.breakLine("ERROR - Both mif and shp outputs specified, please use only one.");
+    if (secondFormat) {
+        // The two are named in alphabetical order, whichever came first.
+        std::string_view first = settings.chosenFormat->option;
+        std::string_view second = secondFormat->option;
+        if (second < first) std::swap(first, second);
+        con.breakLine("ERROR - Both " + std::string(first) + " and " + std::string(second) +
+                      " outputs specified, please use only one.");
         EXITS();
     }
 }

@@ -2,6 +2,7 @@
 // and obtaining and opening the .sdf file (asking for it on the console when needed).
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,24 +19,46 @@ inline constexpr std::string_view kInputPrompt = " Please enter the .sdf file ->
 
 // What one command-line argument is.
 enum class ArgumentKind {
-    FileName, Shapefile, Mif, NoTrim, Report, Quiet, Help, Version, Unrecognised
+    FileName, Format, NoTrim, Report, Quiet, Help, Version, Unrecognised
 };
+
+// One argument: its kind, and for a format option the format's row.
+struct Argument {
+    ArgumentKind kind;
+    const OutputFormat* format = nullptr;
+
+    Argument(ArgumentKind kind, const OutputFormat* format = nullptr)
+        : kind(kind), format(format) {}
+    bool operator==(const Argument&) const = default;
+};
+
+// The options other than the formats', in the order they are tried (after the formats'). Only
+// as many characters after the switch as the name has take part, so -notrimmed selects no
+// trimming; a whole option must have nothing after its name, and is another spelling of an
+// option that is not whole.
+struct OptionName {
+    std::string_view name;
+    ArgumentKind kind;
+    bool whole = false;
+};
+std::span<const OptionName> commandLineOptions();
 
 // Classifies one argument. "-", the en dash (byte 0x96 or its UTF-8 form) are switch characters;
 // an argument beginning with "/" is an option only when no file of that name exists and it
 // matches one of the options, otherwise it is a file name (an absolute path). An option matches
-// on its name's characters after the switch ("shp", "mif", "notrim", "report", "quiet", "help",
-// "version"), compared by ASAME, so -SHPfile is -shp; "--help", "--version", "-?" and "-h" are
-// matched whole.
-ArgumentKind classifyArgument(std::string_view argument);
+// on its name's characters after the switch (each format's option word, then "notrim", "report",
+// "quiet", "help", "version"), compared by ASAME, so -SHPfile is -shp; "--help", "--version", "-?"
+// and "-h" are matched whole.
+Argument classifyArgument(std::string_view argument);
 
 // Writes the banner and the argument count, scans args (args[0] is the program name) into
-// settings, writes the help text when there are no arguments and refuses both formats at once.
+// settings, writes the help text when there are no arguments and refuses two formats at once.
 // An unrecognised option or both formats end the run through EXITS. A help or version option
 // anywhere writes only the help text or "varnokline " and the version, and ends the run at once
 // with status 0. -quiet makes the console quiet before anything is written.
 void scanCommandLine(const std::vector<std::string>& args, RunSettings& settings);
 
+// The help text: every option, the formats' from the format table.
 void writeHelpText();
 // The program's version, as the build gives it.
 std::string_view programVersion();

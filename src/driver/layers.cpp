@@ -96,14 +96,14 @@ std::size_t fileNameStart(std::string_view path) {
 
 }  // namespace
 
-std::string_view layerExtension(bool mifOutput) { return mifOutput ? ".mif" : ".shp"; }
+std::string_view layerExtension(const OutputFormat& format) { return format.extensions.front(); }
 
 std::string_view folderPart(std::string_view path) { return path.substr(0, fileNameStart(path)); }
 
-std::string streamLayerName(std::string_view inputName, bool mifOutput) {
+std::string streamLayerName(std::string_view inputName, const OutputFormat& format) {
     std::string name(trimRight(inputName));
     name += "_streams";
-    name += layerExtension(mifOutput);
+    name += layerExtension(format);
     return name;
 }
 
@@ -123,10 +123,10 @@ void setInputName(RunSettings& settings, std::string_view inputName) {
 }
 
 std::array<std::string, kSectionLayerCount> sectionLayerNames(const OutputNames& output,
-                                                              bool mifOutput) {
+                                                              const OutputFormat& format) {
     const std::string_view folder = output.folder;
     const std::string_view base = output.base;
-    const std::string_view ext = layerExtension(mifOutput);
+    const std::string_view ext = layerExtension(format);
 
     auto compose = [&](std::string_view prefix, std::string_view suffix) {
         std::string name;
@@ -147,7 +147,7 @@ ConversionOutput::ConversionOutput(const RunSettings& settings) : settings_(sett
 
 void ConversionOutput::openStreamLayer() {
     streamLayer_ =
-        createLayer(streamLayerName(settings_.inputName, settings_.mifOutput), "L", kStreamFields);
+        createLayer(streamLayerName(settings_.inputName, settings_.format()), "L", kStreamFields);
     if (settings_.report) report_ = std::make_unique<ConversionReport>(settings_);
     alertsAtStart_ = console().alertLines();
 }
@@ -164,7 +164,7 @@ void ConversionOutput::centreline(const SdfIds& ids, GisObject& line) {
 void ConversionOutput::streamNetworkDone() {
     gisCloseLayer(streamLayer_);
 
-    const auto names = sectionLayerNames(settings_.output, settings_.mifOutput);
+    const auto names = sectionLayerNames(settings_.output, settings_.format());
     for (std::size_t i = 0; i < kSectionLayerCount; ++i)
         sectionLayers_[i] =
             createLayer(names[i], kSectionLayerSpecs[i].kind, kSectionLayerSpecs[i].fields);

@@ -20,11 +20,11 @@ enum SectionLayer : std::size_t {
 inline constexpr std::size_t kSectionLayerCount = 5;
 using SectionLayerIds = std::array<int, kSectionLayerCount>;
 
-// The layer extension of the run: ".mif" for MIF/MID output, ".shp" otherwise.
-std::string_view layerExtension(bool mifOutput);
+// The extension the format gives layer names (".shp", ".mif").
+std::string_view layerExtension(const OutputFormat& format);
 
 // The stream layer: the whole input name (extension included) + "_streams" + extension.
-std::string streamLayerName(std::string_view inputName, bool mifOutput);
+std::string streamLayerName(std::string_view inputName, const OutputFormat& format);
 
 // The output folder and base name of an input name (trailing blanks removed first).
 OutputNames outputNamesOf(std::string_view inputName);
@@ -35,7 +35,7 @@ void setInputName(RunSettings& settings, std::string_view inputName);
 // with the "2d_zsh_" and "1d_xs_" prefixes in front of it, so every layer lands in the input's
 // folder.
 std::array<std::string, kSectionLayerCount> sectionLayerNames(const OutputNames& output,
-                                                              bool mifOutput);
+                                                              const OutputFormat& format);
 
 // The folder part of a path: everything up to and including its last "/" or "\" (empty when
 // there is none).

@@ -96,11 +96,12 @@ char* putDecimals(char* at, float value, int decimals) {
 
 // The run's options as they take effect, and in words.
 std::string describeOptions(const RunSettings& s) {
-    std::string options = s.mifOutput ? "-mif" : s.shapefileOutput ? "-shp" : "";
+    std::string options;
+    if (s.chosenFormat) options.append("-").append(s.chosenFormat->option);
     if (!s.trimToLevees) options += options.empty() ? "-notrim" : " -notrim";
     options += options.empty() ? "-report" : " -report";
-    options += s.mifOutput ? ": MIF/MID layers" : ": Shapefile layers";
-    if (!s.shapefileOutput && !s.mifOutput) options += " without a projection";
+    options.append(": ").append(s.format().name).append(" layers");
+    if (!s.chosenFormat) options += " without a projection";
     options +=
         s.trimToLevees ? ", sections trimmed to their levee markers" : ", every surface point kept";
     return options;

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "gis/formats.h"
+
 namespace vk {
 
 // Where a run's tables, cross-section layers and report go, from the input's name: its folder
@@ -15,8 +17,9 @@ struct OutputNames {
 };
 
 struct RunSettings {
-    bool shapefileOutput = false;  // -shp
-    bool mifOutput = false;        // -mif
+    // The format option given (-shp, -mif); none: the default format's layers, without a
+    // projection template.
+    const OutputFormat* chosenFormat = nullptr;
     bool trimToLevees = true;      // -notrim clears it
     bool report = false;           // -report: the conversion report page
     bool quiet = false;            // -quiet: warnings, errors, the summary and dialogues only
@@ -24,6 +27,11 @@ struct RunSettings {
     std::string inputName;         // trailing blanks removed; set with setInputName
     OutputNames output;            // derived from inputName
     int sdfUnit = 0;
+
+    // The format the layers are written in.
+    const OutputFormat& format() const {
+        return chosenFormat ? *chosenFormat : defaultOutputFormat();
+    }
 };
 
 }  // namespace vk

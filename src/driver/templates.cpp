@@ -22,11 +22,19 @@ bool exists(const std::string& name) { return sys::fileExists(name); }
     EXITS();
 }
 
-// MIF: the first line that contains "CoordSys" (in any case) is the projection.
-void readMifTemplate(const RunSettings& settings) {
-    const std::string name =
-        findProjectionTemplate(settings.inputName, "Header.mif", "Projection.mif");
-    if (name.empty()) fail("ERROR - A Header.mif or Projection.mif file does not exist in folder.");
+// The template of the format, or the end of the run when neither of its names exists.
+std::string findTemplate(const RunSettings& settings, const OutputFormat& format) {
+    const auto& [first, second] = format.templates;
+    const std::string name = findProjectionTemplate(settings.inputName, first, second);
+    if (name.empty())
+        fail("ERROR - A " + std::string(first) + " or " + std::string(second) +
+             " file does not exist in folder.");
+    return name;
+}
+
+// A MIF template: the first line that contains "CoordSys" (in any case) is the projection.
+void readCoordSysTemplate(const RunSettings& settings, const OutputFormat& format) {
+    const std::string name = findTemplate(settings, format);
 
     int unit = 0;
     OPENER(unit, "I ", name, 1);
@@ -39,9 +47,9 @@ void readMifTemplate(const RunSettings& settings) {
         switch (in.readLine(line, kLineLength)) {
         case LineReader::Status::Line:
             if (FLAGEXISTS(line, "CoordSys")) {
-                std::string& mifProjection = gisState().projections.mif;
-                mifProjection.assign(trimRight(line));
-                console().breakLine("mif Projection: " + mifProjection);
+                std::string& projection = gisState().projections.*format.projection;
+                projection.assign(trimRight(line));
+                console().breakLine(std::string(format.option) + " Projection: " + projection);
                 return;
             }
             break;
@@ -54,11 +62,9 @@ void readMifTemplate(const RunSettings& settings) {
     fail("ERROR - Unable to find CoordSys line in " + std::string(trimRight(name)));
 }
 
-// Shapefile: the whole first line is the projection, whatever it holds.
-void readPrjTemplate(const RunSettings& settings) {
-    const std::string name =
-        findProjectionTemplate(settings.inputName, "Header.prj", "Projection.prj");
-    if (name.empty()) fail("ERROR - A Header.prj or Projection.prj file does not exist in folder.");
+// A .prj template: the whole first line is the projection, whatever it holds.
+void readFirstLineTemplate(const RunSettings& settings, const OutputFormat& format) {
+    const std::string name = findTemplate(settings, format);
 
     const std::string shownName(trimRight(name));
     console().line("GIS Projection being extracted from " + shownName);
@@ -74,8 +80,9 @@ void readPrjTemplate(const RunSettings& settings) {
     if (status == LineReader::Status::End)
         fail("ERROR - Projection line could not be found in \"GIS Projection\" .prj file." +
              shownName);
-    gisState().projections.shp = line;
-    console().breakLine("shp Projection: " + std::string(trimRight(line)));
+    gisState().projections.*format.projection = line;
+    console().breakLine(std::string(format.option) + " Projection: " +
+                        std::string(trimRight(line)));
 }
 
 } // namespace
@@ -91,10 +98,17 @@ std::string findProjectionTemplate(std::string_view inputName, std::string_view 
 }
 
 void readProjectionTemplate(const RunSettings& settings) {
-    if (settings.mifOutput)
-        readMifTemplate(settings);
-    else if (settings.shapefileOutput)
-        readPrjTemplate(settings);
+    // A run that names no format writes its layers without a projection.
+    if (!settings.chosenFormat) return;
+    const OutputFormat& format = *settings.chosenFormat;
+    switch (format.projectionLine) {
+    case ProjectionLine::First:
+        readFirstLineTemplate(settings, format);
+        break;
+    case ProjectionLine::CoordSys:
+        readCoordSysTemplate(settings, format);
+        break;
+    }
 }
 
 } // namespace vk

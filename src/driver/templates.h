@@ -15,9 +15,10 @@ namespace vk {
 std::string findProjectionTemplate(std::string_view inputName, std::string_view first,
                                    std::string_view second);
 
-// Reads the template for the chosen format and stores its projection text in the run's
-// projections (shp or mif); with neither format option nothing is read. A missing template, a MIF template
-// without a CoordSys line, an empty .prj template and a read error end the run through EXITS.
+// Reads the template of the chosen format and stores its projection text in the run's
+// projections where the format's row says; with no format option nothing is read. A missing
+// template, a MIF template without a CoordSys line, an empty .prj template and a read error end
+// the run through EXITS.
 void readProjectionTemplate(const RunSettings& settings);
 
 } // namespace vk

@@ -1,16 +1,13 @@
-// The one place where a layer's format is chosen.
+// The one place where a layer's format is chosen: by the format table.
 #include "gis/writer.h"
 
-#include "gis/mif.h"
-#include "gis/shapefile.h"
+#include "gis/formats.h"
 
 namespace vk {
 
 std::unique_ptr<LayerWriter> makeLayerWriter(std::string_view extension) {
-    if (extension.empty() || extension == ".mif" || extension == ".mid")
-        return std::make_unique<MifLayerWriter>();
-    if (extension == ".shp") return std::make_unique<ShapefileLayerWriter>();
-    return nullptr;
+    const OutputFormat* format = outputFormatOfExtension(extension);
+    return format ? format->makeWriter() : nullptr;
 }
 
 } // namespace vk

@@ -51,8 +51,9 @@ class LayerWriter {
     virtual GisStatus finish() = 0;
 };
 
-// The writer for a layer whose name has this extension (cut at 16 characters): none, ".mif" or
-// ".mid" a MIF/MID pair, ".shp" a Shapefile set; nullptr for any other.
+// The writer for a layer whose name has this extension (cut at 16 characters), of the format
+// that lists it (gis/formats.h): none, ".mif" or ".mid" a MIF/MID pair, ".shp" a Shapefile set;
+// nullptr for any other.
 std::unique_ptr<LayerWriter> makeLayerWriter(std::string_view extension);
 
 }  // namespace vk

@@ -1,5 +1,6 @@
 #include "driver/cmdline.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -22,16 +23,25 @@ using vktest::DriverSession;
 using vktest::endStatus;
 using vktest::kExitTail;
 using vktest::banner;
-using vktest::kHelpText;
 
+const vk::OutputFormat& kShp = vktest::outputFormat("shp");
+const vk::OutputFormat& kMif = vktest::outputFormat("mif");
+const vk::Argument kShpOption{ArgumentKind::Format, &kShp};
+const vk::Argument kMifOption{ArgumentKind::Format, &kMif};
 
+// What writeHelpText writes; taken before the test's own session captures the console.
+std::string helpText() {
+    DriverSession session;
+    vk::writeHelpText();
+    return session.out;
+}
 
 TEST(ClassifyArgument, OptionsMatchOnTheirLeadingCharactersWithoutRegardToCase) {
-    EXPECT_EQ(classifyArgument("-shp"), ArgumentKind::Shapefile);
-    EXPECT_EQ(classifyArgument("-SHP"), ArgumentKind::Shapefile);
-    EXPECT_EQ(classifyArgument("-shpfile"), ArgumentKind::Shapefile);
-    EXPECT_EQ(classifyArgument("-Mif"), ArgumentKind::Mif);
-    EXPECT_EQ(classifyArgument("-mifxyz"), ArgumentKind::Mif);
+    EXPECT_EQ(classifyArgument("-shp"), kShpOption);
+    EXPECT_EQ(classifyArgument("-SHP"), kShpOption);
+    EXPECT_EQ(classifyArgument("-shpfile"), kShpOption);
+    EXPECT_EQ(classifyArgument("-Mif"), kMifOption);
+    EXPECT_EQ(classifyArgument("-mifxyz"), kMifOption);
     EXPECT_EQ(classifyArgument("-notrim"), ArgumentKind::NoTrim);
     EXPECT_EQ(classifyArgument("-NoTrimmed"), ArgumentKind::NoTrim);
     EXPECT_EQ(classifyArgument("-report"), ArgumentKind::Report);
@@ -51,9 +61,9 @@ TEST(ClassifyArgument, ShortOrBrokenOptionsAreUnrecognised) {
 }
 
 TEST(ClassifyArgument, EnDashInBothEncodingsIsASwitch) {
-    EXPECT_EQ(classifyArgument("\x96shp"), ArgumentKind::Shapefile);
+    EXPECT_EQ(classifyArgument("\x96shp"), kShpOption);
     EXPECT_EQ(classifyArgument("\x96notrim"), ArgumentKind::NoTrim);
-    EXPECT_EQ(classifyArgument("\xE2\x80\x93mif"), ArgumentKind::Mif);
+    EXPECT_EQ(classifyArgument("\xE2\x80\x93mif"), kMifOption);
     EXPECT_EQ(classifyArgument("\xE2\x80\x93zzz"), ArgumentKind::Unrecognised);
     // Only the whole three-byte form is a switch; a lone lead byte starts a file name.
     EXPECT_EQ(classifyArgument("\xE2shp"), ArgumentKind::FileName);
@@ -61,8 +71,8 @@ TEST(ClassifyArgument, EnDashInBothEncodingsIsASwitch) {
 
 TEST(ClassifyArgument, SlashIsAnOptionOnlyWhenItMatchesAndNoSuchFileExists) {
     ASSERT_FALSE(vktest::fileExists("/shp"));
-    EXPECT_EQ(classifyArgument("/shp"), ArgumentKind::Shapefile);
-    EXPECT_EQ(classifyArgument("/MIF"), ArgumentKind::Mif);
+    EXPECT_EQ(classifyArgument("/shp"), kShpOption);
+    EXPECT_EQ(classifyArgument("/MIF"), kMifOption);
     EXPECT_EQ(classifyArgument("/notrim"), ArgumentKind::NoTrim);
     // Absolute paths are file names, whether they exist or not.
     EXPECT_EQ(classifyArgument("/data/river.sdf"), ArgumentKind::FileName);
@@ -106,31 +116,32 @@ TEST(ScanCommandLine, BannerArgumentCountAndSettings) {
     vk::RunSettings settings;
     vk::scanCommandLine({"varnokline", "-MIF", "river.sdf"}, settings);
     EXPECT_EQ(session.out, banner(3));
-    EXPECT_TRUE(settings.mifOutput);
-    EXPECT_FALSE(settings.shapefileOutput);
+    EXPECT_EQ(settings.chosenFormat, &kMif);
     EXPECT_TRUE(settings.trimToLevees);
     EXPECT_FALSE(settings.showHelp);
     EXPECT_EQ(settings.inputName, "river.sdf");
 }
 
 TEST(ScanCommandLine, NoArgumentsWritesTheHelpTextAndGoesOn) {
+    const std::string help = helpText();
     DriverSession session;
     vk::RunSettings settings;
     EXPECT_EQ(endStatus([&] { vk::scanCommandLine({"varnokline"}, settings); }), -1);
-    EXPECT_EQ(session.out, banner(1) + kHelpText);
+    EXPECT_EQ(session.out, banner(1) + help);
     EXPECT_TRUE(settings.showHelp);
-    EXPECT_FALSE(settings.shapefileOutput);
-    EXPECT_FALSE(settings.mifOutput);
+    EXPECT_EQ(settings.chosenFormat, nullptr);
+    EXPECT_EQ(&settings.format(), &kShp); // Shapefile layers, without a projection
     EXPECT_EQ(settings.inputName, "");
 }
 
 TEST(ScanCommandLine, OptionsAndFileNamesInAnyOrder) {
     DriverSession session;
     vk::RunSettings settings;
-    vk::scanCommandLine({"varnokline", "first.sdf", "/shp", "-notrim", "second.sdf  ", "-notrim"},
-                        settings);
-    EXPECT_EQ(session.out, banner(6));
-    EXPECT_TRUE(settings.shapefileOutput);
+    vk::scanCommandLine(
+        {"varnokline", "first.sdf", "/shp", "-notrim", "second.sdf  ", "-notrim", "-SHP"},
+        settings);
+    EXPECT_EQ(session.out, banner(7)); // the same format twice is one choice
+    EXPECT_EQ(settings.chosenFormat, &kShp);
     EXPECT_FALSE(settings.trimToLevees);
     EXPECT_EQ(settings.inputName, "second.sdf"); // the later name, trailing blanks removed
     EXPECT_EQ(settings.output, (vk::OutputNames{"", "second"})) << "derived from the later name";
@@ -153,31 +164,49 @@ TEST(ScanCommandLine, UnrecognisedOptionEndsTheRunWithoutLookingFurther) {
               1);
     EXPECT_EQ(session.out, banner(4) + "\nERROR - Unrecognised command line option: -x\n" +
                                std::string(kExitTail));
-    EXPECT_FALSE(settings.shapefileOutput);
+    EXPECT_EQ(settings.chosenFormat, nullptr);
     EXPECT_EQ(settings.inputName, "");
 }
 
-TEST(ScanCommandLine, BothFormatsAreRefused) {
-    DriverSession session;
-    vk::RunSettings settings;
-    EXPECT_EQ(endStatus([&] {
-                  vk::scanCommandLine({"varnokline", "-shp", "-mif", "x.sdf"}, settings);
-              }),
-              1);
-    EXPECT_EQ(session.out,
-              banner(4) + "\nERROR - Both mif and shp outputs specified, please use only one.\n" +
-                  std::string(kExitTail));
+TEST(ScanCommandLine, BothFormatsAreRefusedInEitherOrder) {
+    for (const auto& args : {std::vector<std::string>{"varnokline", "-shp", "-mif", "x.sdf"},
+                             {"varnokline", "/MIF", "x.sdf", "-shpfile"}}) {
+        DriverSession session;
+        vk::RunSettings settings;
+        EXPECT_EQ(endStatus([&] { vk::scanCommandLine(args, settings); }), 1) << args[1];
+        EXPECT_EQ(session.out, banner(4) +
+                                   "\nERROR - Both mif and shp outputs specified, please use only "
+                                   "one.\n" + std::string(kExitTail));
+    }
+}
+
+// Every option is in the help text as it is typed: each format's, from the format table, and
+// each of the option table's; a whole option is another spelling of one of those.
+TEST(HelpText, NamesEveryOptionOfBothTables) {
+    const std::string help = helpText();
+    const auto named = [&](const std::string& text) { return help.find(" -" + text) != help.npos; };
+    for (const vk::OutputFormat& f : vk::outputFormats())
+        EXPECT_TRUE(named(std::string(f.option) + " " + std::string(f.help) + "\n")) << f.option;
+    const auto options = vk::commandLineOptions();
+    const auto listed = [&](vk::ArgumentKind kind) {
+        return std::any_of(options.begin(), options.end(),
+                           [&](const vk::OptionName& o) { return !o.whole && o.kind == kind; });
+    };
+    for (const vk::OptionName& option : options)
+        EXPECT_TRUE(option.whole ? listed(option.kind) : named(std::string(option.name) + ","))
+            << option.name;
 }
 
 TEST(ScanCommandLine, HelpAndVersionSayOnlyThatAndEndTheRunWell) {
+    const std::string help = helpText();
     const std::string version = "varnokline " + std::string(vk::programVersion()) + "\n";
     const struct {
         std::vector<std::string> args;
         std::string out;
     } cases[] = {
-        {{"varnokline", "-help"}, kHelpText},
-        {{"varnokline", "-shp", "river.sdf", "/?"}, kHelpText},
-        {{"varnokline", "-zzz", "--help"}, kHelpText},  // before any other option is looked at
+        {{"varnokline", "-help"}, help},
+        {{"varnokline", "-shp", "river.sdf", "/?"}, help},
+        {{"varnokline", "-zzz", "--help"}, help},  // before any other option is looked at
         {{"varnokline", "--version"}, version},
         {{"varnokline", "-quiet", "-version", "-help"}, version},  // the first one counts
     };

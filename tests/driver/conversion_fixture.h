@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "driver/driver_session.h"
 #include "driver/output.h"
 #include "driver/runstate.h"
 #include "files/console.h"
@@ -27,7 +28,7 @@ protected:
         state.gis.projections.mif = kTestCoordSys;
         vk::console().captureOutput(&transcript);
         vk::console().feedInput("");
-        settings.mifOutput = true;
+        settings.chosenFormat = &outputFormat("mif");
         vk::setInputName(settings, "river.sdf");
     }
 

@@ -3,6 +3,7 @@
 // table, blank projections), in use while the session lives.
 #pragma once
 
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -10,6 +11,7 @@
 #include "files/exits.h"
 #include "files/units.h"
 #include "driver/runstate.h"
+#include "gis/formats.h"
 
 namespace vktest {
 
@@ -34,6 +36,13 @@ class DriverSession {
 
     std::string out; // the console transcript
 };
+
+// The format row of an option word ("shp", "mif").
+inline const vk::OutputFormat& outputFormat(std::string_view option) {
+    for (const vk::OutputFormat& format : vk::outputFormats())
+        if (format.option == option) return format;
+    throw std::invalid_argument("no format " + std::string(option));
+}
 
 // What EXITS adds after the caller's message: an empty line and the closing pause.
 inline constexpr std::string_view kExitTail = "\nPress Enter to Close\n";

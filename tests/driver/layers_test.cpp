@@ -13,18 +13,21 @@ namespace {
 using vktest::ConversionTest;
 using vktest::fileExists;
 
+const vk::OutputFormat& kShp = vktest::outputFormat("shp");
+const vk::OutputFormat& kMif = vktest::outputFormat("mif");
+
 // ---------------------------------------------------------------------------------------------
 // Names and attribute texts
 
 TEST(LayerNamesTest, FollowTheInputName) {
-    EXPECT_EQ(vk::streamLayerName("river.sdf", true), "river.sdf_streams.mif");
-    EXPECT_EQ(vk::streamLayerName("river.sdf  ", false), "river.sdf_streams.shp");
+    EXPECT_EQ(vk::streamLayerName("river.sdf", kMif), "river.sdf_streams.mif");
+    EXPECT_EQ(vk::streamLayerName("river.sdf  ", kShp), "river.sdf_streams.shp");
     const std::array<std::string, 5> shp = {"river_surf_pts.shp", "2d_zsh_river_end_pts.shp",
                                             "1d_xs_river_surf_line.shp", "river_cut_line.shp",
                                             "river_levee_pts.shp"};
-    EXPECT_EQ(vk::sectionLayerNames(vk::outputNamesOf("river.sdf"), false), shp);
+    EXPECT_EQ(vk::sectionLayerNames(vk::outputNamesOf("river.sdf"), kShp), shp);
     // The base name ends at the first ".".
-    EXPECT_EQ(vk::sectionLayerNames(vk::outputNamesOf("river.v2.sdf"), true)[vk::kSurfacePointsLayer],
+    EXPECT_EQ(vk::sectionLayerNames(vk::outputNamesOf("river.v2.sdf"), kMif)[vk::kSurfacePointsLayer],
               "river_surf_pts.mif");
 }
 
@@ -32,8 +35,8 @@ TEST(LayerNamesTest, InputWithoutDotGivesAnEmptyBaseName) {
     const std::array<std::string, 5> mif = {"_surf_pts.mif", "2d_zsh__end_pts.mif",
                                             "1d_xs__surf_line.mif", "_cut_line.mif",
                                             "_levee_pts.mif"};
-    EXPECT_EQ(vk::sectionLayerNames(vk::outputNamesOf("river"), true), mif);
-    EXPECT_EQ(vk::sectionLayerNames(vk::outputNamesOf("data.v2/river"), true)[vk::kEndPointsLayer],
+    EXPECT_EQ(vk::sectionLayerNames(vk::outputNamesOf("river"), kMif), mif);
+    EXPECT_EQ(vk::sectionLayerNames(vk::outputNamesOf("data.v2/river"), kMif)[vk::kEndPointsLayer],
               "data.v2/2d_zsh__end_pts.mif");
 }
 
@@ -42,12 +45,12 @@ TEST(LayerNamesTest, FolderPartIsKeptWholeAndPrefixesGoBeforeTheFileName) {
         "data.v2/river_surf_pts.shp", "data.v2/2d_zsh_river_end_pts.shp",
         "data.v2/1d_xs_river_surf_line.shp", "data.v2/river_cut_line.shp",
         "data.v2/river_levee_pts.shp"};
-    EXPECT_EQ(vk::sectionLayerNames(vk::outputNamesOf("data.v2/river.sdf"), false), names);
-    EXPECT_EQ(vk::sectionLayerNames(vk::outputNamesOf("./river.sdf"), true)[vk::kSurfacePointsLayer],
+    EXPECT_EQ(vk::sectionLayerNames(vk::outputNamesOf("data.v2/river.sdf"), kShp), names);
+    EXPECT_EQ(vk::sectionLayerNames(vk::outputNamesOf("./river.sdf"), kMif)[vk::kSurfacePointsLayer],
               "./river_surf_pts.mif");
-    EXPECT_EQ(vk::sectionLayerNames(vk::outputNamesOf(R"(C:\runs\a.b\river.sdf)"), false)[vk::kSurfaceLinesLayer],
+    EXPECT_EQ(vk::sectionLayerNames(vk::outputNamesOf(R"(C:\runs\a.b\river.sdf)"), kShp)[vk::kSurfaceLinesLayer],
               R"(C:\runs\a.b\1d_xs_river_surf_line.shp)");
-    EXPECT_EQ(vk::sectionLayerNames(vk::outputNamesOf("/a\\b/river.sdf"), true)[vk::kEndPointsLayer],
+    EXPECT_EQ(vk::sectionLayerNames(vk::outputNamesOf("/a\\b/river.sdf"), kMif)[vk::kEndPointsLayer],
               "/a\\b/2d_zsh_river_end_pts.mif");
     EXPECT_EQ(vk::folderPart("x/y\\z.sdf"), "x/y\\");
     EXPECT_EQ(vk::folderPart("z.sdf"), "");

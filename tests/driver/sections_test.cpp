@@ -1015,4 +1015,32 @@ TEST_F(ReportTest, InputNameIsTextInTheHeader) {
     EXPECT_NE(text.find(shown + ".sdf\">" + shown + ".sdf</span>"), std::string::npos);
 }
 
+// The header says the run's options as given and in words; a run that names no format writes
+// Shapefile layers without a projection.
+TEST_F(ReportTest, OptionsAreSaidAsGivenAndInWords) {
+    const struct {
+        const char* format;
+        bool trim;
+        const char* said;
+    } cases[] = {
+        {nullptr, true, "-report: Shapefile layers without a projection, sections trimmed to their"
+                        " levee markers"},
+        {"shp", false, "-shp -notrim -report: Shapefile layers, every surface point kept"},
+        {"mif", true, "-mif -report: MIF/MID layers, sections trimmed to their levee markers"},
+    };
+    for (const auto& c : cases) {
+        vk::RunSettings given = settings;
+        given.chosenFormat = c.format ? &vktest::outputFormat(c.format) : nullptr;
+        given.trimToLevees = c.trim;
+        vk::setInputName(given, "run" + std::to_string(&c - cases) + ".sdf");
+        vk::ConversionOutput run{given};
+        run.openStreamLayer();
+        run.streamNetworkDone();
+        run.crossSectionsDone();
+        EXPECT_NE(read(vk::reportName(given.output)).find(" with options " + std::string(c.said) +
+                                                          ".</p>"),
+                  std::string::npos) << c.said;
+    }
+}
+
 }  // namespace

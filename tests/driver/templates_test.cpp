@@ -39,7 +39,7 @@ class ProjectionTemplates : public ::testing::Test {
 TEST_F(ProjectionTemplates, PrjHeaderIsPreferredToProjection) {
     writeFile("Header.prj", kPrj + "\n");
     writeFile("Projection.prj", "PROJCS[\"other\"]\n");
-    settings.shapefileOutput = true;
+    settings.chosenFormat = &vktest::outputFormat("shp");
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
     EXPECT_EQ(vk::gisState().projections.shp, kPrj);
@@ -50,7 +50,7 @@ TEST_F(ProjectionTemplates, PrjHeaderIsPreferredToProjection) {
 
 TEST_F(ProjectionTemplates, PrjProjectionIsTheSecondChoice) {
     writeFile("Projection.prj", kPrj + "\n");
-    settings.shapefileOutput = true;
+    settings.chosenFormat = &vktest::outputFormat("shp");
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
     EXPECT_EQ(vk::gisState().projections.shp, kPrj);
@@ -59,7 +59,7 @@ TEST_F(ProjectionTemplates, PrjProjectionIsTheSecondChoice) {
 
 TEST_F(ProjectionTemplates, PrjOnlyTheFirstLineCountsAndCrLfIsALineEnd) {
     writeFile("Header.prj", "PROJCS[\"split\",\r\nGEOGCS[\"GCS_GDA_1994\"]]\r\n");
-    settings.shapefileOutput = true;
+    settings.chosenFormat = &vktest::outputFormat("shp");
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
     EXPECT_EQ(vk::gisState().projections.shp, "PROJCS[\"split\",");
@@ -67,7 +67,7 @@ TEST_F(ProjectionTemplates, PrjOnlyTheFirstLineCountsAndCrLfIsALineEnd) {
 
 TEST_F(ProjectionTemplates, PrjWithoutLineEndAndWithTrailingBlanks) {
     writeFile("Header.prj", kPrj + "   ");
-    settings.shapefileOutput = true;
+    settings.chosenFormat = &vktest::outputFormat("shp");
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
     EXPECT_EQ(vk::gisState().projections.shp, kPrj + "   "); // kept as read; writers trim it
@@ -76,7 +76,7 @@ TEST_F(ProjectionTemplates, PrjWithoutLineEndAndWithTrailingBlanks) {
 
 TEST_F(ProjectionTemplates, PrjHoldingOnlyALineBreakGivesABlankProjection) {
     writeFile("Header.prj", "\r\n");
-    settings.shapefileOutput = true;
+    settings.chosenFormat = &vktest::outputFormat("shp");
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
     EXPECT_EQ(vk::gisState().projections.shp, "");
@@ -85,7 +85,7 @@ TEST_F(ProjectionTemplates, PrjHoldingOnlyALineBreakGivesABlankProjection) {
 
 TEST_F(ProjectionTemplates, EmptyPrjEndsTheRun) {
     writeFile("Header.prj", "");
-    settings.shapefileOutput = true;
+    settings.chosenFormat = &vktest::outputFormat("shp");
     DriverSession session;
     EXPECT_EQ(readTemplate(), 1);
     EXPECT_EQ(session.out, "GIS Projection being extracted from Header.prj\n" +
@@ -97,7 +97,7 @@ TEST_F(ProjectionTemplates, EmptyPrjEndsTheRun) {
 
 TEST_F(ProjectionTemplates, NoPrjTemplateEndsTheRun) {
     writeFile("Header.mif", kCoordSys + "\n"); // the other format's template does not count
-    settings.shapefileOutput = true;
+    settings.chosenFormat = &vktest::outputFormat("shp");
     DriverSession session;
     EXPECT_EQ(readTemplate(), 1);
     EXPECT_EQ(session.out,
@@ -109,7 +109,7 @@ TEST_F(ProjectionTemplates, MifHeaderIsPreferredAndTheFirstCoordSysLineWins) {
     writeFile("Header.mif", "Version 300\nCharset \"WindowsLatin1\"\nDelimiter \",\"\n" +
                                 kCoordSys + "   \nCoordSys NonEarth Units \"m\"\nColumns 1\n");
     writeFile("Projection.mif", "CoordSys Earth Projection 1, 104\n");
-    settings.mifOutput = true;
+    settings.chosenFormat = &vktest::outputFormat("mif");
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
     EXPECT_EQ(vk::gisState().projections.mif, kCoordSys);
@@ -121,7 +121,7 @@ TEST_F(ProjectionTemplates, MifHeaderIsPreferredAndTheFirstCoordSysLineWins) {
 TEST_F(ProjectionTemplates, MifCoordSysInAnyCaseAndInsideOtherText) {
     writeFile("Projection.mif",
               "Version 300\r\n  ! coordsys copied from the survey\r\n" + kCoordSys + "\r\n");
-    settings.mifOutput = true;
+    settings.chosenFormat = &vktest::outputFormat("mif");
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
     // Leading blanks stay; the CR of the line end does not.
@@ -132,7 +132,7 @@ TEST_F(ProjectionTemplates, MifCoordSysInAnyCaseAndInsideOtherText) {
 
 TEST_F(ProjectionTemplates, MifWithoutCoordSysEndsTheRun) {
     writeFile("Header.mif", "Version 300\nColumns 1\n  ID Integer\nData\n");
-    settings.mifOutput = true;
+    settings.chosenFormat = &vktest::outputFormat("mif");
     DriverSession session;
     EXPECT_EQ(readTemplate(), 1);
     EXPECT_EQ(session.out, opened("Header.mif") + "\nUsing Header.mif for setting projection.\n" +
@@ -142,7 +142,7 @@ TEST_F(ProjectionTemplates, MifWithoutCoordSysEndsTheRun) {
 
 TEST_F(ProjectionTemplates, NoMifTemplateEndsTheRun) {
     writeFile("Header.prj", kPrj + "\n");
-    settings.mifOutput = true;
+    settings.chosenFormat = &vktest::outputFormat("mif");
     DriverSession session;
     EXPECT_EQ(readTemplate(), 1);
     EXPECT_EQ(session.out,
@@ -165,7 +165,7 @@ TEST_F(ProjectionTemplates, TemplatesAreLookedForInTheInputsFolder) {
     writeFile("Header.prj", "PROJCS[\"current folder\"]\n");
     writeFile("sub/Projection.prj", kPrj + "\n");
     vk::setInputName(settings, "sub/river.sdf");
-    settings.shapefileOutput = true;
+    settings.chosenFormat = &vktest::outputFormat("shp");
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
     EXPECT_EQ(vk::gisState().projections.shp, kPrj);
@@ -176,7 +176,7 @@ TEST_F(ProjectionTemplates, InputWithoutFolderUsesTheCurrentFolder) {
     std::filesystem::create_directory("sub");
     writeFile("sub/Header.prj", "PROJCS[\"sub folder\"]\n");
     writeFile("Projection.prj", kPrj + "\n");
-    settings.shapefileOutput = true;
+    settings.chosenFormat = &vktest::outputFormat("shp");
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
     EXPECT_EQ(vk::gisState().projections.shp, kPrj);
@@ -186,7 +186,7 @@ TEST_F(ProjectionTemplates, AbsoluteInputFolder) {
     std::filesystem::create_directory("abs");
     writeFile("abs/Header.mif", kCoordSys + "\n");
     vk::setInputName(settings, dir.path() + "/abs/river.sdf");
-    settings.mifOutput = true;
+    settings.chosenFormat = &vktest::outputFormat("mif");
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
     EXPECT_EQ(vk::gisState().projections.mif, kCoordSys);

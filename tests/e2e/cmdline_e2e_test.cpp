@@ -14,7 +14,6 @@ namespace {
 using vktest::runProgram;
 using vktest::writeFile;
 using vktest::banner;
-using vktest::kHelpText;
 
 const std::string kPrompt = " Please enter the .sdf file -> ";
 const std::string kExitTail = "\nPress Enter to Close\n";
@@ -61,14 +60,14 @@ class CommandLine : public ::testing::Test {
 TEST_F(CommandLine, NoArgumentsAsksForTheFileAndCompletesItsName) {
     writeFile(dir.file("river.sdf"), kRiver);
     const auto r = run({}, "river\n");
-    expectConverted(r, banner(1) + kHelpText + kPrompt + opened("river.sdf", 1001));
+    expectConverted(r, banner(1) + run({"-help"}).output + kPrompt + opened("river.sdf", 1001));
     // No format option: Shapefile layers, named after the typed name.
     EXPECT_TRUE(vktest::fileExists(dir.file("river.sdf_streams_L.shp")));
 }
 
 TEST_F(CommandLine, NoArgumentsAndNoInputEndsWithStatusOne) {
     const auto r = run({});
-    EXPECT_EQ(r.output, banner(1) + kHelpText + kPrompt +
+    EXPECT_EQ(r.output, banner(1) + run({"-help"}).output + kPrompt +
                             "\nERROR - No input file: end of console input.\n" + kExitTail);
     EXPECT_EQ(r.status, 1);
 }

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <set>
 
+#include "gis/formats.h"
 #include "gis_session.h"
 
 namespace vktest {
@@ -96,6 +97,37 @@ TEST_F(Registry, MifNamesWithAndWithoutExtensionGiveTheSamePair) {
         EXPECT_EQ(vk::gisLayer(id).writer->format(), vk::GisFormat::Mif);
         gisCloseLayer(id);
         EXPECT_EQ(filesInFolder(), (std::set<std::string>{"out.mif", "out.mid"}));
+    }
+}
+
+// Each row of the format table: a layer named with any of its extensions is written in that
+// format, its files named as the row says, its header carrying the projection kept where the row
+// says.
+TEST_F(Registry, EachFormatWritesTheLayersNamedWithItsExtensions) {
+    gisSchema.fieldCount = 1;
+    gisSchema.fields[0] = {"Name", "Char", 10};
+    int folders = 0;
+    for (const vk::OutputFormat& format : vk::outputFormats()) {
+        const std::string main(format.extensions.front()), mark = "PROJECTION " + main;
+        for (std::string_view extension : format.extensions) {
+            SCOPED_TRACE(main + " as '" + std::string(extension) + "'");
+            gis.projections = {};
+            gis.projections.*format.projection = mark;
+            const std::string folder = dir.file(std::to_string(++folders));
+            std::filesystem::create_directory(folder);
+            int id = gisOpenLayer(folder + "/t" + std::string(extension), "PL", "O ", gisSchema);
+            vk::gisWriteHeader(id);
+            gisCloseLayer(id);
+            std::set<std::string> named;
+            bool projected = false;
+            for (const auto& file : std::filesystem::directory_iterator(folder)) {
+                if (file.path().extension() == main) named.insert(file.path().filename().string());
+                projected |= readFile(file.path().string()).find(mark) != std::string::npos;
+            }
+            const std::set<std::string> sets = {"t_L" + main, "t_P" + main}, one = {"t" + main};
+            EXPECT_EQ(named, format.setPerFamily ? sets : one);
+            EXPECT_TRUE(projected);
+        }
     }
 }
 
