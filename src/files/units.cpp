@@ -514,6 +514,7 @@ void OutputFile::adopt(OutputFile& other) {
     path_ = std::move(other.path_);
     table_ = std::exchange(other.table_, nullptr);
     unit_ = std::exchange(other.unit_, 0);
+    stream_ = std::exchange(other.stream_, nullptr);
     if (unit_ != 0) table_->table_->slots[static_cast<std::size_t>(indexIn(*table_->table_, unit_))].owner = this;
 }
 
@@ -529,14 +530,11 @@ int OutputFile::create() {
     s.owner = this;
     table_ = unitsInUse;
     unit_ = unitOf(index);
+    stream_ = s.out.get();
     return 0;
 }
 
-OutStream& OutputFile::out() const {
-    if (unit_ != 0) {
-        Slot& s = table_->table_->slots[static_cast<std::size_t>(indexIn(*table_->table_, unit_))];
-        if (s.attached && s.writes) return *s.out;
-    }
+OutStream& OutputFile::closedStream() {
     static OutStream none;
     return none;
 }
@@ -552,6 +550,7 @@ int OutputFile::close() {
     if (unit_ == 0) return 0;
     Table& t = *table_->table_;
     const int index = indexIn(t, std::exchange(unit_, 0));
+    stream_ = nullptr;
     Slot& s = t.slots[static_cast<std::size_t>(index)];
     // The table may have let go of the unit already (a run's end closes every file it has).
     if (s.owner != this) return 0;

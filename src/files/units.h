@@ -117,7 +117,7 @@ public:
     bool isOpen() const { return unit_ != 0; }
     int unit() const { return unit_; }  // 0 while closed
     // The file's stream; a stream that fails every write while the file is closed.
-    OutStream& out() const;
+    OutStream& out() const { return unit_ != 0 ? *stream_ : closedStream(); }
     // Whether the file's name still refers to the file held (it was not removed or replaced
     // meanwhile).
     bool stillNamed() const;
@@ -126,10 +126,12 @@ public:
     int close();
 
 private:
+    static OutStream& closedStream();
     void adopt(OutputFile& other);
     std::string path_;
     UnitTable* table_ = nullptr;  // the table whose unit it holds
     int unit_ = 0;
+    OutStream* stream_ = nullptr;  // the unit's, while it is open
 };
 
 // The opener's side of an OutputFile, for the code that owns the run's dialogue (the layer

@@ -129,14 +129,9 @@ GisStatus dbfWriteRecord(DbfTable& table, std::span<const GisValue> values) {
     if (!table.isOpen()) return gisFault("[dbfnotopen]");
 
     const auto fields = static_cast<std::size_t>(table.fieldCount);
-    auto fieldWidth = [&](std::size_t k) {
-        return static_cast<std::size_t>(table.width[k] > 0 ? table.width[k] : 0);
-    };
     // The record is composed in place at the end of the file's buffer: the deletion flag (blank:
     // not deleted) and every field, blank where no value is written.
-    std::size_t size = 1;
-    for (std::size_t k = 0; k < fields; ++k)
-        size += fieldWidth(k);
+    const std::size_t size = static_cast<std::size_t>(table.totalWidth) + 1;
     char* const record = table.file->out().extend(size);
     if (record == nullptr) return kRecordWriteError;
     std::memset(record, ' ', size);
@@ -144,7 +139,7 @@ GisStatus dbfWriteRecord(DbfTable& table, std::span<const GisValue> values) {
     char* field = record + 1;
     const std::size_t count = std::min(values.size(), fields);
     for (std::size_t k = 0; k < count; ++k) {
-        const std::size_t width = fieldWidth(k);
+        const auto width = static_cast<std::size_t>(table.width[k]);
         const GisValue& value = values[k];
         std::string_view text;
         switch (value.type) {

@@ -212,16 +212,7 @@ GisStatus MifLayerWriter::record(const GisObject& object) {
         const GisValue& value = object.values[k];
         switch (value.type) {
         case GisValue::Type::Text:
-            if (values_.field(k).bare) {
-                line += trimRight(value.text);
-            } else {
-                line += '"';
-                for (const char c : trimRight(value.text)) {
-                    if (c == '"') line += '"';
-                    line += c;
-                }
-                line += '"';
-            }
+            line += values_.quoted(k, value.text);
             break;
         case GisValue::Type::Real:
             line += values_.real(k, value.real);

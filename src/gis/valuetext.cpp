@@ -4,13 +4,14 @@
 #include <charconv>
 
 #include "text/fixedpoint.h"
+#include "text/strings.h"
 
 namespace vk {
 
 void ValueTexts::setSchema(const GisSchema& schema) {
     fields_.clear();
     for (int k = 0; k < schema.fieldCount && k < GisSchema::kMaxFields; ++k)
-        fields_.push_back({schema.fields[static_cast<std::size_t>(k)], false, 0, {}});
+        fields_.emplace_back().attribute = schema.fields[static_cast<std::size_t>(k)];
 }
 
 std::string_view ValueTexts::real(std::size_t k, double value) {
@@ -23,6 +24,23 @@ std::string_view ValueTexts::real(std::size_t k, double value) {
         f.known = true;
     }
     return f.text;
+}
+
+std::string_view ValueTexts::quoted(std::size_t k, std::string_view text) {
+    Field& f = fields_[k];
+    if (f.quotedKnown && text == f.raw) return f.quoted;
+    f.raw.assign(text);
+    f.quotedKnown = true;
+    std::string_view rest = trimRight(text);
+    if (f.attribute.bare) {
+        f.quoted.assign(rest);
+        return f.quoted;
+    }
+    f.quoted.assign(1, '"');
+    for (std::size_t q; (q = rest.find('"')) != std::string_view::npos; rest.remove_prefix(q + 1))
+        f.quoted.append(rest.substr(0, q + 1)).push_back('"');
+    f.quoted.append(rest).push_back('"');
+    return f.quoted;
 }
 
 void appendInteger(std::string& out, std::int64_t value) {

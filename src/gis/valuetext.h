@@ -23,6 +23,10 @@ public:
     // a field's value often repeats from record to record (the n value in force over the points
     // of a section); the text stays valid until the field's next real.
     std::string_view real(std::size_t k, double value);
+    // Field k's text of a text value in a .mid line: without trailing blanks, in double quotes
+    // with each one inside doubled, unless the field is bare. The last text of each field is kept
+    // with its quoted form, as a section's features repeat its IDs.
+    std::string_view quoted(std::size_t k, std::string_view text);
 
 private:
     struct Field {
@@ -30,6 +34,9 @@ private:
         bool known = false;
         std::uint64_t bits = 0;
         std::string text;
+        bool quotedKnown = false;
+        std::string raw;
+        std::string quoted;
     };
     std::vector<Field> fields_;
 };
