@@ -91,7 +91,8 @@ enum class SdfRowForm {
 struct SdfBlock {
     std::string_view keyword = {};
     std::string_view foundMessage = {}; // written with the line number before the block is read
-    std::string_view readError = {}; // a line that cannot be read ends the run with this, and itself
+    // A line that cannot be read ends the run with this message and the line itself.
+    std::string_view readError = {};
     SdfRowForm form = SdfRowForm::Values;
     SdfBlockEnd end = SdfBlockEnd::NoNumbersOrEnd;
     int SdfSection::*count = nullptr;

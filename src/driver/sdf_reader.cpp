@@ -1,8 +1,8 @@
 #include "driver/sdf_reader.h"
 
 #include <algorithm>
-#include <type_traits>
 #include <system_error>
+#include <type_traits>
 
 #include "files/console.h"
 #include "files/exits.h"
@@ -21,7 +21,8 @@ SdfSection::SdfSection() {
 SdfSection::SdfSection(Unsized) {}
 
 void SdfSection::clearFlags() {
-    for (const SdfBlock& block : kSdfBlocks) this->*block.present = false;
+    for (const SdfBlock& block : kSdfBlocks)
+        this->*block.present = false;
 }
 
 std::size_t SdfSection::storedRows() const {
@@ -88,7 +89,8 @@ void setMissing(SdfSection& s, const SdfBlock& block, const SdfColumn& column, s
         [&](auto values) {
             auto& value = (s.*values)[i];
             using Value = std::remove_cvref_t<decltype(value)>;
-            if constexpr (std::is_arithmetic_v<Value>) value = static_cast<Value>(block.missingValue);
+            if constexpr (std::is_arithmetic_v<Value>)
+                value = static_cast<Value>(block.missingValue);
         },
         column);
 }
