@@ -2,7 +2,6 @@
 // side that the SDF reader hands its results to.
 #pragma once
 
-#include <array>
 #include <memory>
 
 #include "driver/sdf.h"
@@ -41,8 +40,7 @@ private:
     RunCounts written_;
     std::int64_t alertsAtStart_ = 0;
     int streamLayer_ = 0;
-    // surface points, section end points, section surface lines, cut lines, levee points
-    std::array<int, 5> sectionLayers_{};
+    SectionLayerIds sectionLayers_{}; // by SectionLayer
     std::unique_ptr<ConversionReport> report_;
 };
 

@@ -73,9 +73,7 @@ void ReadAhead::section(const SdfIds& ids, const SdfSection& section) {
     Slot& slot = slots_[filled_ % kSlots];
     slot.ids = ids;
     slot.section = section;
-    const SdfSection& copy = slot.section;
-    slot.values =
-        copy.cutX.size() + copy.nValue.size() + copy.leveeHeight.size() + copy.surfaceX.size();
+    slot.values = slot.section.storedRows();
     publish(Slot::Kind::Section);
 }
 

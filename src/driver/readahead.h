@@ -49,7 +49,7 @@ class ReadAhead final : public SdfConsumer, private BackgroundReader {
 
   private:
     static constexpr std::size_t kSlots = 64;
-    // The values (points of every block) that may wait in the slots: beyond that the reader waits
+    // The values (rows of every block) that may wait in the slots: beyond that the reader waits
     // too, so that a run of very large sections takes no more memory than a few of them.
     static constexpr std::size_t kValuesAhead = 100000;
     // A slot that held more values than this gives its storage back once it has been written.

@@ -94,6 +94,56 @@ char* putDecimals(char* at, float value, int decimals) {
     return at;
 }
 
+// The mark in report/page.js that the expression of the summary's text takes the place of.
+constexpr std::string_view kCountsMark =
+    "/* the run's counts in words: composed from kRunCounts (summary.h) */";
+// The expression is wrapped before a piece that would take its line past this width.
+constexpr std::size_t kScriptWidth = 110;
+
+// The summary's text as the script composes it from the end record `run.end`, whose counts of
+// what was written are the list `n`: template literals of one piece per count, wrapped as the
+// script's other lines are.
+std::string composeScript() {
+    std::string_view script = kReportScript;
+    const std::size_t mark = script.find(kCountsMark);
+    if (mark == std::string_view::npos) return std::string(script);
+    const std::size_t lineStart = script.rfind('\n', mark) + 1;
+    const std::size_t indent = script.find_first_not_of(' ', lineStart) - lineStart + 2;
+
+    std::vector<std::string> pieces;
+    std::size_t written = 0;
+    for (const RunCount& count : kRunCounts)
+        if (count.key.empty()) ++written;
+    std::size_t index = 0;
+    for (const RunCount& count : kRunCounts) {
+        std::string piece(pieces.empty() && count.key.empty() ? "Written: " : "");
+        piece.append(count.words);
+        if (count.key.empty()) {
+            piece.append(" ${n[").append(std::to_string(index)).append("]}");
+            piece += ++index == written ? '.' : ',';
+        } else {
+            piece.append(": ${run.end.").append(count.key).append("}.");
+        }
+        pieces.push_back(std::move(piece));
+    }
+
+    std::string out(script.substr(0, mark));
+    out += '`';
+    std::size_t column = mark - lineStart + 1;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        const std::string piece = i + 1 < pieces.size() ? pieces[i] + ' ' : pieces[i];
+        if (i > 0 && column + piece.size() + 3 > kScriptWidth) {
+            out.append("` +\n").append(indent, ' ') += '`';
+            column = indent + 1;
+        }
+        out += piece;
+        column += piece.size();
+    }
+    out += '`';
+    out += script.substr(mark + kCountsMark.size());
+    return out;
+}
+
 // The run's options as they take effect, and in words.
 std::string describeOptions(const RunSettings& s) {
     std::string options;
@@ -143,7 +193,7 @@ std::string pageStart(const RunSettings& settings) {
     std::string page;
     page += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n";
     page += "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; ";
-    page += "script-src 'sha256-" + sha256Base64(kReportScript) + "'; ";
+    page += "script-src 'sha256-" + sha256Base64(reportScript()) + "'; ";
     page += "style-src 'sha256-" + sha256Base64(kReportStyle) + "'; ";
     page += "img-src 'none'; base-uri 'none'; form-action 'none'\">\n";
     page += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
@@ -152,7 +202,7 @@ std::string pageStart(const RunSettings& settings) {
     page += "</title>\n<style>";
     page += kReportStyle;
     page += "</style>\n<script>";
-    page += kReportScript;
+    page += reportScript();
     page +=
         "</script>\n</head>\n<body>\n<header>\n<h1>Conversion report: <span id=\"input\" title=\"";
     appendHtmlAttribute(page, absoluteName(settings.inputName));
@@ -168,6 +218,11 @@ std::string pageStart(const RunSettings& settings) {
 }
 
 } // namespace
+
+const std::string& reportScript() {
+    static const std::string script = composeScript();
+    return script;
+}
 
 std::string reportName(const OutputNames& output) {
     return output.folder + output.base + "_report.html";
@@ -422,15 +477,17 @@ void ConversionReport::finish(const RunCounts& counts) {
     watching_ = false;
     record();
     text_ += "{\"k\":\"e\",\"n\":[";
-    for (const std::int64_t n :
-         {counts.centrelines, counts.cutLines, counts.surfaceLines, counts.surfacePoints,
-          counts.endPoints, counts.leveePoints, counts.tables}) {
-        appendInt(text_, n);
+    for (const RunCount& count : kRunCounts) {
+        if (!count.key.empty()) continue;
+        appendInt(text_, counts.*count.value);
         text_ += ',';
     }
     text_.back() = ']';
-    text_ += ",\"w\":";
-    appendInt(text_, counts.warnings);
+    for (const RunCount& count : kRunCounts) {
+        if (count.key.empty()) continue;
+        text_.append(",\"").append(count.key).append("\":");
+        appendInt(text_, counts.*count.value);
+    }
     text_ += "}\n";
     text_ += kBlockEnd;
     text_ += "</body>\n</html>\n";

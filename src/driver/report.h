@@ -27,6 +27,10 @@
 
 namespace vk {
 
+// The page's script: report/page.js with the summary of the run's counts composed from
+// kRunCounts.
+const std::string& reportScript();
+
 // The report's file: the cross-section layers' folder and base name + "_report.html".
 std::string reportName(const OutputNames& output);
 

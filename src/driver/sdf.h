@@ -2,7 +2,12 @@
 // centreline and cross-section on to the output side.
 #pragma once
 
+#include <array>
+#include <limits>
+#include <span>
 #include <string>
+#include <string_view>
+#include <variant>
 #include <vector>
 
 #include "files/console.h"
@@ -21,6 +26,8 @@ struct SdfIds {
 // The cross-section being read. Each block's arrays hold exactly its `...Count` entries (their
 // storage is kept from section to section), so a plain copy of a section holds everything its
 // consumer reads. A block the section does not have (its flag clear) keeps what it last held.
+// Every block is declared once more in kSdfBlocks below: reading, clearing, reserving and the
+// read-ahead's count of what a section holds all go through that table.
 struct SdfSection {
     static constexpr std::size_t kInitialPoints = 100000;  // room reserved for the reader's
     static constexpr std::size_t kInitialLevees = 100;
@@ -53,7 +60,106 @@ struct SdfSection {
     bool hasLevees = false;
     bool hasSurfaceLine = false;
 
-    void clearFlags() { hasCutLine = hasNValues = hasLevees = hasSurfaceLine = false; }
+    void clearFlags();
+    // The rows that the section's blocks hold, absent blocks included (what a copy takes).
+    std::size_t storedRows() const;
+};
+
+// Where one column of a block's rows is kept.
+using SdfColumn = std::variant<std::vector<double> SdfSection::*, std::vector<float> SdfSection::*,
+                               std::vector<std::string> SdfSection::*>;
+
+// What ends a block: the line that does is then tested for the keywords after the block's own.
+enum class SdfBlockEnd {
+    NoNumbersOrEnd, // a line without any number, or one holding "END:"
+    NotAllNumbers,  // a line that is not all numbers
+    Colon,          // a line holding a ":"
+};
+
+// How a row is read.
+enum class SdfRowForm {
+    // One value per column in list-directed form; values after them are not looked at. A line of
+    // plain numbers is read in one pass (nearly every line of an export is one).
+    Values,
+    // Split at the first commas, one field per column (a text field is its first value). The last
+    // field may hold no number: the row then gets `missingValue`, with the warning
+    // `missingWarning` and the line number.
+    Fields,
+};
+
+// A block of rows of a cross-section: "CUT LINE", "NVALUES", ... with one row of values per line.
+struct SdfBlock {
+    std::string_view keyword = {};
+    std::string_view foundMessage = {}; // written with the line number before the block is read
+    // A line that cannot be read ends the run with this message and the line itself.
+    std::string_view readError = {};
+    SdfRowForm form = SdfRowForm::Values;
+    SdfBlockEnd end = SdfBlockEnd::NoNumbersOrEnd;
+    int SdfSection::*count = nullptr;
+    bool SdfSection::*present = nullptr;
+    std::array<SdfColumn, 3> columns = {};
+    std::size_t width = 0; // columns used
+    std::size_t reserve = 0;
+    // Rows past the limit are not kept: each is reported with limitMessage, kSupportAddress, ".".
+    int limit = std::numeric_limits<int>::max();
+    std::string_view limitMessage = {};
+    std::size_t textLength = 0; // text values are cut to this length (0: not cut)
+    float missingValue = 0;
+    std::string_view missingWarning = {};
+    // Warnings with the line number after a block that should hold two rows and holds none, one
+    // or more (none written when empty).
+    std::array<std::string_view, 3> pairWarnings = {};
+    // Read, but handed over as absent when the sections are not trimmed to their levee markers.
+    bool onlyWhenTrimming = false;
+
+    std::span<const SdfColumn> used() const { return {columns.data(), width}; }
+};
+
+// The blocks of a cross-section, in the order the reader tests a line for their keywords.
+inline constexpr SdfBlock kSdfBlocks[] = {
+    {.keyword = "CUT LINE",
+     .readError = "ERROR - Reading following line in file in sub GetSdfCutline",
+     .count = &SdfSection::cutCount,
+     .present = &SdfSection::hasCutLine,
+     .columns = {&SdfSection::cutX, &SdfSection::cutY},
+     .width = 2,
+     .reserve = SdfSection::kInitialPoints,
+     .limit = SdfSection::kCutLineLimit,
+     .limitMessage = "ERROR - Exceeeded limit of 100,000 cut lines. Contact "},
+    {.keyword = "NVALUES",
+     .readError = "ERROR - Reading following line in file in sub GetSdfnVals",
+     .count = &SdfSection::nCount,
+     .present = &SdfSection::hasNValues,
+     .columns = {&SdfSection::nPosition, &SdfSection::nValue},
+     .width = 2,
+     .reserve = SdfSection::kInitialPoints},
+    // "ID, position, height"; a missing height is reported and stored as 9999.
+    {.keyword = "LEVEE POSITIONS",
+     .foundMessage = "Found LEVEE POSITIONS on line ",
+     .readError = "ERROR - Reading following line in file in sub GetSdfLevees",
+     .form = SdfRowForm::Fields,
+     .end = SdfBlockEnd::Colon,
+     .count = &SdfSection::leveeCount,
+     .present = &SdfSection::hasLevees,
+     .columns = {&SdfSection::leveeId, &SdfSection::leveePosition, &SdfSection::leveeHeight},
+     .width = 3,
+     .reserve = SdfSection::kInitialLevees,
+     .textLength = 50,
+     .missingValue = 9999.0f,
+     .missingWarning = "WARNING - No levee height specified.  Line number: ",
+     .pairWarnings = {"WARNING - No levee points detected. Line number: ",
+                      "WARNING - Only one levee points detected for section. Line number: ",
+                      "WARNING - More than two levee points detected for section. Line number: "},
+     .onlyWhenTrimming = true},
+    {.keyword = "SURFACE LINE",
+     .foundMessage = "Found SURFACE LINE on line ",
+     .readError = "ERROR - Reading following line in file in sub GetSdfSurfaceLine",
+     .end = SdfBlockEnd::NotAllNumbers,
+     .count = &SdfSection::surfaceCount,
+     .present = &SdfSection::hasSurfaceLine,
+     .columns = {&SdfSection::surfaceX, &SdfSection::surfaceY, &SdfSection::surfaceZ},
+     .width = 3,
+     .reserve = SdfSection::kInitialPoints},
 };
 
 // The output side of the reader. The reader calls, in order: centreline() for every completed

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <system_error>
+#include <type_traits>
 
 #include "files/console.h"
 #include "files/exits.h"
@@ -12,23 +13,51 @@
 namespace vk {
 
 SdfSection::SdfSection() {
-    for (auto* points : {&cutX, &cutY, &surfaceX, &surfaceY}) points->reserve(kInitialPoints);
-    for (auto* points : {&nPosition, &nValue, &leveePosition, &leveeHeight, &surfaceZ})
-        points->reserve(kInitialPoints);
-    leveeId.reserve(kInitialLevees);
+    for (const SdfBlock& block : kSdfBlocks)
+        for (const SdfColumn& column : block.used())
+            std::visit([&](auto values) { (this->*values).reserve(block.reserve); }, column);
 }
 
 SdfSection::SdfSection(Unsized) {}
 
+void SdfSection::clearFlags() {
+    for (const SdfBlock& block : kSdfBlocks)
+        this->*block.present = false;
+}
+
+std::size_t SdfSection::storedRows() const {
+    std::size_t rows = 0;
+    for (const SdfBlock& block : kSdfBlocks)
+        rows += std::visit([&](auto values) { return (this->*values).size(); }, block.columns[0]);
+    return rows;
+}
+
 namespace {
 
-constexpr float kNoLeveeHeight = 9999.0f;
+// Makes a block's arrays hold `rows` entries. The storage stays from section to section and grows
+// geometrically, so a section larger than the initial size is read whole.
+void resizeRows(SdfSection& s, const SdfBlock& block, std::size_t rows) {
+    for (const SdfColumn& column : block.used())
+        std::visit([&](auto values) { (s.*values).resize(rows); }, column);
+}
 
-// Makes `index` the last entry of a block's array, which holds exactly the entries its count
-// covers. The storage stays from section to section and grows geometrically, so a section larger
-// than the initial size is read whole.
-template <class T> void makeRoom(std::vector<T>& store, std::size_t index) {
-    store.resize(index + 1);
+// Reads row `i` of a line of plain numbers (PlainNumbers): false when the line is not one, or the
+// block has a text column.
+bool readPlainRow(std::string_view line, SdfSection& s, const SdfBlock& block, std::size_t i) {
+    PlainNumbers plain(line);
+    for (const SdfColumn& column : block.used()) {
+        const bool taken = std::visit(
+            [&](auto values) {
+                if constexpr (std::is_same_v<decltype(values),
+                                             std::vector<std::string> SdfSection::*>)
+                    return false;
+                else
+                    return plain.take((s.*values)[i]);
+            },
+            column);
+        if (!taken) return false;
+    }
+    return plain.atEnd();
 }
 
 // Reads `count` numbers from a line in list-directed form; the first failure decides.
@@ -37,6 +66,33 @@ template <class... T> ReadStatus readNumbers(std::string_view text, T&... values
     ReadStatus status = ReadStatus::Ok;
     ((status = status == ReadStatus::Ok ? reader.read(values) : status), ...);
     return status;
+}
+
+// Reads one value of a column into row `i`; a text value is cut to the block's length.
+ReadStatus readValue(ListReader& reader, SdfSection& s, const SdfBlock& block,
+                     const SdfColumn& column, std::size_t i) {
+    return std::visit(
+        [&](auto values) {
+            auto& value = (s.*values)[i];
+            const ReadStatus status = reader.read(value);
+            if constexpr (std::is_same_v<std::remove_cvref_t<decltype(value)>, std::string>)
+                if (block.textLength > 0 && value.size() > block.textLength)
+                    value.resize(block.textLength);
+            return status;
+        },
+        column);
+}
+
+// Gives row `i` of a numeric column the block's value for a missing one.
+void setMissing(SdfSection& s, const SdfBlock& block, const SdfColumn& column, std::size_t i) {
+    std::visit(
+        [&](auto values) {
+            auto& value = (s.*values)[i];
+            using Value = std::remove_cvref_t<decltype(value)>;
+            if constexpr (std::is_arithmetic_v<Value>)
+                value = static_cast<Value>(block.missingValue);
+        },
+        column);
 }
 
 } // namespace
@@ -284,25 +340,8 @@ void SdfReader::readCrossSections() {
             readIdLine("REACH ID:", ids_.reachId, "Error Expecting REACH ID: on ");
             readStation();
         }
-        if (found("CUT LINE")) {
-            section_.hasCutLine = true;
-            GetSdfCutline();
-        }
-        if (found("NVALUES")) {
-            section_.hasNValues = true;
-            GetSdfnVals();
-        }
-        if (found("LEVEE POSITIONS")) {
-            message("Found LEVEE POSITIONS on line ");
-            section_.hasLevees = true;
-            GetSdfLevees();
-            if (!trimToLevees_) section_.hasLevees = false;
-        }
-        if (found("SURFACE LINE")) {
-            message("Found SURFACE LINE on line ");
-            section_.hasSurfaceLine = true;
-            GetSdfSurfaceLine();
-        }
+        for (const SdfBlock& block : kSdfBlocks)
+            if (found(block.keyword)) readBlock(block);
         if (found("END:")) {
             console().breakLine("End of section processing... ");
             out_.section(ids_, section_);
@@ -320,136 +359,83 @@ void SdfReader::readCrossSections() {
     }
 }
 
-// Cut-line and n-value blocks end at a line without numbers or at a line holding "END:" (which
-// then completes the section); the surface line ends at any line that is not all numbers.
-void SdfReader::GetSdfCutline() {
+// One routine for every block of kSdfBlocks. Rows past the limit are reported and skipped; a
+// line that ends the block is left for the keyword tests after the block's own.
+void SdfReader::readBlock(const SdfBlock& block) {
     SdfSection& s = section_;
-    s.cutCount = 0;
-    s.cutX.clear();
-    s.cutY.clear();
+    if (!block.foundMessage.empty()) message(block.foundMessage);
+    s.*block.present = true;
+    int& count = s.*block.count;
+    count = 0;
+    resizeRows(s, block, 0);
     for (;;) {
         requireLine();
-        if (NUMBEROFNUMBERS(line_) == 0 || has("END:")) return;
-        if (s.cutCount >= SdfSection::kCutLineLimit) {
-            text_.assign("ERROR - Exceeeded limit of 100,000 cut lines. Contact ");
-            text_.append(kSupportAddress).append(".");
+        const auto i = static_cast<std::size_t>(count);
+        if (block.form == SdfRowForm::Values && count < block.limit) {
+            resizeRows(s, block, i + 1);
+            if (readPlainRow(line_, s, block, i)) {
+                ++count;
+                continue;
+            }
+        }
+        if (endsBlock(block.end)) break;
+        if (count >= block.limit) {
+            text_.assign(block.limitMessage).append(kSupportAddress).append(".");
             console().breakLine(text_);
             continue;
         }
-        const auto i = static_cast<std::size_t>(s.cutCount);
-        makeRoom(s.cutX, i);
-        makeRoom(s.cutY, i);
-        if (readNumbers(line_, s.cutX[i], s.cutY[i]) != ReadStatus::Ok)
-            reportLineError("ERROR - Reading following line in file in sub GetSdfCutline", line_);
-        ++s.cutCount;
+        resizeRows(s, block, i + 1);
+        if (!readRow(block, i)) reportLineError(block.readError, line_);
+        ++count;
     }
+    // A plain reading tried on the line that ended the block left a row too many.
+    resizeRows(s, block, static_cast<std::size_t>(count));
+
+    if (!block.pairWarnings[0].empty() && count != 2)
+        message(block.pairWarnings[static_cast<std::size_t>(std::min(count, 2))]);
+    if (block.onlyWhenTrimming && !trimToLevees_) s.*block.present = false;
 }
 
-void SdfReader::GetSdfnVals() {
-    SdfSection& s = section_;
-    s.nCount = 0;
-    s.nPosition.clear();
-    s.nValue.clear();
-    for (;;) {
-        requireLine();
-        if (NUMBEROFNUMBERS(line_) == 0 || has("END:")) return;
-        const auto i = static_cast<std::size_t>(s.nCount);
-        makeRoom(s.nPosition, i);
-        makeRoom(s.nValue, i);
-        if (readNumbers(line_, s.nPosition[i], s.nValue[i]) != ReadStatus::Ok)
-            reportLineError("ERROR - Reading following line in file in sub GetSdfnVals", line_);
-        ++s.nCount;
+bool SdfReader::endsBlock(SdfBlockEnd end) const {
+    switch (end) {
+    case SdfBlockEnd::NoNumbersOrEnd:
+        return NUMBEROFNUMBERS(line_) == 0 || has("END:");
+    case SdfBlockEnd::NotAllNumbers:
+        return NUMBEROFNUMBERS(line_) <= 0;
+    case SdfBlockEnd::Colon:
+        return line_.find(':') != std::string_view::npos;
     }
+    return true;
 }
 
-void SdfReader::GetSdfSurfaceLine() {
+// Reads row `i` of the line the general way; false when the line cannot be read.
+bool SdfReader::readRow(const SdfBlock& block, std::size_t i) {
     SdfSection& s = section_;
-    s.surfaceCount = 0;
-    s.surfaceX.clear();
-    s.surfaceY.clear();
-    s.surfaceZ.clear();
-    for (;;) {
-        requireLine();
-        const auto i = static_cast<std::size_t>(s.surfaceCount);
-        // Nearly every line of an export is three plain numbers: those are read in one pass.
-        double x = 0, y = 0;
-        float z = 0;
-        PlainNumbers plain(line_);
-        const bool quick = plain.take(x) && plain.take(y) && plain.take(z) && plain.atEnd();
-        if (quick) {
-            // Appended: the arrays grow with the count, at the cost of a store each.
-            s.surfaceX.push_back(x);
-            s.surfaceY.push_back(y);
-            s.surfaceZ.push_back(z);
-            ++s.surfaceCount;
-            continue;
+    const std::span<const SdfColumn> columns = block.used();
+    if (block.form == SdfRowForm::Values) {
+        ListReader reader(line_);
+        for (const SdfColumn& column : columns)
+            if (readValue(reader, s, block, column, i) != ReadStatus::Ok) return false;
+        return true;
+    }
+    // Fields: every column but the last ends at a comma; the last one is the rest of the line.
+    std::string_view rest = line_;
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        std::string_view field = rest;
+        if (c + 1 < columns.size()) {
+            const std::size_t comma = rest.find(',');
+            if (comma == std::string_view::npos) return false;
+            field = rest.substr(0, comma);
+            rest.remove_prefix(comma + 1);
+        } else if (!block.missingWarning.empty() && NUMBEROFNUMBERS(field) <= 0) {
+            setMissing(s, block, columns[c], i);
+            message(block.missingWarning);
+            return true;
         }
-        if (NUMBEROFNUMBERS(line_) <= 0) return;
-        makeRoom(s.surfaceX, i);
-        makeRoom(s.surfaceY, i);
-        makeRoom(s.surfaceZ, i);
-        if (readNumbers(line_, s.surfaceX[i], s.surfaceY[i], s.surfaceZ[i]) != ReadStatus::Ok)
-            reportLineError("ERROR - Reading following line in file in sub GetSdfSurfaceLine",
-                            line_);
-        ++s.surfaceCount;
+        ListReader reader(field);
+        if (readValue(reader, s, block, columns[c], i) != ReadStatus::Ok) return false;
     }
-}
-
-// Levee lines are "ID, position, height": split at the first two commas. A missing height is
-// reported and stored as 9999.0. The block ends at the first line holding a ":".
-void SdfReader::GetSdfLevees() {
-    static constexpr std::string_view kError =
-        "ERROR - Reading following line in file in sub GetSdfLevees";
-    static constexpr std::size_t kIdLength = 50;
-    SdfSection& s = section_;
-    s.leveeCount = 0;
-    s.leveeId.clear();
-    s.leveePosition.clear();
-    s.leveeHeight.clear();
-    for (;;) {
-        requireLine();
-        const std::string_view text = line_;
-        if (text.find(':') != std::string_view::npos) break;
-
-        const std::size_t first = text.find(',');
-        const std::size_t second =
-            first == std::string_view::npos ? first : text.find(',', first + 1);
-        if (second == std::string_view::npos) reportLineError(kError, line_);
-
-        const auto i = static_cast<std::size_t>(s.leveeCount);
-        makeRoom(s.leveeId, i);
-        makeRoom(s.leveePosition, i);
-        makeRoom(s.leveeHeight, i);
-        std::string& id = s.leveeId[i];
-        if (ListReader(text.substr(0, first)).read(id) != ReadStatus::Ok ||
-            readNumbers(text.substr(first + 1, second - first - 1), s.leveePosition[i]) !=
-                ReadStatus::Ok)
-            reportLineError(kError, line_);
-        if (id.size() > kIdLength) id.resize(kIdLength);
-
-        const std::string_view height = text.substr(second + 1);
-        if (NUMBEROFNUMBERS(height) <= 0) {
-            ++s.leveeCount;
-            message("WARNING - No levee height specified.  Line number: ");
-            s.leveeHeight[i] = kNoLeveeHeight;
-            continue;
-        }
-        if (readNumbers(height, s.leveeHeight[i]) != ReadStatus::Ok) reportLineError(kError, line_);
-        ++s.leveeCount;
-    }
-
-    switch (s.leveeCount) {
-    case 0:
-        message("WARNING - No levee points detected. Line number: ");
-        break;
-    case 1:
-        message("WARNING - Only one levee points detected for section. Line number: ");
-        break;
-    case 2:
-        break;
-    default:
-        message("WARNING - More than two levee points detected for section. Line number: ");
-    }
+    return true;
 }
 
 } // namespace vk

@@ -66,10 +66,9 @@ class SdfReader : private ConsolePlace {
     void readStation();
     void readCentreline();
 
-    void GetSdfCutline();
-    void GetSdfnVals();
-    void GetSdfLevees();
-    void GetSdfSurfaceLine();
+    void readBlock(const SdfBlock& block);
+    bool endsBlock(SdfBlockEnd end) const;
+    bool readRow(const SdfBlock& block, std::size_t i);
 
     LineReader& in_;
     bool trimToLevees_;

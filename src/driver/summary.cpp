@@ -5,25 +5,30 @@
 
 namespace vk {
 
-std::string summaryWrittenLine(const RunCounts& c) {
-    std::string line = "Written: centrelines " + AINTEGER(c.centrelines);
-    line += ", cut lines " + AINTEGER(c.cutLines);
-    line += ", surface lines " + AINTEGER(c.surfaceLines);
-    line += ", surface points " + AINTEGER(c.surfacePoints);
-    line += ", end points " + AINTEGER(c.endPoints);
-    line += ", levee points " + AINTEGER(c.leveePoints);
-    line += ", tables " + AINTEGER(c.tables) + ".";
-    return line;
-}
-
-std::string summaryWarningsLine(const RunCounts& c) {
-    return "Warnings: " + AINTEGER(c.warnings) + ".";
+std::vector<std::string> summaryLines(const RunCounts& counts) {
+    std::vector<std::string> lines(1);
+    std::string written = "Written: ";
+    bool any = false;
+    for (const RunCount& count : kRunCounts) {
+        const std::string number = AINTEGER(counts.*count.value);
+        if (!count.key.empty()) {
+            lines.push_back(std::string(count.words) + ": " + number + ".");
+            continue;
+        }
+        if (any) written += ", ";
+        any = true;
+        written.append(count.words).append(" ").append(number);
+    }
+    lines.front() = written + ".";
+    return lines;
 }
 
 void writeRunSummary(const RunCounts& counts) {
-    console().breakLine(summaryWrittenLine(counts));
-    // The second line of the same message: not itself counted among the warnings.
-    console().line(summaryWarningsLine(counts));
+    const std::vector<std::string> lines = summaryLines(counts);
+    console().breakLine(lines.front());
+    // The other lines of the same message: not themselves counted among the warnings.
+    for (std::size_t i = 1; i < lines.size(); ++i)
+        console().line(lines[i]);
 }
 
 } // namespace vk

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace vk {
 
@@ -23,9 +25,30 @@ struct RunCounts {
     std::int64_t warnings = 0;
 };
 
-// The two lines of the summary, each without its line end.
-std::string summaryWrittenLine(const RunCounts& counts);
-std::string summaryWarningsLine(const RunCounts& counts);
+// One count of the run, as the summary, the report's records and the report's page show it:
+// the summary's words for it and where RunCounts keeps it. A count of what was written is one of
+// the first line ("Written: centrelines 2, cut lines 20, ..."), in the order of the table, and
+// of the report's "n" list at the same place; any other count has a line of its own
+// ("Warnings: 3.") and is the report's value `key`.
+struct RunCount {
+    std::string_view words;
+    std::int64_t RunCounts::*value = nullptr;
+    std::string_view key = {}; // empty for a count of what was written
+};
+
+inline constexpr RunCount kRunCounts[] = {
+    {"centrelines", &RunCounts::centrelines},
+    {"cut lines", &RunCounts::cutLines},
+    {"surface lines", &RunCounts::surfaceLines},
+    {"surface points", &RunCounts::surfacePoints},
+    {"end points", &RunCounts::endPoints},
+    {"levee points", &RunCounts::leveePoints},
+    {"tables", &RunCounts::tables},
+    {"Warnings", &RunCounts::warnings, "w"},
+};
+
+// The lines of the summary, each without its line end: "Written: ..." first.
+std::vector<std::string> summaryLines(const RunCounts& counts);
 
 // Writes the summary to the console, starting with a line break.
 void writeRunSummary(const RunCounts& counts);

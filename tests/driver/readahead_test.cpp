@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <type_traits>
 
 #include <gtest/gtest.h>
 
@@ -33,17 +34,21 @@ class TalkingConsumer : public vk::SdfConsumer {
         ++sections;
         vk::console().write("Trying section" + s.station + "...");
         digest += ids.streamId + "|" + ids.reachId + "|" + s.station + "|";
-        digest += std::to_string(s.hasCutLine) + std::to_string(s.hasNValues) +
-                  std::to_string(s.hasLevees) + std::to_string(s.hasSurfaceLine);
-        auto at = [](int i) { return static_cast<std::size_t>(i); };
-        for (int i = 0; i < s.cutCount; ++i)
-            digest += vk::formatFixedWide(s.cutX[at(i)] + s.cutY[at(i)], 0, 3) + ",";
-        for (int i = 0; i < s.nCount; ++i)
-            digest += vk::formatFixedWide(s.nPosition[at(i)] * s.nValue[at(i)], 0, 6) + ",";
-        for (int i = 0; i < s.leveeCount; ++i)
-            digest += s.leveeId[at(i)] + vk::formatFixedWide(s.leveePosition[at(i)], 0, 3) + ",";
-        for (int i = 0; i < s.surfaceCount; ++i)
-            digest += vk::formatFixedWide(s.surfaceX[at(i)] - s.surfaceZ[at(i)], 0, 3) + ",";
+        // Every declared block, whether the section has it or not: its flag and all it holds.
+        for (const vk::SdfBlock& block : vk::kSdfBlocks) {
+            digest += std::to_string(s.*block.present) + std::to_string(s.*block.count) + ":";
+            for (const vk::SdfColumn& column : block.used())
+                std::visit(
+                    [&](auto values) {
+                        for (const auto& value : s.*values) {
+                            if constexpr (std::is_same_v<decltype(value), const std::string&>)
+                                digest += value + ",";
+                            else
+                                digest += vk::formatFixedWide(value, 0, 6) + ",";
+                        }
+                    },
+                    column);
+        }
         digest += "\n";
         if (onSection) onSection(sections);
         vk::console().endLine();

@@ -1,6 +1,7 @@
 #include "driver/sdf_reader.h"
 
 #include <array>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -610,6 +611,57 @@ TEST(SdfReader, CutLineStopsAtOneHundredThousandPoints) {
     ASSERT_EQ(r.rec.sections.size(), 1u);
     ASSERT_EQ(r.rec.sections[0].cut.size(), 100000u);
     EXPECT_EQ(r.rec.sections[0].cut.back()[0], 99999.5);
+}
+
+// Every declared block, from a sample of two rows: each of its arrays takes them, its flag is
+// set and the rows count among what a section holds (the read-ahead's measure); the next
+// section, without the block, has its flag clear and keeps the rows. A block declared without a
+// sample here fails.
+TEST(SdfReader, EveryDeclaredBlockIsReadCountedAndCleared) {
+    const std::map<std::string_view, std::string> samples = {
+        {"CUT LINE", " CUT LINE:\n  1, 2\n  3, 4\n"},
+        {"NVALUES", " NVALUES:\n  0, 0.05\n  0.5, 0.03\n"},
+        {"LEVEE POSITIONS", " LEVEE POSITIONS:\n  L, 0.2, 10\n  R, 0.8, 11\n"},
+        {"SURFACE LINE", " SURFACE LINE:\n  0, 0, 5\n  10, 0, 1\n"},
+    };
+    const std::string section = "CROSS-SECTION:\n STREAM ID: A\n REACH ID: B\n STATION: 1\n";
+    for (const vk::SdfBlock& block : vk::kSdfBlocks) {
+        SCOPED_TRACE(block.keyword);
+        ASSERT_EQ(samples.count(block.keyword), 1u);
+        struct Seen : vk::SdfConsumer {
+            const vk::SdfBlock* block;
+            std::vector<std::string> sections; // flag, count, each array's size, stored rows
+            void centreline(const vk::SdfIds&, vk::GisObject&) override {}
+            void streamNetworkDone() override {}
+            void crossSectionsDone() override {}
+            void section(const vk::SdfIds&, const vk::SdfSection& s) override {
+                std::string seen = std::to_string(s.*block->present) + " " +
+                                   std::to_string(s.*block->count) + " [";
+                for (const vk::SdfColumn& column : block->used())
+                    std::visit([&](auto v) { seen += std::to_string((s.*v).size()) + ","; },
+                               column);
+                sections.push_back(seen + "] " + std::to_string(s.storedRows()));
+            }
+        } seen;
+        seen.block = &block;
+        vktest::DriverSession session;
+        vktest::TempDir dir;
+        vktest::writeFile(dir.file("b.sdf"), "x\nBEGIN STREAM NETWORK:\nEND STREAM NETWORK:\n" +
+                                                 section + samples.at(block.keyword) + "END:\n" +
+                                                 section + "END:\nEND CROSS-SECTIONS:\n");
+        vk::LineReader in;
+        ASSERT_TRUE(in.open(dir.file("b.sdf")));
+        vk::GisObject line;
+        vk::SdfSection store;
+        vk::SdfReader reader(in, true, line, store, seen);
+        EXPECT_EQ(vktest::endStatus([&] { reader.read(); }), -1) << session.out;
+        std::string columns = "[";
+        for (std::size_t c = 0; c < block.width; ++c)
+            columns += "2,";
+        columns += "]";
+        EXPECT_EQ(seen.sections,
+                  (std::vector<std::string>{"1 2 " + columns + " 2", "0 2 " + columns + " 2"}));
+    }
 }
 
 // An export in the layout HEC-RAS writes, with the parts this reader skips.

@@ -971,9 +971,16 @@ TEST_F(ReportTest, PageAllowsOnlyItsOwnStyleAndScript) {
         return text.substr(from, text.find(close, from) - from);
     };
     EXPECT_EQ(between("<style>", "</style>"), vk::kReportStyle);
-    EXPECT_EQ(between("<script>", "</script>"), vk::kReportScript);
+    EXPECT_EQ(between("<script>", "</script>"), vk::reportScript());
+    // The summary composed from the table of counts is the text the script has always had.
+    EXPECT_NE(
+        vk::reportScript().find(
+            "      summary.textContent = `Written: centrelines ${n[0]}, cut lines ${n[1]}, "
+            "surface lines ${n[2]}, ` +\n        `surface points ${n[3]}, end points ${n[4]}, "
+            "levee points ${n[5]}, tables ${n[6]}. ` +\n        `Warnings: ${run.end.w}.`;\n"),
+        std::string::npos);
     EXPECT_EQ(between("<meta http-equiv=\"Content-Security-Policy\" content=\"", "\">"),
-              "default-src 'none'; script-src 'sha256-" + vk::sha256Base64(vk::kReportScript) +
+              "default-src 'none'; script-src 'sha256-" + vk::sha256Base64(vk::reportScript()) +
                   "'; style-src 'sha256-" + vk::sha256Base64(vk::kReportStyle) +
                   "'; img-src 'none'; base-uri 'none'; form-action 'none'");
     for (const char* load : {" src=", "<link", "url(", "@import", "<iframe", "<img", "fetch("})

@@ -91,9 +91,7 @@
     const summary = document.getElementById('summary');
     if (run.end) {
       const n = run.end.n;
-      summary.textContent = `Written: centrelines ${n[0]}, cut lines ${n[1]}, surface lines ${n[2]}, ` +
-        `surface points ${n[3]}, end points ${n[4]}, levee points ${n[5]}, tables ${n[6]}. ` +
-        `Warnings: ${run.end.w}.`;
+      summary.textContent = /* the run's counts in words: composed from kRunCounts (summary.h) */;
     } else {
       summary.textContent = `The run did not finish: this report ends after ${run.sections.length} ` +
         'section(s), with the message that ended it last in the warnings.';
