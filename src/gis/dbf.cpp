@@ -151,9 +151,7 @@ GisStatus dbfWriteRecord(DbfTable& table, std::span<const GisValue> values) {
             text.remove_prefix(std::min(text.find_first_not_of(' '), text.size()));
             break;
         case GisValue::Type::Integer:
-            table.integerText.clear();
-            appendInteger(table.integerText, value.integer);
-            text = table.integerText;
+            text = table.values.integer(k, value.integer);
             break;
         }
         text = trimRight(cutTo(text, width));

@@ -28,7 +28,6 @@ struct DbfTable {
     std::array<std::string, kMaxFields> name;  // at most 10 characters
     std::array<char, kMaxFields> type{};       // 'C' or 'N'
     ValueTexts values;                         // the text of the values of each field
-    std::string integerText;
 
     bool isOpen() const { return file != nullptr && file->isOpen(); }
 };

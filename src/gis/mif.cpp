@@ -204,26 +204,40 @@ GisStatus MifLayerWriter::object(GisObject& object) {
 }
 
 GisStatus MifLayerWriter::record(const GisObject& object) {
-    std::string& line = line_;
-    line.clear();
     const std::size_t count = std::min(object.values.size(), values_.fieldCount());
+    pieces_.resize(count);
+    std::size_t length = count > 0 ? count - 1 : 0;  // the commas
     for (std::size_t k = 0; k < count; ++k) {
-        if (k > 0) line += ',';
         const GisValue& value = object.values[k];
         switch (value.type) {
         case GisValue::Type::Text:
-            line += values_.quoted(k, value.text);
+            pieces_[k] = values_.quoted(k, value.text);
             break;
         case GisValue::Type::Real:
-            line += values_.real(k, value.real);
+            pieces_[k] = values_.real(k, value.real);
             break;
         case GisValue::Type::Integer:
-            appendInteger(line, value.integer);
+            pieces_[k] = values_.integer(k, value.integer);
             break;
         }
+        length += pieces_[k].size();
     }
     OutStream& out = mid().out();
-    out.putLine(trimRight(cutTo(line, kMaxAttributeLine)));
+    // No piece ends in a blank, so a line within its length is written as it is composed.
+    if (length <= kMaxAttributeLine) {
+        if (char* at = out.extend(length + 1)) {
+            for (std::size_t k = 0; k < count; ++k) {
+                if (k > 0) *at++ = ',';
+                at = std::copy(pieces_[k].begin(), pieces_[k].end(), at);
+            }
+            *at = '\n';
+        }
+    } else {
+        line_.clear();
+        for (std::size_t k = 0; k < count; ++k)
+            line_.append(k > 0 ? "," : "").append(pieces_[k]);
+        out.putLine(trimRight(cutTo(line_, kMaxAttributeLine)));
+    }
     if (out.failed()) return {GisError::MidRecordWrite, typeWord(object)};
     return {};
 }

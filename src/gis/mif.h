@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "gis/valuetext.h"
 #include "gis/writer.h"
@@ -36,8 +37,9 @@ class MifLayerWriter final : public LayerWriter {
   private:
     std::array<OutputFile, 2> files_;
     ValueTexts values_;
-    // The .mif text being composed, and the .mid line; reused for every object of the layer.
+    // The .mif text being composed, and the .mid line's values; reused for every object.
     std::string composed_;
+    std::vector<std::string_view> pieces_;
     std::string line_;
 };
 

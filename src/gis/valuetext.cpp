@@ -1,6 +1,5 @@
 #include "gis/valuetext.h"
 
-#include <bit>
 #include <charconv>
 
 #include "text/fixedpoint.h"
@@ -14,21 +13,15 @@ void ValueTexts::setSchema(const GisSchema& schema) {
         fields_.emplace_back().attribute = schema.fields[static_cast<std::size_t>(k)];
 }
 
-std::string_view ValueTexts::real(std::size_t k, double value) {
-    Field& f = fields_[k];
-    const auto bits = std::bit_cast<std::uint64_t>(value);
-    if (!f.known || bits != f.bits) {
-        f.text.clear();
-        appendFixedWide(f.text, value, f.attribute.valueWidth, f.attribute.decimals);
-        f.bits = bits;
-        f.known = true;
-    }
+std::string_view ValueTexts::formatReal(Field& f, double value) {
+    f.text.clear();
+    appendFixedWide(f.text, value, f.attribute.valueWidth, f.attribute.decimals);
+    f.bits = std::bit_cast<std::uint64_t>(value);
+    f.known = true;
     return f.text;
 }
 
-std::string_view ValueTexts::quoted(std::size_t k, std::string_view text) {
-    Field& f = fields_[k];
-    if (f.quotedKnown && text == f.raw) return f.quoted;
+std::string_view ValueTexts::quote(Field& f, std::string_view text) {
     f.raw.assign(text);
     f.quotedKnown = true;
     std::string_view rest = trimRight(text);
@@ -41,6 +34,14 @@ std::string_view ValueTexts::quoted(std::size_t k, std::string_view text) {
         f.quoted.append(rest.substr(0, q + 1)).push_back('"');
     f.quoted.append(rest).push_back('"');
     return f.quoted;
+}
+
+std::string_view ValueTexts::integer(std::size_t k, std::int64_t value) {
+    Field& f = fields_[k];
+    f.known = false;  // the text is no real's any more
+    f.text.clear();
+    appendInteger(f.text, value);
+    return f.text;
 }
 
 void appendInteger(std::string& out, std::int64_t value) {

@@ -2,6 +2,7 @@
 // field), made from the typed values and the layer's schema.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -21,14 +22,28 @@ public:
     // Field k's text of a real value: fixed point, right-aligned in the field's value width
     // (wider when the value needs it). The last value of each field is kept with its text, since
     // a field's value often repeats from record to record (the n value in force over the points
-    // of a section); the text stays valid until the field's next real.
-    std::string_view real(std::size_t k, double value);
+    // of a section); the text stays valid until the field's next value.
+    std::string_view real(std::size_t k, double value) {
+        Field& f = fields_[k];
+        if (f.known && std::bit_cast<std::uint64_t>(value) == f.bits) return f.text;
+        return formatReal(f, value);
+    }
     // Field k's text of a text value in a .mid line: without trailing blanks, in double quotes
     // with each one inside doubled, unless the field is bare. The last text of each field is kept
     // with its quoted form, as a section's features repeat its IDs.
-    std::string_view quoted(std::size_t k, std::string_view text);
+    std::string_view quoted(std::size_t k, std::string_view text) {
+        Field& f = fields_[k];
+        if (f.quotedKnown && text == f.raw) return f.quoted;
+        return quote(f, text);
+    }
+    // Field k's text of an integer value, in decimal digits.
+    std::string_view integer(std::size_t k, std::int64_t value);
 
 private:
+    struct Field;
+    static std::string_view formatReal(Field& f, double value);
+    static std::string_view quote(Field& f, std::string_view text);
+
     struct Field {
         GisAttribute attribute;
         bool known = false;
@@ -41,7 +56,7 @@ private:
     std::vector<Field> fields_;
 };
 
-// Appends an integer value in decimal digits.
+// Appends an integer in decimal digits.
 void appendInteger(std::string& out, std::int64_t value);
 
 }  // namespace vk
