@@ -23,7 +23,8 @@ void ReadAhead::stop() {
     // The reader may be gone once read() has returned: it is let go of here.
     if (reader_ != nullptr) reader_->input().wakeWith(nullptr);
     reader_ = nullptr;
-    setBackgroundReader(nullptr);
+    if (registered_) setBackgroundReader(nullptr);
+    registered_ = false;
 }
 
 void ReadAhead::read(SdfReader& reader) {
@@ -37,6 +38,7 @@ void ReadAhead::read(SdfReader& reader) {
     reader_ = &reader;
     reader.input().wakeWith(&wake_);
     beside_ = true;
+    quiet_ = console().quiet();
     try {
         thread_ = std::thread([this, &reader] { readBeside(reader); });
     } catch (const std::system_error&) {
@@ -47,6 +49,7 @@ void ReadAhead::read(SdfReader& reader) {
         return;
     }
     setBackgroundReader(this);
+    registered_ = true;
     // The reading thread is gone when this returns, however the run goes on or ends.
     try {
         deliver();
@@ -93,7 +96,7 @@ void ReadAhead::readingPast(int lineNumber, const ConsolePlace& place) {
     slot.readOnAfter = lineNumber;
     slot.readOnPlace.clear();
     // Only a quiet console names places (a run that is not quiet spends nothing on them).
-    if (console().quiet()) place.describe(slot.readOnPlace);
+    if (quiet_) place.describe(slot.readOnPlace);
     slot.readOnMark = slot.messages.mark();
     if (abandoned_ || inputGone_) throw Abandoned{};
 }

@@ -86,6 +86,10 @@ class ReadAhead final : public SdfConsumer, private BackgroundReader {
     SdfConsumer& out_;
     SdfReader* reader_ = nullptr; // while read() runs
     bool beside_ = false; // sections go through the slots to another thread
+    bool registered_ = false; // with the run's unit table, as its BackgroundReader
+    // Whether the run's console is quiet, taken before the reading thread starts: that thread
+    // reads nothing of the run's state but what it was given.
+    bool quiet_ = false;
     std::array<Slot, kSlots> slots_;
     sys::Wakeup wake_; // cuts short a read that waits for input, when the reading is to stop
 

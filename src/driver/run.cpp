@@ -59,11 +59,10 @@ int run(int argc, char** argv) {
 }
 
 int run(const std::vector<std::string>& args) {
-    // Every conversion starts from a state of its own, released when it ends.
+    // Every conversion starts from a state of its own, released when it ends: the console is as
+    // it was before once the state is out of use.
     RunState state;
     const RunStateScope use(state);
-    resetRunFinished();
-    console().setQuiet(false);
     int status = 1;
     try {
         convert(args);
@@ -71,7 +70,6 @@ int run(const std::vector<std::string>& args) {
         status = end.status;
     }
     console().flush();
-    console().setQuiet(false);
     return status;
 }
 

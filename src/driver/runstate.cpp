@@ -22,7 +22,8 @@ RunState::~RunState() = default;
 RunState& runState() { return inUse != nullptr ? *inUse : processState(); }
 
 RunStateScope::RunStateScope(RunState& state)
-    : units_(state.units), gis_(state.gis), previous_(inUse) {
+    : units_(state.units), gis_(state.gis), exit_(state.exit), console_(state.console),
+      writeFaults_(state.writeFaults), previous_(inUse) {
     inUse = &state;
 }
 

@@ -1,8 +1,10 @@
 // Everything one conversion keeps from its start to its end: the file unit table, the GIS layer
-// writer's state (layer table, shared object, schema, projections) and the working storage of the
-// section processing. `run` makes one for every conversion and puts it in use; the unit, layer and
-// section operations work on the state in use, so a new run starts from nothing and leaves
-// nothing behind. A test makes its own the same way.
+// writer's state (layer table, shared object, schema, projections), the working storage of the
+// section processing, whether it finished, what it set on the console and the write faults a test
+// injected into it. `run` makes one for every conversion and puts it in use; the unit, layer,
+// section, console and exit operations work on the state in use, so a new run starts from nothing
+// and leaves nothing behind: what it set on the console is undone when its state goes out of use.
+// A test makes its own the same way.
 //
 //   RunState state;
 //   const RunStateScope use(state);
@@ -12,6 +14,9 @@
 
 #include <memory>
 
+#include "files/console.h"
+#include "files/exits.h"
+#include "files/platform.h"
 #include "files/units.h"
 #include "gis/state.h"
 
@@ -26,8 +31,12 @@ public:
     RunState(const RunState&) = delete;
     RunState& operator=(const RunState&) = delete;
 
+    // First: it outlives the writes behind that the members after it still wait for at their end.
+    sys::WriteFaults writeFaults;
     UnitTable units;
     GisState gis;
+    ExitState exit;
+    ConsoleState console;
     SectionWork& sections() { return *sections_; }
 
 private:
@@ -47,6 +56,9 @@ public:
 private:
     UnitTableScope units_;
     GisStateScope gis_;
+    ExitStateScope exit_;
+    ConsoleStateScope console_;
+    sys::WriteFaultsScope writeFaults_;
     RunState* previous_;
 };
 

@@ -59,18 +59,20 @@ void Console::emit(std::string_view bytes) {
         recordingHere->bytes_.append(bytes);
         return;
     }
-    if (watcher_ != nullptr && !placeBytes_) showWatcher(bytes);
+    if (state_->watcher_ != nullptr && !placeBytes_) showWatcher(bytes);
     lineOpen_ = bytes.back() != '\n';
-    if (quiet_)
+    if (state_->quiet_)
         filter(bytes);
     else
         deliver(bytes);
 }
 
 // A warning or error says where it arose: its first line ends with the place of the thread that
-// writes it (recorded with it when that thread's output is replayed later).
+// writes it (recorded with it when that thread's output is replayed later, and shown then if the
+// run is quiet).
 void Console::message(std::string_view text) {
-    if (!quiet_ || placeHere == nullptr || !isAlertLine(text)) {
+    const bool placed = recordingHere != nullptr || state_->quiet_;
+    if (!placed || placeHere == nullptr || !isAlertLine(text)) {
         emit(text);
         return;
     }
@@ -100,48 +102,50 @@ void Console::emitPlace(std::string_view place) {
 // follows one without an empty line between (the input line an error quotes), or is a summary
 // line, or is written in a dialogue; its start is held until that is known.
 void Console::filter(std::string_view bytes) {
+    ConsoleState& st = *state_;
     while (!bytes.empty()) {
         const std::size_t end = bytes.find('\n');
         if (end == std::string_view::npos) {
-            if (dialogues_ > 0) reveal();
-            if (lineShown_)
+            if (st.dialogues_ > 0) reveal();
+            if (st.lineShown_)
                 deliver(bytes);
             else
-                held_.append(bytes);
+                st.held_.append(bytes);
             return;
         }
         const std::string_view piece = bytes.substr(0, end + 1);
         bytes.remove_prefix(end + 1);
-        if (dialogues_ > 0) reveal();
-        if (lineShown_) {
+        if (st.dialogues_ > 0) reveal();
+        if (st.lineShown_) {
             deliver(piece);
-            lineShown_ = false;
+            st.lineShown_ = false;
             continue;
         }
-        held_.append(piece.substr(0, end));
-        const std::string_view text = held_;
+        st.held_.append(piece.substr(0, end));
+        const std::string_view text = st.held_;
         bool show = false;
         if (text.empty()) {
-            continuing_ = false;
+            st.continuing_ = false;
         } else if (isAlertLine(text)) {
-            show = continuing_ = true;
+            show = st.continuing_ = true;
         } else {
-            show = continuing_ || isSummaryLine(text);
+            show = st.continuing_ || isSummaryLine(text);
         }
         if (show) {
-            held_ += '\n';
-            deliver(held_);
+            st.held_ += '\n';
+            deliver(st.held_);
         }
-        held_.clear();
+        st.held_.clear();
     }
 }
 
 void Console::reveal() {
-    if (lineShown_) return;
-    lineShown_ = true;
-    if (held_.empty()) return;
-    deliver(held_);
-    held_.clear();
+    ConsoleState& st = *state_;
+    if (st.lineShown_) return;
+    st.lineShown_ = true;
+    if (st.held_.empty()) return;
+    deliver(st.held_);
+    st.held_.clear();
 }
 
 void Console::deliver(std::string_view bytes) {
@@ -204,21 +208,21 @@ void Console::writeOut() {
 }
 
 void Console::showWatcher(std::string_view bytes) {
+    std::string& line = state_->watchedLine_;
     for (;;) {
         const std::size_t end = bytes.find('\n');
         const std::string_view part = bytes.substr(0, end);
-        if (watchedLine_.size() < kWatchedLine)
-            watchedLine_.append(part.substr(0, kWatchedLine - watchedLine_.size()));
+        if (line.size() < kWatchedLine) line.append(part.substr(0, kWatchedLine - line.size()));
         if (end == std::string_view::npos) return;
-        watcher_->consoleLine(watchedLine_);
-        watchedLine_.clear();
+        state_->watcher_->consoleLine(line);
+        line.clear();
         bytes.remove_prefix(end + 1);
     }
 }
 
 void Console::watch(ConsoleWatcher* watcher) {
-    watcher_ = watcher;
-    watchedLine_.clear();
+    state_->watcher_ = watcher;
+    state_->watchedLine_.clear();
 }
 
 void Console::write(std::string_view text) { emit(text); }
@@ -233,7 +237,7 @@ void Console::countAlert(std::string_view text) {
     if (recordingHere != nullptr)
         ++recordingHere->alertLines_;
     else
-        ++alertLines_;
+        ++state_->alertLines_;
 }
 
 void Console::breakLine(std::string_view text) {
@@ -282,16 +286,20 @@ void Console::replay(ConsoleRecording& recording, ConsoleRecording::Mark until) 
             endLine();
         }
         emitTo(at);
-        placeBytes_ = true;
-        emitTo(at + length);
-        placeBytes_ = false;
+        // A place is recorded whether the run is quiet or not; only a quiet run shows it.
+        if (state_->quiet_) {
+            placeBytes_ = true;
+            emitTo(at + length);
+            placeBytes_ = false;
+        }
+        done = at + length;
     }
     for (; e < endCount; ++e) {
         emitTo(ends[e]);
         endLine();
     }
     emitTo(bytes.size());
-    alertLines_ += recording.alertLines_;
+    state_->alertLines_ += recording.alertLines_;
     recording.clear();
 }
 
@@ -311,7 +319,7 @@ bool Console::readLine(std::string& reply, std::size_t maxLength) {
     reply.clear();
     if (recordingHere != nullptr) return false;
     // A prompt left open is shown, however quiet the console.
-    if (quiet_ && !held_.empty()) reveal();
+    if (state_->quiet_ && !state_->held_.empty()) reveal();
     flush();
     bool any = false;         // a byte of this line was seen
     std::size_t length = 0;   // bytes of the line so far, cut or not
@@ -349,10 +357,10 @@ bool Console::inputIsTerminal() const {
 }
 
 void Console::setQuiet(bool quiet) {
-    quiet_ = quiet;
-    held_.clear();
-    lineShown_ = false;
-    continuing_ = false;
+    state_->quiet_ = quiet;
+    state_->held_.clear();
+    state_->lineShown_ = false;
+    state_->continuing_ = false;
 }
 
 void Console::captureOutput(std::string* sink) {
@@ -360,9 +368,9 @@ void Console::captureOutput(std::string* sink) {
     sink_ = sink;
     // The new destination starts on a fresh line.
     lineOpen_ = false;
-    held_.clear();
-    lineShown_ = false;
-    continuing_ = false;
+    state_->held_.clear();
+    state_->lineShown_ = false;
+    state_->continuing_ = false;
 }
 
 void Console::feedInput(std::string_view text, bool fromTerminal) {
@@ -384,14 +392,21 @@ Console& console() {
     return instance;
 }
 
+ConsoleStateScope::ConsoleStateScope(ConsoleState& state, Console& c)
+    : console_(c), previous_(c.state_) {
+    c.state_ = &state;
+}
+
+ConsoleStateScope::~ConsoleStateScope() { console_.state_ = previous_; }
+
 ConsoleDialogue::ConsoleDialogue(Console& c) : console_(recordingHere == nullptr ? &c : nullptr) {
     if (console_ == nullptr) return;
-    if (console_->dialogues_++ == 0 && console_->quiet_ && !console_->held_.empty())
-        console_->reveal();
+    state_ = console_->state_;
+    if (state_->dialogues_++ == 0 && state_->quiet_ && !state_->held_.empty()) console_->reveal();
 }
 
 ConsoleDialogue::~ConsoleDialogue() {
-    if (console_ != nullptr) --console_->dialogues_;
+    if (state_ != nullptr) --state_->dialogues_;
 }
 
 }  // namespace vk

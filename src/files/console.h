@@ -10,6 +10,13 @@
 // A quiet console (setQuiet) shows only the lines a person must see: warnings and errors (each
 // with the place in the input it concerns, see ConsolePlace), the summary and "Finished.", the
 // prompts left open when a reply is read, and whatever a ConsoleDialogue marks as shown.
+//
+// The console is the process's, but what a run sets on it (quiet, the watcher) and what it counts
+// there are the run's own ConsoleState, in use while the run's ConsoleStateScope lives:
+//
+//     ConsoleState mine;
+//     const ConsoleStateScope use(mine);
+//     console().setQuiet(true);   // quiet until `use` ends, then as before
 #pragma once
 
 #include <chrono>
@@ -82,6 +89,23 @@ private:
     const ConsolePlace* previous_;
 };
 
+// What one run sets on a console and what it counts there. Owned by the run's state.
+class ConsoleState {
+private:
+    friend class Console;
+    friend class ConsoleDialogue;
+    bool quiet_ = false;
+    // Quiet output: the start of a line not yet known to be shown, whether the current line is,
+    // whether the lines after a warning still belong to it, and open dialogues.
+    std::string held_;
+    bool lineShown_ = false;
+    bool continuing_ = false;
+    int dialogues_ = 0;
+    ConsoleWatcher* watcher_ = nullptr;
+    std::string watchedLine_;
+    std::int64_t alertLines_ = 0;
+};
+
 class Console {
 public:
     Console();
@@ -103,7 +127,7 @@ public:
     // The warning and error messages written so far (isAlertLine): the messages of breakLine and
     // listLine, those of a recording counted when it is replayed. Lines written with line() are
     // not counted: they echo input or complete a message.
-    std::int64_t alertLines() const { return alertLines_; }
+    std::int64_t alertLines() const { return state_->alertLines_; }
     void flush();
 
     // Reads one reply line (flushing output first). The line ends at the line feed; a carriage
@@ -115,11 +139,12 @@ public:
 
     // Quiet output for the rest of the run (false: every line again).
     void setQuiet(bool quiet);
-    bool quiet() const { return quiet_; }
+    bool quiet() const { return state_->quiet_; }
 
     // Output of the calling thread goes to *recording from now on (nullptr: to the console
     // again); reading gives end of input meanwhile. replay() writes a recording as if its calls
-    // were made now, and empties it.
+    // were made now, and empties it. Recording reads nothing of the state in use: the places of
+    // warnings are kept whatever it is, and the replay shows them when the run is quiet.
     static void recordThisThread(ConsoleRecording* recording);
     void replay(ConsoleRecording& recording);
     // Writes only what was recorded up to `until` (a mark taken of this recording), and empties it.
@@ -138,6 +163,7 @@ public:
 
 private:
     friend class ConsoleDialogue;
+    friend class ConsoleStateScope;
     void emit(std::string_view bytes);
     void message(std::string_view text);  // one message's text, its place added in a quiet run
     void filter(std::string_view bytes);  // what a quiet console shows of these bytes
@@ -148,13 +174,13 @@ private:
     void writeOut();
     void showWatcher(std::string_view bytes);
     void emitPlace(std::string_view place);
-    ConsoleWatcher* watcher_ = nullptr;
-    std::string watchedLine_;
     bool placeBytes_ = false;  // what is emitted is a place, which a watcher does not see
+
+    ConsoleState own_;  // in use while no ConsoleStateScope is
+    ConsoleState* state_ = &own_;
 
     void countAlert(std::string_view text);
     std::string out_;
-    std::int64_t alertLines_ = 0;
     std::string* sink_ = nullptr;
     bool lineOpen_ = false;
     bool fedInput_ = false;
@@ -162,14 +188,6 @@ private:
     std::string in_;
     std::size_t inPos_ = 0;
     bool stdinEnded_ = false;
-
-    // Quiet output: the start of a line not yet known to be shown, whether the current line is,
-    // whether the lines after a warning still belong to it, and open dialogues.
-    bool quiet_ = false;
-    std::string held_;
-    bool lineShown_ = false;
-    bool continuing_ = false;
-    int dialogues_ = 0;
 
     // On a terminal a second thread writes what has waited for a tenth of a second at most.
     bool outputChecked_ = false;
@@ -183,6 +201,20 @@ private:
 
 Console& console();
 
+// Puts a run's ConsoleState in use on a console while it lives; the one in use before, with all
+// it was set to, after.
+class ConsoleStateScope {
+public:
+    explicit ConsoleStateScope(ConsoleState& state, Console& c = console());
+    ~ConsoleStateScope();
+    ConsoleStateScope(const ConsoleStateScope&) = delete;
+    ConsoleStateScope& operator=(const ConsoleStateScope&) = delete;
+
+private:
+    Console& console_;
+    ConsoleState* previous_;
+};
+
 // While it lives, everything the run's thread writes to the console is shown in a quiet run too,
 // with the start of a line left open before it (a dialogue that asks, or a pause).
 class ConsoleDialogue {
@@ -194,6 +226,7 @@ public:
 
 private:
     Console* console_;  // none on a thread whose output is recorded
+    ConsoleState* state_ = nullptr;  // the one in use when the dialogue began
 };
 
 }  // namespace vk

@@ -8,15 +8,19 @@
 namespace vk {
 
 namespace {
-bool runFinished = false;
+ExitState processExit;
+ExitState* exitInUse = &processExit;
 thread_local bool exitsDeferred = false;
 constexpr std::size_t kPauseReplyLength = 1024;
 }  // namespace
 
+ExitStateScope::ExitStateScope(ExitState& state) : previous_(exitInUse) { exitInUse = &state; }
+ExitStateScope::~ExitStateScope() { exitInUse = previous_; }
+
 void deferExitsOnThisThread() { exitsDeferred = true; }
 
-void markRunFinished() { runFinished = true; }
-void resetRunFinished() { runFinished = false; }
+void markRunFinished() { exitInUse->finished = true; }
+void resetRunFinished() { exitInUse->finished = false; }
 
 bool consolePause(std::string_view prompt) {
     Console& c = console();
@@ -55,7 +59,7 @@ void EXITS() {
         console().line();
     }
     closingPause();
-    endRun(runFinished && closed ? 0 : 1);
+    endRun(exitInUse->finished && closed ? 0 : 1);
 }
 
 void endRun(int status) {

@@ -18,8 +18,25 @@ struct RunEnd {
 struct ExitRequested {};
 void deferExitsOnThisThread();
 
+// How the run ends: whether it reached its normal end. One per run, in use while the run's
+// ExitStateScope lives (else the process's own).
+struct ExitState {
+    bool finished = false;
+};
+
+class ExitStateScope {
+public:
+    explicit ExitStateScope(ExitState& state);
+    ~ExitStateScope();
+    ExitStateScope(const ExitStateScope&) = delete;
+    ExitStateScope& operator=(const ExitStateScope&) = delete;
+
+private:
+    ExitState* previous_;
+};
+
 // A run that reached its normal end ("Finished.") sets this before calling EXITS, so that the exit
-// status is 0; every other way through EXITS ends with status 1.
+// status is 0; every other way through EXITS ends with status 1. Both work on the state in use.
 void markRunFinished();
 void resetRunFinished();
 

@@ -17,8 +17,10 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vk::sys {
 
@@ -128,6 +130,30 @@ struct WriteFault {
     std::uint64_t limit = 0;
     int error = 0;
 };
+
+// The faults of one run, in use on the thread whose WriteFaultsScope holds them (else the
+// process's own). They are looked up per thread because a run's files are written on two: a write
+// handed to the write-behind thread carries the faults in use where it was handed over.
+struct WriteFaults {
+    std::mutex mutex;
+    std::atomic<bool> set{false};
+    WriteFault fault;
+    bool active = false;
+    std::vector<File> files;  // open files that fail
+};
+
+class WriteFaultsScope {
+public:
+    explicit WriteFaultsScope(WriteFaults& faults);
+    ~WriteFaultsScope();
+    WriteFaultsScope(const WriteFaultsScope&) = delete;
+    WriteFaultsScope& operator=(const WriteFaultsScope&) = delete;
+
+private:
+    WriteFaults* previous_;
+};
+
+WriteFaults& writeFaults();  // in use on the calling thread
 void setWriteFault(const WriteFault& fault);
 void clearWriteFaults();
 

@@ -80,6 +80,7 @@ struct Slot {
 struct UnitTable::Table {
     int base = 1000;
     int logUnit = 0;
+    BackgroundReader* backgroundReader = nullptr;  // the run's read-ahead, while it reads
     std::array<Slot, kSlots> slots;  // reserved slots 1-8, then general slots 1-1000
 };
 
@@ -117,8 +118,6 @@ LineReader& ownReader(Slot& s) {
     return *s.in;
 }
 
-BackgroundReader* backgroundReader = nullptr;
-
 // Detaches the file from the slot: a reader is closed, a stream flushed and closed. Returns the
 // errno of a failed write, else 0. The in-use flag is left alone.
 int detach(Table& t, int index) {
@@ -126,7 +125,7 @@ int detach(Table& t, int index) {
     if (!s.attached) return 0;
     s.attached = false;
     if (s.in) {
-        if (s.reads && backgroundReader != nullptr) backgroundReader->lettingGo(*s.in);
+        if (s.reads && t.backgroundReader != nullptr) t.backgroundReader->lettingGo(*s.in);
         s.in->close();
     }
     if (!s.writes) return 0;
@@ -327,7 +326,7 @@ UnitTableScope::UnitTableScope(UnitTable& units) : previous_(unitsInUse) { units
 
 UnitTableScope::~UnitTableScope() { unitsInUse = previous_; }
 
-void setBackgroundReader(BackgroundReader* reader) { backgroundReader = reader; }
+void setBackgroundReader(BackgroundReader* reader) { table().backgroundReader = reader; }
 
 void INITFILEUNITS(int base) {
     Table& t = table();

@@ -78,7 +78,7 @@ public:
     virtual ~BackgroundReader() = default;
     virtual void lettingGo(const LineReader& input) = 0;
 };
-void setBackgroundReader(BackgroundReader* reader);  // nullptr: none
+void setBackgroundReader(BackgroundReader* reader);  // on the table in use; nullptr: none
 
 // Echoes the opener's progress and CLOSER's messages to this output unit as well (0: none).
 void setFileUnitLog(int unit);

@@ -62,7 +62,12 @@ class WriteBehind {
             WriteTicket& ticket = *queue_.front();
             queue_.pop_front();
             lock.unlock();
-            const int error = sys::writeAll(ticket.file_, ticket.bytes_.data(), ticket.bytes_.size());
+            int error = 0;
+            {
+                // The write is the run's that started it, not this thread's.
+                const sys::WriteFaultsScope faults(*ticket.faults_);
+                error = sys::writeAll(ticket.file_, ticket.bytes_.data(), ticket.bytes_.size());
+            }
             lock.lock();
             ticket.error_ = error;
             ticket.done_.store(true, std::memory_order_release);
@@ -83,6 +88,7 @@ void WriteTicket::start(sys::File file, std::string_view bytes) {
     wait();
     file_ = file;
     bytes_ = bytes;
+    faults_ = &sys::writeFaults();
     error_ = 0;
     if (WriteBehind::instance().submit(*this))
         busy_ = true;

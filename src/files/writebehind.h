@@ -21,7 +21,7 @@ class WriteTicket {
 
     // Starts writing all of `bytes` to the file. The bytes stay untouched, and the file open,
     // until wait() has returned. Writes started on any tickets are done in the order they were
-    // started.
+    // started, each through the write faults in use on the thread that started it.
     void start(sys::File file, std::string_view bytes);
     bool busy() const { return busy_; }
     // Waits for the write in progress to end; its errno, or 0 when it succeeded or none was
@@ -32,6 +32,7 @@ class WriteTicket {
     friend class WriteBehind;
     sys::File file_ = sys::kNoFile;
     std::string_view bytes_;
+    sys::WriteFaults* faults_ = nullptr;
     int error_ = 0;
     std::atomic<bool> done_{true};
     bool busy_ = false;

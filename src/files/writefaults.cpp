@@ -1,30 +1,32 @@
 // Writes that fail on purpose (tests): which files are affected and how much they still take.
 // Shared by the system sources; the cost for a run without faults is one atomic load per write.
 #include <algorithm>
-#include <atomic>
-#include <mutex>
-#include <vector>
 
 #include "files/platform.h"
 
 namespace vk::sys {
 
+using Faults = WriteFaults;
+
 namespace {
 
-struct Faults {
-    std::mutex mutex;
-    std::atomic<bool> set{false};
-    WriteFault fault;
-    bool active = false;
-    std::vector<File> files;  // open files that fail
-};
+thread_local Faults* faultsHere = nullptr;
 
 Faults& faults() {
-    static Faults instance;
-    return instance;
+    if (faultsHere != nullptr) return *faultsHere;
+    static Faults processFaults;
+    return processFaults;
 }
 
 }  // namespace
+
+WriteFaults& writeFaults() { return faults(); }
+
+WriteFaultsScope::WriteFaultsScope(WriteFaults& faults) : previous_(faultsHere) {
+    faultsHere = &faults;
+}
+
+WriteFaultsScope::~WriteFaultsScope() { faultsHere = previous_; }
 
 void setWriteFault(const WriteFault& fault) {
     Faults& f = faults();

@@ -24,7 +24,6 @@ class ConversionTest : public ::testing::Test {
 protected:
     void SetUp() override {
         vk::INITFILEUNITS(1000);
-        vk::resetRunFinished();
         state.gis.projections.mif = kTestCoordSys;
         vk::console().captureOutput(&transcript);
         vk::console().feedInput("");

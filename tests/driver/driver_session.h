@@ -1,6 +1,6 @@
 // A clean start for in-process driver tests: the console captured into a string with scripted
 // input (its end ends every prompt and pause) and a run state of its own (a fresh file unit
-// table, blank projections), in use while the session lives.
+// table, blank projections, not finished, a console not quiet), in use while the session lives.
 #pragma once
 
 #include <stdexcept>
@@ -24,7 +24,6 @@ class DriverSession {
         vk::console().captureOutput(&out);
         vk::console().feedInput(input);
         vk::INITFILEUNITS(1000);
-        vk::resetRunFinished();
     }
     ~DriverSession() {
         vk::INITFILEUNITS(1000);

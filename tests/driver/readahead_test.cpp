@@ -65,10 +65,12 @@ struct Outcome {
     std::int64_t alerts = 0; // warning and error messages on the console
 };
 
-// Reads the export at `path` (opened as a unit, as a run opens it) on one thread, or ahead.
+// Reads the export at `path` (opened as a unit, as a run opens it) on one thread, or ahead, in a
+// run whose console is quiet or not.
 Outcome readExport(const std::string& path, bool ahead,
-                   const std::function<void(int, int)>& onSection = {}) {
+                   const std::function<void(int, int)>& onSection = {}, bool quiet = false) {
     vktest::DriverSession session;
+    vk::console().setQuiet(quiet);
     Outcome o;
     TalkingConsumer consumer;
     int unit = 0;
@@ -233,11 +235,10 @@ TEST_F(ReadAheadTest, TheInputClosedMidwayEndsAsOnOneThread) {
             ASSERT_EQ(ahead.transcript, one.transcript);
         }
         // A quiet console names the place of the failed read as on one thread.
-        vk::console().setQuiet(true);
-        const Outcome quietOne = readExport(path, false, closeInput);
-        const Outcome quietAhead = readExport(path, true, closeInput);
-        vk::console().setQuiet(false);
+        const Outcome quietOne = readExport(path, false, closeInput, true);
+        const Outcome quietAhead = readExport(path, true, closeInput, true);
         EXPECT_EQ(quietAhead.transcript, quietOne.transcript);
+        EXPECT_NE(quietOne.transcript, one.transcript) << "the run was quiet";
     }
 }
 
