@@ -279,12 +279,16 @@ private:
             writeObject(o_, layer);
     }
 
+    // Every point after the first repeats the section's IDs of the one before.
     void writeSurfacePoints(int layer) {
+        o_.setValues({textValue(ids_.stream), textValue(ids_.reach), textValue(ids_.station),
+                      realValue(0.0), realValue(0.0)});
         for (std::size_t i = 0; i < points_; ++i) {
             if (w_.drop[i]) continue;
-            o_.setValues({textValue(ids_.stream), textValue(ids_.reach), textValue(ids_.station),
-                          realValue(s_.surfaceZ[i]), realValue(w_.nAtPoint[i])});
+            o_.values[3].real = s_.surfaceZ[i];
+            o_.values[4].real = w_.nAtPoint[i];
             writePoint(o_, layer, s_.surfaceX[i], s_.surfaceY[i]);
+            o_.repeated = 3;
         }
     }
 

@@ -108,6 +108,8 @@ GisStatus MifLayerWriter::open(std::string_view layerName, std::string_view kind
 GisStatus MifLayerWriter::header(const GisSchema& schema, const GisProjections& projections) {
     if (schema.fieldCount > GisSchema::kMaxFields) return gisFault("[mifWriteHeader-Columns]");
     values_.setSchema(schema);
+    ends_.assign(values_.fieldCount(), 0);
+    lineFields_ = 0;
     MifComposer mif(files_[0], composed_);
     mif.line("Version 300");
     mif.line("Charset \"WindowsLatin1\"");
@@ -205,39 +207,20 @@ GisStatus MifLayerWriter::object(GisObject& object) {
 
 GisStatus MifLayerWriter::record(const GisObject& object) {
     const std::size_t count = std::min(object.values.size(), values_.fieldCount());
-    pieces_.resize(count);
-    std::size_t length = count > 0 ? count - 1 : 0;  // the commas
-    for (std::size_t k = 0; k < count; ++k) {
-        const GisValue& value = object.values[k];
-        switch (value.type) {
-        case GisValue::Type::Text:
-            pieces_[k] = values_.quoted(k, value.text);
-            break;
-        case GisValue::Type::Real:
-            pieces_[k] = values_.real(k, value.real);
-            break;
-        case GisValue::Type::Integer:
-            pieces_[k] = values_.integer(k, value.integer);
-            break;
-        }
-        length += pieces_[k].size();
+    // The values that the producer says repeat the last record's keep the text they were
+    // composed to.
+    std::size_t k = std::min(object.repeated, lineFields_);
+    line_.resize(k > 0 ? ends_[k - 1] : 0);
+    for (; k < count; ++k) {
+        if (k > 0) line_ += ',';
+        line_ += values_.midText(k, object.values[k]);
+        ends_[k] = line_.size();
     }
+    lineFields_ = count;
+    // No value's text ends in a blank: only a line that is cut may.
     OutStream& out = mid().out();
-    // No piece ends in a blank, so a line within its length is written as it is composed.
-    if (length <= kMaxAttributeLine) {
-        if (char* at = out.extend(length + 1)) {
-            for (std::size_t k = 0; k < count; ++k) {
-                if (k > 0) *at++ = ',';
-                at = std::copy(pieces_[k].begin(), pieces_[k].end(), at);
-            }
-            *at = '\n';
-        }
-    } else {
-        line_.clear();
-        for (std::size_t k = 0; k < count; ++k)
-            line_.append(k > 0 ? "," : "").append(pieces_[k]);
-        out.putLine(trimRight(cutTo(line_, kMaxAttributeLine)));
-    }
+    out.putLine(line_.size() <= kMaxAttributeLine ? std::string_view(line_)
+                                                  : trimRight(cutTo(line_, kMaxAttributeLine)));
     if (out.failed()) return {GisError::MidRecordWrite, typeWord(object)};
     return {};
 }

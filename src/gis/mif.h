@@ -37,10 +37,12 @@ class MifLayerWriter final : public LayerWriter {
   private:
     std::array<OutputFile, 2> files_;
     ValueTexts values_;
-    // The .mif text being composed, and the .mid line's values; reused for every object.
+    // The .mif text being composed; reused for every object.
     std::string composed_;
-    std::vector<std::string_view> pieces_;
+    // The last .mid line, with where the text of each of its first `lineFields_` values ends.
     std::string line_;
+    std::vector<std::size_t> ends_;
+    std::size_t lineFields_ = 0;
 };
 
 } // namespace vk

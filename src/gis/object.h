@@ -59,8 +59,15 @@ struct GisObject {
     std::vector<GisValue> values;  // one per field of the layer, in field order; fewer leave
                                    // the last fields empty
     std::string label;             // a Text object's text
+    // The producer's word that the first `repeated` values are those of the last record it wrote
+    // to the same layer, unchanged (the IDs of a section, which each of its points repeats): a
+    // writer may keep what it made of them. setValues makes it 0.
+    std::size_t repeated = 0;
 
-    void setValues(std::initializer_list<GisValue> list) { values.assign(list); }
+    void setValues(std::initializer_list<GisValue> list) {
+        values.assign(list);
+        repeated = 0;
+    }
 
     // Make room for at least `count` vertices / parts (the arrays only grow).
     void reserveVertices(std::size_t count);

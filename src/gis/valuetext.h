@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "gis/object.h"
 #include "gis/schema.h"
 
 namespace vk {
@@ -38,6 +39,18 @@ public:
     }
     // Field k's text of an integer value, in decimal digits.
     std::string_view integer(std::size_t k, std::int64_t value);
+    // Field k's text of any value as a .mid line holds it.
+    std::string_view midText(std::size_t k, const GisValue& value) {
+        switch (value.type) {
+        case GisValue::Type::Text:
+            return quoted(k, value.text);
+        case GisValue::Type::Real:
+            return real(k, value.real);
+        case GisValue::Type::Integer:
+            break;
+        }
+        return integer(k, value.integer);
+    }
 
 private:
     struct Field;
