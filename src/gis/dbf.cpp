@@ -57,14 +57,16 @@ void appendZeros(std::string& out, std::size_t count) {
 
 }  // namespace
 
-std::uint8_t i1u(int value) {
-    if (value < 0 || value > 0xFF) gisShouldNotBeHere("[i1u: i4 outside range]");
-    return static_cast<std::uint8_t>(value);
+GisStatus i1u(int value, std::string& out) {
+    if (value < 0 || value > 0xFF) return gisFault("[i1u: i4 outside range]");
+    append<kLittle>(out, static_cast<std::uint8_t>(value));
+    return {};
 }
 
-std::uint16_t i2u(int value) {
-    if (value < 0 || value > 0xFFFF) gisShouldNotBeHere("[i2u: i4 outside range]");
-    return static_cast<std::uint16_t>(value);
+GisStatus i2u(int value, std::string& out) {
+    if (value < 0 || value > 0xFFFF) return gisFault("[i2u: i4 outside range]");
+    append<kLittle>(out, static_cast<std::uint16_t>(value));
+    return {};
 }
 
 GisStatus dbfWriteHeader(const GisSchema& schema, DbfTable& table) {
@@ -98,12 +100,13 @@ GisStatus dbfWriteHeader(const GisSchema& schema, DbfTable& table) {
     std::string header;
     header.reserve(32 * static_cast<std::size_t>(n) + 33);
     append<kLittle>(header, kVersionByte);
-    append<kLittle>(header, i1u(date.year - 1900));  // years since 1900
-    append<kLittle>(header, i1u(date.month));
-    append<kLittle>(header, i1u(date.day));
+    GisStatus status = i1u(date.year - 1900, header);  // years since 1900
+    if (status.ok()) status = i1u(date.month, header);
+    if (status.ok()) status = i1u(date.day, header);
     append<kLittle>(header, table.initialRecordCount);
-    append<kLittle>(header, i2u(32 * n + 33));
-    append<kLittle>(header, i2u(table.totalWidth + 1));
+    if (status.ok()) status = i2u(32 * n + 33, header);
+    if (status.ok()) status = i2u(table.totalWidth + 1, header);
+    if (!status.ok()) return status;
     appendZeros(header, 20);
 
     for (std::size_t k = 0; k < static_cast<std::size_t>(n); ++k) {
@@ -113,8 +116,9 @@ GisStatus dbfWriteHeader(const GisSchema& schema, DbfTable& table) {
         appendZeros(header, 4);
         if (table.width[k] < 1 || table.width[k] > 255)
             return {GisError::DbfFieldWidth, AINTEGER(table.width[k])};
-        append<kLittle>(header, i1u(table.width[k]));
-        append<kLittle>(header, i1u(table.decimals[k]));
+        status = i1u(table.width[k], header);
+        if (status.ok()) status = i1u(table.decimals[k], header);
+        if (!status.ok()) return status;
         appendZeros(header, 14);
     }
     append<kLittle>(header, kHeaderEnd);

@@ -43,7 +43,9 @@ GisStatus dbfWriteRecord(DbfTable& table, std::span<const GisValue> values);
 // the table's own file, and every byte written.
 GisStatus dbfWriteEoF(DbfTable& table);
 
-std::uint8_t i1u(int value);
-std::uint16_t i2u(int value);
+// Append the unsigned byte (i1u) or 16-bit number (i2u) of equal value to a header, little-endian;
+// a value that does not fit is a fault of the program.
+GisStatus i1u(int value, std::string& out);
+GisStatus i2u(int value, std::string& out);
 
 }  // namespace vk
