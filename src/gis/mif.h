@@ -14,7 +14,6 @@ namespace vk {
 
 class MifLayerWriter final : public LayerWriter {
   public:
-    GisFormat format() const override { return GisFormat::Mif; }
     // Names NAME.mif and NAME.mid, where NAME is the layer name without blanks around it and
     // without a ".mif" or ".mid" extension.
     GisStatus open(std::string_view name, std::string_view kinds) override;

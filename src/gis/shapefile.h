@@ -15,7 +15,6 @@ namespace vk {
 
 class ShapefileLayerWriter final : public LayerWriter {
   public:
-    GisFormat format() const override { return GisFormat::Shapefile; }
     // Names the files of the set of each letter of kinds once, in the order given.
     GisStatus open(std::string_view name, std::string_view kinds) override;
     std::span<OutputFile> files() override { return files_; }

@@ -26,13 +26,10 @@
 
 namespace vk {
 
-enum class GisFormat { Mif, Shapefile };
-
 class LayerWriter {
   public:
     virtual ~LayerWriter() = default;
 
-    virtual GisFormat format() const = 0;
     // Names the layer's files from the layer's name (files()); creates none. kinds: the geometry
     // families to create, one letter each ("P" points, "L" lines, "R" regions), for formats that
     // keep them apart.
