@@ -302,6 +302,8 @@ TEST_F(DbfTest, RecordThatCannotBeWrittenEndsTheRun) {
 }
 
 TEST_F(DbfTest, TableRemovedBeforeCloseEndsTheRunWithoutRecreatingIt) {
+    if (!vktest::kPosixSystem)
+        GTEST_SKIP() << "Windows lets nobody remove a file that the run holds";
     addField("a", "Char", 4);
     open();
     header();

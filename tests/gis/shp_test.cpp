@@ -358,6 +358,8 @@ TEST_F(ShpTest, RecordThatCannotBeWrittenEndsTheRun) {
 }
 
 TEST_F(ShpTest, MainFileRemovedBeforeCloseEndsTheRunWithoutRecreatingIt) {
+    if (!vktest::kPosixSystem)
+        GTEST_SKIP() << "Windows lets nobody remove a file that the run holds";
     int id = openLayer("P");
     writePoint(id, 1, 2);
     ASSERT_TRUE(std::filesystem::remove(setFile('P', ".shp")));
