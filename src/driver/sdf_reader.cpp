@@ -1,8 +1,12 @@
 #include "driver/sdf_reader.h"
 
 #include <algorithm>
+#include <string>
 #include <system_error>
 #include <type_traits>
+#include <utility>
+#include <variant>
+#include <vector>
 
 #include "files/console.h"
 #include "files/exits.h"
@@ -34,32 +38,6 @@ std::size_t SdfSection::storedRows() const {
 
 namespace {
 
-// Makes a block's arrays hold `rows` entries. The storage stays from section to section and grows
-// geometrically, so a section larger than the initial size is read whole.
-void resizeRows(SdfSection& s, const SdfBlock& block, std::size_t rows) {
-    for (const SdfColumn& column : block.used())
-        std::visit([&](auto values) { (s.*values).resize(rows); }, column);
-}
-
-// Reads row `i` of a line of plain numbers (PlainNumbers): false when the line is not one, or the
-// block has a text column.
-bool readPlainRow(std::string_view line, SdfSection& s, const SdfBlock& block, std::size_t i) {
-    PlainNumbers plain(line);
-    for (const SdfColumn& column : block.used()) {
-        const bool taken = std::visit(
-            [&](auto values) {
-                if constexpr (std::is_same_v<decltype(values),
-                                             std::vector<std::string> SdfSection::*>)
-                    return false;
-                else
-                    return plain.take((s.*values)[i]);
-            },
-            column);
-        if (!taken) return false;
-    }
-    return plain.atEnd();
-}
-
 // Reads `count` numbers from a line in list-directed form; the first failure decides.
 template <class... T> ReadStatus readNumbers(std::string_view text, T&... values) {
     ListReader reader(text);
@@ -68,32 +46,46 @@ template <class... T> ReadStatus readNumbers(std::string_view text, T&... values
     return status;
 }
 
-// Reads one value of a column into row `i`; a text value is cut to the block's length.
-ReadStatus readValue(ListReader& reader, SdfSection& s, const SdfBlock& block,
-                     const SdfColumn& column, std::size_t i) {
-    return std::visit(
-        [&](auto values) {
-            auto& value = (s.*values)[i];
-            const ReadStatus status = reader.read(value);
-            if constexpr (std::is_same_v<std::remove_cvref_t<decltype(value)>, std::string>)
-                if (block.textLength > 0 && value.size() > block.textLength)
-                    value.resize(block.textLength);
-            return status;
-        },
-        column);
-}
+// Column C of block B as a constant: the reading routine is instantiated per block from its
+// declaration, so that a row goes straight into the section's arrays, each of its own type,
+// without a dispatch on the declaration per row or per value (a surface line is read as cheaply
+// as by a loop written for it).
+template <std::size_t B, std::size_t C>
+inline constexpr auto
+    kColumn = std::get<kSdfBlocks[B].columns[C].index()>(kSdfBlocks[B].columns[C]);
 
-// Gives row `i` of a numeric column the block's value for a missing one.
-void setMissing(SdfSection& s, const SdfBlock& block, const SdfColumn& column, std::size_t i) {
-    std::visit(
-        [&](auto values) {
-            auto& value = (s.*values)[i];
-            using Value = std::remove_cvref_t<decltype(value)>;
-            if constexpr (std::is_arithmetic_v<Value>)
-                value = static_cast<Value>(block.missingValue);
-        },
-        column);
-}
+template <std::size_t B, std::size_t C>
+inline constexpr bool kTextColumn = std::is_same_v<std::remove_cv_t<decltype(kColumn<B, C>)>,
+                                                   std::vector<std::string> SdfSection::*>;
+
+// The arrays of block B in a section.
+template <std::size_t B, class = std::make_index_sequence<kSdfBlocks[B].width>> struct Arrays;
+template <std::size_t B, std::size_t... C> struct Arrays<B, std::index_sequence<C...>> {
+    static constexpr bool kNumeric = (!kTextColumn<B, C> && ...);
+
+    // Calls f with each array.
+    template <class F> static void forEach(SdfSection& s, F&& f) { (f(s.*kColumn<B, C>), ...); }
+
+    // Calls f with the array of column c.
+    template <class F> static decltype(auto) with(SdfSection& s, std::size_t c, F&& f) {
+        return withFrom<0>(s, c, f);
+    }
+
+    // Reads row `i` of a line of plain numbers (PlainNumbers) into a block of numbers: false when
+    // the line is not one (the row may then hold some of its values).
+    static bool readPlain(std::string_view line, SdfSection& s, std::size_t i) {
+        PlainNumbers plain(line);
+        return (plain.take((s.*kColumn<B, C>)[i]) && ...) && plain.atEnd();
+    }
+
+  private:
+    template <std::size_t First, class F>
+    static decltype(auto) withFrom(SdfSection& s, std::size_t c, F& f) {
+        if constexpr (First + 1 < sizeof...(C))
+            if (c != First) return withFrom<First + 1>(s, c, f);
+        return f(s.*kColumn<B, First>);
+    }
+};
 
 } // namespace
 
@@ -340,8 +332,7 @@ void SdfReader::readCrossSections() {
             readIdLine("REACH ID:", ids_.reachId, "Error Expecting REACH ID: on ");
             readStation();
         }
-        for (const SdfBlock& block : kSdfBlocks)
-            if (found(block.keyword)) readBlock(block);
+        readBlocks(std::make_index_sequence<std::size(kSdfBlocks)>{});
         if (found("END:")) {
             console().breakLine("End of section processing... ");
             out_.section(ids_, section_);
@@ -359,23 +350,42 @@ void SdfReader::readCrossSections() {
     }
 }
 
-// One routine for every block of kSdfBlocks. Rows past the limit are reported and skipped; a
-// line that ends the block is left for the keyword tests after the block's own.
-void SdfReader::readBlock(const SdfBlock& block) {
+// Tests the line for the keyword of each block of kSdfBlocks in turn, reading the block where
+// one is found.
+template <std::size_t... B> void SdfReader::readBlocks(std::index_sequence<B...>) {
+    ((found(kSdfBlocks[B].keyword) ? readBlock<B>() : void()), ...);
+}
+
+// One routine for every block of kSdfBlocks (instantiated per block). Rows past the limit are
+// reported and skipped; a line that ends the block is left for the keyword tests after the
+// block's own.
+template <std::size_t B> void SdfReader::readBlock() {
+    static constexpr const SdfBlock& block = kSdfBlocks[B];
+    constexpr bool plainRows = block.form == SdfRowForm::Values && Arrays<B>::kNumeric;
     SdfSection& s = section_;
     if (!block.foundMessage.empty()) message(block.foundMessage);
     s.*block.present = true;
     int& count = s.*block.count;
     count = 0;
-    resizeRows(s, block, 0);
+    // The arrays grow geometrically while the block is read and are cut to its rows at its end;
+    // their storage stays from section to section.
+    std::size_t rows = 0;
+    Arrays<B>::forEach(s, [](auto& array) { array.clear(); });
+    auto makeRoom = [&](std::size_t i) {
+        if (i < rows) return;
+        rows = std::max({i + 1, 2 * rows, std::size_t{16}});
+        Arrays<B>::forEach(s, [&](auto& array) { array.resize(rows); });
+    };
     for (;;) {
         requireLine();
         const auto i = static_cast<std::size_t>(count);
-        if (block.form == SdfRowForm::Values && count < block.limit) {
-            resizeRows(s, block, i + 1);
-            if (readPlainRow(line_, s, block, i)) {
-                ++count;
-                continue;
+        if constexpr (plainRows) {
+            if (count < block.limit) {
+                makeRoom(i);
+                if (Arrays<B>::readPlain(line_, s, i)) {
+                    ++count;
+                    continue;
+                }
             }
         }
         if (endsBlock(block.end)) break;
@@ -384,12 +394,13 @@ void SdfReader::readBlock(const SdfBlock& block) {
             console().breakLine(text_);
             continue;
         }
-        resizeRows(s, block, i + 1);
-        if (!readRow(block, i)) reportLineError(block.readError, line_);
+        makeRoom(i);
+        if (!readRow<B>(i)) reportLineError(block.readError, line_);
         ++count;
     }
-    // A plain reading tried on the line that ended the block left a row too many.
-    resizeRows(s, block, static_cast<std::size_t>(count));
+    // Rows made room for past the count (and a plain reading tried on the line that ended the
+    // block) are dropped.
+    Arrays<B>::forEach(s, [&](auto& array) { array.resize(static_cast<std::size_t>(count)); });
 
     if (!block.pairWarnings[0].empty() && count != 2)
         message(block.pairWarnings[static_cast<std::size_t>(std::min(count, 2))]);
@@ -408,32 +419,48 @@ bool SdfReader::endsBlock(SdfBlockEnd end) const {
     return true;
 }
 
-// Reads row `i` of the line the general way; false when the line cannot be read.
-bool SdfReader::readRow(const SdfBlock& block, std::size_t i) {
+// Reads row `i` of block B from the line the general way; false when the line cannot be read.
+template <std::size_t B> bool SdfReader::readRow(std::size_t i) {
+    static constexpr const SdfBlock& block = kSdfBlocks[B];
     SdfSection& s = section_;
-    const std::span<const SdfColumn> columns = block.used();
-    if (block.form == SdfRowForm::Values) {
+    // One value of column c; a text value is cut to the block's length.
+    auto readValue = [&](ListReader& reader, std::size_t c) {
+        return Arrays<B>::with(s, c, [&](auto& array) {
+            auto& value = array[i];
+            const ReadStatus status = reader.read(value);
+            if constexpr (std::is_same_v<decltype(value), std::string&>)
+                if (block.textLength > 0 && value.size() > block.textLength)
+                    value.resize(block.textLength);
+            return status;
+        });
+    };
+    if constexpr (block.form == SdfRowForm::Values) {
         ListReader reader(line_);
-        for (const SdfColumn& column : columns)
-            if (readValue(reader, s, block, column, i) != ReadStatus::Ok) return false;
+        for (std::size_t c = 0; c < block.width; ++c)
+            if (readValue(reader, c) != ReadStatus::Ok) return false;
         return true;
     }
-    // Fields: every column but the last ends at a comma; the last one is the rest of the line.
+    // Fields (the rest of this routine): every column but the last ends at a comma; the last one
+    // is the rest of the line.
     std::string_view rest = line_;
-    for (std::size_t c = 0; c < columns.size(); ++c) {
+    for (std::size_t c = 0; c < block.width; ++c) {
         std::string_view field = rest;
-        if (c + 1 < columns.size()) {
+        if (c + 1 < block.width) {
             const std::size_t comma = rest.find(',');
             if (comma == std::string_view::npos) return false;
             field = rest.substr(0, comma);
             rest.remove_prefix(comma + 1);
         } else if (!block.missingWarning.empty() && NUMBEROFNUMBERS(field) <= 0) {
-            setMissing(s, block, columns[c], i);
+            Arrays<B>::with(s, c, [&](auto& array) {
+                using Value = std::remove_cvref_t<decltype(array[i])>;
+                if constexpr (std::is_arithmetic_v<Value>)
+                    array[i] = static_cast<Value>(block.missingValue);
+            });
             message(block.missingWarning);
             return true;
         }
         ListReader reader(field);
-        if (readValue(reader, s, block, columns[c], i) != ReadStatus::Ok) return false;
+        if (readValue(reader, c) != ReadStatus::Ok) return false;
     }
     return true;
 }

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "driver/sdf.h"
 #include "files/console.h"
@@ -66,9 +67,10 @@ class SdfReader : private ConsolePlace {
     void readStation();
     void readCentreline();
 
-    void readBlock(const SdfBlock& block);
+    template <std::size_t... B> void readBlocks(std::index_sequence<B...>);
+    template <std::size_t B> void readBlock(); // block B of kSdfBlocks
     bool endsBlock(SdfBlockEnd end) const;
-    bool readRow(const SdfBlock& block, std::size_t i);
+    template <std::size_t B> bool readRow(std::size_t i);
 
     LineReader& in_;
     bool trimToLevees_;

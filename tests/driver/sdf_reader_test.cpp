@@ -598,6 +598,29 @@ TEST(SdfReader, LargeBlocksAreReadWhole) {
     EXPECT_EQ(s.leveeIds.back(), "L149");
 }
 
+// Lines of plain numbers mixed with lines read the general way (an exponent, a value past those
+// the block takes), across the arrays' growth: every row keeps its values, in order.
+TEST(SdfReader, RowsOfEitherFormAreKeptInOrderAsTheArraysGrow) {
+    std::string cut, surface;
+    std::vector<std::array<double, 2>> cutRows;
+    std::vector<std::array<double, 3>> surfaceRows;
+    for (int i = 0; i < 70; ++i) {
+        const std::string x = std::to_string(i), y = std::to_string(2 * i);
+        cut += i % 3 == 0   ? x + "E0 " + y + "\n"
+               : i % 3 == 1 ? x + ", " + y + ", 9\n"
+                            : x + " " + y + "\n";
+        surface += i % 4 == 0 ? x + ".0e0, " + y + ", 0.5\n" : x + ", " + y + ", 0.5\n";
+        cutRows.push_back({1.0 * i, 2.0 * i});
+        surfaceRows.push_back({1.0 * i, 2.0 * i, 0.5});
+    }
+    const ReadResult r = readSdf("x\nENDSTREAMNETWORK:\nCROSS-SECTION:\nSTREAM ID:s\nREACH ID:r\n"
+                                 "STATION:1\nCUT LINE:\n" +
+                                 cut + "SURFACE LINE:\n" + surface + "END:\n");
+    ASSERT_EQ(r.rec.sections.size(), 1u) << r.out;
+    EXPECT_EQ(r.rec.sections[0].cut, cutRows);
+    EXPECT_EQ(r.rec.sections[0].surface, surfaceRows);
+}
+
 TEST(SdfReader, CutLineStopsAtOneHundredThousandPoints) {
     const ReadResult r = readSdf("x\nENDSTREAMNETWORK:\nCROSS-SECTION:\nSTREAM ID:s\nREACH ID:r\n"
                                  "STATION:1\nCUT LINE:\n" +
