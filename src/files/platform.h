@@ -22,6 +22,8 @@
 #include <string_view>
 #include <vector>
 
+#include "files/inuse.h"
+
 namespace vk::sys {
 
 using File = std::intptr_t;  // a descriptor, or a handle on Windows
@@ -31,7 +33,6 @@ enum class Access {
     Read,      // an existing file (not a folder), read-only; others may read and write it meanwhile
     Truncate,  // written from its first byte: created, or emptied when it exists
     Keep,      // written as it is: created when missing, not emptied
-    Update,    // an existing file written in place; never created
 };
 
 // 0, or the errno of the failure (file is then kNoFile).
@@ -47,8 +48,6 @@ int readSome(File file, char* data, std::size_t size, std::size_t& got);
 // Writes every byte (going on after partial or interrupted writes, and waiting for room where
 // someone left a pipe or device non-blocking).
 int writeAll(File file, const char* data, std::size_t size);
-// Writes every byte at `offset` from the start of the file.
-int writeAt(File file, std::uint64_t offset, const char* data, std::size_t size);
 int seekTo(File file, std::uint64_t offset);
 // Sets the file's size; the position of the next write does not move.
 int truncateFile(File file, std::uint64_t size);
@@ -142,15 +141,9 @@ struct WriteFaults {
     std::vector<File> files;  // open files that fail
 };
 
-class WriteFaultsScope {
+class WriteFaultsScope : InUse<WriteFaults> {
 public:
     explicit WriteFaultsScope(WriteFaults& faults);
-    ~WriteFaultsScope();
-    WriteFaultsScope(const WriteFaultsScope&) = delete;
-    WriteFaultsScope& operator=(const WriteFaultsScope&) = delete;
-
-private:
-    WriteFaults* previous_;
 };
 
 WriteFaults& writeFaults();  // in use on the calling thread

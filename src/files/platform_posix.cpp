@@ -37,16 +37,15 @@ int waitUntilWritable(int descriptor) {
 }
 
 // write(2), or pwrite(2) at `offset` when it is not negative, through the fault seam.
-int writeBytes(File file, long long offset, const char* data, std::size_t size) {
+int writeBytes(File file, const char* data, std::size_t size) {
     while (size > 0) {
         std::size_t take = size;
         if (detail::faultsSet() && detail::faultyFile(file)) {
-            const off_t at = offset >= 0 ? static_cast<off_t>(offset) : ::lseek(fd(file), 0, SEEK_CUR);
+            const off_t at = ::lseek(fd(file), 0, SEEK_CUR);
             const int error = detail::allowedBytes(file, static_cast<std::uint64_t>(at), size, take);
             if (error != 0) return error;
         }
-        const ssize_t n = offset >= 0 ? ::pwrite(fd(file), data, take, static_cast<off_t>(offset))
-                                      : ::write(fd(file), data, take);
+        const ssize_t n = ::write(fd(file), data, take);
         if (n < 0) {
             if (errno == EINTR) continue;
             // A pipe or device opened non-blocking by someone else takes the rest once it can.
@@ -56,7 +55,6 @@ int writeBytes(File file, long long offset, const char* data, std::size_t size) 
         if (n == 0) return EIO;
         data += n;
         size -= static_cast<std::size_t>(n);
-        if (offset >= 0) offset += n;
     }
     return 0;
 }
@@ -72,7 +70,6 @@ int openFile(const std::string& path, Access how, File& file, bool held) {
     // A file held by another open is left as it is: it is emptied only once it is held.
     case Access::Truncate: flags |= O_WRONLY | O_CREAT | (held ? 0 : O_TRUNC); break;
     case Access::Keep: flags |= O_WRONLY | O_CREAT; break;
-    case Access::Update: flags |= O_WRONLY; break;
     }
     int f;
     do {
@@ -123,11 +120,7 @@ int readSome(File file, char* data, std::size_t size, std::size_t& got) {
 }
 
 int writeAll(File file, const char* data, std::size_t size) {
-    return writeBytes(file, -1, data, size);
-}
-
-int writeAt(File file, std::uint64_t offset, const char* data, std::size_t size) {
-    return writeBytes(file, static_cast<long long>(offset), data, size);
+    return writeBytes(file, data, size);
 }
 
 int seekTo(File file, std::uint64_t offset) {

@@ -85,26 +85,18 @@ std::uint64_t position(File file) {
 
 // WriteFile at the file pointer, or at `offset` when it is not negative; files (not the console)
 // through the fault seam.
-int writeBytes(File file, long long offset, const char* data, std::size_t size, bool seam = true) {
+int writeBytes(File file, const char* data, std::size_t size, bool seam = true) {
     while (size > 0) {
         std::size_t take = size;
         if (seam && detail::faultsSet() && detail::faultyFile(file)) {
-            const std::uint64_t at = offset >= 0 ? static_cast<std::uint64_t>(offset) : position(file);
-            const int error = detail::allowedBytes(file, at, size, take);
+            const int error = detail::allowedBytes(file, position(file), size, take);
             if (error != 0) return error;
         }
         DWORD n = 0;
-        OVERLAPPED where{};
-        if (offset >= 0) {
-            where.Offset = static_cast<DWORD>(static_cast<std::uint64_t>(offset) & 0xFFFFFFFFu);
-            where.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(offset) >> 32);
-        }
-        if (!WriteFile(handle(file), data, piece(take), &n, offset >= 0 ? &where : nullptr))
-            return lastError();
+        if (!WriteFile(handle(file), data, piece(take), &n, nullptr)) return lastError();
         if (n == 0) return EIO;
         data += n;
         size -= n;
-        if (offset >= 0) offset += n;
     }
     return 0;
 }
@@ -128,7 +120,6 @@ int openFile(const std::string& path, Access how, File& file, bool held) {
         break;
     case Access::Truncate: disposition = CREATE_ALWAYS; break;
     case Access::Keep: break;
-    case Access::Update: disposition = OPEN_EXISTING; break;
     }
     // Others may go on reading and writing the file, as on other systems; a held file only reading.
     // The open of a file that another open holds fails before anything of it is emptied.
@@ -159,11 +150,7 @@ int readSome(File file, char* data, std::size_t size, std::size_t& got) {
 }
 
 int writeAll(File file, const char* data, std::size_t size) {
-    return writeBytes(file, -1, data, size);
-}
-
-int writeAt(File file, std::uint64_t offset, const char* data, std::size_t size) {
-    return writeBytes(file, static_cast<long long>(offset), data, size);
+    return writeBytes(file, data, size);
 }
 
 int seekTo(File file, std::uint64_t offset) {
@@ -235,7 +222,7 @@ int consoleWrite(std::string_view bytes) {
         if (c == '\n') crlf += '\r';
         crlf += c;
     }
-    return writeBytes(fileOf(out), -1, crlf.data(), crlf.size(), false);
+    return writeBytes(fileOf(out), crlf.data(), crlf.size(), false);
 }
 
 int consoleRead(char* data, std::size_t size, std::size_t& got) {
