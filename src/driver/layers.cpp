@@ -17,7 +17,7 @@ constexpr std::string_view kWriteMode = "O ";
 
 // A field of a layer: a text field of `width` characters, or a real written in `valueWidth`
 // characters with `decimals` digits after the point.
-struct FieldSpec {
+struct FieldLayout {
     std::string_view name;
     std::string_view type;
     int width = 0;
@@ -26,26 +26,26 @@ struct FieldSpec {
     bool bare = false;  // a text written without quotes in a .mid line
 };
 
-constexpr FieldSpec text(std::string_view name, int width) { return {name, "Char", width}; }
-constexpr FieldSpec real(std::string_view name, int valueWidth, int decimals) {
+constexpr FieldLayout text(std::string_view name, int width) { return {name, "Char", width}; }
+constexpr FieldLayout real(std::string_view name, int valueWidth, int decimals) {
     return {name, "Float", 0, valueWidth, decimals};
 }
 
-constexpr FieldSpec kStreamFields[] = {text("Stream_ID", 100), text("Reach_ID", 100)};
+constexpr FieldLayout kStreamFields[] = {text("Stream_ID", 100), text("Reach_ID", 100)};
 
-constexpr FieldSpec kSurfacePointFields[] = {
+constexpr FieldLayout kSurfacePointFields[] = {
     text("Stream_ID", 100), text("Reach_ID", 100), text("Station", 100),
     real("Elevation", 10, 3), real("Mannings", 8, 4),
 };
 
-constexpr FieldSpec kEndPointFields[] = {
+constexpr FieldLayout kEndPointFields[] = {
     real("Z", 8, 4),
     real("dZ", 8, 4),
     real("Shape_Width_or_dMax", 10, 3),
     text("Shape_Options", 20),
 };
 
-constexpr FieldSpec kSurfaceLineFields[] = {
+constexpr FieldLayout kSurfaceLineFields[] = {
     text("Source", 50),         text("Type", 2),          text("Flags", 8),
     text("Column_1", 20),       text("Column_2", 20),     text("Column_3", 20),
     text("Column_4", 20),       text("Column_5", 20),     text("Column_6", 20),
@@ -53,36 +53,37 @@ constexpr FieldSpec kSurfaceLineFields[] = {
     text("Comments", 200),
 };
 
-constexpr FieldSpec kCutLineFields[] = {
+constexpr FieldLayout kCutLineFields[] = {
     text("Stream_ID", 100),
     text("Reach_ID", 100),
     text("Station", 100),
 };
 
-constexpr FieldSpec kLeveePointFields[] = {
+constexpr FieldLayout kLeveePointFields[] = {
     text("Stream_ID", 100), text("Reach_ID", 100), text("Station", 100),
     real("Elevation", 10, 3), {"Levee_ID", "Char", 100, 0, 0, true},
 };
 
 // Geometry kind letter and schema of each cross-section layer, in order of creation.
-struct LayerSpec {
+struct LayerLayout {
     std::string_view kind;
-    std::span<const FieldSpec> fields;
+    std::span<const FieldLayout> fields;
 };
 
-constexpr LayerSpec kSectionLayerSpecs[kSectionLayerCount] = {
+constexpr LayerLayout kSectionLayouts[kSectionLayerCount] = {
     {"P", kSurfacePointFields}, {"P", kEndPointFields},   {"L", kSurfaceLineFields},
     {"L", kCutLineFields},      {"P", kLeveePointFields},
 };
 
 // Creates a layer with its schema and heads it.
-int createLayer(const std::string& name, std::string_view kind, std::span<const FieldSpec> fields) {
+int createLayer(const std::string& name, std::string_view kind,
+                std::span<const FieldLayout> fields) {
     GisSchema schema;
     schema.fieldCount = static_cast<int>(fields.size());
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        const FieldSpec& spec = fields[i];
-        schema.fields[i] = {std::string(spec.name), std::string(spec.type), spec.width,
-                            spec.valueWidth, spec.decimals, spec.bare};
+        const FieldLayout& field = fields[i];
+        schema.fields[i] = {std::string(field.name), std::string(field.type), field.width,
+                            field.valueWidth, field.decimals, field.bare};
     }
     const int id = gisOpenLayer(name, kind, kWriteMode, schema);
     gisWriteHeader(id);
@@ -167,7 +168,7 @@ void ConversionOutput::streamNetworkDone() {
     const auto names = sectionLayerNames(settings_.output, settings_.format());
     for (std::size_t i = 0; i < kSectionLayerCount; ++i)
         sectionLayers_[i] =
-            createLayer(names[i], kSectionLayerSpecs[i].kind, kSectionLayerSpecs[i].fields);
+            createLayer(names[i], kSectionLayouts[i].kind, kSectionLayouts[i].fields);
     if (report_) report_->crossSectionsBegin();
 }
 

@@ -23,10 +23,6 @@ RunState& runState() { return inUse != nullptr ? *inUse : processState(); }
 
 RunStateScope::RunStateScope(RunState& state)
     : units_(state.units), gis_(state.gis), exit_(state.exit), console_(state.console),
-      writeFaults_(state.writeFaults), previous_(inUse) {
-    inUse = &state;
-}
-
-RunStateScope::~RunStateScope() { inUse = previous_; }
+      writeFaults_(state.writeFaults), run_(inUse, &state) {}
 
 }  // namespace vk

@@ -49,9 +49,6 @@ RunState& runState();
 class RunStateScope {
 public:
     explicit RunStateScope(RunState& state);
-    ~RunStateScope();
-    RunStateScope(const RunStateScope&) = delete;
-    RunStateScope& operator=(const RunStateScope&) = delete;
 
 private:
     UnitTableScope units_;
@@ -59,7 +56,7 @@ private:
     ExitStateScope exit_;
     ConsoleStateScope console_;
     sys::WriteFaultsScope writeFaults_;
-    RunState* previous_;
+    InUse<RunState> run_;
 };
 
 }  // namespace vk

@@ -33,11 +33,7 @@ bool isSummaryLine(std::string_view line) {
 
 }  // namespace
 
-ConsolePlaceScope::ConsolePlaceScope(const ConsolePlace* place) : previous_(placeHere) {
-    placeHere = place;
-}
-
-ConsolePlaceScope::~ConsolePlaceScope() { placeHere = previous_; }
+ConsolePlaceScope::ConsolePlaceScope(const ConsolePlace* place) : InUse(placeHere, place) {}
 
 Console::Console() { out_.reserve(kFlushThreshold + 1024); }
 
@@ -393,11 +389,7 @@ Console& console() {
 }
 
 ConsoleStateScope::ConsoleStateScope(ConsoleState& state, Console& c)
-    : console_(c), previous_(c.state_) {
-    c.state_ = &state;
-}
-
-ConsoleStateScope::~ConsoleStateScope() { console_.state_ = previous_; }
+    : InUse(c.state_, &state) {}
 
 ConsoleDialogue::ConsoleDialogue(Console& c) : console_(recordingHere == nullptr ? &c : nullptr) {
     if (console_ == nullptr) return;

@@ -30,6 +30,8 @@
 #include <utility>
 #include <vector>
 
+#include "files/inuse.h"
+
 namespace vk {
 
 // Console output of a thread working beside the run, kept to be written later, in order, by the
@@ -78,15 +80,9 @@ protected:
 };
 
 // Makes `place` the calling thread's place while it lives (nullptr: none); the previous one after.
-class ConsolePlaceScope {
+class ConsolePlaceScope : InUse<const ConsolePlace> {
 public:
     explicit ConsolePlaceScope(const ConsolePlace* place);
-    ~ConsolePlaceScope();
-    ConsolePlaceScope(const ConsolePlaceScope&) = delete;
-    ConsolePlaceScope& operator=(const ConsolePlaceScope&) = delete;
-
-private:
-    const ConsolePlace* previous_;
 };
 
 // What one run sets on a console and what it counts there. Owned by the run's state.
@@ -203,16 +199,9 @@ Console& console();
 
 // Puts a run's ConsoleState in use on a console while it lives; the one in use before, with all
 // it was set to, after.
-class ConsoleStateScope {
+class ConsoleStateScope : InUse<ConsoleState> {
 public:
     explicit ConsoleStateScope(ConsoleState& state, Console& c = console());
-    ~ConsoleStateScope();
-    ConsoleStateScope(const ConsoleStateScope&) = delete;
-    ConsoleStateScope& operator=(const ConsoleStateScope&) = delete;
-
-private:
-    Console& console_;
-    ConsoleState* previous_;
 };
 
 // While it lives, everything the run's thread writes to the console is shown in a quiet run too,

@@ -14,8 +14,7 @@ thread_local bool exitsDeferred = false;
 constexpr std::size_t kPauseReplyLength = 1024;
 }  // namespace
 
-ExitStateScope::ExitStateScope(ExitState& state) : previous_(exitInUse) { exitInUse = &state; }
-ExitStateScope::~ExitStateScope() { exitInUse = previous_; }
+ExitStateScope::ExitStateScope(ExitState& state) : InUse(exitInUse, &state) {}
 
 void deferExitsOnThisThread() { exitsDeferred = true; }
 

@@ -5,6 +5,8 @@
 
 #include <string_view>
 
+#include "files/inuse.h"
+
 namespace vk {
 
 // Thrown to end the run; carries the process exit status. Caught only by run().
@@ -24,15 +26,9 @@ struct ExitState {
     bool finished = false;
 };
 
-class ExitStateScope {
+class ExitStateScope : InUse<ExitState> {
 public:
     explicit ExitStateScope(ExitState& state);
-    ~ExitStateScope();
-    ExitStateScope(const ExitStateScope&) = delete;
-    ExitStateScope& operator=(const ExitStateScope&) = delete;
-
-private:
-    ExitState* previous_;
 };
 
 // A run that reached its normal end ("Finished.") sets this before calling EXITS, so that the exit

@@ -322,9 +322,7 @@ int freeSlot(const Table& t) {
 
 }  // namespace
 
-UnitTableScope::UnitTableScope(UnitTable& units) : previous_(unitsInUse) { unitsInUse = &units; }
-
-UnitTableScope::~UnitTableScope() { unitsInUse = previous_; }
+UnitTableScope::UnitTableScope(UnitTable& units) : InUse(unitsInUse, &units) {}
 
 void setBackgroundReader(BackgroundReader* reader) { table().backgroundReader = reader; }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "files/inuse.h"
 #include "files/linereader.h"
 #include "files/outstream.h"
 
@@ -34,15 +35,9 @@ public:
     std::unique_ptr<Table> table_;
 };
 
-class UnitTableScope {
+class UnitTableScope : InUse<UnitTable> {
 public:
     explicit UnitTableScope(UnitTable& units);
-    ~UnitTableScope();
-    UnitTableScope(const UnitTableScope&) = delete;
-    UnitTableScope& operator=(const UnitTableScope&) = delete;
-
-private:
-    UnitTable* previous_;
 };
 
 // Sets up the table in use (closing, without messages, anything a previous run left open).

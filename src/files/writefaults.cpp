@@ -22,11 +22,7 @@ Faults& faults() {
 
 WriteFaults& writeFaults() { return faults(); }
 
-WriteFaultsScope::WriteFaultsScope(WriteFaults& faults) : previous_(faultsHere) {
-    faultsHere = &faults;
-}
-
-WriteFaultsScope::~WriteFaultsScope() { faultsHere = previous_; }
+WriteFaultsScope::WriteFaultsScope(WriteFaults& faults) : InUse(faultsHere, &faults) {}
 
 void setWriteFault(const WriteFault& fault) {
     Faults& f = faults();

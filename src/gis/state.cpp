@@ -18,12 +18,6 @@ GisState& gisState() {
     return inUse != nullptr ? *inUse : processState();
 }
 
-GisStateScope::GisStateScope(GisState& state) : previous_(inUse) {
-    inUse = &state;
-}
-
-GisStateScope::~GisStateScope() {
-    inUse = previous_;
-}
+GisStateScope::GisStateScope(GisState& state) : InUse(inUse, &state) {}
 
 } // namespace vk

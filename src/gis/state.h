@@ -12,6 +12,7 @@
 #include <array>
 #include <string>
 
+#include "files/inuse.h"
 #include "gis/object.h"
 #include "gis/registry.h"
 #include "gis/schema.h"
@@ -30,15 +31,9 @@ struct GisState {
 // The state in use: the innermost GisStateScope's, else one of the process's own.
 GisState& gisState();
 
-class GisStateScope {
+class GisStateScope : InUse<GisState> {
   public:
     explicit GisStateScope(GisState& state);
-    ~GisStateScope();
-    GisStateScope(const GisStateScope&) = delete;
-    GisStateScope& operator=(const GisStateScope&) = delete;
-
-  private:
-    GisState* previous_;
 };
 
 }  // namespace vk
