@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -138,10 +139,13 @@ Date localDate();
 // fault is set, a file takes bytes up to `limit` and then fails with `error` (ENOSPC for a full
 // disk, EFBIG for a size limit): every file written (not the console) when nameEnding is empty,
 // as a size limit does; otherwise the files opened for writing meanwhile whose names end with it.
+// With `pause` set, the write that passes `limit` first waits for it instead (once), then goes
+// on: what another run finds at that moment of this one.
 struct WriteFault {
     std::string nameEnding;
     std::uint64_t limit = 0;
     int error = 0;
+    std::function<void()> pause;
 };
 
 // The faults of one run, in use on the thread whose WriteFaultsScope holds them (else the
@@ -152,6 +156,7 @@ struct WriteFaults {
     std::atomic<bool> set{false};
     WriteFault fault;
     bool active = false;
+    bool paused = false;
     std::vector<File> files;  // open files that fail
 };
 
