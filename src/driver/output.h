@@ -24,6 +24,11 @@ public:
     void streamNetworkDone() override;  // closes the stream layer, creates the five others
     void section(const SdfIds& ids, const SdfSection& section) override;
     void crossSectionsDone() override;  // closes the five cross-section layers and the report
+    // A run cut short: the layers still open are closed with what they hold (the report is left
+    // to say that the run did not finish).
+    void closeOpenLayers();
+    // The sections handed over and written in full.
+    std::int64_t sectionsWritten() const { return sectionsWritten_; }
 
     const ConversionReport* report() const { return report_.get(); }  // none without -report
 
@@ -34,11 +39,13 @@ public:
     RunCounts counts() const;
 
 private:
+    void closeSectionLayers();
     void processed(const ProcessedSection& result) override; // counts, then shows the report
 
     const RunSettings& settings_;
     RunCounts written_;
     std::int64_t alertsAtStart_ = 0;
+    std::int64_t sectionsWritten_ = 0;
     int streamLayer_ = 0;
     SectionLayerIds sectionLayers_{}; // by SectionLayer
     std::unique_ptr<ConversionReport> report_;

@@ -839,6 +839,53 @@ TEST_F(BadInput, OutputErrorEndsTheRunWhileThePipedInputStalls) {
 #endif
 }
 
+// Signals as scripts and people send them. An interruption (Ctrl-C, a request to terminate, a
+// closed terminal) while the program waits for the fourth section of a piped export ends the run
+// with the layers closed out: what a GIS reads holds exactly the three sections written. A console
+// that went away (`| head -1`) and a limit on file sizes do not kill it: the first run finishes,
+// the second ends with the error of the file that reached the limit.
+TEST_F(BadInput, SignalsEndTheRunInGoodOrder) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX signals";
+#else
+    std::string sections;
+    for (const char* station : {"1", "2", "3"}) sections += sectionHead("A", "B", station) + kSurface + "END:\n";
+    const std::string layer = file("1d_xs_x_surf_line_L.shx");
+    for (const char* signal : {"INT", "TERM", "HUP"}) {
+        SCOPED_TRACE(signal);
+        fs::remove(file("x.sdf"));
+        ASSERT_EQ(::mkfifo(file("x.sdf").c_str(), 0600), 0);
+        StallingWriter writer(file("x.sdf"), kNoNetwork + sections + sectionHead("A", "B", "4"));
+        // The signals' own handling, as a terminal's shell gives it (not a script's, which has
+        // a program started in the background ignore Ctrl-C).
+        const auto r = vktest::runShell("cd '" + in + "' && env --default-signal=INT '" + VK_BINARY +
+                                        "' -shp x.sdf </dev/null >out.txt 2>&1 & pid=$!; "
+                                        "while [ ! -f '" + file("A_B_3.csv") + "' ]; do sleep 0.05; done; "
+                                        "sleep 0.2; kill -" + signal + " $pid; wait $pid; echo $?");
+        writer.finish("");
+        EXPECT_EQ(r.output, "1\n");
+        const std::string out = readFile(file("out.txt"));
+        EXPECT_TRUE(endsWith(out, fatal("ERROR - Interrupted; the outputs hold the sections written "
+                                        "before section 4.")))
+            << tail(out);
+        EXPECT_EQ(readFile(layer).size(), 100u + 3 * 8) << "three records in the index";
+        const auto info = vktest::runShell("ogrinfo -ro -so -al '" + file("1d_xs_x_surf_line_L.shp") + "' 2>&1");
+        if (info.status != 127) {  // GDAL is there
+            EXPECT_NE(info.output.find("Feature Count: 3\n"), std::string::npos) << info.output;
+        }
+        fs::remove(file("A_B_3.csv"));
+    }
+    fs::copy_file(std::string(VK_SOURCE_DIR) + "/examples/river.sdf", file("river.sdf"));
+    const std::string program = "cd '" + in + "' && env --default-signal=PIPE,XFSZ '" +
+                                std::string(VK_BINARY) + "' -shp river.sdf </dev/null";
+    vktest::runShell("(" + program + "; echo $? >status.txt) | head -1");
+    EXPECT_EQ(readFile(file("status.txt")), "0\n");
+    const auto limited = vktest::runShell("ulimit -f 1; " + program + "; echo \"status $?\"");
+    EXPECT_NE(limited.output.find(": File too large\n"), std::string::npos) << tail(limited.output);
+    EXPECT_TRUE(endsWith(limited.output, "status 1\n"));
+#endif
+}
+
 // Two runs writing layers of the same names in one folder: the second cannot have the layers the
 // first is writing, says so through the opener and ends with status 1; the first finishes with
 // layers exactly as a run alone writes them.
