@@ -58,13 +58,12 @@ TEST(CsvNameTest, JoinsTrimmedPartsAndReplacesFolderSeparators) {
 }
 
 TEST(CsvNameTest, CharactersWindowsRefusesInFileNamesBecomeUnderscores) {
+    using namespace std::string_view_literals;
     struct Case {
-        const char* stream;
-        const char* reach;
-        const char* station;
-        const char* name;
+        std::string_view stream, reach, station, name;
     };
     const Case cases[] = {
+        {"NUL\0in"sv, "r", "\0"sv, "NUL_in_r__.csv"},
         {"A<B>", "C:D", "1", "A_B__C_D_1.csv"},
         {"say \"hi\"", "x|y", "2?*", "say _hi__x_y_2__.csv"},
         {"tab\there", "cr\rlf\n", "\x01\x1f", "tab_here_cr_lf____.csv"},
@@ -72,7 +71,7 @@ TEST(CsvNameTest, CharactersWindowsRefusesInFileNamesBecomeUnderscores) {
         {"a ,'b'", "\x7f\xe9\xff", "3", "a ,'b'_\x7f\xe9\xff_3.csv"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(std::string(c.name));
         std::string name;
         vk::composeCsvName(name, c.stream, c.reach, c.station);
         EXPECT_EQ(name, c.name);
