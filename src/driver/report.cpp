@@ -265,9 +265,16 @@ void ConversionReport::put() {
 void ConversionReport::consoleLine(std::string_view text) {
     if (!isAlertLine(text)) return;
     record();
-    text_ += "{\"k\":\"w\",\"t\":";
-    appendJsonString(text_, text);
-    text_ += "}\n";
+    // A warning that repeats the one before (every section without a surface line gives one)
+    // is written without its text: the page takes that of the one before.
+    if (text == lastWarning_) {
+        text_ += "{\"k\":\"w\"}\n";
+    } else {
+        lastWarning_.assign(text);
+        text_ += "{\"k\":\"w\",\"t\":";
+        appendJsonString(text_, text);
+        text_ += "}\n";
+    }
     put();
 }
 
@@ -401,7 +408,7 @@ void ConversionReport::appendMapLine(const ProcessedSection& result) {
     text_ += ']';
     // The ends of the whole line, unless the map's line gives them as they are (the page then
     // takes its first and last points).
-    if (!simplify && kept_.front() == 0 && kept_.back() == points - 1) return;
+    if (!simplify && !kept_.empty() && kept_.front() == 0 && kept_.back() == points - 1) return;
     text_ += ",\"e\":[";
     appendCoordinate(text_, s.surfaceX[0]);
     text_ += ',';

@@ -58,6 +58,7 @@ class ConversionReport final : public SectionObserver, private ConsoleWatcher {
     bool watching_ = false;
     int recordsInBlock_ = 0;
     std::string text_; // the record being composed
+    std::string lastWarning_;
     // Reused for every section: the kept points of the map's surface line.
     std::vector<std::uint32_t> kept_;
     std::vector<unsigned char> shown_;

@@ -275,3 +275,27 @@ TEST(ChecksumE2e, ReportRunKeepsEveryOtherOutputByte) {
     EXPECT_LT(fs::file_size(dir.file("report") + "/river_report.html"),
               fs::file_size(dir.file("report") + "/river.sdf"));
 }
+
+// Nor is it larger for exports of the tiniest sections: two surface points each, or a cut line
+// alone (whose warning repeats for every section).
+TEST(ChecksumE2e, ReportOfTinySectionsIsNoLargerThanTheExport) {
+    vktest::TempDir dir;
+    ASSERT_EQ(runProgram({"tiny.sdf", "--sections", "20000", "--points", "2"}, "", dir.path(), 120,
+                         VK_GEN_SDF)
+                  .status,
+              0);
+    std::string cutOnly = "# export\nEND STREAM NETWORK:\nBEGIN CROSS-SECTIONS:\n";
+    for (int i = 0; i < 20000; ++i)
+        cutOnly += "CROSS-SECTION:\n STREAM ID: A\n REACH ID: B\n STATION: " + std::to_string(i) +
+                   "\n CUT LINE:\n 0, 0\n 20, 0\nEND:\n";
+    vktest::writeFile(dir.file("cut.sdf"), cutOnly + "END CROSS-SECTIONS:\n");
+    fs::copy_file(kExamples + "Header.mif", dir.file("Header.mif"));
+    for (const char* name : {"tiny", "cut"}) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(runProgram({"-mif", "-report", std::string(name) + ".sdf"}, "", dir.path(), 300)
+                      .status,
+                  0);
+        EXPECT_LE(fs::file_size(dir.file(std::string(name) + "_report.html")),
+                  fs::file_size(dir.file(std::string(name) + ".sdf")));
+    }
+}

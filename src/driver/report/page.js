@@ -59,6 +59,7 @@
     const run = { lines: [], sections: [], warnings: [], end: null };
     let pending = [];  // warnings written since the last section: they belong to the next one
     let inSections = false;
+    let lastWarning = '';
     for (const block of document.querySelectorAll('script.vk-data')) {
       for (const line of block.textContent.split('\n')) {
         if (!line) continue;
@@ -71,6 +72,9 @@
         if (r.k === 'l') {
           run.lines.push(r);
         } else if (r.k === 'w') {
+          // A warning without its text repeats the one before.
+          if (r.t === undefined) r.t = lastWarning;
+          lastWarning = r.t;
           if (inSections) pending.push(r.t);
           else run.warnings.push({ text: r.t, where: 'stream network' });
         } else if (r.k === 'b') {
