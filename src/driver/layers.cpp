@@ -15,22 +15,6 @@ namespace {
 
 constexpr std::string_view kWriteMode = "O ";
 
-// A field of a layer: a text field of `width` characters, or a real written in `valueWidth`
-// characters with `decimals` digits after the point.
-struct FieldLayout {
-    std::string_view name;
-    std::string_view type;
-    int width = 0;
-    int valueWidth = 0;
-    int decimals = 0;
-    bool bare = false;  // a text written without quotes in a .mid line
-};
-
-constexpr FieldLayout text(std::string_view name, int width) { return {name, "Char", width}; }
-constexpr FieldLayout real(std::string_view name, int valueWidth, int decimals) {
-    return {name, "Float", 0, valueWidth, decimals};
-}
-
 constexpr FieldLayout kStreamFields[] = {text("Stream_ID", 100), text("Reach_ID", 100)};
 
 constexpr FieldLayout kSurfacePointFields[] = {
@@ -75,7 +59,13 @@ constexpr LayerLayout kSectionLayouts[kSectionLayerCount] = {
     {"L", kCutLineFields},      {"P", kLeveePointFields},
 };
 
-// Creates a layer with its schema and heads it.
+std::size_t fileNameStart(std::string_view path) {
+    const std::size_t last = path.find_last_of("/\\");
+    return last == std::string_view::npos ? 0 : last + 1;
+}
+
+}  // namespace
+
 int createLayer(const std::string& name, std::string_view kind,
                 std::span<const FieldLayout> fields) {
     GisSchema schema;
@@ -89,13 +79,6 @@ int createLayer(const std::string& name, std::string_view kind,
     gisWriteHeader(id);
     return id;
 }
-
-std::size_t fileNameStart(std::string_view path) {
-    const std::size_t last = path.find_last_of("/\\");
-    return last == std::string_view::npos ? 0 : last + 1;
-}
-
-}  // namespace
 
 std::string_view layerExtension(const OutputFormat& format) { return format.extensions.front(); }
 
@@ -150,6 +133,7 @@ void ConversionOutput::openStreamLayer() {
     streamLayer_ =
         createLayer(streamLayerName(settings_.inputName, settings_.format()), "L", kStreamFields);
     if (settings_.report) report_ = std::make_unique<ConversionReport>(settings_);
+    if (settings_.results) results_ = std::make_unique<ResultsOutput>(settings_);
     alertsAtStart_ = console().alertLines();
 }
 
@@ -169,12 +153,22 @@ void ConversionOutput::streamNetworkDone() {
     for (std::size_t i = 0; i < kSectionLayerCount; ++i)
         sectionLayers_[i] =
             createLayer(names[i], kSectionLayouts[i].kind, kSectionLayouts[i].fields);
+    if (results_) results_->open();
     if (report_) report_->crossSectionsBegin();
 }
 
 void ConversionOutput::section(const SdfIds& ids, const SdfSection& section) {
     Process_sdf_Sections(ids, section, sectionLayers_, settings_.output.folder,
                          settings_.trimToLevees, this);
+    if (results_) results_->section(ids, section);
+}
+
+void ConversionOutput::header(const SdfHeader& header) {
+    if (results_) results_->header(header);
+}
+
+void ConversionOutput::region(const SdfRegion& region) {
+    if (results_) results_->region(region);
 }
 
 void ConversionOutput::processed(const ProcessedSection& result) {
@@ -194,6 +188,7 @@ void ConversionOutput::processed(const ProcessedSection& result) {
 RunCounts ConversionOutput::counts() const {
     RunCounts counts = written_;
     counts.warnings = console().alertLines() - alertsAtStart_;
+    if (results_) results_->addCounts(counts);
     return counts;
 }
 
@@ -202,6 +197,7 @@ void ConversionOutput::crossSectionsDone() {
                                               kCutLinesLayer, kLeveePointsLayer, kEndPointsLayer};
     for (const SectionLayer layer : kClosingOrder)
         if (sectionLayers_[layer] > 0) gisCloseLayer(sectionLayers_[layer]);
+    if (results_) results_->close();
     // The counts are complete only once the layers are closed: their messages come first.
     if (report_) report_->finish(counts());
 }

@@ -6,6 +6,7 @@
 
 #include "driver/sdf.h"
 #include "driver/report.h"
+#include "driver/results.h"
 #include "driver/sections.h"
 #include "driver/settings.h"
 #include "driver/summary.h"
@@ -24,6 +25,8 @@ public:
     void streamNetworkDone() override;  // closes the stream layer, creates the five others
     void section(const SdfIds& ids, const SdfSection& section) override;
     void crossSectionsDone() override;  // closes the five cross-section layers and the report
+    void header(const SdfHeader& header) override;
+    void region(const SdfRegion& region) override;
 
     const ConversionReport* report() const { return report_.get(); }  // none without -report
 
@@ -42,6 +45,7 @@ private:
     int streamLayer_ = 0;
     SectionLayerIds sectionLayers_{}; // by SectionLayer
     std::unique_ptr<ConversionReport> report_;
+    std::unique_ptr<ResultsOutput> results_; // with -results
 };
 
 }  // namespace vk

@@ -45,6 +45,8 @@ class ReadAhead final : public SdfConsumer, private BackgroundReader {
     void streamNetworkDone() override;
     void section(const SdfIds& ids, const SdfSection& section) override;
     void crossSectionsDone() override;
+    void header(const SdfHeader& header) override;
+    void region(const SdfRegion& region) override;
     void readingPast(int lineNumber, const ConsolePlace& place) override;
 
   private:
@@ -57,10 +59,11 @@ class ReadAhead final : public SdfConsumer, private BackgroundReader {
 
     // One section on its way, with the console output of its reading.
     struct Slot {
-        enum class Kind { Section, End, Exit, Failure };
+        enum class Kind { Section, Region, End, Exit, Failure };
         Kind kind = Kind::Section;
         SdfIds ids;
         SdfSection section{SdfSection::Unsized{}};
+        SdfRegion region; // a Region's
         ConsoleRecording messages;
         std::exception_ptr failure;
         std::size_t values = 0;

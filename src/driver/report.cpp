@@ -113,9 +113,10 @@ std::string composeScript() {
     std::vector<std::string> pieces;
     std::size_t written = 0;
     for (const RunCount& count : kRunCounts)
-        if (count.key.empty()) ++written;
+        if (count.key.empty() && !count.results) ++written;
     std::size_t index = 0;
     for (const RunCount& count : kRunCounts) {
+        if (count.results) continue; // the report shows the results apart
         std::string piece(pieces.empty() && count.key.empty() ? "Written: " : "");
         piece.append(count.words);
         if (count.key.empty()) {
@@ -478,13 +479,13 @@ void ConversionReport::finish(const RunCounts& counts) {
     record();
     text_ += "{\"k\":\"e\",\"n\":[";
     for (const RunCount& count : kRunCounts) {
-        if (!count.key.empty()) continue;
+        if (!count.key.empty() || count.results) continue;
         appendInt(text_, counts.*count.value);
         text_ += ',';
     }
     text_.back() = ']';
     for (const RunCount& count : kRunCounts) {
-        if (count.key.empty()) continue;
+        if (count.key.empty() || count.results) continue;
         text_.append(",\"").append(count.key).append("\":");
         appendInt(text_, counts.*count.value);
     }

@@ -36,6 +36,7 @@ namespace {
     ReadAhead ahead(out);
     SdfReader reader(unitInput(settings.sdfUnit), settings.trimToLevees, centreline, section,
                      ahead);
+    reader.readResults(settings.results);
     ahead.read(reader);
 
     // Any file at all can be named: one in which not a single keyword was found is not taken
