@@ -109,6 +109,11 @@ void pointAlong(std::span<const double> x, std::span<const double> y, double dis
 
 ResultsOutput::ResultsOutput(const RunSettings& settings) : settings_(settings) {
     counts_.results = true;
+    // Its features have at most a few hundred vertices: the arrays grow to what they need.
+    o_.X.assign(16, 0.0);
+    o_.Y.assign(16, 0.0);
+    o_.X.shrink_to_fit();
+    o_.Y.shrink_to_fit();
 }
 
 std::array<std::string, 4> ResultsOutput::layerNames(const OutputNames& output,
