@@ -127,6 +127,11 @@ std::array<std::string, kSectionLayerCount> sectionLayerNames(const OutputNames&
     return names;
 }
 
+std::string notAnExportMessage(std::string_view inputName) {
+    return "ERROR - No stream network or cross-sections found in " +
+           std::string(trimRight(inputName)) + ".";
+}
+
 ConversionOutput::ConversionOutput(const RunSettings& settings) : settings_(settings) {}
 
 void ConversionOutput::openStreamLayer() {
@@ -160,15 +165,18 @@ void ConversionOutput::streamNetworkDone() {
 void ConversionOutput::section(const SdfIds& ids, const SdfSection& section) {
     Process_sdf_Sections(ids, section, sectionLayers_, settings_.output.folder,
                          settings_.trimToLevees, this);
-    if (results_) results_->section(ids, section);
+    if (results_) results_->section(ids, section, report_.get());
 }
 
 void ConversionOutput::header(const SdfHeader& header) {
     if (results_) results_->header(header);
+    if (report_) report_->header(header, results_ != nullptr);
 }
 
 void ConversionOutput::region(const SdfRegion& region) {
-    if (results_) results_->region(region);
+    if (!results_) return;
+    results_->region(region);
+    if (report_) report_->region(region);
 }
 
 void ConversionOutput::processed(const ProcessedSection& result) {
@@ -199,7 +207,8 @@ void ConversionOutput::crossSectionsDone() {
         if (sectionLayers_[layer] > 0) gisCloseLayer(sectionLayers_[layer]);
     if (results_) results_->close();
     // The counts are complete only once the layers are closed: their messages come first.
-    if (report_) report_->finish(counts());
+    if (report_) report_->finish(counts(), notAnExport_ ? notAnExportMessage(settings_.inputName)
+                                                        : std::string());
 }
 
 }  // namespace vk

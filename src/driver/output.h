@@ -13,6 +13,9 @@
 
 namespace vk {
 
+// The error that ends a run on a file in which not one keyword was found.
+std::string notAnExportMessage(std::string_view inputName);
+
 class ConversionOutput : public SdfConsumer, private SectionObserver {
 public:
     explicit ConversionOutput(const RunSettings& settings);
@@ -27,6 +30,7 @@ public:
     void crossSectionsDone() override;  // closes the five cross-section layers and the report
     void header(const SdfHeader& header) override;
     void region(const SdfRegion& region) override;
+    void notAnExport() override { notAnExport_ = true; }
 
     const ConversionReport* report() const { return report_.get(); }  // none without -report
 
@@ -46,6 +50,7 @@ private:
     SectionLayerIds sectionLayers_{}; // by SectionLayer
     std::unique_ptr<ConversionReport> report_;
     std::unique_ptr<ResultsOutput> results_; // with -results
+    bool notAnExport_ = false;
 };
 
 }  // namespace vk

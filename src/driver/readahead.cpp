@@ -96,6 +96,13 @@ void ReadAhead::region(const SdfRegion& region) {
     publish(Slot::Kind::Region);
 }
 
+void ReadAhead::notAnExport() {
+    if (beside_)
+        notAnExport_ = true;
+    else
+        out_.notAnExport();
+}
+
 void ReadAhead::crossSectionsDone() {
     if (beside_)
         publish(Slot::Kind::End);
@@ -190,6 +197,7 @@ void ReadAhead::deliver() {
             if (slot.values > kValuesKept) slot.region = SdfRegion{};
             break;
         case Slot::Kind::End:
+            if (notAnExport_) out_.notAnExport();
             out_.crossSectionsDone();
             return;
         case Slot::Kind::Exit:

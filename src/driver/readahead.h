@@ -47,6 +47,7 @@ class ReadAhead final : public SdfConsumer, private BackgroundReader {
     void crossSectionsDone() override;
     void header(const SdfHeader& header) override;
     void region(const SdfRegion& region) override;
+    void notAnExport() override;
     void readingPast(int lineNumber, const ConsolePlace& place) override;
 
   private:
@@ -108,6 +109,7 @@ class ReadAhead final : public SdfConsumer, private BackgroundReader {
     // The output side let go of the input while it wrote slot goneDuring_: the reader goes on only
     // to its next read after that section (or the end of the cross-sections there).
     std::atomic<bool> inputGone_{false};
+    bool notAnExport_ = false; // set before the end is published, read once it is taken
     std::size_t goneDuring_ = 0;
     std::thread thread_;
 };

@@ -37,9 +37,13 @@ constexpr FieldLayout kFloodBoundaryFields[] = {text("Profile", 100)};
 // (a field name holds too few characters for the profiles' own names).
 constexpr std::size_t kMaxProfileFields = GisSchema::kMaxFields - 1;
 
+// The plane distance (std::hypot guards against overflow that map coordinates never reach, at
+// several times the cost).
+double planeDistance(double dx, double dy) { return std::sqrt(dx * dx + dy * dy); }
+
 double length(std::span<const double> x, std::span<const double> y) {
     double total = 0;
-    for (std::size_t i = 1; i < x.size(); ++i) total += std::hypot(x[i] - x[i - 1], y[i] - y[i - 1]);
+    for (std::size_t i = 1; i < x.size(); ++i) total += planeDistance(x[i] - x[i - 1], y[i] - y[i - 1]);
     return total;
 }
 
@@ -48,6 +52,26 @@ void appendNumber(std::string& out, double value) {
     char digits[32];
     const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
     out.append(digits, end);
+}
+
+// The distance along a polyline (its chainage given) of the point on it nearest to (px, py).
+double distanceAlong(std::span<const double> x, std::span<const double> y,
+                     std::span<const double> chainage, double px, double py) {
+    double best = INFINITY, at = NAN;
+    for (std::size_t i = 1; i < x.size(); ++i) {
+        const double dx = x[i] - x[i - 1], dy = y[i] - y[i - 1];
+        const double squared = dx * dx + dy * dy;
+        const double t =
+            squared > 0 ? std::clamp(((px - x[i - 1]) * dx + (py - y[i - 1]) * dy) / squared, 0.0, 1.0)
+                        : 0.0;
+        const double ox = px - x[i - 1] - t * dx, oy = py - y[i - 1] - t * dy;
+        const double off = ox * ox + oy * oy; // squared: only compared
+        if (off < best) {
+            best = off;
+            at = chainage[i - 1] + t * (chainage[i] - chainage[i - 1]);
+        }
+    }
+    return at;
 }
 
 void appendQuoted(std::string& out, std::string_view text) {
@@ -96,7 +120,7 @@ void pointAlong(std::span<const double> x, std::span<const double> y, double dis
     px = x.empty() ? 0 : x[0];
     py = y.empty() ? 0 : y[0];
     for (std::size_t i = 1; i < x.size(); ++i) {
-        const double step = std::hypot(x[i] - x[i - 1], y[i] - y[i - 1]);
+        const double step = planeDistance(x[i] - x[i - 1], y[i] - y[i - 1]);
         if (distance <= step || i + 1 == x.size()) {
             const double t = step > 0 ? std::clamp(distance / step, 0.0, 1.0) : 0.0;
             px = x[i - 1] + t * (x[i] - x[i - 1]);
@@ -151,7 +175,7 @@ void ResultsOutput::open() {
                                R"("XR","YR","Top_Width","Bank_Left","Bank_Right")");
 }
 
-void ResultsOutput::section(const SdfIds& ids, const SdfSection& s) {
+void ResultsOutput::section(const SdfIds& ids, const SdfSection& s, ConversionReport* report) {
     const std::size_t levels = s.waterElevation.size();
     const std::size_t given = s.hasExtents ? static_cast<std::size_t>(s.extentCount) : 0;
     const std::size_t rows = std::max({levels, given, profiles_.size()});
@@ -163,7 +187,7 @@ void ResultsOutput::section(const SdfIds& ids, const SdfSection& s) {
     const std::span<const float> sz(s.surfaceZ.data(), points);
     chainage_.assign(points, 0.0);
     for (std::size_t i = 1; i < points; ++i)
-        chainage_[i] = chainage_[i - 1] + std::hypot(sx[i] - sx[i - 1], sy[i] - sy[i - 1]);
+        chainage_[i] = chainage_[i - 1] + planeDistance(sx[i] - sx[i - 1], sy[i] - sy[i - 1]);
     const std::size_t cut = s.hasCutLine ? static_cast<std::size_t>(s.cutCount) : 0;
     const double fullLength = cut >= 2 ? length({s.cutX.data(), cut}, {s.cutY.data(), cut})
                                        : (points > 0 ? chainage_.back() : 0.0);
@@ -172,6 +196,12 @@ void ResultsOutput::section(const SdfIds& ids, const SdfSection& s) {
         from = s.bankLeft * fullLength;
         to = s.bankRight * fullLength;
     }
+
+    levels_.clear();
+    extents_.clear();
+    distances_.clear();
+    banks_.clear();
+    if (s.hasBanks && points > 0) banks_ = {from, to};
 
     std::int64_t lines = 0;
     for (std::size_t k = 0; anyResult && k < rows; ++k) {
@@ -189,7 +219,7 @@ void ResultsOutput::section(const SdfIds& ids, const SdfSection& s) {
         }
         double width = 0;
         if (found) {
-            width = std::hypot(extent.xr - extent.xl, extent.yr - extent.yl);
+            width = planeDistance(extent.xr - extent.xl, extent.yr - extent.yl);
             o_.kind = GisKind::Pline;
             o_.reserveVertices(2);
             o_.nr = 1;
@@ -209,7 +239,14 @@ void ResultsOutput::section(const SdfIds& ids, const SdfSection& s) {
             ++lines;
         }
         writeRow(ids, s, k, found, width);
+        levels_.push_back(k < levels ? s.waterElevation[k] : NAN);
+        for (const double v : {extent.xl, extent.yl, extent.xr, extent.yr})
+            extents_.push_back(found ? v : NAN);
+        const bool along = found && points > 0;
+        distances_.push_back(along ? distanceAlong(sx, sy, chainage_, extent.xl, extent.yl) : NAN);
+        distances_.push_back(along ? distanceAlong(sx, sy, chainage_, extent.xr, extent.yr) : NAN);
     }
+    if (report && anyResult) report->sectionResults(levels_, extents_, distances_, banks_);
     counts_.waterLines += lines;
     if (lines == 0) ++counts_.sectionsWithoutWater;
 

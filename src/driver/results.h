@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/report.h"
 #include "driver/sdf.h"
 #include "driver/settings.h"
 #include "driver/summary.h"
@@ -47,7 +48,8 @@ public:
 
     void header(const SdfHeader& header);
     void open();
-    void section(const SdfIds& ids, const SdfSection& section);
+    // With a report, the section's results are shown there too.
+    void section(const SdfIds& ids, const SdfSection& section, ConversionReport* report);
     void region(const SdfRegion& region);
     void close();
     void addCounts(RunCounts& counts) const;
@@ -70,6 +72,8 @@ private:
     RunCounts counts_;
     GisObject o_;
     std::vector<double> chainage_; // the surface line's, reused
+    // What the report is shown of a section, reused.
+    std::vector<double> levels_, extents_, distances_, banks_;
     std::string line_, station_, number_;
 };
 

@@ -42,8 +42,7 @@ namespace {
     // Any file at all can be named: one in which not a single keyword was found is not taken
     // for an export that happened to be empty.
     if (!reader.foundKeyword()) {
-        console().breakLine("ERROR - No stream network or cross-sections found in " +
-                            std::string(trimRight(settings.inputName)) + ".");
+        console().breakLine(notAnExportMessage(settings.inputName));
         EXITS();
     }
     // The counts of the run, complete once the layers are closed.

@@ -220,10 +220,13 @@ public:
     virtual void streamNetworkDone() = 0;
     virtual void section(const SdfIds& ids, const SdfSection& section) = 0;
     virtual void crossSectionsDone() = 0;
-    // Only when the results are read: the header, once it has been read (before any centreline),
-    // and each polygon of the results after the last section (before crossSectionsDone).
+    // The header, once the stream network has been read (before streamNetworkDone); and, only
+    // when the results are read, each polygon of them after the last section (before
+    // crossSectionsDone).
     virtual void header(const SdfHeader& header) { (void)header; }
     virtual void region(const SdfRegion& region) { (void)region; }
+    // Just before crossSectionsDone, when not one keyword was found: the file is no export.
+    virtual void notAnExport() {}
     // Called once after each section(), just before the reader reads on past line `lineNumber`
     // (that section's "END:" line), with the place the reader's messages name there; not called
     // when the reading ends on that line.

@@ -128,6 +128,7 @@ void SdfReader::readStreamNetworkPart() {
 
 void SdfReader::readCrossSectionPart() {
     readCrossSections();
+    if (!foundKeyword_) out_.notAnExport();
     out_.crossSectionsDone();
 }
 
@@ -211,7 +212,7 @@ bool SdfReader::skipHeaderLine() {
         inHeader_ = false;
         return false;
     }
-    if (results_) readHeaderLine();
+    readHeaderLine();
     return true;
 }
 
@@ -229,7 +230,7 @@ void SdfReader::readHeaderLine() {
         ListReader reader(afterColon());
         double count = 0;
         const bool read = reader.read(count) == ReadStatus::Ok && count >= 0 && count <= 100000;
-        if (!read) message("WARNING - Number of profiles not read. Line number: ");
+        if (!read && results_) message("WARNING - Number of profiles not read. Line number: ");
         profilesDeclared_ = read ? static_cast<int>(count) : 0;
     } else if (has("PROFILE NAMES:")) {
         header_.profiles.clear();
@@ -322,7 +323,7 @@ void SdfReader::readStreamNetwork() {
             retained_.assign(line_);
         }
     }
-    if (results_) out_.header(header_);
+    out_.header(header_);
 }
 
 void SdfReader::readCentreline() {
