@@ -49,6 +49,7 @@ double length(std::span<const double> x, std::span<const double> y) {
 
 // The shortest text that reads back as the same number.
 void appendNumber(std::string& out, double value) {
+    if (!std::isfinite(value)) return; // as the export does not give it
     char digits[32];
     const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
     out.append(digits, end);
@@ -232,7 +233,7 @@ void ResultsOutput::section(const SdfIds& ids, const SdfSection& s, ConversionRe
                 k < profiles_.size() ? std::string_view(profiles_[k]) : std::string_view();
             o_.setValues({textValue(ids.streamId), textValue(ids.reachId), textValue(s.station),
                           textValue(profile), textValue(computed ? "computed" : "given"),
-                          realValue(width)});
+                          std::isfinite(width) ? realValue(width) : kNoNumber});
             o_.values.push_back(k < levels ? realValue(s.waterElevation[k]) : kNoNumber);
             gisWriteObject(layers_[kWaterLines], o_);
             gisWriteRecord(layers_[kWaterLines], o_);
@@ -266,6 +267,8 @@ void ResultsOutput::writeBankPoint(const SdfIds& ids, const SdfSection& s, bool 
     o_.nr = 1;
     o_.n = 1;
     pointAlong(cx, cy, at, o_.X[0], o_.Y[0]);
+    // A cut line too long for a double has no point at a fraction of its length.
+    if (!std::isfinite(o_.X[0]) || !std::isfinite(o_.Y[0])) return;
     o_.setValues({textValue(ids.streamId), textValue(ids.reachId), textValue(s.station),
                   textValue(left ? "left" : "right"), realValue(fraction)});
     // The ground there, on the surface line at the same chainage.

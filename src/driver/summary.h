@@ -59,7 +59,8 @@ inline constexpr RunCount kRunCounts[] = {
     {"bank points", &RunCounts::bankPoints, {}, true},
     {"storage areas", &RunCounts::storageAreas, {}, true},
     {"water-surface rows", &RunCounts::waterRows, {}, true},
-    {"Sections without water surface", &RunCounts::sectionsWithoutWater, "ns", true},
+    // On the first line too, which a quiet console shows.
+    {"sections without water surface", &RunCounts::sectionsWithoutWater, {}, true},
     {"Warnings", &RunCounts::warnings, "w"},
 };
 

@@ -1164,8 +1164,8 @@ TEST(Results, BaldEagleLayersHoldTheFilesWaterSurfacesAndBoundaries) {
         fs::copy_file(real + "/baldeagle-export-crlf.sdf", dir.file("be.sdf"));
         const ResultsRun run(dir.path(), format, "be.sdf");
         EXPECT_NE(run.output.find(", tables 0, water-surface lines 356, flood boundaries 2, bank "
-                                  "points 356, storage areas 0, water-surface rows 356.\n"
-                                  "Sections without water surface: 0.\nWarnings: 178.\n"),
+                                  "points 356, storage areas 0, water-surface rows 356, sections "
+                                  "without water surface 0.\nWarnings: 178.\n"),
                   std::string::npos);
         const OgrLayer lines = run.layer("be_ws_lines", 'L');
         ASSERT_EQ(lines.features.size(), 356u);
