@@ -3,7 +3,9 @@
 // markers on most (a few with one or four), CR LF line endings and 7-digit map coordinates.
 // The same arguments always give the same bytes.
 //
-//   gen_sdf OUTPUT [--reaches N] [--sections S] [--points P] [--seed X]
+//   gen_sdf OUTPUT [--reaches N] [--sections S] [--points P] [--seed X] [--extents]
+// --extents: each section also says where its water surface meets the ground, as the smooth
+// ground (without its small random roughness) gives it.
 
 #include <charconv>
 #include <cmath>
@@ -72,6 +74,7 @@ struct Options {
     long sections = 20;
     long points = 50;
     std::uint64_t seed = 20130901;
+    bool extents = false;
 };
 
 long parseLong(const char* text) {
@@ -94,14 +97,15 @@ int main(int argc, char** argv) {
         else if (i + 1 < argc && a == "--sections") o.sections = parseLong(argv[++i]);
         else if (i + 1 < argc && a == "--points") o.points = parseLong(argv[++i]);
         else if (i + 1 < argc && a == "--seed") o.seed = static_cast<std::uint64_t>(parseLong(argv[++i]));
+        else if (a == "--extents") o.extents = true;
         else if (!o.output) o.output = argv[i];
         else {
-            std::fprintf(stderr, "usage: gen_sdf OUTPUT [--reaches N] [--sections S] [--points P] [--seed X]\n");
+            std::fprintf(stderr, "usage: gen_sdf OUTPUT [--reaches N] [--sections S] [--points P] [--seed X] [--extents]\n");
             return 2;
         }
     }
     if (!o.output || o.reaches < 1 || o.points < 2) {
-        std::fprintf(stderr, "usage: gen_sdf OUTPUT [--reaches N] [--sections S] [--points P] [--seed X]\n");
+        std::fprintf(stderr, "usage: gen_sdf OUTPUT [--reaches N] [--sections S] [--points P] [--seed X] [--extents]\n");
         return 2;
     }
     std::FILE* f = std::fopen(o.output, "wb");
@@ -219,6 +223,7 @@ int main(int argc, char** argv) {
             }
             w << "  WATER ELEVATION: ";
             w.num(bed + 2.5, 2).eol();
+            const double level = std::round((bed + 2.5) * 100) / 100;
             w << "  CUT LINE:" << "\r\n";
             double ax = cx - width / 2, ay = cy - skew * width / 2;
             double bxe = cx + width / 2, bye = cy + skew * width / 2;
@@ -239,6 +244,17 @@ int main(int argc, char** argv) {
                 w.num(x, 3) << ", ";
                 w.num(y, 3) << ", ";
                 w.num(z, 2).eol();
+            }
+            if (o.extents) {
+                // The ground is bed + 6 d^2 with d = |2t - 1|: it meets the water at t = 0.5 -+ d/2.
+                const double d = std::sqrt((level - bed) / 6.0);
+                w << "  WATER SURFACE EXTENTS:" << "\r\n" << "     ";
+                for (const double t : {0.5 - d / 2, 0.5 + d / 2}) {
+                    w.num(ax + (bxe - ax) * t, 3) << ", ";
+                    w.num(ay + (bye - ay) * t, 3);
+                    if (t < 0.5) w << ", ";
+                }
+                w.eol();
             }
             w << "END:" << "\r\n\r\n";
         }

@@ -24,6 +24,7 @@ bool fileExists(std::string_view name) { return sys::fileExists(std::string(name
 constexpr OptionName kOptions[] = {
     {"notrim", ArgumentKind::NoTrim},
     {"report", ArgumentKind::Report},
+    {"results", ArgumentKind::Results},
     {"quiet", ArgumentKind::Quiet},
     {"help", ArgumentKind::Help},
     {"version", ArgumentKind::Version},
@@ -96,6 +97,8 @@ void writeHelpText() {
         "   -notrim, do not trim cross-sections to levee markers.",
         "REPORT:",
         "   -report, also write the conversion report page beside the layers.",
+        "RESULTS:",
+        "   -results, also write water surfaces, flood boundaries, banks and storage areas.",
         "CONSOLE:",
         "   -quiet, write only warnings, errors and the summary.",
         "   -help, write this text.  -version, write the version.",
@@ -151,6 +154,9 @@ void scanCommandLine(const std::vector<std::string>& args, RunSettings& settings
             break;
         case ArgumentKind::Report:
             settings.report = true;
+            break;
+        case ArgumentKind::Results:
+            settings.results = true;
             break;
         case ArgumentKind::Quiet:
         case ArgumentKind::Help:

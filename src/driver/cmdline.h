@@ -19,7 +19,7 @@ inline constexpr std::string_view kInputPrompt = " Please enter the .sdf file ->
 
 // What one command-line argument is.
 enum class ArgumentKind {
-    FileName, Format, NoTrim, Report, Quiet, Help, Version, Unrecognised
+    FileName, Format, NoTrim, Report, Results, Quiet, Help, Version, Unrecognised
 };
 
 // One argument: its kind, and for a format option the format's row.

@@ -17,22 +17,6 @@ namespace {
 
 constexpr std::string_view kWriteMode = "O ";
 
-// A field of a layer: a text field of `width` characters, or a real written in `valueWidth`
-// characters with `decimals` digits after the point.
-struct FieldLayout {
-    std::string_view name;
-    std::string_view type;
-    int width = 0;
-    int valueWidth = 0;
-    int decimals = 0;
-    bool bare = false;  // a text written without quotes in a .mid line
-};
-
-constexpr FieldLayout text(std::string_view name, int width) { return {name, "Char", width}; }
-constexpr FieldLayout real(std::string_view name, int valueWidth, int decimals) {
-    return {name, "Float", 0, valueWidth, decimals};
-}
-
 constexpr FieldLayout kStreamFields[] = {text("Stream_ID", 100), text("Reach_ID", 100)};
 
 constexpr FieldLayout kSurfacePointFields[] = {
@@ -77,7 +61,13 @@ constexpr LayerLayout kSectionLayouts[kSectionLayerCount] = {
     {"L", kCutLineFields},      {"P", kLeveePointFields},
 };
 
-// Creates a layer with its schema and heads it.
+std::size_t fileNameStart(std::string_view path) {
+    const std::size_t last = path.find_last_of("/\\");
+    return last == std::string_view::npos ? 0 : last + 1;
+}
+
+}  // namespace
+
 int createLayer(const std::string& name, std::string_view kind,
                 std::span<const FieldLayout> fields) {
     GisSchema schema;
@@ -91,13 +81,6 @@ int createLayer(const std::string& name, std::string_view kind,
     gisWriteHeader(id);
     return id;
 }
-
-std::size_t fileNameStart(std::string_view path) {
-    const std::size_t last = path.find_last_of("/\\");
-    return last == std::string_view::npos ? 0 : last + 1;
-}
-
-}  // namespace
 
 std::string_view layerExtension(const OutputFormat& format) { return format.extensions.front(); }
 
@@ -146,12 +129,18 @@ std::array<std::string, kSectionLayerCount> sectionLayerNames(const OutputNames&
     return names;
 }
 
+std::string notAnExportMessage(std::string_view inputName) {
+    return "ERROR - No stream network or cross-sections found in " +
+           std::string(trimRight(inputName)) + ".";
+}
+
 ConversionOutput::ConversionOutput(const RunSettings& settings) : settings_(settings) {}
 
 void ConversionOutput::openStreamLayer() {
     streamLayer_ =
         createLayer(streamLayerName(settings_.inputName, settings_.format()), "L", kStreamFields);
     if (settings_.report) report_ = std::make_unique<ConversionReport>(settings_);
+    if (settings_.results) results_ = std::make_unique<ResultsOutput>(settings_);
     alertsAtStart_ = console().alertLines();
 }
 
@@ -172,6 +161,7 @@ void ConversionOutput::streamNetworkDone() {
     for (std::size_t i = 0; i < kSectionLayerCount; ++i)
         sectionLayers_[i] =
             createLayer(names[i], kSectionLayouts[i].kind, kSectionLayouts[i].fields);
+    if (results_) results_->open();
     if (report_) report_->crossSectionsBegin();
 }
 
@@ -180,7 +170,19 @@ void ConversionOutput::section(const SdfIds& ids, const SdfSection& section) {
     if (sys::interrupted()) throw RunInterrupted{};
     Process_sdf_Sections(ids, section, sectionLayers_, settings_.output.folder,
                          settings_.trimToLevees, this);
+    if (results_) results_->section(ids, section, report_.get());
     ++sectionsWritten_;
+}
+
+void ConversionOutput::header(const SdfHeader& header) {
+    if (results_) results_->header(header);
+    if (report_) report_->header(header, results_ != nullptr);
+}
+
+void ConversionOutput::region(const SdfRegion& region) {
+    if (!results_) return;
+    results_->region(region);
+    if (report_) report_->region(region);
 }
 
 void ConversionOutput::processed(const ProcessedSection& result) {
@@ -200,6 +202,7 @@ void ConversionOutput::processed(const ProcessedSection& result) {
 RunCounts ConversionOutput::counts() const {
     RunCounts counts = written_;
     counts.warnings = console().alertLines() - alertsAtStart_;
+    if (results_) results_->addCounts(counts);
     return counts;
 }
 
@@ -208,12 +211,14 @@ void ConversionOutput::closeSectionLayers() {
                                               kCutLinesLayer, kLeveePointsLayer, kEndPointsLayer};
     for (const SectionLayer layer : kClosingOrder)
         if (sectionLayers_[layer] > 0) gisCloseLayer(sectionLayers_[layer]);
+    if (results_) results_->close();
 }
 
 void ConversionOutput::crossSectionsDone() {
     closeSectionLayers();
     // The counts are complete only once the layers are closed: their messages come first.
-    if (report_) report_->finish(counts());
+    if (report_) report_->finish(counts(), notAnExport_ ? notAnExportMessage(settings_.inputName)
+                                                        : std::string());
 }
 
 void ConversionOutput::closeOpenLayers() {

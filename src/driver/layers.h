@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,26 @@ enum SectionLayer : std::size_t {
 };
 inline constexpr std::size_t kSectionLayerCount = 5;
 using SectionLayerIds = std::array<int, kSectionLayerCount>;
+
+// A field of a layer: a text field of `width` characters, or a real written in `valueWidth`
+// characters with `decimals` digits after the point.
+struct FieldLayout {
+    std::string_view name;
+    std::string_view type;
+    int width = 0;
+    int valueWidth = 0;
+    int decimals = 0;
+    bool bare = false;  // a text written without quotes in a .mid line
+};
+
+constexpr FieldLayout text(std::string_view name, int width) { return {name, "Char", width}; }
+constexpr FieldLayout real(std::string_view name, int valueWidth, int decimals) {
+    return {name, "Float", 0, valueWidth, decimals};
+}
+
+// Creates a layer with its schema and heads it.
+int createLayer(const std::string& name, std::string_view kind,
+                std::span<const FieldLayout> fields);
 
 // The extension the format gives layer names (".shp", ".mif").
 std::string_view layerExtension(const OutputFormat& format);

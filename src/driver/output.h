@@ -6,11 +6,15 @@
 
 #include "driver/sdf.h"
 #include "driver/report.h"
+#include "driver/results.h"
 #include "driver/sections.h"
 #include "driver/settings.h"
 #include "driver/summary.h"
 
 namespace vk {
+
+// The error that ends a run on a file in which not one keyword was found.
+std::string notAnExportMessage(std::string_view inputName);
 
 class ConversionOutput : public SdfConsumer, private SectionObserver {
 public:
@@ -29,6 +33,9 @@ public:
     void closeOpenLayers();
     // The sections handed over and written in full.
     std::int64_t sectionsWritten() const { return sectionsWritten_; }
+    void header(const SdfHeader& header) override;
+    void region(const SdfRegion& region) override;
+    void notAnExport() override { notAnExport_ = true; }
 
     const ConversionReport* report() const { return report_.get(); }  // none without -report
 
@@ -49,6 +56,8 @@ private:
     int streamLayer_ = 0;
     SectionLayerIds sectionLayers_{}; // by SectionLayer
     std::unique_ptr<ConversionReport> report_;
+    std::unique_ptr<ResultsOutput> results_; // with -results
+    bool notAnExport_ = false;
 };
 
 }  // namespace vk

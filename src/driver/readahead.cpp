@@ -80,6 +80,29 @@ void ReadAhead::section(const SdfIds& ids, const SdfSection& section) {
     publish(Slot::Kind::Section);
 }
 
+void ReadAhead::header(const SdfHeader& header) {
+    out_.header(header);
+}
+
+// A region is read after the last section and goes through the slots as a section does.
+void ReadAhead::region(const SdfRegion& region) {
+    if (!beside_) {
+        out_.region(region);
+        return;
+    }
+    Slot& slot = slots_[filled_ % kSlots];
+    slot.region = region;
+    slot.values = region.x.size();
+    publish(Slot::Kind::Region);
+}
+
+void ReadAhead::notAnExport() {
+    if (beside_)
+        notAnExport_ = true;
+    else
+        out_.notAnExport();
+}
+
 void ReadAhead::crossSectionsDone() {
     if (beside_)
         publish(Slot::Kind::End);
@@ -134,9 +157,10 @@ void ReadAhead::publish(Slot::Kind kind) {
     slot.kind = kind;
     std::unique_lock lock(mutex_);
     const std::size_t index = filled_++;
-    if (kind == Slot::Kind::Section) valuesAhead_ += slot.values;
+    const bool more = kind == Slot::Kind::Section || kind == Slot::Kind::Region;
+    if (more) valuesAhead_ += slot.values;
     if (writerWaits_) writerWakes_.notify_all();
-    if (kind != Slot::Kind::Section) return;
+    if (!more) return;
     if (full()) {
         readerWaits_ = true;
         readerWakes_.wait(lock, [&] { return abandoned_ || inputGone_ || roomAgain(); });
@@ -168,7 +192,12 @@ void ReadAhead::deliver() {
             if (inputGone_) readOnAfterClose(next);
             if (slot.values > kValuesKept) slot.section = SdfSection(SdfSection::Unsized{});
             break;
+        case Slot::Kind::Region:
+            out_.region(slot.region);
+            if (slot.values > kValuesKept) slot.region = SdfRegion{};
+            break;
         case Slot::Kind::End:
+            if (notAnExport_) out_.notAnExport();
             out_.crossSectionsDone();
             return;
         case Slot::Kind::Exit:

@@ -45,6 +45,9 @@ class ReadAhead final : public SdfConsumer, private BackgroundReader {
     void streamNetworkDone() override;
     void section(const SdfIds& ids, const SdfSection& section) override;
     void crossSectionsDone() override;
+    void header(const SdfHeader& header) override;
+    void region(const SdfRegion& region) override;
+    void notAnExport() override;
     void readingPast(int lineNumber, const ConsolePlace& place) override;
 
   private:
@@ -57,10 +60,11 @@ class ReadAhead final : public SdfConsumer, private BackgroundReader {
 
     // One section on its way, with the console output of its reading.
     struct Slot {
-        enum class Kind { Section, End, Exit, Failure };
+        enum class Kind { Section, Region, End, Exit, Failure };
         Kind kind = Kind::Section;
         SdfIds ids;
         SdfSection section{SdfSection::Unsized{}};
+        SdfRegion region; // a Region's
         ConsoleRecording messages;
         std::exception_ptr failure;
         std::size_t values = 0;
@@ -105,6 +109,7 @@ class ReadAhead final : public SdfConsumer, private BackgroundReader {
     // The output side let go of the input while it wrote slot goneDuring_: the reader goes on only
     // to its next read after that section (or the end of the cross-sections there).
     std::atomic<bool> inputGone_{false};
+    bool notAnExport_ = false; // set before the end is published, read once it is taken
     std::size_t goneDuring_ = 0;
     std::thread thread_;
 };

@@ -116,9 +116,10 @@ std::string composeScript() {
     std::vector<std::string> pieces;
     std::size_t written = 0;
     for (const RunCount& count : kRunCounts)
-        if (count.key.empty()) ++written;
+        if (count.key.empty() && !count.results) ++written;
     std::size_t index = 0;
     for (const RunCount& count : kRunCounts) {
+        if (count.results) continue; // the report shows the results apart
         std::string piece(pieces.empty() && count.key.empty() ? "Written: " : "");
         piece.append(count.words);
         if (count.key.empty()) {
@@ -153,6 +154,7 @@ std::string describeOptions(const RunSettings& s) {
     if (s.chosenFormat) options.append("-").append(s.chosenFormat->option);
     if (!s.trimToLevees) options += options.empty() ? "-notrim" : " -notrim";
     options += options.empty() ? "-report" : " -report";
+    if (s.results) options += " -results";
     options.append(": ").append(s.format().name).append(" layers");
     if (!s.chosenFormat) options += " without a projection";
     options +=
@@ -290,6 +292,65 @@ void ConversionReport::centreline(const SdfIds& ids, const GisObject& line) {
         appendCoordinate(text_, line.X[static_cast<std::size_t>(i)]);
         text_ += ',';
         appendCoordinate(text_, line.Y[static_cast<std::size_t>(i)]);
+    }
+    text_ += "]}\n";
+    put();
+}
+
+void ConversionReport::header(const SdfHeader& header, bool results) {
+    record();
+    text_ += "{\"k\":\"h\",\"u\":";
+    appendJsonString(text_, header.units);
+    if (results) {
+        text_ += ",\"p\":[";
+        for (std::size_t k = 0; k < header.profiles.size(); ++k) {
+            if (k > 0) text_ += ',';
+            appendJsonString(text_, header.profiles[k]);
+        }
+        text_ += ']';
+    }
+    text_ += "}\n";
+    put();
+}
+
+void ConversionReport::sectionResults(std::span<const double> levels,
+                                      std::span<const double> extents,
+                                      std::span<const double> distances,
+                                      std::span<const double> banks) {
+    record();
+    const auto list = [&](std::string_view key, std::span<const double> values) {
+        text_ += key;
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            if (i > 0) text_ += ',';
+            appendCoordinate(text_, values[i]);
+        }
+        text_ += ']';
+    };
+    list("{\"k\":\"r\",\"we\":[", levels);
+    list(",\"wx\":[", extents);
+    list(",\"wd\":[", distances);
+    list(",\"bk\":[", banks);
+    text_ += "}\n";
+    put();
+}
+
+void ConversionReport::region(const SdfRegion& region) {
+    record();
+    text_ += "{\"k\":\"p\",\"a\":";
+    text_ += region.kind == SdfRegion::Kind::StorageArea ? '1' : '0';
+    text_ += ",\"n\":";
+    appendJsonString(text_, region.name);
+    text_ += ",\"c\":[";
+    for (std::size_t i = 0; i < region.x.size(); ++i) {
+        if (i > 0) text_ += ',';
+        appendCoordinate(text_, region.x[i]);
+        text_ += ',';
+        appendCoordinate(text_, region.y[i]);
+    }
+    text_ += "],\"we\":[";
+    for (std::size_t i = 0; i < region.waterElevation.size(); ++i) {
+        if (i > 0) text_ += ',';
+        appendCoordinate(text_, region.waterElevation[i]);
     }
     text_ += "]}\n";
     put();
@@ -484,22 +545,26 @@ void ConversionReport::appendProfile(const ProcessedSection& result) {
     }
 }
 
-void ConversionReport::finish(const RunCounts& counts) {
+void ConversionReport::finish(const RunCounts& counts, std::string_view error) {
     // The counts are complete only once the layers are closed: their messages come first.
     console().watch(nullptr);
     watching_ = false;
     record();
     text_ += "{\"k\":\"e\",\"n\":[";
     for (const RunCount& count : kRunCounts) {
-        if (!count.key.empty()) continue;
+        if (!count.key.empty() || count.results) continue;
         appendInt(text_, counts.*count.value);
         text_ += ',';
     }
     text_.back() = ']';
     for (const RunCount& count : kRunCounts) {
-        if (count.key.empty()) continue;
+        if (count.key.empty() || count.results) continue;
         text_.append(",\"").append(count.key).append("\":");
         appendInt(text_, counts.*count.value);
+    }
+    if (!error.empty()) {
+        text_ += ",\"x\":";
+        appendJsonString(text_, error);
     }
     text_ += "}\n";
     text_ += kBlockEnd;

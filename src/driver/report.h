@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,8 +45,18 @@ class ConversionReport final : public SectionObserver, private ConsoleWatcher {
     void centreline(const SdfIds& ids, const GisObject& line);
     void crossSectionsBegin();
     void processed(const ProcessedSection& result) override;
+    // The header's units and, with -results, its profiles' names.
+    void header(const SdfHeader& header, bool results);
+    // The model's results of the section just shown: per profile its water elevation (NaN for
+    // none) and where its water meets the ground, on the map (x, y left and right) and along the
+    // profile (NaN where the section has no surface line or no extent); the bank stations along
+    // the profile.
+    void sectionResults(std::span<const double> levels, std::span<const double> extents,
+                        std::span<const double> distances, std::span<const double> banks);
+    void region(const SdfRegion& region);
     // Writes the run's counts, ends the page and closes it; nothing is written after.
-    void finish(const RunCounts& counts);
+    // `error`: the error that ends the run once the page is closed (empty for none).
+    void finish(const RunCounts& counts, std::string_view error = {});
 
   private:
     void consoleLine(std::string_view text) override;

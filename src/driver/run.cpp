@@ -45,13 +45,13 @@ namespace {
         ReadAhead ahead(out);
         SdfReader reader(unitInput(settings.sdfUnit), settings.trimToLevees, centreline, section,
                          ahead);
+        reader.readResults(settings.results);
         ahead.read(reader);
 
         // Any file at all can be named: one in which not a single keyword was found is not taken
         // for an export that happened to be empty.
         if (!reader.foundKeyword()) {
-            console().breakLine("ERROR - No stream network or cross-sections found in " +
-                                std::string(trimRight(settings.inputName)) + ".");
+            console().breakLine(notAnExportMessage(settings.inputName));
             EXITS();
         }
     } catch (const RunInterrupted&) {

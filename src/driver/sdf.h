@@ -55,10 +55,19 @@ struct SdfSection {
     std::vector<double> surfaceX, surfaceY;
     std::vector<float> surfaceZ;
 
+    // The model's results (read only when they are asked for): one row per profile.
+    int extentCount = 0;
+    std::vector<double> extentXL, extentYL, extentXR, extentYR;
+    std::vector<double> waterElevation;  // as many as the export gives
+    double bankLeft = 0, bankRight = 0;  // fractions of the cut line's length, each in 0..1
+    std::string nodeName;
+
     bool hasCutLine = false;
     bool hasNValues = false;
     bool hasLevees = false;
     bool hasSurfaceLine = false;
+    bool hasExtents = false;
+    bool hasBanks = false;
 
     void clearFlags();
     // The rows that the section's blocks hold, absent blocks included (what a copy takes).
@@ -68,6 +77,7 @@ struct SdfSection {
 // Where one column of a block's rows is kept.
 using SdfColumn = std::variant<std::vector<double> SdfSection::*, std::vector<float> SdfSection::*,
                                std::vector<std::string> SdfSection::*>;
+inline constexpr std::size_t kSdfMaxColumns = 4;
 
 // What ends a block: the line that does is then tested for the keywords after the block's own.
 enum class SdfBlockEnd {
@@ -97,7 +107,7 @@ struct SdfBlock {
     SdfBlockEnd end = SdfBlockEnd::NoNumbersOrEnd;
     int SdfSection::*count = nullptr;
     bool SdfSection::*present = nullptr;
-    std::array<SdfColumn, 3> columns = {};
+    std::array<SdfColumn, kSdfMaxColumns> columns = {};
     std::size_t width = 0; // columns used
     std::size_t reserve = 0;
     // Rows past the limit are not kept: each is reported with limitMessage, kSupportAddress, ".".
@@ -111,6 +121,10 @@ struct SdfBlock {
     std::array<std::string_view, 3> pairWarnings = {};
     // Read, but handed over as absent when the sections are not trimmed to their levee markers.
     bool onlyWhenTrimming = false;
+    // A block of the model's results: its keyword is looked for only when they are asked for, and
+    // a count of rows other than the profiles' is reported with this text.
+    bool onlyWithResults = false;
+    std::string_view perProfileWarning = {};
 
     std::span<const SdfColumn> used() const { return {columns.data(), width}; }
 };
@@ -160,6 +174,34 @@ inline constexpr SdfBlock kSdfBlocks[] = {
      .columns = {&SdfSection::surfaceX, &SdfSection::surfaceY, &SdfSection::surfaceZ},
      .width = 3,
      .reserve = SdfSection::kInitialPoints},
+    // "xl, yl, xr, yr" per profile: where its water surface meets the ground on each side.
+    {.keyword = "WATER SURFACE EXTENTS",
+     .readError = "ERROR - Reading following line in file in sub GetSdfExtents",
+     .end = SdfBlockEnd::NotAllNumbers,
+     .count = &SdfSection::extentCount,
+     .present = &SdfSection::hasExtents,
+     .columns = {&SdfSection::extentXL, &SdfSection::extentYL, &SdfSection::extentXR,
+                 &SdfSection::extentYR},
+     .width = 4,
+     .reserve = 16,
+     .onlyWithResults = true,
+     .perProfileWarning = "WARNING - Water surface extents: "},
+};
+
+// What the header says of the model's results: the profiles' names, in order, and the units.
+struct SdfHeader {
+    std::vector<std::string> profiles;
+    std::string units; // the UNITS line's text ("ENGLISH", "METRIC"), empty without one
+};
+
+// A polygon of the model's results, read after the cross-sections: a flood boundary of one
+// profile (BOUNDS) or a storage area with its water elevations.
+struct SdfRegion {
+    enum class Kind { FloodBoundary, StorageArea };
+    Kind kind = Kind::FloodBoundary;
+    std::string name; // the profile's or the storage area's
+    std::vector<double> x, y;
+    std::vector<double> waterElevation; // a storage area's, one per profile
 };
 
 // The output side of the reader. The reader calls, in order: centreline() for every completed
@@ -178,6 +220,13 @@ public:
     virtual void streamNetworkDone() = 0;
     virtual void section(const SdfIds& ids, const SdfSection& section) = 0;
     virtual void crossSectionsDone() = 0;
+    // The header, once the stream network has been read (before streamNetworkDone); and, only
+    // when the results are read, each polygon of them after the last section (before
+    // crossSectionsDone).
+    virtual void header(const SdfHeader& header) { (void)header; }
+    virtual void region(const SdfRegion& region) { (void)region; }
+    // Just before crossSectionsDone, when not one keyword was found: the file is no export.
+    virtual void notAnExport() {}
     // Called once after each section(), just before the reader reads on past line `lineNumber`
     // (that section's "END:" line), with the place the reader's messages name there; not called
     // when the reading ends on that line.

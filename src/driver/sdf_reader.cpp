@@ -27,6 +27,9 @@ SdfSection::SdfSection(Unsized) {}
 void SdfSection::clearFlags() {
     for (const SdfBlock& block : kSdfBlocks)
         this->*block.present = false;
+    hasBanks = false;
+    waterElevation.clear();
+    nodeName.clear();
 }
 
 std::size_t SdfSection::storedRows() const {
@@ -125,6 +128,7 @@ void SdfReader::readStreamNetworkPart() {
 
 void SdfReader::readCrossSectionPart() {
     readCrossSections();
+    if (!foundKeyword_) out_.notAnExport();
     out_.crossSectionsDone();
 }
 
@@ -208,7 +212,42 @@ bool SdfReader::skipHeaderLine() {
         inHeader_ = false;
         return false;
     }
+    readHeaderLine();
     return true;
+}
+
+std::string_view SdfReader::afterColon() const {
+    const std::size_t colon = line_.find(':');
+    return colon == std::string_view::npos ? std::string_view() : line_.substr(colon + 1);
+}
+
+// The profiles' names follow "PROFILE NAMES:", one a line, as many as "NUMBER OF PROFILES" says.
+void SdfReader::readHeaderLine() {
+    if (namesToRead_ > 0) {
+        --namesToRead_;
+        header_.profiles.push_back(TRIMF(line_));
+    } else if (has("NUMBER OF PROFILES:")) {
+        ListReader reader(afterColon());
+        double count = 0;
+        const bool read = reader.read(count) == ReadStatus::Ok && count >= 0 && count <= 100000;
+        if (!read && results_) message("WARNING - Number of profiles not read. Line number: ");
+        profilesDeclared_ = read ? static_cast<int>(count) : 0;
+    } else if (has("PROFILE NAMES:")) {
+        header_.profiles.clear();
+        namesToRead_ = profilesDeclared_;
+    } else if (has("UNITS:")) {
+        header_.units = TRIMF(afterColon());
+    }
+}
+
+// "<what>: 3 values for 2 profiles. Line number: N" when a list does not hold one per profile.
+void SdfReader::warnPerProfile(std::string_view what, std::size_t count, std::string_view unit,
+                               int line) {
+    if (count == header_.profiles.size()) return;
+    text_.assign(what).append(AINTEGER(static_cast<std::int64_t>(count))).append(" ").append(unit);
+    text_.append(" for ").append(AINTEGER(static_cast<std::int64_t>(header_.profiles.size())));
+    text_.append(" profiles. Line number: ").append(AINTEGER(line));
+    console().breakLine(text_);
 }
 
 void SdfReader::message(std::string_view text) {
@@ -284,6 +323,7 @@ void SdfReader::readStreamNetwork() {
             retained_.assign(line_);
         }
     }
+    out_.header(header_);
 }
 
 void SdfReader::readCentreline() {
@@ -324,6 +364,7 @@ void SdfReader::readCrossSections() {
             retestLine_ = false;
             line_ = retained_;
         } else if (!nextLine()) {
+            atEnd_ = true;
             break;
         }
         if (found("BEGIN CROSS-SECTIONS:")) {
@@ -340,6 +381,7 @@ void SdfReader::readCrossSections() {
             readStation();
         }
         readBlocks(std::make_index_sequence<std::size(kSdfBlocks)>{});
+        if (results_) readSectionResults();
         if (found("END:")) {
             console().breakLine("End of section processing... ");
             out_.section(ids_, section_);
@@ -363,23 +405,142 @@ void SdfReader::readCrossSections() {
     }
     // An export copied or downloaded only in part ends where it was cut: a run that finishes must
     // say that it may be incomplete, and that a section left without its end was not converted.
-    if (ended || endWritten || !begun) return;
-    if (sectionOpen) {
-        text_.assign("WARNING - The cross-section beginning on line ")
-            .append(AINTEGER(section_.firstLine))
-            .append(" has no END: line; it is not converted.");
+    if (!ended && !endWritten && begun) {
+        if (sectionOpen) {
+            text_.assign("WARNING - The cross-section beginning on line ")
+                .append(AINTEGER(section_.firstLine))
+                .append(" has no END: line; it is not converted.");
+            console().breakLine(text_);
+        }
+        text_.assign("WARNING - The export ends on line ")
+            .append(AINTEGER(lineNumber_))
+            .append(" without END CROSS-SECTIONS:; it may be cut short.");
         console().breakLine(text_);
     }
-    text_.assign("WARNING - The export ends on line ")
-        .append(AINTEGER(lineNumber_))
-        .append(" without END CROSS-SECTIONS:; it may be cut short.");
-    console().breakLine(text_);
+    if (!results_) return;
+    block_ = Block::None;
+    while (!atEnd_ && nextLine()) {
+        if (found("BEGIN BOUNDS:"))
+            readRegions(SdfRegion::Kind::FloodBoundary, "END BOUNDS:");
+        else if (found("BEGIN STORAGE AREAS:"))
+            readRegions(SdfRegion::Kind::StorageArea, "END STORAGE AREAS:");
+    }
+}
+
+// The results written on one line of a section: "WATER ELEVATION:v1,v2,...", "BANK
+// POSITIONS:f1,f2" and "NODE NAME:text".
+void SdfReader::readSectionResults() {
+    if (found("WATER ELEVATION")) {
+        std::vector<double>& levels = section_.waterElevation;
+        levels.clear();
+        ListReader reader(afterColon());
+        double value = 0;
+        ReadStatus status = ReadStatus::Ok;
+        while ((status = reader.read(value)) == ReadStatus::Ok)
+            levels.push_back(value);
+        if (status == ReadStatus::Bad)
+            message("WARNING - Water elevation not a number, the rest not read. Line number: ");
+        warnPerProfile("WARNING - Water elevations: ", levels.size(), "values", lineNumber_);
+    }
+    if (found("BANK POSITIONS")) {
+        ListReader reader(afterColon());
+        double left = -1, right = -1;
+        const bool read = reader.read(left) == ReadStatus::Ok &&
+                          reader.read(right) == ReadStatus::Ok;
+        section_.hasBanks = read && left >= 0 && left <= 1 && right >= 0 && right <= 1;
+        if (section_.hasBanks) {
+            section_.bankLeft = left;
+            section_.bankRight = right;
+        } else {
+            message("WARNING - Bank positions not two fractions from 0 to 1. Line number: ");
+        }
+    }
+    if (found("NODE NAME")) section_.nodeName = TRIMF(afterColon());
+}
+
+// A BOUNDS block (per profile: "PROFILE LIMITS:", "PROFILE ID:name", one or more "POLYGON:"
+// blocks of "x , y" rows, "END:") or a STORAGE AREAS block (per area: "SA ID:name", "WATER
+// ELEVATION:" values, "POLYGON:" rows, other rows read past, "END:"). Each polygon goes out as a
+// region with the name and elevations in force.
+void SdfReader::readRegions(SdfRegion::Kind kind, std::string_view endKeyword) {
+    const int blockLine = lineNumber_;
+    SdfRegion& region = region_;
+    region.kind = kind;
+    region.name.clear();
+    region.waterElevation.clear();
+    bool collecting = false;
+    int polygonLine = 0;
+    auto emit = [&] {
+        if (polygonLine > 0) {
+            if (region.x.size() >= 3) {
+                out_.region(region);
+            } else {
+                text_.assign("WARNING - Polygon of fewer than 3 points left out. Line number: ");
+                console().breakLine(text_.append(AINTEGER(polygonLine)));
+            }
+        }
+        polygonLine = 0;
+        collecting = false;
+        region.x.clear();
+        region.y.clear();
+    };
+    for (;;) {
+        if (!nextLine()) {
+            atEnd_ = true;
+            emit();
+            text_.assign("WARNING - Block from line ").append(AINTEGER(blockLine));
+            console().breakLine(text_.append(" cut off by the end of the file."));
+            return;
+        }
+        if (has(endKeyword)) {
+            emit();
+            return;
+        }
+        if (has("PROFILE LIMITS:") || has("SA ID:")) {
+            emit();
+            region.name.clear();
+            region.waterElevation.clear();
+            if (has("SA ID:")) region.name = TRIMF(afterColon());
+        } else if (has("PROFILE ID:")) {
+            region.name = TRIMF(afterColon());
+            const auto& names = header_.profiles;
+            if (std::find(names.begin(), names.end(), region.name) == names.end())
+                message("WARNING - Profile ID not among the profile names. Line number: ");
+        } else if (has("WATER ELEVATION")) {
+            region.waterElevation.clear();
+            ListReader reader(afterColon());
+            double value = 0;
+            while (reader.read(value) == ReadStatus::Ok)
+                region.waterElevation.push_back(value);
+            warnPerProfile("WARNING - Water elevations: ", region.waterElevation.size(),
+                           "values", lineNumber_);
+        } else if (has("POLYGON:")) {
+            emit();
+            collecting = true;
+            polygonLine = lineNumber_;
+        } else if (has("END:")) {
+            emit();
+        } else if (line_.find(':') != std::string_view::npos) {
+            collecting = false; // ELEVATION-VOLUME:, TERRAIN: and the like are read past
+        } else if (collecting && !isBlankLine(line_)) {
+            double x = 0, y = 0;
+            if (readNumbers(line_, x, y) == ReadStatus::Ok) {
+                region.x.push_back(x);
+                region.y.push_back(y);
+            } else {
+                message("WARNING - Polygon row not read. Line number: ");
+            }
+        }
+    }
 }
 
 // Tests the line for the keyword of each block of kSdfBlocks in turn, reading the block where
 // one is found.
 template <std::size_t... B> void SdfReader::readBlocks(std::index_sequence<B...>) {
-    ((found(kSdfBlocks[B].keyword) ? readBlock<B>() : void()), ...);
+    (((!kSdfBlocks[B].onlyWithResults || results_) && found(kSdfBlocks[B].keyword)
+          ? readBlock<B>()
+          : void()),
+     ...);
 }
 
 // One routine for every block of kSdfBlocks (instantiated per block). Rows past the limit are
@@ -389,6 +550,7 @@ template <std::size_t B> void SdfReader::readBlock() {
     static constexpr const SdfBlock& block = kSdfBlocks[B];
     constexpr bool plainRows = block.form == SdfRowForm::Values && Arrays<B>::kNumeric;
     SdfSection& s = section_;
+    const int blockLine = lineNumber_;
     if (!block.foundMessage.empty()) message(block.foundMessage);
     s.*block.present = true;
     int& count = s.*block.count;
@@ -431,6 +593,9 @@ template <std::size_t B> void SdfReader::readBlock() {
     if (!block.pairWarnings[0].empty() && count != 2)
         message(block.pairWarnings[static_cast<std::size_t>(std::min(count, 2))]);
     if (block.onlyWhenTrimming && !trimToLevees_) s.*block.present = false;
+    if (!block.perProfileWarning.empty())
+        warnPerProfile(block.perProfileWarning, static_cast<std::size_t>(count), "rows",
+                       blockLine);
 }
 
 bool SdfReader::endsBlock(SdfBlockEnd end) const {

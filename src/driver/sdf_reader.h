@@ -31,6 +31,10 @@ class SdfReader : private ConsolePlace {
     // Reads the whole file: the stream-network loop, streamNetworkDone(), the cross-section loop
     // and crossSectionsDone(). Errors end the run through EXITS.
     void read();
+    // Reads the model's results too: the header's profiles, each section's water elevations,
+    // extents, bank positions and node name, and the flood boundaries and storage areas after the
+    // cross-sections. Off, the reader looks for none of their keywords.
+    void readResults(bool on) { results_ = on; }
     // The same in two parts, one after the other: the stream network with streamNetworkDone(),
     // then the cross-sections with crossSectionsDone().
     void readStreamNetworkPart();
@@ -70,6 +74,12 @@ class SdfReader : private ConsolePlace {
     template <std::size_t... B> void readBlocks(std::index_sequence<B...>);
     template <std::size_t B> void readBlock(); // block B of kSdfBlocks
     bool endsBlock(SdfBlockEnd end) const;
+    void readHeaderLine();
+    void readSectionResults();
+    void readRegions(SdfRegion::Kind kind, std::string_view endKeyword);
+    void warnPerProfile(std::string_view what, std::size_t count, std::string_view unit,
+                        int line);
+    std::string_view afterColon() const;
     template <std::size_t B> bool readRow(std::size_t i);
 
     LineReader& in_;
@@ -90,6 +100,12 @@ class SdfReader : private ConsolePlace {
     // loop tests that line first (held in retained_) before it reads another one.
     bool retestLine_ = false;
     std::string retained_;
+    bool results_ = false;
+    bool atEnd_ = false;     // the end of the file was reached
+    SdfHeader header_;
+    int profilesDeclared_ = 0; // by the header's NUMBER OF PROFILES
+    int namesToRead_ = 0;      // the header's profile-name lines still to come
+    SdfRegion region_;
 };
 
 } // namespace vk

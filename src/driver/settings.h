@@ -22,6 +22,7 @@ struct RunSettings {
     const OutputFormat* chosenFormat = nullptr;
     bool trimToLevees = true;      // -notrim clears it
     bool report = false;           // -report: the conversion report page
+    bool results = false;          // -results: the model's results as layers and a table
     bool quiet = false;            // -quiet: warnings, errors, the summary and dialogues only
     bool showHelp = false;         // the program was started without arguments
     std::string inputName;         // trailing blanks removed; set with setInputName

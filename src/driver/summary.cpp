@@ -10,6 +10,7 @@ std::vector<std::string> summaryLines(const RunCounts& counts) {
     std::string written = "Written: ";
     bool any = false;
     for (const RunCount& count : kRunCounts) {
+        if (count.results && !counts.results) continue;
         const std::string number = AINTEGER(counts.*count.value);
         if (!count.key.empty()) {
             lines.push_back(std::string(count.words) + ": " + number + ".");

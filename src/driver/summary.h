@@ -23,6 +23,15 @@ struct RunCounts {
     std::int64_t leveePoints = 0;
     std::int64_t tables = 0;
     std::int64_t warnings = 0;
+    // With -results: the model's results written, and the sections that got no water-surface
+    // line for any profile (neither extents nor a surface line with water elevations).
+    bool results = false;
+    std::int64_t waterLines = 0;
+    std::int64_t floodBoundaries = 0;
+    std::int64_t bankPoints = 0;
+    std::int64_t storageAreas = 0;
+    std::int64_t waterRows = 0;
+    std::int64_t sectionsWithoutWater = 0;
 };
 
 // One count of the run, as the summary, the report's records and the report's page show it:
@@ -34,6 +43,7 @@ struct RunCount {
     std::string_view words;
     std::int64_t RunCounts::*value = nullptr;
     std::string_view key = {}; // empty for a count of what was written
+    bool results = false;      // shown only in a run with -results
 };
 
 inline constexpr RunCount kRunCounts[] = {
@@ -44,6 +54,13 @@ inline constexpr RunCount kRunCounts[] = {
     {"end points", &RunCounts::endPoints},
     {"levee points", &RunCounts::leveePoints},
     {"tables", &RunCounts::tables},
+    {"water-surface lines", &RunCounts::waterLines, {}, true},
+    {"flood boundaries", &RunCounts::floodBoundaries, {}, true},
+    {"bank points", &RunCounts::bankPoints, {}, true},
+    {"storage areas", &RunCounts::storageAreas, {}, true},
+    {"water-surface rows", &RunCounts::waterRows, {}, true},
+    // On the first line too, which a quiet console shows.
+    {"sections without water surface", &RunCounts::sectionsWithoutWater, {}, true},
     {"Warnings", &RunCounts::warnings, "w"},
 };
 

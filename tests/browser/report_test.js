@@ -38,15 +38,15 @@ function check(ok, what) {
 
 const lines = (file) => fs.readFileSync(file, 'latin1').split('\n').filter((l) => l.length > 0);
 
-// A folder holding the export and the templates, converted with -mif -report.
-function convert(name, writeExport) {
+// A folder holding the export and the templates, converted with -mif -report (and `more`).
+function convert(name, writeExport, more = []) {
   const folder = path.join(options.out, name);
   fs.rmSync(folder, { recursive: true, force: true });
   fs.mkdirSync(folder, { recursive: true });
   for (const t of ['Header.mif', 'Header.prj']) fs.copyFileSync(path.join(options.examples, t), path.join(folder, t));
   writeExport(path.join(folder, 'river.sdf'));
   try {
-    execFileSync(options.binary, ['-mif', '-report', 'river.sdf'], { cwd: folder, stdio: ['ignore', 'ignore', 'inherit'] });
+    execFileSync(options.binary, ['-mif', '-report', ...more, 'river.sdf'], { cwd: folder, stdio: ['ignore', 'ignore', 'inherit'] });
   } catch (e) {
     if (e.status !== 1) throw e;  // a run that stops early ends with status 1 and its page
   }
@@ -67,7 +67,7 @@ const markupExport = [
 const stoppedExport = markupExport.replace('END CROSS-SECTIONS:',
   'CROSS-SECTION:\n  STREAM ID:S\n  REACH ID:R\n  STATION: XS4\nEND:\nEND CROSS-SECTIONS:');
 
-async function openReport(browser, folder) {
+async function openReport(browser, folder, hash = '') {
   const page = await browser.newPage({ viewport: { width: 1400, height: 1150 } });
   const problems = [];
   page.on('console', (m) => { if (m.type() === 'error' || m.type() === 'warning') problems.push(`console ${m.type()}: ${m.text()}`); });
@@ -75,7 +75,7 @@ async function openReport(browser, folder) {
   page.on('dialog', (d) => { problems.push(`dialog: ${d.message()}`); d.dismiss(); });
   const file = path.join(folder, 'river_report.html');
   page.on('request', (r) => { if (r.url() !== `file://${file}`) problems.push(`load: ${r.url()}`); });
-  await page.goto(`file://${file}`);
+  await page.goto(`file://${file}${hash}`);
   await page.waitForSelector('body[data-ready]', { timeout: 60000 });
   return { page, problems };
 }
@@ -100,9 +100,11 @@ async function checkProfile(page, folder, label) {
       { name: 'generated', write: (f) => execFileSync(options.gen, [f, '--reaches', '4', '--sections', '2000']) },
       { name: 'markup', write: (f) => fs.writeFileSync(f, markupExport) },
       { name: 'stopped', write: (f) => fs.writeFileSync(f, stoppedExport) },
+      { name: 'results', write: (f) => execFileSync(options.gen, [f, '--sections', '200', '--extents']),
+        more: ['-results'] },
     ];
     for (const c of cases) {
-      const folder = convert(c.name, c.write);
+      const folder = convert(c.name, c.write, c.more);
       const { page, problems } = await openReport(browser, folder);
 
       const layer = lines(path.join(folder, 'river_cut_line.mid')).length;
@@ -152,7 +154,7 @@ async function checkProfile(page, folder, label) {
         const link = page.locator('#warnings a').first();
         const target = Number((await link.getAttribute('href')).replace('#section-', ''));
         await link.click();
-        const linked = Number(await page.getAttribute('#list .row.chosen', 'data-section'));
+        const linked = Number(await page.textContent('#list .row.chosen span >> nth=0'));
         check(linked === target, `example: a warning's link chooses its section (${target}, chosen ${linked})`);
         const width = async () => Number((await page.getAttribute('#map', 'viewBox')).split(' ')[2]);
         const before = await width();
@@ -167,9 +169,40 @@ async function checkProfile(page, folder, label) {
         await page.locator('#profile-box').screenshot({ path: path.join(options.out, 'profile.png') });
         await page.screenshot({ path: path.join(options.out, 'report.png') });
       }
+      if (c.name === 'results') {
+        // The profile's water level, banks and units; the list's water column sorts on a click.
+        const level = /WATER ELEVATION: *([\d.]+)/.exec(fs.readFileSync(path.join(folder, 'river.sdf'), 'latin1'))[1];
+        await page.click('#list .row >> nth=0');
+        const drawn = await page.evaluate(() => ({
+          options: [...document.querySelectorAll('#profile-choice option')].map((o) => o.textContent),
+          water: document.querySelectorAll('#profile line.water').length,
+          banks: document.querySelectorAll('#profile line.bank').length,
+          axes: [...document.querySelectorAll('#profile text')].map((t) => t.textContent).filter((t) => t.endsWith('(m)')),
+          lines: (document.querySelector('#map path.water').getAttribute('d').match(/M/g) || []).length,
+          cell: document.querySelector('#list .row.chosen span:last-child').textContent,
+        }));
+        check(drawn.options.join() === 'PF 1' && drawn.water === 1 && drawn.banks === 2 && drawn.lines === 200 &&
+          Number(drawn.cell) === Number(level) && drawn.axes.join() === 'distance (m),elevation (m)',
+        `results: profile choice, water level, banks, units, map lines, list column (${JSON.stringify(drawn)}, ${level})`);
+        await page.click('#ws-head');
+        const sorted = (await page.locator('#list .row >> span:last-child').allTextContents()).map(Number);
+        check(sorted.length > 5 && sorted.every((v, k) => k === 0 || sorted[k - 1] <= v),
+          `results: a click on the water column sorts the list (${sorted.slice(0, 5)})`);
+        const jumped = await openReport(browser, folder, '#section-5');
+        const number = await jumped.page.textContent('#list .row.chosen span >> nth=0');
+        check(number === '5', `results: #section-5 chooses the list's section 5 (${number})`);
+        await jumped.page.close();
+      }
       check(problems.length === 0, `${c.name}: no console error, dialog or load (${problems.join('; ')})`);
       await page.close();
     }
+    // A file that is no export: its report opens with the error that ended the run.
+    const none = convert('not-an-export', (f) => fs.writeFileSync(f, 'station,elevation\n100,12.5\n'));
+    const { page } = await openReport(browser, none);
+    const error = await page.textContent('#run-error');
+    check(error === 'ERROR - No stream network or cross-sections found in river.sdf.',
+      `not an export: the error stands at the top of the report (${error})`);
+    await page.close();
   } finally {
     await browser.close();
   }

@@ -78,8 +78,36 @@ class Recorder : public vk::SdfConsumer {
         for (int i = 0; i < s.surfaceCount; ++i)
             r.surface.push_back({s.surfaceX[at(i)], s.surfaceY[at(i)], s.surfaceZ[at(i)]});
         sections.push_back(std::move(r));
+        if (!s.waterElevation.empty() || s.hasExtents || s.hasBanks || !s.nodeName.empty())
+            results.push_back(describeResults(s));
     }
     void crossSectionsDone() override { events += 'D'; }
+    void header(const vk::SdfHeader& h) override {
+        for (const std::string& name : h.profiles) profiles += name + ";";
+    }
+    void region(const vk::SdfRegion& r) override {
+        events += 'R';
+        std::string text = r.kind == vk::SdfRegion::Kind::StorageArea ? "area " : "bound ";
+        text += r.name + " " + std::to_string(r.x.size()) + " points";
+        for (const double v : r.waterElevation) text += " " + std::to_string(v).substr(0, 4);
+        results.push_back(text);
+    }
+    // The results of a section: "elevations 5.00 6.00, extents 1 2 3 4, banks 0.25 0.75, node N".
+    static std::string describeResults(const vk::SdfSection& s) {
+        auto number = [](double v) { return std::to_string(v).substr(0, 4); };
+        std::string text = "elevations";
+        for (const double v : s.waterElevation) text += " " + number(v);
+        text += ", extents";
+        for (int i = 0; s.hasExtents && i < s.extentCount; ++i) {
+            const auto at = static_cast<std::size_t>(i);
+            for (const double v : {s.extentXL[at], s.extentYL[at], s.extentXR[at], s.extentYR[at]})
+                text += " " + number(v);
+        }
+        if (s.hasBanks) text += ", banks " + number(s.bankLeft) + " " + number(s.bankRight);
+        return text + ", node " + s.nodeName;
+    }
+    std::string profiles;             // the header's, each followed by ";"
+    std::vector<std::string> results; // per section with results and per region, in order
 };
 
 struct ReadResult {
@@ -90,7 +118,7 @@ struct ReadResult {
     Recorder rec;
 };
 
-ReadResult readSdfFile(const std::string& path, bool trimToLevees = true) {
+ReadResult readSdfFile(const std::string& path, bool trimToLevees = true, bool results = false) {
     ReadResult result{};
     vktest::DriverSession session;
     vk::LineReader in;
@@ -98,6 +126,7 @@ ReadResult readSdfFile(const std::string& path, bool trimToLevees = true) {
     vk::GisObject line;
     vk::SdfSection section;
     vk::SdfReader reader(in, trimToLevees, line, section, result.rec);
+    reader.readResults(results);
     result.status = vktest::endStatus([&] { reader.read(); });
     result.lines = reader.lineNumber();
     result.keyword = reader.foundKeyword();
@@ -105,10 +134,10 @@ ReadResult readSdfFile(const std::string& path, bool trimToLevees = true) {
     return result;
 }
 
-ReadResult readSdf(const std::string& text, bool trimToLevees = true) {
+ReadResult readSdf(const std::string& text, bool trimToLevees = true, bool results = false) {
     vktest::TempDir dir;
     vktest::writeFile(dir.file("test.sdf"), text);
-    return readSdfFile(dir.file("test.sdf"), trimToLevees);
+    return readSdfFile(dir.file("test.sdf"), trimToLevees, results);
 }
 
 std::string msg(const std::string& text) {
@@ -472,6 +501,62 @@ TEST(SdfReader, BlockReadErrorsEchoTheLine) {
     }
 }
 
+// The model's results, read only when asked for; bad values are reported with their line and the
+// reading goes on. Lines: 1-6 the header (two profiles), 9 the section, 13 its first result line.
+TEST(SdfReader, ResultsAndTheirFaults) {
+    const std::string head = "BEGIN HEADER:\nNUMBER OF PROFILES: 2\nPROFILE NAMES:\n P1 \n P2\n"
+                             "END HEADER:\nBEGINSTREAMNETWORK:\nENDSTREAMNETWORK:\nCROSS-SECTION:\n"
+                             "STREAM ID:s\nREACH ID:r\nSTATION:1\n";
+    const std::string bounds = "END:\nEND CROSS-SECTIONS:\nBEGIN BOUNDS:\nPROFILE LIMITS:\n";
+    const std::string square = "POLYGON:\n0,0\n0,1\n1,1\n";
+    const struct {
+        std::string text; // after the station line
+        std::string warning;
+        std::vector<std::string> results;
+    } cases[] = {
+        {"BANK POSITIONS:0.25, 0.75\nNODE NAME: Weir \nWATER ELEVATION:5, 6\n"
+         "WATER SURFACE EXTENTS:\n1,2,3,4\n5,6,7,8\nEND:\n",
+         "", {"elevations 5.00 6.00, extents 1.00 2.00 3.00 4.00 5.00 6.00 7.00 8.00, "
+              "banks 0.25 0.75, node Weir"}},
+        {"WATER ELEVATION: 5, 6, 7\nEND:\n", "WARNING - Water elevations: 3 values for 2 "
+         "profiles. Line number: 13", {"elevations 5.00 6.00 7.00, extents, node "}},
+        {"WATER ELEVATION: 5, x\nEND:\n", "WARNING - Water elevation not a number, the rest not "
+         "read. Line number: 13", {"elevations 5.00, extents, node "}},
+        {"WATER SURFACE EXTENTS:\n1,2,3,4\nEND:\n", "WARNING - Water surface extents: 1 rows for "
+         "2 profiles. Line number: 13", {"elevations, extents 1.00 2.00 3.00 4.00, node "}},
+        {"BANK POSITIONS: 0.2, 1.5\nEND:\n", "WARNING - Bank positions not two fractions from 0 "
+         "to 1. Line number: 13", {}},
+        {"BANK POSITIONS: left, 0.5\nEND:\n", "WARNING - Bank positions not two fractions", {}},
+        {bounds + "PROFILE ID:P2\n" + square + "POLYGON:\n5,5\n6,6\nEND:\nEND BOUNDS:\n",
+         "WARNING - Polygon of fewer than 3 points left out. Line number: 22", {"bound P2 3 points"}},
+        {bounds + "PROFILE ID:P3\n" + square + "END:\nEND BOUNDS:\n",
+         "WARNING - Profile ID not among the profile names. Line number: 17", {"bound P3 3 points"}},
+        {bounds + "PROFILE ID:P1\n" + square, "WARNING - Block from line 15 cut off by the end of "
+         "the file.", {"bound P1 3 points"}},
+        {"END:\nEND CROSS-SECTIONS:\nBEGIN STORAGE AREAS:\nSA ID: Pond\nWATER ELEVATION: 7,8\n" +
+             square + "ELEVATION-VOLUME:\n1, 2\n3, 4\nTERRAIN:\n9, 9\nEND:\nSA ID: Cut\n" + square,
+         "WARNING - Block from line 15 cut off", {"area Pond 3 points 7.00 8.00", "area Cut 3 points"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        // Ended as an export is, unless the case is about what follows the cross-sections.
+        const std::string text =
+            c.text.find("CROSS-SECTIONS") == std::string::npos ? c.text + "END CROSS-SECTIONS:\n" : c.text;
+        const ReadResult r = readSdf(head + text, true, true);
+        EXPECT_EQ(r.status, -1) << r.out;
+        EXPECT_EQ(r.rec.profiles, "P1;P2;");
+        EXPECT_EQ(r.rec.results, c.results);
+        EXPECT_EQ(r.out.find("WARNING") != std::string::npos, !c.warning.empty()) << r.out;
+        if (!c.warning.empty()) {
+            EXPECT_NE(r.out.find("\n" + c.warning), std::string::npos) << r.out;
+        }
+        // Without -results not one of their keywords is looked for: the console is the same.
+        const ReadResult without = readSdf(head + text);
+        EXPECT_TRUE(without.rec.results.empty());
+        EXPECT_EQ(without.out.find("WARNING"), std::string::npos) << without.out;
+    }
+}
+
 TEST(SdfReader, LeveeMarkers) {
     const std::string head = "x\nENDSTREAMNETWORK:\nCROSS-SECTION:\nSTREAM ID:s\nREACH ID:r\n"
                              "STATION:1\n";
@@ -672,6 +757,7 @@ TEST(SdfReader, EveryDeclaredBlockIsReadCountedAndCleared) {
         {"NVALUES", " NVALUES:\n  0, 0.05\n  0.5, 0.03\n"},
         {"LEVEE POSITIONS", " LEVEE POSITIONS:\n  L, 0.2, 10\n  R, 0.8, 11\n"},
         {"SURFACE LINE", " SURFACE LINE:\n  0, 0, 5\n  10, 0, 1\n"},
+        {"WATER SURFACE EXTENTS", " WATER SURFACE EXTENTS:\n  0, 0, 5, 5\n  1, 1, 6, 6\n"},
     };
     const std::string section = "CROSS-SECTION:\n STREAM ID: A\n REACH ID: B\n STATION: 1\n";
     for (const vk::SdfBlock& block : vk::kSdfBlocks) {
@@ -703,6 +789,7 @@ TEST(SdfReader, EveryDeclaredBlockIsReadCountedAndCleared) {
         vk::GisObject line;
         vk::SdfSection store;
         vk::SdfReader reader(in, true, line, store, seen);
+        reader.readResults(block.onlyWithResults);
         EXPECT_EQ(vktest::endStatus([&] { reader.read(); }), -1) << session.out;
         std::string columns = "[";
         for (std::size_t c = 0; c < block.width; ++c)

@@ -10,6 +10,7 @@
 #include "conversion_fixture.h"
 #include "driver/report.h"
 #include "driver/report_page.h"
+#include "driver/results.h"
 #include "text/webtext.h"
 #include "support/writefaults.h"
 
@@ -18,6 +19,38 @@ namespace {
 using vktest::ConversionTest;
 using vktest::fileExists;
 using vktest::readFile;
+
+// ---------------------------------------------------------------------------------------------
+// Where a water surface meets the ground, computed from a surface line along the x axis
+
+TEST(ComputeExtent, FromTheLowestPointBetweenTheBanksOutToTheFirstGroundAboveTheWater) {
+    const struct {
+        std::vector<float> z; // at x = 0, 10, 20, ...
+        double from, to, level;
+        bool wet;
+        double left, right;
+    } cases[] = {
+        {{5, 1, 5}, 0, 20, 3, true, 5, 15},                // a V: crossings halfway up each side
+        {{5, 1, 5}, 0, 20, 1, false, 0, 0},                // the water at the lowest ground: dry
+        {{2, 1, 5}, 0, 20, 3, true, 0, 15},                // over the left end: the end point
+        {{6, 2, 4, 0, 6}, 0, 40, 3, true, 22.5, 35},       // the lowest point within the banks
+        {{6, 2, 4, 0, 6}, 0, 15, 3, true, 7.5, 15},        // ... not the lowest outside them
+        {{6, 2, 4, 0, 6}, 12, 18, 3, true, 22.5, 35},      // no point between: the whole line
+        {{6, 2, 4, 0, 6}, 12, 18, 5, true, 2.5, 30 + 5 / 6.0 * 10}, // the hump under water
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.z) + " at " + std::to_string(c.level));
+        std::vector<double> x, y(c.z.size(), 7.0);
+        for (std::size_t i = 0; i < c.z.size(); ++i) x.push_back(10.0 * static_cast<double>(i));
+        vk::WaterExtent e;
+        ASSERT_EQ(vk::computeExtent(x, y, c.z, x, c.from, c.to, c.level, e), c.wet);
+        if (!c.wet) continue;
+        EXPECT_DOUBLE_EQ(e.xl, c.left);
+        EXPECT_DOUBLE_EQ(e.xr, c.right);
+        EXPECT_EQ(e.yl, 7.0);
+        EXPECT_EQ(e.yr, 7.0);
+    }
+}
 
 // ---------------------------------------------------------------------------------------------
 // DISTANCE_8 and the .csv name

@@ -426,7 +426,11 @@ TEST_F(BadInput, LeveeMarkersNeverGetANonFiniteCoordinate) {
                              " LEVEE POSITIONS:\n L, -3.4e38, 1\n R, 0.5, 2\n" + kSurface +
                              "END:\n" + sectionHead("A", "B", "3") +
                              " LEVEE POSITIONS:\n L, 0.5, 1\n SURFACE LINE:\n 3, 4, 1\n 3, 4, 0\n"
-                             "END:\n";
+                             "END:\n" + sectionHead("A", "B", "4") +
+                             // Results whose top width and bank points overflow.
+                             " CUT LINE:\n -1e300, 0\n 1e300, 0\n BANK POSITIONS: 0.25, 0.75\n" +
+                             kSurface + " WATER ELEVATION: 2\n WATER SURFACE EXTENTS:\n"
+                             " -1e300, 0, 1e300, 0\nEND:\n";
     const auto shp = convert("-shp", text);
     EXPECT_EQ(shp.status, 0);
     const auto levees = shpPoints(file("x_levee_pts_P.shp"));
@@ -440,7 +444,9 @@ TEST_F(BadInput, LeveeMarkersNeverGetANonFiniteCoordinate) {
         for (const auto& [x, y] : shpPoints(file(layer)))
             EXPECT_TRUE(std::isfinite(x) && std::isfinite(y)) << layer;
 
-    const auto mif = convert("-mif", text);
+    for (const bool results : {false, true}) {
+    writeFile(file("x.sdf"), text);
+    const auto mif = run({"-mif", results ? "-results" : "-quiet", "x.sdf"});
     EXPECT_EQ(mif.status, 0);
     for (const auto& [name, bytes] : snapshot(in)) {
         std::string lower = bytes;
@@ -451,6 +457,7 @@ TEST_F(BadInput, LeveeMarkersNeverGetANonFiniteCoordinate) {
             EXPECT_EQ(lower.find("nan"), std::string::npos) << name;
             EXPECT_EQ(lower.find("inf"), std::string::npos) << name;
         }
+    }
     }
     EXPECT_TRUE(
         endsWith(readFile(file("x_levee_pts.mif")), "Point         3.000000        4.000000\n"));

@@ -1113,4 +1113,116 @@ TEST(Rerun, OntoTheOutputsOfALongerRunLeavesNoStaleBytes) {
     }
 }
 
+// ---- the model's results (-results) ----
+
+// Converts `input` in `folder` with -results in the format, and reads a layer back with GDAL.
+struct ResultsRun {
+    std::string folder, format;
+    std::string output;
+    ResultsRun(const std::string& folder, const std::string& format, const std::string& input)
+        : folder(folder), format(format) {
+        copyTemplates(folder);
+        const auto r = vktest::runProgram({format, "-results", input}, "", folder, 120);
+        EXPECT_EQ(r.status, 0) << r.output.substr(r.output.size() > 2000 ? r.output.size() - 2000 : 0);
+        output = r.output;
+    }
+    OgrLayer layer(const std::string& name, char letter) const {
+        const std::string file = format == "-mif" ? name + ".mif" : name + "_" + letter + ".shp";
+        const auto r = vktest::runProgram({"-ro", "-al", file}, "", folder, 120, tools().ogrinfo);
+        EXPECT_EQ(r.status, 0) << file << "\n" << r.errors;
+        EXPECT_EQ(r.errors, "") << file;
+        return parseOgrinfo(r.output);
+    }
+};
+
+// Bald Eagle: every water elevation and extent and both flood boundaries, as the file itself
+// holds them (read here on its own), and as GDAL reads the layers.
+TEST(Results, BaldEagleLayersHoldTheFilesWaterSurfacesAndBoundaries) {
+    const std::string real = vktest::realDataDir();
+    if (real.empty() || tools().ogrinfo.empty()) GTEST_SKIP() << "no real exports or no GDAL";
+    const std::string text = readFile(real + "/baldeagle-export-crlf.sdf");
+    std::vector<double> levels, extents;
+    std::vector<std::vector<double>> polygons;
+    std::vector<double>* rows = nullptr;
+    for (const std::string_view line : linesOf(text)) {
+        const std::size_t colon = line.find(':');
+        if (line.find("WATER ELEVATION:") != line.npos) {
+            for (const double v : numbersIn(line.substr(colon + 1))) levels.push_back(v);
+        }
+        if (colon != line.npos) rows = nullptr;
+        if (line.find("WATER SURFACE EXTENTS:") != line.npos) rows = &extents;
+        if (line.find("POLYGON:") != line.npos) rows = &polygons.emplace_back();
+        if (colon == line.npos && rows != nullptr)
+            for (const double v : numbersIn(line)) rows->push_back(v);
+    }
+    ASSERT_EQ(levels.size(), 356u);
+    ASSERT_EQ(extents.size(), 4 * 356u);
+    ASSERT_EQ(polygons.size(), 2u);
+    for (const std::string format : {"-shp", "-mif"}) {
+        SCOPED_TRACE(format);
+        vktest::TempDir dir;
+        fs::copy_file(real + "/baldeagle-export-crlf.sdf", dir.file("be.sdf"));
+        const ResultsRun run(dir.path(), format, "be.sdf");
+        EXPECT_NE(run.output.find(", tables 0, water-surface lines 356, flood boundaries 2, bank "
+                                  "points 356, storage areas 0, water-surface rows 356, sections "
+                                  "without water surface 0.\nWarnings: 178.\n"),
+                  std::string::npos);
+        const OgrLayer lines = run.layer("be_ws_lines", 'L');
+        ASSERT_EQ(lines.features.size(), 356u);
+        for (std::size_t i = 0; i < 356; ++i) {
+            const OgrFeature& f = lines.features[i];
+            ASSERT_EQ(f.values.size(), 7u);
+            EXPECT_EQ(trimmed(f.values[3]), i % 2 ? "21Feb1999 2200" : "18Feb1999 0400");
+            EXPECT_EQ(trimmed(f.values[4]), "given");
+            EXPECT_NEAR(parseNumber(f.values[6]), levels[i], 5e-5) << i;
+            const std::vector<double> want(extents.begin() + 4 * i, extents.begin() + 4 * i + 4);
+            EXPECT_TRUE(nearlyEqual(f.coordinates, want, kCoordinateTolerance)) << i;
+        }
+        EXPECT_EQ(run.layer("be_bank_pts", 'P').features.size(), 356u);
+        const OgrLayer bounds = run.layer("be_flood_bounds", 'R');
+        ASSERT_EQ(bounds.features.size(), 2u);
+        for (std::size_t p = 0; p < 2; ++p) {
+            // The ring is closed and runs clockwise; its vertices are the file's.
+            std::vector<double> ring = bounds.features[p].coordinates;
+            ASSERT_EQ(ring.size(), polygons[p].size() + 2);
+            double area = 0;
+            for (std::size_t i = 0; i + 3 < ring.size(); i += 2)
+                area += ring[i] * ring[i + 3] - ring[i + 2] * ring[i + 1];
+            EXPECT_LT(area, 0);
+            EXPECT_TRUE(nearlyEqual({ring.end() - 2, ring.end()}, {ring[0], ring[1]}, 0));
+            auto points = [](const std::vector<double>& v, std::size_t n) {
+                std::vector<std::pair<double, double>> out;
+                for (std::size_t i = 0; i + 1 < n; i += 2) out.emplace_back(v[i], v[i + 1]);
+                std::sort(out.begin(), out.end());
+                return out;
+            };
+            EXPECT_EQ(points(ring, ring.size() - 2), points(polygons[p], polygons[p].size()));
+        }
+    }
+}
+
+// A generated export converted as it is and with its extents removed: the extents computed from
+// each section's surface line lie within 1 m of the given ones (the generator gives those for its
+// smooth ground; the ground's roughness of up to 5 cm moves the crossings by up to half a metre).
+TEST(Results, ExtentsComputedFromTheSurfaceLineMatchTheGivenOnes) {
+    if (tools().ogrinfo.empty()) GTEST_SKIP() << "GDAL's ogrinfo is not installed";
+    vktest::TempDir dir;
+    generate(dir.file("given.sdf"), {"--sections", "60", "--points", "60", "--extents"});
+    std::string text = readFile(dir.file("given.sdf"));
+    for (std::size_t at; (at = text.find("  WATER SURFACE EXTENTS:")) != text.npos;)
+        text.erase(at, text.find('\n', text.find('\n', at) + 1) + 1 - at);
+    vktest::writeFile(dir.file("computed.sdf"), text);
+    const OgrLayer given = ResultsRun(dir.path(), "-shp", "given.sdf").layer("given_ws_lines", 'L');
+    const OgrLayer computed =
+        ResultsRun(dir.path(), "-shp", "computed.sdf").layer("computed_ws_lines", 'L');
+    ASSERT_EQ(given.features.size(), 60u);
+    ASSERT_EQ(computed.features.size(), 60u);
+    for (std::size_t i = 0; i < 60; ++i) {
+        EXPECT_EQ(trimmed(given.features[i].values[4]), "given");
+        EXPECT_EQ(trimmed(computed.features[i].values[4]), "computed");
+        EXPECT_TRUE(nearlyEqual(computed.features[i].coordinates, given.features[i].coordinates,
+                                1.0)) << i;
+    }
+}
+
 }  // namespace

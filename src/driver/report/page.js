@@ -25,6 +25,11 @@
   }
 
   const sectionName = (x) => `${x.s} / ${x.r} / ${x.t}`;
+  // The profile whose results are shown (with -results), and the export's unit of length.
+  const view = { profile: 0, profiles: [], unit: '' };
+  const UNITS = { ENGLISH: 'ft', US: 'ft', METRIC: 'm', SI: 'm' };
+  const withUnit = (word) => (view.unit ? `${word} (${view.unit})` : word);
+  const waterOf = (x) => (x.res && finite(x.res.we[view.profile]) ? x.res.we[view.profile] : null);
   const finite = (v) => typeof v === 'number' && Number.isFinite(v);
 
   // Kept (true) or trimmed for every point: "o" lists where that changes, starting kept.
@@ -56,7 +61,7 @@
   // The records of every data block, in order. A run that ended early leaves its last record
   // cut short: it is left out.
   function readRecords() {
-    const run = { lines: [], sections: [], warnings: [], end: null };
+    const run = { lines: [], sections: [], warnings: [], regions: [], header: null, end: null };
     let pending = [];  // warnings written since the last section: they belong to the next one
     let inSections = false;
     let lastWarning = '';
@@ -88,6 +93,12 @@
           run.sections.push(r);
         } else if (r.k === 'e') {
           run.end = r;
+        } else if (r.k === 'h') {
+          run.header = r;
+        } else if (r.k === 'r' && run.sections.length) {
+          run.sections[run.sections.length - 1].res = r;
+        } else if (r.k === 'p') {
+          run.regions.push(r);
         }
       }
     }
@@ -98,6 +109,11 @@
 
   function showHeader(run, choose) {
     const summary = document.getElementById('summary');
+    // The error that ended the run stands first: after the page was closed (a file that is no
+    // export), or the last of its messages when it stopped early.
+    const errors = run.warnings.filter((w) => w.text.startsWith('ERROR') || w.text.startsWith('Error'));
+    const error = run.end ? run.end.x : errors.length && errors[errors.length - 1].text;
+    if (error) summary.before(html('p', { id: 'run-error', class: 'unfinished' }, error));
     if (run.end) {
       const n = run.end.n;
       summary.textContent = /* the run's counts in words: composed from kRunCounts (summary.h) */;
@@ -113,7 +129,7 @@
       const item = html('li');
       item.append(html('span', {}, w.text), ' ');
       if (w.section) {
-        const link = html('a', { href: `#section-${w.section.i}` },
+        const link = html('a', { href: `#section-${w.section.i + 1}` },
           `${sectionName(w.section)}, line ${w.section.l}`);
         link.addEventListener('click', (e) => {
           e.preventDefault();
@@ -159,6 +175,7 @@
         if (x.c) add(x.c);
         if (x.m) add(x.m);
       }
+      for (const r of this.run.regions) add(r.c);
       if (x0 > x1) x0 = x1 = y0 = y1 = 0;
       this.origin = [x0, y1];
       this.extent = [0, 0, x1 - x0, y1 - y0];
@@ -195,8 +212,10 @@
       const lines = layer('centrelines');
       const cuts = layer('cuts');
       const surfaces = layer('surfaces');
+      this.results = layer('results');
       const points = layer('points');
       this.chosen = layer('chosen');
+      this.drawResults();
       let centrelines = '';
       for (const l of this.run.lines) centrelines += this.path(l.c);
       lines.append(svg('path', { class: 'centreline', d: centrelines }));
@@ -210,6 +229,24 @@
       surfaces.append(svg('path', { class: 'surface', d: surface }));
       points.append(svg('path', { class: 'ends', d: ends }));
       points.append(svg('path', { class: 'levees', d: levees }));
+    }
+
+    // The chosen profile's water-surface lines and flood boundaries, and the storage areas.
+    drawResults() {
+      this.results.replaceChildren();
+      const name = view.profiles[view.profile];
+      let flood = '', storage = '', water = '';
+      for (const r of this.run.regions) {
+        const ring = this.path(r.c) + 'Z';
+        if (r.a) storage += ring;
+        else if (r.n === name) flood += ring;
+      }
+      for (const x of this.run.sections) {
+        if (x.res) water += this.path(x.res.wx.slice(4 * view.profile, 4 * view.profile + 4));
+      }
+      this.results.append(svg('path', { class: 'flood', d: flood }));
+      this.results.append(svg('path', { class: 'storage', d: storage }));
+      this.results.append(svg('path', { class: 'water', d: water }));
     }
 
     // The view box keeps the element's proportions, so a pixel is as wide as it is high.
@@ -295,6 +332,17 @@
     }
   }
 
+  // What each column of the list sorts by; a text that is a number sorts as one.
+  const SORT_KEYS = [(x) => x.i, (x) => x.s, (x) => x.r, (x) => x.t, (x) => x.kept, (x) => x.used,
+    (x) => x.nValues.join(' '), (x) => x.w.length, waterOf];
+  function compareValues(a, b) {
+    const number = (v) => (typeof v === 'string' && v.trim() !== '' && Number.isFinite(+v) ? +v : v);
+    a = number(a); b = number(b);
+    if (a === null || b === null) return (a === null) - (b === null);
+    if (typeof a === 'number' && typeof b === 'number') return a - b;
+    return String(a).localeCompare(String(b));
+  }
+
   function segmentDistance(px, py, ax, ay, bx, by) {
     if (![ax, ay, bx, by].every(Number.isFinite)) return Infinity;
     const dx = bx - ax, dy = by - ay;
@@ -315,6 +363,18 @@
       this.filterText = document.getElementById('filter');
       this.onlyWarned = document.getElementById('only-warned');
       this.chosen = -1;
+      this.sort = null; // { column, direction }: the list in file order until a header is clicked
+      document.querySelectorAll('#list-box .row.head span').forEach((head, column) => {
+        head.addEventListener('click', () => {
+          const direction = this.sort && this.sort.column === column ? -this.sort.direction : 1;
+          this.sort = { column, direction };
+          document.querySelectorAll('#list-box .row.head span').forEach((h, c) => {
+            if (c === column) h.setAttribute('aria-sort', direction > 0 ? 'ascending' : 'descending');
+            else h.removeAttribute('aria-sort');
+          });
+          this.filter();
+        });
+      });
       this.filter();
       this.box.addEventListener('scroll', () => this.render());
       this.filterText.addEventListener('input', () => this.filter());
@@ -331,6 +391,10 @@
       const warned = this.onlyWarned.checked;
       this.rows = this.run.sections.filter((x) =>
         (!warned || x.w.length > 0) && terms.every((t) => x.search.includes(t)));
+      if (this.sort) {
+        const key = SORT_KEYS[this.sort.column], direction = this.sort.direction;
+        this.rows.sort((a, b) => direction * compareValues(key(a), key(b)) || a.i - b.i);
+      }
       document.getElementById('list-count').textContent =
         `${this.rows.length} of ${this.run.sections.length} sections`;
       this.space.style.height = `${this.rows.length * ROW}px`;
@@ -351,6 +415,7 @@
           x.total ? `${x.kept}/${x.total}` : 'none',
           x.levees ? `${x.used}/${x.levees}` : '-',
           x.nValues.join(' ') || '-', String(x.w.length)];
+        if (view.profiles.length) cells.push(waterOf(x) === null ? '-' : String(waterOf(x)));
         for (const text of cells) row.append(html('span', { title: text }, text));
         made.push(row);
       }
@@ -416,7 +481,8 @@
     const range = (values) => values.reduce(([lo, hi], v) =>
       (finite(v) ? [Math.min(lo, v), Math.max(hi, v)] : [lo, hi]), [Infinity, -Infinity]);
     let [d0, d1] = range(x.d);
-    let [z0, z1] = range(x.z.concat(heights));
+    const water = waterOf(x);
+    let [z0, z1] = range(x.z.concat(heights, water === null ? [] : [water]));
     if (!finite(d0)) { d0 = 0; d1 = 1; }
     if (!finite(z0)) { z0 = 0; z1 = 1; }
     if (!(d1 > d0)) { d0 -= 1; d1 += 1; }
@@ -450,9 +516,26 @@
     }
     box.append(svg('line', { class: 'axis', x1: left, x2: W - right, y1: H - bottom, y2: H - bottom }));
     box.append(svg('line', { class: 'axis', x1: left, x2: left, y1: top, y2: H - bottom }));
-    box.append(svg('text', { x: (left + W - right) / 2, y: H - 6, 'text-anchor': 'middle' }, 'distance'));
+    box.append(svg('text', { x: (left + W - right) / 2, y: H - 6, 'text-anchor': 'middle' }, withUnit('distance')));
     box.append(svg('text', { x: 14, y: (top + H - bottom) / 2, 'text-anchor': 'middle',
-      transform: `rotate(-90 14 ${(top + H - bottom) / 2})` }, 'elevation'));
+      transform: `rotate(-90 14 ${(top + H - bottom) / 2})` }, withUnit('elevation')));
+
+    // The chosen profile's water surface from where it meets the ground on the left to the right,
+    // and the bank stations.
+    if (x.res) {
+      const [dl, dr] = x.res.wd.slice(2 * view.profile, 2 * view.profile + 2);
+      if (water !== null && finite(dl) && finite(dr)) {
+        box.append(svg('line', { class: 'water', x1: sx(dl), x2: sx(dr), y1: sy(water), y2: sy(water) }));
+        box.append(svg('text', { class: 'water-label', x: sx(dl), y: sy(water) - 5 },
+          `${view.profiles[view.profile]}: water ${water}, top width ${+Math.abs(dr - dl).toFixed(2)}`));
+      }
+      x.res.bk.forEach((at, k) => {
+        if (!finite(at)) return;
+        box.append(svg('line', { class: 'bank', x1: sx(at), x2: sx(at), y1: top, y2: H - bottom }));
+        box.append(svg('text', { class: 'bank-label', x: sx(at) + 3, y: H - bottom - 6 },
+          k ? 'right bank' : 'left bank'));
+      });
+    }
 
     // Levee markers at their distance, with their heights.
     (x.v || []).forEach((v, k) => {
@@ -508,10 +591,15 @@
 
   document.addEventListener('DOMContentLoaded', () => {
     const run = readRecords();
-    let map = null, list = null;
+    let map = null, list = null, chosen = -1;
+    if (run.header) {
+      view.unit = UNITS[run.header.u.toUpperCase()] || '';
+      view.profiles = run.header.p || [];
+    }
     const choose = (i, centre) => {
       const x = run.sections[i];
       if (!x) return;
+      chosen = i;
       list.show(i, true);
       map.mark(x, centre);
       drawProfile(x);
@@ -519,8 +607,25 @@
     showHeader(run, choose);
     map = new MapView(document.getElementById('map'), run, choose);
     list = new SectionList(run, choose);
+    if (view.profiles.length) {
+      document.getElementById('results-keys').hidden = false;
+      document.getElementById('ws-head').hidden = false;
+      document.getElementById('list-box').classList.add('with-results');
+      const select = document.getElementById('profile-choice');
+      view.profiles.forEach((name, k) => select.append(html('option', { value: k }, name)));
+      select.addEventListener('change', () => {
+        view.profile = +select.value;
+        map.drawResults();
+        list.filter();
+        if (run.sections[chosen]) drawProfile(run.sections[chosen]);
+      });
+      for (const box of document.querySelectorAll('#results-keys input[data-layer]')) {
+        box.addEventListener('change', () =>
+          map.svg.classList.toggle(`hide-${box.dataset.layer}`, !box.checked));
+      }
+    }
     const wanted = /^#section-(\d+)$/.exec(location.hash);
-    if (wanted) choose(+wanted[1], true);
+    if (wanted) choose(+wanted[1] - 1, true);
     document.body.dataset.ready = String(run.sections.length);
   });
 })();
