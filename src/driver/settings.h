@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "gis/formats.h"
 
@@ -24,6 +25,10 @@ struct RunSettings {
     bool report = false;           // -report: the conversion report page
     bool quiet = false;            // -quiet: warnings, errors, the summary and dialogues only
     bool showHelp = false;         // the program was started without arguments
+    std::vector<std::string> inputs; // every file name given, in order (wildcards expanded)
+    bool severalInputs = false;    // more than one: each is converted in turn, none prompted for
+    std::string outFolder;         // -out: the folder every output goes into (none: beside it)
+    std::string projectionFile;    // -prj: the projection template (none: beside the input)
     std::string inputName;         // trailing blanks removed; set with setInputName
     OutputNames output;            // derived from inputName
     int sdfUnit = 0;

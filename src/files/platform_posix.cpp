@@ -1,6 +1,8 @@
 // The system interface on Linux and other POSIX systems.
 #include <cerrno>
 #include <cstring>
+#include <string>
+#include <vector>
 #include <ctime>
 #include <fcntl.h>
 #include <poll.h>
@@ -237,5 +239,22 @@ Date localDate() {
     localtime_r(&now, &date);
     return {date.tm_year + 1900, date.tm_mon + 1, date.tm_mday};
 }
+
+int createFolders(const std::string& path) {
+    if (!nameable(path)) return EINVAL;
+    // Each folder from the top down. One above that cannot be made may be there already (and
+    // not be ours to make): what counts is whether the last one is there at the end.
+    int failed = ENOENT;
+    for (std::size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+        const std::string folder = path.substr(0, end);
+        if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) failed = errno;
+        if (end == std::string::npos) break;
+    }
+    FileInfo info;
+    if (!pathInfo(path, info)) return failed;
+    return info.directory ? 0 : ENOTDIR;
+}
+
+std::vector<std::string> expandWildcards(const std::string& name) { return {name}; }
 
 }  // namespace vk::sys

@@ -1,6 +1,7 @@
 // The command line as a user meets it: the built program run with arguments and scripted standard
 // input, its transcript compared exactly up to the point where the layers are created.
 #include <filesystem>
+#include <map>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -107,15 +108,109 @@ TEST_F(CommandLine, UnknownOptionEndsTheRun) {
     EXPECT_EQ(r.status, 1);
 }
 
-TEST_F(CommandLine, TheSecondOfTwoFileNamesIsTheInput) {
-    writeFile(dir.file("first.sdf"), kRiver);
-    writeFile(dir.file("river.sdf"), kRiver);
-    writeFile(dir.file("Header.mif"), kCoordSys + "\n");
-    const auto r = run({"first.sdf", "-mif", "river.sdf"});
-    expectConverted(r, banner(4) + opened("Header.mif", 1001) +
-                           "\nUsing Header.mif for setting projection.\n" +
-                           "\nmif Projection: " + kCoordSys + "\n" + opened("river.sdf", 1002));
-    EXPECT_FALSE(vktest::fileExists(dir.file("first.sdf_streams.mif")));
+// Several inputs: each converted as a run of its own would convert it (its console between
+// "Converting" lines, its files byte for byte), the missing and the unreadable ones failing alone.
+TEST_F(CommandLine, EachOfSeveralInputsIsConvertedAsAloneAndAFailureStopsNoOther) {
+    std::string brook = kRiver;
+    for (std::size_t at; (at = brook.find("Creek")) != std::string::npos;) brook.replace(at, 5, "Brook");
+    const std::vector<std::pair<std::string, std::string>> inputs = {
+        {"a.sdf", kRiver}, {"missing.sdf", ""}, {"image.sdf", "\x89PNG\r\n"}, {"c.sdf", brook}};
+    const std::string header = kCoordSys + "\n";
+    std::vector<std::string> args = {"-mif"};
+    std::string expected = banner(static_cast<int>(inputs.size()) + 2);
+    std::map<std::string, std::string> alone;  // file name -> bytes, of the single runs
+    for (std::size_t k = 0; k < inputs.size(); ++k) {
+        const auto& [name, bytes] = inputs[k];
+        args.push_back(name);
+        if (name != "missing.sdf") writeFile(dir.file(name), bytes);
+        vktest::TempDir single;
+        writeFile(single.file("Header.mif"), header);
+        if (name != "missing.sdf") writeFile(single.file(name), bytes);
+        const auto r = runProgram({"-mif", name}, "", single.path(), 60);
+        ASSERT_TRUE(r.output.ends_with(kExitTail)) << r.output;
+        expected += "\nConverting " + std::to_string(k + 1) + " of 4: " + name + "\n" +
+                    r.output.substr(banner(2).size(),
+                                    r.output.size() - banner(2).size() - kExitTail.size());
+        for (const std::string& file : vktest::filesIn(single.path()))
+            alone[file] = vktest::readFile(single.file(file));
+    }
+    writeFile(dir.file("Header.mif"), header);
+    const auto r = run(args, "never read\n");
+    EXPECT_EQ(r.output, expected + "\nConverted 2 of 4 files.\n" + kExitTail);
+    EXPECT_EQ(r.status, 1);
+    for (const auto& [file, bytes] : alone)
+        EXPECT_EQ(vktest::readFile(dir.file(file)), bytes) << file;
+    EXPECT_EQ(vktest::filesIn(dir.path()).size(), alone.size());
+}
+
+// The same tables from two inputs: the later ones are renamed, nothing is written over.
+TEST_F(CommandLine, TablesOfTheSameNameFromTwoInputsAreKeptApart) {
+    writeFile(dir.file("a.sdf"), kRiver);
+    writeFile(dir.file("b.sdf"), kRiver);
+    const auto r = run({"-quiet", "a.sdf", "b.sdf"});
+    EXPECT_NE(r.output.find("\nWARNING - Table Creek_ Upper_ 100.csv already written in this run; "
+                            "this section's table is Creek_ Upper_ 100_2.csv. (stream Creek"),
+              std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("Warnings: 1.\n"), std::string::npos) << r.output;
+    EXPECT_EQ(vktest::readFile(dir.file("Creek_ Upper_ 100_2.csv")),
+              vktest::readFile(dir.file("Creek_ Upper_ 100.csv")));
+    EXPECT_NE(vktest::readFile(dir.file("1d_xs_b_surf_line_L.dbf")).find("Creek_ Upper_ 100_2.csv"),
+              std::string::npos);
+    EXPECT_EQ(r.status, 0);
+}
+
+// -out and -prj: every output in the folder given (made with its parents), under the names it
+// would have beside the input, and the projection from the file given; or the run ends before
+// writing anything.
+TEST_F(CommandLine, OutputFolderAndProjectionTemplate) {
+    for (const char* folder : {"model", "b"}) std::filesystem::create_directories(dir.file(folder));
+    writeFile(dir.file("model/river.sdf"), kRiver);
+    writeFile(dir.file("model/Header.mif"), kCoordSys + "\n");
+    writeFile(dir.file("b/river.sdf"), kRiver);
+    writeFile(dir.file("other.mif"), "CoordSys NonEarth Units \"m\"\n");
+    vktest::TempDir beside;
+    writeFile(beside.file("river.sdf"), kRiver);
+    writeFile(beside.file("Header.mif"), kCoordSys + "\n");
+    ASSERT_EQ(runProgram({"-mif", "-report", "river.sdf"}, "", beside.path(), 60).status, 0);
+
+    const auto r = run({"-mif", "-report", "--out", "new/deep/", "model/river.sdf"});
+    EXPECT_EQ(r.status, 0) << r.output;
+    for (const std::string& file : vktest::filesIn(beside.path())) {
+        if (file == "river.sdf" || file == "Header.mif") continue;
+        const std::string bytes = vktest::readFile(dir.file("new/deep/" + file));
+        // The report names the input and the time of its run.
+        if (!file.ends_with(".html")) {
+            EXPECT_EQ(bytes, vktest::readFile(beside.file(file))) << file;
+        }
+    }
+    EXPECT_EQ(vktest::filesIn(dir.file("new/deep")).size(), vktest::filesIn(beside.path()).size() - 2);
+    EXPECT_EQ(vktest::filesIn(dir.file("model")).size(), 2u);
+
+    const auto prj = run({"-mif", "-prj", "other.mif", "-out", "p", "model/river.sdf"});
+    EXPECT_NE(prj.output.find("\nUsing other.mif for setting projection.\n"), std::string::npos);
+    EXPECT_TRUE(vktest::readFile(dir.file("p/river_cut_line.mif"))
+                    .starts_with("Version 300\nCharset \"WindowsLatin1\"\nDelimiter \",\"\n"
+                                 "CoordSys NonEarth Units \"m\"\n"))
+        << vktest::readFile(dir.file("p/river_cut_line.mif"));
+
+    const struct {
+        std::vector<std::string> args;
+        std::string error;
+    } refused[] = {
+        {{"-out", "model/river.sdf/x", "model/river.sdf"},
+         "ERROR - Can't create output folder model/river.sdf/x: Not a directory."},
+        {{"-out", "q", "model/river.sdf", "b/River.sdf"},
+         "ERROR - Inputs model/river.sdf and b/River.sdf would write outputs of the same names in "
+         "one folder."},
+        {{"-mif", "-prj", "none.mif", "-out", "q", "model/river.sdf"},
+         "ERROR - Projection file none.mif does not exist."},
+    };
+    for (const auto& c : refused) {
+        const auto e = run(c.args);
+        EXPECT_EQ(e.status, 1);
+        EXPECT_TRUE(e.output.ends_with("\n" + c.error + "\n" + kExitTail)) << e.output;
+        EXPECT_FALSE(vktest::fileExists(dir.file("q"))) << c.error;
+    }
 }
 
 TEST_F(CommandLine, AbsolutePathFindsItsTemplateBesideIt) {
@@ -134,11 +229,29 @@ TEST_F(CommandLine, AbsolutePathFindsItsTemplateBesideIt) {
     EXPECT_TRUE(vktest::fileExists(input + "_streams.mif"));
 }
 
-TEST_F(CommandLine, MissingCommandLineFileLeadsToThePrompt) {
+// From a script a missing name is said and never asked for: the script's input stays unread.
+TEST_F(CommandLine, MissingCommandLineFileEndsTheRunWithoutAsking) {
     writeFile(dir.file("river.sdf"), kRiver);
-    const auto r = run({"rivr.sdf"}, "rivr\nriver\n");
-    expectConverted(r, banner(2) + kPrompt + " WARNING - Can''t find file rivr.sdf, try again\n" +
-                           kPrompt + opened("river.sdf", 1001));
+    const auto r = run({"rivr.sdf  "}, "rivr\nriver\n");
+    EXPECT_EQ(r.output, banner(2) + "\nERROR - Can't find input file rivr.sdf.\n" + kExitTail);
+    EXPECT_EQ(r.status, 1);
+}
+
+// Windows' shell passes "*" on and the program matches it, in name order; a POSIX shell has
+// matched it before, so a "*" that reaches the program is a name.
+TEST_F(CommandLine, WildcardsAreMatchedOnlyWhereTheShellDoesNot) {
+    for (const char* name : {"b.sdf", "a.sdf", "a.txt"}) writeFile(dir.file(name), kRiver);
+    const auto r = run({"-quiet", "*.sdf"});
+    if (vktest::kPosixSystem) {
+        EXPECT_EQ(r.output, "ERROR - Can't find input file *.sdf.\n" + kExitTail);
+    } else {
+        EXPECT_LT(r.output.find("\nConverting 1 of 2: a.sdf\n"),
+                  r.output.find("\nConverting 2 of 2: b.sdf\n"));
+        EXPECT_TRUE(r.output.ends_with("\nConverted 2 of 2 files.\n" + kExitTail)) << r.output;
+        EXPECT_TRUE(vktest::fileExists(dir.file("b.sdf_streams_L.shp")));
+        EXPECT_FALSE(vktest::fileExists(dir.file("a.txt_streams_L.shp")));
+    }
+    EXPECT_EQ(r.status, vktest::kPosixSystem ? 1 : 0);
 }
 
 } // namespace
