@@ -90,13 +90,13 @@ void refuseCollidingOutputs(const RunSettings& settings) {
     const std::string count = std::to_string(settings.inputs.size());
     std::size_t finished = 0;
     for (std::size_t k = 0; k < settings.inputs.size(); ++k) {
+        RunSettings one = settings;
+        setInputName(one, settings.inputs[k]);
         {
             const ConsoleDialogue shown;
             console().breakLine("Converting " + std::to_string(k + 1) + " of " + count + ": " +
-                                settings.inputs[k]);
+                                one.inputName);
         }
-        RunSettings one = settings;
-        setInputName(one, settings.inputs[k]);
         RunState state;
         const RunStateScope use(state);
         state.tables = &tables;

