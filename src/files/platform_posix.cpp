@@ -242,16 +242,17 @@ Date localDate() {
 
 int createFolders(const std::string& path) {
     if (!nameable(path)) return EINVAL;
-    // Each folder from the top down. One above that cannot be made may be there already (and
-    // not be ours to make): what counts is whether the last one is there at the end.
-    int failed = ENOENT;
+    // Each folder from the top down. One that cannot be made may be there already (and not be
+    // ours to make); the first that is not there says why.
+    int failed = 0;
+    FileInfo info;
     for (std::size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
         const std::string folder = path.substr(0, end);
-        if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) failed = errno;
+        const int error = ::mkdir(folder.c_str(), 0777) != 0 ? errno : 0;
+        if (error != 0 && error != EEXIST && failed == 0 && !pathInfo(folder, info)) failed = error;
         if (end == std::string::npos) break;
     }
-    FileInfo info;
-    if (!pathInfo(path, info)) return failed;
+    if (!pathInfo(path, info)) return failed != 0 ? failed : ENOENT;
     return info.directory ? 0 : ENOTDIR;
 }
 

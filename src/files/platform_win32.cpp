@@ -277,18 +277,21 @@ Date localDate() {
 }
 
 int createFolders(const std::string& path) {
-    // Each folder from the top down. A drive, a share or a folder above that cannot be made may
-    // be there already: what counts is whether the last one is there at the end.
-    int failed = ENOENT;
+    // Each folder from the top down. A drive, a share or a folder that cannot be made may be
+    // there already; the first that is not there says why.
+    int failed = 0;
+    FileInfo info;
     for (std::size_t end = path.find_first_of("/\\", 1);;
          end = path.find_first_of("/\\", end + 1)) {
         const std::string folder = path.substr(0, end);
-        if (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-            failed = lastError();
+        if (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS &&
+            failed == 0) {
+            const int error = lastError();
+            if (!pathInfo(folder, info)) failed = error;
+        }
         if (end == std::string::npos) break;
     }
-    FileInfo info;
-    if (!pathInfo(path, info)) return failed;
+    if (!pathInfo(path, info)) return failed != 0 ? failed : ENOENT;
     return info.directory ? 0 : ENOTDIR;
 }
 
