@@ -22,12 +22,20 @@ constexpr std::string_view kEnDashUtf8 = "\xE2\x80\x93";
 bool fileExists(std::string_view name) { return sys::fileExists(std::string(name)); }
 
 constexpr OptionName kOptions[] = {
-    {"notrim", ArgumentKind::NoTrim},
-    {"report", ArgumentKind::Report},
-    {"results", ArgumentKind::Results},
-    {"quiet", ArgumentKind::Quiet},
-    {"help", ArgumentKind::Help},
-    {"version", ArgumentKind::Version},
+    {"notrim", ArgumentKind::NoTrim, false, "LEVEE MARKERS:", "",
+     "do not trim cross-sections to levee markers."},
+    {"report", ArgumentKind::Report, false, "REPORT:", "",
+     "also write the conversion report page beside the layers."},
+    {"out", ArgumentKind::OutFolder, false, "FILES:", "FOLDER",
+     "write every output into FOLDER (made when missing)."},
+    {"prj", ArgumentKind::ProjectionFile, false, "FILES:", "FILE",
+     "take the projection from FILE, not from beside the input."},
+    {"results", ArgumentKind::Results, false, "RESULTS:", "",
+     "also write water surfaces, flood boundaries, banks and storage areas."},
+    {"quiet", ArgumentKind::Quiet, false, "CONSOLE:", "",
+     "write only warnings, errors and the summary."},
+    {"help", ArgumentKind::Help, false, "CONSOLE:", "", "write this text."},
+    {"version", ArgumentKind::Version, false, "CONSOLE:", "", "write the version."},
     {"-help", ArgumentKind::Help, true},
     {"-version", ArgumentKind::Version, true},
     {"?", ArgumentKind::Help, true},
@@ -71,7 +79,13 @@ Argument classifyArgument(std::string_view argument) {
     const std::string_view arg = cutTo(argument, kFieldLength);
     if (arg.empty()) return ArgumentKind::FileName;
     if (arg.starts_with(kEnDashUtf8)) return matchOption(arg.substr(kEnDashUtf8.size()));
-    if (arg.front() == '-' || arg.front() == kEnDash) return matchOption(arg.substr(1));
+    if (arg.front() == '-' || arg.front() == kEnDash) {
+        const Argument option = matchOption(arg.substr(1));
+        // Two dashes, as most programs take their long options (--quiet, --mif).
+        if (option.kind == ArgumentKind::Unrecognised && arg.starts_with("--"))
+            return matchOption(arg.substr(2));
+        return option;
+    }
     if (arg.front() == '/') {
         const Argument option = matchOption(arg.substr(1));
         if (option.kind != ArgumentKind::Unrecognised && !fileExists(trimRight(arg))) return option;
@@ -93,23 +107,27 @@ void writeHelpText() {
     static constexpr std::string_view kAfterFormats[] = {
         "   Note: Only one can be specified.",
         "",
-        "LEVEE MARKERS:",
-        "   -notrim, do not trim cross-sections to levee markers.",
-        "REPORT:",
-        "   -report, also write the conversion report page beside the layers.",
-        "RESULTS:",
-        "   -results, also write water surfaces, flood boundaries, banks and storage areas.",
-        "CONSOLE:",
-        "   -quiet, write only warnings, errors and the summary.",
-        "   -help, write this text.  -version, write the version.",
+    };
+    static constexpr std::string_view kExamples[] = {
         "EXAMPLES:",
         "   varnokline.exe -shp hecras.sdf",
+        "   varnokline.exe -shp -out results plan1.sdf plan2.sdf",
     };
     for (std::string_view text : kBeforeFormats)
         console().listLine(text);
     for (const OutputFormat& format : outputFormats())
         console().listLine("   -" + std::string(format.option) + " " + std::string(format.help));
     for (std::string_view text : kAfterFormats)
+        console().listLine(text);
+    std::string_view heading;
+    for (const OptionName& option : kOptions) {
+        if (option.whole) continue;
+        if (option.heading != heading) console().listLine(heading = option.heading);
+        std::string line = "   -" + std::string(option.name);
+        if (!option.value.empty()) line.append(" ").append(option.value);
+        console().listLine(line.append(", ").append(option.help));
+    }
+    for (std::string_view text : kExamples)
         console().listLine(text);
 }
 
@@ -162,8 +180,21 @@ void scanCommandLine(const std::vector<std::string>& args, RunSettings& settings
         case ArgumentKind::Help:
         case ArgumentKind::Version:
             break;
+        case ArgumentKind::OutFolder:
+        case ArgumentKind::ProjectionFile: {
+            const bool folder = argument.kind == ArgumentKind::OutFolder;
+            if (i + 1 == args.size()) {
+                con.breakLine("ERROR - No " + std::string(folder ? "folder" : "file") +
+                              " named after " + std::string(trimRight(args[i])));
+                EXITS();
+            }
+            (folder ? settings.outFolder : settings.projectionFile)
+                .assign(trimRight(cutTo(args[++i], kFieldLength)));
+            break;
+        }
         case ArgumentKind::FileName:
-            setInputName(settings, cutTo(args[i], kFieldLength));
+            for (std::string& name : sys::expandWildcards(std::string(cutTo(args[i], kFieldLength))))
+                settings.inputs.push_back(std::move(name));
             break;
         case ArgumentKind::Unrecognised:
             con.breakLine("ERROR - Unrecognised command line option: " +
@@ -172,6 +203,8 @@ void scanCommandLine(const std::vector<std::string>& args, RunSettings& settings
         }
     }
 
+    settings.severalInputs = settings.inputs.size() > 1;
+    if (!settings.inputs.empty()) setInputName(settings, settings.inputs.back());
     if (settings.showHelp) writeHelpText();
     if (secondFormat) {
         // The two are named in alphabetical order, whichever came first.
@@ -186,6 +219,15 @@ void scanCommandLine(const std::vector<std::string>& args, RunSettings& settings
 
 void openInputFile(RunSettings& settings) {
     std::string name = settings.inputName;
+    if (!name.empty() && !fileExists(TRIMF(name))) {
+        // A person is asked again; a script, or a run of several inputs, is told which is missing
+        // and never has its input taken for file names.
+        if (settings.severalInputs || !console().inputIsTerminal()) {
+            console().breakLine("ERROR - Can't find input file " + name + ".");
+            EXITS();
+        }
+        console().listLine("WARNING - Can''t find file " + name + ", try again");
+    }
     if (!fileExists(TRIMF(name))) {
         // Names typed here are completed with ".sdf"; a name from the command line is not.
         std::string reply;

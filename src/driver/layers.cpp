@@ -106,6 +106,10 @@ OutputNames outputNamesOf(std::string_view inputName) {
 void setInputName(RunSettings& settings, std::string_view inputName) {
     settings.inputName.assign(trimRight(inputName));
     settings.output = outputNamesOf(settings.inputName);
+    if (settings.outFolder.empty()) return;
+    settings.output.folder = settings.outFolder;
+    if (folderPart(settings.outFolder).size() != settings.outFolder.size())
+        settings.output.folder += '/';
 }
 
 std::array<std::string, kSectionLayerCount> sectionLayerNames(const OutputNames& output,
@@ -137,8 +141,12 @@ std::string notAnExportMessage(std::string_view inputName) {
 ConversionOutput::ConversionOutput(const RunSettings& settings) : settings_(settings) {}
 
 void ConversionOutput::openStreamLayer() {
-    streamLayer_ =
-        createLayer(streamLayerName(settings_.inputName, settings_.format()), "L", kStreamFields);
+    // Named after the whole input name, in the output folder.
+    const std::string_view input = settings_.inputName;
+    streamLayer_ = createLayer(
+        streamLayerName(settings_.output.folder + std::string(input.substr(folderPart(input).size())),
+                        settings_.format()),
+        "L", kStreamFields);
     if (settings_.report) report_ = std::make_unique<ConversionReport>(settings_);
     if (settings_.results) results_ = std::make_unique<ResultsOutput>(settings_);
     alertsAtStart_ = console().alertLines();

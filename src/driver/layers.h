@@ -49,7 +49,8 @@ std::string streamLayerName(std::string_view inputName, const OutputFormat& form
 
 // The output folder and base name of an input name (trailing blanks removed first).
 OutputNames outputNamesOf(std::string_view inputName);
-// Sets the run's input name (trailing blanks removed) and the output names derived from it.
+// Sets the run's input name (trailing blanks removed) and the output names derived from it; with
+// an output folder (-out) that folder is theirs.
 void setInputName(RunSettings& settings, std::string_view inputName);
 
 // The five cross-section layer names, in order of creation: the output folder, then the base name

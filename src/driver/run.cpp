@@ -1,6 +1,10 @@
 #include "driver/run.h"
 
+#include <map>
+#include <string>
+
 #include "driver/cmdline.h"
+#include "driver/layers.h"
 #include "driver/output.h"
 #include "driver/readahead.h"
 #include "driver/runstate.h"
@@ -15,6 +19,7 @@
 #include "gis/gis.h"
 #include "gis/object.h"
 #include "gis/schema.h"
+#include "text/names.h"
 #include "text/strings.h"
 
 namespace vk {
@@ -28,14 +33,27 @@ namespace {
     EXITS();
 }
 
-// One conversion from the command line to "Finished."; always ends through EXITS.
-[[noreturn]] void convert(const std::vector<std::string>& args) {
-    INITFILEUNITS(kFileUnitBase);
+// -out's folder, made with every missing folder above it once the input is open, before
+// anything is written in it.
+void createOutputFolder(const RunSettings& settings) {
+    if (settings.outFolder.empty()) return;
+    if (const int error = sys::createFolders(settings.outFolder)) {
+        console().breakLine("ERROR - Can't create output folder " + settings.outFolder + ": " +
+                            sys::errorText(error) + ".");
+        EXITS();
+    }
+}
 
-    RunSettings settings;
-    scanCommandLine(args, settings);
-    readProjectionTemplate(settings);
-    openInputFile(settings);
+// One input's conversion, from its projection template to "Finished."; always ends through
+// EXITS.
+[[noreturn]] void convertInput(RunSettings& settings) {
+    try {
+        readProjectionTemplate(settings);
+        openInputFile(settings);
+    } catch (const RunInterrupted&) {
+        endInterrupted(0);  // at a prompt, before any output was opened
+    }
+    createOutputFolder(settings);
 
     ConversionOutput out(settings);
     try {
@@ -66,6 +84,67 @@ namespace {
     EXITS();
 }
 
+// Two inputs whose outputs would have the same names in one folder: nothing is written.
+void refuseCollidingOutputs(const RunSettings& settings) {
+    std::map<std::string, std::string> first;  // folded folder and base name -> its input
+    for (const std::string& input : settings.inputs) {
+        RunSettings one = settings;
+        setInputName(one, input);
+        const auto [at, added] =
+            first.emplace(foldNameCase(one.output.folder + '\n' + one.output.base), input);
+        if (added) continue;
+        console().breakLine("ERROR - Inputs " + at->second + " and " + input +
+                            " would write outputs of the same names in one folder.");
+        EXITS();
+    }
+}
+
+// Each input in turn, with a run state of its own (its tables shared, so that none takes the
+// place of another's): one that fails does not stop the others.
+[[noreturn]] void convertEach(const RunSettings& settings) {
+    refuseCollidingOutputs(settings);
+    NameRegistry tables;
+    const std::string count = std::to_string(settings.inputs.size());
+    std::size_t finished = 0;
+    for (std::size_t k = 0; k < settings.inputs.size(); ++k) {
+        RunSettings one = settings;
+        setInputName(one, settings.inputs[k]);
+        {
+            const ConsoleDialogue shown;
+            console().breakLine("Converting " + std::to_string(k + 1) + " of " + count + ": " +
+                                one.inputName);
+        }
+        RunState state;
+        const RunStateScope use(state);
+        state.tables = &tables;
+        state.exit.closingPause = false;
+        console().setQuiet(settings.quiet);
+        INITFILEUNITS(kFileUnitBase);
+        try {
+            convertInput(one);
+        } catch (const RunEnd& end) {
+            if (end.status == 0) ++finished;
+        }
+        if (sys::interrupted()) break;  // the interruption was meant for the whole run
+    }
+    {
+        const ConsoleDialogue shown;
+        console().breakLine("Converted " + std::to_string(finished) + " of " + count + " files.");
+    }
+    if (finished == settings.inputs.size()) markRunFinished();
+    EXITS();
+}
+
+// The command line, then one input or several; always ends through EXITS.
+[[noreturn]] void convert(const std::vector<std::string>& args) {
+    INITFILEUNITS(kFileUnitBase);
+
+    RunSettings settings;
+    scanCommandLine(args, settings);
+    if (settings.severalInputs) convertEach(settings);
+    convertInput(settings);
+}
+
 } // namespace
 
 int run(int argc, char** argv) {
@@ -82,11 +161,7 @@ int run(const std::vector<std::string>& args) {
     const RunStateScope use(state);
     int status = 1;
     try {
-        try {
-            convert(args);
-        } catch (const RunInterrupted&) {
-            endInterrupted(0);  // before any output was opened
-        }
+        convert(args);
     } catch (const RunEnd& end) {
         status = end.status;
     }

@@ -19,6 +19,7 @@
 #include "files/platform.h"
 #include "files/units.h"
 #include "gis/state.h"
+#include "text/names.h"
 
 namespace vk {
 
@@ -38,6 +39,10 @@ public:
     ExitState exit;
     ConsoleState console;
     SectionWork& sections() { return *sections_; }
+    // The tables written in the program run: the run's own, or those of every input of a run
+    // that converts several (which points this at theirs).
+    NameRegistry ownTables;
+    NameRegistry* tables = &ownTables;
 
 private:
     std::unique_ptr<SectionWork> sections_;

@@ -318,6 +318,7 @@ void SdfReader::readStreamNetwork() {
             text_.append(" before the end of the stream network.");
             block_ = Block::None; // the place is the line, not the reach before it
             console().breakLine(text_);
+            console().endMessage();  // the layers closed and opened next are not part of it
             ended = true;
             retestLine_ = true;
             retained_.assign(line_);

@@ -78,6 +78,7 @@ public:
             placeLevees();
             dropOutsideLevees();
         }
+        claimTableName(csvFolder);
         writeCsv(csvFolder);
         writeSurfaceLine(layers[kSurfaceLinesLayer]);
         writeSurfacePoints(layers[kSurfacePointsLayer]);
@@ -227,6 +228,22 @@ private:
                 console().breakLine("ERROR - Determing which two levee markes to use.");
             }
         }
+    }
+
+    // A table is never written over one written before in the program run (two sections of
+    // the same IDs, or two exports of one model): it takes the next free name.
+    void claimTableName(std::string_view csvFolder) {
+        NameRegistry& written = *runState().tables;
+        const std::string_view name = w_.csvName;
+        const std::size_t start = std::min(name.find_first_not_of(' '), name.size());
+        if (written.contains(csvFolder, name.substr(start))) {
+            const std::string free = written.freeName(csvFolder, name.substr(start));
+            console().breakLine("WARNING - Table " + std::string(name.substr(start)) +
+                                " already written in this run; this section's table is " + free +
+                                ".");
+            w_.csvName.replace(start, std::string::npos, free);
+        }
+        written.add(csvFolder, std::string_view(w_.csvName).substr(start));
     }
 
     void writeCsv(std::string_view csvFolder) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "gis/formats.h"
 
@@ -25,6 +26,10 @@ struct RunSettings {
     bool results = false;          // -results: the model's results as layers and a table
     bool quiet = false;            // -quiet: warnings, errors, the summary and dialogues only
     bool showHelp = false;         // the program was started without arguments
+    std::vector<std::string> inputs; // every file name given, in order (wildcards expanded)
+    bool severalInputs = false;    // more than one: each is converted in turn, none prompted for
+    std::string outFolder;         // -out: the folder every output goes into (none: beside it)
+    std::string projectionFile;    // -prj: the projection template (none: beside the input)
     std::string inputName;         // trailing blanks removed; set with setInputName
     OutputNames output;            // derived from inputName
     int sdfUnit = 0;

@@ -24,6 +24,11 @@ bool exists(const std::string& name) { return sys::fileExists(name); }
 
 // The template of the format, or the end of the run when neither of its names exists.
 std::string findTemplate(const RunSettings& settings, const OutputFormat& format) {
+    if (!settings.projectionFile.empty()) {
+        if (!exists(settings.projectionFile))
+            fail("ERROR - Projection file " + settings.projectionFile + " does not exist.");
+        return settings.projectionFile;
+    }
     const auto& [first, second] = format.templates;
     const std::string name = findProjectionTemplate(settings.inputName, first, second);
     if (name.empty())

@@ -263,6 +263,10 @@ void Console::endLine() {
     if (lineOpen_) emit("\n");
 }
 
+void Console::endMessage() {
+    if (recordingHere == nullptr) state_->continuing_ = false;
+}
+
 void Console::recordThisThread(ConsoleRecording* recording) { recordingHere = recording; }
 
 void Console::replay(ConsoleRecording& recording) { replay(recording, recording.mark()); }

@@ -53,11 +53,13 @@ void EXITS() {
     // A file that could not be written completely turns even a finished run into a failure.
     const bool closed = closeAllUnitsAtExit();
     console().endLine();
-    {
-        const ConsoleDialogue shown;
-        console().line();
+    if (exitInUse->closingPause) {
+        {
+            const ConsoleDialogue shown;
+            console().line();
+        }
+        closingPause();
     }
-    closingPause();
     endRun(exitInUse->finished && closed ? 0 : 1);
 }
 

@@ -29,6 +29,8 @@ void deferExitsOnThisThread();
 // ExitStateScope lives (else the process's own).
 struct ExitState {
     bool finished = false;
+    // One of several inputs ends without the closing pause: the program pauses once, after all.
+    bool closingPause = true;
 };
 
 class ExitStateScope : InUse<ExitState> {

@@ -79,6 +79,15 @@ bool fileExists(const std::string& path);
 // The name joined to the current folder when it is relative (as given when that fails).
 std::string absolutePath(const std::string& path);
 
+// Creates a folder and every missing folder above it: 0, or the errno of the first that could
+// not be made (a file of that name included).
+int createFolders(const std::string& path);
+// What a command-line name stands for. On Windows, whose shell passes "*" and "?" on, a file-name
+// part holding them is matched here: the files that match, each joined to the name's folder part,
+// in name order (the name itself when none does). On POSIX the shell has expanded them already:
+// the name itself.
+std::vector<std::string> expandWildcards(const std::string& name);
+
 // The system's words for an errno number (and "not a regular file" for kNotRegularFile).
 std::string errorText(int error);
 

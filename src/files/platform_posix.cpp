@@ -1,6 +1,8 @@
 // The system interface on Linux and other POSIX systems.
 #include <cerrno>
 #include <cstring>
+#include <string>
+#include <vector>
 #include <ctime>
 #include <fcntl.h>
 #include <poll.h>
@@ -297,5 +299,23 @@ Date localDate() {
     localtime_r(&now, &date);
     return {date.tm_year + 1900, date.tm_mon + 1, date.tm_mday};
 }
+
+int createFolders(const std::string& path) {
+    if (!nameable(path)) return EINVAL;
+    // Each folder from the top down. One that cannot be made may be there already (and not be
+    // ours to make); the first that is not there says why.
+    int failed = 0;
+    FileInfo info;
+    for (std::size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+        const std::string folder = path.substr(0, end);
+        const int error = ::mkdir(folder.c_str(), 0777) != 0 ? errno : 0;
+        if (error != 0 && error != EEXIST && failed == 0 && !pathInfo(folder, info)) failed = error;
+        if (end == std::string::npos) break;
+    }
+    if (!pathInfo(path, info)) return failed != 0 ? failed : ENOENT;
+    return info.directory ? 0 : ENOTDIR;
+}
+
+std::vector<std::string> expandWildcards(const std::string& name) { return {name}; }
 
 }  // namespace vk::sys

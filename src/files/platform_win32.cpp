@@ -1,8 +1,10 @@
 // The system interface on Windows: files through CreateFileA and handles, never the C runtime's
 // text mode, so that every byte written is the byte in the file.
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -314,6 +316,43 @@ Date localDate() {
     SYSTEMTIME now{};
     GetLocalTime(&now);
     return {now.wYear, now.wMonth, now.wDay};
+}
+
+int createFolders(const std::string& path) {
+    // Each folder from the top down. A drive, a share or a folder that cannot be made may be
+    // there already; the first that is not there says why.
+    int failed = 0;
+    FileInfo info;
+    for (std::size_t end = path.find_first_of("/\\", 1);;
+         end = path.find_first_of("/\\", end + 1)) {
+        const std::string folder = path.substr(0, end);
+        if (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS &&
+            failed == 0) {
+            const int error = lastError();
+            if (!pathInfo(folder, info)) failed = error;
+        }
+        if (end == std::string::npos) break;
+    }
+    if (!pathInfo(path, info)) return failed != 0 ? failed : ENOENT;
+    return info.directory ? 0 : ENOTDIR;
+}
+
+std::vector<std::string> expandWildcards(const std::string& name) {
+    const std::size_t file = name.find_last_of("/\\:") + 1;  // 0 when there is no folder part
+    if (name.find_first_of("*?", file) == std::string::npos) return {name};
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found{};
+    const HANDLE search = FindFirstFileA(name.c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                names.push_back(name.substr(0, file) + found.cFileName);
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    if (names.empty()) return {name};
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 }  // namespace vk::sys

@@ -46,6 +46,11 @@ TEST(ClassifyArgument, OptionsMatchOnTheirLeadingCharactersWithoutRegardToCase) 
     EXPECT_EQ(classifyArgument("-NoTrimmed"), ArgumentKind::NoTrim);
     EXPECT_EQ(classifyArgument("-report"), ArgumentKind::Report);
     EXPECT_EQ(classifyArgument("/REPORTS"), ArgumentKind::Report);
+    EXPECT_EQ(classifyArgument("--shp"), kShpOption);
+    EXPECT_EQ(classifyArgument("--Mif"), kMifOption);
+    EXPECT_EQ(classifyArgument("--report"), ArgumentKind::Report);
+    EXPECT_EQ(classifyArgument("-out"), ArgumentKind::OutFolder);
+    EXPECT_EQ(classifyArgument("--prj"), ArgumentKind::ProjectionFile);
 }
 
 TEST(ClassifyArgument, ShortOrBrokenOptionsAreUnrecognised) {
@@ -96,9 +101,10 @@ TEST(ClassifyArgument, ConsoleOptions) {
         {"/?", ArgumentKind::Help},         {"-h", ArgumentKind::Help},
         {"\x96help", ArgumentKind::Help},   {"-version", ArgumentKind::Version},
         {"--version", ArgumentKind::Version}, {"/Version", ArgumentKind::Version},
-        {"--helpme", ArgumentKind::Unrecognised}, {"-hx", ArgumentKind::Unrecognised},
-        {"-?x", ArgumentKind::Unrecognised}, {"--shp", ArgumentKind::Unrecognised},
-        {"-vers", ArgumentKind::Unrecognised},
+        {"--helpme", ArgumentKind::Help},   {"-hx", ArgumentKind::Unrecognised},
+        {"-?x", ArgumentKind::Unrecognised}, {"--quiet", ArgumentKind::Quiet},
+        {"-vers", ArgumentKind::Unrecognised}, {"---quiet", ArgumentKind::Unrecognised},
+        {"--?", ArgumentKind::Help},
     };
     for (const auto& c : cases)
         EXPECT_EQ(classifyArgument(c.argument), c.kind) << c.argument;
@@ -138,13 +144,18 @@ TEST(ScanCommandLine, OptionsAndFileNamesInAnyOrder) {
     DriverSession session;
     vk::RunSettings settings;
     vk::scanCommandLine(
-        {"varnokline", "first.sdf", "/shp", "-notrim", "second.sdf  ", "-notrim", "-SHP"},
+        {"varnokline", "first.sdf", "/shp", "-notrim", "second.sdf  ", "-notrim", "-SHP",
+         "--prj", "-my.prj", "-out", "a/results"},
         settings);
-    EXPECT_EQ(session.out, banner(7)); // the same format twice is one choice
+    EXPECT_EQ(session.out, banner(11)); // the same format twice is one choice
     EXPECT_EQ(settings.chosenFormat, &kShp);
     EXPECT_FALSE(settings.trimToLevees);
+    EXPECT_EQ(settings.inputs, (std::vector<std::string>{"first.sdf", "second.sdf  "}));
+    EXPECT_TRUE(settings.severalInputs);
+    EXPECT_EQ(settings.projectionFile, "-my.prj");  // the next argument, whatever it looks like
     EXPECT_EQ(settings.inputName, "second.sdf"); // the later name, trailing blanks removed
-    EXPECT_EQ(settings.output, (vk::OutputNames{"", "second"})) << "derived from the later name";
+    EXPECT_EQ(settings.output, (vk::OutputNames{"a/results/", "second"}))
+        << "derived from the later name, in the output folder";
 }
 
 TEST(ScanCommandLine, AbsolutePathIsTheInputName) {
@@ -193,7 +204,11 @@ TEST(HelpText, NamesEveryOptionOfBothTables) {
                            [&](const vk::OptionName& o) { return !o.whole && o.kind == kind; });
     };
     for (const vk::OptionName& option : options)
-        EXPECT_TRUE(option.whole ? listed(option.kind) : named(std::string(option.name) + ","))
+        EXPECT_TRUE(option.whole ? listed(option.kind)
+                                 : named(std::string(option.name) +
+                                         (option.value.empty() ? "" : " ") +
+                                         std::string(option.value) + ", " +
+                                         std::string(option.help)))
             << option.name;
 }
 
@@ -282,8 +297,22 @@ TEST_F(OpenInputFile, MissingCommandLineNameIsNotCompleted) {
     DriverSession session("river\n");
     vk::setInputName(settings, "river");
     vk::openInputFile(settings);
-    EXPECT_EQ(session.out, " Please enter the .sdf file -> " + openOk("river.sdf"));
+    EXPECT_EQ(session.out, " WARNING - Can''t find file river, try again\n"
+                           " Please enter the .sdf file -> " + openOk("river.sdf"));
     EXPECT_EQ(settings.inputName, "river.sdf");
+}
+
+// Where no person can answer, or other inputs wait, a missing name ends that input's run at once.
+TEST_F(OpenInputFile, MissingNamedInputIsNotAskedForFromAScriptOrAmongSeveral) {
+    for (const bool several : {false, true}) {  // several: at a terminal; one: from a script
+        DriverSession session;
+        vk::console().feedInput("river.sdf\n", several);
+        settings.severalInputs = several;
+        vk::setInputName(settings, "river.sdf  ");
+        EXPECT_EQ(endStatus([&] { vk::openInputFile(settings); }), 1);
+        EXPECT_EQ(session.out,
+                  "\nERROR - Can't find input file river.sdf.\n" + std::string(kExitTail));
+    }
 }
 
 TEST_F(OpenInputFile, EndOfConsoleInputAtThePromptEndsTheRun) {

@@ -563,6 +563,8 @@ TEST_F(Unprivileged, OutputFolderThatIsNotWritable) {
               std::string::npos);
     expectFailure(r,
                   "ERROR - Unable to open file u.sdf_streams.mif and no console input to wait on.");
+    expectFailure(runUnprivileged({"-mif", "-out", "new/deep", "u.sdf"}),
+                  "ERROR - Can't create output folder new/deep: Permission denied.");
     EXPECT_EQ(vktest::filesIn(in), (std::vector<std::string>{"Header.mif", "Header.prj", "u.sdf"}));
 }
 

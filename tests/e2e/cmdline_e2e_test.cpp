@@ -1,6 +1,7 @@
 // The command line as a user meets it: the built program run with arguments and scripted standard
 // input, its transcript compared exactly up to the point where the layers are created.
 #include <filesystem>
+#include <map>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -107,15 +108,97 @@ TEST_F(CommandLine, UnknownOptionEndsTheRun) {
     EXPECT_EQ(r.status, 1);
 }
 
-TEST_F(CommandLine, TheSecondOfTwoFileNamesIsTheInput) {
-    writeFile(dir.file("first.sdf"), kRiver);
-    writeFile(dir.file("river.sdf"), kRiver);
-    writeFile(dir.file("Header.mif"), kCoordSys + "\n");
-    const auto r = run({"first.sdf", "-mif", "river.sdf"});
-    expectConverted(r, banner(4) + opened("Header.mif", 1001) +
-                           "\nUsing Header.mif for setting projection.\n" +
-                           "\nmif Projection: " + kCoordSys + "\n" + opened("river.sdf", 1002));
-    EXPECT_FALSE(vktest::fileExists(dir.file("first.sdf_streams.mif")));
+// Several inputs: each converted as a run of its own would convert it (its console between
+// "Converting" lines, its files byte for byte), the missing and the unreadable ones failing alone.
+TEST_F(CommandLine, EachOfSeveralInputsIsConvertedAsAloneAndAFailureStopsNoOther) {
+    std::string brook = kRiver;
+    for (std::size_t at; (at = brook.find("Creek")) != std::string::npos;)
+        brook.replace(at, 5, "Br");
+    const std::pair<std::string, std::string> inputs[] = {
+        {"a.sdf", kRiver}, {"missing.sdf", ""}, {"image.sdf", "\x89PNG\r\n"}, {"c.sdf", brook}};
+    std::vector<std::string> args = {"-mif"};
+    std::string expected = banner(6);
+    std::map<std::string, std::string> alone;  // the single runs' files
+    for (const auto& [name, bytes] : inputs) {
+        vktest::TempDir single;
+        for (const std::string& folder : {single.path(), dir.path()}) {
+            writeFile(folder + "/Header.mif", kCoordSys + "\n");
+            if (!bytes.empty()) writeFile(folder + "/" + name, bytes);
+        }
+        const std::string out = runProgram({"-mif", name}, "", single.path(), 60).output;
+        expected += "\nConverting " + std::to_string(args.size()) + " of 4: " + name + "\n" +
+                    out.substr(banner(2).size(), out.size() - banner(2).size() - kExitTail.size());
+        args.push_back(name);
+        for (const std::string& file : vktest::filesIn(single.path()))
+            alone[file] = vktest::readFile(single.file(file));
+    }
+    const auto r = run(args, "never read\n");
+    EXPECT_EQ(r.output, expected + "\nConverted 2 of 4 files.\n" + kExitTail);
+    EXPECT_EQ(r.status, 1);
+    for (const auto& [file, bytes] : alone)
+        EXPECT_EQ(vktest::readFile(dir.file(file)), bytes) << file;
+    EXPECT_EQ(vktest::filesIn(dir.path()).size(), alone.size());
+}
+
+// The same tables from two inputs: the later ones are renamed, nothing is written over.
+TEST_F(CommandLine, TablesOfTheSameNameFromTwoInputsAreKeptApart) {
+    for (const char* name : {"a.sdf", "b.sdf"}) writeFile(dir.file(name), kRiver);
+    const auto r = run({"-quiet", "a.sdf", "b.sdf"});
+    EXPECT_NE(r.output.find("\nWARNING - Table Creek_ Upper_ 100.csv already written in this run; "
+                            "this section's table is Creek_ Upper_ 100_2.csv. (stream Creek, "
+                            "reach Upper, station 100, line 12)\nWritten: centrelines 1, cut lines "
+                            "1, surface lines 1, surface points 3, end points 2, levee points 0, "
+                            "tables 1.\nWarnings: 1.\n"),
+              std::string::npos) << r.output;
+    EXPECT_EQ(vktest::readFile(dir.file("Creek_ Upper_ 100_2.csv")),
+              vktest::readFile(dir.file("Creek_ Upper_ 100.csv")));
+    EXPECT_NE(vktest::readFile(dir.file("1d_xs_b_surf_line_L.dbf")).find("Creek_ Upper_ 100_2.csv"),
+              std::string::npos);
+}
+
+// -out and -prj: every output in the folder given (made with its parents), named as beside the
+// input, the projection from the file given; or the run ends before writing anything there.
+TEST_F(CommandLine, OutputFolderAndProjectionTemplate) {
+    for (const char* folder : {"model", "b"}) std::filesystem::create_directories(dir.file(folder));
+    for (const char* file : {"model/river.sdf", "b/river.sdf"}) writeFile(dir.file(file), kRiver);
+    writeFile(dir.file("model/Header.mif"), kCoordSys + "\n");
+    writeFile(dir.file("other.mif"), "CoordSys NonEarth Units \"m\"\n");
+    ASSERT_EQ(run({"-mif", "model/river.sdf"}).status, 0);
+    EXPECT_EQ(run({"-mif", "-report", "--out", "new/deep/", "model/river.sdf"}).status, 0);
+    const auto beside = vktest::filesIn(dir.file("model"));
+    for (const std::string& file : beside) {
+        if (file == "river.sdf" || file == "Header.mif") continue;
+        EXPECT_EQ(vktest::readFile(dir.file("new/deep/" + file)),
+                  vktest::readFile(dir.file("model/" + file))) << file;
+    }
+    // The report beside them; not the input and its template.
+    EXPECT_EQ(vktest::filesIn(dir.file("new/deep")).size(), beside.size() - 1);
+    EXPECT_TRUE(vktest::fileExists(dir.file("new/deep/river_report.html")));
+
+    const auto prj = run({"-mif", "-prj", "other.mif", "-out", "p", "model/river.sdf"});
+    EXPECT_NE(prj.output.find("\nUsing other.mif for setting projection.\n"), std::string::npos);
+    EXPECT_NE(vktest::readFile(dir.file("p/river_cut_line.mif")).find("\nCoordSys NonEarth Units"),
+              std::string::npos);
+    const struct {
+        std::vector<std::string> args;
+        std::string error;
+    } refused[] = {
+        {{"-out", "model/river.sdf/q", "model/river.sdf"},
+         "ERROR - Can't create output folder model/river.sdf/q: "},
+        {{"-out", "q", "model/river.sdf", "b/River.sdf"},
+         "ERROR - Inputs model/river.sdf and b/River.sdf would write outputs of the same names in "
+         "one folder.\n"},
+        {{"-mif", "-prj", "none.mif", "-out", "q", "model/river.sdf"},
+         "ERROR - Projection file none.mif does not exist.\n"},
+        {{"model/river.sdf", "-out"}, "ERROR - No folder named after -out\n"},
+        {{"model/river.sdf", "--prj"}, "ERROR - No file named after --prj\n"},
+    };
+    for (const auto& c : refused) {
+        const auto e = run(c.args);
+        EXPECT_NE(e.output.find("\n" + c.error), std::string::npos) << e.output;
+        EXPECT_EQ(e.status, 1);
+        EXPECT_FALSE(vktest::fileExists(dir.file("q"))) << c.error;
+    }
 }
 
 TEST_F(CommandLine, AbsolutePathFindsItsTemplateBesideIt) {
@@ -134,11 +217,26 @@ TEST_F(CommandLine, AbsolutePathFindsItsTemplateBesideIt) {
     EXPECT_TRUE(vktest::fileExists(input + "_streams.mif"));
 }
 
-TEST_F(CommandLine, MissingCommandLineFileLeadsToThePrompt) {
+// From a script a missing name is said and never asked for: the script's input stays unread.
+TEST_F(CommandLine, MissingCommandLineFileEndsTheRunWithoutAsking) {
     writeFile(dir.file("river.sdf"), kRiver);
-    const auto r = run({"rivr.sdf"}, "rivr\nriver\n");
-    expectConverted(r, banner(2) + kPrompt + " WARNING - Can''t find file rivr.sdf, try again\n" +
-                           kPrompt + opened("river.sdf", 1001));
+    const auto r = run({"rivr.sdf  "}, "rivr\nriver\n");
+    EXPECT_EQ(r.output, banner(2) + "\nERROR - Can't find input file rivr.sdf.\n" + kExitTail);
+    EXPECT_EQ(r.status, 1);
+}
+
+// Windows' shell passes "*" on and the program matches it, in name order; a POSIX shell has
+// matched it before, so a "*" that reaches the program is a name.
+TEST_F(CommandLine, WildcardsAreMatchedOnlyWhereTheShellDoesNot) {
+    for (const char* name : {"b.sdf", "a.sdf", "a.txt"}) writeFile(dir.file(name), kRiver);
+    const auto r = run({"-quiet", "*.sdf"});
+    const std::size_t first = r.output.find("\nConverting 1 of 2: a.sdf\n");
+    EXPECT_EQ(first < r.output.find("\nConverting 2 of 2: b.sdf\n") &&
+                  r.output.ends_with("\nConverted 2 of 2 files.\n" + kExitTail),
+              !vktest::kPosixSystem) << r.output;
+    EXPECT_EQ(r.output == "ERROR - Can't find input file *.sdf.\n" + kExitTail,
+              vktest::kPosixSystem);
+    EXPECT_EQ(r.status, vktest::kPosixSystem ? 1 : 0);
 }
 
 } // namespace

@@ -75,15 +75,17 @@ TEST(ConsoleE2e, HelpAndVersionSayOnlyThatAndEndWithStatusZero) {
     }
 }
 
-TEST(ConsoleE2e, AScriptedLoopOverThreeFoldersConvertsAllThree) {
+// A folder whose export is named otherwise fails alone: the loop's list is never read as names.
+TEST(ConsoleE2e, AScriptedLoopOverFoldersConvertsAllButTheOneWithoutItsExport) {
     if (!vktest::kPosixSystem) GTEST_SKIP() << "the loop is a POSIX shell script";
     vktest::TempDir dir;
-    const std::vector<std::string> folders = {"north", "south west", "east"};
+    const std::vector<std::string> folders = {"north", "other name", "south west", "east"};
     std::string list;
     for (const auto& f : folders) {
         copyExample(dir.file(f));
         list += dir.file(f) + "\n";
     }
+    fs::rename(dir.file("other name/river.sdf"), dir.file("other name/River.sdf"));
     vktest::writeFile(dir.file("folders.txt"), list);
     const std::string script = "while read d; do (cd \"$d\" && '" + std::string(VK_BINARY) +
                                "' -shp river.sdf > /dev/null); echo \"$d: $?\"; done < '" +
@@ -91,10 +93,11 @@ TEST(ConsoleE2e, AScriptedLoopOverThreeFoldersConvertsAllThree) {
     const auto r = vktest::runShell(script);
     std::string expected;
     for (const auto& f : folders)
-        expected += dir.file(f) + ": 0\n";
+        expected += dir.file(f) + (f == "other name" ? ": 1\n" : ": 0\n");
     EXPECT_EQ(r.output, expected);
     for (const auto& f : folders)
-        EXPECT_TRUE(vktest::fileExists(dir.file(f) + "/river.sdf_streams_L.shp")) << f;
+        EXPECT_EQ(vktest::fileExists(dir.file(f) + "/river.sdf_streams_L.shp"), f != "other name")
+            << f;
 }
 
 // The heading line, IDs and station of every cross-section of an export, by heading line.
@@ -182,6 +185,20 @@ TEST(ConsoleE2e, AQuietRunShowsEachWarningWithItsSectionAndLine) {
     }
     EXPECT_EQ(next, warnings.size()) << "every warning is shown";
     EXPECT_TRUE(quiet.output.ends_with("Finished.\n\nPress Enter to Close\n")) << quiet.output;
+}
+
+// The layers closed and opened right after a warning, with no empty line between, are steps of
+// the run, not lines of the warning.
+TEST(ConsoleE2e, AQuietRunShowsAWarningsOwnLinesOnly) {
+    vktest::TempDir dir;
+    copyExample(dir.path());
+    std::string sdf = readFile(dir.file("river.sdf"));
+    sdf.erase(sdf.find("END STREAM NETWORK:"), 20);
+    vktest::writeFile(dir.file("river.sdf"), sdf);
+    const std::string out = runProgram({"-quiet", "river.sdf"}, "", dir.path(), 60).output;
+    const std::size_t warning = out.find("WARNING - Cross-sections begin on line ");
+    ASSERT_NE(warning, std::string::npos) << out;
+    EXPECT_EQ(out.substr(out.find('\n', warning) + 1, 9), "WARNING -") << out;
 }
 
 TEST(ConsoleE2e, OnATerminalAQuotedTypedNameOpensAndTheClosingPauseWaits) {

@@ -1,0 +1,41 @@
+// The file names a program run has written, so that a later output never takes the place of an
+// earlier one. Names are compared as Windows compares them, on every system: the case of ASCII
+// letters and of the letters of Windows-1252 is ignored, so that outputs written on one system
+// and copied to the other are all still there.
+//
+//   NameRegistry written;
+//   const std::string name = written.freeName(folder, "Creek_Upper_100.csv");
+//   if (name != "Creek_Upper_100.csv") warn(...);   // "Creek_Upper_100_2.csv"
+//   written.add(folder, name);
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vk {
+
+// The name with its letters (ASCII and Windows-1252) in capitals: equal for two names that
+// Windows takes for one file.
+std::string foldNameCase(std::string_view name);
+
+class NameRegistry {
+public:
+    bool contains(std::string_view folder, std::string_view name) const;
+    // The name itself when it is free in folder, else the name with "_N" before its extension
+    // (the file-name part's last "."), N the first number from 2 that gives a free name.
+    // Records nothing: the caller adds the name it writes.
+    std::string freeName(std::string_view folder, std::string_view name) const;
+    void add(std::string_view folder, std::string_view name);
+
+private:
+    // Only a 64-bit digest of each folded name is kept (an open-addressed table), so that a run
+    // of many thousand tables holds a few bytes for each, not its name.
+    static std::uint64_t digest(std::string_view folder, std::string_view name);
+    bool find(std::uint64_t key, std::size_t& slot) const;
+    std::vector<std::uint64_t> slots_;
+    std::size_t count_ = 0;
+};
+
+}  // namespace vk
