@@ -45,6 +45,7 @@ namespace {
                             std::string(trimRight(settings.inputName)) + ".");
         EXITS();
     }
+    out.commitPackage();
     // The counts of the run, complete once the layers are closed.
     writeRunSummary(out.counts());
     console().breakLine("Finished.");
