@@ -3,6 +3,7 @@
 #include "gis/gpkg.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cerrno>
 #include <charconv>
@@ -336,8 +337,8 @@ GisStatus GpkgPackage::create(std::string_view projection) {
             return {GisError::PackageWrite, path_ + ": " + sys::errorText(error)};
     }
     if (temporary_.empty()) return {GisError::PackageWrite, path_ + ": no temporary name is free"};
-    if (sqlite3_open_v2(sys::utf8Path(temporary_).c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) !=
-        SQLITE_OK)
+    if (sqlite3_open_v2(sys::utf8Path(temporary_).c_str(), &db_,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
         return failed();
     // The file is renamed into place whole or deleted: no journal is needed to undo anything.
     const std::string setup = "PRAGMA application_id = 1196444487; PRAGMA user_version = 10300;"
@@ -378,6 +379,122 @@ GisStatus GpkgPackage::commit() {
         return {GisError::PackageWrite, path_ + ": " + sys::errorText(error)};
     committed_ = true;
     return {};
+}
+
+namespace {
+
+// The R-tree keeps single-precision boxes, widened to hold the exact one.
+float below(double value) {
+    float f = static_cast<float>(value);
+    if (static_cast<double>(f) > value) f = std::nextafter(f, -HUGE_VALF);
+    return f;
+}
+float above(double value) {
+    float f = static_cast<float>(value);
+    if (static_cast<double>(f) < value) f = std::nextafter(f, HUGE_VALF);
+    return f;
+}
+
+// A node's cell: the entry's id or the child's node number, then the box, all big-endian.
+constexpr std::size_t kCellBytes = 8 + 4 * 4;
+constexpr std::size_t kNodeHeader = 4;
+
+} // namespace
+
+bool GpkgIndex::start(GpkgPackage& package, const std::string& name) {
+    // The module made an empty root of the size of every node.
+    SqlStatement size;
+    if (!package.prepare("SELECT length(data) FROM " + quoted(name + "_node") + " WHERE nodeno = 1",
+                         size) ||
+        sqlite3_step(size.get()) != SQLITE_ROW)
+        return false;
+    nodeSize_ = static_cast<std::size_t>(sqlite3_column_int(size.get(), 0));
+    capacity_ = nodeSize_ > kNodeHeader ? (nodeSize_ - kNodeHeader) / kCellBytes : 0;
+    levels_.clear();
+    written_.clear();
+    next_ = 2;
+    return capacity_ >= 2 &&
+           package.prepare("INSERT OR REPLACE INTO " + quoted(name + "_node") + " VALUES (?, ?)",
+                           node_) &&
+           package.prepare("INSERT INTO " + quoted(name + "_rowid") +
+                               " (rowid, nodeno) VALUES (?, ?)",
+                           rowid_) &&
+           package.prepare("INSERT INTO " + quoted(name + "_parent") + " VALUES (?, ?)", parent_);
+}
+
+bool GpkgIndex::add(std::int64_t id, const double box[4]) {
+    return add(0, Cell{id, {below(box[0]), above(box[1]), below(box[2]), above(box[3])}});
+}
+
+bool GpkgIndex::add(std::size_t level, const Cell& cell) {
+    if (levels_.size() <= level) {
+        levels_.resize(level + 1);
+        written_.resize(level + 1, 0);
+    }
+    // Another cell follows, so a full node is not the root: it is written and goes up.
+    if (levels_[level].size() == capacity_ && !goUp(level)) return false;
+    levels_[level].push_back(cell);
+    return true;
+}
+
+bool GpkgIndex::goUp(std::size_t level) {
+    const std::int64_t number = next_++;
+    if (!write(level, number, false)) return false;
+    Cell up{number, {HUGE_VALF, -HUGE_VALF, HUGE_VALF, -HUGE_VALF}};
+    for (const Cell& c : levels_[level]) {
+        up.box[0] = std::min(up.box[0], c.box[0]);
+        up.box[1] = std::max(up.box[1], c.box[1]);
+        up.box[2] = std::min(up.box[2], c.box[2]);
+        up.box[3] = std::max(up.box[3], c.box[3]);
+    }
+    levels_[level].clear();
+    written_[level] = 1;
+    return add(level + 1, up);
+}
+
+bool GpkgIndex::write(std::size_t level, std::int64_t number, bool root) {
+    const std::vector<Cell>& cells = levels_[level];
+    blob_.clear();
+    append<kBig>(blob_, static_cast<std::uint16_t>(root ? level : 0)); // the tree's depth
+    append<kBig>(blob_, static_cast<std::uint16_t>(cells.size()));
+    for (const Cell& cell : cells) {
+        append<kBig>(blob_, cell.id);
+        for (const float v : cell.box)
+            append<kBig>(blob_, std::bit_cast<std::uint32_t>(v));
+    }
+    blob_.resize(nodeSize_, '\0');
+    sqlite3_stmt* n = node_.get();
+    sqlite3_bind_int64(n, 1, number);
+    sqlite3_bind_blob(n, 2, blob_.data(), static_cast<int>(blob_.size()), SQLITE_STATIC);
+    const bool stored = sqlite3_step(n) == SQLITE_DONE;
+    sqlite3_reset(n);
+    if (!stored) return false;
+    // Where each entry is (a leaf's) or each child hangs (an inner node's).
+    sqlite3_stmt* s = level == 0 ? rowid_.get() : parent_.get();
+    for (const Cell& cell : cells) {
+        sqlite3_bind_int64(s, 1, cell.id);
+        sqlite3_bind_int64(s, 2, number);
+        const bool done = sqlite3_step(s) == SQLITE_DONE;
+        sqlite3_reset(s);
+        if (!done) return false;
+    }
+    return true;
+}
+
+bool GpkgIndex::finish() {
+    // Bottom up: the first level that never sent a node up holds the root; below it, the last
+    // node of each level goes up as the others did.
+    for (std::size_t level = 0; level < levels_.size(); ++level) {
+        if (!written_[level]) {
+            if (!write(level, 1, true)) return false;
+            break;
+        }
+        if (!goUp(level)) return false;
+    }
+    node_.reset(nullptr);
+    rowid_.reset(nullptr);
+    parent_.reset(nullptr);
+    return true;
 }
 
 GisStatus GpkgLayerWriter::open(std::string_view name, std::string_view kinds) {
@@ -422,13 +539,13 @@ GisStatus GpkgLayerWriter::header(const GisSchema& schema, const GisProjections&
               "VALUES (" +
               literal + ", '" + (features ? "features" : "attributes") + "', " + literal + ", '" +
               p.lastChange() + "', " + srs + ");";
-    const std::string index = quoted("rtree_" + table_ + "_" + std::string(kGeometryColumn));
+    const std::string rtree = "rtree_" + table_ + "_" + std::string(kGeometryColumn);
     if (features) {
         create += "INSERT INTO gpkg_geometry_columns VALUES (" + literal + ", '" +
                   std::string(kGeometryColumn) + "', '" + geometryType_ + "', " + srs +
                   ", 0, 0);"
                   "CREATE VIRTUAL TABLE " +
-                  index +
+                  quoted(rtree) +
                   " USING rtree(id, minx, maxx, miny, maxy);"
                   "INSERT INTO gpkg_extensions VALUES (" +
                   literal + ", '" + std::string(kGeometryColumn) +
@@ -436,8 +553,7 @@ GisStatus GpkgLayerWriter::header(const GisSchema& schema, const GisProjections&
                   "'write-only');";
     }
     if (!p.exec(create) || !p.prepare(insert + ") " + values + ")", insert_)) return p.failed();
-    if (features && !p.prepare("INSERT INTO " + index + " VALUES (?, ?, ?, ?, ?)", index_))
-        return p.failed();
+    if (features && !index_.start(p, rtree)) return p.failed();
     fieldTypes_.clear();
     for (int i = 0; i < schema.fieldCount; ++i)
         fieldTypes_.push_back(schema.fields[static_cast<std::size_t>(i)].type);
@@ -528,13 +644,8 @@ GisStatus GpkgLayerWriter::record(const GisObject& object) {
     if (!written) return package_->failed();
     if (!hasBox_) return {};
 
-    sqlite3_stmt* r = index_.get();
-    sqlite3_bind_int64(r, 1, sqlite3_last_insert_rowid(sqlite3_db_handle(s)));
-    for (int i = 0; i < 4; ++i)
-        sqlite3_bind_double(r, i + 2, box_[i]);
-    const bool indexed = sqlite3_step(r) == SQLITE_DONE;
-    sqlite3_reset(r);
-    if (!indexed) return package_->failed();
+    if (!index_.add(sqlite3_last_insert_rowid(sqlite3_db_handle(s)), box_))
+        return package_->failed();
     if (!hasExtent_) std::copy(std::begin(box_), std::end(box_), std::begin(extent_));
     extent_[0] = std::min(extent_[0], box_[0]);
     extent_[1] = std::max(extent_[1], box_[1]);
@@ -546,9 +657,9 @@ GisStatus GpkgLayerWriter::record(const GisObject& object) {
 
 GisStatus GpkgLayerWriter::finish() {
     insert_.reset(nullptr);
-    index_.reset(nullptr);
     if (!package_ || geometryType_.empty()) return {};
     GpkgPackage& p = *package_;
+    if (!index_.finish()) return p.failed();
     const std::string literal = quoted(table_, '\'');
     if (hasExtent_) {
         SqlStatement extent;

@@ -75,6 +75,40 @@ struct SrsAuthority {
 };
 SrsAuthority wktAuthority(std::string_view wkt);
 
+// A table's R-tree, packed as its entries arrive: each node is filled in turn and written to the
+// R-tree module's own tables once full, its box going up into the node above, so that only one
+// node per level is held. Entries arriving along the sections and the reaches, as a run's do, lie
+// close together, which is what packs them well; any order gives a valid tree. Inserting into
+// the module row by row rewrites a node for every entry, several times the cost of the table.
+class GpkgIndex {
+  public:
+    // The R-tree `name`, just created (empty).
+    bool start(GpkgPackage& package, const std::string& name);
+    // An entry: min x, max x, min y, max y.
+    bool add(std::int64_t id, const double box[4]);
+    // Writes the nodes still held, the last at the top as the root.
+    bool finish();
+
+  private:
+    struct Cell {
+        std::int64_t id;
+        float box[4];
+    };
+    bool add(std::size_t level, const Cell& cell);
+    // Writes the level's node and adds its box to the level above.
+    bool goUp(std::size_t level);
+    bool write(std::size_t level, std::int64_t number, bool root);
+    std::vector<std::vector<Cell>> levels_;
+    std::vector<char> written_; // whether a node of the level has gone up
+    std::size_t nodeSize_ = 0;
+    std::size_t capacity_ = 0;
+    std::int64_t next_ = 2; // node 1 is the root
+    SqlStatement node_;
+    SqlStatement rowid_;
+    SqlStatement parent_;
+    std::string blob_;
+};
+
 // ISO 8601 in UTC with milliseconds, as gpkg_contents keeps its times.
 std::string isoTime(std::int64_t seconds);
 
@@ -101,7 +135,7 @@ class GpkgLayerWriter final : public LayerWriter {
     std::string geometryType_; // empty for an attribute table
     std::vector<std::string> fieldTypes_;
     SqlStatement insert_;
-    SqlStatement index_;
+    GpkgIndex index_;
     std::string geometry_;         // the last object's, empty for none
     std::string text_;             // a value converted to UTF-8
     double box_[4] = {0, 0, 0, 0}; // the last object's envelope: min x, max x, min y, max y

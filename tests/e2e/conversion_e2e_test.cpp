@@ -405,7 +405,7 @@ LayerCounts countLayers(const std::string& folder, const std::string& input, boo
 }
 
 // The counts of a run's GeoPackage, which SQLite finds intact and GDAL reads without a word, each
-// layer's R-tree holding its features; {} when sqlite3 or ogrinfo is not installed.
+// layer's R-tree well-formed (rtreecheck) and holding its features; {} when sqlite3 or ogrinfo is not installed.
 std::optional<LayerCounts> countPackage(const std::string& folder, const std::string& input) {
     const auto found = vktest::runShell("command -v sqlite3 && command -v ogrinfo");
     if (found.status != 0) return {};
@@ -418,21 +418,25 @@ std::optional<LayerCounts> countPackage(const std::string& folder, const std::st
                                   "2d_zsh_" + base + "_end_pts",  base + "_levee_pts"};
     std::string query = "PRAGMA integrity_check;";
     for (const std::string& layer : layers)
-        query += "SELECT count(*) - (SELECT count(*) FROM \"rtree_" + layer +
-                 "_geom\") FROM \"" + layer + "\"; SELECT count(*) FROM \"" + layer + "\";";
+        query += "SELECT (count(*) - (SELECT count(*) FROM \"rtree_" + layer + "_geom\")) || " +
+                 "rtreecheck('rtree_" + layer + "_geom') FROM \"" + layer +
+                 "\"; SELECT count(*) FROM \"" + layer + "\";";
     query += "SELECT count(DISTINCT Table_Name) FROM \"" + base + "_tables\";";
     const auto r = runProgram({base + ".gpkg", query}, "", folder, 60, sqlite3);
     const auto gdal = runProgram({"-ro", "-al", "-so", base + ".gpkg"}, "", folder, 60, ogrinfo);
     EXPECT_EQ(gdal.status, 0);
     EXPECT_EQ(gdal.errors, "");
     std::istringstream rows(r.output);
-    std::string integrity;
-    std::vector<long> n(13);
+    std::string integrity, indexed;
+    std::vector<long> n(7);
     rows >> integrity;
-    for (long& v : n) rows >> v;
     EXPECT_EQ(integrity, "ok");
-    for (std::size_t i = 0; i < 12; i += 2) EXPECT_EQ(n[i], 0) << layers[i / 2];
-    return LayerCounts{n[1], n[3], n[5], n[7], n[9], n[11], n[12]};
+    for (std::size_t i = 0; i < 6; ++i) {
+        rows >> indexed >> n[i];
+        EXPECT_EQ(indexed, "0ok") << layers[i];
+    }
+    rows >> n[6];
+    return LayerCounts{n[0], n[1], n[2], n[3], n[4], n[5], n[6]};
 }
 
 // Every real export converts in every format. The counts are those of the files: sections with

@@ -1169,13 +1169,14 @@ TEST(GeoPackage, CoordinateSystemNamesIndexAndReplacement) {
         EXPECT_EQ(sqlite(package,
                          "PRAGMA integrity_check; SELECT count(*) FROM river_surf_pts;"
                          "SELECT count(*) FROM rtree_river_surf_pts_geom;"
+                         "SELECT rtreecheck('rtree_river_surf_pts_geom');"
                          "SELECT count(*) FROM rtree_river_cut_line_geom;"
                          "SELECT count(*), count(DISTINCT Table_Name) FROM river_tables;"
                          "SELECT g.srs_id || '|' || organization FROM gpkg_geometry_columns g "
                          "JOIN gpkg_spatial_ref_sys s ON s.srs_id = g.srs_id "
                          "WHERE table_name = 'river_cut_line';"
                          "SELECT DISTINCT Stream_ID FROM \"river.sdf_streams\";"),
-                  (std::vector<std::string>{"ok", "249", "249", "20", "249|20", c.srs,
+                  (std::vector<std::string>{"ok", "249", "249", "ok", "20", "249|20", c.srs,
                                             " " + c.stored}));  // IDs keep their leading blank
         // A second run writes the same bytes; a run that fails midway (a station that is no
         // number) leaves them as they were, and neither leaves a temporary file behind.
