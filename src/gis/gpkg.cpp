@@ -327,6 +327,10 @@ GisStatus GpkgPackage::failed() const {
 }
 
 GisStatus GpkgPackage::create(std::string_view projection) {
+    // The library's allocation counts lock a mutex on every allocation and are never read; this
+    // is refused (and harmless) once the library has started.
+    static const int unused = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    (void)unused;
     // A name of this run's own beside the package, so that two runs never write into one file.
     for (int n = 1; n <= kTemporaryNames && temporary_.empty(); ++n) {
         std::string name = path_ + "." + std::to_string(n) + ".tmp";
