@@ -79,7 +79,7 @@ BEGIN DELETE FROM "R" WHERE id = OLD.fid; END;
 
 constexpr std::string_view kGeometryColumn = "geom";
 // The page cache, in KiB (SQLite's negative cache size): memory stays flat whatever the export.
-constexpr int kCacheKiB = 16384;
+constexpr int kCacheKiB = 8192;
 // Attempts at a temporary name that no file has.
 constexpr int kTemporaryNames = 1000;
 // The first id of a coordinate system that no organisation's code names.
