@@ -6,6 +6,7 @@
 #include "driver/output.h"
 #include "driver/sections.h"
 #include "files/console.h"
+#include "files/exits.h"
 #include "files/platform.h"
 #include "gis/gis.h"
 #include "gis/state.h"
@@ -173,6 +174,7 @@ void ConversionOutput::openStreamLayer() {
 }
 
 void ConversionOutput::centreline(const SdfIds& ids, GisObject& line) {
+    if (sys::interrupted()) throw RunInterrupted{};
     line.kind = GisKind::Pline;
     line.setValues({textValue(ids.streamId), textValue(ids.reachId)});
     gisWriteObject(streamLayer_, line);
@@ -197,8 +199,11 @@ void ConversionOutput::streamNetworkDone() {
 }
 
 void ConversionOutput::section(const SdfIds& ids, const SdfSection& section) {
+    // Between two sections: an interrupted run's outputs hold whole sections only.
+    if (sys::interrupted()) throw RunInterrupted{};
     Process_sdf_Sections(ids, section, sectionLayers_, settings_.output.folder,
                          settings_.trimToLevees, this);
+    ++sectionsWritten_;
 }
 
 void ConversionOutput::processed(const ProcessedSection& result) {
@@ -242,14 +247,23 @@ RunCounts ConversionOutput::counts() const {
     return counts;
 }
 
-void ConversionOutput::crossSectionsDone() {
+void ConversionOutput::closeSectionLayers() {
     constexpr SectionLayer kClosingOrder[] = {kSurfacePointsLayer, kSurfaceLinesLayer,
                                               kCutLinesLayer, kLeveePointsLayer, kEndPointsLayer};
     for (const SectionLayer layer : kClosingOrder)
         if (sectionLayers_[layer] > 0) gisCloseLayer(sectionLayers_[layer]);
     if (tablesLayer_ > 0) gisCloseLayer(tablesLayer_);
+}
+
+void ConversionOutput::crossSectionsDone() {
+    closeSectionLayers();
     // The counts are complete only once the layers are closed: their messages come first.
     if (report_) report_->finish(counts());
+}
+
+void ConversionOutput::closeOpenLayers() {
+    if (streamLayer_ > 0) gisCloseLayer(streamLayer_);
+    closeSectionLayers();
 }
 
 }  // namespace vk

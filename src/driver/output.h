@@ -26,6 +26,11 @@ public:
     void crossSectionsDone() override;  // closes the five cross-section layers and the report
     // Puts a package (-gpkg) in its place at the end of a finished run, with a line naming it.
     void commitPackage();
+    // A run cut short: the layers still open are closed with what they hold (the report is left
+    // to say that the run did not finish).
+    void closeOpenLayers();
+    // The sections handed over and written in full.
+    std::int64_t sectionsWritten() const { return sectionsWritten_; }
 
     const ConversionReport* report() const { return report_.get(); }  // none without -report
 
@@ -36,6 +41,7 @@ public:
     RunCounts counts() const;
 
 private:
+    void closeSectionLayers();
     void processed(const ProcessedSection& result) override; // counts, then shows the report
     // The rows of a section's table in the package's table of tables.
     void tableRows(const ProcessedSection& result);
@@ -43,6 +49,7 @@ private:
     const RunSettings& settings_;
     RunCounts written_;
     std::int64_t alertsAtStart_ = 0;
+    std::int64_t sectionsWritten_ = 0;
     int streamLayer_ = 0;
     SectionLayerIds sectionLayers_{}; // by SectionLayer
     int tablesLayer_ = 0;              // a package's table of every section's table; 0: none

@@ -25,6 +25,9 @@ constexpr std::string_view kBlockEnd = "</script>\n";
 // On the map a section's surface line is drawn as it shows when the section fills a screen of
 // this many pixels: a point off the line by less than one of them is left out.
 constexpr double kScreenPixels = 2000.0;
+// A record being composed is handed to the file in pieces of about this size, so that the page
+// of a section of millions of points takes no more memory than that of a small one.
+constexpr std::size_t kPiece = 64 * 1024;
 
 void appendInt(std::string& out, std::int64_t value) {
     char digits[24];
@@ -294,9 +297,8 @@ void ConversionReport::crossSectionsBegin() {
 void ConversionReport::processed(const ProcessedSection& result) {
     const SdfSection& s = *result.section;
     record();
-    text_ += "{\"k\":\"x\",\"i\":";
-    appendInt(text_, sections_++);
-    text_ += ",\"s\":";
+    // Sections are numbered by their order: the page counts them.
+    text_ += "{\"k\":\"x\",\"s\":";
     appendJsonString(text_, result.streamId);
     text_ += ",\"r\":";
     appendJsonString(text_, result.reachId);
@@ -318,6 +320,7 @@ void ConversionReport::processed(const ProcessedSection& result) {
             appendCoordinate(text_, s.cutX[i]);
             text_ += ',';
             appendCoordinate(text_, s.cutY[i]);
+            if (text_.size() >= kPiece) put();
         }
         text_ += ']';
     }
@@ -340,7 +343,7 @@ void ConversionReport::appendMapLine(const ProcessedSection& result) {
     bool finite = true;
     for (std::size_t i = 0; i < points; ++i) {
         if (result.drop[i]) continue;
-        kept_.push_back(i);
+        kept_.push_back(static_cast<std::uint32_t>(i));
         const double x = s.surfaceX[i], y = s.surfaceY[i];
         finite = finite && std::isfinite(x) && std::isfinite(y);
         minX = std::min(minX, x), maxX = std::max(maxX, x);
@@ -393,8 +396,13 @@ void ConversionReport::appendMapLine(const ProcessedSection& result) {
         coordinate(s.surfaceX[kept_[j]]);
         text_ += ',';
         coordinate(s.surfaceY[kept_[j]]);
+        if (text_.size() >= kPiece) put();
     }
-    text_ += "],\"e\":[";
+    text_ += ']';
+    // The ends of the whole line, unless the map's line gives them as they are (the page then
+    // takes its first and last points).
+    if (!simplify && kept_.front() == 0 && kept_.back() == points - 1) return;
+    text_ += ",\"e\":[";
     appendCoordinate(text_, s.surfaceX[0]);
     text_ += ',';
     appendCoordinate(text_, s.surfaceY[0]);
@@ -410,32 +418,29 @@ void ConversionReport::appendMapLine(const ProcessedSection& result) {
 void ConversionReport::appendProfile(const ProcessedSection& result) {
     const SdfSection& s = *result.section;
     const std::size_t points = result.points;
-    // Written into a buffer of room enough, then taken over whole.
-    if (numbers_.size() < points * (kNumberRoom + 1)) numbers_.resize(points * (kNumberRoom + 1));
+    char number[kNumberRoom];
     const auto column = [&](std::string_view key, std::span<const float> values, int decimals) {
-        char* const first = numbers_.data();
-        char* at = first;
-        for (std::size_t i = 0; i < points; ++i) {
-            at = putDecimals(at, values[i], decimals);
-            *at++ = ',';
-        }
         text_ += key;
-        text_.append(first, static_cast<std::size_t>(at - first) - (at > first ? 1 : 0));
+        for (std::size_t i = 0; i < points; ++i) {
+            if (i > 0) text_ += ',';
+            text_.append(number, putDecimals(number, values[i], decimals));
+            if (text_.size() >= kPiece) put();
+        }
     };
     column(",\"d\":[", result.chainage, 3);
     column("],\"z\":[", {s.surfaceZ.data(), points}, 4);
-    // Where the points change between kept and dropped, starting from kept.
-    text_ += "],\"o\":[";
-    bool dropped = false;
-    bool firstChange = true;
+    text_ += ']';
+    // Where the points change between kept and dropped, starting from kept (none: all kept).
+    bool dropped = false, changes = false;
     for (std::size_t i = 0; i < points; ++i) {
         if ((result.drop[i] != 0) == dropped) continue;
+        text_ += changes ? "," : ",\"o\":[";
+        changes = true;
         dropped = !dropped;
-        if (!firstChange) text_ += ',';
-        firstChange = false;
         appendInt(text_, static_cast<std::int64_t>(i));
+        if (text_.size() >= kPiece) put();
     }
-    text_ += ']';
+    if (changes) text_ += ']';
     if (!result.nAtPoint.empty()) {
         text_ += ",\"n\":[";
         for (std::size_t i = 0; i < points; ++i) {
@@ -443,7 +448,8 @@ void ConversionReport::appendProfile(const ProcessedSection& result) {
             if (i > 0) text_ += ',';
             appendInt(text_, static_cast<std::int64_t>(i));
             text_ += ',';
-            text_.append(numbers_.data(), putDecimals(numbers_.data(), result.nAtPoint[i], 4));
+            text_.append(number, putDecimals(number, result.nAtPoint[i], 4));
+            if (text_.size() >= kPiece) put();
         }
         text_ += ']';
     }
@@ -454,9 +460,9 @@ void ConversionReport::appendProfile(const ProcessedSection& result) {
             text_ += '[';
             appendJsonString(text_, k < s.leveeId.size() ? trimRight(s.leveeId[k]) : "");
             text_ += ',';
-            text_.append(numbers_.data(), putDecimals(numbers_.data(), result.leveePosition[k], 3));
+            text_.append(number, putDecimals(number, result.leveePosition[k], 3));
             text_ += ',';
-            text_.append(numbers_.data(), putDecimals(numbers_.data(), s.leveeHeight[k], 3));
+            text_.append(number, putDecimals(number, s.leveeHeight[k], 3));
             text_ += ',';
             appendCoordinate(text_, result.leveeX[k]);
             text_ += ',';

@@ -57,13 +57,11 @@ class ConversionReport final : public SectionObserver, private ConsoleWatcher {
     int unit_ = 0;
     bool watching_ = false;
     int recordsInBlock_ = 0;
-    std::int64_t sections_ = 0;
     std::string text_; // the record being composed
     // Reused for every section: the kept points of the map's surface line.
-    std::vector<std::size_t> kept_;
+    std::vector<std::uint32_t> kept_;
     std::vector<unsigned char> shown_;
     std::vector<std::pair<std::size_t, std::size_t>> spans_;
-    std::vector<char> numbers_; // a column of numbers being written
 };
 
 } // namespace vk

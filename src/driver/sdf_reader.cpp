@@ -316,6 +316,9 @@ void SdfReader::readCrossSections() {
     const ConsolePlaceScope place(this);
     block_ = Block::None;
     bool ended = false;
+    bool begun = false;        // the cross-section part: its first line was found
+    bool sectionOpen = false;  // a section was begun and has not ended yet
+    bool endWritten = false;   // its end line, however blanked
     while (!ended) {
         if (retestLine_) {
             retestLine_ = false;
@@ -323,8 +326,12 @@ void SdfReader::readCrossSections() {
         } else if (!nextLine()) {
             break;
         }
-        if (found("BEGIN CROSS-SECTIONS:")) message("Found BEGIN CROSS-SECTIONS: on line ");
+        if (found("BEGIN CROSS-SECTIONS:")) {
+            message("Found BEGIN CROSS-SECTIONS: on line ");
+            begun = true;
+        }
         if (found("CROSS-SECTION:")) {
+            begun = sectionOpen = true;
             block_ = Block::Section;
             message("Found new cross-section on line ");
             section_.firstLine = lineNumber_;
@@ -338,6 +345,7 @@ void SdfReader::readCrossSections() {
             out_.section(ids_, section_);
             pastSection_ = true;
             section_.clearFlags();
+            sectionOpen = false;
         }
         if (found("END CROSS-SECTIONS")) {
             message("Found END CROSS-SECTIONS on line ");
@@ -347,7 +355,25 @@ void SdfReader::readCrossSections() {
             message("Found ENDSTREAMNETWORK on line ");
             ended = true;
         }
+        // The end line written with more blanks ("END   CROSS-SECTIONS:") does not end the part,
+        // but the export was written to its end.
+        if (!endWritten && FLAGEXISTS(line_, "CROSS-SECTIONS") &&
+            FLAGEXISTS(REMOVESPACES(line_), "ENDCROSS-SECTIONS"))
+            endWritten = true;
     }
+    // An export copied or downloaded only in part ends where it was cut: a run that finishes must
+    // say that it may be incomplete, and that a section left without its end was not converted.
+    if (ended || endWritten || !begun) return;
+    if (sectionOpen) {
+        text_.assign("WARNING - The cross-section beginning on line ")
+            .append(AINTEGER(section_.firstLine))
+            .append(" has no END: line; it is not converted.");
+        console().breakLine(text_);
+    }
+    text_.assign("WARNING - The export ends on line ")
+        .append(AINTEGER(lineNumber_))
+        .append(" without END CROSS-SECTIONS:; it may be cut short.");
+    console().breakLine(text_);
 }
 
 // Tests the line for the keyword of each block of kSdfBlocks in turn, reading the block where

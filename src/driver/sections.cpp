@@ -357,7 +357,8 @@ namespace {
 bool unfitForFileName(char c) {
     constexpr std::string_view kReserved = "<>:\"/\\|?*";
     const auto byte = static_cast<unsigned char>(c);
-    return (byte >= 1 && byte <= 31) || kReserved.find(c) != std::string_view::npos;
+    // A NUL byte too: it would end the name for the system, which then opens another file or none.
+    return byte <= 31 || kReserved.find(c) != std::string_view::npos;
 }
 
 }  // namespace

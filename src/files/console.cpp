@@ -1,8 +1,11 @@
 #include "files/console.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <system_error>
+#include <utility>
 
+#include "files/exits.h"
 #include "files/platform.h"
 #include "files/terminal.h"
 #include "text/strings.h"
@@ -325,7 +328,10 @@ bool Console::readLine(std::string& reply, std::size_t maxLength) {
             if (fedInput_ || stdinEnded_) return any;
             in_.resize(kInputChunk);
             std::size_t n = 0;
-            if (sys::consoleRead(in_.data(), in_.size(), n) != 0 || n == 0) {
+            const int err = sys::consoleRead(in_.data(), in_.size(), n);
+            if (err == EINTR && sys::interrupted() && !std::exchange(state_->interruptTold_, true))
+                throw RunInterrupted{};
+            if (err != 0 || n == 0) {
                 // A read error ends the console input as surely as the end of a file does.
                 in_.clear();
                 inPos_ = 0;

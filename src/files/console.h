@@ -100,6 +100,9 @@ private:
     ConsoleWatcher* watcher_ = nullptr;
     std::string watchedLine_;
     std::int64_t alertLines_ = 0;
+    // The run was told of its interruption by a reply that did not come; later prompts (its
+    // closing pause) end as at the end of the input.
+    bool interruptTold_ = false;
 };
 
 class Console {

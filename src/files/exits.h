@@ -14,6 +14,11 @@ struct RunEnd {
     int status;
 };
 
+// Thrown where the run notices that its user or the system interrupted it (sys::interrupted): at
+// a wait for input and before each section is written. The run closes out what it wrote and ends
+// as a failed run ends.
+struct RunInterrupted {};
+
 // Work running beside the run on a thread of its own does not end the run: there EXITS and
 // endRun throw ExitRequested, and the run's thread calls EXITS in its place once it has written
 // what that work wrote to the console.

@@ -1,5 +1,7 @@
 #include "files/linereader.h"
 
+#include "files/exits.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -52,15 +54,17 @@ bool LineReader::fill() {
         return false;
     }
     // Input that may keep us waiting (a pipe, a terminal) is read once it is there, so that a
-    // wake cuts the wait short.
-    if (!regular_ && wake_ != nullptr) {
+    // wake or an interruption cuts the wait short.
+    if (!regular_) {
         if (const int err = sys::waitForInput(file_, wake_)) {
+            if (err == EINTR && sys::interrupted()) throw RunInterrupted{};
             error_ = err;
             return false;
         }
     }
     std::size_t n = 0;
     if (const int err = sys::readSome(file_, buf_.data(), buf_.size(), n)) {
+        if (err == EINTR && sys::interrupted()) throw RunInterrupted{};
         error_ = err;
         return false;
     }

@@ -159,4 +159,12 @@ bool OutStream::close() {
     return error_ == 0;
 }
 
+bool OutStream::close(sys::File& kept) {
+    kept = sys::kNoFile;
+    if (file_ == sys::kNoFile) return error_ == 0;
+    drain();
+    kept = std::exchange(file_, sys::kNoFile);
+    return error_ == 0;
+}
+
 }  // namespace vk

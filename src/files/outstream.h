@@ -46,6 +46,9 @@ public:
     bool seek(std::uint64_t offset);  // flushes, then positions at offset from the start
     bool flush();
     bool close();                     // flushes and closes; false when anything failed
+    // Flushes and lets go of the file without closing it: `kept` takes it (the caller closes it),
+    // so that the file stays held after its last byte. False when anything failed.
+    bool close(sys::File& kept);
     bool failed() const { return error_ != 0; }
     int error() const { return error_; }
     sys::File descriptor() const { return file_; }

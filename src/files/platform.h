@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -35,12 +36,17 @@ enum class Access {
     Keep,      // written as it is: created when missing, not emptied
 };
 
+// The error of a held open whose name is taken by something other than an ordinary file.
+inline constexpr int kNotRegularFile = 0x7F01;
+
 // 0, or the errno of the failure (file is then kNoFile).
 // held: the file is this open's alone while it stays open, so that another run cannot write into
 // it meanwhile; the open fails with EWOULDBLOCK, leaving the file exactly as it is, when another
 // open holds it. A file emptied by the open (Truncate) is emptied only once it is held. POSIX
 // systems take an advisory lock on the whole file (a file system that cannot lock counts as
-// held); Windows opens it sharing only reading with others.
+// held); Windows opens it sharing only reading with others. Only an ordinary file is held: a name
+// taken by a symbolic link, a named pipe, a device or a folder (on Windows any reparse point) is
+// neither followed nor opened, and is left as it is (kNotRegularFile); the open never waits.
 int openFile(const std::string& path, Access how, File& file, bool held = false);
 // Reads up to `size` bytes; `got` is 0 at the end of the file. Input that is not there yet is
 // waited for, also where someone left the file non-blocking.
@@ -82,8 +88,17 @@ std::string utf8Path(const std::string& path);
 // The name joined to the current folder when it is relative (as given when that fails).
 std::string absolutePath(const std::string& path);
 
-// The system's words for an errno number.
+// The system's words for an errno number (and "not a regular file" for kNotRegularFile).
 std::string errorText(int error);
+
+// Interruptions of a run by its user or the system: Ctrl-C, a request to terminate and a terminal
+// that was closed (SIGINT, SIGTERM and SIGHUP; Ctrl-C and Ctrl-Break on Windows). Once watched,
+// they no longer end the process where it stands: each is noted, a wait for input then returns
+// EINTR, and the program ends its run in good order; a second one ends the process at once. A
+// signal the process was started ignoring stays ignored. Watching also makes a console or pipe
+// that went away and a file-size limit write errors (EPIPE, EFBIG) instead of ends of the process.
+void watchInterruptions();
+bool interrupted();
 
 // The console. Lines end with LF in the bytes given; on Windows each goes out as CR LF.
 int consoleWrite(std::string_view bytes);
@@ -133,10 +148,13 @@ Date localDate();
 // fault is set, a file takes bytes up to `limit` and then fails with `error` (ENOSPC for a full
 // disk, EFBIG for a size limit): every file written (not the console) when nameEnding is empty,
 // as a size limit does; otherwise the files opened for writing meanwhile whose names end with it.
+// With `pause` set, the write that passes `limit` first waits for it instead (once), then goes
+// on: what another run finds at that moment of this one.
 struct WriteFault {
     std::string nameEnding;
     std::uint64_t limit = 0;
     int error = 0;
+    std::function<void()> pause;
 };
 
 // The faults of one run, in use on the thread whose WriteFaultsScope holds them (else the
@@ -147,6 +165,7 @@ struct WriteFaults {
     std::atomic<bool> set{false};
     WriteFault fault;
     bool active = false;
+    bool paused = false;
     std::vector<File> files;  // open files that fail
 };
 

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,6 +27,21 @@ void describe(const struct stat& st, FileInfo& info) {
     info.directory = S_ISDIR(st.st_mode);
     info.size = static_cast<std::uint64_t>(st.st_size);
     info.modified = static_cast<std::int64_t>(st.st_mtime);
+}
+
+// Noted by the signal handler, which may run on any thread at any time: a lock-free flag and the
+// write of one byte are all it does.
+std::atomic<bool> interruptNoted{false};
+Wakeup* interruptWake = nullptr;
+
+extern "C" void noteInterrupt(int signal) {
+    if (interruptNoted.exchange(true)) {
+        // The second one: the run did not end soon enough for its user.
+        ::signal(signal, SIG_DFL);
+        ::raise(signal);
+        return;
+    }
+    if (interruptWake != nullptr) interruptWake->signal();
 }
 
 bool notReadyYet(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
@@ -73,16 +89,31 @@ int openFile(const std::string& path, Access how, File& file, bool held) {
     case Access::Truncate: flags |= O_WRONLY | O_CREAT | (held ? 0 : O_TRUNC); break;
     case Access::Keep: flags |= O_WRONLY | O_CREAT; break;
     }
+    // A held output must be an ordinary file: a link is not followed, and a named pipe opened
+    // without waiting for a reader, so that what is found there can be refused as it is.
+    if (held && how != Access::Read) {
+        struct stat named{};
+        if (::lstat(path.c_str(), &named) == 0 && !S_ISREG(named.st_mode)) return kNotRegularFile;
+        flags |= O_NOFOLLOW | O_NONBLOCK;
+    }
     int f;
     do {
         f = ::open(path.c_str(), flags, 0666);
     } while (f < 0 && errno == EINTR);
-    if (f < 0) return errno;
-    // A folder opens for reading here, but holds no bytes to read: refused as Windows does.
+    if (f < 0) return held && errno == ELOOP ? kNotRegularFile : errno;
     struct stat st{};
+    // A folder opens for reading here, but holds no bytes to read: refused as Windows does.
     if (how == Access::Read && ::fstat(f, &st) == 0 && S_ISDIR(st.st_mode)) {
         ::close(f);
         return EISDIR;
+    }
+    if (held && how != Access::Read) {
+        // Whatever took the name since it was looked at is refused the same way.
+        if (::fstat(f, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(f);
+            return kNotRegularFile;
+        }
+        ::fcntl(f, F_SETFL, ::fcntl(f, F_GETFL) & ~O_NONBLOCK);
     }
     if (held) {
         int locked;
@@ -114,7 +145,10 @@ int readSome(File file, char* data, std::size_t size, std::size_t& got) {
             got = static_cast<std::size_t>(n);
             return 0;
         }
-        if (errno == EINTR) continue;
+        if (errno == EINTR) {
+            if (interruptNoted.load()) return EINTR;
+            continue;
+        }
         // A non-blocking input with nothing in it yet has not ended: its input is awaited.
         if (!notReadyYet(errno)) return errno;
         if (const int err = waitForInput(file, nullptr)) return err;
@@ -190,7 +224,25 @@ std::string absolutePath(const std::string& path) {
     return folder + path;
 }
 
-std::string errorText(int error) { return std::strerror(error); }
+std::string errorText(int error) {
+    return error == kNotRegularFile ? "not a regular file" : std::strerror(error);
+}
+
+void watchInterruptions() {
+    ::signal(SIGPIPE, SIG_IGN);
+    ::signal(SIGXFSZ, SIG_IGN);
+    if (interruptWake == nullptr) interruptWake = new Wakeup;  // kept for the handler's lifetime
+    struct sigaction noted{};
+    noted.sa_handler = noteInterrupt;
+    sigemptyset(&noted.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction was{};
+        if (::sigaction(signal, nullptr, &was) == 0 && was.sa_handler == SIG_IGN) continue;
+        ::sigaction(signal, &noted, nullptr);
+    }
+}
+
+bool interrupted() { return interruptNoted.load(); }
 
 int consoleWrite(std::string_view bytes) {
     while (!bytes.empty()) {
@@ -207,6 +259,9 @@ int consoleWrite(std::string_view bytes) {
 }
 
 int consoleRead(char* data, std::size_t size, std::size_t& got) {
+    // Waited for where an interruption can cut the wait short, whichever thread it reaches.
+    if (interruptWake != nullptr)
+        if (const int err = waitForInput(STDIN_FILENO, nullptr)) return err;
     return readSome(STDIN_FILENO, data, size, got);
 }
 
@@ -239,14 +294,19 @@ void Wakeup::signal() {
 
 int waitForInput(File file, const Wakeup* wake) {
     const bool wakeable = wake != nullptr && wake->usable();
-    pollfd ready[2] = {{fd(file), POLLIN, 0}, {wakeable ? fd(wake->readEnd_) : -1, POLLIN, 0}};
+    const Wakeup* interrupt = interruptWake;
+    pollfd ready[3] = {{fd(file), POLLIN, 0},
+                       {interrupt != nullptr ? fd(interrupt->readEnd_) : -1, POLLIN, 0},
+                       {wakeable ? fd(wake->readEnd_) : -1, POLLIN, 0}};
     for (;;) {
         if (wake != nullptr && wake->signalled()) return ECANCELED;
-        if (::poll(ready, wakeable ? 2 : 1, -1) < 0) {
+        if (interruptNoted.load()) return EINTR;
+        if (::poll(ready, wakeable ? 3 : 2, -1) < 0) {
             if (errno == EINTR) continue;
             return errno;
         }
-        if (ready[1].revents != 0) return ECANCELED;
+        if (ready[2].revents != 0) return ECANCELED;
+        if (ready[1].revents != 0) return EINTR;
         // An error or hang-up is seen by the read that follows, as the end or a failure.
         if (ready[0].revents != 0) return 0;
     }

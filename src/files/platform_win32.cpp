@@ -111,6 +111,7 @@ HANDLE standardHandle(DWORD which) {
 int openFile(const std::string& path, Access how, File& file, bool held) {
     file = kNoFile;
     if (!nameable(path)) return how == Access::Read ? ENOENT : EINVAL;
+    const bool heldOutput = held && how != Access::Read;
     DWORD access = GENERIC_WRITE;
     DWORD disposition = OPEN_ALWAYS;
     switch (how) {
@@ -118,21 +119,41 @@ int openFile(const std::string& path, Access how, File& file, bool held) {
         access = GENERIC_READ;
         disposition = OPEN_EXISTING;
         break;
-    case Access::Truncate: disposition = CREATE_ALWAYS; break;
+    // A held output is emptied only once it is known to be an ordinary file.
+    case Access::Truncate: disposition = held ? OPEN_ALWAYS : CREATE_ALWAYS; break;
     case Access::Keep: break;
     }
     // Others may go on reading and writing the file, as on other systems; a held file only reading.
     // The open of a file that another open holds fails before anything of it is emptied.
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_DELETE | (held ? 0 : FILE_SHARE_WRITE);
-    const HANDLE h =
-        CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // A link or other reparse point in place of a held output is opened as itself, not followed.
+    const DWORD flags = FILE_ATTRIBUTE_NORMAL | (heldOutput ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+    const HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         if (held && GetLastError() == ERROR_SHARING_VIOLATION) return EWOULDBLOCK;
         const int error = lastError();
         // A folder is refused as the other systems refuse it.
-        return error == EACCES && isDirectory(path) ? EISDIR : error;
+        if (error == EACCES && isDirectory(path)) return heldOutput ? kNotRegularFile : EISDIR;
+        return error;
     }
     file = fileOf(h);
+    if (heldOutput) {
+        BY_HANDLE_FILE_INFORMATION about{};
+        const bool ordinary =
+            GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &about) &&
+            (about.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+        if (!ordinary) {
+            CloseHandle(h);
+            file = kNoFile;
+            return kNotRegularFile;
+        }
+        if (how == Access::Truncate)
+            if (const int err = truncateFile(file, 0)) {
+                CloseHandle(h);
+                file = kNoFile;
+                return err;
+            }
+    }
     if (how != Access::Read && detail::faultsSet()) detail::noteOpened(path, file);
     return 0;
 }
@@ -248,7 +269,27 @@ std::string absolutePath(const std::string& path) {
     return full;
 }
 
-std::string errorText(int error) { return std::strerror(error); }
+std::string errorText(int error) {
+    return error == kNotRegularFile ? "not a regular file" : std::strerror(error);
+}
+
+namespace {
+
+std::atomic<bool> interruptNoted{false};
+
+// Called by the system on a thread of its own.
+BOOL WINAPI noteInterrupt(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    // The second one: the run did not end soon enough for its user.
+    if (interruptNoted.exchange(true)) return FALSE;
+    return TRUE;
+}
+
+}  // namespace
+
+void watchInterruptions() { SetConsoleCtrlHandler(noteInterrupt, TRUE); }
+
+bool interrupted() { return interruptNoted.load(); }
 
 int consoleWrite(std::string_view bytes) {
     const HANDLE out = standardHandle(STD_OUTPUT_HANDLE);
@@ -298,6 +339,7 @@ int waitForInput(File file, const Wakeup* wake) {
     if (GetFileType(handle(file)) != FILE_TYPE_PIPE) return 0;
     for (;;) {
         if (wake != nullptr && wake->signalled()) return ECANCELED;
+        if (interruptNoted.load()) return EINTR;
         DWORD available = 0;
         // A pipe whose writer has gone is seen by the read that follows, as its end.
         if (!PeekNamedPipe(handle(file), nullptr, 0, nullptr, &available, nullptr) || available > 0)

@@ -82,10 +82,33 @@ struct UnitTable::Table {
     int logUnit = 0;
     BackgroundReader* backgroundReader = nullptr;  // the run's read-ahead, while it reads
     std::array<Slot, kSlots> slots;  // reserved slots 1-8, then general slots 1-1000
+    // Owned outputs written in full and closed, still held until the run lets go of them all.
+    struct Kept {
+        sys::File file;
+        sys::FileId id;
+    };
+    std::vector<Kept> kept;
+
+    void releaseKept() {
+        for (const Kept& k : kept) sys::closeFile(k.file);
+        kept.clear();
+    }
+    // This run writing a file of its own again: the hold it kept is given up for the new open.
+    bool releaseKept(const std::string& name) {
+        sys::FileInfo info;
+        if (kept.empty() || !sys::pathInfo(name, info)) return false;
+        for (auto k = kept.begin(); k != kept.end(); ++k)
+            if (k->id == info.id) {
+                sys::closeFile(k->file);
+                kept.erase(k);
+                return true;
+            }
+        return false;
+    }
 };
 
 UnitTable::UnitTable() : table_(std::make_unique<Table>()) {}
-UnitTable::~UnitTable() = default;
+UnitTable::~UnitTable() { table_->releaseKept(); }
 
 namespace {
 
@@ -118,9 +141,10 @@ LineReader& ownReader(Slot& s) {
     return *s.in;
 }
 
-// Detaches the file from the slot: a reader is closed, a stream flushed and closed. Returns the
-// errno of a failed write, else 0. The in-use flag is left alone.
-int detach(Table& t, int index) {
+// Detaches the file from the slot: a reader is closed, a stream flushed and closed (or, to keep,
+// kept held by the table). Returns the errno of a failed write, else 0. The in-use flag is left
+// alone.
+int detach(Table& t, int index, bool keep = false) {
     Slot& s = t.slots[static_cast<std::size_t>(index)];
     if (!s.attached) return 0;
     s.attached = false;
@@ -129,7 +153,11 @@ int detach(Table& t, int index) {
         s.in->close();
     }
     if (!s.writes) return 0;
-    return s.out->close() ? 0 : s.out->error();
+    if (!keep) return s.out->close() ? 0 : s.out->error();
+    sys::File kept;
+    const bool written = s.out->close(kept);
+    if (kept != sys::kNoFile) t.kept.push_back({kept, s.id});
+    return written ? 0 : s.out->error();
 }
 
 int detach(int index) { return detach(table(), index); }
@@ -166,7 +194,10 @@ int attachOutput(int index, const std::string& name) {
     // file that another unit of this run has open is this run's already.
     const bool exclusive = !(exists && findAttached(id) >= 0);
     OutStream& stream = ownStream(s);
-    if (!stream.open(name, OutStream::Open::Truncate, exclusive)) return stream.error();
+    if (!stream.open(name, OutStream::Open::Truncate, exclusive) &&
+        !(stream.error() == EWOULDBLOCK && table().releaseKept(name) &&
+          stream.open(name, OutStream::Open::Truncate, exclusive)))
+        return stream.error();
     s.writes = true;
     if (!identityOfDescriptor(stream.descriptor(), s.id)) s.id = {};
     s.attached = true;
@@ -181,7 +212,10 @@ int attachNewOutput(int index, const std::string& name) {
     Slot& s = table().slots[static_cast<std::size_t>(index)];
     OutStream& stream = ownStream(s);
     // Held first: a file that another run holds is not this run's to look at or empty.
-    if (!stream.open(name, OutStream::Open::Keep, true)) return stream.error();
+    if (!stream.open(name, OutStream::Open::Keep, true) &&
+        !(stream.error() == EWOULDBLOCK && table().releaseKept(name) &&
+          stream.open(name, OutStream::Open::Keep, true)))
+        return stream.error();
     sys::FileInfo file;
     int err = sys::fileInfo(stream.descriptor(), file) ? 0 : EIO;
     // A file that another unit has open is left exactly as it is.
@@ -271,9 +305,22 @@ void sayClosed(int unit) {
 
 void sayOpened(int unit, int logUnit) { say(logUnit, "OK.  File Unit:" + unitField(unit) + "\n"); }
 
-// What the opener says when an output cannot be opened; returns once the user pressed Enter to
-// try again, and ends the run when there is no console input to wait on.
-void cannotOpenOutput(const std::string& name, int logUnit) {
+// Why an output could not be opened, in the words of the dialogue that asks to mend it.
+std::string openFailureReason(int err) {
+    switch (err) {
+    case EWOULDBLOCK: return "held by another run";
+    case EBUSY: return "open in this run already";
+    case ENOENT: return "no such folder";
+    default: break;
+    }
+    std::string reason = sys::errorText(err);
+    if (!reason.empty() && reason[0] >= 'A' && reason[0] <= 'Z') reason[0] += 'a' - 'A';
+    return reason;
+}
+
+// What the opener says when an output cannot be opened (err: why); returns once the user pressed
+// Enter to try again, and ends the run when there is no console input to wait on.
+void cannotOpenOutput(const std::string& name, int err, int logUnit) {
     const ConsoleDialogue shown;
     say(logUnit, "Can't Open\n");
     Console& c = console();
@@ -283,6 +330,7 @@ void cannotOpenOutput(const std::string& name, int logUnit) {
     c.listLine("Another application or user maybe using it,");
     c.listLine("   or the file's folder does not exist.");
     c.listLine("If so, close the file or create file path.");
+    c.listLine("Reason: " + openFailureReason(err));
     c.endLine();
     c.line();
     if (!consolePause("Press Enter to Continue")) {
@@ -305,11 +353,12 @@ void openOutput(int& unit, int index, std::string_view mode, const ModeInfo* inf
         return;
     }
     for (;;) {
-        if (attachOutput(index, name) == 0) {
+        const int err = attachOutput(index, name);
+        if (err == 0) {
             sayOpened(unit, logUnit);
             return;
         }
-        cannotOpenOutput(name, logUnit);
+        cannotOpenOutput(name, err, logUnit);
     }
 }
 
@@ -333,6 +382,7 @@ void INITFILEUNITS(int base) {
         t.slots[static_cast<std::size_t>(i)].inUse = false;
         t.slots[static_cast<std::size_t>(i)].owner = nullptr;
     }
+    t.releaseKept();
     t.base = base < 9 ? 9 : base;
     t.logUnit = 0;
     resetRunFinished();
@@ -457,6 +507,8 @@ bool closeAllUnitsAtExit() {
         console().endLine();
         console().line("ERROR - Cannot write file " + s.name + ": " + sys::errorText(err));
     }
+    // Every output is final now: another run may have them.
+    table().releaseKept();
     return ok;
 }
 
@@ -553,7 +605,9 @@ int OutputFile::close() {
     if (s.owner != this) return 0;
     s.owner = nullptr;
     s.inUse = false;
-    return detach(t, index);
+    // Held on until the run's end: another run that took this finished file meanwhile could empty
+    // it while this run still writes its other outputs, and the run would then end as finished.
+    return detach(t, index, true);
 }
 
 void openOwnedOutput(OutputFile& file) {
@@ -561,8 +615,8 @@ void openOwnedOutput(OutputFile& file) {
     std::string name(cutTo(TRIMF(file.path()), kNameField));
     file.setPath(CLEANPATH(name));
     say(logUnit, "\nTrying to open file " + file.path() + "...");
-    while (file.create() != 0)
-        cannotOpenOutput(file.path(), logUnit);
+    while (const int err = file.create())
+        cannotOpenOutput(file.path(), err, logUnit);
     sayOpened(file.unit(), logUnit);
 }
 

@@ -61,7 +61,8 @@ void CLOSER(int& unit);
 // Closes every unit still in use without messages; the slots stay marked in use.
 void closeAllUnitsQuietly();
 // The same at the end of a run (EXITS): a file whose buffered bytes could not be written is
-// reported as "ERROR - Cannot write file NAME: reason"; false when that happened.
+// reported as "ERROR - Cannot write file NAME: reason"; false when that happened. Then the run
+// lets go of the owned outputs it still held.
 bool closeAllUnitsAtExit();
 
 // A thread that reads a unit's file beside the run (the export read ahead of the conversion)
@@ -116,8 +117,9 @@ public:
     // Whether the file's name still refers to the file held (it was not removed or replaced
     // meanwhile).
     bool stillNamed() const;
-    // Writes what is buffered and lets go of the file and its unit; 0, or the errno of the first
-    // failed write.
+    // Writes what is buffered and lets go of the file's unit; 0, or the errno of the first failed
+    // write. The run goes on holding the file until it ends (closeAllUnitsAtExit, or its table's
+    // end), so that no other run can take it before every output of this one is final.
     int close();
 
 private:

@@ -1,6 +1,7 @@
 // Writes that fail on purpose (tests): which files are affected and how much they still take.
 // Shared by the system sources; the cost for a run without faults is one atomic load per write.
 #include <algorithm>
+#include <utility>
 
 #include "files/platform.h"
 
@@ -29,6 +30,7 @@ void setWriteFault(const WriteFault& fault) {
     std::lock_guard lock(f.mutex);
     f.fault = fault;
     f.active = true;
+    f.paused = false;
     f.set.store(true, std::memory_order_release);
 }
 
@@ -66,7 +68,7 @@ bool faultyFile(File file) {
 
 int allowedBytes(File file, std::uint64_t offset, std::size_t size, std::size_t& allowed) {
     Faults& f = faults();
-    std::lock_guard lock(f.mutex);
+    std::unique_lock lock(f.mutex);
     allowed = size;
     if (!f.active) return 0;
     if (!f.fault.nameEnding.empty() &&
@@ -74,6 +76,13 @@ int allowedBytes(File file, std::uint64_t offset, std::size_t size, std::size_t&
         return 0;
     const std::uint64_t limit = f.fault.limit;
     if (offset + size <= limit) return 0;
+    if (f.fault.pause) {
+        if (std::exchange(f.paused, true)) return 0;
+        const std::function<void()> pause = f.fault.pause;
+        lock.unlock();  // the pause may open and write files of its own
+        pause();
+        return 0;
+    }
     // As a size limit does: the bytes below the limit are written, the write after them fails.
     allowed = offset < limit ? static_cast<std::size_t>(limit - offset) : 0;
     return allowed > 0 ? 0 : f.fault.error;

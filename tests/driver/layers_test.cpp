@@ -196,6 +196,39 @@ TEST_F(LayerSetTest, LayersAreCreatedAndClosedInTheirOrder) {
     EXPECT_LT(streamClosed, transcript.find("Opening GIS Layer: river_surf_pts.mif"));
 }
 
+// Another run trying the layers while this one writes the last bytes of its last layer: every
+// layer file, those closed before included, is still this run's (so none can be emptied under a
+// run that then ends as finished); the run's end lets go of them all.
+TEST_F(LayerSetTest, LayersStayHeldUntilTheLastIsWritten) {
+    std::vector<std::string> taken;
+    int tried = 0;
+    const auto tryEveryLayer = [&] {
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+            const std::string name = entry.path().filename().string();
+            if (!name.ends_with(".mif") && !name.ends_with(".mid")) continue;
+            ++tried;
+            vk::sys::File other;
+            if (vk::sys::openFile(entry.path().string(), vk::sys::Access::Keep, other, true) == 0) {
+                taken.push_back(name);
+                vk::sys::closeFile(other);
+            }
+        }
+    };
+    vk::sys::WriteFault closing{"_end_pts.mif", 0, 0, tryEveryLayer};
+    vk::sys::setWriteFault(closing);
+    output.openStreamLayer();
+    output.streamNetworkDone();
+    output.crossSectionsDone();
+    vk::sys::clearWriteFaults();
+    EXPECT_EQ(tried, 12);
+    EXPECT_EQ(taken, std::vector<std::string>{});
+
+    EXPECT_TRUE(vk::closeAllUnitsAtExit());
+    tried = 0;
+    tryEveryLayer();
+    EXPECT_EQ(taken.size(), 12u);
+}
+
 TEST_F(LayerSetTest, InputWithoutDotGivesLayersWithAnEmptyBaseName) {
     vk::setInputName(settings, "river");
     output.openStreamLayer();

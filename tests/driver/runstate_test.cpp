@@ -39,7 +39,7 @@ TEST(RunState, RunsInOneProcessDoNotSeeEachOthersSettings) {
     for (std::size_t i = 0; i < kRuns; ++i) {
         const vk::RunStateScope use(states[i]);
         vk::console().setQuiet(runs[i].quiet);
-        if (runs[i].faulty) vk::sys::setWriteFault({"", 0, ENOSPC});
+        if (runs[i].faulty) vk::sys::setWriteFault({"", 0, ENOSPC, {}});
         if (runs[i].finished) vk::markRunFinished();
         for (int w = 0; w < runs[i].warnings; ++w) vk::console().breakLine("WARNING - a warning");
         vk::OPENER(outputs[i], "BO", output(i), 1);

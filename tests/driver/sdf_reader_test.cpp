@@ -115,6 +115,11 @@ std::string msg(const std::string& text) {
     return "\n" + text + "\n";
 }
 const std::string kStart = "\nProcessing Stream Centrelines\n\n";
+// The warning of an export whose cross-section part is not ended, on its last line.
+std::string cutShort(int lastLine) {
+    return msg("WARNING - The export ends on line " + std::to_string(lastLine) +
+               " without END CROSS-SECTIONS:; it may be cut short.");
+}
 
 // A small export with every kind of block; line numbers are given on the right.
 const std::string kSmallExport = R"(# export
@@ -261,7 +266,8 @@ TEST(SdfReader, BlankLinesBeforeIdAndStationLinesAreSkipped) {
     EXPECT_EQ(r.out,
               kStart + msg("Found start of reach block on line 4") +
                   msg("Found CENTERLINE on line 10") + msg("Found ENDSTREAMNETWORK on line 14") +
-                  msg("Found new cross-section on line 15") + msg("End of section processing... "));
+                  msg("Found new cross-section on line 15") + msg("End of section processing... ") +
+                  cutShort(26));
     EXPECT_EQ(r.rec.events, "CSXD");
     ASSERT_EQ(r.rec.centrelines.size(), 1u);
     EXPECT_EQ(r.rec.centrelines[0].ids.streamId, " EJE");
@@ -294,7 +300,7 @@ TEST(SdfReader, CrossSectionsBeforeTheEndOfTheNetworkEndIt) {
     // After the end of the network the line is an ordinary beginning of the cross-sections.
     const ReadResult ended = readSdf("x\nEND STREAM NETWORK:\nBEGIN CROSS-SECTIONS:\n");
     EXPECT_EQ(ended.out, kStart + msg("Found ENDSTREAMNETWORK on line 2") +
-                             msg("Found BEGIN CROSS-SECTIONS: on line 3"));
+                             msg("Found BEGIN CROSS-SECTIONS: on line 3") + cutShort(3));
 }
 
 TEST(SdfReader, AFileWithoutAnyKeywordIsNoExport) {
@@ -330,7 +336,8 @@ TEST(SdfReader, KeywordsInLowerCaseAndNValuesWithABlankIsNoKeyword) {
               kStart + msg("Found ENDSTREAMNETWORK on line 2") +
                   msg("Found BEGIN CROSS-SECTIONS: on line 3") +
                   msg("Found new cross-section on line 4") + msg("End of section processing... ") +
-                  msg("Found new cross-section on line 13") + msg("End of section processing... "));
+                  msg("Found new cross-section on line 13") + msg("End of section processing... ") +
+                  cutShort(20));
     ASSERT_EQ(r.rec.sections.size(), 2u);
     EXPECT_FALSE(r.rec.sections[0].hasNValues);
     EXPECT_TRUE(r.rec.sections[0].hasCutLine);
@@ -476,7 +483,7 @@ TEST(SdfReader, LeveeMarkers) {
                          msg("Found new cross-section on line 3") +
                          msg("Found LEVEE POSITIONS on line 7") +
                          msg("WARNING - No levee height specified.  Line number: 8") +
-                         msg("End of section processing... "));
+                         msg("End of section processing... ") + cutShort(11));
     ASSERT_EQ(r.rec.sections.size(), 1u);
     EXPECT_TRUE(r.rec.sections[0].hasLevees);
     EXPECT_EQ(r.rec.sections[0].leveeIds, (std::vector<std::string>{"left", "R 2"}));
@@ -487,7 +494,7 @@ TEST(SdfReader, LeveeMarkers) {
     r = readSdf(head + "LEVEE POSITIONS:\nEND:\n");
     EXPECT_TRUE(r.out.ends_with(msg("Found LEVEE POSITIONS on line 7") +
                                 msg("WARNING - No levee points detected. Line number: 8") +
-                                msg("End of section processing... ")))
+                                msg("End of section processing... ") + cutShort(8)))
         << r.out;
     EXPECT_TRUE(r.rec.sections.at(0).hasLevees);
     EXPECT_TRUE(r.rec.sections.at(0).levees.empty());
@@ -621,6 +628,25 @@ TEST(SdfReader, RowsOfEitherFormAreKeptInOrderAsTheArraysGrow) {
     EXPECT_EQ(r.rec.sections[0].surface, surfaceRows);
 }
 
+// An export that stops after a whole line (an interrupted copy) is converted as far as it goes,
+// with a warning that it may be cut short, and one for a section it leaves without its end.
+TEST(SdfReader, ExportEndingWithoutItsEndLineIsSaidToBeCutShort) {
+    const std::string head = "x\nENDSTREAMNETWORK:\nCROSS-SECTION:\nSTREAM ID:s\nREACH ID:r\n"
+                             "STATION:1\nSURFACE LINE:\n1,2,3\n4,5,6\n\n";
+    ReadResult r = readSdf(head);
+    EXPECT_TRUE(r.out.ends_with(msg("WARNING - The cross-section beginning on line 3 has no END: "
+                                    "line; it is not converted.") +
+                                cutShort(r.lines)))
+        << r.out;
+    EXPECT_EQ(r.rec.sections.size(), 0u);
+    r = readSdf(head + "END:\n");
+    EXPECT_TRUE(r.out.ends_with(msg("End of section processing... ") + cutShort(r.lines))) << r.out;
+    EXPECT_EQ(r.rec.sections.size(), 1u);
+    // Written to its end with more blanks in the end line: nothing to say.
+    r = readSdf(head + "END:\nEND   CROSS-SECTIONS:\n");
+    EXPECT_TRUE(r.out.ends_with(msg("End of section processing... "))) << r.out;
+}
+
 TEST(SdfReader, CutLineStopsAtOneHundredThousandPoints) {
     const ReadResult r = readSdf("x\nENDSTREAMNETWORK:\nCROSS-SECTION:\nSTREAM ID:s\nREACH ID:r\n"
                                  "STATION:1\nCUT LINE:\n" +
@@ -629,7 +655,7 @@ TEST(SdfReader, CutLineStopsAtOneHundredThousandPoints) {
     const std::string limit = msg("ERROR - Exceeeded limit of 100,000 cut lines. Contact "
                                   "support@varnokline.example.");
     EXPECT_TRUE(r.out.ends_with(msg("Found new cross-section on line 3") + limit + limit +
-                                msg("End of section processing... ")))
+                                msg("End of section processing... ") + cutShort(r.lines)))
         << r.out.substr(0, 400);
     ASSERT_EQ(r.rec.sections.size(), 1u);
     ASSERT_EQ(r.rec.sections[0].cut.size(), 100000u);

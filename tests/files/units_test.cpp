@@ -46,13 +46,15 @@ const std::string kCantOpenBlock = "Can't Open\n"
                                    " Another application or user maybe using it,\n"
                                    "    or the file's folder does not exist.\n"
                                    " If so, close the file or create file path.\n"
+                                   " Reason: WHY\n"
                                    "\n"
                                    "Press Enter to Continue\n";
 const std::string kCloseAtEnd = "\nPress Enter to Close\n";
 
-std::string cantOpen(std::string_view name) {
+std::string cantOpen(std::string_view name, std::string_view why = "no such folder") {
     std::string block = kCantOpenBlock;
     block.replace(block.find("NAME"), 4, name);
+    block.replace(block.find("WHY"), 3, why);
     return block;
 }
 
@@ -471,7 +473,8 @@ TEST_F(OpenerDialogue, OutputHeldByAnotherRunIsNotTouched) {
                           OPENER(u, mode, "layer.shp", 1);
                   }),
                   1);
-        EXPECT_EQ(out, "\nTrying to open file layer.shp..." + cantOpen("layer.shp") +
+        EXPECT_EQ(out, "\nTrying to open file layer.shp..." +
+                           cantOpen("layer.shp", "held by another run") +
                            "\nERROR - Unable to open file layer.shp and no console input to wait "
                            "on.\n" +
                            kCloseAtEnd);
@@ -492,7 +495,12 @@ TEST_F(OpenerDialogue, OutputHeldByAnotherRunIsNotTouched) {
             vk::closeOwnedOutput(file);
         else
             CLOSER(u);
-        ASSERT_EQ(holdElsewhere(other), 0) << "let go of at its close";
+        if (owned) {
+            // A layer's file stays held until every output of the run is final.
+            EXPECT_EQ(holdElsewhere(other), EWOULDBLOCK) << "held after its close";
+            EXPECT_TRUE(vk::closeAllUnitsAtExit());
+        }
+        ASSERT_EQ(holdElsewhere(other), 0) << "let go of at its close, a layer's at the run's end";
         vk::sys::closeFile(other);
     }
 }

@@ -15,7 +15,7 @@ namespace vktest {
 class FullDisk {
 public:
     explicit FullDisk(std::string nameEnding = "") {
-        vk::sys::setWriteFault({std::move(nameEnding), 0, ENOSPC});
+        vk::sys::setWriteFault({std::move(nameEnding), 0, ENOSPC, {}});
     }
     ~FullDisk() { vk::sys::clearWriteFaults(); }
     FullDisk(const FullDisk&) = delete;
@@ -26,7 +26,7 @@ public:
 // and the write after them fails with EFBIG.
 class FileSizeLimit {
 public:
-    explicit FileSizeLimit(std::uint64_t bytes) { vk::sys::setWriteFault({"", bytes, EFBIG}); }
+    explicit FileSizeLimit(std::uint64_t bytes) { vk::sys::setWriteFault({"", bytes, EFBIG, {}}); }
     ~FileSizeLimit() { vk::sys::clearWriteFaults(); }
     FileSizeLimit(const FileSizeLimit&) = delete;
     FileSizeLimit& operator=(const FileSizeLimit&) = delete;

@@ -40,7 +40,11 @@
     return flags;
   }
 
+  // What a section's record leaves out when it is the obvious: no changes between kept and
+  // trimmed points, and the ends of the whole line when they are those of the map's line.
   function prepare(x) {
+    x.o = x.o || [];
+    if (!x.e && x.m) x.e = [x.m[0], x.m[1], x.m[x.m.length - 2], x.m[x.m.length - 1]];
     x.total = x.d ? x.d.length : 0;
     x.kept = x.total ? keptFlags(x).filter(Boolean).length : 0;
     x.nValues = x.n ? x.n.filter((_, j) => j % 2 === 1) : [];
@@ -72,6 +76,7 @@
         } else if (r.k === 'b') {
           inSections = true;
         } else if (r.k === 'x') {
+          r.i = run.sections.length;
           r.w = pending;
           pending = [];
           for (const text of r.w) run.warnings.push({ text, section: r });
