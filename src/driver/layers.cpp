@@ -5,9 +5,11 @@
 
 #include "driver/output.h"
 #include "driver/sections.h"
+#include "files/console.h"
 #include "files/exits.h"
 #include "files/platform.h"
 #include "gis/gis.h"
+#include "gis/state.h"
 #include "text/paths.h"
 #include "text/strings.h"
 
@@ -43,6 +45,13 @@ constexpr FieldLayout kCutLineFields[] = {
     text("Stream_ID", 100),
     text("Reach_ID", 100),
     text("Station", 100),
+};
+
+// A package's one table of every section's table, a row per table row.
+constexpr FieldLayout kTableFields[] = {
+    text("Stream_ID", 100), text("Reach_ID", 100), text("Station", 100),
+    text("Table_Name", 1000), real("Distance", 10, 3), real("Elevation", 8, 4),
+    real("Mannings", 8, 4),
 };
 
 constexpr FieldLayout kLeveePointFields[] = {
@@ -141,6 +150,15 @@ std::string notAnExportMessage(std::string_view inputName) {
 ConversionOutput::ConversionOutput(const RunSettings& settings) : settings_(settings) {}
 
 void ConversionOutput::openStreamLayer() {
+    const OutputFormat& format = settings_.format();
+    if (!format.packageExtension.empty()) {
+        GisState& gis = gisState();
+        gis.packagePath = settings_.output.folder + settings_.output.base;
+        gis.packagePath += format.packageExtension;
+        // The input's time, not the clock: the same export gives the same bytes.
+        sys::FileInfo input;
+        gis.packageTime = sys::pathInfo(settings_.inputName, input) ? input.modified : 0;
+    }
     // Named after the whole input name, in the output folder.
     const std::string_view input = settings_.inputName;
     streamLayer_ = createLayer(
@@ -170,6 +188,11 @@ void ConversionOutput::streamNetworkDone() {
         sectionLayers_[i] =
             createLayer(names[i], kSectionLayouts[i].kind, kSectionLayouts[i].fields);
     if (results_) results_->open();
+    const OutputFormat& format = settings_.format();
+    if (!format.packageExtension.empty())
+        tablesLayer_ = createLayer(settings_.output.folder + settings_.output.base + "_tables" +
+                                       std::string(layerExtension(format)),
+                                   "", kTableFields);
     if (report_) report_->crossSectionsBegin();
 }
 
@@ -204,7 +227,28 @@ void ConversionOutput::processed(const ProcessedSection& result) {
             std::count(result.drop.begin(), result.drop.end(), static_cast<unsigned char>(0));
         written_.leveePoints += static_cast<std::int64_t>(result.levees);
     }
+    if (tablesLayer_ > 0 && result.points > 0) tableRows(result);
     if (report_) report_->processed(result);
+}
+
+void ConversionOutput::tableRows(const ProcessedSection& result) {
+    const std::vector<float>& z = result.section->surfaceZ;
+    row_.kind = GisKind::None;
+    row_.setValues({textValue(result.streamId), textValue(result.reachId),
+                    textValue(result.station), textValue(result.csvName), realValue(0.0),
+                    realValue(0.0), realValue(0.0)});
+    for (std::size_t i = 0; i < result.points; ++i) {
+        if (result.drop[i]) continue;
+        row_.values[4].real = result.chainage[i];
+        row_.values[5].real = z[i];
+        row_.values[6].real = result.nAtPoint.empty() ? 0.0 : result.nAtPoint[i];
+        gisWriteRecord(tablesLayer_, row_);
+        row_.repeated = 4;
+    }
+}
+
+void ConversionOutput::commitPackage() {
+    if (gisCommitPackage()) console().line("GeoPackage written: " + gisState().packagePath);
 }
 
 RunCounts ConversionOutput::counts() const {
@@ -220,6 +264,7 @@ void ConversionOutput::closeSectionLayers() {
     for (const SectionLayer layer : kClosingOrder)
         if (sectionLayers_[layer] > 0) gisCloseLayer(sectionLayers_[layer]);
     if (results_) results_->close();
+    if (tablesLayer_ > 0) gisCloseLayer(tablesLayer_);
 }
 
 void ConversionOutput::crossSectionsDone() {

@@ -28,6 +28,8 @@ public:
     void streamNetworkDone() override;  // closes the stream layer, creates the five others
     void section(const SdfIds& ids, const SdfSection& section) override;
     void crossSectionsDone() override;  // closes the five cross-section layers and the report
+    // Puts a package (-gpkg) in its place at the end of a finished run, with a line naming it.
+    void commitPackage();
     // A run cut short: the layers still open are closed with what they hold (the report is left
     // to say that the run did not finish).
     void closeOpenLayers();
@@ -48,6 +50,8 @@ public:
 private:
     void closeSectionLayers();
     void processed(const ProcessedSection& result) override; // counts, then shows the report
+    // The rows of a section's table in the package's table of tables.
+    void tableRows(const ProcessedSection& result);
 
     const RunSettings& settings_;
     RunCounts written_;
@@ -55,6 +59,8 @@ private:
     std::int64_t sectionsWritten_ = 0;
     int streamLayer_ = 0;
     SectionLayerIds sectionLayers_{}; // by SectionLayer
+    int tablesLayer_ = 0;              // a package's table of every section's table; 0: none
+    GisObject row_;
     std::unique_ptr<ConversionReport> report_;
     std::unique_ptr<ResultsOutput> results_; // with -results
     bool notAnExport_ = false;

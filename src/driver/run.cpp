@@ -77,6 +77,7 @@ void createOutputFolder(const RunSettings& settings) {
         out.closeOpenLayers();
         endInterrupted(out.sectionsWritten());
     }
+    out.commitPackage();
     // The counts of the run, complete once the layers are closed.
     writeRunSummary(out.counts());
     console().breakLine("Finished.");

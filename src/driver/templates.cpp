@@ -106,6 +106,13 @@ void readProjectionTemplate(const RunSettings& settings) {
     // A run that names no format writes its layers without a projection.
     if (!settings.chosenFormat) return;
     const OutputFormat& format = *settings.chosenFormat;
+    const auto& [first, second] = format.templates;
+    if (format.templateOptional &&
+        findProjectionTemplate(settings.inputName, first, second).empty()) {
+        console().breakLine("No " + std::string(first) + " or " + std::string(second) +
+                            " in folder: the layers have no coordinate system.");
+        return;
+    }
     switch (format.projectionLine) {
     case ProjectionLine::First:
         readFirstLineTemplate(settings, format);

@@ -71,11 +71,20 @@ struct FileInfo {
     bool regular = false;  // an ordinary file (not a folder, device, pipe or socket)
     bool directory = false;
     std::uint64_t size = 0;
+    std::int64_t modified = 0;  // the last write, in seconds since 1970-01-01 00:00 UTC
 };
 bool fileInfo(File file, FileInfo& info);
 // False when the name leads to no file.
 bool pathInfo(const std::string& path, FileInfo& info);
 bool fileExists(const std::string& path);
+// Creates an empty file under a name that no file has yet: 0, or the errno (EEXIST when one has).
+int createNewFile(const std::string& path);
+// Gives `from` the name `to` in one step, replacing a file of that name: 0, or the errno.
+int replaceFile(const std::string& from, const std::string& to);
+int removeFile(const std::string& path);
+// The name as UTF-8, for a library that takes names so (the names are ANSI code page bytes on
+// Windows, and taken as they are elsewhere).
+std::string utf8Path(const std::string& path);
 // The name joined to the current folder when it is relative (as given when that fails).
 std::string absolutePath(const std::string& path);
 

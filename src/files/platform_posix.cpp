@@ -1,5 +1,6 @@
 // The system interface on Linux and other POSIX systems.
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -27,6 +28,7 @@ void describe(const struct stat& st, FileInfo& info) {
     info.regular = S_ISREG(st.st_mode);
     info.directory = S_ISDIR(st.st_mode);
     info.size = static_cast<std::uint64_t>(st.st_size);
+    info.modified = static_cast<std::int64_t>(st.st_mtime);
 }
 
 // Noted by the signal handler, which may run on any thread at any time: a lock-free flag and the
@@ -192,6 +194,25 @@ bool fileExists(const std::string& path) {
     FileInfo ignored;
     return pathInfo(path, ignored);
 }
+
+int createNewFile(const std::string& path) {
+    if (!nameable(path)) return ENOENT;
+    const int d = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (d < 0) return errno;
+    return ::close(d) == 0 ? 0 : errno;
+}
+
+int replaceFile(const std::string& from, const std::string& to) {
+    if (!nameable(from) || !nameable(to)) return ENOENT;
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+int removeFile(const std::string& path) {
+    if (!nameable(path)) return ENOENT;
+    return ::unlink(path.c_str()) == 0 ? 0 : errno;
+}
+
+std::string utf8Path(const std::string& path) { return path; }
 
 std::string absolutePath(const std::string& path) {
     if (path.empty() || path.front() == '/' || !nameable(path)) return path;

@@ -204,6 +204,11 @@ bool fileInfo(File file, FileInfo& info) {
     info.directory = (about.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     info.regular = !info.directory && GetFileType(handle(file)) == FILE_TYPE_DISK;
     info.size = (static_cast<std::uint64_t>(about.nFileSizeHigh) << 32) | about.nFileSizeLow;
+    // 100-nanosecond steps since 1601-01-01, 11644473600 seconds before 1970-01-01.
+    const std::uint64_t written =
+        (static_cast<std::uint64_t>(about.ftLastWriteTime.dwHighDateTime) << 32) |
+        about.ftLastWriteTime.dwLowDateTime;
+    info.modified = static_cast<std::int64_t>(written / 10000000) - 11644473600;
     return true;
 }
 
@@ -216,6 +221,39 @@ bool pathInfo(const std::string& path, FileInfo& info) {
     const bool known = fileInfo(fileOf(h), info);
     CloseHandle(h);
     return known;
+}
+
+int createNewFile(const std::string& path) {
+    if (!nameable(path)) return ENOENT;
+    const HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return lastError();
+    return CloseHandle(h) ? 0 : lastError();
+}
+
+int replaceFile(const std::string& from, const std::string& to) {
+    if (!nameable(from) || !nameable(to)) return ENOENT;
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : lastError();
+}
+
+int removeFile(const std::string& path) {
+    if (!nameable(path)) return ENOENT;
+    return DeleteFileA(path.c_str()) ? 0 : lastError();
+}
+
+std::string utf8Path(const std::string& path) {
+    if (path.empty()) return path;
+    const int wide = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()),
+                                         nullptr, 0);
+    if (wide <= 0) return path;
+    std::wstring text(static_cast<std::size_t>(wide), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), text.data(), wide);
+    const int bytes =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), wide, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) return path;
+    std::string out(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), wide, out.data(), bytes, nullptr, nullptr);
+    return out;
 }
 
 bool fileExists(const std::string& path) {

@@ -1,5 +1,6 @@
 #include "gis/formats.h"
 
+#include "gis/gpkg.h"
 #include "gis/mif.h"
 #include "gis/shapefile.h"
 
@@ -12,6 +13,7 @@ template <class Writer> std::unique_ptr<LayerWriter> make() {
 }
 
 constexpr std::string_view kShapefileExtensions[] = {".shp"};
+constexpr std::string_view kGpkgExtensions[] = {".gpkg"};
 // A layer named without extension has always been a MIF/MID pair.
 constexpr std::string_view kMifExtensions[] = {".mif", ".mid", ""};
 
@@ -38,6 +40,19 @@ constexpr OutputFormat kFormats[] = {
         .projectionLine = ProjectionLine::CoordSys,
         .projection = &GisProjections::mif,
         .makeWriter = make<MifLayerWriter>,
+    },
+    {
+        .name = "GeoPackage",
+        .option = "gpkg",
+        .help = "for GeoPackage format (every layer and table in one file)",
+        .extensions = kGpkgExtensions,
+        .setPerFamily = false,
+        .templates = {"Header.prj", "Projection.prj"},
+        .projectionLine = ProjectionLine::First,
+        .projection = &GisProjections::shp,
+        .makeWriter = make<GpkgLayerWriter>,
+        .templateOptional = true,
+        .packageExtension = ".gpkg",
     },
 };
 

@@ -40,6 +40,11 @@ struct OutputFormat {
     // Where the template's projection is kept for the writer's header.
     std::string GisProjections::*projection;
     std::unique_ptr<LayerWriter> (*makeWriter)();
+    // A run without a template writes this format all the same (without a coordinate system).
+    bool templateOptional = false;
+    // Every layer of a run goes into one file, named as the run's base name with this extension;
+    // empty for a format whose layers have files of their own.
+    std::string_view packageExtension = {};
 };
 
 // Every format, in the order the help text lists them. The first is the format of a run that

@@ -49,4 +49,8 @@ void gisWriteEoF(int gisID);
 // projections reset).
 void gisResetAll();
 
+// Puts the run's GeoPackage, when it has one, in its place with every table in it (the end of a
+// finished run); a failure is reported and ends the run. False when the run has none.
+bool gisCommitPackage();
+
 }  // namespace vk

@@ -7,6 +7,7 @@
 #include "files/exits.h"
 #include "files/units.h"
 #include "gis/gis.h"
+#include "gis/gpkg.h"
 #include "gis/state.h"
 #include "text/paths.h"
 #include "text/strings.h"
@@ -117,6 +118,9 @@ void gisResetAll() {
         layer = GisLayer{};
     state.errorText.fill(std::string());
     state.projections = GisProjections{};
+    state.package.reset();
+    state.packagePath.clear();
+    state.packageTime = 0;
 }
 
 } // namespace vk

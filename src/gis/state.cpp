@@ -1,5 +1,7 @@
 #include "gis/state.h"
 
+#include "gis/gpkg.h"
+
 namespace vk {
 
 namespace {
@@ -13,6 +15,9 @@ GisState& processState() {
 GisState* inUse = nullptr;
 
 } // namespace
+
+GisState::GisState() = default;
+GisState::~GisState() = default;
 
 GisState& gisState() {
     return inUse != nullptr ? *inUse : processState();

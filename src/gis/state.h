@@ -10,6 +10,8 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <memory>
 #include <string>
 
 #include "files/inuse.h"
@@ -21,11 +23,21 @@ namespace vk {
 
 inline constexpr int kMaxGisLayers = 100;
 
+class GpkgPackage;  // gis/gpkg.h
+
 struct GisState {
     // Entry 0 is never a layer; gisIDs 1 to 100 index the rest.
     std::array<GisLayer, kMaxGisLayers + 1> layers;
     GisProjections projections;
     std::array<std::string, 4> errorText;  // the library's error text buffer
+    // The run's one GeoPackage: its name and the time its tables are dated, given before its
+    // first layer opens, and the database from that layer's header until gisCommitPackage.
+    std::string packagePath;
+    std::int64_t packageTime = 0;
+    std::unique_ptr<GpkgPackage> package;
+
+    GisState();
+    ~GisState();  // a package not committed is deleted
 };
 
 // The state in use: the innermost GisStateScope's, else one of the process's own.

@@ -47,6 +47,7 @@ constexpr ErrorText kErrorTexts[] = {
     {GisError::DbfRecordWithoutKind,
      "Should not be here [gisWriteRecord-dbf].  Please contact {contact}."},
     {GisError::CloseOut, "ERROR 0413 - Rewriting .dbf file header with final information."},
+    {GisError::PackageWrite, "ERROR - Cannot write GeoPackage {}"},
 };
 
 std::string_view textOf(GisError error) {

@@ -32,6 +32,7 @@ enum class GisError {
     DbfRecordWrite,
     DbfRecordWithoutKind,
     CloseOut,
+    PackageWrite,        // detail: the package's name and the reason
 };
 
 struct [[nodiscard]] GisStatus {

@@ -3,23 +3,14 @@
 #include <array>
 #include <cstdint>
 
+#include "text/encoding.h"
+
 namespace vk {
 
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 constexpr char kHex[] = "0123456789abcdef";
-
-// Windows-1252 bytes 0x80 to 0x9F; the five it leaves undefined read as U+FFFD.
-constexpr char32_t kCp1252High[32] = {
-    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
-
-char32_t fromCp1252(unsigned char byte) {
-    if (byte >= 0x80 && byte < 0xA0) return kCp1252High[byte - 0x80];
-    return byte;
-}
 
 void appendHex4(std::string& out, unsigned value) {
     out += "\\u";
@@ -69,32 +60,11 @@ void appendHtmlCharacter(std::string& out, char32_t c) {
 namespace detail {
 
 char32_t decodeAt(std::string_view text, std::size_t at, std::size_t& length) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
-    length = 1;
-    if (lead < 0x80) return lead;
-    std::size_t need = 0;
-    char32_t c = 0;
-    char32_t least = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        need = 1, c = lead & 0x1F, least = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        need = 2, c = lead & 0x0F, least = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        need = 3, c = lead & 0x07, least = 0x10000;
-    } else {
-        return fromCp1252(lead);
-    }
-    if (at + need >= text.size()) return fromCp1252(lead); // cut short by the end of the text
-    for (std::size_t i = 1; i <= need; ++i) {
-        const unsigned char next = byte(at + i);
-        if ((next & 0xC0) != 0x80) return fromCp1252(lead);
-        c = (c << 6) | (next & 0x3F);
-    }
-    // Overlong forms, surrogates and values beyond U+10FFFF are not UTF-8.
-    if (c < least || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) return fromCp1252(lead);
-    length = need + 1;
-    return c;
+    const char32_t c = decodeCharacter(text, at, length);
+    // The five bytes Windows-1252 leaves undefined show as the replacement character.
+    const bool undefined =
+        length == 1 && (c == 0x81 || c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D);
+    return undefined ? kReplacement : c;
 }
 
 } // namespace detail

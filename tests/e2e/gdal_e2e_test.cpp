@@ -138,14 +138,17 @@ void copyTemplates(const std::string& folder) {
 
 enum class Input { Example, Large };
 // Default: no format switch, so Shapefile output without a projection.
-enum class Format { Shapefile, Mif, Default };
+enum class Format { Shapefile, Mif, Default, GeoPackage };
 
 // Names of the parameters in test listings.
 void PrintTo(Input input, std::ostream* out) {
     *out << (input == Input::Example ? "the example" : "the large export");
 }
 std::string formatName(Format format) {
-    return format == Format::Shapefile ? "-shp" : format == Format::Mif ? "-mif" : "no switch";
+    return format == Format::Shapefile ? "-shp"
+           : format == Format::Mif     ? "-mif"
+           : format == Format::Default ? "no switch"
+                                       : "-gpkg";
 }
 void PrintTo(Format format, std::ostream* out) {
     *out << formatName(format);
@@ -163,6 +166,7 @@ vktest::ProcessResult convert(const std::string& folder, const std::string& inpu
     std::vector<std::string> args;
     if (format == Format::Shapefile) args.push_back("-shp");
     if (format == Format::Mif) args.push_back("-mif");
+    if (format == Format::GeoPackage) args.push_back("-gpkg");
     args.push_back(input);
     vktest::ProcessResult r = vktest::runProgram(args, "", folder, 120);
     EXPECT_FALSE(r.timedOut);
@@ -181,7 +185,8 @@ struct ConversionRun {
     Format format;
     vktest::TempDir dir;
 
-    bool shapefile() const { return format != Format::Mif; }
+    bool shapefile() const { return format == Format::Shapefile || format == Format::Default; }
+    bool package() const { return format == Format::GeoPackage; }
     std::string stem(Layer layer) const {
         const LayerKind& kind = layerKinds()[layer];
         return kind.prefix + (kind.namedAfterInput ? inputName(input) : baseName(input)) +
@@ -189,10 +194,15 @@ struct ConversionRun {
     }
     // The file that GIS software opens: the .shp of the layer's set, or the .mif.
     std::string layerFile(Layer layer) const {
+        if (package()) return baseName(input) + ".gpkg";
         if (!shapefile()) return stem(layer) + ".mif";
         return stem(layer) + "_" + layerKinds()[layer].letter + ".shp";
     }
     std::string path(const std::string& name) const { return dir.file(name); }
+    // The layer's name as GDAL gives it: the file's without extension, or the package's table.
+    std::string layerName(Layer layer) const {
+        return package() ? stem(layer) : layerFile(layer).substr(0, layerFile(layer).size() - 4);
+    }
 };
 
 // Each input and format is converted once per test program, in a folder of its own.
@@ -545,6 +555,7 @@ OgrLayer ogrinfo(const ConversionRun& run, Layer layer, bool summary) {
     std::vector<std::string> args = {"-ro", "-al"};
     if (summary) args.push_back("-so");
     args.push_back(run.layerFile(layer));
+    if (run.package()) args.push_back(run.stem(layer));
     const auto r = vktest::runProgram(args, "", run.dir.path(), 120, tools().ogrinfo);
     EXPECT_EQ(r.status, 0) << run.layerFile(layer) << "\n" << r.errors;
     EXPECT_EQ(r.errors, "") << run.layerFile(layer);
@@ -625,11 +636,10 @@ protected:
         if (tools().ogrinfo.empty()) GTEST_SKIP() << "GDAL's ogrinfo is not installed";
     }
     const ConversionRun& shapefileRun() const { return converted(GetParam(), Format::Shapefile); }
-    const ConversionRun& mifRun() const { return converted(GetParam(), Format::Mif); }
 };
 
 TEST_P(ReadBack, GdalOpensEveryLayerWithItsCountsExtentAndFields) {
-    std::vector<Format> formats = {Format::Shapefile, Format::Mif};
+    std::vector<Format> formats = {Format::Shapefile, Format::Mif, Format::GeoPackage};
     if (GetParam() == Input::Example) formats.push_back(Format::Default);
     for (const Format format : formats) {
         const ConversionRun& run = converted(GetParam(), format);
@@ -639,8 +649,7 @@ TEST_P(ReadBack, GdalOpensEveryLayerWithItsCountsExtentAndFields) {
             const LayerKind& kind = layerKinds()[layer];
             SCOPED_TRACE(formatName(format) + " " + run.layerFile(layer));
             const OgrLayer summary = ogrinfo(run, layer, true);
-            EXPECT_EQ(summary.name,
-                      run.layerFile(layer).substr(0, run.layerFile(layer).size() - 4));
+            EXPECT_EQ(summary.name, run.layerName(layer));
             EXPECT_EQ(summary.count, counts[l]);
             std::vector<std::pair<std::string, std::string>> fields;
             for (const Field& field : kind.fields) {
@@ -655,7 +664,7 @@ TEST_P(ReadBack, GdalOpensEveryLayerWithItsCountsExtentAndFields) {
                 headerBox(converted(GetParam(), Format::Shapefile), layer);
             EXPECT_TRUE(nearlyEqual(summary.extent, box, 2 * kCoordinateTolerance))
                 << boxText(summary.extent) << " against the header's " << boxText(box);
-            if (run.shapefile()) {
+            if (run.format != Format::Mif) {
                 EXPECT_EQ(summary.geometry, kind.letter == 'P' ? "Point" : "Line String");
             }
 
@@ -672,7 +681,7 @@ TEST_P(ReadBack, GdalOpensEveryLayerWithItsCountsExtentAndFields) {
             EXPECT_TRUE(odd == all.features.end())
                 << "feature " << odd - all.features.begin() << " is a " << odd->geometry << " with "
                 << odd->values.size() << " values";
-            if (run.shapefile()) {
+            if (run.format != Format::Mif) {
                 EXPECT_TRUE(nearlyEqual(extentOf(all.features), box, kCoordinateTolerance))
                     << boxText(extentOf(all.features)) << " against the header's " << boxText(box);
             }
@@ -680,13 +689,14 @@ TEST_P(ReadBack, GdalOpensEveryLayerWithItsCountsExtentAndFields) {
     }
 }
 
-TEST_P(ReadBack, ShapefileAndMifRunsHoldTheSameRecords) {
+TEST_P(ReadBack, ShapefileMifAndGeoPackageRunsHoldTheSameRecords) {
     const ConversionRun& shp = shapefileRun();
-    const ConversionRun& mif = mifRun();
+    for (const Format other : {Format::Mif, Format::GeoPackage})
     for (int l = 0; l < kLayers; ++l) {
+        const ConversionRun& mif = converted(GetParam(), other);
         const auto layer = static_cast<Layer>(l);
         const LayerKind& kind = layerKinds()[layer];
-        SCOPED_TRACE(shp.layerFile(layer) + " and " + mif.layerFile(layer));
+        SCOPED_TRACE(shp.layerFile(layer) + " and " + mif.layerName(layer));
         const OgrLayer& a = ogrFeatures(shp, layer);
         const OgrLayer& b = ogrFeatures(mif, layer);
         const ShapefileSet stored = readShapefileSet(shp, layer);
@@ -1222,6 +1232,77 @@ TEST(Results, ExtentsComputedFromTheSurfaceLineMatchTheGivenOnes) {
         EXPECT_EQ(trimmed(computed.features[i].values[4]), "computed");
         EXPECT_TRUE(nearlyEqual(computed.features[i].coordinates, given.features[i].coordinates,
                                 1.0)) << i;
+    }
+}
+
+// ---- the GeoPackage as SQLite reads it ----
+
+// The rows sqlite3 prints for the queries, one line each.
+std::vector<std::string> sqlite(const std::string& file, const std::string& queries) {
+    const auto r = vktest::runProgram({file, queries}, "", "", 60, commandPath("sqlite3"));
+    EXPECT_EQ(r.status, 0) << r.errors;
+    std::vector<std::string> rows;
+    for (const std::string_view line : linesOf(r.output))
+        rows.emplace_back(line);
+    return rows;
+}
+
+TEST(GeoPackage, CoordinateSystemNamesIndexAndReplacement) {
+    if (commandPath("sqlite3").empty()) GTEST_SKIP() << "sqlite3 is not installed";
+    const std::string example = readFile(kExamples + "river.sdf");
+    const std::string epsg = R"(PROJCS["OSGB 1936 / British National Grid",GEOGCS["OSGB 1936",)"
+                             R"(AUTHORITY["EPSG","4277"]],AUTHORITY["EPSG","27700"]])";
+    const struct {
+        const char* prj;     // the Header.prj template; nullptr: none
+        std::string stream;  // in place of the example's "Alder Creek"
+        std::string srs;     // srs_id|organization of the layers
+        std::string stored;  // the stream as the package holds it
+    } cases[] = {
+        {nullptr, "Alder Creek", "-1|NONE", "Alder Creek"},
+        {"examples", "Alder Creek", "100000|NONE", "Alder Creek"},
+        {epsg.c_str(), "Alder Creek", "27700|EPSG", "Alder Creek"},
+        {nullptr, "EJE ACEQUIA EL \xD1ILHUE", "-1|NONE", "EJE ACEQUIA EL \xC3\x91ILHUE"},
+        {nullptr, "EJE ACEQUIA EL \xC3\x91ILHUE", "-1|NONE", "EJE ACEQUIA EL \xC3\x91ILHUE"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stream + " with " + (c.prj ? c.prj : "no template"));
+        vktest::TempDir dir;
+        std::string sdf = example;
+        for (std::size_t at = sdf.find("Alder Creek"); at != std::string::npos;
+             at = sdf.find("Alder Creek", at + c.stream.size()))
+            sdf.replace(at, 11, c.stream);
+        vktest::writeFile(dir.file("river.sdf"), sdf);
+        if (c.prj)
+            vktest::writeFile(dir.file("Header.prj"), c.prj == std::string("examples")
+                                                          ? readFile(kExamples + "Header.prj")
+                                                          : std::string(c.prj) + "\n");
+        convert(dir.path(), "river.sdf", Format::GeoPackage);
+        const std::string package = dir.file("river.gpkg");
+        EXPECT_EQ(sqlite(package,
+                         "PRAGMA integrity_check; SELECT count(*) FROM river_surf_pts;"
+                         "SELECT count(*) FROM rtree_river_surf_pts_geom;"
+                         "SELECT rtreecheck('rtree_river_surf_pts_geom');"
+                         "SELECT count(*) FROM rtree_river_cut_line_geom;"
+                         "SELECT count(*), count(DISTINCT Table_Name) FROM river_tables;"
+                         "SELECT g.srs_id || '|' || organization FROM gpkg_geometry_columns g "
+                         "JOIN gpkg_spatial_ref_sys s ON s.srs_id = g.srs_id "
+                         "WHERE table_name = 'river_cut_line';"
+                         "SELECT DISTINCT Stream_ID FROM \"river.sdf_streams\";"),
+                  (std::vector<std::string>{"ok", "249", "249", "ok", "20", "249|20", c.srs,
+                                            " " + c.stored}));  // IDs keep their leading blank
+        // A second run writes the same bytes; a run that fails midway (a station that is no
+        // number) leaves them as they were, and neither leaves a temporary file behind.
+        const std::string first = readFile(package);
+        convert(dir.path(), "river.sdf", Format::GeoPackage);
+        EXPECT_EQ(firstDifference(readFile(package), first), -1);
+        sdf.replace(sdf.rfind("STATION: 40.00"), 14, "STATION: forty");
+        vktest::writeFile(dir.file("river.sdf"), sdf);
+        const auto failed = vktest::runProgram({"-gpkg", "river.sdf"}, "", dir.path(), 60);
+        EXPECT_EQ(failed.status, 1);
+        EXPECT_NE(failed.output.find("ERROR - converting station"), std::string::npos);
+        EXPECT_EQ(firstDifference(readFile(package), first), -1);
+        for (const std::string& name : vktest::filesIn(dir.path()))
+            EXPECT_FALSE(endsWith(name, ".tmp")) << name;
     }
 }
 

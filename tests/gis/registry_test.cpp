@@ -115,9 +115,12 @@ TEST_F(Registry, EachFormatWritesTheLayersNamedWithItsExtensions) {
             gis.projections.*format.projection = mark;
             const std::string folder = dir.file(std::to_string(++folders));
             std::filesystem::create_directory(folder);
+            // A package is the run's one file, named by the run.
+            gis.packagePath = format.packageExtension.empty() ? "" : folder + "/t" + main;
             int id = gisOpenLayer(folder + "/t" + std::string(extension), "PL", "O ", gisSchema);
             vk::gisWriteHeader(id);
             gisCloseLayer(id);
+            EXPECT_EQ(vk::gisCommitPackage(), !format.packageExtension.empty());
             std::set<std::string> named;
             bool projected = false;
             for (const auto& file : std::filesystem::directory_iterator(folder)) {

@@ -1,4 +1,5 @@
 #include "text/webtext.h"
+#include "text/encoding.h"
 
 #include <gtest/gtest.h>
 
@@ -30,6 +31,7 @@ std::string json(std::string_view text) {
 TEST(WebText, EveryTextIsEscapedForWhereItStands) {
     const struct {
         std::string text, html, json;
+        std::string utf8 = "";  // as toUtf8 gives it; empty: the text itself
     } cases[] = {
         {"Alder Creek", "Alder Creek", R"("Alder Creek")"},
         {"</script><script>alert(1)</script>",
@@ -46,13 +48,21 @@ TEST(WebText, EveryTextIsEscapedForWhereItStands) {
          "Stra&#xdf;e", R"("Stra\u00dfe")"},
         {"Stra\xDF"
          "e",
-         "Stra&#xdf;e", R"("Stra\u00dfe")"},
-        {"\x80 \x81", "&#x20ac; &#xfffd;", R"("\u20ac \ufffd")"},
+         "Stra&#xdf;e", R"("Stra\u00dfe")", "Stra\xC3\x9F"
+                                              "e"},
+        {"EL \xD1ILHUE", "EL &#xd1;ILHUE", R"("EL \u00d1ILHUE")", "EL \xC3\x91ILHUE"},
+        // The page shows the bytes 1252 leaves undefined as U+FFFD; UTF-8 keeps their value.
+        {"\x80 \x81", "&#x20ac; &#xfffd;", R"("\u20ac \ufffd")", "\xE2\x82\xAC \xC2\x81"},
+        {"\x8D\x8F\x90\x9D", "&#xfffd;&#xfffd;&#xfffd;&#xfffd;",
+         R"("\ufffd\ufffd\ufffd\ufffd")", "\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D"},
+        {"\x93q\x94 \x9F", "&#x201c;q&#x201d; &#x178;", R"("\u201cq\u201d \u0178")",
+         "\xE2\x80\x9Cq\xE2\x80\x9D \xC5\xB8"},
         {"\xF0\x9F\x8C\x8A", "&#x1f30a;", R"("\ud83c\udf0a")"},
         // Cut short, overlong or surrogate forms are not UTF-8: byte by byte.
-        {"x\xC3", "x&#xc3;", R"("x\u00c3")"},
-        {"\xC0\xAF", "&#xc0;&#xaf;", R"("\u00c0\u00af")"},
-        {"\xED\xA0\x80", "&#xed;&#xa0;&#x20ac;", R"("\u00ed\u00a0\u20ac")"},
+        {"x\xC3", "x&#xc3;", R"("x\u00c3")", "x\xC3\x83"},
+        {"\xC0\xAF", "&#xc0;&#xaf;", R"("\u00c0\u00af")", "\xC3\x80\xC2\xAF"},
+        {"\xED\xA0\x80", "&#xed;&#xa0;&#x20ac;", R"("\u00ed\u00a0\u20ac")",
+         "\xC3\xAD\xC2\xA0\xE2\x82\xAC"},
         {""s, "", R"("")"},
         {"a\0b"s, "a&#xfffd;b", R"("a\u0000b")"},
     };
@@ -61,6 +71,7 @@ TEST(WebText, EveryTextIsEscapedForWhereItStands) {
         EXPECT_EQ(html(c.text), c.html);
         EXPECT_EQ(attribute(c.text), c.html);
         EXPECT_EQ(json(c.text), c.json);
+        EXPECT_EQ(vk::toUtf8(c.text), c.utf8.empty() ? c.text : c.utf8);
         // Nothing that could close an element or start markup gets through, and the page is ASCII.
         for (const std::string& out : {html(c.text), json(c.text)}) {
             EXPECT_EQ(out.find('<'), std::string::npos);

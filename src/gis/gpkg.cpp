@@ -1,0 +1,716 @@
+// The GeoPackage of a run: one SQLite database, written in one transaction through prepared
+// statements with a bounded page cache, so that memory does not grow with the export.
+#include "gis/gpkg.h"
+
+#include <algorithm>
+#include <bit>
+#include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+
+#include <sqlite3.h>
+
+#include "files/platform.h"
+#include "gis/binary.h"
+#include "gis/gis.h"
+#include "gis/state.h"
+#include "text/encoding.h"
+#include "text/paths.h"
+#include "text/strings.h"
+
+namespace vk {
+
+namespace {
+
+// The tables every GeoPackage holds, and the three coordinate systems it must define.
+constexpr std::string_view kPackageTables = R"(
+CREATE TABLE gpkg_spatial_ref_sys (srs_name TEXT NOT NULL, srs_id INTEGER NOT NULL PRIMARY KEY,
+  organization TEXT NOT NULL, organization_coordsys_id INTEGER NOT NULL,
+  definition TEXT NOT NULL, description TEXT);
+CREATE TABLE gpkg_contents (table_name TEXT NOT NULL PRIMARY KEY, data_type TEXT NOT NULL,
+  identifier TEXT UNIQUE, description TEXT DEFAULT '',
+  last_change DATETIME NOT NULL DEFAULT (strftime('%Y-%m-%dT%H:%M:%fZ','now')),
+  min_x DOUBLE, min_y DOUBLE, max_x DOUBLE, max_y DOUBLE, srs_id INTEGER,
+  CONSTRAINT fk_gc_r_srs_id FOREIGN KEY (srs_id) REFERENCES gpkg_spatial_ref_sys(srs_id));
+CREATE TABLE gpkg_geometry_columns (table_name TEXT NOT NULL, column_name TEXT NOT NULL,
+  geometry_type_name TEXT NOT NULL, srs_id INTEGER NOT NULL, z TINYINT NOT NULL,
+  m TINYINT NOT NULL,
+  CONSTRAINT pk_geom_cols PRIMARY KEY (table_name, column_name),
+  CONSTRAINT uk_gc_table_name UNIQUE (table_name),
+  CONSTRAINT fk_gc_tn FOREIGN KEY (table_name) REFERENCES gpkg_contents(table_name),
+  CONSTRAINT fk_gc_srs FOREIGN KEY (srs_id) REFERENCES gpkg_spatial_ref_sys (srs_id));
+CREATE TABLE gpkg_extensions (table_name TEXT, column_name TEXT, extension_name TEXT NOT NULL,
+  definition TEXT NOT NULL, scope TEXT NOT NULL,
+  CONSTRAINT ge_tce UNIQUE (table_name, column_name, extension_name));
+INSERT INTO gpkg_spatial_ref_sys VALUES ('Undefined Cartesian SRS', -1, 'NONE', -1, 'undefined',
+  'undefined Cartesian coordinate reference system');
+INSERT INTO gpkg_spatial_ref_sys VALUES ('Undefined geographic SRS', 0, 'NONE', 0, 'undefined',
+  'undefined geographic coordinate reference system');
+INSERT INTO gpkg_spatial_ref_sys VALUES ('WGS 84 geodetic', 4326, 'EPSG', 4326,
+  'GEOGCS["WGS 84",DATUM["WGS_1984",SPHEROID["WGS 84",6378137,298.257223563,AUTHORITY["EPSG","7030"]],AUTHORITY["EPSG","6326"]],PRIMEM["Greenwich",0,AUTHORITY["EPSG","8901"]],UNIT["degree",0.0174532925199433,AUTHORITY["EPSG","9122"]],AXIS["Latitude",NORTH],AXIS["Longitude",EAST],AUTHORITY["EPSG","4326"]]',
+  'longitude/latitude coordinates in decimal degrees on the WGS 84 spheroid');
+)";
+
+// The triggers that keep a table's R-tree in step with later edits by other programs ("T" the
+// table, "G" the geometry column, "R" the R-tree, "N" the prefix of the triggers' names). The
+// functions they call are those every GeoPackage reader provides.
+constexpr std::string_view kIndexTriggers = R"(
+CREATE TRIGGER "N_insert" AFTER INSERT ON "T" WHEN (new.G NOT NULL AND NOT ST_IsEmpty(NEW.G))
+BEGIN INSERT OR REPLACE INTO "R" VALUES (NEW.fid, ST_MinX(NEW.G), ST_MaxX(NEW.G),
+  ST_MinY(NEW.G), ST_MaxY(NEW.G)); END;
+CREATE TRIGGER "N_update1" AFTER UPDATE OF G ON "T"
+  WHEN OLD.fid = NEW.fid AND (NEW.G NOTNULL AND NOT ST_IsEmpty(NEW.G))
+BEGIN INSERT OR REPLACE INTO "R" VALUES (NEW.fid, ST_MinX(NEW.G), ST_MaxX(NEW.G),
+  ST_MinY(NEW.G), ST_MaxY(NEW.G)); END;
+CREATE TRIGGER "N_update2" AFTER UPDATE OF G ON "T"
+  WHEN OLD.fid = NEW.fid AND (NEW.G ISNULL OR ST_IsEmpty(NEW.G))
+BEGIN DELETE FROM "R" WHERE id = OLD.fid; END;
+CREATE TRIGGER "N_update3" AFTER UPDATE ON "T"
+  WHEN OLD.fid != NEW.fid AND (NEW.G NOTNULL AND NOT ST_IsEmpty(NEW.G))
+BEGIN DELETE FROM "R" WHERE id = OLD.fid; INSERT OR REPLACE INTO "R" VALUES (NEW.fid,
+  ST_MinX(NEW.G), ST_MaxX(NEW.G), ST_MinY(NEW.G), ST_MaxY(NEW.G)); END;
+CREATE TRIGGER "N_update4" AFTER UPDATE ON "T"
+  WHEN OLD.fid != NEW.fid AND (NEW.G ISNULL OR ST_IsEmpty(NEW.G))
+BEGIN DELETE FROM "R" WHERE id IN (OLD.fid, NEW.fid); END;
+CREATE TRIGGER "N_delete" AFTER DELETE ON "T" WHEN old.G NOT NULL
+BEGIN DELETE FROM "R" WHERE id = OLD.fid; END;
+)";
+
+constexpr std::string_view kGeometryColumn = "geom";
+// The page cache, in KiB (SQLite's negative cache size): memory stays flat whatever the export.
+constexpr int kCacheKiB = 8192;
+// Attempts at a temporary name that no file has.
+constexpr int kTemporaryNames = 1000;
+// The first id of a coordinate system that no organisation's code names.
+constexpr int kOwnSrsId = 100000;
+
+// "name" with every " inside doubled: an identifier whatever it holds.
+std::string quoted(std::string_view name, char quote = '"') {
+    std::string out(1, quote);
+    for (const char c : name) {
+        out += c;
+        if (c == quote) out += c;
+    }
+    out += quote;
+    return out;
+}
+
+// The text with every `mark` made `by`.
+std::string replaced(std::string_view text, char mark, std::string_view by) {
+    std::string out;
+    for (const char c : text) {
+        if (c == mark)
+            out += by;
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::string columnType(const GisAttribute& field) {
+    if (field.type == "Char")
+        return field.width > 0 ? "TEXT(" + std::to_string(field.width) + ")" : "TEXT";
+    if (field.type == "Float" || field.type == "Decimal") return "REAL";
+    if (field.type == "Integer") return "INTEGER";
+    if (field.type == "Logical") return "BOOLEAN";
+    return "TEXT";
+}
+
+std::string geometryTypeOf(std::string_view kinds) {
+    if (kinds.empty()) return {};
+    switch (kinds[0]) {
+    case 'P':
+        return "POINT";
+    case 'L':
+        return "LINESTRING";
+    case 'R':
+        return "POLYGON";
+    default:
+        return "GEOMETRY";
+    }
+}
+
+// The first quoted text of a WKT: the name of what it defines.
+std::string wktName(std::string_view wkt) {
+    const std::size_t open = wkt.find('"');
+    if (open == std::string_view::npos) return "Undefined";
+    const std::size_t close = wkt.find('"', open + 1);
+    if (close == std::string_view::npos) return "Undefined";
+    return std::string(wkt.substr(open + 1, close - open - 1));
+}
+
+// WKB, little-endian ("1"), of the object's vertices first .. first+count-1.
+void appendPoints(std::string& out, const GisObject& object, std::size_t first, std::size_t count) {
+    for (std::size_t j = first; j < first + count; ++j) {
+        append<kLittle>(out, object.X[j]);
+        append<kLittle>(out, object.Y[j]);
+    }
+}
+
+void appendHead(std::string& out, std::uint32_t type) {
+    out += '\x01';
+    append<kLittle>(out, type);
+}
+
+constexpr std::uint32_t kWkbPoint = 1, kWkbLineString = 2, kWkbPolygon = 3, kWkbMultiPoint = 4,
+                        kWkbMultiLineString = 5;
+
+// The vertices of part i (1-based) of an object made of parts.
+std::pair<std::size_t, std::size_t> partOf(const GisObject& object, int i) {
+    const int first = object.ir[static_cast<std::size_t>(i - 1)];
+    const int next = i < object.nr ? object.ir[static_cast<std::size_t>(i)] : object.n + 1;
+    return {static_cast<std::size_t>(first - 1),
+            static_cast<std::size_t>(std::max(next - first, 0))};
+}
+
+// A real that is a single-precision value (an elevation, a distance along the line) as the
+// decimal it stands for: 319.03, not the 319.029998779297 that the float is in double precision.
+double storedReal(double value) {
+    const auto single = static_cast<float>(value);
+    if (!std::isfinite(single) || static_cast<double>(single) != value) return value;
+    char text[32];
+    const auto written = std::to_chars(text, text + sizeof text, single);
+    double stored = value;
+    std::from_chars(text, written.ptr, stored);
+    return stored;
+}
+
+std::size_t vertexCount(const GisObject& object) {
+    return object.n > 0 ? static_cast<std::size_t>(object.n) : 0;
+}
+
+// The WKB of an object and the vertices it covers; false for an object without geometry.
+bool appendWkb(std::string& out, const GisObject& object, std::size_t& vertices) {
+    vertices = 0;
+    switch (object.kind) {
+    case GisKind::Point:
+    case GisKind::Text: // a text stands at its point
+        appendHead(out, kWkbPoint);
+        appendPoints(out, object, 0, 1);
+        vertices = 1;
+        return true;
+    case GisKind::Line:
+        appendHead(out, kWkbLineString);
+        append<kLittle>(out, std::uint32_t{2});
+        appendPoints(out, object, 0, 2);
+        vertices = 2;
+        return true;
+    case GisKind::Pline:
+        vertices = vertexCount(object);
+        appendHead(out, kWkbLineString);
+        append<kLittle>(out, static_cast<std::uint32_t>(vertices));
+        appendPoints(out, object, 0, vertices);
+        return true;
+    case GisKind::MultiPoint:
+        vertices = vertexCount(object);
+        appendHead(out, kWkbMultiPoint);
+        append<kLittle>(out, static_cast<std::uint32_t>(vertices));
+        for (std::size_t j = 0; j < vertices; ++j) {
+            appendHead(out, kWkbPoint);
+            appendPoints(out, object, j, 1);
+        }
+        return true;
+    case GisKind::PlineMultiple:
+    case GisKind::Region: {
+        const bool region = object.kind == GisKind::Region;
+        appendHead(out, region ? kWkbPolygon : kWkbMultiLineString);
+        append<kLittle>(out, static_cast<std::uint32_t>(object.nr));
+        for (int i = 1; i <= object.nr; ++i) {
+            const auto [first, count] = partOf(object, i);
+            if (!region) appendHead(out, kWkbLineString);
+            append<kLittle>(out, static_cast<std::uint32_t>(count));
+            appendPoints(out, object, first, count);
+        }
+        vertices = vertexCount(object);
+        return true;
+    }
+    case GisKind::None:
+    case GisKind::Unset:
+        return false;
+    }
+    return false;
+}
+
+} // namespace
+
+void SqlStatement::reset(sqlite3_stmt* statement) {
+    if (statement_) sqlite3_finalize(statement_);
+    statement_ = statement;
+}
+
+std::string isoTime(std::int64_t seconds) {
+    // Days to a civil date (proleptic Gregorian), in whole 400-year eras.
+    const std::int64_t days = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
+    const std::int64_t inDay = seconds - days * 86400;
+    const std::int64_t z = days + 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const std::int64_t doe = z - era * 146097;
+    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const std::int64_t mp = (5 * doy + 2) / 153;
+    const std::int64_t day = doy - (153 * mp + 2) / 5 + 1;
+    const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
+    const std::int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
+    const auto two = [](std::int64_t v) { return (v < 10 ? "0" : "") + std::to_string(v); };
+    return std::to_string(year) + "-" + two(month) + "-" + two(day) + "T" + two(inDay / 3600) +
+           ":" + two(inDay / 60 % 60) + ":" + two(inDay % 60) + ".000Z";
+}
+
+SrsAuthority wktAuthority(std::string_view wkt) {
+    // The AUTHORITY["ORG","CODE"] or ID["ORG",CODE] directly inside the outermost brackets; the
+    // last such is the one that names the whole.
+    SrsAuthority found;
+    int depth = 0;
+    bool inQuote = false;
+    for (std::size_t at = 0; at < wkt.size(); ++at) {
+        const char c = wkt[at];
+        if (c == '"') inQuote = !inQuote;
+        if (inQuote) continue;
+        if (c == '[' || c == '(') {
+            if (depth == 1) {
+                std::size_t start = at;
+                while (start > 0 && std::isalpha(static_cast<unsigned char>(wkt[start - 1])))
+                    --start;
+                const std::string keyword = std::string(wkt.substr(start, at - start));
+                if (ASAME(keyword, "AUTHORITY") || ASAME(keyword, "ID")) {
+                    const std::size_t end = wkt.find_first_of("])", at);
+                    std::string_view inside = wkt.substr(at + 1, end - at - 1);
+                    const std::size_t comma = inside.find(',');
+                    std::string organisation(inside.substr(0, comma));
+                    std::string code(comma == std::string_view::npos ? std::string_view()
+                                                                     : inside.substr(comma + 1));
+                    std::erase(organisation, '"');
+                    std::erase(code, '"');
+                    std::erase(code, ' ');
+                    std::int64_t value = 0;
+                    bool digits = !code.empty();
+                    for (const char d : code) {
+                        if (d < '0' || d > '9' || value > 999999999) digits = false;
+                        if (digits) value = value * 10 + (d - '0');
+                    }
+                    found = digits ? SrsAuthority{std::string(trimRight(organisation)), value}
+                                   : SrsAuthority{};
+                }
+            }
+            ++depth;
+        } else if (c == ']' || c == ')') {
+            --depth;
+        }
+    }
+    return found;
+}
+
+GpkgPackage::GpkgPackage(std::string path, std::int64_t lastChange)
+    : path_(std::move(path)), lastChange_(isoTime(lastChange)) {}
+
+GpkgPackage::~GpkgPackage() {
+    if (db_) sqlite3_close_v2(db_);
+    if (!committed_ && !temporary_.empty()) (void)sys::removeFile(temporary_);
+}
+
+bool GpkgPackage::exec(const std::string& sql) {
+    return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+bool GpkgPackage::prepare(const std::string& sql, SqlStatement& statement) {
+    sqlite3_stmt* prepared = nullptr;
+    const int result = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()) + 1,
+                                          SQLITE_PREPARE_PERSISTENT, &prepared, nullptr);
+    statement.reset(prepared);
+    return result == SQLITE_OK;
+}
+
+GisStatus GpkgPackage::failed() const {
+    return {GisError::PackageWrite,
+            path_ + ": " + (db_ ? sqlite3_errmsg(db_) : "cannot open the database")};
+}
+
+GisStatus GpkgPackage::create(std::string_view projection) {
+    // The library's allocation counts lock a mutex on every allocation and are never read; this
+    // is refused (and harmless) once the library has started.
+    static const int unused = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    (void)unused;
+    // A name of this run's own beside the package, so that two runs never write into one file.
+    for (int n = 1; n <= kTemporaryNames && temporary_.empty(); ++n) {
+        std::string name = path_ + "." + std::to_string(n) + ".tmp";
+        const int error = sys::createNewFile(name);
+        if (error == 0)
+            temporary_ = std::move(name);
+        else if (error != EEXIST)
+            return {GisError::PackageWrite, path_ + ": " + sys::errorText(error)};
+    }
+    if (temporary_.empty()) return {GisError::PackageWrite, path_ + ": no temporary name is free"};
+    if (sqlite3_open_v2(sys::utf8Path(temporary_).c_str(), &db_,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
+        return failed();
+    // The file is renamed into place whole or deleted: no journal is needed to undo anything.
+    const std::string setup = "PRAGMA application_id = 1196444487; PRAGMA user_version = 10300;"
+                              "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;"
+                              "PRAGMA locking_mode = EXCLUSIVE; PRAGMA cache_size = -" +
+                              std::to_string(kCacheKiB) + "; BEGIN;";
+    if (!exec(setup) || !exec(std::string(kPackageTables))) return failed();
+    if (!trimRight(projection).empty() && !defineProjection(trimRight(projection))) return failed();
+    return {};
+}
+
+bool GpkgPackage::defineProjection(std::string_view wkt) {
+    const SrsAuthority authority = wktAuthority(wkt);
+    const bool epsg = ASAME(authority.organisation, "EPSG") && authority.code > 0;
+    srsId_ = epsg ? static_cast<int>(authority.code) : kOwnSrsId;
+    SqlStatement define;
+    if (!prepare("INSERT OR REPLACE INTO gpkg_spatial_ref_sys VALUES (?, ?, ?, ?, ?, NULL)",
+                 define))
+        return false;
+    const std::string name = toUtf8(wktName(wkt));
+    const std::string definition = toUtf8(wkt);
+    sqlite3_stmt* s = define.get();
+    sqlite3_bind_text(s, 1, name.c_str(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_int(s, 2, srsId_);
+    sqlite3_bind_text(s, 3, epsg ? "EPSG" : "NONE", -1, SQLITE_STATIC);
+    sqlite3_bind_int(s, 4, srsId_);
+    sqlite3_bind_text(s, 5, definition.c_str(), static_cast<int>(definition.size()),
+                      SQLITE_TRANSIENT);
+    return sqlite3_step(s) == SQLITE_DONE;
+}
+
+GisStatus GpkgPackage::commit() {
+    if (!exec("COMMIT;")) return failed();
+    const int closed = sqlite3_close(db_);
+    if (closed != SQLITE_OK) return failed();
+    db_ = nullptr;
+    if (const int error = sys::replaceFile(temporary_, path_); error != 0)
+        return {GisError::PackageWrite, path_ + ": " + sys::errorText(error)};
+    committed_ = true;
+    return {};
+}
+
+namespace {
+
+// The R-tree keeps single-precision boxes, widened to hold the exact one.
+float below(double value) {
+    float f = static_cast<float>(value);
+    if (static_cast<double>(f) > value) f = std::nextafter(f, -HUGE_VALF);
+    return f;
+}
+float above(double value) {
+    float f = static_cast<float>(value);
+    if (static_cast<double>(f) < value) f = std::nextafter(f, HUGE_VALF);
+    return f;
+}
+
+// A node's cell: the entry's id or the child's node number, then the box, all big-endian.
+constexpr std::size_t kCellBytes = 8 + 4 * 4;
+constexpr std::size_t kNodeHeader = 4;
+
+} // namespace
+
+bool GpkgIndex::start(GpkgPackage& package, const std::string& name) {
+    // The module made an empty root of the size of every node.
+    SqlStatement size;
+    if (!package.prepare("SELECT length(data) FROM " + quoted(name + "_node") + " WHERE nodeno = 1",
+                         size) ||
+        sqlite3_step(size.get()) != SQLITE_ROW)
+        return false;
+    nodeSize_ = static_cast<std::size_t>(sqlite3_column_int(size.get(), 0));
+    capacity_ = nodeSize_ > kNodeHeader ? (nodeSize_ - kNodeHeader) / kCellBytes : 0;
+    levels_.clear();
+    written_.clear();
+    next_ = 2;
+    return capacity_ >= 2 &&
+           package.prepare("INSERT OR REPLACE INTO " + quoted(name + "_node") + " VALUES (?, ?)",
+                           node_) &&
+           package.prepare("INSERT INTO " + quoted(name + "_rowid") +
+                               " (rowid, nodeno) VALUES (?, ?)",
+                           rowid_) &&
+           package.prepare("INSERT INTO " + quoted(name + "_parent") + " VALUES (?, ?)", parent_);
+}
+
+bool GpkgIndex::add(std::int64_t id, const double box[4]) {
+    return add(0, Cell{id, {below(box[0]), above(box[1]), below(box[2]), above(box[3])}});
+}
+
+bool GpkgIndex::add(std::size_t level, const Cell& cell) {
+    if (levels_.size() <= level) {
+        levels_.resize(level + 1);
+        written_.resize(level + 1, 0);
+    }
+    // Another cell follows, so a full node is not the root: it is written and goes up.
+    if (levels_[level].size() == capacity_ && !goUp(level)) return false;
+    levels_[level].push_back(cell);
+    return true;
+}
+
+bool GpkgIndex::goUp(std::size_t level) {
+    const std::int64_t number = next_++;
+    if (!write(level, number, false)) return false;
+    Cell up{number, {HUGE_VALF, -HUGE_VALF, HUGE_VALF, -HUGE_VALF}};
+    for (const Cell& c : levels_[level]) {
+        up.box[0] = std::min(up.box[0], c.box[0]);
+        up.box[1] = std::max(up.box[1], c.box[1]);
+        up.box[2] = std::min(up.box[2], c.box[2]);
+        up.box[3] = std::max(up.box[3], c.box[3]);
+    }
+    levels_[level].clear();
+    written_[level] = 1;
+    return add(level + 1, up);
+}
+
+bool GpkgIndex::write(std::size_t level, std::int64_t number, bool root) {
+    const std::vector<Cell>& cells = levels_[level];
+    blob_.clear();
+    append<kBig>(blob_, static_cast<std::uint16_t>(root ? level : 0)); // the tree's depth
+    append<kBig>(blob_, static_cast<std::uint16_t>(cells.size()));
+    for (const Cell& cell : cells) {
+        append<kBig>(blob_, cell.id);
+        for (const float v : cell.box)
+            append<kBig>(blob_, std::bit_cast<std::uint32_t>(v));
+    }
+    blob_.resize(nodeSize_, '\0');
+    sqlite3_stmt* n = node_.get();
+    sqlite3_bind_int64(n, 1, number);
+    sqlite3_bind_blob(n, 2, blob_.data(), static_cast<int>(blob_.size()), SQLITE_STATIC);
+    const bool stored = sqlite3_step(n) == SQLITE_DONE;
+    sqlite3_reset(n);
+    if (!stored) return false;
+    // Where each entry is (a leaf's) or each child hangs (an inner node's).
+    sqlite3_stmt* s = level == 0 ? rowid_.get() : parent_.get();
+    for (const Cell& cell : cells) {
+        sqlite3_bind_int64(s, 1, cell.id);
+        sqlite3_bind_int64(s, 2, number);
+        const bool done = sqlite3_step(s) == SQLITE_DONE;
+        sqlite3_reset(s);
+        if (!done) return false;
+    }
+    return true;
+}
+
+bool GpkgIndex::finish() {
+    // Bottom up: the first level that never sent a node up holds the root; below it, the last
+    // node of each level goes up as the others did.
+    for (std::size_t level = 0; level < levels_.size(); ++level) {
+        if (!written_[level]) {
+            if (!write(level, 1, true)) return false;
+            break;
+        }
+        if (!goUp(level)) return false;
+    }
+    node_.reset(nullptr);
+    rowid_.reset(nullptr);
+    parent_.reset(nullptr);
+    return true;
+}
+
+GisStatus GpkgLayerWriter::open(std::string_view name, std::string_view kinds) {
+    table_ = toUtf8(FILENAME(name));
+    geometryType_ = geometryTypeOf(kinds);
+    return {};
+}
+
+GisStatus GpkgLayerWriter::header(const GisSchema& schema, const GisProjections& projections) {
+    GisState& state = gisState();
+    if (!state.package) {
+        if (state.packagePath.empty()) return gisFault("[gpkgWriteHeader-Package]");
+        state.package = std::make_unique<GpkgPackage>(state.packagePath, state.packageTime);
+        if (GisStatus status = state.package->create(projections.shp); !status.ok()) return status;
+    }
+    package_ = state.package.get();
+    GpkgPackage& p = *package_;
+
+    const std::string table = quoted(table_);
+    const bool features = !geometryType_.empty();
+    std::string create =
+        "CREATE TABLE " + table + " (fid INTEGER PRIMARY KEY AUTOINCREMENT NOT NULL";
+    std::string insert = "INSERT INTO " + table + " (";
+    std::string values = "VALUES (";
+    if (features) {
+        create += ", " + std::string(kGeometryColumn) + " " + geometryType_;
+        insert += std::string(kGeometryColumn);
+        values += "?";
+    }
+    for (int i = 0; i < schema.fieldCount; ++i) {
+        const GisAttribute& field = schema.fields[static_cast<std::size_t>(i)];
+        const std::string column = quoted(toUtf8(trimRight(field.name)));
+        create += ", " + column + " " + columnType(field);
+        const bool first = !features && i == 0;
+        insert += (first ? "" : ", ") + column;
+        values += first ? "?" : ", ?";
+    }
+    create += ");";
+    const std::string literal = quoted(table_, '\'');
+    const std::string srs = features ? std::to_string(p.srsId()) : "NULL";
+    create += "INSERT INTO gpkg_contents (table_name, data_type, identifier, last_change, srs_id) "
+              "VALUES (" +
+              literal + ", '" + (features ? "features" : "attributes") + "', " + literal + ", '" +
+              p.lastChange() + "', " + srs + ");";
+    const std::string rtree = "rtree_" + table_ + "_" + std::string(kGeometryColumn);
+    if (features) {
+        create += "INSERT INTO gpkg_geometry_columns VALUES (" + literal + ", '" +
+                  std::string(kGeometryColumn) + "', '" + geometryType_ + "', " + srs +
+                  ", 0, 0);"
+                  "CREATE VIRTUAL TABLE " +
+                  quoted(rtree) +
+                  " USING rtree(id, minx, maxx, miny, maxy);"
+                  "INSERT INTO gpkg_extensions VALUES (" +
+                  literal + ", '" + std::string(kGeometryColumn) +
+                  "', 'gpkg_rtree_index', 'http://www.geopackage.org/spec120/#extension_rtree', "
+                  "'write-only');";
+    }
+    if (!p.exec(create) || !p.prepare(insert + ") " + values + ")", insert_)) return p.failed();
+    if (features && !index_.start(p, rtree)) return p.failed();
+    fieldTypes_.clear();
+    for (int i = 0; i < schema.fieldCount; ++i)
+        fieldTypes_.push_back(schema.fields[static_cast<std::size_t>(i)].type);
+    return {};
+}
+
+GisStatus GpkgLayerWriter::object(GisObject& object) {
+    if (object.kind == GisKind::Unset) return gisFault("[gpkgWriteObject-Kind]");
+    geometry_.clear();
+    hasBox_ = false;
+    if (geometryType_.empty() || object.kind == GisKind::None) return {};
+
+    // The header: magic, version 0, flags (little-endian, an x/y envelope or empty), srs_id.
+    std::string wkb;
+    std::size_t vertices = 0;
+    appendWkb(wkb, object, vertices);
+    hasBox_ = vertices > 0;
+    if (hasBox_) {
+        box_[0] = box_[1] = object.X[0];
+        box_[2] = box_[3] = object.Y[0];
+        for (std::size_t j = 1; j < vertices; ++j) {
+            box_[0] = std::min(box_[0], object.X[j]);
+            box_[1] = std::max(box_[1], object.X[j]);
+            box_[2] = std::min(box_[2], object.Y[j]);
+            box_[3] = std::max(box_[3], object.Y[j]);
+        }
+    }
+    geometry_ += "GP";
+    geometry_ += '\0';
+    geometry_ += static_cast<char>(hasBox_ ? 0x03 : 0x11);
+    append<kLittle>(geometry_, static_cast<std::int32_t>(package_->srsId()));
+    if (hasBox_)
+        for (const double v : box_)
+            append<kLittle>(geometry_, v);
+    geometry_ += wkb;
+    return {};
+}
+
+GisStatus GpkgLayerWriter::record(const GisObject& object) {
+    sqlite3_stmt* s = insert_.get();
+    int column = 1;
+    if (!geometryType_.empty()) {
+        if (geometry_.empty())
+            sqlite3_bind_null(s, column);
+        else
+            sqlite3_bind_blob(s, column, geometry_.data(), static_cast<int>(geometry_.size()),
+                              SQLITE_STATIC);
+        ++column;
+    }
+    // Texts converted to UTF-8 live in one buffer until the row is written.
+    text_.clear();
+    std::vector<std::pair<std::size_t, std::size_t>> spans;
+    const std::size_t count = std::min(object.values.size(), fieldTypes_.size());
+    for (std::size_t k = 0; k < count; ++k)
+        if (object.values[k].type == GisValue::Type::Text && !isAscii(object.values[k].text)) {
+            const std::size_t start = text_.size();
+            appendUtf8(text_, object.values[k].text);
+            spans.emplace_back(start, text_.size() - start);
+        }
+    std::size_t converted = 0;
+    for (std::size_t k = 0; k < fieldTypes_.size(); ++k, ++column) {
+        if (k >= count) {
+            sqlite3_bind_null(s, column);
+            continue;
+        }
+        const GisValue& value = object.values[k];
+        switch (value.type) {
+        case GisValue::Type::Text:
+            if (isAscii(value.text)) {
+                sqlite3_bind_text(s, column, value.text.data(), static_cast<int>(value.text.size()),
+                                  SQLITE_STATIC);
+            } else {
+                const auto [start, length] = spans[converted++];
+                sqlite3_bind_text(s, column, text_.data() + start, static_cast<int>(length),
+                                  SQLITE_STATIC);
+            }
+            break;
+        case GisValue::Type::Real:
+            sqlite3_bind_double(s, column, storedReal(value.real));
+            break;
+        case GisValue::Type::Integer:
+            sqlite3_bind_int64(s, column, value.integer);
+            break;
+        }
+    }
+    const bool written = sqlite3_step(s) == SQLITE_DONE;
+    sqlite3_reset(s);
+    if (!written) return package_->failed();
+    if (!hasBox_) return {};
+
+    if (!index_.add(sqlite3_last_insert_rowid(sqlite3_db_handle(s)), box_))
+        return package_->failed();
+    if (!hasExtent_) std::copy(std::begin(box_), std::end(box_), std::begin(extent_));
+    extent_[0] = std::min(extent_[0], box_[0]);
+    extent_[1] = std::max(extent_[1], box_[1]);
+    extent_[2] = std::min(extent_[2], box_[2]);
+    extent_[3] = std::max(extent_[3], box_[3]);
+    hasExtent_ = true;
+    return {};
+}
+
+GisStatus GpkgLayerWriter::finish() {
+    insert_.reset(nullptr);
+    if (!package_ || geometryType_.empty()) return {};
+    GpkgPackage& p = *package_;
+    if (!index_.finish()) return p.failed();
+    const std::string literal = quoted(table_, '\'');
+    if (hasExtent_) {
+        SqlStatement extent;
+        if (!p.prepare("UPDATE gpkg_contents SET min_x = ?, min_y = ?, max_x = ?, max_y = ? "
+                       "WHERE table_name = " +
+                           literal,
+                       extent))
+            return p.failed();
+        sqlite3_bind_double(extent.get(), 1, extent_[0]);
+        sqlite3_bind_double(extent.get(), 2, extent_[2]);
+        sqlite3_bind_double(extent.get(), 3, extent_[1]);
+        sqlite3_bind_double(extent.get(), 4, extent_[3]);
+        if (sqlite3_step(extent.get()) != SQLITE_DONE) return p.failed();
+    }
+    // Created once the rows are in: they fire only on later edits.
+    const std::string prefix = "rtree_" + table_ + "_" + std::string(kGeometryColumn);
+    // Only the marks standing alone: every other capital in the text is part of a word.
+    const std::string_view triggers = kIndexTriggers;
+    const std::string escapedTable = replaced(table_, '"', "\"\"");
+    const std::string escapedPrefix = replaced(prefix, '"', "\"\"");
+    std::string sql;
+    for (std::size_t at = 0; at < triggers.size(); ++at) {
+        const char c = triggers[at];
+        const bool alone =
+            (at == 0 || !std::isalnum(static_cast<unsigned char>(triggers[at - 1]))) &&
+            (at + 1 == triggers.size() ||
+             !std::isalnum(static_cast<unsigned char>(triggers[at + 1])));
+        if (alone && c == 'T')
+            sql += escapedTable;
+        else if (alone && (c == 'R' || c == 'N'))
+            sql += escapedPrefix;
+        else if (alone && c == 'G')
+            sql += kGeometryColumn;
+        else
+            sql += c;
+    }
+    if (!p.exec(sql)) return p.failed();
+    return {};
+}
+
+bool gisCommitPackage() {
+    GisState& state = gisState();
+    if (!state.package) return false;
+    const GisStatus status = state.package->commit();
+    state.package.reset();
+    gisEndRunOn(status);
+    return true;
+}
+
+} // namespace vk

@@ -1,0 +1,147 @@
+// The GeoPackage writer: every layer of a run as a table of one SQLite database, <base>.gpkg.
+// The database is the run's (GisState::package), opened by the first layer's header under a
+// temporary name in the same folder and renamed over <base>.gpkg only when the run has finished
+// (gisCommitPackage), so that a run that fails leaves an earlier file as it was; a package that is
+// never committed deletes its temporary file. A layer opened with geometry kinds is a feature
+// table with an R-tree index; one opened without is an attribute table.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "gis/writer.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace vk {
+
+// A prepared statement, finalised when it goes.
+class SqlStatement {
+  public:
+    SqlStatement() = default;
+    SqlStatement(const SqlStatement&) = delete;
+    SqlStatement& operator=(const SqlStatement&) = delete;
+    ~SqlStatement() { reset(nullptr); }
+    void reset(sqlite3_stmt* statement);
+    sqlite3_stmt* get() const { return statement_; }
+
+  private:
+    sqlite3_stmt* statement_ = nullptr;
+};
+
+class GpkgPackage {
+  public:
+    // path: the name the package gets when committed; lastChange: the time that gpkg_contents
+    // gives every table, in seconds since 1970-01-01 00:00 UTC.
+    GpkgPackage(std::string path, std::int64_t lastChange);
+    GpkgPackage(const GpkgPackage&) = delete;
+    GpkgPackage& operator=(const GpkgPackage&) = delete;
+    ~GpkgPackage(); // not committed: closed and its temporary file deleted
+
+    // Creates the temporary file and the package's own tables, the coordinate system of the run
+    // from a projection's WKT (none: the undefined Cartesian system), and begins the run's one
+    // transaction.
+    GisStatus create(std::string_view projection);
+    // Ends the transaction, closes the database and renames it over the package's name.
+    GisStatus commit();
+
+    int srsId() const { return srsId_; }
+    const std::string& lastChange() const { return lastChange_; }
+    const std::string& path() const { return path_; }
+    // Runs statements that return no rows; false on a failure (failed() tells it).
+    bool exec(const std::string& sql);
+    bool prepare(const std::string& sql, SqlStatement& statement);
+    // The status of the last failure, with the database's words for it.
+    GisStatus failed() const;
+
+  private:
+    bool defineProjection(std::string_view wkt);
+    std::string path_;
+    std::string temporary_;
+    std::string lastChange_;
+    sqlite3* db_ = nullptr;
+    int srsId_ = -1;
+    bool committed_ = false;
+};
+
+// The coordinate system a projection's WKT names by its outermost AUTHORITY (or ID): the
+// organisation and its code; empty when it names none.
+struct SrsAuthority {
+    std::string organisation;
+    std::int64_t code = 0;
+};
+SrsAuthority wktAuthority(std::string_view wkt);
+
+// A table's R-tree, packed as its entries arrive: each node is filled in turn and written to the
+// R-tree module's own tables once full, its box going up into the node above, so that only one
+// node per level is held. Entries arriving along the sections and the reaches, as a run's do, lie
+// close together, which is what packs them well; any order gives a valid tree. Inserting into
+// the module row by row rewrites a node for every entry, several times the cost of the table.
+class GpkgIndex {
+  public:
+    // The R-tree `name`, just created (empty).
+    bool start(GpkgPackage& package, const std::string& name);
+    // An entry: min x, max x, min y, max y.
+    bool add(std::int64_t id, const double box[4]);
+    // Writes the nodes still held, the last at the top as the root.
+    bool finish();
+
+  private:
+    struct Cell {
+        std::int64_t id;
+        float box[4];
+    };
+    bool add(std::size_t level, const Cell& cell);
+    // Writes the level's node and adds its box to the level above.
+    bool goUp(std::size_t level);
+    bool write(std::size_t level, std::int64_t number, bool root);
+    std::vector<std::vector<Cell>> levels_;
+    std::vector<char> written_; // whether a node of the level has gone up
+    std::size_t nodeSize_ = 0;
+    std::size_t capacity_ = 0;
+    std::int64_t next_ = 2; // node 1 is the root
+    SqlStatement node_;
+    SqlStatement rowid_;
+    SqlStatement parent_;
+    std::string blob_;
+};
+
+// ISO 8601 in UTC with milliseconds, as gpkg_contents keeps its times.
+std::string isoTime(std::int64_t seconds);
+
+class GpkgLayerWriter final : public LayerWriter {
+  public:
+    // The table is named as the layer without its folder and extension; kinds: the first letter
+    // gives the geometry type (P points, L lines, R regions); none, an attribute table.
+    GisStatus open(std::string_view name, std::string_view kinds) override;
+    // The package keeps its one file: a layer has none of its own.
+    std::span<OutputFile> files() override { return {}; }
+    // Creates the package at the run's first layer, then the table, its entries in the
+    // package's own tables and its R-tree index.
+    GisStatus header(const GisSchema& schema, const GisProjections& projections) override;
+    // The geometry in GeoPackage binary with its envelope, kept for the record.
+    GisStatus object(GisObject& object) override;
+    // One row: the geometry and the values, texts as UTF-8; its envelope into the index.
+    GisStatus record(const GisObject& object) override;
+    // The table's extent in gpkg_contents and the triggers that keep the index.
+    GisStatus finish() override;
+
+  private:
+    GpkgPackage* package_ = nullptr;
+    std::string table_;
+    std::string geometryType_; // empty for an attribute table
+    std::vector<std::string> fieldTypes_;
+    SqlStatement insert_;
+    GpkgIndex index_;
+    std::string geometry_;         // the last object's, empty for none
+    std::string text_;             // a value converted to UTF-8
+    double box_[4] = {0, 0, 0, 0}; // the last object's envelope: min x, max x, min y, max y
+    double extent_[4] = {0, 0, 0, 0};
+    bool hasBox_ = false;
+    bool hasExtent_ = false;
+};
+
+} // namespace vk

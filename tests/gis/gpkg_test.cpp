@@ -1,0 +1,88 @@
+// The GeoPackage writer's own reading of a projection and its dating of the tables; the package
+// itself is read back by GDAL and SQLite in tests/e2e/gdal_e2e_test.cpp.
+#include <gtest/gtest.h>
+
+#include "gis/gpkg.h"
+#include "gis/state.h"
+#include "gis_session.h"
+#include "support/process.h"
+
+namespace {
+
+TEST(Gpkg, TheOutermostAuthorityNamesTheCoordinateSystem) {
+    const struct {
+        const char* wkt;
+        const char* organisation;
+        std::int64_t code;
+    } cases[] = {
+        {R"(PROJCS["OSGB 1936 / British National Grid",GEOGCS["OSGB 1936",AUTHORITY["EPSG","4277"]],)"
+         R"(UNIT["metre",1,AUTHORITY["EPSG","9001"]],AUTHORITY["EPSG","27700"]])",
+         "EPSG", 27700},
+        // Inner authorities only (the datum's, the unit's): the whole has none.
+        {R"(PROJCS["Local",GEOGCS["GCS",DATUM["D",AUTHORITY["EPSG","6314"]]],UNIT["m",1]])", "", 0},
+        {R"(PROJCRS["ETRS89 / UTM 32N",BASEGEOGCRS["ETRS89",ID["EPSG",4258]],ID["EPSG",25832]])",
+         "EPSG", 25832},
+        {R"(GEOGCS["x",AUTHORITY["ESRI","104000"]])", "ESRI", 104000},
+        // A bracket inside a name does not end the nesting; a code that is no number is none.
+        {R"(PROJCS["a]b",AUTHORITY["EPSG","3857"]])", "EPSG", 3857},
+        {R"(PROJCS["a",AUTHORITY["EPSG","x1"]])", "", 0},
+        {"", "", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.wkt);
+        const vk::SrsAuthority found = vk::wktAuthority(c.wkt);
+        EXPECT_EQ(found.organisation, c.organisation);
+        EXPECT_EQ(found.code, c.code);
+    }
+}
+
+TEST(Gpkg, TimesAreInUtcWithMilliseconds) {
+    const std::pair<std::int64_t, const char*> cases[] = {
+        {0, "1970-01-01T00:00:00.000Z"},          {951782400, "2000-02-29T00:00:00.000Z"},
+        {1796700367, "2026-12-08T03:26:07.000Z"}, {4107542399, "2100-02-28T23:59:59.000Z"},
+        {-1, "1969-12-31T23:59:59.000Z"},
+    };
+    for (const auto& [seconds, text] : cases)
+        EXPECT_EQ(vk::isoTime(seconds), text) << seconds;
+}
+
+// The packed R-tree at the edges of its nodes (51 cells each): empty, one node, a full node, one
+// more, and a full second level and one more. SQLite's own check of the tree finds it sound and
+// its search finds every point of a box.
+class GpkgIndexTest : public vktest::GisSession {};
+
+TEST_F(GpkgIndexTest, PackedTreesAreSoundAtEveryNodeEdge) {
+    if (vktest::runShell("command -v sqlite3").status != 0) GTEST_SKIP() << "no sqlite3";
+    gisSchema.fieldCount = 1;
+    gisSchema.fields[0] = {"N", "Integer", 0};
+    for (const int count : {0, 1, 51, 52, 51 * 51, 51 * 51 + 1}) {
+        SCOPED_TRACE(count);
+        const std::string package = dir.file("p" + std::to_string(count) + ".gpkg");
+        vk::gisState().packagePath = package;
+        int id = vk::gisOpenLayer(dir.file("pts.gpkg"), "P", "O ", gisSchema);
+        vk::gisWriteHeader(id);
+        vk::gisInitialiseObject(gisO_);
+        gisO_.kind = vk::GisKind::Point;
+        for (int i = 0; i < count; ++i) {
+            // Rows of 97 points: neighbours in arrival order are mostly neighbours in space.
+            gisO_.X[0] = 1000.0 + i % 97 * 3.25;
+            gisO_.Y[0] = 2000.0 + i / 97 * 2.5;
+            gisO_.setValues({vk::integerValue(i)});
+            vk::gisWriteObject(id, gisO_);
+            vk::gisWriteRecord(id, gisO_);
+        }
+        vk::gisCloseLayer(id);
+        ASSERT_TRUE(vk::gisCommitPackage());
+        // Points with 1000 <= X <= 1010 and Y <= 2005: columns 0 to 3 of rows 0 to 2.
+        int inBox = 0;
+        for (int i = 0; i < count; ++i)
+            inBox += i % 97 <= 3 && i / 97 <= 2;
+        const auto r = vktest::runShell("sqlite3 '" + package +
+                                        "' \"SELECT rtreecheck('rtree_pts_geom'); SELECT count(*) "
+                                        "FROM rtree_pts_geom; SELECT count(*) FROM rtree_pts_geom "
+                                        "WHERE minx >= 1000 AND maxx <= 1010 AND maxy <= 2005\"");
+        EXPECT_EQ(r.output, "ok\n" + std::to_string(count) + "\n" + std::to_string(inBox) + "\n");
+    }
+}
+
+} // namespace
