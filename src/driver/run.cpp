@@ -54,6 +54,8 @@ void createOutputFolder(const RunSettings& settings) {
         endInterrupted(0);  // at a prompt, before any output was opened
     }
     createOutputFolder(settings);
+    runState().exportName = settings.inputName;
+    sys::pathInfo(settings.inputName, runState().exportFile);
 
     ConversionOutput out(settings);
     try {

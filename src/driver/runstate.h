@@ -43,6 +43,9 @@ public:
     // that converts several (which points this at theirs).
     NameRegistry ownTables;
     NameRegistry* tables = &ownTables;
+    // The export being read (its name as given, and the file), which no table may take the place of.
+    std::string exportName;
+    sys::FileInfo exportFile;
 
 private:
     std::unique_ptr<SectionWork> sections_;

@@ -231,19 +231,39 @@ private:
     }
 
     // A table is never written over one written before in the program run (two sections of
-    // the same IDs, or two exports of one model): it takes the next free name.
+    // the same IDs, or two exports of one model), nor over the export being read (named like a
+    // table): it takes the next free name.
     void claimTableName(std::string_view csvFolder) {
         NameRegistry& written = *runState().tables;
         const std::string_view name = w_.csvName;
         const std::size_t start = std::min(name.find_first_not_of(' '), name.size());
-        if (written.contains(csvFolder, name.substr(start))) {
-            const std::string free = written.freeName(csvFolder, name.substr(start));
-            console().breakLine("WARNING - Table " + std::string(name.substr(start)) +
+        const std::string_view table = name.substr(start);
+        const bool theExport = isTheExport(csvFolder, table);
+        if (theExport && !written.contains(csvFolder, table)) written.add(csvFolder, table);
+        if (written.contains(csvFolder, table)) {
+            const std::string free = written.freeName(csvFolder, table);
+            const std::string taken(table);
+            console().breakLine(
+                theExport ? "WARNING - Table " + taken.substr(0, taken.rfind('.')) +
+                                " is the export being read; this section's table is " + free + "."
+                          : "WARNING - Table " + taken +
                                 " already written in this run; this section's table is " + free +
                                 ".");
             w_.csvName.replace(start, std::string::npos, free);
         }
         written.add(csvFolder, std::string_view(w_.csvName).substr(start));
+    }
+
+    // Whether the table's name is the export's, as Windows compares names, or names its file.
+    static bool isTheExport(std::string_view csvFolder, std::string_view table) {
+        const RunState& run = runState();
+        if (run.exportName.empty()) return false;
+        std::string path(csvFolder);
+        path += table;
+        if (foldNameCase(path) == foldNameCase(run.exportName)) return true;
+        sys::FileInfo file;
+        return run.exportFile.id != sys::FileId{} && sys::pathInfo(path, file) &&
+               file.id == run.exportFile.id;
     }
 
     void writeCsv(std::string_view csvFolder) {
