@@ -494,6 +494,7 @@ void CLOSER(int& unit) {
 void closeAllUnitsQuietly() {
     for (int i = 0; i < kSlots; ++i)
         if (table().slots[static_cast<std::size_t>(i)].inUse) detach(i);
+    table().releaseKept();
 }
 
 bool closeAllUnitsAtExit() {

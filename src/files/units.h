@@ -58,7 +58,8 @@ void OPENWITHRETRY(int& unit, std::string& name, std::string_view mode,
 // Bytes that could not be written (a full disk) are reported and end the run through EXITS.
 void CLOSER(int& unit);
 
-// Closes every unit still in use without messages; the slots stay marked in use.
+// Closes every unit still in use without messages (the slots stay marked in use), and lets go of
+// the outputs still held.
 void closeAllUnitsQuietly();
 // The same at the end of a run (EXITS): a file whose buffered bytes could not be written is
 // reported as "ERROR - Cannot write file NAME: reason"; false when that happened. Then the run

@@ -561,6 +561,7 @@ TEST_F(Unprivileged, OutputFolderThatIsNotWritable) {
     const auto r = runUnprivileged({"-mif", "u.sdf"});
     EXPECT_NE(r.output.find("\nTrying to open file u.sdf_streams.mif...Can't Open\n"),
               std::string::npos);
+    EXPECT_NE(r.output.find("\n Reason: permission denied\n"), std::string::npos);
     expectFailure(r,
                   "ERROR - Unable to open file u.sdf_streams.mif and no console input to wait on.");
     expectFailure(runUnprivileged({"-mif", "-out", "new/deep", "u.sdf"}),
