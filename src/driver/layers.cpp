@@ -166,7 +166,7 @@ void ConversionOutput::openStreamLayer() {
                         settings_.format()),
         "L", kStreamFields);
     if (settings_.report) report_ = std::make_unique<ConversionReport>(settings_);
-    if (settings_.results) results_ = std::make_unique<ResultsOutput>(settings_);
+    if (settings_.results || settings_.report) results_ = std::make_unique<ResultsOutput>(settings_);
     alertsAtStart_ = console().alertLines();
 }
 

@@ -318,18 +318,26 @@ void ConversionReport::sectionResults(std::span<const double> levels,
                                       std::span<const double> distances,
                                       std::span<const double> banks) {
     record();
-    const auto list = [&](std::string_view key, std::span<const double> values) {
+    // A list with no number in it is left out; distances along the profile are written as the
+    // table writes them (3 decimals), the rest as read.
+    const auto list = [&](std::string_view key, std::span<const double> values, int decimals) {
+        if (std::none_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); }))
+            return;
         text_ += key;
         for (std::size_t i = 0; i < values.size(); ++i) {
             if (i > 0) text_ += ',';
-            appendCoordinate(text_, values[i]);
+            if (decimals < 0)
+                appendCoordinate(text_, values[i]);
+            else
+                appendDecimals(text_, values[i], decimals);
         }
         text_ += ']';
     };
-    list("{\"k\":\"r\",\"we\":[", levels);
-    list(",\"wx\":[", extents);
-    list(",\"wd\":[", distances);
-    list(",\"bk\":[", banks);
+    text_ += "{\"k\":\"r\"";
+    list(",\"we\":[", levels, -1);
+    list(",\"wx\":[", extents, -1);
+    list(",\"wd\":[", distances, 3);
+    list(",\"bk\":[", banks, 3);
     text_ += "}\n";
     put();
 }

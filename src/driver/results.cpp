@@ -158,6 +158,7 @@ std::string ResultsOutput::tableName(const OutputNames& output) {
 void ResultsOutput::header(const SdfHeader& header) { profiles_ = header.profiles; }
 
 void ResultsOutput::open() {
+    if (!settings_.results) return;  // shown in the report only
     const auto names = layerNames(settings_.output, settings_.format());
     layers_[kWaterLines] = createLayer(names[kWaterLines], "L", kWaterLineFields);
     layers_[kBankPoints] = createLayer(names[kBankPoints], "P", kBankPointFields);
@@ -235,8 +236,10 @@ void ResultsOutput::section(const SdfIds& ids, const SdfSection& s, ConversionRe
                           textValue(profile), textValue(computed ? "computed" : "given"),
                           std::isfinite(width) ? realValue(width) : kNoNumber});
             o_.values.push_back(k < levels ? realValue(s.waterElevation[k]) : kNoNumber);
-            gisWriteObject(layers_[kWaterLines], o_);
-            gisWriteRecord(layers_[kWaterLines], o_);
+            if (layers_[kWaterLines] > 0) {
+                gisWriteObject(layers_[kWaterLines], o_);
+                gisWriteRecord(layers_[kWaterLines], o_);
+            }
             ++lines;
         }
         writeRow(ids, s, k, found, width);
@@ -251,7 +254,7 @@ void ResultsOutput::section(const SdfIds& ids, const SdfSection& s, ConversionRe
     counts_.waterLines += lines;
     if (lines == 0) ++counts_.sectionsWithoutWater;
 
-    if (s.hasBanks && cut >= 2) {
+    if (s.hasBanks && cut >= 2 && layers_[kBankPoints] > 0) {
         writeBankPoint(ids, s, true);
         writeBankPoint(ids, s, false);
     }
@@ -291,6 +294,7 @@ void ResultsOutput::writeBankPoint(const SdfIds& ids, const SdfSection& s, bool 
 
 void ResultsOutput::writeRow(const SdfIds& ids, const SdfSection& s, std::size_t k,
                              const WaterExtent* e, double width) {
+    if (table_ == 0) return;
     std::string& line = line_;
     line.clear();
     appendQuoted(line, TRIMF(ids.streamId));
@@ -317,6 +321,7 @@ void ResultsOutput::writeRow(const SdfIds& ids, const SdfSection& s, std::size_t
 }
 
 void ResultsOutput::region(const SdfRegion& region) {
+    if (!settings_.results) return;
     // Closed, and clockwise as a Shapefile's outer ring is (MIF takes either way round).
     std::size_t n = region.x.size();
     if (region.x.front() == region.x.back() && region.y.front() == region.y.back()) --n;
@@ -361,6 +366,7 @@ void ResultsOutput::close() {
 }
 
 void ResultsOutput::addCounts(RunCounts& counts) const {
+    if (!settings_.results) return;
     counts.results = true;
     counts.waterLines = counts_.waterLines;
     counts.floodBoundaries = counts_.floodBoundaries;

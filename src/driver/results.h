@@ -1,5 +1,6 @@
 // The model's results, written with -results: a water-surface line per section and profile, the
-// bank points, the flood boundaries and storage areas, and the water-surface table.
+// bank points, the flood boundaries and storage areas, and the water-surface table. A run with
+// -report alone only shows them in its report.
 //
 //   ResultsOutput results(settings);
 //   results.header(header);            // the profiles' names

@@ -230,7 +230,7 @@ void SdfReader::readHeaderLine() {
         ListReader reader(afterColon());
         double count = 0;
         const bool read = reader.read(count) == ReadStatus::Ok && count >= 0 && count <= 100000;
-        if (!read && results_) message("WARNING - Number of profiles not read. Line number: ");
+        if (!read && resultWarnings_) message("WARNING - Number of profiles not read. Line number: ");
         profilesDeclared_ = read ? static_cast<int>(count) : 0;
     } else if (has("PROFILE NAMES:")) {
         header_.profiles.clear();
@@ -243,7 +243,7 @@ void SdfReader::readHeaderLine() {
 // "<what>: 3 values for 2 profiles. Line number: N" when a list does not hold one per profile.
 void SdfReader::warnPerProfile(std::string_view what, std::size_t count, std::string_view unit,
                                int line) {
-    if (count == header_.profiles.size()) return;
+    if (!resultWarnings_ || count == header_.profiles.size()) return;
     text_.assign(what).append(AINTEGER(static_cast<std::int64_t>(count))).append(" ").append(unit);
     text_.append(" for ").append(AINTEGER(static_cast<std::int64_t>(header_.profiles.size())));
     text_.append(" profiles. Line number: ").append(AINTEGER(line));
@@ -439,7 +439,7 @@ void SdfReader::readSectionResults() {
         ReadStatus status = ReadStatus::Ok;
         while ((status = reader.read(value)) == ReadStatus::Ok)
             levels.push_back(value);
-        if (status == ReadStatus::Bad)
+        if (status == ReadStatus::Bad && resultWarnings_)
             message("WARNING - Water elevation not a number, the rest not read. Line number: ");
         warnPerProfile("WARNING - Water elevations: ", levels.size(), "values", lineNumber_);
     }
@@ -452,7 +452,7 @@ void SdfReader::readSectionResults() {
         if (section_.hasBanks) {
             section_.bankLeft = left;
             section_.bankRight = right;
-        } else {
+        } else if (resultWarnings_) {
             message("WARNING - Bank positions not two fractions from 0 to 1. Line number: ");
         }
     }
@@ -475,7 +475,7 @@ void SdfReader::readRegions(SdfRegion::Kind kind, std::string_view endKeyword) {
         if (polygonLine > 0) {
             if (region.x.size() >= 3) {
                 out_.region(region);
-            } else {
+            } else if (resultWarnings_) {
                 text_.assign("WARNING - Polygon of fewer than 3 points left out. Line number: ");
                 console().breakLine(text_.append(AINTEGER(polygonLine)));
             }
@@ -489,6 +489,7 @@ void SdfReader::readRegions(SdfRegion::Kind kind, std::string_view endKeyword) {
         if (!nextLine()) {
             atEnd_ = true;
             emit();
+            if (!resultWarnings_) return;
             text_.assign("WARNING - Block from line ").append(AINTEGER(blockLine));
             console().breakLine(text_.append(" cut off by the end of the file."));
             return;
@@ -505,7 +506,7 @@ void SdfReader::readRegions(SdfRegion::Kind kind, std::string_view endKeyword) {
         } else if (has("PROFILE ID:")) {
             region.name = TRIMF(afterColon());
             const auto& names = header_.profiles;
-            if (std::find(names.begin(), names.end(), region.name) == names.end())
+            if (resultWarnings_ && std::find(names.begin(), names.end(), region.name) == names.end())
                 message("WARNING - Profile ID not among the profile names. Line number: ");
         } else if (has("WATER ELEVATION")) {
             region.waterElevation.clear();
@@ -528,7 +529,7 @@ void SdfReader::readRegions(SdfRegion::Kind kind, std::string_view endKeyword) {
             if (readNumbers(line_, x, y) == ReadStatus::Ok) {
                 region.x.push_back(x);
                 region.y.push_back(y);
-            } else {
+            } else if (resultWarnings_) {
                 message("WARNING - Polygon row not read. Line number: ");
             }
         }
@@ -584,7 +585,10 @@ template <std::size_t B> void SdfReader::readBlock() {
             continue;
         }
         makeRoom(i);
-        if (!readRow<B>(i)) reportLineError(block.readError, line_);
+        if (!readRow<B>(i)) {
+            if (block.onlyWithResults && !resultWarnings_) continue;
+            reportLineError(block.readError, line_);
+        }
         ++count;
     }
     // Rows made room for past the count (and a plain reading tried on the line that ended the

@@ -34,7 +34,12 @@ class SdfReader : private ConsolePlace {
     // Reads the model's results too: the header's profiles, each section's water elevations,
     // extents, bank positions and node name, and the flood boundaries and storage areas after the
     // cross-sections. Off, the reader looks for none of their keywords.
-    void readResults(bool on) { results_ = on; }
+    // warn: the results' faults are reported (a run that writes them); a run that only shows
+    // them in its report reads them silently, and skips a row it cannot read.
+    void readResults(bool on, bool warn = true) {
+        results_ = on;
+        resultWarnings_ = on && warn;
+    }
     // The same in two parts, one after the other: the stream network with streamNetworkDone(),
     // then the cross-sections with crossSectionsDone().
     void readStreamNetworkPart();
@@ -101,6 +106,7 @@ class SdfReader : private ConsolePlace {
     bool retestLine_ = false;
     std::string retained_;
     bool results_ = false;
+    bool resultWarnings_ = false;
     bool atEnd_ = false;     // the end of the file was reached
     SdfHeader header_;
     int profilesDeclared_ = 0; // by the header's NUMBER OF PROFILES

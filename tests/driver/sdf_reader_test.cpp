@@ -118,7 +118,9 @@ struct ReadResult {
     Recorder rec;
 };
 
-ReadResult readSdfFile(const std::string& path, bool trimToLevees = true, bool results = false) {
+// results: read the model's results; warn: with their warnings, as a run with -results does.
+ReadResult readSdfFile(const std::string& path, bool trimToLevees = true, bool results = false,
+                       bool warn = true) {
     ReadResult result{};
     vktest::DriverSession session;
     vk::LineReader in;
@@ -126,7 +128,7 @@ ReadResult readSdfFile(const std::string& path, bool trimToLevees = true, bool r
     vk::GisObject line;
     vk::SdfSection section;
     vk::SdfReader reader(in, trimToLevees, line, section, result.rec);
-    reader.readResults(results);
+    reader.readResults(results, warn);
     result.status = vktest::endStatus([&] { reader.read(); });
     result.lines = reader.lineNumber();
     result.keyword = reader.foundKeyword();
@@ -134,10 +136,11 @@ ReadResult readSdfFile(const std::string& path, bool trimToLevees = true, bool r
     return result;
 }
 
-ReadResult readSdf(const std::string& text, bool trimToLevees = true, bool results = false) {
+ReadResult readSdf(const std::string& text, bool trimToLevees = true, bool results = false,
+                   bool warn = true) {
     vktest::TempDir dir;
     vktest::writeFile(dir.file("test.sdf"), text);
-    return readSdfFile(dir.file("test.sdf"), trimToLevees, results);
+    return readSdfFile(dir.file("test.sdf"), trimToLevees, results, warn);
 }
 
 std::string msg(const std::string& text) {
@@ -550,6 +553,10 @@ TEST(SdfReader, ResultsAndTheirFaults) {
         if (!c.warning.empty()) {
             EXPECT_NE(r.out.find("\n" + c.warning), std::string::npos) << r.out;
         }
+        // Read for the report alone: the same results, not a word of their faults.
+        const ReadResult silent = readSdf(head + text, true, true, false);
+        EXPECT_EQ(silent.rec.results, c.results);
+        EXPECT_EQ(silent.out.find("WARNING"), std::string::npos) << silent.out;
         // Without -results not one of their keywords is looked for: the console is the same.
         const ReadResult without = readSdf(head + text);
         EXPECT_TRUE(without.rec.results.empty());

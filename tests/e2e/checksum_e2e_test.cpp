@@ -280,7 +280,7 @@ TEST(ChecksumE2e, ReportRunKeepsEveryOtherOutputByte) {
 // alone (whose warning repeats for every section).
 TEST(ChecksumE2e, ReportOfTinySectionsIsNoLargerThanTheExport) {
     vktest::TempDir dir;
-    ASSERT_EQ(runProgram({"tiny.sdf", "--sections", "20000", "--points", "2"}, "", dir.path(), 120,
+    ASSERT_EQ(runProgram({"tiny.sdf", "--sections", "4000", "--points", "2"}, "", dir.path(), 120,
                          VK_GEN_SDF)
                   .status,
               0);

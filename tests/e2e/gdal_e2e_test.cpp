@@ -1209,6 +1209,20 @@ TEST(Results, BaldEagleLayersHoldTheFilesWaterSurfacesAndBoundaries) {
             EXPECT_EQ(points(ring, ring.size() - 2), points(polygons[p], polygons[p].size()));
         }
     }
+    // The report shows them without -results too, which writes none of their layers.
+    vktest::TempDir dir;
+    fs::copy_file(real + "/baldeagle-export-crlf.sdf", dir.file("be.sdf"));
+    copyTemplates(dir.path());
+    ASSERT_EQ(vktest::runProgram({"-shp", "-report", "be.sdf"}, "", dir.path(), 120).status, 0);
+    const std::string page = readFile(dir.file("be_report.html"));
+    const auto records = [&](std::string_view start) {
+        std::size_t n = 0;
+        for (std::size_t at = page.find(start); at != page.npos; at = page.find(start, at + 1)) ++n;
+        return n;
+    };
+    EXPECT_EQ(records("{\"k\":\"r\","), 178u);
+    EXPECT_EQ(records("{\"k\":\"p\","), 2u);
+    EXPECT_FALSE(vktest::fileExists(dir.file("be_ws_lines_L.shp")));
 }
 
 // A generated export converted as it is and with its extents removed: the extents computed from

@@ -96,6 +96,8 @@
         } else if (r.k === 'h') {
           run.header = r;
         } else if (r.k === 'r' && run.sections.length) {
+          // A list left out holds no number.
+          for (const key of ['we', 'wx', 'wd', 'bk']) r[key] = r[key] || [];
           run.sections[run.sections.length - 1].res = r;
         } else if (r.k === 'p') {
           run.regions.push(r);
