@@ -414,36 +414,45 @@ void ConversionReport::processed(const ProcessedSection& result) {
 void ConversionReport::appendMapLine(const ProcessedSection& result) {
     const SdfSection& s = *result.section;
     const std::size_t points = result.points;
-    kept_.clear();
     double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
     bool finite = true;
+    std::size_t firstKept = 0, lastKept = 0, keptCount = 0;
     for (std::size_t i = 0; i < points; ++i) {
         if (result.drop[i]) continue;
-        kept_.push_back(static_cast<std::uint32_t>(i));
+        if (keptCount++ == 0) firstKept = i;
+        lastKept = i;
         const double x = s.surfaceX[i], y = s.surfaceY[i];
         finite = finite && std::isfinite(x) && std::isfinite(y);
         minX = std::min(minX, x), maxX = std::max(maxX, x);
         minY = std::min(minY, y), maxY = std::max(maxY, y);
     }
+    // The kept points are mostly one run (a section trimmed to its levees, or whole): they are then
+    // counted from the first, and listed only otherwise.
+    const bool oneRun = keptCount == 0 || lastKept - firstKept + 1 == keptCount;
+    kept_.clear();
+    if (!oneRun)
+        for (std::size_t i = 0; i < points; ++i)
+            if (!result.drop[i]) kept_.push_back(static_cast<std::uint32_t>(i));
+    const auto keptAt = [&](std::size_t j) -> std::size_t { return oneRun ? firstKept + j : kept_[j]; };
 
     const double tolerance = std::hypot(maxX - minX, maxY - minY) / kScreenPixels;
-    const bool simplify = finite && kept_.size() > 2 && tolerance > 0 && std::isfinite(tolerance);
-    shown_.assign(kept_.size(), 1);
+    const bool simplify = finite && keptCount > 2 && tolerance > 0 && std::isfinite(tolerance);
+    shown_.assign(keptCount, 1);
     int decimals = 0;
     if (simplify) {
         // The points that matter, by repeated division at the point farthest from the chord.
         std::fill(shown_.begin() + 1, shown_.end() - 1, 0);
-        spans_.assign(1, {0, kept_.size() - 1});
+        spans_.assign(1, {0, keptCount - 1});
         while (!spans_.empty()) {
             const auto [first, last] = spans_.back();
             spans_.pop_back();
-            const double x0 = s.surfaceX[kept_[first]], y0 = s.surfaceY[kept_[first]];
-            const double dx = s.surfaceX[kept_[last]] - x0, dy = s.surfaceY[kept_[last]] - y0;
+            const double x0 = s.surfaceX[keptAt(first)], y0 = s.surfaceY[keptAt(first)];
+            const double dx = s.surfaceX[keptAt(last)] - x0, dy = s.surfaceY[keptAt(last)] - y0;
             const double length = std::hypot(dx, dy);
             double farthest = -1;
             std::size_t at = first;
             for (std::size_t j = first + 1; j < last; ++j) {
-                const double px = s.surfaceX[kept_[j]] - x0, py = s.surfaceY[kept_[j]] - y0;
+                const double px = s.surfaceX[keptAt(j)] - x0, py = s.surfaceY[keptAt(j)] - y0;
                 const double off =
                     length > 0 ? std::fabs(px * dy - py * dx) / length : std::hypot(px, py);
                 if (off > farthest) farthest = off, at = j;
@@ -465,19 +474,19 @@ void ConversionReport::appendMapLine(const ProcessedSection& result) {
     };
     text_ += ",\"m\":[";
     bool first = true;
-    for (std::size_t j = 0; j < kept_.size(); ++j) {
+    for (std::size_t j = 0; j < keptCount; ++j) {
         if (!shown_[j]) continue;
         if (!first) text_ += ',';
         first = false;
-        coordinate(s.surfaceX[kept_[j]]);
+        coordinate(s.surfaceX[keptAt(j)]);
         text_ += ',';
-        coordinate(s.surfaceY[kept_[j]]);
+        coordinate(s.surfaceY[keptAt(j)]);
         if (text_.size() >= kPiece) put();
     }
     text_ += ']';
     // The ends of the whole line, unless the map's line gives them as they are (the page then
     // takes its first and last points).
-    if (!simplify && !kept_.empty() && kept_.front() == 0 && kept_.back() == points - 1) return;
+    if (!simplify && keptCount > 0 && firstKept == 0 && lastKept == points - 1) return;
     text_ += ",\"e\":[";
     appendCoordinate(text_, s.surfaceX[0]);
     text_ += ',';

@@ -182,6 +182,11 @@ void ResultsOutput::section(const SdfIds& ids, const SdfSection& s, ConversionRe
     const std::size_t given = s.hasExtents ? static_cast<std::size_t>(s.extentCount) : 0;
     const std::size_t rows = std::max({levels, given, profiles_.size()});
     const bool anyResult = levels > 0 || given > 0;
+    // A section without results costs nothing (its chainage is as long as its surface line).
+    if (!anyResult && !s.hasBanks) {
+        ++counts_.sectionsWithoutWater;
+        return;
+    }
 
     // Where the extents are to be computed: the surface line's chainage and the bank stations.
     const std::size_t points = s.hasSurfaceLine ? static_cast<std::size_t>(s.surfaceCount) : 0;
