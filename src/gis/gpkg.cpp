@@ -164,17 +164,6 @@ std::pair<std::size_t, std::size_t> partOf(const GisObject& object, int i) {
             static_cast<std::size_t>(std::max(next - first, 0))};
 }
 
-// A real that is a single-precision value (an elevation, a distance along the line) as the
-// decimal it stands for: 319.03, not the 319.029998779297 that the float is in double precision.
-double storedReal(double value) {
-    const auto single = static_cast<float>(value);
-    if (!std::isfinite(single) || static_cast<double>(single) != value) return value;
-    char text[32];
-    const auto written = std::to_chars(text, text + sizeof text, single);
-    double stored = value;
-    std::from_chars(text, written.ptr, stored);
-    return stored;
-}
 
 std::size_t vertexCount(const GisObject& object) {
     return object.n > 0 ? static_cast<std::size_t>(object.n) : 0;
@@ -596,6 +585,23 @@ GisStatus GpkgLayerWriter::object(GisObject& object) {
     return {};
 }
 
+// A real that is a single-precision value (an elevation, a distance along the line) as the
+// decimal it stands for: 319.03, not the 319.029998779297 that the float is in double precision.
+// Values come back often (elevations, n values): the last decimal of each slot is kept.
+double StoredReals::stored(double value) {
+    const auto single = static_cast<float>(value);
+    if (!std::isfinite(single) || static_cast<double>(single) != value) return value;
+    const auto bits = std::bit_cast<std::uint32_t>(single);
+    Slot& slot = slots_[(bits ^ (bits >> 13)) % slots_.size()];
+    if (slot.used && slot.bits == bits) return slot.stored;
+    char text[32];
+    const auto written = std::to_chars(text, text + sizeof text, single);
+    double stored = value;
+    std::from_chars(text, written.ptr, stored);
+    slot = {true, bits, stored};
+    return stored;
+}
+
 GisStatus GpkgLayerWriter::record(const GisObject& object) {
     sqlite3_stmt* s = insert_.get();
     int column = 1;
@@ -607,17 +613,23 @@ GisStatus GpkgLayerWriter::record(const GisObject& object) {
                               SQLITE_STATIC);
         ++column;
     }
-    // Texts converted to UTF-8 live in one buffer until the row is written.
-    text_.clear();
-    std::vector<std::pair<std::size_t, std::size_t>> spans;
+    // Texts converted to UTF-8 live in one buffer until the row is written (an empty span: the
+    // text is ASCII and bound as it is).
+    // The values the producer repeats from the last record keep their conversion.
     const std::size_t count = std::min(object.values.size(), fieldTypes_.size());
-    for (std::size_t k = 0; k < count; ++k)
+    std::size_t same = converted_.size() == count ? std::min<std::size_t>(object.repeated, count) : 0;
+    std::size_t kept = 0;
+    for (std::size_t k = 0; k < same; ++k)
+        kept = std::max(kept, converted_[k].first + converted_[k].second);
+    text_.resize(kept);
+    converted_.resize(count);
+    for (std::size_t k = same; k < count; ++k) converted_[k] = {0, 0};
+    for (std::size_t k = same; k < count; ++k)
         if (object.values[k].type == GisValue::Type::Text && !isAscii(object.values[k].text)) {
             const std::size_t start = text_.size();
             appendUtf8(text_, object.values[k].text);
-            spans.emplace_back(start, text_.size() - start);
+            converted_[k] = {start, text_.size() - start};
         }
-    std::size_t converted = 0;
     for (std::size_t k = 0; k < fieldTypes_.size(); ++k, ++column) {
         if (k >= count) {
             sqlite3_bind_null(s, column);
@@ -626,17 +638,16 @@ GisStatus GpkgLayerWriter::record(const GisObject& object) {
         const GisValue& value = object.values[k];
         switch (value.type) {
         case GisValue::Type::Text:
-            if (isAscii(value.text)) {
+            if (const auto [start, length] = converted_[k]; length == 0) {
                 sqlite3_bind_text(s, column, value.text.data(), static_cast<int>(value.text.size()),
                                   SQLITE_STATIC);
             } else {
-                const auto [start, length] = spans[converted++];
                 sqlite3_bind_text(s, column, text_.data() + start, static_cast<int>(length),
                                   SQLITE_STATIC);
             }
             break;
         case GisValue::Type::Real:
-            sqlite3_bind_double(s, column, storedReal(value.real));
+            sqlite3_bind_double(s, column, reals_.stored(value.real));
             break;
         case GisValue::Type::Integer:
             sqlite3_bind_int64(s, column, value.integer);

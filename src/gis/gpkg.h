@@ -6,6 +6,8 @@
 // table with an R-tree index; one opened without is an attribute table.
 #pragma once
 
+#include <array>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -112,6 +114,20 @@ class GpkgIndex {
 // ISO 8601 in UTC with milliseconds, as gpkg_contents keeps its times.
 std::string isoTime(std::int64_t seconds);
 
+// Reals as a package stores them: a single-precision value as the decimal it stands for.
+class StoredReals {
+  public:
+    double stored(double value);
+
+  private:
+    struct Slot {
+        bool used = false;
+        std::uint32_t bits = 0;
+        double stored = 0;
+    };
+    std::array<Slot, 4096> slots_{};
+};
+
 class GpkgLayerWriter final : public LayerWriter {
   public:
     // The table is named as the layer without its folder and extension; kinds: the first letter
@@ -138,6 +154,8 @@ class GpkgLayerWriter final : public LayerWriter {
     GpkgIndex index_;
     std::string geometry_;         // the last object's, empty for none
     std::string text_;             // a value converted to UTF-8
+    std::vector<std::pair<std::size_t, std::size_t>> converted_; // per field: its span in text_
+    StoredReals reals_;
     double box_[4] = {0, 0, 0, 0}; // the last object's envelope: min x, max x, min y, max y
     double extent_[4] = {0, 0, 0, 0};
     bool hasBox_ = false;
