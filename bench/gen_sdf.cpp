@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
         else if (i + 1 < argc && a == "--points") o.points = parseLong(argv[++i]);
         else if (i + 1 < argc && a == "--seed") o.seed = static_cast<std::uint64_t>(parseLong(argv[++i]));
         else if (a == "--extents") o.extents = true;
-        else if (!o.output) o.output = argv[i];
+        else if (!o.output && !a.starts_with("-")) o.output = argv[i];  // never "--help" as a file
         else {
             std::fprintf(stderr, "usage: gen_sdf OUTPUT [--reaches N] [--sections S] [--points P] [--seed X] [--extents]\n");
             return 2;
