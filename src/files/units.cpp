@@ -93,7 +93,7 @@ struct UnitTable::Table {
         for (const Kept& k : kept) sys::closeFile(k.file);
         kept.clear();
     }
-    // This run writing a file of its own again: the hold it kept is given up for the new open.
+    // Gives up the hold kept on the file of this name; false when none is kept on it.
     bool releaseKept(const std::string& name) {
         sys::FileInfo info;
         if (kept.empty() || !sys::pathInfo(name, info)) return false;
@@ -184,6 +184,13 @@ void prepare(Slot& s, const std::string& name) {
     s.writes = false;
 }
 
+// Opens an output's stream. A file of this run's own that it still holds after closing it (a
+// layer's) is given up for the new open, which this run's hold would refuse otherwise.
+bool openOutputStream(OutStream& stream, const std::string& name, OutStream::Open how, bool held) {
+    if (stream.open(name, how, held)) return true;
+    return stream.error() == EWOULDBLOCK && table().releaseKept(name) && stream.open(name, how, held);
+}
+
 // Attaches an output file to the slot; 0 on success, else the errno of the failed open.
 int attachOutput(int index, const std::string& name) {
     Slot& s = table().slots[static_cast<std::size_t>(index)];
@@ -194,10 +201,7 @@ int attachOutput(int index, const std::string& name) {
     // file that another unit of this run has open is this run's already.
     const bool exclusive = !(exists && findAttached(id) >= 0);
     OutStream& stream = ownStream(s);
-    if (!stream.open(name, OutStream::Open::Truncate, exclusive) &&
-        !(stream.error() == EWOULDBLOCK && table().releaseKept(name) &&
-          stream.open(name, OutStream::Open::Truncate, exclusive)))
-        return stream.error();
+    if (!openOutputStream(stream, name, OutStream::Open::Truncate, exclusive)) return stream.error();
     s.writes = true;
     if (!identityOfDescriptor(stream.descriptor(), s.id)) s.id = {};
     s.attached = true;
@@ -212,10 +216,7 @@ int attachNewOutput(int index, const std::string& name) {
     Slot& s = table().slots[static_cast<std::size_t>(index)];
     OutStream& stream = ownStream(s);
     // Held first: a file that another run holds is not this run's to look at or empty.
-    if (!stream.open(name, OutStream::Open::Keep, true) &&
-        !(stream.error() == EWOULDBLOCK && table().releaseKept(name) &&
-          stream.open(name, OutStream::Open::Keep, true)))
-        return stream.error();
+    if (!openOutputStream(stream, name, OutStream::Open::Keep, true)) return stream.error();
     sys::FileInfo file;
     int err = sys::fileInfo(stream.descriptor(), file) ? 0 : EIO;
     // A file that another unit has open is left exactly as it is.
