@@ -400,10 +400,31 @@ bool unfitForFileName(char c) {
 
 }  // namespace
 
+// The length of the Windows device name (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, in any case)
+// that a name begins with, alone or followed by "."; 0 when it begins with none. Windows sends
+// such a name to the device, whatever its extension.
+std::size_t deviceNameLength(std::string_view name) {
+    const auto is = [&](std::size_t n) { return name.size() == n || name[n] == '.'; };
+    const std::string word = UPPERCASE(name.substr(0, 4));
+    for (const std::string_view device : {"CON", "PRN", "AUX", "NUL"})
+        if (word.starts_with(device) && is(3)) return 3;
+    if ((word.starts_with("COM") || word.starts_with("LPT")) && word.size() == 4 && word[3] >= '1' &&
+        word[3] <= '9' && is(4))
+        return 4;
+    return 0;
+}
+
 void composeCsvName(std::string& name, std::string_view streamId, std::string_view reachId,
                     std::string_view station) {
     name.clear();
-    name.append(trimRight(streamId)).append("_").append(trimRight(reachId)).append("_");
+    name.append(trimRight(streamId));
+    // A stream named as a device ("NUL.Drain") gives "NUL_.Drain" on every system, so that the
+    // table is a file on Windows too and both systems write the same names. The opener drops
+    // the blanks in front of a name.
+    const std::size_t start = std::min(name.find_first_not_of(' '), name.size());
+    if (const std::size_t device = deviceNameLength(std::string_view(name).substr(start)))
+        name.insert(start + device, "_");
+    name.append("_").append(trimRight(reachId)).append("_");
     name.append(trimRight(station)).append(".csv");
     // Characters that cannot be part of a file name on Windows, or that would make it a folder on
     // any system, are replaced, so that a section's table has the same name wherever it is made.

@@ -97,6 +97,13 @@ TEST(CsvNameTest, CharactersWindowsRefusesInFileNamesBecomeUnderscores) {
     };
     const Case cases[] = {
         {"NUL\0in"sv, "r", "\0"sv, "NUL_in_r__.csv"},
+        // Windows device names, alone or with an extension, in any case: an "_" after the word.
+        {" NUL.Drain", "r", "1", " NUL_.Drain_r_1.csv"},
+        {"aux", "r", "1", "aux__r_1.csv"},
+        {"Com1.x", "r", "1", "Com1_.x_r_1.csv"},
+        {"LPT9", "r", "1", "LPT9__r_1.csv"},
+        {"CONE.1", "r", "1", "CONE.1_r_1.csv"},
+        {"COM0.1", "r", "1", "COM0.1_r_1.csv"},
         {"A<B>", "C:D", "1", "A_B__C_D_1.csv"},
         {"say \"hi\"", "x|y", "2?*", "say _hi__x_y_2__.csv"},
         {"tab\there", "cr\rlf\n", "\x01\x1f", "tab_here_cr_lf____.csv"},
