@@ -54,8 +54,10 @@ void createOutputFolder(const RunSettings& settings) {
         endInterrupted(0);  // at a prompt, before any output was opened
     }
     createOutputFolder(settings);
-    runState().exportName = settings.inputName;
-    sys::pathInfo(settings.inputName, runState().exportFile);
+    if (const std::string name = foldNameCase(settings.inputName); name.ends_with(".CSV")) {
+        runState().exportAsTable = name;
+        sys::pathInfo(settings.inputName, runState().exportFile);
+    }
 
     ConversionOutput out(settings);
     try {

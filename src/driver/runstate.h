@@ -43,8 +43,9 @@ public:
     // that converts several (which points this at theirs).
     NameRegistry ownTables;
     NameRegistry* tables = &ownTables;
-    // The export being read (its name as given, and the file), which no table may take the place of.
-    std::string exportName;
+    // The export being read, when it is named as a table could be (it ends in ".csv"): its name
+    // as Windows compares names, and its file. No table may take its place.
+    std::string exportAsTable;
     sys::FileInfo exportFile;
 
 private:

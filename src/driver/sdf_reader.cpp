@@ -230,7 +230,7 @@ void SdfReader::readHeaderLine() {
         ListReader reader(afterColon());
         double count = 0;
         const bool read = reader.read(count) == ReadStatus::Ok && count >= 0 && count <= 100000;
-        if (!read && resultWarnings_) message("WARNING - Number of profiles not read. Line number: ");
+        if (!read) resultWarning("WARNING - Number of profiles not read. Line number: ", lineNumber_);
         profilesDeclared_ = read ? static_cast<int>(count) : 0;
     } else if (has("PROFILE NAMES:")) {
         header_.profiles.clear();
@@ -247,6 +247,13 @@ void SdfReader::warnPerProfile(std::string_view what, std::size_t count, std::st
     text_.assign(what).append(AINTEGER(static_cast<std::int64_t>(count))).append(" ").append(unit);
     text_.append(" for ").append(AINTEGER(static_cast<std::int64_t>(header_.profiles.size())));
     text_.append(" profiles. Line number: ").append(AINTEGER(line));
+    console().breakLine(text_);
+}
+
+// A fault of the model's results, said only in a run that writes them.
+void SdfReader::resultWarning(std::string_view text, int line, std::string_view after) {
+    if (!resultWarnings_) return;
+    text_.assign(text).append(AINTEGER(line)).append(after);
     console().breakLine(text_);
 }
 
@@ -439,8 +446,9 @@ void SdfReader::readSectionResults() {
         ReadStatus status = ReadStatus::Ok;
         while ((status = reader.read(value)) == ReadStatus::Ok)
             levels.push_back(value);
-        if (status == ReadStatus::Bad && resultWarnings_)
-            message("WARNING - Water elevation not a number, the rest not read. Line number: ");
+        if (status == ReadStatus::Bad)
+            resultWarning("WARNING - Water elevation not a number, the rest not read. Line number: ",
+                          lineNumber_);
         warnPerProfile("WARNING - Water elevations: ", levels.size(), "values", lineNumber_);
     }
     if (found("BANK POSITIONS")) {
@@ -452,8 +460,9 @@ void SdfReader::readSectionResults() {
         if (section_.hasBanks) {
             section_.bankLeft = left;
             section_.bankRight = right;
-        } else if (resultWarnings_) {
-            message("WARNING - Bank positions not two fractions from 0 to 1. Line number: ");
+        } else {
+            resultWarning("WARNING - Bank positions not two fractions from 0 to 1. Line number: ",
+                          lineNumber_);
         }
     }
     if (found("NODE NAME")) section_.nodeName = TRIMF(afterColon());
@@ -475,9 +484,9 @@ void SdfReader::readRegions(SdfRegion::Kind kind, std::string_view endKeyword) {
         if (polygonLine > 0) {
             if (region.x.size() >= 3) {
                 out_.region(region);
-            } else if (resultWarnings_) {
-                text_.assign("WARNING - Polygon of fewer than 3 points left out. Line number: ");
-                console().breakLine(text_.append(AINTEGER(polygonLine)));
+            } else {
+                resultWarning("WARNING - Polygon of fewer than 3 points left out. Line number: ",
+                              polygonLine);
             }
         }
         polygonLine = 0;
@@ -489,9 +498,7 @@ void SdfReader::readRegions(SdfRegion::Kind kind, std::string_view endKeyword) {
         if (!nextLine()) {
             atEnd_ = true;
             emit();
-            if (!resultWarnings_) return;
-            text_.assign("WARNING - Block from line ").append(AINTEGER(blockLine));
-            console().breakLine(text_.append(" cut off by the end of the file."));
+            resultWarning("WARNING - Block from line ", blockLine, " cut off by the end of the file.");
             return;
         }
         if (has(endKeyword)) {
@@ -506,8 +513,9 @@ void SdfReader::readRegions(SdfRegion::Kind kind, std::string_view endKeyword) {
         } else if (has("PROFILE ID:")) {
             region.name = TRIMF(afterColon());
             const auto& names = header_.profiles;
-            if (resultWarnings_ && std::find(names.begin(), names.end(), region.name) == names.end())
-                message("WARNING - Profile ID not among the profile names. Line number: ");
+            if (std::find(names.begin(), names.end(), region.name) == names.end())
+                resultWarning("WARNING - Profile ID not among the profile names. Line number: ",
+                              lineNumber_);
         } else if (has("WATER ELEVATION")) {
             region.waterElevation.clear();
             ListReader reader(afterColon());
@@ -529,8 +537,8 @@ void SdfReader::readRegions(SdfRegion::Kind kind, std::string_view endKeyword) {
             if (readNumbers(line_, x, y) == ReadStatus::Ok) {
                 region.x.push_back(x);
                 region.y.push_back(y);
-            } else if (resultWarnings_) {
-                message("WARNING - Polygon row not read. Line number: ");
+            } else {
+                resultWarning("WARNING - Polygon row not read. Line number: ", lineNumber_);
             }
         }
     }

@@ -71,6 +71,7 @@ class SdfReader : private ConsolePlace {
     bool found(std::string_view keyword); // a keyword test of a loop
     bool skipHeaderLine();                // true for the lines of the header, which are not tested
     void message(std::string_view text); // text + the line number, after a line break
+    void resultWarning(std::string_view text, int line, std::string_view after = {});
     void requireContentLine();           // the next line that is not blank
     void readIdLine(std::string_view keyword, std::string& id, std::string_view error);
     void readStation();

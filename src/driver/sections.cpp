@@ -254,13 +254,14 @@ private:
         written.add(csvFolder, std::string_view(w_.csvName).substr(start));
     }
 
-    // Whether the table's name is the export's, as Windows compares names, or names its file.
+    // Whether the table's name is the export's, as Windows compares names, or names its file
+    // (nothing to look at for an export not named as a table).
     static bool isTheExport(std::string_view csvFolder, std::string_view table) {
         const RunState& run = runState();
-        if (run.exportName.empty()) return false;
+        if (run.exportAsTable.empty()) return false;
         std::string path(csvFolder);
         path += table;
-        if (foldNameCase(path) == foldNameCase(run.exportName)) return true;
+        if (foldNameCase(path) == run.exportAsTable) return true;
         sys::FileInfo file;
         return run.exportFile.id != sys::FileId{} && sys::pathInfo(path, file) &&
                file.id == run.exportFile.id;

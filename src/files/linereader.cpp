@@ -55,15 +55,10 @@ bool LineReader::fill() {
     }
     // Input that may keep us waiting (a pipe, a terminal) is read once it is there, so that a
     // wake or an interruption cuts the wait short.
-    if (!regular_) {
-        if (const int err = sys::waitForInput(file_, wake_)) {
-            if (err == EINTR && sys::interrupted()) throw RunInterrupted{};
-            error_ = err;
-            return false;
-        }
-    }
     std::size_t n = 0;
-    if (const int err = sys::readSome(file_, buf_.data(), buf_.size(), n)) {
+    int err = regular_ ? 0 : sys::waitForInput(file_, wake_);
+    if (err == 0) err = sys::readSome(file_, buf_.data(), buf_.size(), n);
+    if (err != 0) {
         if (err == EINTR && sys::interrupted()) throw RunInterrupted{};
         error_ = err;
         return false;

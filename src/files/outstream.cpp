@@ -151,11 +151,10 @@ bool OutStream::flush() {
 }
 
 bool OutStream::close() {
-    if (file_ == sys::kNoFile) return error_ == 0;
-    drain();
-    const int closed = sys::closeFile(file_);
-    if (error_ == 0) error_ = closed;
-    file_ = sys::kNoFile;
+    sys::File file;
+    close(file);
+    if (file != sys::kNoFile)
+        if (const int closed = sys::closeFile(file); error_ == 0) error_ = closed;
     return error_ == 0;
 }
 
