@@ -72,7 +72,10 @@ constexpr LayerLayout kSectionLayouts[kSectionLayerCount] = {
 
 std::size_t fileNameStart(std::string_view path) {
     const std::size_t last = path.find_last_of("/\\");
-    return last == std::string_view::npos ? 0 : last + 1;
+    // "D:river.sdf" is in the current folder of D:, its folder part "D:" (and never part of a
+    // layer's name, where the colon would name a stream of a file).
+    const std::size_t drive = PATHROOTLENGTH(path) == 2 ? 2 : 0;
+    return last == std::string_view::npos ? drive : last + 1;
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "text/paths.h"
 
+#include <algorithm>
+
 #include "text/strings.h"
 
 namespace vk {
@@ -19,12 +21,16 @@ struct PathMarks {
     std::size_t sep = 0;
 };
 
+// The root counts as the folder part even where it ends without a separator.
 PathMarks marks(std::string_view path) {
     PathMarks m;
     if (const std::size_t d = path.rfind('.'); d != npos) m.dot = d + 1;
     if (const std::size_t s = path.find_last_of(kSeparators); s != npos) m.sep = s + 1;
+    if (const std::size_t root = PATHROOTLENGTH(path); root > m.sep) m.sep = root;
     return m;
 }
+
+bool isDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 // Collapses every run of c in s, from index `from` on, to a single c.
 void collapseRuns(std::string& s, char c, std::size_t from) {
@@ -43,6 +49,17 @@ bool isAbsolute(std::string_view file) {
 
 } // namespace
 
+std::size_t PATHROOTLENGTH(std::string_view path) {
+    if (path.size() >= 2 && path[1] == ':' && isDriveLetter(path[0]))
+        return path.size() > 2 && isSeparator(path[2]) ? 3 : 2;
+    if (path.size() < 3 || !isSeparator(path[0]) || !isSeparator(path[1]) || isSeparator(path[2]))
+        return 0;
+    // "\\server\share": the server's name, then the share's, each up to its separator.
+    std::size_t end = path.find_first_of(kSeparators, 2);
+    if (end != npos && end + 1 < path.size()) end = path.find_first_of(kSeparators, end + 1);
+    return end == npos ? path.size() : end + 1;
+}
+
 std::string ADDFOLDER(std::string_view folder, std::string_view file) {
     const bool fileBlank = trimmedLength(file) == 0;
     const bool folderBlank = trimmedLength(folder) == 0;
@@ -55,7 +72,9 @@ std::string ADDFOLDER(std::string_view folder, std::string_view file) {
         const std::string_view base = trimRight(folder);
         joined.reserve(base.size() + file.size() + 1);
         joined = base;
-        if (!isSeparator(base.back())) joined += '\\';
+        // A drive alone is the current folder of that drive: "C:" and "x" make "C:x".
+        const bool driveAlone = base.size() == 2 && PATHROOTLENGTH(base) == 2;
+        if (!isSeparator(base.back()) && !driveAlone) joined += '\\';
         joined += TRIMF(file);
     }
     return REMOVEDOTDOT(joined);
@@ -79,8 +98,14 @@ std::string REMOVEDOTDOT(std::string_view path) {
             continue;
         }
         const std::size_t p = s.rfind('\\', b - 1);
-        const std::size_t keep = (p == npos) ? 0 : p + 1;
-        s.erase(keep, b + kParent.size() - keep);
+        // Nothing climbs above a drive's root: a step right after it goes, as Windows drops it.
+        // (A share's steps are left as they always were.)
+        const std::size_t root = s.size() > 1 && s[1] == ':' ? PATHROOTLENGTH(s) : 0;
+        const std::size_t keep = std::max((p == npos) ? 0 : p + 1, root);
+        if (b + 1 <= root)
+            s.erase(b + 1, kParent.size() - 1);
+        else
+            s.erase(keep, b + kParent.size() - keep);
         b = s.find(kParent);
     }
 

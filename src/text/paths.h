@@ -1,7 +1,9 @@
 // Path utilities: extension, name, folder, a path without its extension, a file resolved against
 // a folder, and the clean-up of doubled separators and of "\..\" and "\.\" steps.
 // Both "\" and "/" separate folders when a path is taken apart; only "\" is inserted by ADDFOLDER
-// and only "\" takes part in REMOVEDOTDOT.
+// and only "\" takes part in REMOVEDOTDOT. A path's root is its folder part at the least: a drive
+// alone ("C:name" is "name" in the current folder of C:, so its folder is "C:") and a network
+// share's root ("\\server\share"), never taken for a file name.
 #pragma once
 
 #include <string>
@@ -9,6 +11,9 @@
 
 namespace vk {
 
+// The length of the path's root: "C:" (2), "C:\" (3), "\\server\share" and "\\server\share\", with
+// "\" or "/"; 0 for a path without one (a relative path, or a POSIX one).
+std::size_t PATHROOTLENGTH(std::string_view path);
 std::string ADDFOLDER(std::string_view folder, std::string_view file);
 std::string REMOVEDOTDOT(std::string_view path);
 std::string FILEEXT(std::string_view path);         // ".ext" in small letters, or empty

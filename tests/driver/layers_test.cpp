@@ -54,6 +54,10 @@ TEST(LayerNamesTest, FolderPartIsKeptWholeAndPrefixesGoBeforeTheFileName) {
               "/a\\b/2d_zsh_river_end_pts.mif");
     EXPECT_EQ(vk::folderPart("x/y\\z.sdf"), "x/y\\");
     EXPECT_EQ(vk::folderPart("z.sdf"), "");
+    // A drive-relative input: its drive is its folder, never part of a layer's name.
+    EXPECT_EQ(vk::sectionLayerNames(vk::outputNamesOf("D:river.sdf"), kShp)[vk::kEndPointsLayer],
+              "D:2d_zsh_river_end_pts.shp");
+    EXPECT_EQ(vk::folderPart("D:"), "D:");
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -84,6 +84,9 @@ TEST(AddFolder, JoinsAFileToAFolder) {
     // No backslash is added after a forward slash.
     EXPECT_EQ(vk::ADDFOLDER("data/", "x"), "data/x");
     EXPECT_EQ(vk::ADDFOLDER("data", "x"), win("data/x"));
+    // A drive alone is its current folder; a share's root is a folder like any other.
+    EXPECT_EQ(vk::ADDFOLDER("C:", "x.csv"), "C:x.csv");
+    EXPECT_EQ(vk::ADDFOLDER(win("//srv/share"), "x"), win("//srv/share/x"));
 }
 
 TEST(AddFolder, BlankArgumentsAndAbsoluteFiles) {
@@ -113,6 +116,10 @@ TEST(RemoveDotDot, ResolvesParentAndCurrentSteps) {
     EXPECT_EQ(vk::REMOVEDOTDOT(""), "");
     // Forward slashes take no part.
     EXPECT_EQ(vk::REMOVEDOTDOT("C:/a/../b/./c"), "C:/a/../b/./c");
+    // Nothing climbs above a drive's root.
+    EXPECT_EQ(vk::REMOVEDOTDOT(win("C:/../x")), win("C:/x"));
+    EXPECT_EQ(vk::REMOVEDOTDOT(win("C:a/../x")), "C:x");
+    EXPECT_EQ(vk::REMOVEDOTDOT(win("C:a/b/../../../x")), win("C:../x"));  // above its current folder
 }
 
 TEST(RemoveDotDot, SearchesFromTheStartEachTime) {
@@ -155,6 +162,8 @@ TEST(FileName, TheNameWithoutFolderAndExtension) {
     EXPECT_EQ(vk::FILENAME("river  "), "river");
     EXPECT_EQ(vk::FILENAME("river.sdf"), "river");
     EXPECT_EQ(vk::FILENAME(win("C:/a/")), "");
+    EXPECT_EQ(vk::FILENAME("C:b.shp"), "b");
+    EXPECT_EQ(vk::FILENAME(win("//srv/share")), "");
 }
 
 TEST(FileNamePath, ThePathWithoutItsExtension) {
@@ -169,9 +178,23 @@ TEST(FileNamePath, ThePathWithoutItsExtension) {
 TEST(FileFolderPath, TheFolderWithItsLastSeparator) {
     EXPECT_EQ(vk::FILEFOLDERPATH(win("C:/a/b.shp")), win("C:/a/"));
     EXPECT_EQ(vk::FILEFOLDERPATH("data/x.sdf"), "data/");
-    EXPECT_EQ(vk::FILEFOLDERPATH("C:b.shp"), "");
+    EXPECT_EQ(vk::FILEFOLDERPATH("C:b.shp"), "C:");  // in the current folder of C:
+    EXPECT_EQ(vk::FILEFOLDERPATH(win("//srv/share")), win("//srv/share"));
+    EXPECT_EQ(vk::FILEFOLDERPATH(win("//srv/share/x.sdf")), win("//srv/share/"));
     EXPECT_EQ(vk::FILEFOLDERPATH("x.sdf"), "");
     EXPECT_EQ(vk::FILEFOLDERPATH("a/b\\c"), "a/b\\");
+}
+
+TEST(PathRoot, DrivesAndSharesOnly) {
+    const struct {
+        const char* path;
+        std::size_t length;
+    } cases[] = {
+        {"C:", 2}, {"c:x.sdf", 2}, {"C:\\x", 3}, {"C:/x", 3}, {"1:x", 0}, {"ab:c", 0},
+        {"\\\\srv\\share\\x", 12}, {"//srv/share", 11}, {"\\\\srv", 5}, {"\\\\srv\\", 6},
+        {"\\\\\\x", 0}, {"\\x", 0}, {"/tmp/x", 0}, {"x", 0}, {"", 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(vk::PATHROOTLENGTH(c.path), c.length) << c.path;
 }
 
 TEST(CleanPath, TrimsAndCollapsesDoubledSeparators) {
