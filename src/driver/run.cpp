@@ -158,7 +158,9 @@ int run(int argc, char** argv) {
     // The program's own process: interruptions, a console that went away and a file-size limit
     // end its run in good order instead of the process where it stands.
     sys::watchInterruptions();
-    return run(std::vector<std::string>(argv, argv + argc));
+    // Names in any language reach the run and the console whole: UTF-8 for as long as it lasts.
+    const sys::Utf8Console utf8;
+    return run(sys::programArguments(argc, argv));
 }
 
 int run(const std::vector<std::string>& args) {

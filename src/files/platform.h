@@ -10,7 +10,10 @@
 //   vk::sys::closeFile(f);
 //
 // Every file is opened in binary mode: the bytes written are the bytes in the file, on every
-// system. File names are bytes as given (the ANSI code page on Windows).
+// system. File names are UTF-8 on every system: POSIX takes their bytes as they are; on Windows
+// they are given to the system's wide calls as UTF-16 (bytes of a name that are not UTF-8 read as
+// Windows-1252), a name whose full path is longer than the system's old limit in its "\\?\"
+// form, so that names in any language and of any length open.
 #pragma once
 
 #include <atomic>
@@ -82,9 +85,13 @@ int createNewFile(const std::string& path);
 // Gives `from` the name `to` in one step, replacing a file of that name: 0, or the errno.
 int replaceFile(const std::string& from, const std::string& to);
 int removeFile(const std::string& path);
-// The name as UTF-8, for a library that takes names so (the names are ANSI code page bytes on
-// Windows, and taken as they are elsewhere).
+// The name for a library that takes UTF-8 names and opens the file itself (SQLite): the name as
+// it is, on Windows a long one in its "\\?\" form, which the library passes on as it stands.
 std::string utf8Path(const std::string& path);
+// The "\\?\" form of a full path, which the Windows calls take at any length: "C:/a" gives
+// "\\?\C:\a", "\\server\share\a" gives "\\?\UNC\server\share\a"; a name in that form already,
+// or a device's ("\\.\COM1"), is its own.
+std::string extendedLengthPath(std::string_view fullPath);
 // The name joined to the current folder when it is relative (as given when that fails).
 std::string absolutePath(const std::string& path);
 
@@ -99,6 +106,21 @@ std::vector<std::string> expandWildcards(const std::string& name);
 
 // The system's words for an errno number (and "not a regular file" for kNotRegularFile).
 std::string errorText(int error);
+
+// The program's arguments as UTF-8: argv as given on POSIX; on Windows, whose argv is in the
+// ANSI code page and loses every character outside it, the wide command line, converted.
+std::vector<std::string> programArguments(int argc, char** argv);
+
+// While one lives, the console reads and writes UTF-8: on Windows the console's input and output
+// code pages are 65001, and what they were is restored when it ends, when a second interruption
+// ends the process at once, and at the process's exit. Nothing to do elsewhere.
+class Utf8Console {
+  public:
+    Utf8Console();
+    ~Utf8Console();
+    Utf8Console(const Utf8Console&) = delete;
+    Utf8Console& operator=(const Utf8Console&) = delete;
+};
 
 // Interruptions of a run by its user or the system: Ctrl-C, a request to terminate and a terminal
 // that was closed (SIGINT, SIGTERM and SIGHUP; Ctrl-C and Ctrl-Break on Windows). Once watched,

@@ -214,6 +214,14 @@ int removeFile(const std::string& path) {
 
 std::string utf8Path(const std::string& path) { return path; }
 
+std::vector<std::string> programArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv, argv + argc);
+}
+
+// The console's bytes are what the terminal makes of them: UTF-8 wherever its locale says so.
+Utf8Console::Utf8Console() = default;
+Utf8Console::~Utf8Console() = default;
+
 std::string absolutePath(const std::string& path) {
     if (path.empty() || path.front() == '/' || !nameable(path)) return path;
     std::string folder(4096, '\0');

@@ -1,7 +1,9 @@
-// The system interface on Windows: files through CreateFileA and handles, never the C runtime's
-// text mode, so that every byte written is the byte in the file.
+// The system interface on Windows: files through CreateFileW and handles, never the C runtime's
+// text mode, so that every byte written is the byte in the file. Names are UTF-8 inside the
+// program and UTF-16 at every call to the system.
 #include <cerrno>
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -10,8 +12,11 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+#include <shellapi.h>  // CommandLineToArgvW
 
 #include "files/platform.h"
+#include "text/encoding.h"
+#include "text/paths.h"
 
 namespace vk::sys {
 
@@ -69,8 +74,59 @@ int lastError() { return errnoOf(GetLastError()); }
 
 bool nameable(const std::string& path) { return path.find('\0') == std::string::npos; }
 
+std::wstring toWide(std::string_view text) {
+    if (text.empty()) return {};
+    // Bytes that are not UTF-8 (a name made from an export written on Windows) are taken as
+    // Windows-1252, as the export's text is.
+    const std::string utf8 = toUtf8(text);
+    const int length = static_cast<int>(utf8.size());
+    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
+    if (size > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, wide.data(), size);
+    return wide;
+}
+
+std::string fromWide(std::wstring_view text) {
+    if (text.empty()) return {};
+    const int length = static_cast<int>(text.size());
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), length, utf8.data(), size, nullptr, nullptr);
+    return utf8;
+}
+
+// The full path as the system makes it (the current folder, a drive's own current folder for
+// "D:name", "." and ".." steps), or empty.
+std::wstring fullPathOf(const std::wstring& name) {
+    const DWORD size = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return {};
+    std::wstring full(size, L'\0');
+    const DWORD length = GetFullPathNameW(name.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) return {};
+    full.resize(length);
+    return full;
+}
+
+// A folder's full path may not be longer than this without the "\\?\" form (MAX_PATH less room
+// for a file name of 8.3 characters), a file's not longer than MAX_PATH - 1.
+constexpr std::size_t kOldPathLimit = MAX_PATH - 12;
+
+// The name given to the system's calls: UTF-16, in the "\\?\" form when its full path is too
+// long for the old limit. Shorter names go as they are, so that a device's name ("NUL", "CON")
+// still names the device.
+std::wstring systemName(const std::string& path) {
+    std::wstring name = toWide(path);
+    if (name.size() >= 4 && name[0] == L'\\' && name[1] == L'\\' &&
+        (name[2] == L'?' || name[2] == L'.') && name[3] == L'\\')
+        return name;
+    const std::wstring full = fullPathOf(name);
+    if (full.size() < kOldPathLimit) return name;
+    return toWide(extendedLengthPath(fromWide(full)));
+}
+
 bool isDirectory(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(systemName(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
@@ -130,7 +186,8 @@ int openFile(const std::string& path, Access how, File& file, bool held) {
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_DELETE | (held ? 0 : FILE_SHARE_WRITE);
     // A link or other reparse point in place of a held output is opened as itself, not followed.
     const DWORD flags = FILE_ATTRIBUTE_NORMAL | (heldOutput ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
-    const HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
+    const HANDLE h =
+        CreateFileW(systemName(path).c_str(), access, share, nullptr, disposition, flags, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         if (held && GetLastError() == ERROR_SHARING_VIOLATION) return EWOULDBLOCK;
         const int error = lastError();
@@ -215,8 +272,9 @@ bool fileInfo(File file, FileInfo& info) {
 bool pathInfo(const std::string& path, FileInfo& info) {
     if (path.empty() || !nameable(path)) return false;
     // No access asked for: the file's identity can be had even while another program holds it.
-    const HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE h =
+        CreateFileW(systemName(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     const bool known = fileInfo(fileOf(h), info);
     CloseHandle(h);
@@ -225,7 +283,7 @@ bool pathInfo(const std::string& path, FileInfo& info) {
 
 int createNewFile(const std::string& path) {
     if (!nameable(path)) return ENOENT;
-    const HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    const HANDLE h = CreateFileW(systemName(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return lastError();
     return CloseHandle(h) ? 0 : lastError();
@@ -233,42 +291,29 @@ int createNewFile(const std::string& path) {
 
 int replaceFile(const std::string& from, const std::string& to) {
     if (!nameable(from) || !nameable(to)) return ENOENT;
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : lastError();
+    return MoveFileExW(systemName(from).c_str(), systemName(to).c_str(), MOVEFILE_REPLACE_EXISTING)
+               ? 0
+               : lastError();
 }
 
 int removeFile(const std::string& path) {
     if (!nameable(path)) return ENOENT;
-    return DeleteFileA(path.c_str()) ? 0 : lastError();
+    return DeleteFileW(systemName(path).c_str()) ? 0 : lastError();
 }
 
 std::string utf8Path(const std::string& path) {
-    if (path.empty()) return path;
-    const int wide = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()),
-                                         nullptr, 0);
-    if (wide <= 0) return path;
-    std::wstring text(static_cast<std::size_t>(wide), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), text.data(), wide);
-    const int bytes =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), wide, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0) return path;
-    std::string out(static_cast<std::size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), wide, out.data(), bytes, nullptr, nullptr);
-    return out;
+    return nameable(path) ? fromWide(systemName(path)) : path;
 }
 
 bool fileExists(const std::string& path) {
-    return !path.empty() && nameable(path) && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return !path.empty() && nameable(path) &&
+           GetFileAttributesW(systemName(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::string absolutePath(const std::string& path) {
     if (path.empty() || !nameable(path)) return path;
-    const DWORD size = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
-    if (size == 0) return path;
-    std::string full(size, '\0');
-    const DWORD length = GetFullPathNameA(path.c_str(), size, full.data(), nullptr);
-    if (length == 0 || length >= size) return path;
-    full.resize(length);
-    return full;
+    const std::wstring full = fullPathOf(toWide(path));
+    return full.empty() ? path : fromWide(full);
 }
 
 std::string errorText(int error) {
@@ -279,15 +324,52 @@ namespace {
 
 std::atomic<bool> interruptNoted{false};
 
+// The console's code pages before the program set them to UTF-8 (0: not set, or no console).
+std::atomic<UINT> earlierOutputPage{0};
+std::atomic<UINT> earlierInputPage{0};
+
+void restoreCodePages() {
+    if (const UINT page = earlierOutputPage.exchange(0)) SetConsoleOutputCP(page);
+    if (const UINT page = earlierInputPage.exchange(0)) SetConsoleCP(page);
+}
+
 // Called by the system on a thread of its own.
 BOOL WINAPI noteInterrupt(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-    // The second one: the run did not end soon enough for its user.
-    if (interruptNoted.exchange(true)) return FALSE;
+    // The second one: the run did not end soon enough for its user. The process ends now, and
+    // leaves the console as it found it.
+    if (interruptNoted.exchange(true)) {
+        restoreCodePages();
+        return FALSE;
+    }
     return TRUE;
 }
 
 }  // namespace
+
+Utf8Console::Utf8Console() {
+    // Without a console (output to a file or a pipe, input from one) there is nothing to set: the
+    // bytes go as they are.
+    const UINT output = GetConsoleOutputCP();
+    const UINT input = GetConsoleCP();
+    if (output != 0 && output != CP_UTF8 && SetConsoleOutputCP(CP_UTF8)) earlierOutputPage = output;
+    if (input != 0 && input != CP_UTF8 && SetConsoleCP(CP_UTF8)) earlierInputPage = input;
+    static const bool restoredAtExit = std::atexit(restoreCodePages) == 0;
+    (void)restoredAtExit;
+}
+
+Utf8Console::~Utf8Console() { restoreCodePages(); }
+
+std::vector<std::string> programArguments(int argc, char** argv) {
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr) return std::vector<std::string>(argv, argv + argc);
+    std::vector<std::string> args;
+    args.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) args.push_back(fromWide(wide[i]));
+    LocalFree(wide);
+    return args;
+}
 
 void watchInterruptions() { SetConsoleCtrlHandler(noteInterrupt, TRUE); }
 
@@ -306,10 +388,45 @@ int consoleWrite(std::string_view bytes) {
     return writeBytes(fileOf(out), crlf.data(), crlf.size(), false);
 }
 
+namespace {
+
+bool isConsole(DWORD which);
+
+// A console window gives what is typed as UTF-16: a byte read of it loses every character beyond
+// ASCII on many Windows versions, whatever its code page. What does not fit the caller's buffer
+// waits for the next read (only the run's thread reads the console).
+int readConsoleText(HANDLE in, char* data, std::size_t size, std::size_t& got) {
+    static std::string pending;
+    static wchar_t carried = 0;  // the first half of a surrogate pair cut off by the last read
+    if (pending.empty()) {
+        wchar_t typed[4096];
+        DWORD n = 0;
+        if (carried != 0) typed[0] = carried;
+        const DWORD start = carried != 0 ? 1 : 0;
+        carried = 0;
+        const BOOL read = ReadConsoleW(in, typed + start, 4096 - start, &n, nullptr);
+        // Ctrl-C cuts a read short before its handler has noted it: a moment for that.
+        for (int i = 0; (!read || n == 0) && i < 20 && !interruptNoted.load(); ++i) Sleep(5);
+        if (interruptNoted.load() && (!read || n == 0)) return EINTR;
+        if (!read) return lastError();
+        n += start;
+        if (n == 0 || typed[0] == 0x1A) return 0;  // Ctrl-Z: the end of the input
+        if (typed[n - 1] >= 0xD800 && typed[n - 1] < 0xDC00) carried = typed[--n];
+        pending = fromWide(std::wstring_view(typed, n));
+    }
+    got = std::min(size, pending.size());
+    std::memcpy(data, pending.data(), got);
+    pending.erase(0, got);
+    return 0;
+}
+
+}  // namespace
+
 int consoleRead(char* data, std::size_t size, std::size_t& got) {
     got = 0;
     const HANDLE in = standardHandle(STD_INPUT_HANDLE);
     if (in == INVALID_HANDLE_VALUE) return 0;  // no standard input: its end
+    if (isConsole(STD_INPUT_HANDLE)) return readConsoleText(in, data, size, got);
     return readSome(fileOf(in), data, size, got);
 }
 
@@ -361,10 +478,13 @@ int createFolders(const std::string& path) {
     // there already; the first that is not there says why.
     int failed = 0;
     FileInfo info;
-    for (std::size_t end = path.find_first_of("/\\", 1);;
+    // A drive's or a share's root is not made: the first folder to make is the one after it.
+    const std::size_t from = std::max<std::size_t>(PATHROOTLENGTH(path), 1);
+    for (std::size_t end = path.find_first_of("/\\", from);;
          end = path.find_first_of("/\\", end + 1)) {
         const std::string folder = path.substr(0, end);
-        if (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS &&
+        if (!CreateDirectoryW(systemName(folder).c_str(), nullptr) &&
+            GetLastError() != ERROR_ALREADY_EXISTS &&
             failed == 0) {
             const int error = lastError();
             if (!pathInfo(folder, info)) failed = error;
@@ -379,13 +499,13 @@ std::vector<std::string> expandWildcards(const std::string& name) {
     const std::size_t file = name.find_last_of("/\\:") + 1;  // 0 when there is no folder part
     if (name.find_first_of("*?", file) == std::string::npos) return {name};
     std::vector<std::string> names;
-    WIN32_FIND_DATAA found{};
-    const HANDLE search = FindFirstFileA(name.c_str(), &found);
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW(systemName(name).c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
             if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                names.push_back(name.substr(0, file) + found.cFileName);
-        } while (FindNextFileA(search, &found));
+                names.push_back(name.substr(0, file) + fromWide(found.cFileName));
+        } while (FindNextFileW(search, &found));
         FindClose(search);
     }
     if (names.empty()) return {name};

@@ -115,4 +115,49 @@ TEST(PlatformFiles, RelativeNamesAreJoinedToTheCurrentFolder) {
     EXPECT_EQ(sys::absolutePath(full), full) << "an absolute name stays as it is";
 }
 
+// Names in any language, with a full path beyond Windows' old limit of 260 characters, through
+// every call that makes, finds, renames and removes a file.
+TEST(PlatformFiles, NamesInAnyLanguageAndOfAnyLength) {
+    TempDir dir;
+    const std::string folder = dir.file(std::string(150, 'f') + "_模型") + "/Река";
+    ASSERT_EQ(sys::createFolders(folder), 0);
+    const std::string first = folder + "/" + std::string(120, 'n') + "_Éñ🌊.csv";
+    const std::string second = folder + "/长江_" + std::string(120, 'm') + ".csv";
+    sys::File f;
+    ASSERT_EQ(sys::openFile(first, sys::Access::Truncate, f, true), 0);
+    EXPECT_EQ(sys::writeAll(f, "abc", 3), 0);
+    EXPECT_EQ(sys::closeFile(f), 0);
+    sys::FileInfo info;
+    ASSERT_TRUE(sys::pathInfo(first, info));
+    EXPECT_TRUE(info.regular);
+    EXPECT_EQ(info.size, 3u);
+    EXPECT_TRUE(sys::absolutePath(first).ends_with("_Éñ🌊.csv")) << sys::absolutePath(first);
+    EXPECT_EQ(sys::createNewFile(first), EEXIST);
+    EXPECT_EQ(sys::replaceFile(first, second), 0);
+    EXPECT_FALSE(sys::fileExists(first));
+    EXPECT_TRUE(sys::utf8Path(second).ends_with("长江_" + std::string(120, 'm') + ".csv"));
+    ASSERT_EQ(sys::openFile(second, sys::Access::Read, f), 0);
+    char bytes[4] = {};
+    std::size_t got = 0;
+    EXPECT_EQ(sys::readSome(f, bytes, sizeof bytes, got), 0);
+    EXPECT_EQ(std::string(bytes, got), "abc");
+    EXPECT_EQ(sys::closeFile(f), 0);
+    EXPECT_EQ(sys::removeFile(second), 0);
+    EXPECT_FALSE(sys::fileExists(second));
+}
+
+TEST(PlatformFiles, TheExtendedLengthFormOfAFullPath) {
+    const struct {
+        const char *full, *extended;
+    } cases[] = {
+        {"C:\\a\\b.csv", "\\\\?\\C:\\a\\b.csv"},
+        {"C:/a/b.csv", "\\\\?\\C:\\a\\b.csv"},
+        {"\\\\srv\\share\\b.csv", "\\\\?\\UNC\\srv\\share\\b.csv"},
+        {"//srv/share/b.csv", "\\\\?\\UNC\\srv\\share\\b.csv"},
+        {"\\\\?\\C:\\a/b", "\\\\?\\C:\\a/b"},  // already in the form: as it stands
+        {"\\\\.\\COM1", "\\\\.\\COM1"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(sys::extendedLengthPath(c.full), c.extended) << c.full;
+}
+
 }  // namespace
