@@ -15,7 +15,9 @@ namespace vk {
 
 namespace {
 
-constexpr std::size_t kFieldLength = 1000; // arguments and typed names are 1000-character fields
+// Arguments and typed names are fields of the longest name Windows takes (32,767 UTF-16 units)
+// in UTF-8: a name in any language is never cut.
+constexpr std::size_t kFieldLength = 3 * 32767;
 constexpr char kEnDash = '\x96';           // the en dash of the Windows-1252 code page
 constexpr std::string_view kEnDashUtf8 = "\xE2\x80\x93";
 

@@ -21,7 +21,9 @@ namespace {
 constexpr int kReservedSlots = 8;
 constexpr int kGeneralSlots = 1000;
 constexpr int kSlots = kReservedSlots + kGeneralSlots;
-constexpr std::size_t kNameField = 1000;  // the opener's work field for a name
+// The opener's work field for a name: the longest name Windows takes (32,767 UTF-16 units) in
+// UTF-8, so that no name in any language is ever cut.
+constexpr std::size_t kNameField = 3 * 32767;
 constexpr std::size_t kReplyLength = 80;  // replies at the opener's prompts
 
 // What a two-character open mode asks for: "I " reads; "O " (text) and "BO" (bytes) write a new

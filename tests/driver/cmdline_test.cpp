@@ -11,6 +11,7 @@
 #include "driver/settings.h"
 #include "gis/gis.h"
 #include "gis/registry.h"
+#include "files/platform.h"
 #include "files/units.h"
 #include "support/testfiles.h"
 #include "support/transcripts.h"
@@ -246,16 +247,26 @@ class OpenInputFile : public ::testing::Test {
 };
 
 TEST_F(OpenInputFile, ExistingCommandLineNameOpensWithoutAsking) {
-    vktest::writeFile("river.sdf", "x\n");
-    DriverSession session("never read\n");
-    vk::setInputName(settings, "river.sdf");
-    vk::openInputFile(settings);
-    EXPECT_EQ(session.out, openOk("river.sdf"));
-    EXPECT_EQ(settings.sdfUnit, 1001);
-    EXPECT_TRUE(vk::unitInUse(1001));
-    std::string line;
-    ASSERT_EQ(vk::unitInput(1001).readLine(line), vk::LineReader::Status::Line);
-    EXPECT_EQ(line, "x");
+    // Also a name in another script of over 1000 bytes (405 characters), never cut.
+    std::string folder;
+    for (int i = 0; i < 400; ++i) folder += i % 80 == 79 ? "水/" : "水";
+    ASSERT_EQ(vk::sys::createFolders(folder), 0);
+    for (const std::string& name : {std::string("river.sdf"), folder + "长江.sdf"}) {
+        SCOPED_TRACE(name);
+        vk::sys::File file;
+        ASSERT_EQ(vk::sys::openFile(name, vk::sys::Access::Truncate, file), 0);
+        EXPECT_EQ(vk::sys::writeAll(file, "x\n", 2), 0);
+        EXPECT_EQ(vk::sys::closeFile(file), 0);
+        DriverSession session("never read\n");
+        vk::setInputName(settings, name);
+        vk::openInputFile(settings);
+        EXPECT_EQ(session.out, openOk(name));
+        EXPECT_EQ(settings.sdfUnit, 1001);
+        EXPECT_TRUE(vk::unitInUse(1001));
+        std::string line;
+        ASSERT_EQ(vk::unitInput(1001).readLine(line), vk::LineReader::Status::Line);
+        EXPECT_EQ(line, "x");
+    }
 }
 
 TEST_F(OpenInputFile, TypedNamesAreCompletedWithSdfUntilOneExists) {
