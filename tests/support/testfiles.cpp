@@ -25,21 +25,46 @@ namespace vktest {
 
 namespace {
 
-// A file's name as the bytes the program gave when it made the file: on Windows in the ANSI code
-// page, as the program's file names are (the standard library's narrow names are UTF-8 there).
+// A file's name as the bytes the program gave when it made the file: UTF-8, on Windows too.
 std::string nameBytes(const fs::path& name) {
 #ifdef _WIN32
     const std::wstring& wide = name.native();
-    const int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
                                          nullptr, 0, nullptr, nullptr);
     std::string bytes(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(), size,
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(), size,
                         nullptr, nullptr);
     return bytes;
 #else
     return name.string();
 #endif
 }
+
+#ifdef _WIN32
+// Removes a folder and everything in it by its "\\?\" form, which reaches names longer than the
+// old limit of 260 characters; the standard library's calls do not.
+void removeTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring path = folder + L"\\" + name;
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            const DWORD kind = found.dwFileAttributes;
+            if ((kind & FILE_ATTRIBUTE_DIRECTORY) && !(kind & FILE_ATTRIBUTE_REPARSE_POINT))
+                removeTree(path);
+            else if (kind & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveDirectoryW(path.c_str());
+            else
+                DeleteFileW(path.c_str());
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+#endif
 
 }  // namespace
 
@@ -73,6 +98,10 @@ TempDir::~TempDir() {
     }
     fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(path_, ec);
+#ifdef _WIN32
+    if (fs::exists(path_, ec))
+        removeTree(L"\\\\?\\" + fs::absolute(path_, ec).make_preferred().native());
+#endif
 }
 
 ScopedCwd::ScopedCwd(const std::string& folder) : previous_(fs::current_path().string()) {
