@@ -187,8 +187,8 @@ std::string runDate() {
     return text;
 }
 
-// The name's bytes as given (on Windows in the ANSI code page, which std::filesystem would take
-// for UTF-8).
+// The input's full name, through the platform layer (UTF-8 on every system; std::filesystem would
+// take the name in the ANSI code page on Windows).
 std::string absoluteName(const std::string& name) { return sys::absolutePath(name); }
 
 // The page up to its first block of data: the policy that allows nothing but the page's own
