@@ -33,6 +33,8 @@ add_library(vk_sqlite STATIC ${vk_sqlite_dir}/package/deps/sqlite3/sqlite3.c)
 target_include_directories(vk_sqlite SYSTEM PUBLIC ${vk_sqlite_dir}/package/deps/sqlite3)
 # The R-tree module for the spatial index; no extensions loaded from files. Its own code is not
 # held to this project's warnings.
+# On Windows, names up to the system's longest (32,767 UTF-16 units, 4 bytes each at most in
+# UTF-8) instead of 260 characters: the program gives a long one in its "\\?\" form.
 target_compile_definitions(vk_sqlite PRIVATE SQLITE_ENABLE_RTREE=1 SQLITE_OMIT_LOAD_EXTENSION=1
-                                             SQLITE_DQS=0)
+                                             SQLITE_DQS=0 SQLITE_WIN32_MAX_PATH_CHARS=32767)
 target_compile_options(vk_sqlite PRIVATE -w)
