@@ -78,6 +78,15 @@ std::size_t fileNameStart(std::string_view path) {
     return last == std::string_view::npos ? drive : last + 1;
 }
 
+// An output's name from the input's file name: a ":" there (on Windows the name of a stream of a
+// file) is written "_", on every system, as in the tables' names, so that no output is hidden in a
+// stream of another file.
+std::string outputFilePart(std::string_view file) {
+    std::string part(file);
+    std::replace(part.begin(), part.end(), ':', '_');
+    return part;
+}
+
 }  // namespace
 
 int createLayer(const std::string& name, std::string_view kind,
@@ -112,7 +121,7 @@ OutputNames outputNamesOf(std::string_view inputName) {
     const std::size_t dot = file.find('.');
     const std::string_view base =
         dot == std::string_view::npos ? std::string_view() : file.substr(0, dot);
-    return {std::string(folder), std::string(base)};
+    return {std::string(folder), outputFilePart(base)};
 }
 
 void setInputName(RunSettings& settings, std::string_view inputName) {
@@ -164,10 +173,9 @@ void ConversionOutput::openStreamLayer() {
     }
     // Named after the whole input name, in the output folder.
     const std::string_view input = settings_.inputName;
-    streamLayer_ = createLayer(
-        streamLayerName(settings_.output.folder + std::string(input.substr(folderPart(input).size())),
-                        settings_.format()),
-        "L", kStreamFields);
+    const std::string file = outputFilePart(input.substr(folderPart(input).size()));
+    streamLayer_ = createLayer(streamLayerName(settings_.output.folder + file, settings_.format()),
+                               "L", kStreamFields);
     if (settings_.report) report_ = std::make_unique<ConversionReport>(settings_);
     if (settings_.results || settings_.report) results_ = std::make_unique<ResultsOutput>(settings_);
     alertsAtStart_ = console().alertLines();

@@ -58,6 +58,9 @@ TEST(LayerNamesTest, FolderPartIsKeptWholeAndPrefixesGoBeforeTheFileName) {
     EXPECT_EQ(vk::sectionLayerNames(vk::outputNamesOf("D:river.sdf"), kShp)[vk::kEndPointsLayer],
               "D:2d_zsh_river_end_pts.shp");
     EXPECT_EQ(vk::folderPart("D:"), "D:");
+    // A colon elsewhere in the file name (a stream of a file on Windows) is never part of a name.
+    EXPECT_EQ(vk::sectionLayerNames(vk::outputNamesOf("D:a:b.sdf"), kShp)[vk::kCutLinesLayer],
+              "D:a_b_cut_line.shp");
 }
 
 // ---------------------------------------------------------------------------------------------
