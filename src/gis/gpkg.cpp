@@ -228,6 +228,74 @@ void SqlStatement::reset(sqlite3_stmt* statement) {
     statement_ = statement;
 }
 
+bool SqlRows::start(GpkgPackage& package, const std::string& head, int columns) {
+    columns_ = static_cast<std::size_t>(columns);
+    cells_.clear();
+    bytes_.clear();
+    std::string row = "(";
+    for (int i = 0; i < columns; ++i)
+        row += i == 0 ? "?" : ", ?";
+    row += ")";
+    std::string rows = head + " VALUES " + row;
+    for (int i = 1; i < kBatch; ++i)
+        rows += ", " + row;
+    return package.prepare(head + " VALUES " + row, one_) && package.prepare(rows, batch_);
+}
+
+void SqlRows::bytes(Cell::Kind kind, std::string_view value) {
+    cells_.push_back({kind, 0, 0, bytes_.size(), value.size()});
+    bytes_ += value;
+}
+
+bool SqlRows::endRow() {
+    if (cells_.size() < columns_ * kBatch) return true;
+    const bool done = insert(batch_.get(), 0, kBatch);
+    cells_.clear();
+    bytes_.clear();
+    return done;
+}
+
+bool SqlRows::finish() {
+    bool done = true;
+    for (std::size_t first = 0; done && first < cells_.size(); first += columns_)
+        done = insert(one_.get(), first, 1);
+    cells_.clear();
+    bytes_.clear();
+    one_.reset(nullptr);
+    batch_.reset(nullptr);
+    return done;
+}
+
+bool SqlRows::insert(sqlite3_stmt* statement, std::size_t first, int rows) {
+    const std::size_t count = columns_ * static_cast<std::size_t>(rows);
+    for (std::size_t k = 0; k < count; ++k) {
+        const Cell& cell = cells_[first + k];
+        const int at = static_cast<int>(k) + 1;
+        switch (cell.kind) {
+        case Cell::Null:
+            sqlite3_bind_null(statement, at);
+            break;
+        case Cell::Integer:
+            sqlite3_bind_int64(statement, at, cell.integer);
+            break;
+        case Cell::Real:
+            sqlite3_bind_double(statement, at, cell.real);
+            break;
+        case Cell::Text:
+            sqlite3_bind_text(statement, at, bytes_.data() + cell.at, static_cast<int>(cell.size),
+                              SQLITE_STATIC);
+            break;
+        case Cell::Blob:
+            sqlite3_bind_blob(statement, at, bytes_.data() + cell.at, static_cast<int>(cell.size),
+                              SQLITE_STATIC);
+            break;
+        }
+    }
+    const bool done = sqlite3_step(statement) == SQLITE_DONE;
+    sqlite3_reset(statement);
+    return done;
+}
+
 std::string isoTime(std::int64_t seconds) {
     // Days to a civil date (proleptic Gregorian), in whole 400-year eras.
     const std::int64_t days = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
@@ -409,9 +477,8 @@ bool GpkgIndex::start(GpkgPackage& package, const std::string& name) {
     return capacity_ >= 2 &&
            package.prepare("INSERT OR REPLACE INTO " + quoted(name + "_node") + " VALUES (?, ?)",
                            node_) &&
-           package.prepare("INSERT INTO " + quoted(name + "_rowid") +
-                               " (rowid, nodeno) VALUES (?, ?)",
-                           rowid_) &&
+           rowids_.start(package, "INSERT INTO " + quoted(name + "_rowid") + " (rowid, nodeno)",
+                         2) &&
            package.prepare("INSERT INTO " + quoted(name + "_parent") + " VALUES (?, ?)", parent_);
 }
 
@@ -463,7 +530,15 @@ bool GpkgIndex::write(std::size_t level, std::int64_t number, bool root) {
     sqlite3_reset(n);
     if (!stored) return false;
     // Where each entry is (a leaf's) or each child hangs (an inner node's).
-    sqlite3_stmt* s = level == 0 ? rowid_.get() : parent_.get();
+    if (level == 0) {
+        for (const Cell& cell : cells) {
+            rowids_.integer(cell.id);
+            rowids_.integer(number);
+            if (!rowids_.endRow()) return false;
+        }
+        return true;
+    }
+    sqlite3_stmt* s = parent_.get();
     for (const Cell& cell : cells) {
         sqlite3_bind_int64(s, 1, cell.id);
         sqlite3_bind_int64(s, 2, number);
@@ -485,9 +560,8 @@ bool GpkgIndex::finish() {
         if (!goUp(level)) return false;
     }
     node_.reset(nullptr);
-    rowid_.reset(nullptr);
     parent_.reset(nullptr);
-    return true;
+    return rowids_.finish();
 }
 
 GisStatus GpkgLayerWriter::open(std::string_view name, std::string_view kinds) {
@@ -511,19 +585,15 @@ GisStatus GpkgLayerWriter::header(const GisSchema& schema, const GisProjections&
     std::string create =
         "CREATE TABLE " + table + " (fid INTEGER PRIMARY KEY AUTOINCREMENT NOT NULL";
     std::string insert = "INSERT INTO " + table + " (";
-    std::string values = "VALUES (";
     if (features) {
         create += ", " + std::string(kGeometryColumn) + " " + geometryType_;
         insert += std::string(kGeometryColumn);
-        values += "?";
     }
     for (int i = 0; i < schema.fieldCount; ++i) {
         const GisAttribute& field = schema.fields[static_cast<std::size_t>(i)];
         const std::string column = quoted(toUtf8(trimRight(field.name)));
         create += ", " + column + " " + columnType(field);
-        const bool first = !features && i == 0;
-        insert += (first ? "" : ", ") + column;
-        values += first ? "?" : ", ?";
+        insert += (!features && i == 0 ? "" : ", ") + column;
     }
     create += ");";
     const std::string literal = quoted(table_, '\'');
@@ -545,7 +615,10 @@ GisStatus GpkgLayerWriter::header(const GisSchema& schema, const GisProjections&
                   "', 'gpkg_rtree_index', 'http://www.geopackage.org/spec120/#extension_rtree', "
                   "'write-only');";
     }
-    if (!p.exec(create) || !p.prepare(insert + ") " + values + ")", insert_)) return p.failed();
+    if (!p.exec(create) ||
+        !rows_.start(p, insert + ")", (features ? 1 : 0) + schema.fieldCount))
+        return p.failed();
+    lastId_ = 0;
     if (features && !index_.start(p, rtree)) return p.failed();
     fieldTypes_.clear();
     for (int i = 0; i < schema.fieldCount; ++i)
@@ -603,19 +676,15 @@ double StoredReals::stored(double value) {
 }
 
 GisStatus GpkgLayerWriter::record(const GisObject& object) {
-    sqlite3_stmt* s = insert_.get();
-    int column = 1;
+    ++lastId_;
     if (!geometryType_.empty()) {
         if (geometry_.empty())
-            sqlite3_bind_null(s, column);
+            rows_.null();
         else
-            sqlite3_bind_blob(s, column, geometry_.data(), static_cast<int>(geometry_.size()),
-                              SQLITE_STATIC);
-        ++column;
+            rows_.blob(geometry_);
     }
-    // Texts converted to UTF-8 live in one buffer until the row is written (an empty span: the
-    // text is ASCII and bound as it is).
-    // The values the producer repeats from the last record keep their conversion.
+    // Texts converted to UTF-8 are kept in one buffer; those the producer repeats from the last
+    // record keep their conversion (an empty span: the text is ASCII and stored as it is).
     const std::size_t count = std::min(object.values.size(), fieldTypes_.size());
     std::size_t same = converted_.size() == count ? std::min<std::size_t>(object.repeated, count) : 0;
     std::size_t kept = 0;
@@ -630,36 +699,31 @@ GisStatus GpkgLayerWriter::record(const GisObject& object) {
             appendUtf8(text_, object.values[k].text);
             converted_[k] = {start, text_.size() - start};
         }
-    for (std::size_t k = 0; k < fieldTypes_.size(); ++k, ++column) {
+    for (std::size_t k = 0; k < fieldTypes_.size(); ++k) {
         if (k >= count) {
-            sqlite3_bind_null(s, column);
+            rows_.null();
             continue;
         }
         const GisValue& value = object.values[k];
         switch (value.type) {
         case GisValue::Type::Text:
-            if (const auto [start, length] = converted_[k]; length == 0) {
-                sqlite3_bind_text(s, column, value.text.data(), static_cast<int>(value.text.size()),
-                                  SQLITE_STATIC);
-            } else {
-                sqlite3_bind_text(s, column, text_.data() + start, static_cast<int>(length),
-                                  SQLITE_STATIC);
-            }
+            if (const auto [start, length] = converted_[k]; length == 0)
+                rows_.text(value.text);
+            else
+                rows_.text(std::string_view(text_).substr(start, length));
             break;
         case GisValue::Type::Real:
-            sqlite3_bind_double(s, column, reals_.stored(value.real));
+            rows_.real(reals_.stored(value.real));
             break;
         case GisValue::Type::Integer:
-            sqlite3_bind_int64(s, column, value.integer);
+            rows_.integer(value.integer);
             break;
         }
     }
-    const bool written = sqlite3_step(s) == SQLITE_DONE;
-    sqlite3_reset(s);
-    if (!written) return package_->failed();
+    if (!rows_.endRow()) return package_->failed();
     if (!hasBox_) return {};
 
-    if (!index_.add(sqlite3_last_insert_rowid(sqlite3_db_handle(s)), box_))
+    if (!index_.add(lastId_, box_))
         return package_->failed();
     if (!hasExtent_) std::copy(std::begin(box_), std::end(box_), std::begin(extent_));
     extent_[0] = std::min(extent_[0], box_[0]);
@@ -671,9 +735,10 @@ GisStatus GpkgLayerWriter::record(const GisObject& object) {
 }
 
 GisStatus GpkgLayerWriter::finish() {
-    insert_.reset(nullptr);
-    if (!package_ || geometryType_.empty()) return {};
+    if (!package_) return {};
     GpkgPackage& p = *package_;
+    if (!rows_.finish()) return p.failed();
+    if (geometryType_.empty()) return {};
     if (!index_.finish()) return p.failed();
     const std::string literal = quoted(table_, '\'');
     if (hasExtent_) {

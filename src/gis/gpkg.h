@@ -69,6 +69,43 @@ class GpkgPackage {
     bool committed_ = false;
 };
 
+// Rows inserted into one table, sent to SQLite a batch at a time: a statement of kBatch rows
+// is prepared once and its values bound from the rows kept here, the last rows of the table one by
+// one. Running a statement costs several times as much as adding a row to it (cursors opened and
+// closed, AUTOINCREMENT's counter read and written), so a row at a time would be most of the work.
+// The values of a row are given in the column order of `head` ("INSERT INTO t (a, b)"), each row
+// ended by endRow(); a failure shows at the row that completes a batch, or at finish().
+class SqlRows {
+  public:
+    static constexpr int kBatch = 64;
+    bool start(GpkgPackage& package, const std::string& head, int columns);
+    void null() { cells_.push_back({Cell::Null}); }
+    void integer(std::int64_t value) { cells_.push_back({Cell::Integer, value}); }
+    void real(double value) { cells_.push_back({Cell::Real, 0, value}); }
+    void text(std::string_view value) { bytes(Cell::Text, value); }
+    void blob(std::string_view value) { bytes(Cell::Blob, value); }
+    bool endRow();
+    // Inserts the rows kept and lets the statements go.
+    bool finish();
+
+  private:
+    struct Cell {
+        enum Kind : std::uint8_t { Null, Integer, Real, Text, Blob } kind;
+        std::int64_t integer = 0;
+        double real = 0;
+        std::size_t at = 0; // a text's or blob's span in bytes_
+        std::size_t size = 0;
+    };
+    void bytes(Cell::Kind kind, std::string_view value);
+    // Binds `rows` rows from the first cell kept on and runs the statement.
+    bool insert(sqlite3_stmt* statement, std::size_t first, int rows);
+    std::vector<Cell> cells_;
+    std::string bytes_;
+    std::size_t columns_ = 0;
+    SqlStatement one_;
+    SqlStatement batch_;
+};
+
 // The coordinate system a projection's WKT names by its outermost AUTHORITY (or ID): the
 // organisation and its code; empty when it names none.
 struct SrsAuthority {
@@ -106,7 +143,7 @@ class GpkgIndex {
     std::size_t capacity_ = 0;
     std::int64_t next_ = 2; // node 1 is the root
     SqlStatement node_;
-    SqlStatement rowid_;
+    SqlRows rowids_;
     SqlStatement parent_;
     std::string blob_;
 };
@@ -150,7 +187,8 @@ class GpkgLayerWriter final : public LayerWriter {
     std::string table_;
     std::string geometryType_; // empty for an attribute table
     std::vector<std::string> fieldTypes_;
-    SqlStatement insert_;
+    SqlRows rows_;
+    std::int64_t lastId_ = 0; // ids are given here, from 1, so that the index has them at once
     GpkgIndex index_;
     std::string geometry_;         // the last object's, empty for none
     std::string text_;             // a value converted to UTF-8

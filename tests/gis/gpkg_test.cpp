@@ -47,15 +47,16 @@ TEST(Gpkg, TimesAreInUtcWithMilliseconds) {
 }
 
 // The packed R-tree at the edges of its nodes (51 cells each): empty, one node, a full node, one
-// more, and a full second level and one more. SQLite's own check of the tree finds it sound and
-// its search finds every point of a box.
+// more, and a full second level and one more; the rows, inserted in batches of 64, at a batch's
+// edges too. SQLite's own check of the tree finds it sound, its search finds every point of a box,
+// and the table holds every row once, with its value, in order.
 class GpkgIndexTest : public vktest::GisSession {};
 
 TEST_F(GpkgIndexTest, PackedTreesAreSoundAtEveryNodeEdge) {
     if (vktest::runShell("command -v sqlite3").status != 0) GTEST_SKIP() << "no sqlite3";
     gisSchema.fieldCount = 1;
     gisSchema.fields[0] = {"N", "Integer", 0};
-    for (const int count : {0, 1, 51, 52, 51 * 51, 51 * 51 + 1}) {
+    for (const int count : {0, 1, 51, 52, 64, 65, 51 * 51, 51 * 51 + 1}) {
         SCOPED_TRACE(count);
         const std::string package = dir.file("p" + std::to_string(count) + ".gpkg");
         vk::gisState().packagePath = package;
@@ -80,8 +81,10 @@ TEST_F(GpkgIndexTest, PackedTreesAreSoundAtEveryNodeEdge) {
         const auto r = vktest::runShell("sqlite3 '" + package +
                                         "' \"SELECT rtreecheck('rtree_pts_geom'); SELECT count(*) "
                                         "FROM rtree_pts_geom; SELECT count(*) FROM rtree_pts_geom "
-                                        "WHERE minx >= 1000 AND maxx <= 1010 AND maxy <= 2005\"");
-        EXPECT_EQ(r.output, "ok\n" + std::to_string(count) + "\n" + std::to_string(inBox) + "\n");
+                                        "WHERE minx >= 1000 AND maxx <= 1010 AND maxy <= 2005; "
+                                        "SELECT count(*) FROM pts WHERE N = fid - 1\"");
+        EXPECT_EQ(r.output, "ok\n" + std::to_string(count) + "\n" + std::to_string(inBox) + "\n" +
+                                std::to_string(count) + "\n");
     }
 }
 
