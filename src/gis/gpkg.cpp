@@ -228,10 +228,14 @@ void SqlStatement::reset(sqlite3_stmt* statement) {
     statement_ = statement;
 }
 
-bool SqlRows::start(GpkgPackage& package, const std::string& head, int columns) {
+bool SqlRows::start(GpkgPackage& package, const std::string& head, int columns, bool handOver,
+                    GpkgIndex* index) {
+    package_ = &package;
+    index_ = index;
+    handOver_ = handOver;
     columns_ = static_cast<std::size_t>(columns);
-    cells_.clear();
-    bytes_.clear();
+    clear(filling_);
+    clear(handed_);
     std::string row = "(";
     for (int i = 0; i < columns; ++i)
         row += i == 0 ? "?" : ", ?";
@@ -243,57 +247,83 @@ bool SqlRows::start(GpkgPackage& package, const std::string& head, int columns) 
 }
 
 void SqlRows::bytes(Cell::Kind kind, std::string_view value) {
-    cells_.push_back({kind, 0, 0, bytes_.size(), value.size()});
-    bytes_ += value;
+    filling_.cells.push_back({kind, static_cast<std::uint32_t>(value.size()),
+                              static_cast<std::int64_t>(filling_.bytes.size())});
+    filling_.bytes += value;
+}
+
+void SqlRows::entry(std::int64_t id, const double box[4]) {
+    filling_.entries.push_back({id, {box[0], box[1], box[2], box[3]}});
+}
+
+void SqlRows::clear(Batch& batch) {
+    batch.cells.clear();
+    batch.bytes.clear();
+    batch.entries.clear();
 }
 
 bool SqlRows::endRow() {
-    if (cells_.size() < columns_ * kBatch) return true;
-    const bool done = insert(batch_.get(), 0, kBatch);
-    cells_.clear();
-    bytes_.clear();
+    // Handed over, a batch is many statements' rows: waking the other thread costs as much as a
+    // statement.
+    if (filling_.cells.size() < columns_ * kBatch * (handOver_ ? kHandedStatements : 1))
+        return true;
+    if (handOver_) {
+        if (!package_->drain()) return false;
+        std::swap(filling_, handed_);
+        clear(filling_);
+        return package_->hand(*this);
+    }
+    const bool done = insert(filling_);
+    clear(filling_);
     return done;
 }
 
 bool SqlRows::finish() {
-    bool done = true;
-    for (std::size_t first = 0; done && first < cells_.size(); first += columns_)
-        done = insert(one_.get(), first, 1);
-    cells_.clear();
-    bytes_.clear();
+    bool done = !package_ || package_->drain();
+    if (done) done = insert(filling_);
+    clear(filling_);
     one_.reset(nullptr);
     batch_.reset(nullptr);
     return done;
 }
 
-bool SqlRows::insert(sqlite3_stmt* statement, std::size_t first, int rows) {
-    const std::size_t count = columns_ * static_cast<std::size_t>(rows);
-    for (std::size_t k = 0; k < count; ++k) {
-        const Cell& cell = cells_[first + k];
-        const int at = static_cast<int>(k) + 1;
-        switch (cell.kind) {
-        case Cell::Null:
-            sqlite3_bind_null(statement, at);
-            break;
-        case Cell::Integer:
-            sqlite3_bind_int64(statement, at, cell.integer);
-            break;
-        case Cell::Real:
-            sqlite3_bind_double(statement, at, cell.real);
-            break;
-        case Cell::Text:
-            sqlite3_bind_text(statement, at, bytes_.data() + cell.at, static_cast<int>(cell.size),
-                              SQLITE_STATIC);
-            break;
-        case Cell::Blob:
-            sqlite3_bind_blob(statement, at, bytes_.data() + cell.at, static_cast<int>(cell.size),
-                              SQLITE_STATIC);
-            break;
+bool SqlRows::insert(const Batch& batch) {
+    const std::size_t all = batch.cells.size();
+    for (std::size_t first = 0; first < all;) {
+        const bool many = all - first >= columns_ * kBatch;
+        sqlite3_stmt* statement = many ? batch_.get() : one_.get();
+        const std::size_t count = many ? columns_ * kBatch : columns_;
+        for (std::size_t k = 0; k < count; ++k) {
+            const Cell& cell = batch.cells[first + k];
+            const int at = static_cast<int>(k) + 1;
+            switch (cell.kind) {
+            case Cell::Null:
+                sqlite3_bind_null(statement, at);
+                break;
+            case Cell::Integer:
+                sqlite3_bind_int64(statement, at, cell.value);
+                break;
+            case Cell::Real:
+                sqlite3_bind_double(statement, at, std::bit_cast<double>(cell.value));
+                break;
+            case Cell::Text:
+                sqlite3_bind_text(statement, at, batch.bytes.data() + cell.value,
+                                  static_cast<int>(cell.size), SQLITE_STATIC);
+                break;
+            case Cell::Blob:
+                sqlite3_bind_blob(statement, at, batch.bytes.data() + cell.value,
+                                  static_cast<int>(cell.size), SQLITE_STATIC);
+                break;
+            }
         }
+        first += count;
+        const bool done = sqlite3_step(statement) == SQLITE_DONE;
+        sqlite3_reset(statement);
+        if (!done) return false;
     }
-    const bool done = sqlite3_step(statement) == SQLITE_DONE;
-    sqlite3_reset(statement);
-    return done;
+    for (const Entry& entry : batch.entries)
+        if (!index_->add(entry.id, entry.box)) return false;
+    return true;
 }
 
 std::string isoTime(std::int64_t seconds) {
@@ -362,15 +392,57 @@ GpkgPackage::GpkgPackage(std::string path, std::int64_t lastChange)
     : path_(std::move(path)), lastChange_(isoTime(lastChange)) {}
 
 GpkgPackage::~GpkgPackage() {
+    if (thread_.joinable()) {
+        {
+            const std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
     if (db_) sqlite3_close_v2(db_);
     if (!committed_ && !temporary_.empty()) (void)sys::removeFile(temporary_);
 }
 
+bool GpkgPackage::hand(SqlRows& rows) {
+    if (!thread_.joinable()) thread_ = std::thread([this] { insertHanded(); });
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return handed_ == nullptr; });
+    if (handFailed_) return false;
+    handed_ = &rows;
+    lock.unlock();
+    changed_.notify_all();
+    return true;
+}
+
+bool GpkgPackage::drain() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return handed_ == nullptr; });
+    return !handFailed_;
+}
+
+void GpkgPackage::insertHanded() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return handed_ != nullptr || stopping_; });
+        if (!handed_) return;
+        SqlRows* rows = handed_;
+        lock.unlock();
+        const bool done = rows->insert(rows->handed_);
+        lock.lock();
+        handFailed_ = handFailed_ || !done;
+        handed_ = nullptr;
+        changed_.notify_all();
+    }
+}
+
 bool GpkgPackage::exec(const std::string& sql) {
+    if (!drain()) return false;
     return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 bool GpkgPackage::prepare(const std::string& sql, SqlStatement& statement) {
+    if (!drain()) return false;
     sqlite3_stmt* prepared = nullptr;
     const int result = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()) + 1,
                                           SQLITE_PREPARE_PERSISTENT, &prepared, nullptr);
@@ -478,7 +550,7 @@ bool GpkgIndex::start(GpkgPackage& package, const std::string& name) {
            package.prepare("INSERT OR REPLACE INTO " + quoted(name + "_node") + " VALUES (?, ?)",
                            node_) &&
            rowids_.start(package, "INSERT INTO " + quoted(name + "_rowid") + " (rowid, nodeno)",
-                         2) &&
+                         2, false) &&
            package.prepare("INSERT INTO " + quoted(name + "_parent") + " VALUES (?, ?)", parent_);
 }
 
@@ -616,7 +688,8 @@ GisStatus GpkgLayerWriter::header(const GisSchema& schema, const GisProjections&
                   "'write-only');";
     }
     if (!p.exec(create) ||
-        !rows_.start(p, insert + ")", (features ? 1 : 0) + schema.fieldCount))
+        !rows_.start(p, insert + ")", (features ? 1 : 0) + schema.fieldCount, true,
+                     features ? &index_ : nullptr))
         return p.failed();
     lastId_ = 0;
     if (features && !index_.start(p, rtree)) return p.failed();
@@ -720,11 +793,9 @@ GisStatus GpkgLayerWriter::record(const GisObject& object) {
             break;
         }
     }
+    if (hasBox_) rows_.entry(lastId_, box_);
     if (!rows_.endRow()) return package_->failed();
     if (!hasBox_) return {};
-
-    if (!index_.add(lastId_, box_))
-        return package_->failed();
     if (!hasExtent_) std::copy(std::begin(box_), std::end(box_), std::begin(extent_));
     extent_[0] = std::min(extent_[0], box_[0]);
     extent_[1] = std::max(extent_[1], box_[1]);

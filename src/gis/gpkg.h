@@ -7,10 +7,13 @@
 #pragma once
 
 #include <array>
-
+#include <bit>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "gis/writer.h"
@@ -34,6 +37,13 @@ class SqlStatement {
     sqlite3_stmt* statement_ = nullptr;
 };
 
+class GpkgIndex;
+class SqlRows;
+
+// The package's database, and the thread that inserts the tables' rows into it while the run goes
+// on with the next sections (SQLite's work is most of a GeoPackage run's). Only one of the two
+// uses the database at any time: the run's thread hands a batch over once the one before is done,
+// and waits for the package's thread to be done before any use of its own (exec, prepare).
 class GpkgPackage {
   public:
     // path: the name the package gets when committed; lastChange: the time that gpkg_contents
@@ -56,11 +66,23 @@ class GpkgPackage {
     // Runs statements that return no rows; false on a failure (failed() tells it).
     bool exec(const std::string& sql);
     bool prepare(const std::string& sql, SqlStatement& statement);
+    // Hands the rows' full batch to the package's thread, once it has inserted the one before;
+    // false when that failed.
+    bool hand(SqlRows& rows);
+    // Waits until the package's thread has inserted what it was given; false when that failed.
+    bool drain();
     // The status of the last failure, with the database's words for it.
     GisStatus failed() const;
 
   private:
     bool defineProjection(std::string_view wkt);
+    void insertHanded();
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    SqlRows* handed_ = nullptr; // the batch being inserted, if any
+    bool handFailed_ = false;
+    bool stopping_ = false;
     std::string path_;
     std::string temporary_;
     std::string lastChange_;
@@ -73,35 +95,58 @@ class GpkgPackage {
 // is prepared once and its values bound from the rows kept here, the last rows of the table one by
 // one. Running a statement costs several times as much as adding a row to it (cursors opened and
 // closed, AUTOINCREMENT's counter read and written), so a row at a time would be most of the work.
-// The values of a row are given in the column order of `head` ("INSERT INTO t (a, b)"), each row
-// ended by endRow(); a failure shows at the row that completes a batch, or at finish().
+// The values of a row are given in the column order of `head` ("INSERT INTO t (a, b)"), then the
+// row's entry in the table's index if it has one, each row ended by endRow().
+// With `handOver`, full batches are inserted by the package's thread while the next fills (rows
+// whose table gets its ids from AUTOINCREMENT have them in the order given); a failure shows at a
+// later endRow() or at finish().
 class SqlRows {
   public:
-    static constexpr int kBatch = 64;
-    bool start(GpkgPackage& package, const std::string& head, int columns);
-    void null() { cells_.push_back({Cell::Null}); }
-    void integer(std::int64_t value) { cells_.push_back({Cell::Integer, value}); }
-    void real(double value) { cells_.push_back({Cell::Real, 0, value}); }
+    static constexpr int kBatch = 256;
+    static constexpr int kHandedStatements = 4;
+    bool start(GpkgPackage& package, const std::string& head, int columns, bool handOver,
+               GpkgIndex* index = nullptr);
+    void null() { filling_.cells.push_back({Cell::Null, 0, 0}); }
+    void integer(std::int64_t value) { filling_.cells.push_back({Cell::Integer, 0, value}); }
+    void real(double value) {
+        filling_.cells.push_back({Cell::Real, 0, std::bit_cast<std::int64_t>(value)});
+    }
     void text(std::string_view value) { bytes(Cell::Text, value); }
     void blob(std::string_view value) { bytes(Cell::Blob, value); }
+    // The row's id and envelope (min x, max x, min y, max y) for the index.
+    void entry(std::int64_t id, const double box[4]);
     bool endRow();
     // Inserts the rows kept and lets the statements go.
     bool finish();
 
   private:
+    friend class GpkgPackage;
+    // A value: an integer, a double's bits, or where a text or blob begins in the batch's bytes.
     struct Cell {
         enum Kind : std::uint8_t { Null, Integer, Real, Text, Blob } kind;
-        std::int64_t integer = 0;
-        double real = 0;
-        std::size_t at = 0; // a text's or blob's span in bytes_
-        std::size_t size = 0;
+        std::uint32_t size; // a text's or blob's length
+        std::int64_t value;
+    };
+    struct Entry {
+        std::int64_t id;
+        double box[4];
+    };
+    struct Batch {
+        std::vector<Cell> cells;
+        std::string bytes;
+        std::vector<Entry> entries;
     };
     void bytes(Cell::Kind kind, std::string_view value);
-    // Binds `rows` rows from the first cell kept on and runs the statement.
-    bool insert(sqlite3_stmt* statement, std::size_t first, int rows);
-    std::vector<Cell> cells_;
-    std::string bytes_;
+    // Inserts the batch's rows, kBatch at a time and then one by one, and adds their entries to
+    // the index.
+    bool insert(const Batch& batch);
+    static void clear(Batch& batch);
+    GpkgPackage* package_ = nullptr;
+    GpkgIndex* index_ = nullptr;
+    bool handOver_ = false;
     std::size_t columns_ = 0;
+    Batch filling_;
+    Batch handed_;
     SqlStatement one_;
     SqlStatement batch_;
 };

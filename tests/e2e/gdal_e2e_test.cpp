@@ -1320,4 +1320,26 @@ TEST(GeoPackage, CoordinateSystemNamesIndexAndReplacement) {
     }
 }
 
+// A package larger than SQLite's cache is written while the run goes on: a write that fails there
+// (a size limit) ends the run with the database's words, and the earlier package stays as it was.
+TEST(GeoPackage, AWriteFailingMidwayEndsTheRunAndKeepsTheEarlierPackage) {
+#ifdef _WIN32
+    GTEST_SKIP() << "a file size limit is set through the POSIX shell";
+#else
+    vktest::TempDir dir;
+    generate(dir.file("big.sdf"), {"--reaches", "2", "--sections", "600", "--points", "200"});
+    vktest::writeFile(dir.file("big.gpkg"), "earlier");
+    const auto r = vktest::runShell("cd '" + dir.path() + "' && ulimit -f 4096 && '" + VK_BINARY +
+                                    "' -quiet -gpkg big.sdf </dev/null; echo \"status $?\"");
+    const std::size_t error = r.output.find("ERROR - Cannot write GeoPackage big.gpkg: ");
+    ASSERT_NE(error, std::string::npos) << r.output;
+    const std::string line = r.output.substr(error, r.output.find('\n', error) - error);
+    EXPECT_NE(line.find(" (stream "), std::string::npos) << line << ": not at a section";
+    EXPECT_TRUE(r.output.ends_with("status 1\n")) << r.output;
+    EXPECT_EQ(readFile(dir.file("big.gpkg")), "earlier");
+    for (const std::string& name : vktest::filesIn(dir.path()))
+        EXPECT_FALSE(name.ends_with(".tmp")) << name;
+#endif
+}
+
 }  // namespace
