@@ -263,9 +263,10 @@ void SqlRows::clear(Batch& batch) {
 }
 
 bool SqlRows::endRow() {
-    // Handed over, a batch is many statements' rows: waking the other thread costs as much as a
-    // statement.
-    if (filling_.cells.size() < columns_ * kBatch * (handOver_ ? kHandedStatements : 1))
+    // Handed over, a batch is many statements' rows (waking the other thread costs as much as a
+    // statement), unless they are long lines: two batches of a table are held at a time.
+    if (filling_.cells.size() < columns_ * kBatch * (handOver_ ? kHandedStatements : 1) &&
+        (!handOver_ || filling_.bytes.size() < kHandedBytes))
         return true;
     if (handOver_) {
         if (!package_->drain()) return false;

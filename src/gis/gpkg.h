@@ -103,7 +103,9 @@ class GpkgPackage {
 class SqlRows {
   public:
     static constexpr int kBatch = 256;
+    // A batch handed over holds this many statements' rows, or fewer rows of this many bytes.
     static constexpr int kHandedStatements = 4;
+    static constexpr std::size_t kHandedBytes = 128 * 1024;
     bool start(GpkgPackage& package, const std::string& head, int columns, bool handOver,
                GpkgIndex* index = nullptr);
     void null() { filling_.cells.push_back({Cell::Null, 0, 0}); }
