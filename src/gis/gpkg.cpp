@@ -240,8 +240,11 @@ bool SqlRows::start(GpkgPackage& package, const std::string& head, int columns, 
     for (int i = 0; i < columns; ++i)
         row += i == 0 ? "?" : ", ?";
     row += ")";
+    // As many rows as a statement may have values for (a table of many profiles' levels).
+    const int most = package.valuesPerStatement() / std::max(columns, 1);
+    batchRows_ = static_cast<std::size_t>(std::clamp(most, 1, kBatch));
     std::string rows = head + " VALUES " + row;
-    for (int i = 1; i < kBatch; ++i)
+    for (std::size_t i = 1; i < batchRows_; ++i)
         rows += ", " + row;
     return package.prepare(head + " VALUES " + row, one_) && package.prepare(rows, batch_);
 }
@@ -265,7 +268,7 @@ void SqlRows::clear(Batch& batch) {
 bool SqlRows::endRow() {
     // Handed over, a batch is many statements' rows (waking the other thread costs as much as a
     // statement), unless they are long lines: two batches of a table are held at a time.
-    if (filling_.cells.size() < columns_ * kBatch * (handOver_ ? kHandedStatements : 1) &&
+    if (filling_.cells.size() < columns_ * batchRows_ * (handOver_ ? kHandedStatements : 1) &&
         (!handOver_ || filling_.bytes.size() < kHandedBytes))
         return true;
     if (handOver_) {
@@ -291,9 +294,9 @@ bool SqlRows::finish() {
 bool SqlRows::insert(const Batch& batch) {
     const std::size_t all = batch.cells.size();
     for (std::size_t first = 0; first < all;) {
-        const bool many = all - first >= columns_ * kBatch;
+        const bool many = all - first >= columns_ * batchRows_;
         sqlite3_stmt* statement = many ? batch_.get() : one_.get();
-        const std::size_t count = many ? columns_ * kBatch : columns_;
+        const std::size_t count = many ? columns_ * batchRows_ : columns_;
         for (std::size_t k = 0; k < count; ++k) {
             const Cell& cell = batch.cells[first + k];
             const int at = static_cast<int>(k) + 1;
@@ -414,6 +417,10 @@ bool GpkgPackage::hand(SqlRows& rows) {
     lock.unlock();
     changed_.notify_all();
     return true;
+}
+
+int GpkgPackage::valuesPerStatement() const {
+    return sqlite3_limit(db_, SQLITE_LIMIT_VARIABLE_NUMBER, -1);
 }
 
 bool GpkgPackage::drain() {

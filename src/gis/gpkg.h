@@ -71,6 +71,8 @@ class GpkgPackage {
     bool hand(SqlRows& rows);
     // Waits until the package's thread has inserted what it was given; false when that failed.
     bool drain();
+    // The most values one statement may be given.
+    int valuesPerStatement() const;
     // The status of the last failure, with the database's words for it.
     GisStatus failed() const;
 
@@ -91,8 +93,8 @@ class GpkgPackage {
     bool committed_ = false;
 };
 
-// Rows inserted into one table, sent to SQLite a batch at a time: a statement of kBatch rows
-// is prepared once and its values bound from the rows kept here, the last rows of the table one by
+// Rows inserted into one table, sent to SQLite a batch at a time: a statement of kBatch rows (fewer
+// when the table has too many columns for that) is prepared once and its values bound from the rows kept here, the last rows of the table one by
 // one. Running a statement costs several times as much as adding a row to it (cursors opened and
 // closed, AUTOINCREMENT's counter read and written), so a row at a time would be most of the work.
 // The values of a row are given in the column order of `head` ("INSERT INTO t (a, b)"), then the
@@ -139,14 +141,15 @@ class SqlRows {
         std::vector<Entry> entries;
     };
     void bytes(Cell::Kind kind, std::string_view value);
-    // Inserts the batch's rows, kBatch at a time and then one by one, and adds their entries to
-    // the index.
+    // Inserts the batch's rows, a statement's rows at a time and then one by one, and adds their
+    // entries to the index.
     bool insert(const Batch& batch);
     static void clear(Batch& batch);
     GpkgPackage* package_ = nullptr;
     GpkgIndex* index_ = nullptr;
     bool handOver_ = false;
     std::size_t columns_ = 0;
+    std::size_t batchRows_ = 1;
     Batch filling_;
     Batch handed_;
     SqlStatement one_;
@@ -235,7 +238,9 @@ class GpkgLayerWriter final : public LayerWriter {
     std::string geometryType_; // empty for an attribute table
     std::vector<std::string> fieldTypes_;
     SqlRows rows_;
-    std::int64_t lastId_ = 0; // ids are given here, from 1, so that the index has them at once
+    // The last row's id, counted here for the index: AUTOINCREMENT gives a new table's rows 1, 2, 3
+    // in the order they are inserted.
+    std::int64_t lastId_ = 0;
     GpkgIndex index_;
     std::string geometry_;         // the last object's, empty for none
     std::string text_;             // a value converted to UTF-8

@@ -88,4 +88,31 @@ TEST_F(GpkgIndexTest, PackedTreesAreSoundAtEveryNodeEdge) {
     }
 }
 
+// A table of as many fields as a layer may have takes fewer rows per statement than SQLite would
+// have values for, and still stores every row.
+TEST_F(GpkgIndexTest, TheWidestTablesKeepEveryRow) {
+    if (vktest::runShell("command -v sqlite3").status != 0) GTEST_SKIP() << "no sqlite3";
+    gisSchema.fieldCount = vk::GisSchema::kMaxFields;
+    std::vector<vk::GisValue> values;
+    for (int k = 0; k < gisSchema.fieldCount; ++k) {
+        gisSchema.fields[static_cast<std::size_t>(k)] = {"F" + std::to_string(k), "Integer", 0};
+        values.push_back(vk::integerValue(k));
+    }
+    const std::string package = dir.file("wide.gpkg");
+    vk::gisState().packagePath = package;
+    int id = vk::gisOpenLayer(dir.file("wide.gpkg"), "P", "O ", gisSchema);
+    vk::gisWriteHeader(id);
+    vk::gisInitialiseObject(gisO_);
+    gisO_.kind = vk::GisKind::Point;
+    gisO_.values = values;
+    for (int i = 0; i < 300; ++i) {
+        vk::gisWriteObject(id, gisO_);
+        vk::gisWriteRecord(id, gisO_);
+    }
+    vk::gisCloseLayer(id);
+    ASSERT_TRUE(vk::gisCommitPackage());
+    EXPECT_EQ(vktest::runShell("sqlite3 '" + package + "' 'SELECT count(*), sum(F255) FROM wide'").output,
+              "300|76500\n");
+}
+
 } // namespace
