@@ -234,8 +234,9 @@ bool SqlRows::start(GpkgPackage& package, const std::string& head, int columns, 
     index_ = index;
     handOver_ = handOver;
     columns_ = static_cast<std::size_t>(columns);
-    clear(filling_);
-    clear(handed_);
+    for (Batch& batch : batches_)
+        clear(batch);
+    filling_ = 0;
     std::string row = "(";
     for (int i = 0; i < columns; ++i)
         row += i == 0 ? "?" : ", ?";
@@ -250,13 +251,14 @@ bool SqlRows::start(GpkgPackage& package, const std::string& head, int columns, 
 }
 
 void SqlRows::bytes(Cell::Kind kind, std::string_view value) {
-    filling_.cells.push_back({kind, static_cast<std::uint32_t>(value.size()),
-                              static_cast<std::int64_t>(filling_.bytes.size())});
-    filling_.bytes += value;
+    Batch& batch = filling();
+    batch.cells.push_back({kind, static_cast<std::uint32_t>(value.size()),
+                           static_cast<std::int64_t>(batch.bytes.size())});
+    batch.bytes += value;
 }
 
 void SqlRows::entry(std::int64_t id, const double box[4]) {
-    filling_.entries.push_back({id, {box[0], box[1], box[2], box[3]}});
+    filling().entries.push_back({id, {box[0], box[1], box[2], box[3]}});
 }
 
 void SqlRows::clear(Batch& batch) {
@@ -268,24 +270,26 @@ void SqlRows::clear(Batch& batch) {
 bool SqlRows::endRow() {
     // Handed over, a batch is many statements' rows (waking the other thread costs as much as a
     // statement), unless they are long lines: two batches of a table are held at a time.
-    if (filling_.cells.size() < columns_ * batchRows_ * (handOver_ ? kHandedStatements : 1) &&
-        (!handOver_ || filling_.bytes.size() < kHandedBytes))
+    const Batch& batch = filling();
+    if (batch.cells.size() < columns_ * batchRows_ * (handOver_ ? kHandedStatements : 1) &&
+        (!handOver_ || batch.bytes.size() < kHandedBytes))
         return true;
     if (handOver_) {
-        if (!package_->drain()) return false;
-        std::swap(filling_, handed_);
-        clear(filling_);
-        return package_->hand(*this);
+        // The batch after the two that may still wait to be inserted.
+        if (!package_->hand(*this, filling_)) return false;
+        filling_ = (filling_ + 1) % batches_.size();
+        clear(filling());
+        return true;
     }
-    const bool done = insert(filling_);
-    clear(filling_);
+    const bool done = insert(filling());
+    clear(filling());
     return done;
 }
 
 bool SqlRows::finish() {
     bool done = !package_ || package_->drain();
-    if (done) done = insert(filling_);
-    clear(filling_);
+    if (done) done = insert(filling());
+    clear(filling());
     one_.reset(nullptr);
     batch_.reset(nullptr);
     return done;
@@ -408,12 +412,13 @@ GpkgPackage::~GpkgPackage() {
     if (!committed_ && !temporary_.empty()) (void)sys::removeFile(temporary_);
 }
 
-bool GpkgPackage::hand(SqlRows& rows) {
+bool GpkgPackage::hand(SqlRows& rows, std::size_t batch) {
     if (!thread_.joinable()) thread_ = std::thread([this] { insertHanded(); });
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return handed_ == nullptr; });
+    changed_.wait(lock, [&] { return rows.handed_ < 2 || handFailed_; });
     if (handFailed_) return false;
-    handed_ = &rows;
+    handed_.emplace_back(&rows, batch);
+    ++rows.handed_;
     lock.unlock();
     changed_.notify_all();
     return true;
@@ -425,21 +430,25 @@ int GpkgPackage::valuesPerStatement() const {
 
 bool GpkgPackage::drain() {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return handed_ == nullptr; });
+    changed_.wait(lock, [this] { return handed_.empty() && !inserting_; });
     return !handFailed_;
 }
 
 void GpkgPackage::insertHanded() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return handed_ != nullptr || stopping_; });
-        if (!handed_) return;
-        SqlRows* rows = handed_;
+        changed_.wait(lock, [this] { return !handed_.empty() || stopping_; });
+        if (stopping_) return; // the package is not committed: what is left is of no use
+        const auto [rows, batch] = handed_.front();
+        handed_.pop_front();
+        inserting_ = true;
         lock.unlock();
-        const bool done = rows->insert(rows->handed_);
+        // After a failure the batches are passed over: the run is ending.
+        const bool done = !handFailed_ && rows->insert(rows->batches_[batch]);
         lock.lock();
+        inserting_ = false;
+        --rows->handed_;
         handFailed_ = handFailed_ || !done;
-        handed_ = nullptr;
         changed_.notify_all();
     }
 }
@@ -554,6 +563,7 @@ bool GpkgIndex::start(GpkgPackage& package, const std::string& name) {
     levels_.clear();
     written_.clear();
     next_ = 2;
+    lastRowid_ = 0;
     return capacity_ >= 2 &&
            package.prepare("INSERT OR REPLACE INTO " + quoted(name + "_node") + " VALUES (?, ?)",
                            node_) &&
@@ -612,7 +622,13 @@ bool GpkgIndex::write(std::size_t level, std::int64_t number, bool root) {
     // Where each entry is (a leaf's) or each child hangs (an inner node's).
     if (level == 0) {
         for (const Cell& cell : cells) {
-            rowids_.integer(cell.id);
+            // An id one above the last is the one SQLite gives a row without one, and costs no
+            // search for a row of that id; entries arrive in the order of their ids.
+            if (cell.id == lastRowid_ + 1)
+                rowids_.null();
+            else
+                rowids_.integer(cell.id);
+            lastRowid_ = cell.id;
             rowids_.integer(number);
             if (!rowids_.endRow()) return false;
         }

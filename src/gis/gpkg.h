@@ -10,6 +10,7 @@
 #include <bit>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -42,8 +43,9 @@ class SqlRows;
 
 // The package's database, and the thread that inserts the tables' rows into it while the run goes
 // on with the next sections (SQLite's work is most of a GeoPackage run's). Only one of the two
-// uses the database at any time: the run's thread hands a batch over once the one before is done,
-// and waits for the package's thread to be done before any use of its own (exec, prepare).
+// uses the database at any time: the run's thread hands batches over, a few ahead so that the
+// package's thread never waits for it to wake up, and waits for the package's thread to be done
+// before any use of its own (exec, prepare).
 class GpkgPackage {
   public:
     // path: the name the package gets when committed; lastChange: the time that gpkg_contents
@@ -66,9 +68,9 @@ class GpkgPackage {
     // Runs statements that return no rows; false on a failure (failed() tells it).
     bool exec(const std::string& sql);
     bool prepare(const std::string& sql, SqlStatement& statement);
-    // Hands the rows' full batch to the package's thread, once it has inserted the one before;
-    // false when that failed.
-    bool hand(SqlRows& rows);
+    // Hands the rows' batch to the package's thread, once fewer than two of their batches wait
+    // there; false when inserting any batch failed.
+    bool hand(SqlRows& rows, std::size_t batch);
     // Waits until the package's thread has inserted what it was given; false when that failed.
     bool drain();
     // The most values one statement may be given.
@@ -82,7 +84,9 @@ class GpkgPackage {
     std::thread thread_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    SqlRows* handed_ = nullptr; // the batch being inserted, if any
+    // Batches handed over, in order: a table's rows by index into its batches.
+    std::deque<std::pair<SqlRows*, std::size_t>> handed_;
+    bool inserting_ = false;
     bool handFailed_ = false;
     bool stopping_ = false;
     std::string path_;
@@ -110,10 +114,10 @@ class SqlRows {
     static constexpr std::size_t kHandedBytes = 128 * 1024;
     bool start(GpkgPackage& package, const std::string& head, int columns, bool handOver,
                GpkgIndex* index = nullptr);
-    void null() { filling_.cells.push_back({Cell::Null, 0, 0}); }
-    void integer(std::int64_t value) { filling_.cells.push_back({Cell::Integer, 0, value}); }
+    void null() { filling().cells.push_back({Cell::Null, 0, 0}); }
+    void integer(std::int64_t value) { filling().cells.push_back({Cell::Integer, 0, value}); }
     void real(double value) {
-        filling_.cells.push_back({Cell::Real, 0, std::bit_cast<std::int64_t>(value)});
+        filling().cells.push_back({Cell::Real, 0, std::bit_cast<std::int64_t>(value)});
     }
     void text(std::string_view value) { bytes(Cell::Text, value); }
     void blob(std::string_view value) { bytes(Cell::Blob, value); }
@@ -145,13 +149,16 @@ class SqlRows {
     // entries to the index.
     bool insert(const Batch& batch);
     static void clear(Batch& batch);
+    Batch& filling() { return batches_[filling_]; }
     GpkgPackage* package_ = nullptr;
     GpkgIndex* index_ = nullptr;
     bool handOver_ = false;
     std::size_t columns_ = 0;
     std::size_t batchRows_ = 1;
-    Batch filling_;
-    Batch handed_;
+    // The batch being filled and the two before it, which may still be waiting to be inserted.
+    std::array<Batch, 3> batches_;
+    std::size_t filling_ = 0;
+    int handed_ = 0; // batches handed over and not yet inserted
     SqlStatement one_;
     SqlStatement batch_;
 };
@@ -192,6 +199,7 @@ class GpkgIndex {
     std::size_t nodeSize_ = 0;
     std::size_t capacity_ = 0;
     std::int64_t next_ = 2; // node 1 is the root
+    std::int64_t lastRowid_ = 0; // the last entry's id in the leaves written
     SqlStatement node_;
     SqlRows rowids_;
     SqlStatement parent_;
