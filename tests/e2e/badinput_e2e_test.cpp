@@ -393,7 +393,7 @@ TEST_F(BadInput, IdsWithPathAndReservedCharactersStayInsideTheFolder) {
         const auto r = convert(format, text);
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(csvFilesIn(in), (std::vector<std::string>{".._.._2.csv", ".._up_a_b_1.csv",
-                                                            "_abs_caf\xC3\xA9 \xFF_4.csv",
+                                                            "_abs_caf\xC3\xA9 \xC3\xBF_4.csv",
                                                             "say _hi__x,y_3.csv"}));
     }
     // The Source attribute is the table's name as made; the other attributes keep the IDs as
