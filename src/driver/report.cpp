@@ -384,7 +384,7 @@ void ConversionReport::processed(const ProcessedSection& result) {
     appendInt(text_, s.firstLine);
     if (!result.csvName.empty()) {
         // The table's file as it is on disk: the opener drops the blanks in front of its name.
-        const std::string_view name = result.csvName;
+        const std::string_view name = result.csvFile;
         text_ += ",\"f\":";
         appendJsonString(text_, name.substr(std::min(name.find_first_not_of(' '), name.size())));
     }

@@ -45,7 +45,8 @@ struct SectionWork {
     std::vector<float> nScaled;        // n-value positions x L
     std::vector<float> leveeScaled;    // levee positions x L
     std::vector<double> leveeX, leveeY;
-    std::string csvName;   // as composed: the Source attribute
+    std::string csvName;   // as composed, in the export's bytes: the Source attribute
+    std::string csvFile;   // the same name in UTF-8, as the table's file is named
     std::string csvPath;   // the file on disk
     std::string text;      // a .csv line or a console line
     RepeatedField nInTable{7, 4};  // the n column of the .csv table

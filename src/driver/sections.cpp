@@ -11,8 +11,10 @@
 #include "files/exits.h"
 #include "files/units.h"
 #include "gis/gis.h"
+#include "text/encoding.h"
 #include "text/fixedpoint.h"
 #include "text/listdirected.h"
+#include "text/names.h"
 #include "text/strings.h"
 #include "driver/runstate.h"
 #include "driver/section_work.h"
@@ -86,6 +88,7 @@ public:
         if (useLevees_ && levees_ > 0) writeLeveePoints(layers[kLeveePointsLayer]);
 
         result.csvName = w_.csvName;
+        result.csvFile = w_.csvFile;
         result.points = points_;
         result.chainage = {w_.chainage.data(), points_};
         result.drop = {w_.drop.data(), points_};
@@ -232,16 +235,16 @@ private:
 
     // A table is never written over one written before in the program run (two sections of
     // the same IDs, or two exports of one model), nor over the export being read (named like a
-    // table): it takes the next free name.
+    // table): it takes the next free name, and the Source attribute the same number.
     void claimTableName(std::string_view csvFolder) {
         NameRegistry& written = *runState().tables;
-        const std::string_view name = w_.csvName;
+        const std::string_view name = w_.csvFile;
         const std::size_t start = std::min(name.find_first_not_of(' '), name.size());
         const std::string_view table = name.substr(start);
         const bool theExport = isTheExport(csvFolder, table);
         if (theExport && !written.contains(csvFolder, table)) written.add(csvFolder, table);
-        if (written.contains(csvFolder, table)) {
-            const std::string free = written.freeName(csvFolder, table);
+        if (const int n = written.freeNumber(csvFolder, table)) {
+            const std::string free = numberedName(table, n);
             const std::string taken(table);
             console().breakLine(
                 theExport ? "WARNING - Table " + taken.substr(0, taken.rfind('.')) +
@@ -249,9 +252,10 @@ private:
                           : "WARNING - Table " + taken +
                                 " already written in this run; this section's table is " + free +
                                 ".");
-            w_.csvName.replace(start, std::string::npos, free);
+            w_.csvFile.replace(start, std::string::npos, free);
+            w_.csvName = numberedName(w_.csvName, n);
         }
-        written.add(csvFolder, std::string_view(w_.csvName).substr(start));
+        written.add(csvFolder, std::string_view(w_.csvFile).substr(start));
     }
 
     // Whether the table's name is the export's, as Windows compares names, or names its file
@@ -268,7 +272,7 @@ private:
     }
 
     void writeCsv(std::string_view csvFolder) {
-        const std::string_view name = w_.csvName;
+        const std::string_view name = w_.csvFile;
         w_.csvPath.assign(csvFolder);
         w_.csvPath.append(name.substr(std::min(name.find_first_not_of(' '), name.size())));
 
@@ -415,8 +419,8 @@ std::size_t deviceNameLength(std::string_view name) {
     return 0;
 }
 
-void composeCsvName(std::string& name, std::string_view streamId, std::string_view reachId,
-                    std::string_view station) {
+void composeCsvName(std::string& name, std::string& file, std::string_view streamId,
+                    std::string_view reachId, std::string_view station) {
     name.clear();
     name.append(trimRight(streamId));
     // A stream named as a device ("NUL.Drain") gives "NUL_.Drain" on every system, so that the
@@ -429,8 +433,23 @@ void composeCsvName(std::string& name, std::string_view streamId, std::string_vi
     name.append(trimRight(station)).append(".csv");
     // Characters that cannot be part of a file name on Windows, or that would make it a folder on
     // any system, are replaced, so that a section's table has the same name wherever it is made.
+    // They are all ASCII, which is never part of a longer UTF-8 sequence.
     for (char& c : name)
         if (unfitForFileName(c)) c = '_';
+    // The file's name is the same letters as UTF-8 on every system, whatever code page the
+    // export was written in; cut at a whole character.
+    if (isAscii(name)) {
+        if (name.size() > kMaxCsvName) name.resize(kMaxCsvName);
+        file.assign(name);
+        return;
+    }
+    file.clear();
+    appendUtf8(file, name);
+    if (file.size() > kMaxCsvName) {
+        std::size_t cut = kMaxCsvName;
+        while ((static_cast<unsigned char>(file[cut]) & 0xC0) == 0x80) --cut;
+        file.resize(cut);
+    }
     if (name.size() > kMaxCsvName) name.resize(kMaxCsvName);
 }
 
@@ -473,7 +492,7 @@ void Process_sdf_Sections(const SdfIds& ids, const SdfSection& section,
     ensureSize(w.nAtPoint, points);
     std::fill_n(w.drop.begin(), points, 0);
 
-    composeCsvName(w.csvName, streamId, reachId, station);
+    composeCsvName(w.csvName, w.csvFile, streamId, reachId, station);
     checkStation(station);
 
     ProcessedSection result;

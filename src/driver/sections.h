@@ -15,12 +15,14 @@ namespace vk {
 // both below 1.0e-6 gives 0; otherwise the square root of the sum of their squares, all in float.
 float DISTANCE_8(double x1, double y1, double x2, double y2);
 
-// The .csv file name of a section: stream ID, "_", reach ID, "_", station, ".csv", each part
-// without trailing blanks (leading blanks stay), cut at 1000 characters. Every character that
-// cannot be part of a file name on Windows (< > : " / \ | ? * and the bytes 1 to 31) is made "_",
-// on every system. Written into `name`, whose storage is reused.
-void composeCsvName(std::string& name, std::string_view streamId, std::string_view reachId,
-                    std::string_view station);
+// The .csv table name of a section: stream ID, "_", reach ID, "_", station, ".csv", each part
+// without trailing blanks (leading blanks stay), cut at 1000 bytes. Every character that cannot be
+// part of a file name on Windows (< > : " / \ | ? * and the bytes 1 to 31) is made "_", on every
+// system. `name` keeps the export's bytes (the Source attribute); `file` is the same name as
+// UTF-8 (encoding.h), cut at a whole character, which names the table's file. Both are written
+// into storage that is reused.
+void composeCsvName(std::string& name, std::string& file, std::string_view streamId,
+                    std::string_view reachId, std::string_view station);
 
 // What the processing made of one section, for an observer of the conversion (the report). The
 // section's own blocks are read from `section`; the spans are good until the next section.
@@ -28,6 +30,7 @@ struct ProcessedSection {
     const SdfSection* section = nullptr;
     std::string_view streamId, reachId, station;  // trailing blanks removed
     std::string_view csvName;                     // empty when no table was written
+    std::string_view csvFile;                     // csvName as UTF-8: its file's name
     std::size_t points = 0;                       // surface points; 0: no surface line
     std::span<const float> chainage;              // D(i) of every point
     std::span<const unsigned char> drop;          // 1: outside the levee markers

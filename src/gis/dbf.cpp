@@ -9,6 +9,7 @@
 
 #include "files/platform.h"
 #include "gis/binary.h"
+#include "text/encoding.h"
 #include "text/strings.h"
 
 namespace vk {
@@ -95,6 +96,8 @@ GisStatus dbfWriteHeader(const GisSchema& schema, DbfTable& table) {
     if (total > kMaxTotalWidth) return gisFault("[dbfTotLen>32767]");
     table.totalWidth = static_cast<int>(total);
     table.values.setSchema(schema);
+    table.anyNonAscii = false;
+    table.allUtf8 = true;
 
     const sys::Date date = sys::localDate();
     std::string header;
@@ -159,11 +162,20 @@ GisStatus dbfWriteRecord(DbfTable& table, std::span<const GisValue> values) {
             break;
         }
         text = trimRight(cutTo(text, width));
+        // Once one text is not UTF-8 the table's code page is settled.
+        if (value.type == GisValue::Type::Text && table.allUtf8 && !isAscii(text)) {
+            table.anyNonAscii = true;
+            table.allUtf8 = isUtf8(text);
+        }
         char* at = table.type[k] == 'C' ? field : field + (width - text.size());
         if (!text.empty()) std::memcpy(at, text.data(), text.size());
         field += width;
     }
     return {};
+}
+
+std::string_view dbfCodePage(const DbfTable& table) {
+    return table.anyNonAscii && table.allUtf8 ? "UTF-8" : "1252";
 }
 
 GisStatus dbfWriteEoF(DbfTable& table) {

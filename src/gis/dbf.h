@@ -28,9 +28,16 @@ struct DbfTable {
     std::array<std::string, kMaxFields> name;  // at most 10 characters
     std::array<char, kMaxFields> type{};       // 'C' or 'N'
     ValueTexts values;                         // the text of the values of each field
+    // What the texts written so far are, for the table's code page.
+    bool anyNonAscii = false;
+    bool allUtf8 = true;
 
     bool isOpen() const { return file != nullptr && file->isOpen(); }
 };
+
+// The code page of the texts written into the table, as a .cpg file names it: "UTF-8" when they
+// are all UTF-8 and one at least is not ASCII, "1252" (the export's on Windows) otherwise.
+std::string_view dbfCodePage(const DbfTable& table);
 
 // Fills the table's field descriptions from the schema and writes the header (nothing when the
 // table is not open).

@@ -228,6 +228,112 @@ void SqlStatement::reset(sqlite3_stmt* statement) {
     statement_ = statement;
 }
 
+bool SqlRows::start(GpkgPackage& package, const std::string& head, int columns, bool handOver,
+                    GpkgIndex* index) {
+    package_ = &package;
+    index_ = index;
+    handOver_ = handOver;
+    columns_ = static_cast<std::size_t>(columns);
+    for (Batch& batch : batches_)
+        clear(batch);
+    filling_ = 0;
+    std::string row = "(";
+    for (int i = 0; i < columns; ++i)
+        row += i == 0 ? "?" : ", ?";
+    row += ")";
+    // As many rows as a statement may have values for (a table of many profiles' levels).
+    const int most = package.valuesPerStatement() / std::max(columns, 1);
+    batchRows_ = static_cast<std::size_t>(std::clamp(most, 1, kBatch));
+    std::string rows = head + " VALUES " + row;
+    for (std::size_t i = 1; i < batchRows_; ++i)
+        rows += ", " + row;
+    return package.prepare(head + " VALUES " + row, one_) && package.prepare(rows, batch_);
+}
+
+void SqlRows::bytes(Cell::Kind kind, std::string_view value) {
+    Batch& batch = filling();
+    batch.cells.push_back({kind, static_cast<std::uint32_t>(value.size()),
+                           static_cast<std::int64_t>(batch.bytes.size())});
+    batch.bytes += value;
+}
+
+void SqlRows::entry(std::int64_t id, const double box[4]) {
+    filling().entries.push_back({id, {box[0], box[1], box[2], box[3]}});
+}
+
+void SqlRows::clear(Batch& batch) {
+    batch.cells.clear();
+    batch.bytes.clear();
+    batch.entries.clear();
+}
+
+bool SqlRows::endRow() {
+    // Handed over, a batch is many statements' rows (waking the other thread costs as much as a
+    // statement), unless they are long lines: two batches of a table are held at a time.
+    const Batch& batch = filling();
+    if (batch.cells.size() < columns_ * batchRows_ * (handOver_ ? kHandedStatements : 1) &&
+        (!handOver_ || batch.bytes.size() < kHandedBytes))
+        return true;
+    if (handOver_) {
+        // The batch after the two that may still wait to be inserted.
+        if (!package_->hand(*this, filling_)) return false;
+        filling_ = (filling_ + 1) % batches_.size();
+        clear(filling());
+        return true;
+    }
+    const bool done = insert(filling());
+    clear(filling());
+    return done;
+}
+
+bool SqlRows::finish() {
+    bool done = !package_ || package_->drain();
+    if (done) done = insert(filling());
+    clear(filling());
+    one_.reset(nullptr);
+    batch_.reset(nullptr);
+    return done;
+}
+
+bool SqlRows::insert(const Batch& batch) {
+    const std::size_t all = batch.cells.size();
+    for (std::size_t first = 0; first < all;) {
+        const bool many = all - first >= columns_ * batchRows_;
+        sqlite3_stmt* statement = many ? batch_.get() : one_.get();
+        const std::size_t count = many ? columns_ * batchRows_ : columns_;
+        for (std::size_t k = 0; k < count; ++k) {
+            const Cell& cell = batch.cells[first + k];
+            const int at = static_cast<int>(k) + 1;
+            switch (cell.kind) {
+            case Cell::Null:
+                sqlite3_bind_null(statement, at);
+                break;
+            case Cell::Integer:
+                sqlite3_bind_int64(statement, at, cell.value);
+                break;
+            case Cell::Real:
+                sqlite3_bind_double(statement, at, std::bit_cast<double>(cell.value));
+                break;
+            case Cell::Text:
+                sqlite3_bind_text(statement, at, batch.bytes.data() + cell.value,
+                                  static_cast<int>(cell.size), SQLITE_STATIC);
+                break;
+            case Cell::Blob:
+                sqlite3_bind_blob(statement, at, batch.bytes.data() + cell.value,
+                                  static_cast<int>(cell.size), SQLITE_STATIC);
+                break;
+            }
+        }
+        first += count;
+        const bool done = sqlite3_step(statement) == SQLITE_DONE;
+        sqlite3_reset(statement);
+        if (!done) return false;
+    }
+    for (const Entry& entry : batch.entries)
+        if (!index_->add(entry.id, entry.box)) return false;
+    return true;
+}
+
 std::string isoTime(std::int64_t seconds) {
     // Days to a civil date (proleptic Gregorian), in whole 400-year eras.
     const std::int64_t days = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
@@ -294,15 +400,66 @@ GpkgPackage::GpkgPackage(std::string path, std::int64_t lastChange)
     : path_(std::move(path)), lastChange_(isoTime(lastChange)) {}
 
 GpkgPackage::~GpkgPackage() {
+    if (thread_.joinable()) {
+        {
+            const std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
     if (db_) sqlite3_close_v2(db_);
     if (!committed_ && !temporary_.empty()) (void)sys::removeFile(temporary_);
 }
 
+bool GpkgPackage::hand(SqlRows& rows, std::size_t batch) {
+    if (!thread_.joinable()) thread_ = std::thread([this] { insertHanded(); });
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return rows.handed_ < 2 || handFailed_; });
+    if (handFailed_) return false;
+    handed_.emplace_back(&rows, batch);
+    ++rows.handed_;
+    lock.unlock();
+    changed_.notify_all();
+    return true;
+}
+
+int GpkgPackage::valuesPerStatement() const {
+    return sqlite3_limit(db_, SQLITE_LIMIT_VARIABLE_NUMBER, -1);
+}
+
+bool GpkgPackage::drain() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return handed_.empty() && !inserting_; });
+    return !handFailed_;
+}
+
+void GpkgPackage::insertHanded() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return !handed_.empty() || stopping_; });
+        if (stopping_) return; // the package is not committed: what is left is of no use
+        const auto [rows, batch] = handed_.front();
+        handed_.pop_front();
+        inserting_ = true;
+        lock.unlock();
+        // After a failure the batches are passed over: the run is ending.
+        const bool done = !handFailed_ && rows->insert(rows->batches_[batch]);
+        lock.lock();
+        inserting_ = false;
+        --rows->handed_;
+        handFailed_ = handFailed_ || !done;
+        changed_.notify_all();
+    }
+}
+
 bool GpkgPackage::exec(const std::string& sql) {
+    if (!drain()) return false;
     return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 bool GpkgPackage::prepare(const std::string& sql, SqlStatement& statement) {
+    if (!drain()) return false;
     sqlite3_stmt* prepared = nullptr;
     const int result = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()) + 1,
                                           SQLITE_PREPARE_PERSISTENT, &prepared, nullptr);
@@ -406,12 +563,12 @@ bool GpkgIndex::start(GpkgPackage& package, const std::string& name) {
     levels_.clear();
     written_.clear();
     next_ = 2;
+    lastRowid_ = 0;
     return capacity_ >= 2 &&
            package.prepare("INSERT OR REPLACE INTO " + quoted(name + "_node") + " VALUES (?, ?)",
                            node_) &&
-           package.prepare("INSERT INTO " + quoted(name + "_rowid") +
-                               " (rowid, nodeno) VALUES (?, ?)",
-                           rowid_) &&
+           rowids_.start(package, "INSERT INTO " + quoted(name + "_rowid") + " (rowid, nodeno)",
+                         2, false) &&
            package.prepare("INSERT INTO " + quoted(name + "_parent") + " VALUES (?, ?)", parent_);
 }
 
@@ -463,7 +620,21 @@ bool GpkgIndex::write(std::size_t level, std::int64_t number, bool root) {
     sqlite3_reset(n);
     if (!stored) return false;
     // Where each entry is (a leaf's) or each child hangs (an inner node's).
-    sqlite3_stmt* s = level == 0 ? rowid_.get() : parent_.get();
+    if (level == 0) {
+        for (const Cell& cell : cells) {
+            // An id one above the last is the one SQLite gives a row without one, and costs no
+            // search for a row of that id; entries arrive in the order of their ids.
+            if (cell.id == lastRowid_ + 1)
+                rowids_.null();
+            else
+                rowids_.integer(cell.id);
+            lastRowid_ = cell.id;
+            rowids_.integer(number);
+            if (!rowids_.endRow()) return false;
+        }
+        return true;
+    }
+    sqlite3_stmt* s = parent_.get();
     for (const Cell& cell : cells) {
         sqlite3_bind_int64(s, 1, cell.id);
         sqlite3_bind_int64(s, 2, number);
@@ -485,9 +656,8 @@ bool GpkgIndex::finish() {
         if (!goUp(level)) return false;
     }
     node_.reset(nullptr);
-    rowid_.reset(nullptr);
     parent_.reset(nullptr);
-    return true;
+    return rowids_.finish();
 }
 
 GisStatus GpkgLayerWriter::open(std::string_view name, std::string_view kinds) {
@@ -511,19 +681,15 @@ GisStatus GpkgLayerWriter::header(const GisSchema& schema, const GisProjections&
     std::string create =
         "CREATE TABLE " + table + " (fid INTEGER PRIMARY KEY AUTOINCREMENT NOT NULL";
     std::string insert = "INSERT INTO " + table + " (";
-    std::string values = "VALUES (";
     if (features) {
         create += ", " + std::string(kGeometryColumn) + " " + geometryType_;
         insert += std::string(kGeometryColumn);
-        values += "?";
     }
     for (int i = 0; i < schema.fieldCount; ++i) {
         const GisAttribute& field = schema.fields[static_cast<std::size_t>(i)];
         const std::string column = quoted(toUtf8(trimRight(field.name)));
         create += ", " + column + " " + columnType(field);
-        const bool first = !features && i == 0;
-        insert += (first ? "" : ", ") + column;
-        values += first ? "?" : ", ?";
+        insert += (!features && i == 0 ? "" : ", ") + column;
     }
     create += ");";
     const std::string literal = quoted(table_, '\'');
@@ -545,7 +711,11 @@ GisStatus GpkgLayerWriter::header(const GisSchema& schema, const GisProjections&
                   "', 'gpkg_rtree_index', 'http://www.geopackage.org/spec120/#extension_rtree', "
                   "'write-only');";
     }
-    if (!p.exec(create) || !p.prepare(insert + ") " + values + ")", insert_)) return p.failed();
+    if (!p.exec(create) ||
+        !rows_.start(p, insert + ")", (features ? 1 : 0) + schema.fieldCount, true,
+                     features ? &index_ : nullptr))
+        return p.failed();
+    lastId_ = 0;
     if (features && !index_.start(p, rtree)) return p.failed();
     fieldTypes_.clear();
     for (int i = 0; i < schema.fieldCount; ++i)
@@ -603,19 +773,15 @@ double StoredReals::stored(double value) {
 }
 
 GisStatus GpkgLayerWriter::record(const GisObject& object) {
-    sqlite3_stmt* s = insert_.get();
-    int column = 1;
+    ++lastId_;
     if (!geometryType_.empty()) {
         if (geometry_.empty())
-            sqlite3_bind_null(s, column);
+            rows_.null();
         else
-            sqlite3_bind_blob(s, column, geometry_.data(), static_cast<int>(geometry_.size()),
-                              SQLITE_STATIC);
-        ++column;
+            rows_.blob(geometry_);
     }
-    // Texts converted to UTF-8 live in one buffer until the row is written (an empty span: the
-    // text is ASCII and bound as it is).
-    // The values the producer repeats from the last record keep their conversion.
+    // Texts converted to UTF-8 are kept in one buffer; those the producer repeats from the last
+    // record keep their conversion (an empty span: the text is ASCII and stored as it is).
     const std::size_t count = std::min(object.values.size(), fieldTypes_.size());
     std::size_t same = converted_.size() == count ? std::min<std::size_t>(object.repeated, count) : 0;
     std::size_t kept = 0;
@@ -630,37 +796,30 @@ GisStatus GpkgLayerWriter::record(const GisObject& object) {
             appendUtf8(text_, object.values[k].text);
             converted_[k] = {start, text_.size() - start};
         }
-    for (std::size_t k = 0; k < fieldTypes_.size(); ++k, ++column) {
+    for (std::size_t k = 0; k < fieldTypes_.size(); ++k) {
         if (k >= count) {
-            sqlite3_bind_null(s, column);
+            rows_.null();
             continue;
         }
         const GisValue& value = object.values[k];
         switch (value.type) {
         case GisValue::Type::Text:
-            if (const auto [start, length] = converted_[k]; length == 0) {
-                sqlite3_bind_text(s, column, value.text.data(), static_cast<int>(value.text.size()),
-                                  SQLITE_STATIC);
-            } else {
-                sqlite3_bind_text(s, column, text_.data() + start, static_cast<int>(length),
-                                  SQLITE_STATIC);
-            }
+            if (const auto [start, length] = converted_[k]; length == 0)
+                rows_.text(value.text);
+            else
+                rows_.text(std::string_view(text_).substr(start, length));
             break;
         case GisValue::Type::Real:
-            sqlite3_bind_double(s, column, reals_.stored(value.real));
+            rows_.real(reals_.stored(value.real));
             break;
         case GisValue::Type::Integer:
-            sqlite3_bind_int64(s, column, value.integer);
+            rows_.integer(value.integer);
             break;
         }
     }
-    const bool written = sqlite3_step(s) == SQLITE_DONE;
-    sqlite3_reset(s);
-    if (!written) return package_->failed();
+    if (hasBox_) rows_.entry(lastId_, box_);
+    if (!rows_.endRow()) return package_->failed();
     if (!hasBox_) return {};
-
-    if (!index_.add(sqlite3_last_insert_rowid(sqlite3_db_handle(s)), box_))
-        return package_->failed();
     if (!hasExtent_) std::copy(std::begin(box_), std::end(box_), std::begin(extent_));
     extent_[0] = std::min(extent_[0], box_[0]);
     extent_[1] = std::max(extent_[1], box_[1]);
@@ -671,9 +830,10 @@ GisStatus GpkgLayerWriter::record(const GisObject& object) {
 }
 
 GisStatus GpkgLayerWriter::finish() {
-    insert_.reset(nullptr);
-    if (!package_ || geometryType_.empty()) return {};
+    if (!package_) return {};
     GpkgPackage& p = *package_;
+    if (!rows_.finish()) return p.failed();
+    if (geometryType_.empty()) return {};
     if (!index_.finish()) return p.failed();
     const std::string literal = quoted(table_, '\'');
     if (hasExtent_) {

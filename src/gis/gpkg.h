@@ -7,10 +7,14 @@
 #pragma once
 
 #include <array>
-
+#include <bit>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "gis/writer.h"
@@ -34,6 +38,14 @@ class SqlStatement {
     sqlite3_stmt* statement_ = nullptr;
 };
 
+class GpkgIndex;
+class SqlRows;
+
+// The package's database, and the thread that inserts the tables' rows into it while the run goes
+// on with the next sections (SQLite's work is most of a GeoPackage run's). Only one of the two
+// uses the database at any time: the run's thread hands batches over, a few ahead so that the
+// package's thread never waits for it to wake up, and waits for the package's thread to be done
+// before any use of its own (exec, prepare).
 class GpkgPackage {
   public:
     // path: the name the package gets when committed; lastChange: the time that gpkg_contents
@@ -56,17 +68,99 @@ class GpkgPackage {
     // Runs statements that return no rows; false on a failure (failed() tells it).
     bool exec(const std::string& sql);
     bool prepare(const std::string& sql, SqlStatement& statement);
+    // Hands the rows' batch to the package's thread, once fewer than two of their batches wait
+    // there; false when inserting any batch failed.
+    bool hand(SqlRows& rows, std::size_t batch);
+    // Waits until the package's thread has inserted what it was given; false when that failed.
+    bool drain();
+    // The most values one statement may be given.
+    int valuesPerStatement() const;
     // The status of the last failure, with the database's words for it.
     GisStatus failed() const;
 
   private:
     bool defineProjection(std::string_view wkt);
+    void insertHanded();
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    // Batches handed over, in order: a table's rows by index into its batches.
+    std::deque<std::pair<SqlRows*, std::size_t>> handed_;
+    bool inserting_ = false;
+    bool handFailed_ = false;
+    bool stopping_ = false;
     std::string path_;
     std::string temporary_;
     std::string lastChange_;
     sqlite3* db_ = nullptr;
     int srsId_ = -1;
     bool committed_ = false;
+};
+
+// Rows inserted into one table, sent to SQLite a batch at a time: a statement of kBatch rows (fewer
+// when the table has too many columns for that) is prepared once and its values bound from the rows kept here, the last rows of the table one by
+// one. Running a statement costs several times as much as adding a row to it (cursors opened and
+// closed, AUTOINCREMENT's counter read and written), so a row at a time would be most of the work.
+// The values of a row are given in the column order of `head` ("INSERT INTO t (a, b)"), then the
+// row's entry in the table's index if it has one, each row ended by endRow().
+// With `handOver`, full batches are inserted by the package's thread while the next fills (rows
+// whose table gets its ids from AUTOINCREMENT have them in the order given); a failure shows at a
+// later endRow() or at finish().
+class SqlRows {
+  public:
+    static constexpr int kBatch = 256;
+    // A batch handed over holds this many statements' rows, or fewer rows of this many bytes.
+    static constexpr int kHandedStatements = 4;
+    static constexpr std::size_t kHandedBytes = 128 * 1024;
+    bool start(GpkgPackage& package, const std::string& head, int columns, bool handOver,
+               GpkgIndex* index = nullptr);
+    void null() { filling().cells.push_back({Cell::Null, 0, 0}); }
+    void integer(std::int64_t value) { filling().cells.push_back({Cell::Integer, 0, value}); }
+    void real(double value) {
+        filling().cells.push_back({Cell::Real, 0, std::bit_cast<std::int64_t>(value)});
+    }
+    void text(std::string_view value) { bytes(Cell::Text, value); }
+    void blob(std::string_view value) { bytes(Cell::Blob, value); }
+    // The row's id and envelope (min x, max x, min y, max y) for the index.
+    void entry(std::int64_t id, const double box[4]);
+    bool endRow();
+    // Inserts the rows kept and lets the statements go.
+    bool finish();
+
+  private:
+    friend class GpkgPackage;
+    // A value: an integer, a double's bits, or where a text or blob begins in the batch's bytes.
+    struct Cell {
+        enum Kind : std::uint8_t { Null, Integer, Real, Text, Blob } kind;
+        std::uint32_t size; // a text's or blob's length
+        std::int64_t value;
+    };
+    struct Entry {
+        std::int64_t id;
+        double box[4];
+    };
+    struct Batch {
+        std::vector<Cell> cells;
+        std::string bytes;
+        std::vector<Entry> entries;
+    };
+    void bytes(Cell::Kind kind, std::string_view value);
+    // Inserts the batch's rows, a statement's rows at a time and then one by one, and adds their
+    // entries to the index.
+    bool insert(const Batch& batch);
+    static void clear(Batch& batch);
+    Batch& filling() { return batches_[filling_]; }
+    GpkgPackage* package_ = nullptr;
+    GpkgIndex* index_ = nullptr;
+    bool handOver_ = false;
+    std::size_t columns_ = 0;
+    std::size_t batchRows_ = 1;
+    // The batch being filled and the two before it, which may still be waiting to be inserted.
+    std::array<Batch, 3> batches_;
+    std::size_t filling_ = 0;
+    int handed_ = 0; // batches handed over and not yet inserted
+    SqlStatement one_;
+    SqlStatement batch_;
 };
 
 // The coordinate system a projection's WKT names by its outermost AUTHORITY (or ID): the
@@ -105,8 +199,9 @@ class GpkgIndex {
     std::size_t nodeSize_ = 0;
     std::size_t capacity_ = 0;
     std::int64_t next_ = 2; // node 1 is the root
+    std::int64_t lastRowid_ = 0; // the last entry's id in the leaves written
     SqlStatement node_;
-    SqlStatement rowid_;
+    SqlRows rowids_;
     SqlStatement parent_;
     std::string blob_;
 };
@@ -150,7 +245,10 @@ class GpkgLayerWriter final : public LayerWriter {
     std::string table_;
     std::string geometryType_; // empty for an attribute table
     std::vector<std::string> fieldTypes_;
-    SqlStatement insert_;
+    SqlRows rows_;
+    // The last row's id, counted here for the index: AUTOINCREMENT gives a new table's rows 1, 2, 3
+    // in the order they are inserted.
+    std::int64_t lastId_ = 0;
     GpkgIndex index_;
     std::string geometry_;         // the last object's, empty for none
     std::string text_;             // a value converted to UTF-8

@@ -1,5 +1,6 @@
 #include "gis/shapefile.h"
 
+#include "files/platform.h"
 #include "text/strings.h"
 
 namespace vk {
@@ -63,6 +64,22 @@ GisStatus writeProjectionFile(ShapeSet& set, const std::string& projection) {
     OutStream& out = set.prj->out();
     out.putLine(trimRight(projection));
     if (!out.flush()) return {GisError::ShpHeaderWrite, {}};
+    return {};
+}
+
+// The .cpg beside a .dbf names the code page of its texts (no line end), so that GIS software
+// shows their letters. It is one of the layer's files, held by the run like them, but made
+// without a word on the console: it is written whole at once.
+GisStatus writeCodePage(const DbfTable& table, OutputFile& cpg) {
+    if (!table.isOpen()) return {};
+    const std::string& dbf = table.file->path();
+    cpg.setPath(dbf.substr(0, dbf.size() - std::string_view(".dbf").size()) + ".cpg");
+    int err = cpg.create();
+    if (err == 0) {
+        cpg.out().put(dbfCodePage(table));
+        err = cpg.close();
+    }
+    if (err != 0) return {GisError::FileWrite, cpg.path() + ": " + sys::errorText(err)};
     return {};
 }
 
@@ -172,6 +189,10 @@ GisStatus ShapefileLayerWriter::finish() {
     // A set without records keeps its creation headers, which may still be buffered.
     for (OutputFile& file : files_)
         if (file.isOpen() && !file.out().flush()) return {GisError::CloseOut, {}};
+    for (std::size_t k = 0; k < tables.size(); ++k) {
+        GisStatus status = writeCodePage(tables[k], codePages_[k]);
+        if (!status.ok()) return status;
+    }
     return {};
 }
 

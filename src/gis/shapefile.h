@@ -25,7 +25,7 @@ class ShapefileLayerWriter final : public LayerWriter {
     GisStatus object(GisObject& object) override;
     GisStatus record(const GisObject& object) override;
     // The .dbf record counts and the .shp/.shx lengths and boxes of the sets with records, then
-    // every byte of every set written.
+    // every byte of every set written, and each .dbf's code page into its .cpg.
     GisStatus finish() override;
 
     std::array<ShapeSet, 3> sets{};  // points, lines, regions
@@ -34,6 +34,8 @@ class ShapefileLayerWriter final : public LayerWriter {
   private:
     // Each created set's .shp, .shx, .prj and .dbf, sets in the order of their letters.
     std::vector<OutputFile> files_;
+    // The .cpg beside each .dbf, made when the table is complete.
+    std::array<OutputFile, 3> codePages_;
 };
 
 } // namespace vk

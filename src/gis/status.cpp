@@ -48,6 +48,7 @@ constexpr ErrorText kErrorTexts[] = {
      "Should not be here [gisWriteRecord-dbf].  Please contact {contact}."},
     {GisError::CloseOut, "ERROR 0413 - Rewriting .dbf file header with final information."},
     {GisError::PackageWrite, "ERROR - Cannot write GeoPackage {}"},
+    {GisError::FileWrite, "ERROR - Cannot write file {}"},
 };
 
 std::string_view textOf(GisError error) {

@@ -33,6 +33,7 @@ enum class GisError {
     DbfRecordWithoutKind,
     CloseOut,
     PackageWrite,        // detail: the package's name and the reason
+    FileWrite,           // detail: the file's name and the reason
 };
 
 struct [[nodiscard]] GisStatus {

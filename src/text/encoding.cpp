@@ -15,6 +15,8 @@ char32_t fromCp1252(unsigned char byte) {
     return byte;
 }
 
+} // namespace
+
 void appendCodePoint(std::string& out, char32_t c) {
     if (c < 0x80) {
         out += static_cast<char>(c);
@@ -32,8 +34,6 @@ void appendCodePoint(std::string& out, char32_t c) {
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
 }
-
-} // namespace
 
 char32_t decodeCharacter(std::string_view text, std::size_t at, std::size_t& length) {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
@@ -67,6 +67,18 @@ char32_t decodeCharacter(std::string_view text, std::size_t at, std::size_t& len
 bool isAscii(std::string_view text) {
     for (const char c : text)
         if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+bool isUtf8(std::string_view text) {
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t length = 1;
+        if (static_cast<unsigned char>(text[at]) >= 0x80) {
+            decodeCharacter(text, at, length);
+            if (length == 1) return false;
+        }
+        at += length;
+    }
     return true;
 }
 

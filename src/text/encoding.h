@@ -20,5 +20,10 @@ std::string toUtf8(std::string_view text);
 
 // Whether every byte is ASCII: such a text is its own UTF-8.
 bool isAscii(std::string_view text);
+// Whether the text is well-formed UTF-8 as it is (no byte of it read as Windows-1252).
+bool isUtf8(std::string_view text);
+
+// Appends the code point's UTF-8 bytes.
+void appendCodePoint(std::string& out, char32_t c);
 
 } // namespace vk

@@ -1,20 +1,32 @@
 #include "text/names.h"
 
+#include "text/encoding.h"
+
 namespace vk {
 
 namespace {
 
-// The capital of a Windows-1252 letter; other bytes as they are. The small letters without a
-// capital in the code page (sharp s) stay as they are.
-unsigned char capital(unsigned char c) {
-    if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 'a' + 'A');
-    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 0x20);
+// The capital of a letter of Windows-1252, by its code point; other characters as they are. The
+// small letters without a capital in the code page (sharp s) stay as they are.
+char32_t capital(char32_t c) {
+    if (c >= 'a' && c <= 'z') return c - 'a' + 'A';
+    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;
     switch (c) {
-    case 0x9A: return 0x8A;  // s caron
-    case 0x9C: return 0x8C;  // oe
-    case 0x9E: return 0x8E;  // z caron
-    case 0xFF: return 0x9F;  // y diaeresis
+    case 0x161: return 0x160;  // s caron
+    case 0x153: return 0x152;  // oe
+    case 0x17E: return 0x17D;  // z caron
+    case 0xFF: return 0x178;   // y diaeresis
     default: return c;
+    }
+}
+
+// Hands each character's capital to `take`; ASCII, the common case, without decoding.
+template <typename Take> void forEachCapital(std::string_view text, Take&& take) {
+    for (std::size_t at = 0; at < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[at]);
+        std::size_t length = 1;
+        take(capital(byte < 0x80 ? byte : decodeCharacter(text, at, length)));
+        at += length;
     }
 }
 
@@ -22,19 +34,31 @@ constexpr std::uint64_t kFnvBasis = 14695981039346656037ULL;
 constexpr std::uint64_t kFnvPrime = 1099511628211ULL;
 
 std::uint64_t addFolded(std::uint64_t hash, std::string_view text) {
-    for (const char c : text) {
-        hash ^= capital(static_cast<unsigned char>(c));
+    forEachCapital(text, [&](char32_t c) {
+        hash ^= c;
         hash *= kFnvPrime;
-    }
+    });
     return hash;
 }
 
 }  // namespace
 
 std::string foldNameCase(std::string_view name) {
-    std::string folded(name);
-    for (char& c : folded) c = static_cast<char>(capital(static_cast<unsigned char>(c)));
+    std::string folded;
+    folded.reserve(name.size());
+    forEachCapital(name, [&](char32_t c) { appendCodePoint(folded, c); });
     return folded;
+}
+
+std::string numberedName(std::string_view name, int n) {
+    const std::size_t dot = name.rfind('.');
+    const std::size_t cut =
+        dot == std::string_view::npos || name.find_first_of("/\\", dot) != std::string_view::npos
+            ? name.size()
+            : dot;
+    std::string numbered(name.substr(0, cut));
+    numbered.append("_").append(std::to_string(n)).append(name.substr(cut));
+    return numbered;
 }
 
 std::uint64_t NameRegistry::digest(std::string_view folder, std::string_view name) {
@@ -57,17 +81,15 @@ bool NameRegistry::contains(std::string_view folder, std::string_view name) cons
 }
 
 std::string NameRegistry::freeName(std::string_view folder, std::string_view name) const {
-    if (!contains(folder, name)) return std::string(name);
-    const std::size_t dot = name.rfind('.');
-    const std::size_t cut =
-        dot == std::string_view::npos || name.find_first_of("/\\", dot) != std::string_view::npos
-            ? name.size()
-            : dot;
-    for (int n = 2;; ++n) {
-        std::string candidate(name.substr(0, cut));
-        candidate.append("_").append(std::to_string(n)).append(name.substr(cut));
-        if (!contains(folder, candidate)) return candidate;
-    }
+    const int n = freeNumber(folder, name);
+    return n == 0 ? std::string(name) : numberedName(name, n);
+}
+
+int NameRegistry::freeNumber(std::string_view folder, std::string_view name) const {
+    if (!contains(folder, name)) return 0;
+    int n = 2;
+    while (contains(folder, numberedName(name, n))) ++n;
+    return n;
 }
 
 void NameRegistry::add(std::string_view folder, std::string_view name) {

@@ -1,7 +1,8 @@
 // The file names a program run has written, so that a later output never takes the place of an
 // earlier one. Names are compared as Windows compares them, on every system: the case of ASCII
 // letters and of the letters of Windows-1252 is ignored, so that outputs written on one system
-// and copied to the other are all still there.
+// and copied to the other are all still there. A name is read as export text is (encoding.h), so
+// "R\xCDO" (Windows-1252) and "r\xC3\xADo" (UTF-8) are one name.
 //
 //   NameRegistry written;
 //   const std::string name = written.freeName(folder, "Creek_Upper_100.csv");
@@ -16,9 +17,12 @@
 
 namespace vk {
 
-// The name with its letters (ASCII and Windows-1252) in capitals: equal for two names that
-// Windows takes for one file.
+// The name as UTF-8 with its letters (ASCII and Windows-1252) in capitals: equal for two names
+// that Windows takes for one file.
 std::string foldNameCase(std::string_view name);
+
+// The name with "_N" before its extension (the file-name part's last ".").
+std::string numberedName(std::string_view name, int n);
 
 class NameRegistry {
 public:
@@ -27,6 +31,8 @@ public:
     // (the file-name part's last "."), N the first number from 2 that gives a free name.
     // Records nothing: the caller adds the name it writes.
     std::string freeName(std::string_view folder, std::string_view name) const;
+    // The N of that free name; 0 when the name itself is free.
+    int freeNumber(std::string_view folder, std::string_view name) const;
     void add(std::string_view folder, std::string_view name);
 
 private:

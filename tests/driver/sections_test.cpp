@@ -81,19 +81,25 @@ TEST(Distance8Test, DifferencesBelowOneMillionthInFloatGiveZero) {
 }
 
 TEST(CsvNameTest, JoinsTrimmedPartsAndReplacesFolderSeparators) {
-    std::string name = "left over";
-    vk::composeCsvName(name, " Creek  ", " Upper/Lower ", " 12\\3 ");
+    std::string name = "left over", file = "left over";
+    vk::composeCsvName(name, file, " Creek  ", " Upper/Lower ", " 12\\3 ");
     EXPECT_EQ(name, " Creek_ Upper_Lower_ 12_3.csv");
-    vk::composeCsvName(name, "A", "", "7");
+    vk::composeCsvName(name, file, "A", "", "7");
     EXPECT_EQ(name, "A__7.csv");
-    vk::composeCsvName(name, std::string(1200, 'x'), "B", "1");
+    vk::composeCsvName(name, file, std::string(1200, 'x'), "B", "1");
     EXPECT_EQ(name, std::string(1000, 'x'));
+    EXPECT_EQ(file, name);
+    // The file's name is cut before a character that would not fit whole.
+    vk::composeCsvName(name, file, std::string(999, 'x') + "\xC3\xA9", "B", "1");
+    EXPECT_EQ(name, std::string(999, 'x') + "\xC3");
+    EXPECT_EQ(file, std::string(999, 'x'));
 }
 
 TEST(CsvNameTest, CharactersWindowsRefusesInFileNamesBecomeUnderscores) {
     using namespace std::string_view_literals;
     struct Case {
         std::string_view stream, reach, station, name;
+        std::string_view file = {};  // the name as UTF-8; empty: the name itself
     };
     const Case cases[] = {
         {"NUL\0in"sv, "r", "\0"sv, "NUL_in_r__.csv"},
@@ -107,14 +113,21 @@ TEST(CsvNameTest, CharactersWindowsRefusesInFileNamesBecomeUnderscores) {
         {"A<B>", "C:D", "1", "A_B__C_D_1.csv"},
         {"say \"hi\"", "x|y", "2?*", "say _hi__x_y_2__.csv"},
         {"tab\there", "cr\rlf\n", "\x01\x1f", "tab_here_cr_lf____.csv"},
-        // Kept: blanks, commas, apostrophes, DEL and the bytes of other code pages.
-        {"a ,'b'", "\x7f\xe9\xff", "3", "a ,'b'_\x7f\xe9\xff_3.csv"},
+        // Kept: blanks, commas, apostrophes, DEL and the bytes of other code pages, whose letters
+        // the file's name gives in UTF-8.
+        {"a ,'b'", "\x7f\xe9\xff", "3", "a ,'b'_\x7f\xe9\xff_3.csv",
+         "a ,'b'_\x7f\xc3\xa9\xc3\xbf_3.csv"},
+        // Only whole characters are replaced: no byte of a UTF-8 sequence is taken for one.
+        {"\xE6\xB2\xB3:\x01", "\xF0\x9F\x8C\x8A|", "\xC3",
+         "\xE6\xB2\xB3___\xF0\x9F\x8C\x8A__\xC3.csv",
+         "\xE6\xB2\xB3___\xF0\x9F\x8C\x8A__\xC3\x83.csv"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.name));
-        std::string name;
-        vk::composeCsvName(name, c.stream, c.reach, c.station);
+        std::string name, file;
+        vk::composeCsvName(name, file, c.stream, c.reach, c.station);
         EXPECT_EQ(name, c.name);
+        EXPECT_EQ(file, c.file.empty() ? c.name : c.file);
     }
 }
 

@@ -144,7 +144,15 @@ void expectOutputs(const Outputs& actual, const Outputs& expected, bool console 
 
 // ---- checksums recorded from the conversions of the generated export ----
 
-const Checksums kShapefileLayers = {
+// Each .dbf of these ASCII exports has its .cpg beside it: "1252".
+Checksums withCodePages(Checksums layers) {
+    for (const auto& entry : Checksums(layers))
+        if (const std::string& file = entry.first; file.ends_with(".dbf"))
+            layers[file.substr(0, file.size() - 4) + ".cpg"] = fnv1a("1252");
+    return layers;
+}
+
+const Checksums kShapefileLayers = withCodePages({
     {"1d_xs_river_surf_line_L.dbf", 0x218047225437fe8aull},
     {"1d_xs_river_surf_line_L.prj", 0x0bc8605c25f3614bull},
     {"1d_xs_river_surf_line_L.shp", 0x08f46822ee6f6b5cull},
@@ -169,7 +177,7 @@ const Checksums kShapefileLayers = {
     {"river_surf_pts_P.prj", 0x0bc8605c25f3614bull},
     {"river_surf_pts_P.shp", 0xb9f98b5adf537d40ull},
     {"river_surf_pts_P.shx", 0x09fb157cb9016f39ull},
-};
+});
 const Outputs kShapefileRun = {kShapefileLayers, 0xb3c32f5c449d2744ull, 300, 0x8433b6167bc7ed3full};
 
 const Checksums kMifLayers = {
@@ -188,7 +196,7 @@ const Checksums kMifLayers = {
 };
 const Outputs kMifRun = {kMifLayers, 0xb3c32f5c449d2744ull, 300, 0x48ec3baebd30d43aull};
 
-const Checksums kUntrimmedLayers = {
+const Checksums kUntrimmedLayers = withCodePages({
     {"1d_xs_river_surf_line_L.dbf", 0x218047225437fe8aull},
     {"1d_xs_river_surf_line_L.prj", 0x0bc8605c25f3614bull},
     {"1d_xs_river_surf_line_L.shp", 0x5bb057fc7351f4f5ull},
@@ -213,7 +221,7 @@ const Checksums kUntrimmedLayers = {
     {"river_surf_pts_P.prj", 0x0bc8605c25f3614bull},
     {"river_surf_pts_P.shp", 0x4d4d1e7604b84ef6ull},
     {"river_surf_pts_P.shx", 0x63215280b03a8522ull},
-};
+});
 const Outputs kUntrimmedRun = {kUntrimmedLayers, 0xe1f900a17e1f808full, 300, 0x2352dce9eb026d33ull};
 
 } // namespace

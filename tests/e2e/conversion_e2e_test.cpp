@@ -5,6 +5,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -360,6 +361,60 @@ TEST_F(Example, GdalReadsEveryLayer) {
               std::string::npos)
         << lines.output;
     EXPECT_NE(lines.output.find("Flags (String) = n\n"), std::string::npos);
+}
+
+// ---- names from IDs in Windows-1252 and in UTF-8 ----
+
+// tests/e2e/names.sdf: the tables' files are named in UTF-8 whatever code page an ID came in, the
+// attributes keep the export's bytes, and each .cpg names the code page of its .dbf's texts.
+TEST_F(Conversion, TableNamesAreUtf8AndAttributesKeepTheExportsBytes) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the names are compared as the bytes a Linux file system keeps";
+#endif
+    const std::pair<std::string, std::string> tables[] = {
+        // in byte order: file, Source if other
+        {"Caf\xC3\xA9_\xC3\x91_2.csv", "Caf\xE9_\xD1_2.csv"},
+        {"Caf\xC3\xA9_\xC3\x91_3.csv", ""},
+        {"NUL_.Drain_B_7.csv", ""},
+        {"R\xC3\x8DO_\xC3\x91UBLE_1_2.csv", ""}, // the same name but for case
+        {"R\xC3\xADo_\xC3\x91uble_1.csv", "R\xEDo_\xD1uble_1.csv"},
+        {"Wave\xF0\x9F\x8C\x8A_A_6.csv", ""},
+        {"\xD0\x92\xD0\xBE\xD0\xBB\xD0\xB3\xD0\xB0_"
+         "\xD0\x9D\xD0\xB8\xD0\xB6\xD0\xBD\xD1\x8F\xD1\x8F_5.csv",
+         ""},
+        {"\xE9\xBB\x84\xE6\xB2\xB3_\xE4\xB8\x8A\xE6\xB8\xB8_4.csv", ""}};
+    for (const std::string name : {"Header.mif", "Header.prj", "../tests/e2e/names.sdf"})
+        fs::copy_file(kExamples + name, dir.file(name.substr(name.rfind('/') + 1)));
+    for (const std::string format : {"-mif", "-shp"}) {
+        EXPECT_NE(
+            convert({format, "names.sdf"})
+                .output.find("WARNING - Table R\xC3\x8DO_\xC3\x91UBLE_1.csv already written in "
+                             "this run; this section's table is R\xC3\x8DO_\xC3\x91UBLE_1_2.csv."),
+            std::string::npos);
+        std::vector<std::string> csv = vktest::filesIn(dir.path());
+        std::erase_if(csv, [](const std::string& name) { return !name.ends_with(".csv"); });
+        const std::string sources = readFile(dir.file(
+            format == "-mif" ? "1d_xs_names_surf_line.mid" : "1d_xs_names_surf_line_L.dbf"));
+        ASSERT_EQ(csv.size(), std::size(tables)) << format;
+        for (std::size_t i = 0; i < csv.size(); ++i) {
+            const auto& [file, source] = tables[i];
+            EXPECT_EQ(csv[i], file);
+            EXPECT_NE(sources.find(source.empty() ? file : source), std::string::npos) << file;
+            fs::remove(dir.file(csv[i]));
+        }
+    }
+    // UTF-8 IDs only in the network and the cut lines; GDAL shows the letters of either.
+    const std::tuple<const char*, const char*, const char*> layers[] = {
+        {"names.sdf_streams_L", "UTF-8", ""},
+        {"names_surf_pts_P", "1252", "= \xC3\x91uble\n"},
+        {"names_cut_line_L", "UTF-8", "= \xE9\xBB\x84\xE6\xB2\xB3\n"}};
+    for (const auto& [layer, codePage, shown] : layers) {
+        EXPECT_EQ(readFile(dir.file(std::string(layer) + ".cpg")), codePage) << layer;
+        if (*shown == 0 || vktest::runShell("command -v ogrinfo").status != 0) continue;
+        const auto info =
+            vktest::runShell("cd '" + dir.path() + "' && ogrinfo -ro -al " + layer + ".shp");
+        EXPECT_NE(info.output.find(shown), std::string::npos) << layer << info.output;
+    }
 }
 
 // ---- exports written by others ----

@@ -47,15 +47,16 @@ TEST(Gpkg, TimesAreInUtcWithMilliseconds) {
 }
 
 // The packed R-tree at the edges of its nodes (51 cells each): empty, one node, a full node, one
-// more, and a full second level and one more. SQLite's own check of the tree finds it sound and
-// its search finds every point of a box.
+// more, and a full second level and one more; the rows, inserted in batches of 64, at a batch's
+// edges too. SQLite's own check of the tree finds it sound, its search finds every point of a box,
+// and the table holds every row once, with its value, in order.
 class GpkgIndexTest : public vktest::GisSession {};
 
 TEST_F(GpkgIndexTest, PackedTreesAreSoundAtEveryNodeEdge) {
     if (vktest::runShell("command -v sqlite3").status != 0) GTEST_SKIP() << "no sqlite3";
     gisSchema.fieldCount = 1;
     gisSchema.fields[0] = {"N", "Integer", 0};
-    for (const int count : {0, 1, 51, 52, 51 * 51, 51 * 51 + 1}) {
+    for (const int count : {0, 1, 51, 52, 64, 65, 51 * 51, 51 * 51 + 1}) {
         SCOPED_TRACE(count);
         const std::string package = dir.file("p" + std::to_string(count) + ".gpkg");
         vk::gisState().packagePath = package;
@@ -80,9 +81,38 @@ TEST_F(GpkgIndexTest, PackedTreesAreSoundAtEveryNodeEdge) {
         const auto r = vktest::runShell("sqlite3 '" + package +
                                         "' \"SELECT rtreecheck('rtree_pts_geom'); SELECT count(*) "
                                         "FROM rtree_pts_geom; SELECT count(*) FROM rtree_pts_geom "
-                                        "WHERE minx >= 1000 AND maxx <= 1010 AND maxy <= 2005\"");
-        EXPECT_EQ(r.output, "ok\n" + std::to_string(count) + "\n" + std::to_string(inBox) + "\n");
+                                        "WHERE minx >= 1000 AND maxx <= 1010 AND maxy <= 2005; "
+                                        "SELECT count(*) FROM pts WHERE N = fid - 1\"");
+        EXPECT_EQ(r.output, "ok\n" + std::to_string(count) + "\n" + std::to_string(inBox) + "\n" +
+                                std::to_string(count) + "\n");
     }
+}
+
+// A table of as many fields as a layer may have takes fewer rows per statement than SQLite would
+// have values for, and still stores every row.
+TEST_F(GpkgIndexTest, TheWidestTablesKeepEveryRow) {
+    if (vktest::runShell("command -v sqlite3").status != 0) GTEST_SKIP() << "no sqlite3";
+    gisSchema.fieldCount = vk::GisSchema::kMaxFields;
+    std::vector<vk::GisValue> values;
+    for (int k = 0; k < gisSchema.fieldCount; ++k) {
+        gisSchema.fields[static_cast<std::size_t>(k)] = {"F" + std::to_string(k), "Integer", 0};
+        values.push_back(vk::integerValue(k));
+    }
+    const std::string package = dir.file("wide.gpkg");
+    vk::gisState().packagePath = package;
+    int id = vk::gisOpenLayer(dir.file("wide.gpkg"), "P", "O ", gisSchema);
+    vk::gisWriteHeader(id);
+    vk::gisInitialiseObject(gisO_);
+    gisO_.kind = vk::GisKind::Point;
+    gisO_.values = values;
+    for (int i = 0; i < 300; ++i) {
+        vk::gisWriteObject(id, gisO_);
+        vk::gisWriteRecord(id, gisO_);
+    }
+    vk::gisCloseLayer(id);
+    ASSERT_TRUE(vk::gisCommitPackage());
+    EXPECT_EQ(vktest::runShell("sqlite3 '" + package + "' 'SELECT count(*), sum(F255) FROM wide'").output,
+              "300|76500\n");
 }
 
 } // namespace

@@ -264,10 +264,12 @@ TEST(LongPaths, AreNeverCut) {
 namespace {
 
 // Names taken as Windows takes them: a name equal to one written but for the case of its letters
-// (ASCII and Windows-1252) gets the first free "_N" before its extension, in its folder only.
+// (ASCII and Windows-1252, in either code page) gets the first free "_N" before its extension, in
+// its folder only.
 TEST(NameRegistry, TakenNamesGetTheFirstFreeNumber) {
     vk::NameRegistry written;
-    for (const char* name : {"Creek_1.csv", "creek_1_2.csv", "\xC9t\xE9_\x8A.csv", "a.b/c"})
+    for (const char* name :
+         {"Creek_1.csv", "creek_1_2.csv", "\xC9t\xE9_\x8A.csv", "a.b/c", "R\xCDO_\xFF.csv"})
         written.add("out/", name);
     written.add("other/", "Creek_1_3.csv");
     for (int i = 0; i < 5000; ++i) written.add("many/", "t" + std::to_string(i) + ".csv");
@@ -277,6 +279,9 @@ TEST(NameRegistry, TakenNamesGetTheFirstFreeNumber) {
         {"OUT/", "CREEK_1.csv", "CREEK_1_3.csv"},
         {"out/", "\xE9T\xC9_\x9A.csv", "\xE9T\xC9_\x9A_2.csv"},
         {"out/", "\xDF.csv", "\xDF.csv"},  // sharp s has no capital
+        // Their UTF-8 forms are the same letters.
+        {"out/", "\xC3\xA9T\xC3\x89_\xC5\xA1.csv", "\xC3\xA9T\xC3\x89_\xC5\xA1_2.csv"},
+        {"out/", "r\xC3\xADo_\xC5\xB8.csv", "r\xC3\xADo_\xC5\xB8_2.csv"},
         {"out/", "A.B/C", "A.B/C_2"},       // a dot in a folder name is no extension
         {"other/", "Creek_1.csv", "Creek_1.csv"}, {"many/", "T4999.CSV", "T4999_2.CSV"},
         {"many/", "t5000.csv", "t5000.csv"},

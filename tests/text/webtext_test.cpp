@@ -58,11 +58,21 @@ TEST(WebText, EveryTextIsEscapedForWhereItStands) {
         {"\x93q\x94 \x9F", "&#x201c;q&#x201d; &#x178;", R"("\u201cq\u201d \u0178")",
          "\xE2\x80\x9Cq\xE2\x80\x9D \xC5\xB8"},
         {"\xF0\x9F\x8C\x8A", "&#x1f30a;", R"("\ud83c\udf0a")"},
+        {"\xD0\xAF\xE6\xB2\xB3", "&#x42f;&#x6cb3;", R"("\u042f\u6cb3")"},
         // Cut short, overlong or surrogate forms are not UTF-8: byte by byte.
         {"x\xC3", "x&#xc3;", R"("x\u00c3")", "x\xC3\x83"},
+        {"\xE6\xB2", "&#xe6;&#xb2;", R"("\u00e6\u00b2")", "\xC3\xA6\xC2\xB2"},
+        {"\xF0\x9F\x8C!", "&#xf0;&#x178;&#x152;!", R"("\u00f0\u0178\u0152!")",
+         "\xC3\xB0\xC5\xB8\xC5\x92!"},
         {"\xC0\xAF", "&#xc0;&#xaf;", R"("\u00c0\u00af")", "\xC3\x80\xC2\xAF"},
+        {"\xE0\x80\xAF", "&#xe0;&#x20ac;&#xaf;", R"("\u00e0\u20ac\u00af")",
+         "\xC3\xA0\xE2\x82\xAC\xC2\xAF"},
         {"\xED\xA0\x80", "&#xed;&#xa0;&#x20ac;", R"("\u00ed\u00a0\u20ac")",
          "\xC3\xAD\xC2\xA0\xE2\x82\xAC"},
+        // Beyond U+10FFFF, and a continuation byte with no lead.
+        {"\xF4\x90\x80\x80", "&#xf4;&#xfffd;&#x20ac;&#x20ac;", R"("\u00f4\ufffd\u20ac\u20ac")",
+         "\xC3\xB4\xC2\x90\xE2\x82\xAC\xE2\x82\xAC"},
+        {"\xA9x", "&#xa9;x", R"("\u00a9x")", "\xC2\xA9x"},
         {""s, "", R"("")"},
         {"a\0b"s, "a&#xfffd;b", R"("a\u0000b")"},
     };
@@ -72,6 +82,7 @@ TEST(WebText, EveryTextIsEscapedForWhereItStands) {
         EXPECT_EQ(attribute(c.text), c.html);
         EXPECT_EQ(json(c.text), c.json);
         EXPECT_EQ(vk::toUtf8(c.text), c.utf8.empty() ? c.text : c.utf8);
+        EXPECT_EQ(vk::isUtf8(c.text), c.utf8.empty());
         // Nothing that could close an element or start markup gets through, and the page is ASCII.
         for (const std::string& out : {html(c.text), json(c.text)}) {
             EXPECT_EQ(out.find('<'), std::string::npos);
