@@ -255,8 +255,7 @@ TEST_F(OpenInputFile, ExistingCommandLineNameOpensWithoutAsking) {
         SCOPED_TRACE(name);
         vk::sys::File file;
         ASSERT_EQ(vk::sys::openFile(name, vk::sys::Access::Truncate, file), 0);
-        EXPECT_EQ(vk::sys::writeAll(file, "x\n", 2), 0);
-        EXPECT_EQ(vk::sys::closeFile(file), 0);
+        ASSERT_TRUE(vk::sys::writeAll(file, "x\n", 2) == 0 && vk::sys::closeFile(file) == 0);
         DriverSession session("never read\n");
         vk::setInputName(settings, name);
         vk::openInputFile(settings);

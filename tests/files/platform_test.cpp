@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <map>
 #include <string>
 
 #include "support/testfiles.h"
@@ -120,17 +121,15 @@ TEST(PlatformFiles, RelativeNamesAreJoinedToTheCurrentFolder) {
 TEST(PlatformFiles, NamesInAnyLanguageAndOfAnyLength) {
     TempDir dir;
     const std::string folder = dir.file(std::string(150, 'f') + "_模型") + "/Река";
-    ASSERT_EQ(sys::createFolders(folder), 0);
     const std::string first = folder + "/" + std::string(120, 'n') + "_Éñ🌊.csv";
     const std::string second = folder + "/长江_" + std::string(120, 'm') + ".csv";
+    ASSERT_EQ(sys::createFolders(folder), 0);
     sys::File f;
     ASSERT_EQ(sys::openFile(first, sys::Access::Truncate, f, true), 0);
     EXPECT_EQ(sys::writeAll(f, "abc", 3), 0);
     EXPECT_EQ(sys::closeFile(f), 0);
     sys::FileInfo info;
-    ASSERT_TRUE(sys::pathInfo(first, info));
-    EXPECT_TRUE(info.regular);
-    EXPECT_EQ(info.size, 3u);
+    EXPECT_TRUE(sys::pathInfo(first, info) && info.regular && info.size == 3u);
     EXPECT_TRUE(sys::absolutePath(first).ends_with("_Éñ🌊.csv")) << sys::absolutePath(first);
     EXPECT_EQ(sys::createNewFile(first), EEXIST);
     EXPECT_EQ(sys::replaceFile(first, second), 0);
@@ -147,17 +146,13 @@ TEST(PlatformFiles, NamesInAnyLanguageAndOfAnyLength) {
 }
 
 TEST(PlatformFiles, TheExtendedLengthFormOfAFullPath) {
-    const struct {
-        const char *full, *extended;
-    } cases[] = {
-        {"C:\\a\\b.csv", "\\\\?\\C:\\a\\b.csv"},
-        {"C:/a/b.csv", "\\\\?\\C:\\a\\b.csv"},
-        {"\\\\srv\\share\\b.csv", "\\\\?\\UNC\\srv\\share\\b.csv"},
-        {"//srv/share/b.csv", "\\\\?\\UNC\\srv\\share\\b.csv"},
-        {"\\\\?\\C:\\a/b", "\\\\?\\C:\\a/b"},  // already in the form: as it stands
-        {"\\\\.\\COM1", "\\\\.\\COM1"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(sys::extendedLengthPath(c.full), c.extended) << c.full;
+    for (const auto& [full, extended] : std::map<std::string, std::string>{
+             {"C:\\a\\b.csv", "\\\\?\\C:\\a\\b.csv"}, {"C:/a/b.csv", "\\\\?\\C:\\a\\b.csv"},
+             {"\\\\srv\\share\\b.csv", "\\\\?\\UNC\\srv\\share\\b.csv"},
+             {"//srv/share/b.csv", "\\\\?\\UNC\\srv\\share\\b.csv"},
+             // Already in the form, or a device's: as it stands.
+             {"\\\\?\\C:\\a/b", "\\\\?\\C:\\a/b"}, {"\\\\.\\COM1", "\\\\.\\COM1"}})
+        EXPECT_EQ(sys::extendedLengthPath(full), extended) << full;
 }
 
 }  // namespace

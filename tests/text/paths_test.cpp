@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <random>
 #include <string>
 
@@ -186,15 +187,11 @@ TEST(FileFolderPath, TheFolderWithItsLastSeparator) {
 }
 
 TEST(PathRoot, DrivesAndSharesOnly) {
-    const struct {
-        const char* path;
-        std::size_t length;
-    } cases[] = {
-        {"C:", 2}, {"c:x.sdf", 2}, {"C:\\x", 3}, {"C:/x", 3}, {"1:x", 0}, {"ab:c", 0},
-        {"\\\\srv\\share\\x", 12}, {"//srv/share", 11}, {"\\\\srv", 5}, {"\\\\srv\\", 6},
-        {"\\\\\\x", 0}, {"\\x", 0}, {"/tmp/x", 0}, {"x", 0}, {"", 0},
-    };
-    for (const auto& c : cases) EXPECT_EQ(vk::PATHROOTLENGTH(c.path), c.length) << c.path;
+    for (const auto& [path, length] : std::map<std::string, std::size_t>{
+             {"C:", 2}, {"c:x.sdf", 2}, {"C:\\x", 3}, {"C:/x", 3}, {"1:x", 0}, {"ab:c", 0},
+             {"\\\\srv\\share\\x", 12}, {"//srv/share", 11}, {"\\\\srv", 5}, {"\\\\srv\\", 6},
+             {"\\\\\\x", 0}, {"\\x", 0}, {"/tmp/x", 0}, {"x", 0}, {"", 0}})
+        EXPECT_EQ(vk::PATHROOTLENGTH(path), length) << path;
 }
 
 TEST(CleanPath, TrimsAndCollapsesDoubledSeparators) {
