@@ -63,8 +63,27 @@ void replaceAll(std::string& text, std::string_view mark, std::string_view by) {
         text.replace(at, mark.size(), by);
 }
 
+bool continuesCharacter(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// A message longer than a line goes on in the lines after it, each cut at a whole character, so
+// that the reason after a long file name is never lost; what four lines cannot hold is left out
+// of the middle, the last line holding the message's end.
 [[noreturn]] void gisFail(std::string_view message) {
-    gisState().errorText[0] = std::string(cutTo(message, kErrorLineLength));
+    std::array<std::string, 4>& lines = gisState().errorText;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i + 1 == lines.size() && message.size() > kErrorLineLength) {
+            std::size_t from = message.size() - kErrorLineLength;
+            while (from < message.size() && continuesCharacter(message[from])) ++from;
+            message.remove_prefix(from);
+        }
+        std::size_t take = std::min(message.size(), kErrorLineLength);
+        for (int back = 0; back < 3 && take < message.size() && take > 0 &&
+                           continuesCharacter(message[take]);
+             ++back)
+            --take;
+        lines[i] = std::string(message.substr(0, take));
+        message.remove_prefix(take);
+    }
     gisReportError(1);
     EXITS();
 }

@@ -2,9 +2,11 @@
 // closing, and the error reporter.
 #include <filesystem>
 #include <set>
+#include <sstream>
 
 #include "gis/formats.h"
 #include "gis_session.h"
+#include "text/encoding.h"
 
 namespace vktest {
 namespace {
@@ -87,6 +89,32 @@ TEST_F(Registry, UnsupportedExtensionsAreNamedLowerCased) {
                       std::string(kExitTail));
     }
     EXPECT_TRUE(filesInFolder().empty());
+}
+
+// An error naming a long path goes on in the lines after the first, cut at whole characters:
+// the reason at its end is kept, in full when the four lines hold it all.
+TEST_F(Registry, LongErrorsGoOnInWholeCharactersAndKeepTheirEnd) {
+    for (const int letters : {400, 1500, 2500}) {
+        std::string path = "/";
+        for (int i = 0; i < letters; ++i) path += "\xC3\xA9";  // é
+        const std::string message = "ERROR - Cannot write GeoPackage " + path + ": disk I/O error";
+        const std::string out = endsRun([&] {
+            vk::gisEndRunOn({vk::GisError::PackageWrite, path + ": disk I/O error"});
+        });
+        ASSERT_TRUE(out.starts_with("\nERROR - Cannot write GeoPackage /") &&
+                    out.ends_with(": disk I/O error\n" + std::string(kExitTail)))
+            << letters;
+        std::string joined, line;
+        std::istringstream lines(out.substr(1, out.size() - 1 - kExitTail.size()));
+        while (std::getline(lines, line)) {
+            EXPECT_LE(line.size(), 1000u);
+            EXPECT_TRUE(vk::isUtf8(line)) << letters;
+            joined += line;
+        }
+        if (message.size() <= 4000) {
+            EXPECT_EQ(joined, message);
+        }
+    }
 }
 
 TEST_F(Registry, MifNamesWithAndWithoutExtensionGiveTheSamePair) {
