@@ -8,6 +8,7 @@
 #include "files/exits.h"
 #include "files/platform.h"
 #include "files/terminal.h"
+#include "text/encoding.h"
 #include "text/strings.h"
 
 namespace vk {
@@ -148,6 +149,13 @@ void Console::reveal() {
 }
 
 void Console::deliver(std::string_view bytes) {
+    // The console shows UTF-8 (a Windows console is set to it for the run): an export's text in a
+    // message (an ID, a line quoted) that is not UTF-8 is shown as the Windows-1252 it is.
+    if (!isAscii(bytes) && !isUtf8(bytes)) {
+        utf8_.clear();
+        appendUtf8(utf8_, bytes);
+        bytes = utf8_;
+    }
     if (sink_ != nullptr) {
         sink_->append(bytes);
         return;

@@ -185,6 +185,7 @@ private:
     void countAlert(std::string_view text);
     std::string out_;
     std::string* sink_ = nullptr;
+    std::string utf8_; // a message that is not all UTF-8, as it is shown
     bool lineOpen_ = false;
     bool fedInput_ = false;
     bool fedFromTerminal_ = true;

@@ -52,6 +52,8 @@ TEST_F(ConsoleTest, MessagesProduceTheirExactBytesAndTrackTheOpenLine) {
     c.endLine();
     EXPECT_EQ(out.substr(out.size() - 5), "open\n");
     EXPECT_FALSE(c.lineOpen());
+    c.line("R\xEDo \xC3\x91uble");  // an ID in Windows-1252 and one in UTF-8: both shown in UTF-8
+    EXPECT_TRUE(out.ends_with("open\nR\xC3\xADo \xC3\x91uble\n"));
 }
 
 TEST_F(ConsoleTest, WarningAndErrorMessagesAreCounted) {
