@@ -263,8 +263,12 @@ void SqlRows::entry(std::int64_t id, const double box[4]) {
 
 void SqlRows::clear(Batch& batch) {
     batch.cells.clear();
-    batch.bytes.clear();
     batch.entries.clear();
+    // A line of millions of points is not kept room for until the run ends.
+    if (batch.bytes.capacity() > 4 * kHandedBytes)
+        std::string().swap(batch.bytes);
+    else
+        batch.bytes.clear();
 }
 
 bool SqlRows::endRow() {
