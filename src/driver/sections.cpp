@@ -438,18 +438,9 @@ void composeCsvName(std::string& name, std::string& file, std::string_view strea
         if (unfitForFileName(c)) c = '_';
     // The file's name is the same letters as UTF-8 on every system, whatever code page the
     // export was written in; cut at a whole character.
-    if (isAscii(name)) {
-        if (name.size() > kMaxCsvName) name.resize(kMaxCsvName);
-        file.assign(name);
-        return;
-    }
     file.clear();
     appendUtf8(file, name);
-    if (file.size() > kMaxCsvName) {
-        std::size_t cut = kMaxCsvName;
-        while ((static_cast<unsigned char>(file[cut]) & 0xC0) == 0x80) --cut;
-        file.resize(cut);
-    }
+    file.resize(wholeCharacters(file, kMaxCsvName));
     if (name.size() > kMaxCsvName) name.resize(kMaxCsvName);
 }
 

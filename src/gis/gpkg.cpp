@@ -250,9 +250,17 @@ bool SqlRows::start(GpkgPackage& package, const std::string& head, int columns, 
     return package.prepare(head + " VALUES " + row, one_) && package.prepare(rows, batch_);
 }
 
-void SqlRows::bytes(Cell::Kind kind, std::string_view value) {
+void SqlRows::text(std::string_view value) {
     Batch& batch = filling();
-    batch.cells.push_back({kind, static_cast<std::uint32_t>(value.size()),
+    const std::size_t at = batch.bytes.size();
+    appendUtf8(batch.bytes, value);
+    batch.cells.push_back({Cell::Text, static_cast<std::uint32_t>(batch.bytes.size() - at),
+                           static_cast<std::int64_t>(at)});
+}
+
+void SqlRows::blob(std::string_view value) {
+    Batch& batch = filling();
+    batch.cells.push_back({Cell::Blob, static_cast<std::uint32_t>(value.size()),
                            static_cast<std::int64_t>(batch.bytes.size())});
     batch.bytes += value;
 }
@@ -721,9 +729,7 @@ GisStatus GpkgLayerWriter::header(const GisSchema& schema, const GisProjections&
         return p.failed();
     lastId_ = 0;
     if (features && !index_.start(p, rtree)) return p.failed();
-    fieldTypes_.clear();
-    for (int i = 0; i < schema.fieldCount; ++i)
-        fieldTypes_.push_back(schema.fields[static_cast<std::size_t>(i)].type);
+    fields_ = static_cast<std::size_t>(schema.fieldCount);
     return {};
 }
 
@@ -784,23 +790,8 @@ GisStatus GpkgLayerWriter::record(const GisObject& object) {
         else
             rows_.blob(geometry_);
     }
-    // Texts converted to UTF-8 are kept in one buffer; those the producer repeats from the last
-    // record keep their conversion (an empty span: the text is ASCII and stored as it is).
-    const std::size_t count = std::min(object.values.size(), fieldTypes_.size());
-    std::size_t same = converted_.size() == count ? std::min<std::size_t>(object.repeated, count) : 0;
-    std::size_t kept = 0;
-    for (std::size_t k = 0; k < same; ++k)
-        kept = std::max(kept, converted_[k].first + converted_[k].second);
-    text_.resize(kept);
-    converted_.resize(count);
-    for (std::size_t k = same; k < count; ++k) converted_[k] = {0, 0};
-    for (std::size_t k = same; k < count; ++k)
-        if (object.values[k].type == GisValue::Type::Text && !isAscii(object.values[k].text)) {
-            const std::size_t start = text_.size();
-            appendUtf8(text_, object.values[k].text);
-            converted_[k] = {start, text_.size() - start};
-        }
-    for (std::size_t k = 0; k < fieldTypes_.size(); ++k) {
+    const std::size_t count = std::min(object.values.size(), fields_);
+    for (std::size_t k = 0; k < fields_; ++k) {
         if (k >= count) {
             rows_.null();
             continue;
@@ -808,10 +799,7 @@ GisStatus GpkgLayerWriter::record(const GisObject& object) {
         const GisValue& value = object.values[k];
         switch (value.type) {
         case GisValue::Type::Text:
-            if (const auto [start, length] = converted_[k]; length == 0)
-                rows_.text(value.text);
-            else
-                rows_.text(std::string_view(text_).substr(start, length));
+            rows_.text(value.text);
             break;
         case GisValue::Type::Real:
             rows_.real(reals_.stored(value.real));

@@ -119,8 +119,9 @@ class SqlRows {
     void real(double value) {
         filling().cells.push_back({Cell::Real, 0, std::bit_cast<std::int64_t>(value)});
     }
-    void text(std::string_view value) { bytes(Cell::Text, value); }
-    void blob(std::string_view value) { bytes(Cell::Blob, value); }
+    // A text stored as UTF-8 (text that is not is read as Windows-1252).
+    void text(std::string_view value);
+    void blob(std::string_view value);
     // The row's id and envelope (min x, max x, min y, max y) for the index.
     void entry(std::int64_t id, const double box[4]);
     bool endRow();
@@ -144,7 +145,6 @@ class SqlRows {
         std::string bytes;
         std::vector<Entry> entries;
     };
-    void bytes(Cell::Kind kind, std::string_view value);
     // Inserts the batch's rows, a statement's rows at a time and then one by one, and adds their
     // entries to the index.
     bool insert(const Batch& batch);
@@ -244,15 +244,13 @@ class GpkgLayerWriter final : public LayerWriter {
     GpkgPackage* package_ = nullptr;
     std::string table_;
     std::string geometryType_; // empty for an attribute table
-    std::vector<std::string> fieldTypes_;
+    std::size_t fields_ = 0;
     SqlRows rows_;
     // The last row's id, counted here for the index: AUTOINCREMENT gives a new table's rows 1, 2, 3
     // in the order they are inserted.
     std::int64_t lastId_ = 0;
     GpkgIndex index_;
     std::string geometry_;         // the last object's, empty for none
-    std::string text_;             // a value converted to UTF-8
-    std::vector<std::pair<std::size_t, std::size_t>> converted_; // per field: its span in text_
     StoredReals reals_;
     double box_[4] = {0, 0, 0, 0}; // the last object's envelope: min x, max x, min y, max y
     double extent_[4] = {0, 0, 0, 0};

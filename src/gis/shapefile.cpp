@@ -1,6 +1,7 @@
 #include "gis/shapefile.h"
 
 #include "files/platform.h"
+#include "text/paths.h"
 #include "text/strings.h"
 
 namespace vk {
@@ -72,8 +73,7 @@ GisStatus writeProjectionFile(ShapeSet& set, const std::string& projection) {
 // without a word on the console: it is written whole at once.
 GisStatus writeCodePage(const DbfTable& table, OutputFile& cpg) {
     if (!table.isOpen()) return {};
-    const std::string& dbf = table.file->path();
-    cpg.setPath(dbf.substr(0, dbf.size() - std::string_view(".dbf").size()) + ".cpg");
+    cpg.setPath(FILENAMEPATH(table.file->path()) + ".cpg");
     int err = cpg.create();
     if (err == 0) {
         cpg.out().put(dbfCodePage(table));

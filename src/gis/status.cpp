@@ -5,6 +5,7 @@
 #include "files/exits.h"
 #include "files/units.h"
 #include "gis/state.h"
+#include "text/encoding.h"
 #include "text/strings.h"
 
 namespace vk {
@@ -63,8 +64,6 @@ void replaceAll(std::string& text, std::string_view mark, std::string_view by) {
         text.replace(at, mark.size(), by);
 }
 
-bool continuesCharacter(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-
 // A message longer than a line goes on in the lines after it, each cut at a whole character, so
 // that the reason after a long file name is never lost; what four lines cannot hold is left out
 // of the middle, the last line holding the message's end.
@@ -76,11 +75,7 @@ bool continuesCharacter(char c) { return (static_cast<unsigned char>(c) & 0xC0) 
             while (from < message.size() && continuesCharacter(message[from])) ++from;
             message.remove_prefix(from);
         }
-        std::size_t take = std::min(message.size(), kErrorLineLength);
-        for (int back = 0; back < 3 && take < message.size() && take > 0 &&
-                           continuesCharacter(message[take]);
-             ++back)
-            --take;
+        const std::size_t take = wholeCharacters(message, kErrorLineLength);
         lines[i] = std::string(message.substr(0, take));
         message.remove_prefix(take);
     }

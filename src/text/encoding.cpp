@@ -82,6 +82,14 @@ bool isUtf8(std::string_view text) {
     return true;
 }
 
+std::size_t wholeCharacters(std::string_view text, std::size_t width) {
+    if (text.size() <= width) return text.size();
+    std::size_t cut = width;
+    // At most three bytes back: a longer run is no UTF-8 (Windows-1252 bytes), cut anywhere.
+    for (int back = 0; back < 3 && cut > 0 && continuesCharacter(text[cut]); ++back) --cut;
+    return cut;
+}
+
 void appendUtf8(std::string& out, std::string_view text) {
     if (isAscii(text)) {
         out += text;

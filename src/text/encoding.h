@@ -23,6 +23,11 @@ bool isAscii(std::string_view text);
 // Whether the text is well-formed UTF-8 as it is (no byte of it read as Windows-1252).
 bool isUtf8(std::string_view text);
 
+// Whether the byte continues a UTF-8 character begun before it.
+inline bool continuesCharacter(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+// The length of text that `width` bytes hold without cutting a UTF-8 character in two.
+std::size_t wholeCharacters(std::string_view text, std::size_t width);
+
 // Appends the code point's UTF-8 bytes.
 void appendCodePoint(std::string& out, char32_t c);
 
