@@ -79,7 +79,7 @@ using SdfColumn = std::variant<std::vector<double> SdfSection::*, std::vector<fl
                                std::vector<std::string> SdfSection::*>;
 inline constexpr std::size_t kSdfMaxColumns = 4;
 
-// What ends a block: the line that does is then tested for the keywords after the block's own.
+// What ends a block: the line that does is then tested for every keyword, as any other line.
 enum class SdfBlockEnd {
     NoNumbersOrEnd, // a line without any number, or one holding "END:"
     NotAllNumbers,  // a line that is not all numbers
@@ -129,7 +129,8 @@ struct SdfBlock {
     std::span<const SdfColumn> used() const { return {columns.data(), width}; }
 };
 
-// The blocks of a cross-section, in the order the reader tests a line for their keywords.
+// The blocks of a cross-section. They may come in any order: a line is tested for each keyword in
+// the order declared, and the line that ends a block is tested for all of them again.
 inline constexpr SdfBlock kSdfBlocks[] = {
     {.keyword = "CUT LINE",
      .readError = "ERROR - Reading following line in file in sub GetSdfCutline",

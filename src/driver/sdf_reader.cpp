@@ -388,7 +388,9 @@ void SdfReader::readCrossSections() {
             readIdLine("REACH ID:", ids_.reachId, "Error Expecting REACH ID: on ");
             readStation();
         }
-        readBlocks(std::make_index_sequence<std::size(kSdfBlocks)>{});
+        // The line that ends a block may begin any other.
+        while (readBlockBegunHere(std::make_index_sequence<std::size(kSdfBlocks)>{})) {
+        }
         if (results_) readSectionResults();
         if (found("END:")) {
             console().breakLine("End of section processing... ");
@@ -544,18 +546,18 @@ void SdfReader::readRegions(SdfRegion::Kind kind, std::string_view endKeyword) {
     }
 }
 
-// Tests the line for the keyword of each block of kSdfBlocks in turn, reading the block where
-// one is found.
-template <std::size_t... B> void SdfReader::readBlocks(std::index_sequence<B...>) {
-    (((!kSdfBlocks[B].onlyWithResults || results_) && found(kSdfBlocks[B].keyword)
-          ? readBlock<B>()
-          : void()),
-     ...);
+// Reads the block of kSdfBlocks whose keyword the line holds (the first declared, should it
+// hold two); false when it holds none.
+template <std::size_t... B> bool SdfReader::readBlockBegunHere(std::index_sequence<B...>) {
+    return ((((!kSdfBlocks[B].onlyWithResults || results_) && found(kSdfBlocks[B].keyword))
+                 ? (readBlock<B>(), true)
+                 : false) ||
+            ...);
 }
 
 // One routine for every block of kSdfBlocks (instantiated per block). Rows past the limit are
-// reported and skipped; a line that ends the block is left for the keyword tests after the
-// block's own.
+// reported and skipped; the line that ends the block is left for the keyword tests, its own
+// block's included.
 template <std::size_t B> void SdfReader::readBlock() {
     static constexpr const SdfBlock& block = kSdfBlocks[B];
     constexpr bool plainRows = block.form == SdfRowForm::Values && Arrays<B>::kNumeric;

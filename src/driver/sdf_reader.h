@@ -77,7 +77,7 @@ class SdfReader : private ConsolePlace {
     void readStation();
     void readCentreline();
 
-    template <std::size_t... B> void readBlocks(std::index_sequence<B...>);
+    template <std::size_t... B> bool readBlockBegunHere(std::index_sequence<B...>);
     template <std::size_t B> void readBlock(); // block B of kSdfBlocks
     bool endsBlock(SdfBlockEnd end) const;
     void readHeaderLine();

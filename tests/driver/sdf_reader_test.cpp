@@ -444,8 +444,8 @@ TEST(SdfReader, CentrelineReadErrors) {
 
 TEST(SdfReader, BlockEndsAndTheLineThatEndedThem) {
     // A cut line, n values and a surface line each ended by END: complete the section; a cut
-    // line ended by SURFACE LINE: is followed by the surface line in the same pass; a surface
-    // line ended by CUT LINE: hides that keyword (its test comes earlier in the pass).
+    // line ended by SURFACE LINE: is followed by the surface line, and a surface line ended by
+    // CUT LINE: by the cut line.
     const ReadResult r = readSdf("x\nENDSTREAMNETWORK:\n"
                                  "CROSS-SECTION:\nSTREAM ID:s\nREACH ID:r\nSTATION:1\n"
                                  "CUT LINE:\n1,2\n3,4\nEND:\n"
@@ -462,7 +462,7 @@ TEST(SdfReader, BlockEndsAndTheLineThatEndedThem) {
     EXPECT_EQ(r.rec.sections[1].nValues.size(), 1u);
     EXPECT_TRUE(r.rec.sections[2].hasCutLine && r.rec.sections[2].hasSurfaceLine);
     EXPECT_EQ(r.rec.sections[2].surface, (std::vector<std::array<double, 3>>{{5, 6, 7}}));
-    EXPECT_FALSE(r.rec.sections[3].hasCutLine);
+    EXPECT_EQ(r.rec.sections[3].cut, (std::vector<std::array<double, 2>>{{9, 9}}));
     EXPECT_EQ(r.rec.sections[3].surface.size(), 2u);
 }
 
@@ -758,14 +758,17 @@ TEST(SdfReader, CutLineStopsAtOneHundredThousandPoints) {
 // set and the rows count among what a section holds (the read-ahead's measure); the next
 // section, without the block, has its flag clear and keeps the rows. A block declared without a
 // sample here fails.
+// Two rows of every declared block.
+const std::map<std::string_view, std::string> kBlockSamples = {
+    {"CUT LINE", " CUT LINE:\n  1, 2\n  3, 4\n"},
+    {"NVALUES", " NVALUES:\n  0, 0.05\n  0.5, 0.03\n"},
+    {"LEVEE POSITIONS", " LEVEE POSITIONS:\n  L, 0.2, 10\n  R, 0.8, 11\n"},
+    {"SURFACE LINE", " SURFACE LINE:\n  0, 0, 5\n  10, 0, 1\n"},
+    {"WATER SURFACE EXTENTS", " WATER SURFACE EXTENTS:\n  0, 0, 5, 5\n  1, 1, 6, 6\n"},
+};
+
 TEST(SdfReader, EveryDeclaredBlockIsReadCountedAndCleared) {
-    const std::map<std::string_view, std::string> samples = {
-        {"CUT LINE", " CUT LINE:\n  1, 2\n  3, 4\n"},
-        {"NVALUES", " NVALUES:\n  0, 0.05\n  0.5, 0.03\n"},
-        {"LEVEE POSITIONS", " LEVEE POSITIONS:\n  L, 0.2, 10\n  R, 0.8, 11\n"},
-        {"SURFACE LINE", " SURFACE LINE:\n  0, 0, 5\n  10, 0, 1\n"},
-        {"WATER SURFACE EXTENTS", " WATER SURFACE EXTENTS:\n  0, 0, 5, 5\n  1, 1, 6, 6\n"},
-    };
+    const auto& samples = kBlockSamples;
     const std::string section = "CROSS-SECTION:\n STREAM ID: A\n REACH ID: B\n STATION: 1\n";
     for (const vk::SdfBlock& block : vk::kSdfBlocks) {
         SCOPED_TRACE(block.keyword);
@@ -804,6 +807,53 @@ TEST(SdfReader, EveryDeclaredBlockIsReadCountedAndCleared) {
         columns += "]";
         EXPECT_EQ(seen.sections,
                   (std::vector<std::string>{"1 2 " + columns + " 2", "0 2 " + columns + " 2"}));
+    }
+}
+
+// Blocks come in any order: each declared block written right after each other one (the line
+// that ends the first begins the second) is read whole, as is the first, with the results read
+// and without them (a block of the results is then not looked for).
+TEST(SdfReader, EveryBlockIsFoundAfterEveryOtherOne) {
+    struct Flags : vk::SdfConsumer {
+        std::string seen; // per section, per declared block: its flag and its rows
+        void centreline(const vk::SdfIds&, vk::GisObject&) override {}
+        void streamNetworkDone() override {}
+        void crossSectionsDone() override {}
+        void section(const vk::SdfIds&, const vk::SdfSection& s) override {
+            for (const vk::SdfBlock& block : vk::kSdfBlocks)
+                seen += std::to_string(s.*block.present) + std::to_string(s.*block.count) + " ";
+        }
+    };
+    for (const vk::SdfBlock& first : vk::kSdfBlocks) {
+        for (const vk::SdfBlock& second : vk::kSdfBlocks) {
+            if (&first == &second) continue;
+            for (const bool results : {true, false}) {
+                SCOPED_TRACE(std::string(first.keyword) + " then " + std::string(second.keyword) +
+                             (results ? " with results" : ""));
+                Flags flags;
+                vktest::DriverSession session;
+                vktest::TempDir dir;
+                vktest::writeFile(dir.file("b.sdf"),
+                                  "x\nEND STREAM NETWORK:\nCROSS-SECTION:\n STREAM ID: A\n"
+                                  " REACH ID: B\n STATION: 1\n" +
+                                      kBlockSamples.at(first.keyword) +
+                                      kBlockSamples.at(second.keyword) + "END:\n");
+                vk::LineReader in;
+                ASSERT_TRUE(in.open(dir.file("b.sdf")));
+                vk::GisObject line;
+                vk::SdfSection store;
+                vk::SdfReader reader(in, true, line, store, flags);
+                reader.readResults(results);
+                EXPECT_EQ(vktest::endStatus([&] { reader.read(); }), -1) << session.out;
+                std::string expected;
+                for (const vk::SdfBlock& block : vk::kSdfBlocks)
+                    expected += (&block == &first || &block == &second) &&
+                                        (results || !block.onlyWithResults)
+                                    ? "12 "
+                                    : "00 ";
+                EXPECT_EQ(flags.seen, expected);
+            }
+        }
     }
 }
 
@@ -947,8 +997,9 @@ TEST(SdfReader, RealisticExportEndToEnd) {
     EXPECT_EQ(c.ids.reachId, " Lower");
     EXPECT_TRUE(c.hasNValues && c.hasLevees);
     EXPECT_EQ(c.levees, (std::vector<std::array<float, 2>>{{0.1f, 9999.0f}}));
-    // The levee block ended on the CUT LINE: line, whose test comes earlier in the pass.
-    EXPECT_FALSE(c.hasCutLine || c.hasSurfaceLine);
+    // The levee block ended on the CUT LINE: line, which begins the cut line.
+    EXPECT_EQ(c.cut.size(), 2u);
+    EXPECT_FALSE(c.hasSurfaceLine);
 
     const ReadResult crlf = readSdf(vktest::toCrLf(kRealisticExport));
     EXPECT_EQ(crlf.out, r.out);
