@@ -101,8 +101,10 @@ enum class SdfRowForm {
 struct SdfBlock {
     std::string_view keyword = {};
     std::string_view foundMessage = {}; // written with the line number before the block is read
-    // A line that cannot be read ends the run with this message and the line itself.
+    // A line that cannot be read ends the run with this message and the line itself, or, where
+    // rowWarning is given, is left out with that warning and its line number.
     std::string_view readError = {};
+    std::string_view rowWarning = {};
     SdfRowForm form = SdfRowForm::Values;
     SdfBlockEnd end = SdfBlockEnd::NoNumbersOrEnd;
     int SdfSection::*count = nullptr;
@@ -177,7 +179,7 @@ inline constexpr SdfBlock kSdfBlocks[] = {
      .reserve = SdfSection::kInitialPoints},
     // "xl, yl, xr, yr" per profile: where its water surface meets the ground on each side.
     {.keyword = "WATER SURFACE EXTENTS",
-     .readError = "ERROR - Reading following line in file in sub GetSdfExtents",
+     .rowWarning = "WARNING - Water surface extents row not read; left out. Line number: ",
      .end = SdfBlockEnd::NotAllNumbers,
      .count = &SdfSection::extentCount,
      .present = &SdfSection::hasExtents,

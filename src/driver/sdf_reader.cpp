@@ -41,6 +41,12 @@ std::size_t SdfSection::storedRows() const {
 
 namespace {
 
+// A row of a block longer than the reader's lines is read as far as the cut.
+constexpr std::string_view kRowCut =
+    "WARNING - Line longer than 1000 characters: the rest is not read. Line number: ";
+constexpr std::string_view kNumberCut = "WARNING - Line longer than 1000 characters: the rest, and "
+                                        "the number cut through, are not read. Line number: ";
+
 // Reads `count` numbers from a line in list-directed form; the first failure decides.
 template <class... T> ReadStatus readNumbers(std::string_view text, T&... values) {
     ListReader reader(text);
@@ -112,7 +118,7 @@ void reportLineError(std::string_view message, std::string_view line) {
 SdfReader::SdfReader(LineReader& in, bool trimToLevees, GisObject& centreline, SdfSection& section,
                      SdfConsumer& out)
     : in_(in), trimToLevees_(trimToLevees), centreline_(centreline), section_(section), out_(out) {
-    lineStore_.reserve(kLineLength);
+    lineStore_.reserve(kLineLength + 1);
     text_.reserve(200);
 }
 
@@ -151,19 +157,52 @@ bool SdfReader::nextLine() {
         pastSection_ = false;
         out_.readingPast(lineNumber_, *this);
     }
-    switch (in_.readLine(line_, lineStore_, kLineLength)) {
+    // One character more than kept: whether the cut went through a number.
+    switch (in_.readLine(line_, lineStore_, kLineLength + 1)) {
     case LineReader::Status::Line:
         ++lineNumber_;
+        lineCut_ = line_.size() > kLineLength;
+        if (lineCut_) {
+            afterCut_ = line_[kLineLength];
+            line_ = line_.substr(0, kLineLength);
+        }
         return true;
     case LineReader::Status::End:
         return false;
     case LineReader::Status::Error:
         break;
     }
-    text_.assign("ERROR - Unable to read the line after line ").append(AINTEGER(lineNumber_));
+    failRead("ERROR - Unable to read the line after line ", lineNumber_);
+}
+
+void SdfReader::failRead(std::string_view text, int line) {
+    text_.assign(text).append(AINTEGER(line));
     text_.append(": ").append(std::generic_category().message(in_.error()));
     console().breakLine(text_);
     EXITS();
+}
+
+// The line being read, whole however long it is (the results' lines are read so).
+void SdfReader::takeWholeLine() {
+    if (!lineCut_) return;
+    switch (in_.wholeLine(line_, lineStore_)) {
+    case LineReader::Status::Line:
+    case LineReader::Status::End:
+        return;
+    case LineReader::Status::Error:
+        break;
+    }
+    failRead("ERROR - Unable to read the rest of line ", lineNumber_);
+}
+
+// A row cut at kLineLength is said, and read as far as the cut without the number the cut went
+// through, if any.
+void SdfReader::cutRow() {
+    static constexpr std::string_view kSeparators = " \t,";
+    const bool split = kSeparators.find(afterCut_) == std::string_view::npos && !line_.empty() &&
+                       kSeparators.find(line_.back()) == std::string_view::npos;
+    message(split ? kNumberCut : kRowCut);
+    if (split) line_ = line_.substr(0, line_.find_last_of(kSeparators) + 1);
 }
 
 void SdfReader::failReadingAfter(int lineNumber, std::string_view place) {
@@ -339,6 +378,7 @@ void SdfReader::readCentreline() {
     for (;;) {
         requireLine();
         if (has("END:")) break;
+        if (lineCut_) cutRow();
         double x = 0, y = 0;
         switch (readNumbers(line_, x, y)) {
         case ReadStatus::Ok:
@@ -440,7 +480,12 @@ void SdfReader::readCrossSections() {
 // The results written on one line of a section: "WATER ELEVATION:v1,v2,...", "BANK
 // POSITIONS:f1,f2" and "NODE NAME:text".
 void SdfReader::readSectionResults() {
-    if (found("WATER ELEVATION")) {
+    const bool levelsHere = found("WATER ELEVATION"), banksHere = found("BANK POSITIONS"),
+               nodeHere = found("NODE NAME");
+    // Read whole; the tests after these see the line as cut, as every other line.
+    const std::size_t kept = line_.size();
+    if (levelsHere || banksHere || nodeHere) takeWholeLine();
+    if (levelsHere) {
         std::vector<double>& levels = section_.waterElevation;
         levels.clear();
         ListReader reader(afterColon());
@@ -453,7 +498,7 @@ void SdfReader::readSectionResults() {
                           lineNumber_);
         warnPerProfile("WARNING - Water elevations: ", levels.size(), "values", lineNumber_);
     }
-    if (found("BANK POSITIONS")) {
+    if (banksHere) {
         ListReader reader(afterColon());
         double left = -1, right = -1;
         const bool read = reader.read(left) == ReadStatus::Ok &&
@@ -467,7 +512,8 @@ void SdfReader::readSectionResults() {
                           lineNumber_);
         }
     }
-    if (found("NODE NAME")) section_.nodeName = TRIMF(afterColon());
+    if (nodeHere) section_.nodeName = TRIMF(afterColon());
+    line_ = line_.substr(0, kept);
 }
 
 // A BOUNDS block (per profile: "PROFILE LIMITS:", "PROFILE ID:name", one or more "POLYGON:"
@@ -503,6 +549,7 @@ void SdfReader::readRegions(SdfRegion::Kind kind, std::string_view endKeyword) {
             resultWarning("WARNING - Block from line ", blockLine, " cut off by the end of the file.");
             return;
         }
+        takeWholeLine();
         if (has(endKeyword)) {
             emit();
             return;
@@ -578,6 +625,12 @@ template <std::size_t B> void SdfReader::readBlock() {
     };
     for (;;) {
         requireLine();
+        if (lineCut_) {
+            if constexpr (block.onlyWithResults)
+                takeWholeLine();
+            else if (!endsBlock(block.end))
+                cutRow();
+        }
         const auto i = static_cast<std::size_t>(count);
         if constexpr (plainRows) {
             if (count < block.limit) {
@@ -596,8 +649,9 @@ template <std::size_t B> void SdfReader::readBlock() {
         }
         makeRoom(i);
         if (!readRow<B>(i)) {
-            if (block.onlyWithResults && !resultWarnings_) continue;
-            reportLineError(block.readError, line_);
+            if (block.rowWarning.empty()) reportLineError(block.readError, line_);
+            if (!block.onlyWithResults || resultWarnings_) message(block.rowWarning);
+            continue;
         }
         ++count;
     }

@@ -20,7 +20,8 @@ namespace vk {
 
 class SdfReader : private ConsolePlace {
   public:
-    static constexpr std::size_t kLineLength = 1000; // longer lines are cut
+    // Longer lines are cut (a row of a block with a warning), those of the results read whole.
+    static constexpr std::size_t kLineLength = 1000;
 
     // centreline collects the vertices of each centreline (the run passes its shared object); section is the
     // store reused for every cross-section. trimToLevees false: levee markers are read but the
@@ -71,6 +72,9 @@ class SdfReader : private ConsolePlace {
     bool found(std::string_view keyword); // a keyword test of a loop
     bool skipHeaderLine();                // true for the lines of the header, which are not tested
     void message(std::string_view text); // text + the line number, after a line break
+    [[noreturn]] void failRead(std::string_view text, int line); // text, line, the error; ends
+    void takeWholeLine();
+    void cutRow();
     void resultWarning(std::string_view text, int line, std::string_view after = {});
     void requireContentLine();           // the next line that is not blank
     void readIdLine(std::string_view keyword, std::string& id, std::string_view error);
@@ -95,6 +99,8 @@ class SdfReader : private ConsolePlace {
     SdfConsumer& out_;
     SdfIds ids_;
     std::string_view line_;  // the line being read, good until the next read
+    bool lineCut_ = false;   // it was longer than kLineLength, and cut there
+    char afterCut_ = 0;      // the first character cut off
     std::string lineStore_;  // holds a line that the reader's buffer does not hold whole
     std::string text_; // message work field
     int lineNumber_ = 0;

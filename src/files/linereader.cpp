@@ -32,6 +32,7 @@ bool LineReader::open(const std::string& path) {
     regular_ = info.regular;
     pos_ = end_ = 0;
     eof_ = false;
+    rest_ = wholeInBuffer_ = false;
     return true;
 }
 
@@ -40,6 +41,7 @@ void LineReader::close() {
     file_ = sys::kNoFile;
     pos_ = end_ = 0;
     eof_ = false;
+    rest_ = wholeInBuffer_ = false;
 }
 
 bool LineReader::fill() {
@@ -70,62 +72,98 @@ bool LineReader::fill() {
 }
 
 LineReader::Status LineReader::readLine(std::string& line, std::size_t maxLength) {
+    wholeInBuffer_ = false;
+    if (!skipRest()) return Status::Error;
     line.clear();
-    bool any = false;        // a byte of this line was seen
-    std::size_t length = 0;  // bytes of the line so far, cut or not
-    bool lastWasCr = false;
+    any_ = false;
+    length_ = 0;
+    lastWasCr_ = false;
+    return readOn(line, maxLength, false);
+}
+
+LineReader::Status LineReader::readOn(std::string& line, std::size_t maxLength, bool keepRest) {
+    rest_ = false;
     for (;;) {
         if (pos_ == end_) {
             if (eof_ || !fill()) {
                 if (!eof_) return Status::Error;
-                return any ? Status::Line : Status::End;
+                return any_ ? Status::Line : Status::End;
             }
         }
         const char* start = buf_.data() + pos_;
         const std::size_t avail = end_ - pos_;
         const void* lf = std::memchr(start, '\n', avail);
-        const std::size_t take = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - start)
-                                    : avail;
+        std::size_t take = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - start)
+                              : avail;
+        const std::size_t room = maxLength - std::min(maxLength, line.size());
+        const bool cut = keepRest && take > room;
+        if (cut) take = room;
         if (take > 0) {
-            any = true;
+            any_ = true;
             if (line.size() < maxLength)
                 line.append(start, std::min(take, maxLength - line.size()));
-            length += take;
-            lastWasCr = start[take - 1] == '\r';
+            length_ += take;
+            lastWasCr_ = start[take - 1] == '\r';
         }
         pos_ += take;
+        if (cut) {
+            any_ = rest_ = true;
+            return Status::Line;
+        }
         if (lf) {
             ++pos_;
-            if (lastWasCr && line.size() == length) line.pop_back();
+            if (lastWasCr_ && line.size() == length_) line.pop_back();
             return Status::Line;
         }
     }
 }
 
+bool LineReader::skipRest() {
+    if (!rest_) return true;
+    std::string none;  // takes nothing: its room is 0
+    return readOn(none, 0, false) != Status::Error;
+}
+
 LineReader::Status LineReader::readLine(std::string_view& line, std::string& store,
                                         std::size_t maxLength) {
+    wholeInBuffer_ = false;
+    if (!skipRest()) return Status::Error;
     if (pos_ < end_) {
         const char* start = buf_.data() + pos_;
         const void* lf = std::memchr(start, '\n', end_ - pos_);
         if (lf != nullptr) {
             const auto length = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
             pos_ += length + 1;
+            whole_ = std::string_view(start, length);
+            if (length > 0 && start[length - 1] == '\r') whole_.remove_suffix(1);
+            wholeInBuffer_ = true;
             // As the copying read: cut at maxLength, the carriage return of an uncut line dropped.
-            if (length > maxLength) {
-                line = std::string_view(start, maxLength);
-            } else {
-                line = std::string_view(start, length);
-                if (length > 0 && start[length - 1] == '\r') line.remove_suffix(1);
-            }
+            line = length > maxLength ? std::string_view(start, maxLength) : whole_;
             return Status::Line;
         }
     }
-    const Status status = readLine(store, maxLength);
+    // The line goes on past the buffer: its rest past the cut is left for wholeLine().
+    store.clear();
+    any_ = false;
+    length_ = 0;
+    lastWasCr_ = false;
+    const Status status = readOn(store, maxLength, true);
+    line = store;
+    return status;
+}
+
+LineReader::Status LineReader::wholeLine(std::string_view& line, std::string& store) {
+    if (wholeInBuffer_) {
+        line = whole_;
+        return Status::Line;
+    }
+    const Status status = rest_ ? readOn(store, std::string::npos, false) : Status::Line;
     line = store;
     return status;
 }
 
 bool LineReader::atEnd() {
+    if (!skipRest()) return false;
     if (pos_ < end_) return false;
     if (eof_) return true;
     fill();
@@ -141,6 +179,7 @@ bool LineReader::rewind() {
     pos_ = end_ = 0;
     eof_ = false;
     error_ = 0;
+    rest_ = wholeInBuffer_ = false;
     return true;
 }
 

@@ -27,6 +27,11 @@ public:
     // The same line as a view: into the reader's buffer when the whole line is there (no copy),
     // else into `store`. The view is good until the next read.
     Status readLine(std::string_view& line, std::string& store, std::size_t maxLength = 1000);
+    // The whole of the line the view read gave last, however long (bounded only by memory): the
+    // rest of a cut line is read now, into `store` (the same store) unless the buffer holds the
+    // line. Until then, and unless asked for, the rest is only skipped by the next read. Error:
+    // the rest could not be read (the view is then the line as far as it was read).
+    Status wholeLine(std::string_view& line, std::string& store);
     // True when no byte is left to read (a read error is not the end: readLine reports it).
     bool atEnd();
     bool rewind();
@@ -40,6 +45,18 @@ public:
 
 private:
     bool fill();
+    // Appends the current line's bytes to `line`, up to maxLength in all; those past it are
+    // skipped, or, with keepRest, left to be read (rest_).
+    Status readOn(std::string& line, std::size_t maxLength, bool keepRest);
+    bool skipRest();  // false on a read error
+    // The line being read: whether any byte of it was seen, its bytes so far (cut or not), whether
+    // the last of them is a carriage return, and whether a rest of it is left to be read.
+    bool any_ = false;
+    std::size_t length_ = 0;
+    bool lastWasCr_ = false;
+    bool rest_ = false;
+    std::string_view whole_;     // the view read's last line, whole, when the buffer holds it
+    bool wholeInBuffer_ = false;
     sys::File file_ = sys::kNoFile;
     bool regular_ = false;  // an ordinary file: its reads never wait for a writer
     const sys::Wakeup* wake_ = nullptr;

@@ -527,6 +527,13 @@ TEST(SdfReader, ResultsAndTheirFaults) {
          "read. Line number: 13", {"elevations 5.00, extents, node "}},
         {"WATER SURFACE EXTENTS:\n1,2,3,4\nEND:\n", "WARNING - Water surface extents: 1 rows for "
          "2 profiles. Line number: 13", {"elevations, extents 1.00 2.00 3.00 4.00, node "}},
+        {"WATER SURFACE EXTENTS:\n1,2,3\n1,2,3,4\n5,6,7,8\nEND:\n", "WARNING - Water surface "
+         "extents row not read; left out. Line number: 14",
+         {"elevations, extents 1.00 2.00 3.00 4.00 5.00 6.00 7.00 8.00, node "}},
+        // Lines of the results are read whole, however long.
+        {"WATER ELEVATION: 5," + std::string(1000, ' ') + "6.125\nWATER SURFACE EXTENTS:\n1,2,3," +
+             std::string(1000, ' ') + "4\n5,6,7,8\nEND:\n",
+         "", {"elevations 5.00 6.12, extents 1.00 2.00 3.00 4.00 5.00 6.00 7.00 8.00, node "}},
         {"BANK POSITIONS: 0.2, 1.5\nEND:\n", "WARNING - Bank positions not two fractions from 0 "
          "to 1. Line number: 13", {}},
         {"BANK POSITIONS: left, 0.5\nEND:\n", "WARNING - Bank positions not two fractions", {}},
@@ -539,6 +546,9 @@ TEST(SdfReader, ResultsAndTheirFaults) {
         {"END:\nEND CROSS-SECTIONS:\nBEGIN STORAGE AREAS:\nSA ID: Pond\nWATER ELEVATION: 7,8\n" +
              square + "ELEVATION-VOLUME:\n1, 2\n3, 4\nTERRAIN:\n9, 9\nEND:\nSA ID: Cut\n" + square,
          "WARNING - Block from line 15 cut off", {"area Pond 3 points 7.00 8.00", "area Cut 3 points"}},
+        {"END:\nEND CROSS-SECTIONS:\nBEGIN STORAGE AREAS:\nSA ID: Pond\nWATER ELEVATION: 7," +
+             std::string(1000, ' ') + "8.5\n" + square + "END:\nEND STORAGE AREAS:\n",
+         "", {"area Pond 3 points 7.00 8.50"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -658,6 +668,36 @@ TEST(SdfReader, LinesAreCutAtOneThousandCharacters) {
     EXPECT_EQ(r.rec.sections[0].station, std::string(1000 - 8, '9'));
     EXPECT_EQ(r.rec.sections[0].surface.size(), 3u);
     EXPECT_EQ(r.lines, 11);
+}
+
+// A row of a block longer than 1000 characters is read as far as the cut, with a warning, and
+// never with the number the cut went through: the message after the warning is the row's fate.
+TEST(SdfReader, RowsCutAtOneThousandCharactersLoseTheNumberCutThrough) {
+    const std::string reach = "x\nREACH:\nSTREAM ID:s\nREACH ID:r\nCENTERLINE:\n";
+    const std::string section = reach + "END:\nENDSTREAMNETWORK:\nCROSS-SECTION:\nSTREAM ID:s\n"
+                                        "REACH ID:r\nSTATION:1\n"; // the block on line 12
+    const std::string rowCut = "WARNING - Line longer than 1000 characters: the rest is not read. ";
+    const std::string numberCut = "WARNING - Line longer than 1000 characters: the rest, and the "
+                                  "number cut through, are not read. ";
+    auto pad = [](std::size_t n) { return std::string(n, ' '); };
+    const struct {
+        std::string text, warning, after;
+    } cases[] = {
+        {reach + "10," + pad(996) + "2050\nEND:\n", numberCut + "Line number: 6",
+         "ERROR reading data"},
+        {section + "CUT LINE:\n1," + pad(996) + "2345\nEND:\n", numberCut + "Line number: 13",
+         "ERROR - Reading following line in file in sub GetSdfCutline"},
+        {section + "LEVEE POSITIONS:\nL1, 0.5," + pad(990) + "12.75\nEND:\n",
+         numberCut + "Line number: 13", "WARNING - No levee height specified.  Line number: 13"},
+        {section + "SURFACE LINE:\n1,2,3" + pad(993) + "4567\nEND:\n",
+         numberCut + "Line number: 13", "End of section processing... "},
+        {section + "SURFACE LINE:\n1,2,3" + pad(995) + "4567\nEND:\n",
+         rowCut + "Line number: 13", "End of section processing... "},
+    };
+    for (const auto& c : cases) {
+        const ReadResult r = readSdf(c.text);
+        EXPECT_NE(r.out.find(msg(c.warning) + msg(c.after)), std::string::npos) << r.out;
+    }
 }
 
 std::string manyPoints(int count, bool three) {

@@ -71,12 +71,26 @@ TEST(LineReaderLines, LinesAcrossBufferBoundaries) {
     EXPECT_TRUE(lines[0] == first);
     EXPECT_TRUE(lines[1] == second);
     EXPECT_EQ(lines[2], "z");
+    // Read as views cut at 1000, the first two asked for whole: each read on past the buffer.
+    LineReader in;
+    ASSERT_TRUE(in.open(dir.file("big.txt")));
+    std::string store;
+    std::string_view view;
+    for (const std::string* expected : {&first, &second}) {
+        ASSERT_EQ(in.readLine(view, store), Status::Line);
+        EXPECT_EQ(view.size(), 1000u);
+        ASSERT_EQ(in.wholeLine(view, store), Status::Line);
+        EXPECT_TRUE(view == *expected) << view.size();
+    }
+    ASSERT_EQ(in.readLine(view, store), Status::Line);
+    EXPECT_EQ(view, "z");
 }
 
 // Lines read as views (into the reader's buffer, or copied where a line crosses the end of the
 // buffer) are those of the copying read: random lines of every length around the cut and the
 // buffer size, with carriage returns before, inside and at the cut, and a last line without a
-// line end.
+// line end. Every other line is then asked for whole: it is the uncut line, and the lines after
+// it are those of the copying read still.
 TEST(LineReaderLines, ViewsGiveTheLinesOfTheCopyingRead) {
     TempDir dir;
     std::mt19937 random(3);
@@ -93,10 +107,11 @@ TEST(LineReaderLines, ViewsGiveTheLinesOfTheCopyingRead) {
     const std::string path = dir.file("mixed.txt");
     writeFile(path, text);
     for (const std::size_t cut : {std::size_t{1000}, std::size_t{40}}) {
-        LineReader copying, viewing;
+        LineReader copying, viewing, uncut;
         ASSERT_TRUE(copying.open(path));
         ASSERT_TRUE(viewing.open(path));
-        std::string copy, store;
+        ASSERT_TRUE(uncut.open(path));
+        std::string copy, store, all;
         std::string_view view;
         int lines = 0;
         for (;;) {
@@ -104,6 +119,11 @@ TEST(LineReaderLines, ViewsGiveTheLinesOfTheCopyingRead) {
             ASSERT_EQ(viewing.readLine(view, store, cut), expected) << "line " << lines;
             if (expected != Status::Line) break;
             ASSERT_EQ(view, copy) << "line " << lines << " cut at " << cut;
+            ASSERT_EQ(uncut.readLine(all, std::string::npos), Status::Line);
+            if (lines % 2 == 1) {
+                ASSERT_EQ(viewing.wholeLine(view, store), Status::Line);
+                ASSERT_EQ(view, all) << "line " << lines << " whole";
+            }
             ++lines;
         }
         EXPECT_EQ(lines, 3001);
