@@ -22,12 +22,29 @@ constexpr std::size_t kWatchedLine = 1000;
 // On a terminal, written output waits at most this long before it is shown.
 constexpr std::chrono::milliseconds kTerminalDelay{50};
 
+// A quiet console shows a warning of the same text this often; then it counts them. It tells
+// apart this many texts at most (others are shown each time).
+constexpr std::int64_t kShownRepeats = 3;
+constexpr std::size_t kRepeatKinds = 1000;
+
 // The beginnings of the summary lines that end a run: a quiet console shows them too.
 constexpr std::string_view kSummaryLines[] = {"Written: ", "Finished."};
 
 // Where the output of this thread is kept instead of written; none for the run's own thread.
 thread_local ConsoleRecording* recordingHere = nullptr;
 thread_local const ConsolePlace* placeHere = nullptr;
+
+// A warning's text as a quiet console compares it: without the line number it may end with
+// ("... Line number: 12"), which is its place as the place added to it is.
+std::string_view withoutLineNumber(std::string_view text) {
+    constexpr std::string_view kLineNumber = " Line number: ";
+    const std::size_t at = text.rfind(kLineNumber);
+    if (at == std::string_view::npos) return text;
+    const std::string_view number = trimRight(text.substr(at + kLineNumber.size()));
+    if (number.empty() || number.find_first_not_of("0123456789") != std::string_view::npos)
+        return text;
+    return text.substr(0, at);
+}
 
 bool isSummaryLine(std::string_view line) {
     for (const std::string_view start : kSummaryLines)
@@ -103,6 +120,10 @@ void Console::emitPlace(std::string_view place) {
 // line, or is written in a dialogue; its start is held until that is known.
 void Console::filter(std::string_view bytes) {
     ConsoleState& st = *state_;
+    if (placeBytes_ && !st.lineShown_) {
+        st.placeAt_ = st.held_.size();
+        st.placeLength_ = bytes.size();
+    }
     while (!bytes.empty()) {
         const std::size_t end = bytes.find('\n');
         if (end == std::string_view::npos) {
@@ -127,16 +148,55 @@ void Console::filter(std::string_view bytes) {
         if (text.empty()) {
             st.continuing_ = false;
         } else if (isAlertLine(text)) {
-            show = st.continuing_ = true;
+            st.continuing_ = true;
+            st.hiding_ = counted(text);
+            show = !st.hiding_;
         } else {
-            show = st.continuing_ || isSummaryLine(text);
+            show = (st.continuing_ && !st.hiding_) || isSummaryLine(text);
         }
         if (show) {
             st.held_ += '\n';
             deliver(st.held_);
         }
         st.held_.clear();
+        st.placeLength_ = 0;
     }
+}
+
+// A warning ("WARNING - ", "Warning - ") is counted by its text without its place: shown
+// kShownRepeats times, then counted.
+bool Console::counted(std::string_view line) {
+    ConsoleState& st = *state_;
+    const std::string_view text = line.substr(std::min(line.find_first_not_of(' '), line.size()));
+    if (!text.starts_with("WARNING - ") && !text.starts_with("Warning - ")) return false;
+    std::string& key = st.repeatKey_;
+    if (st.placeLength_ > 0 && st.placeAt_ + st.placeLength_ <= line.size())
+        key.assign(line.substr(0, st.placeAt_)).append(line.substr(st.placeAt_ + st.placeLength_));
+    else
+        key.assign(line);
+    key.resize(withoutLineNumber(key).size());
+    const auto found = st.repeats_.find(key);
+    if (found != st.repeats_.end()) return ++found->second.seen > kShownRepeats;
+    if (st.repeats_.size() < kRepeatKinds)
+        st.repeats_.emplace(key, ConsoleState::Repeat{1, st.repeats_.size()});
+    return false;
+}
+
+void Console::endRepeats() {
+    ConsoleState& st = *state_;
+    if (recordingHere != nullptr || st.repeats_.empty()) return;
+    std::vector<std::pair<std::size_t, const std::string*>> more;
+    for (const auto& [text, repeat] : st.repeats_)
+        if (repeat.seen > kShownRepeats) more.emplace_back(repeat.order, &text);
+    std::sort(more.begin(), more.end());
+    if (!more.empty()) endLine();
+    std::string line;
+    for (const auto& [order, text] : more) {
+        const std::int64_t count = st.repeats_.at(*text).seen - kShownRepeats;
+        line.assign(*text).append(" (").append(std::to_string(count)).append(" more like it)\n");
+        deliver(line);
+    }
+    st.repeats_.clear();
 }
 
 void Console::reveal() {
@@ -372,6 +432,8 @@ bool Console::inputIsTerminal() const {
 
 void Console::setQuiet(bool quiet) {
     state_->quiet_ = quiet;
+    state_->repeats_.clear();
+    state_->hiding_ = false;
     state_->held_.clear();
     state_->lineShown_ = false;
     state_->continuing_ = false;

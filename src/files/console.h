@@ -9,7 +9,9 @@
 //
 // A quiet console (setQuiet) shows only the lines a person must see: warnings and errors (each
 // with the place in the input it concerns, see ConsolePlace), the summary and "Finished.", the
-// prompts left open when a reply is read, and whatever a ConsoleDialogue marks as shown.
+// prompts left open when a reply is read, and whatever a ConsoleDialogue marks as shown. A
+// warning whose text (without its place) repeats is shown three times, then counted, and
+// endRepeats() says how many more of each there were.
 //
 // The console is the process's, but what a run sets on it (quiet, the watcher) and what it counts
 // there are the run's own ConsoleState, in use while the run's ConsoleStateScope lives:
@@ -27,6 +29,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -97,6 +100,17 @@ private:
     bool lineShown_ = false;
     bool continuing_ = false;
     int dialogues_ = 0;
+    // Quiet output: each warning text (without its place, see Console::repeatKey) seen, how
+    // often and in which order; whether the current warning is one counted and not shown (and
+    // its lines with it); where the place in held_ begins and its length.
+    struct Repeat {
+        std::int64_t seen = 0;
+        std::size_t order = 0;
+    };
+    std::unordered_map<std::string, Repeat> repeats_;
+    std::string repeatKey_;
+    bool hiding_ = false;
+    std::size_t placeAt_ = 0, placeLength_ = 0;
     ConsoleWatcher* watcher_ = nullptr;
     std::string watchedLine_;
     std::int64_t alertLines_ = 0;
@@ -142,6 +156,10 @@ public:
 
     // Quiet output for the rest of the run (false: every line again).
     void setQuiet(bool quiet);
+    // In a quiet run, one line for each warning counted instead of shown: "<its text> (N more
+    // like it)", in the order they first came; the counts then start again. (The run's thread
+    // only; the run ends with it, before its summary.)
+    void endRepeats();
     bool quiet() const { return state_->quiet_; }
 
     // Output of the calling thread goes to *recording from now on (nullptr: to the console
@@ -177,6 +195,7 @@ private:
     void writeOut();
     void showWatcher(std::string_view bytes);
     void emitPlace(std::string_view place);
+    bool counted(std::string_view line);  // a quiet run's warning that is counted, not shown
     bool placeBytes_ = false;  // what is emitted is a place, which a watcher does not see
 
     ConsoleState own_;  // in use while no ConsoleStateScope is

@@ -52,6 +52,7 @@ void EXITS() {
     if (exitsDeferred) throw ExitRequested{};
     // A file that could not be written completely turns even a finished run into a failure.
     const bool closed = closeAllUnitsAtExit();
+    console().endRepeats();
     console().endLine();
     if (exitInUse->closingPause) {
         {
