@@ -542,6 +542,40 @@ TEST_F(Conversion, RealExportsConvertInEveryFormat) {
     }
 }
 
+// Reading the results takes nothing from what a plain run writes: on every real export, every
+// file of a plain run is the same, byte for byte, with -results, with -report and with both (a
+// .dbf's date of writing aside).
+TEST_F(Conversion, RealExportsWriteThePlainFilesAlikeWithTheResultsRead) {
+    const std::string real = vktest::realDataDir();
+    if (real.empty()) GTEST_SKIP() << "real HEC-RAS exports not found (../shared/realdata); skipped";
+    auto bytesOf = [](const std::string& path) {
+        std::string bytes = readFile(path);
+        if (path.ends_with(".dbf") && bytes.size() > 4) bytes.replace(1, 3, "YMD");
+        return bytes;
+    };
+    const std::vector<std::vector<std::string>> runs = {
+        {}, {"-results"}, {"-report"}, {"-results", "-report"}};
+    for (const std::string& name : vktest::filesIn(real)) {
+        if (!name.ends_with(".sdf")) continue;
+        std::vector<std::string> plain; // the files of the plain run (the first)
+        for (std::size_t k = 0; k < runs.size(); ++k) {
+            SCOPED_TRACE(name + " run " + std::to_string(k));
+            const std::string folder = dir.file(name + "-" + std::to_string(k)) + "/";
+            fs::create_directory(folder);
+            fs::copy_file(real + "/" + name, folder + name);
+            fs::copy_file(std::string(VK_SOURCE_DIR) + "/examples/Header.prj", folder + "Header.prj");
+            std::vector<std::string> args = runs[k];
+            args.push_back(name);
+            const auto r = runProgram(args, "", folder, 120);
+            ASSERT_EQ(r.status, 0) << tailOf(r.output, 600);
+            if (k == 0) plain = vktest::filesIn(folder);
+            for (const std::string& file : plain)
+                EXPECT_TRUE(bytesOf(folder + file) == bytesOf(dir.file(name + "-0/" + file))) << file;
+        }
+        EXPECT_GT(plain.size(), 20u);
+    }
+}
+
 // ---- files that are not exports ----
 
 TEST_F(Conversion, AFileWithoutAnyKeywordIsNoExport) {
