@@ -625,10 +625,10 @@ template <std::size_t B> void SdfReader::readBlock() {
     };
     for (;;) {
         requireLine();
-        if (lineCut_) {
+        if (lineCut_ && !endsBlock(block.end)) {
             if constexpr (block.onlyWithResults)
                 takeWholeLine();
-            else if (!endsBlock(block.end))
+            else
                 cutRow();
         }
         const auto i = static_cast<std::size_t>(count);

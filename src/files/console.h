@@ -100,7 +100,7 @@ private:
     bool lineShown_ = false;
     bool continuing_ = false;
     int dialogues_ = 0;
-    // Quiet output: each warning text (without its place, see Console::repeatKey) seen, how
+    // Quiet output: each warning text (without its place, see Console::counted) seen, how
     // often and in which order; whether the current warning is one counted and not shown (and
     // its lines with it); where the place in held_ begins and its length.
     struct Repeat {

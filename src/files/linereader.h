@@ -27,10 +27,10 @@ public:
     // The same line as a view: into the reader's buffer when the whole line is there (no copy),
     // else into `store`. The view is good until the next read.
     Status readLine(std::string_view& line, std::string& store, std::size_t maxLength = 1000);
-    // The whole of the line the view read gave last, however long (bounded only by memory): the
-    // rest of a cut line is read now, into `store` (the same store) unless the buffer holds the
-    // line. Until then, and unless asked for, the rest is only skipped by the next read. Error:
-    // the rest could not be read (the view is then the line as far as it was read).
+    // The whole of the line the view read gave last (asked right after it), however long,
+    // bounded only by memory: the rest of a cut line is read now, into `store` (the same store)
+    // unless the buffer holds the line. Unless asked for, the rest is only skipped by the next
+    // read. Error: the rest could not be read (the view is then the line as far as it was read).
     Status wholeLine(std::string_view& line, std::string& store);
     // True when no byte is left to read (a read error is not the end: readLine reports it).
     bool atEnd();

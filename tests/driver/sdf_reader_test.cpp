@@ -28,6 +28,7 @@ struct RecordedSection {
     std::vector<std::string> leveeIds;
     std::vector<std::array<float, 2>> levees; // position, height
     std::vector<std::array<double, 3>> surface;
+    std::string blocks; // per declared block: its flag and its count
 };
 
 // Records everything the reader hands over, in order.
@@ -57,6 +58,8 @@ class Recorder : public vk::SdfConsumer {
         r.hasNValues = s.hasNValues;
         r.hasLevees = s.hasLevees;
         r.hasSurfaceLine = s.hasSurfaceLine;
+        for (const vk::SdfBlock& block : vk::kSdfBlocks)
+            r.blocks += std::to_string(s.*block.present) + std::to_string(s.*block.count) + " ";
         auto at = [](int i) { return static_cast<std::size_t>(i); };
         // Each block's arrays hold exactly its entries: a plain copy of the section is complete.
         for (const auto& [count, sizes] :
@@ -483,6 +486,9 @@ TEST(SdfReader, BlockReadErrorsEchoTheLine) {
         {"CUT LINE:\n1,2\n3 x\n", "ERROR - Reading following line in file in sub GetSdfCutline",
          "3 x"},
         {"CUT LINE:\n1\n", "ERROR - Reading following line in file in sub GetSdfCutline", "1"},
+        // Cut at 1000 characters through "2345": the number is not read.
+        {"CUT LINE:\n1," + std::string(996, ' ') + "2345\n",
+         "ERROR - Reading following line in file in sub GetSdfCutline", "1,"},
         {"NVALUES:\n0.5,,0.04\n", "ERROR - Reading following line in file in sub GetSdfnVals",
          "0.5,,0.04"},
         {"SURFACE LINE:\n1,2\n", "ERROR - Reading following line in file in sub GetSdfSurfaceLine",
@@ -667,37 +673,10 @@ TEST(SdfReader, LinesAreCutAtOneThousandCharacters) {
     ASSERT_EQ(r.rec.sections.size(), 1u);
     EXPECT_EQ(r.rec.sections[0].station, std::string(1000 - 8, '9'));
     EXPECT_EQ(r.rec.sections[0].surface.size(), 3u);
+    EXPECT_NE(r.out.find(msg("WARNING - Line longer than 1000 characters: the rest is not read. "
+                             "Line number: 9")),
+              std::string::npos);
     EXPECT_EQ(r.lines, 11);
-}
-
-// A row of a block longer than 1000 characters is read as far as the cut, with a warning, and
-// never with the number the cut went through: the message after the warning is the row's fate.
-TEST(SdfReader, RowsCutAtOneThousandCharactersLoseTheNumberCutThrough) {
-    const std::string reach = "x\nREACH:\nSTREAM ID:s\nREACH ID:r\nCENTERLINE:\n";
-    const std::string section = reach + "END:\nENDSTREAMNETWORK:\nCROSS-SECTION:\nSTREAM ID:s\n"
-                                        "REACH ID:r\nSTATION:1\n"; // the block on line 12
-    const std::string rowCut = "WARNING - Line longer than 1000 characters: the rest is not read. ";
-    const std::string numberCut = "WARNING - Line longer than 1000 characters: the rest, and the "
-                                  "number cut through, are not read. ";
-    auto pad = [](std::size_t n) { return std::string(n, ' '); };
-    const struct {
-        std::string text, warning, after;
-    } cases[] = {
-        {reach + "10," + pad(996) + "2050\nEND:\n", numberCut + "Line number: 6",
-         "ERROR reading data"},
-        {section + "CUT LINE:\n1," + pad(996) + "2345\nEND:\n", numberCut + "Line number: 13",
-         "ERROR - Reading following line in file in sub GetSdfCutline"},
-        {section + "LEVEE POSITIONS:\nL1, 0.5," + pad(990) + "12.75\nEND:\n",
-         numberCut + "Line number: 13", "WARNING - No levee height specified.  Line number: 13"},
-        {section + "SURFACE LINE:\n1,2,3" + pad(993) + "4567\nEND:\n",
-         numberCut + "Line number: 13", "End of section processing... "},
-        {section + "SURFACE LINE:\n1,2,3" + pad(995) + "4567\nEND:\n",
-         rowCut + "Line number: 13", "End of section processing... "},
-    };
-    for (const auto& c : cases) {
-        const ReadResult r = readSdf(c.text);
-        EXPECT_NE(r.out.find(msg(c.warning) + msg(c.after)), std::string::npos) << r.out;
-    }
 }
 
 std::string manyPoints(int count, bool three) {
@@ -794,10 +773,6 @@ TEST(SdfReader, CutLineStopsAtOneHundredThousandPoints) {
     EXPECT_EQ(r.rec.sections[0].cut.back()[0], 99999.5);
 }
 
-// Every declared block, from a sample of two rows: each of its arrays takes them, its flag is
-// set and the rows count among what a section holds (the read-ahead's measure); the next
-// section, without the block, has its flag clear and keeps the rows. A block declared without a
-// sample here fails.
 // Two rows of every declared block.
 const std::map<std::string_view, std::string> kBlockSamples = {
     {"CUT LINE", " CUT LINE:\n  1, 2\n  3, 4\n"},
@@ -807,6 +782,10 @@ const std::map<std::string_view, std::string> kBlockSamples = {
     {"WATER SURFACE EXTENTS", " WATER SURFACE EXTENTS:\n  0, 0, 5, 5\n  1, 1, 6, 6\n"},
 };
 
+// Every declared block, from a sample of two rows: each of its arrays takes them, its flag is
+// set and the rows count among what a section holds (the read-ahead's measure); the next
+// section, without the block, has its flag clear and keeps the rows. A block declared without a
+// sample here fails.
 TEST(SdfReader, EveryDeclaredBlockIsReadCountedAndCleared) {
     const auto& samples = kBlockSamples;
     const std::string section = "CROSS-SECTION:\n STREAM ID: A\n REACH ID: B\n STATION: 1\n";
@@ -851,50 +830,22 @@ TEST(SdfReader, EveryDeclaredBlockIsReadCountedAndCleared) {
 }
 
 // Blocks come in any order: each declared block written right after each other one (the line
-// that ends the first begins the second) is read whole, as is the first, with the results read
-// and without them (a block of the results is then not looked for).
+// that ends the first begins the second) is read, as is the first.
 TEST(SdfReader, EveryBlockIsFoundAfterEveryOtherOne) {
-    struct Flags : vk::SdfConsumer {
-        std::string seen; // per section, per declared block: its flag and its rows
-        void centreline(const vk::SdfIds&, vk::GisObject&) override {}
-        void streamNetworkDone() override {}
-        void crossSectionsDone() override {}
-        void section(const vk::SdfIds&, const vk::SdfSection& s) override {
-            for (const vk::SdfBlock& block : vk::kSdfBlocks)
-                seen += std::to_string(s.*block.present) + std::to_string(s.*block.count) + " ";
-        }
-    };
-    for (const vk::SdfBlock& first : vk::kSdfBlocks) {
+    for (const vk::SdfBlock& first : vk::kSdfBlocks)
         for (const vk::SdfBlock& second : vk::kSdfBlocks) {
             if (&first == &second) continue;
-            for (const bool results : {true, false}) {
-                SCOPED_TRACE(std::string(first.keyword) + " then " + std::string(second.keyword) +
-                             (results ? " with results" : ""));
-                Flags flags;
-                vktest::DriverSession session;
-                vktest::TempDir dir;
-                vktest::writeFile(dir.file("b.sdf"),
-                                  "x\nEND STREAM NETWORK:\nCROSS-SECTION:\n STREAM ID: A\n"
-                                  " REACH ID: B\n STATION: 1\n" +
-                                      kBlockSamples.at(first.keyword) +
-                                      kBlockSamples.at(second.keyword) + "END:\n");
-                vk::LineReader in;
-                ASSERT_TRUE(in.open(dir.file("b.sdf")));
-                vk::GisObject line;
-                vk::SdfSection store;
-                vk::SdfReader reader(in, true, line, store, flags);
-                reader.readResults(results);
-                EXPECT_EQ(vktest::endStatus([&] { reader.read(); }), -1) << session.out;
-                std::string expected;
-                for (const vk::SdfBlock& block : vk::kSdfBlocks)
-                    expected += (&block == &first || &block == &second) &&
-                                        (results || !block.onlyWithResults)
-                                    ? "12 "
-                                    : "00 ";
-                EXPECT_EQ(flags.seen, expected);
-            }
+            const ReadResult r = readSdf("x\nEND STREAM NETWORK:\nCROSS-SECTION:\n STREAM ID: A\n"
+                                         " REACH ID: B\n STATION: 1\n" +
+                                             kBlockSamples.at(first.keyword) +
+                                             kBlockSamples.at(second.keyword) + "END:\n",
+                                         true, true);
+            std::string expected;
+            for (const vk::SdfBlock& b : vk::kSdfBlocks)
+                expected += &b == &first || &b == &second ? "12 " : "00 ";
+            ASSERT_EQ(r.rec.sections.size(), 1u) << r.out;
+            EXPECT_EQ(r.rec.sections[0].blocks, expected) << first.keyword << ", " << second.keyword;
         }
-    }
 }
 
 // An export in the layout HEC-RAS writes, with the parts this reader skips.

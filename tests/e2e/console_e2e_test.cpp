@@ -150,25 +150,20 @@ TEST(ConsoleE2e, AQuietRunShowsEachWarningWithItsSectionAndLine) {
     ASSERT_GE(warnings.size(), 10u) << "the generated export has sections with 1 or 4 levees";
     // A warning of the same text (its line number aside) is shown three times, then counted.
     std::map<std::string, int> seen;
-    std::vector<std::string> shownWarnings, counted;
-    for (const auto& warning : warnings) {
-        const std::string text = warning.substr(0, warning.find(" Line number: "));
-        if (++seen[text] <= 3) shownWarnings.push_back(warning);
-        if (seen[text] == 4) counted.push_back(text);
-    }
-    ASSERT_FALSE(counted.empty());
-    for (std::string& text : counted)
-        text += " (" + std::to_string(seen[text] - 3) + " more like it)";
+    std::vector<std::string> shownWarnings;
+    for (const auto& warning : warnings)
+        if (++seen[warning.substr(0, warning.find(" Line number: "))] <= 3)
+            shownWarnings.push_back(warning);
+    ASSERT_LT(shownWarnings.size(), warnings.size());
+    for (const auto& [text, count] : seen)
+        EXPECT_EQ(quiet.output.find("\n" + text + " (" + std::to_string(count - 3) + " more like it)\n")
+                      != std::string::npos, count > 3) << text;
 
     const auto headings = sectionHeadings(readFile(sdf));
     const auto shown = linesOf(quiet.output);
     std::size_t next = 0;
-    std::vector<std::string> countedLines;
     for (const auto& line : shown) {
-        if (line.ends_with(" more like it)")) {
-            countedLines.push_back(line);
-            continue;
-        }
+        if (line.ends_with(" more like it)")) continue;
         if (!isAlert(line) || summaryLine(line)) {
             // Beside the warnings only the end of the run.
             EXPECT_TRUE(line.empty() || line == "Finished." || line == "Press Enter to Close" ||
@@ -200,7 +195,6 @@ TEST(ConsoleE2e, AQuietRunShowsEachWarningWithItsSectionAndLine) {
         }
     }
     EXPECT_EQ(next, shownWarnings.size()) << "every warning is shown up to its third";
-    EXPECT_EQ(countedLines, counted);
     EXPECT_TRUE(quiet.output.ends_with("Finished.\n\nPress Enter to Close\n")) << quiet.output;
 }
 

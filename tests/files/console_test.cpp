@@ -199,52 +199,6 @@ TEST_F(ConsoleTest, QuietShowsWarningsWithTheirPlaceAndTheSummaryOnly) {
                     "\nFinished.\n");
 }
 
-// A quiet console shows a warning three times, then counts it: by its text without its place
-// (the one added, and a line number the text ends with), replayed from a recording or written
-// here, with the lines that follow it. Errors and warnings that differ are always shown.
-TEST_F(ConsoleTest, QuietCountsAWarningAfterItsThirdShowing) {
-    auto writeAll = [&] {
-        vk::ConsoleRecording recording;
-        std::thread reader([&] {
-            Console::recordThisThread(&recording);
-            for (int line = 10; line < 15; ++line) {
-                const FixedPlace place("line " + std::to_string(line));
-                const vk::ConsolePlaceScope scope(&place);
-                c.breakLine("WARNING - No levee points. Line number: " + std::to_string(line));
-                c.breakLine("ERROR - Reading:\n1.0 abc");
-            }
-            Console::recordThisThread(nullptr);
-        });
-        reader.join();
-        c.replay(recording);
-        for (const char* text : {"Warning - Cut.\nits line", "Warning - Cut. Line number: x",
-                                 "Warning - Cut.\nits line", "Warning - Cut.\nits line",
-                                 "Warning - Cut.\nits line"})
-            c.breakLine(text);
-        c.endRepeats();
-        c.breakLine("Finished.");
-    };
-    c.setQuiet(true);
-    writeAll();
-    EXPECT_EQ(out, "WARNING - No levee points. Line number: 10 (line 10)\nERROR - Reading: (line 10)\n"
-                   "1.0 abc\nWARNING - No levee points. Line number: 11 (line 11)\n"
-                   "ERROR - Reading: (line 11)\n1.0 abc\n"
-                   "WARNING - No levee points. Line number: 12 (line 12)\n"
-                   "ERROR - Reading: (line 12)\n1.0 abc\nERROR - Reading: (line 13)\n1.0 abc\n"
-                   "ERROR - Reading: (line 14)\n1.0 abc\n"
-                   "Warning - Cut.\nits line\nWarning - Cut. Line number: x\n"
-                   "Warning - Cut.\nits line\nWarning - Cut.\nits line\n"
-                   "WARNING - No levee points. (2 more like it)\n"
-                   "Warning - Cut. (1 more like it)\nFinished.\n");
-    // Not quiet, every warning is written and none counted.
-    std::string loud;
-    c.setQuiet(false);
-    c.captureOutput(&loud);
-    writeAll();
-    EXPECT_EQ(loud.find("more like it"), std::string::npos) << loud;
-    EXPECT_NE(loud.find("Line number: 14\n"), std::string::npos) << loud;
-}
-
 TEST_F(ConsoleTest, QuietShowsPromptsAndDialoguesWhole) {
     c.setQuiet(true);
     c.feedInput("river\n");

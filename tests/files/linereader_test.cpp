@@ -71,19 +71,6 @@ TEST(LineReaderLines, LinesAcrossBufferBoundaries) {
     EXPECT_TRUE(lines[0] == first);
     EXPECT_TRUE(lines[1] == second);
     EXPECT_EQ(lines[2], "z");
-    // Read as views cut at 1000, the first two asked for whole: each read on past the buffer.
-    LineReader in;
-    ASSERT_TRUE(in.open(dir.file("big.txt")));
-    std::string store;
-    std::string_view view;
-    for (const std::string* expected : {&first, &second}) {
-        ASSERT_EQ(in.readLine(view, store), Status::Line);
-        EXPECT_EQ(view.size(), 1000u);
-        ASSERT_EQ(in.wholeLine(view, store), Status::Line);
-        EXPECT_TRUE(view == *expected) << view.size();
-    }
-    ASSERT_EQ(in.readLine(view, store), Status::Line);
-    EXPECT_EQ(view, "z");
 }
 
 // Lines read as views (into the reader's buffer, or copied where a line crosses the end of the
