@@ -734,7 +734,9 @@
         const places = [];
         for (let lane = 0; lane < lanes; lane++) {
           const y = H - bottom - 6 - lane * LINE;
-          places.push([sx(at) + 3, y, k ? 'start' : 'end'], [sx(at) - 3, y, k ? 'end' : 'start']);
+          // The left bank's label left of its line, the right one's right of it, else the other way.
+          const outward = k ? [sx(at) + 3, y, 'start'] : [sx(at) - 3, y, 'end'];
+          places.push(outward, k ? [sx(at) - 3, y, 'end'] : [sx(at) + 3, y, 'start']);
         }
         labels.add('bank-label', k ? 'right bank' : 'left bank', places);
       });
