@@ -103,9 +103,9 @@ constexpr std::string_view kCountsMark =
 // The expression is wrapped before a piece that would take its line past this width.
 constexpr std::size_t kScriptWidth = 110;
 
-// The summary's text as the script composes it from the end record `run.end`, whose counts of
-// what was written are the list `n`: template literals of one piece per count, wrapped as the
-// script's other lines are.
+// The words of the run's counts for the script's summary: the counts of what was written (those
+// of the results last, as the end record lists them), then each other count with its key, as
+// `{written: ["centrelines", ...], other: [["Warnings", "w"]]}`, wrapped as the script's lines are.
 std::string composeScript() {
     std::string_view script = kReportScript;
     const std::size_t mark = script.find(kCountsMark);
@@ -114,36 +114,36 @@ std::string composeScript() {
     const std::size_t indent = script.find_first_not_of(' ', lineStart) - lineStart + 2;
 
     std::vector<std::string> pieces;
-    std::size_t written = 0;
+    const auto quoted = [](std::string_view text) {
+        std::string out;
+        appendJsonString(out, text);
+        return out;
+    };
+    for (const bool results : {false, true})
+        for (const RunCount& count : kRunCounts)
+            if (count.key.empty() && count.results == results)
+                pieces.push_back((pieces.empty() ? "{written: [" : "") + quoted(count.words));
+    pieces.back() += "], other: [";
     for (const RunCount& count : kRunCounts)
-        if (count.key.empty() && !count.results) ++written;
-    std::size_t index = 0;
-    for (const RunCount& count : kRunCounts) {
-        if (count.results) continue; // the report shows the results apart
-        std::string piece(pieces.empty() && count.key.empty() ? "Written: " : "");
-        piece.append(count.words);
-        if (count.key.empty()) {
-            piece.append(" ${n[").append(std::to_string(index)).append("]}");
-            piece += ++index == written ? '.' : ',';
-        } else {
-            piece.append(": ${run.end.").append(count.key).append("}.");
-        }
-        pieces.push_back(std::move(piece));
-    }
+        if (!count.key.empty())
+            pieces.push_back("[" + quoted(count.words) + ", " + quoted(count.key) + "]");
+    pieces.back() += "]}";
 
     std::string out(script.substr(0, mark));
-    out += '`';
-    std::size_t column = mark - lineStart + 1;
+    std::size_t column = mark - lineStart;
     for (std::size_t i = 0; i < pieces.size(); ++i) {
-        const std::string piece = i + 1 < pieces.size() ? pieces[i] + ' ' : pieces[i];
-        if (i > 0 && column + piece.size() + 3 > kScriptWidth) {
-            out.append("` +\n").append(indent, ' ') += '`';
-            column = indent + 1;
+        const bool more = i + 1 < pieces.size() && !pieces[i].ends_with('[');
+        const std::string piece = more ? pieces[i] + ',' : pieces[i];
+        if (i > 0 && column + piece.size() + 2 > kScriptWidth) {
+            out.append("\n").append(indent, ' ');
+            column = indent;
+        } else if (i > 0 && !pieces[i - 1].ends_with('[')) {
+            out += ' ';
+            ++column;
         }
         out += piece;
         column += piece.size();
     }
-    out += '`';
     out += script.substr(mark + kCountsMark.size());
     return out;
 }
@@ -318,11 +318,14 @@ void ConversionReport::sectionResults(std::span<const double> levels,
                                       std::span<const double> distances,
                                       std::span<const double> banks) {
     record();
-    // A list with no number in it is left out; distances along the profile are written as the
-    // table writes them (3 decimals), the rest as read.
+    // A list ends at its last number (one with none is left out), so that the profiles a section
+    // gives no value for cost nothing; distances along the profile are written as the table
+    // writes them (3 decimals), the rest as read.
     const auto list = [&](std::string_view key, std::span<const double> values, int decimals) {
-        if (std::none_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); }))
-            return;
+        const auto last = std::find_if(values.rbegin(), values.rend(),
+                                       [](double v) { return std::isfinite(v); });
+        if (last == values.rend()) return;
+        values = values.first(static_cast<std::size_t>(values.rend() - last));
         text_ += key;
         for (std::size_t i = 0; i < values.size(); ++i) {
             if (i > 0) text_ += ',';
@@ -373,11 +376,19 @@ void ConversionReport::crossSectionsBegin() {
 void ConversionReport::processed(const ProcessedSection& result) {
     const SdfSection& s = *result.section;
     record();
-    // Sections are numbered by their order: the page counts them.
-    text_ += "{\"k\":\"x\",\"s\":";
-    appendJsonString(text_, result.streamId);
-    text_ += ",\"r\":";
-    appendJsonString(text_, result.reachId);
+    // Sections are numbered by their order: the page counts them. Stream and reach are left out
+    // where they are those of the section before.
+    text_ += "{\"k\":\"x\"";
+    if (sections_++ == 0 || result.streamId != lastStream_) {
+        lastStream_.assign(result.streamId);
+        text_ += ",\"s\":";
+        appendJsonString(text_, result.streamId);
+    }
+    if (sections_ == 1 || result.reachId != lastReach_) {
+        lastReach_.assign(result.reachId);
+        text_ += ",\"r\":";
+        appendJsonString(text_, result.reachId);
+    }
     text_ += ",\"t\":";
     appendJsonString(text_, result.station);
     text_ += ",\"l\":";
@@ -568,14 +579,16 @@ void ConversionReport::finish(const RunCounts& counts, std::string_view error) {
     watching_ = false;
     record();
     text_ += "{\"k\":\"e\",\"n\":[";
-    for (const RunCount& count : kRunCounts) {
-        if (!count.key.empty() || count.results) continue;
-        appendInt(text_, counts.*count.value);
-        text_ += ',';
-    }
+    for (const bool results : {false, true})
+        for (const RunCount& count : kRunCounts) {
+            if (!count.key.empty() || count.results != results || (results && !counts.results))
+                continue;
+            appendInt(text_, counts.*count.value);
+            text_ += ',';
+        }
     text_.back() = ']';
     for (const RunCount& count : kRunCounts) {
-        if (count.key.empty() || count.results) continue;
+        if (count.key.empty() || (count.results && !counts.results)) continue;
         text_.append(",\"").append(count.key).append("\":");
         appendInt(text_, counts.*count.value);
     }

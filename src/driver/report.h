@@ -70,6 +70,8 @@ class ConversionReport final : public SectionObserver, private ConsoleWatcher {
     int recordsInBlock_ = 0;
     std::string text_; // the record being composed
     std::string lastWarning_;
+    std::int64_t sections_ = 0;
+    std::string lastStream_, lastReach_; // of the section before
     // Reused for every section: the kept points of the map's surface line.
     std::vector<std::uint32_t> kept_;
     std::vector<unsigned char> shown_;

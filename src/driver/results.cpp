@@ -208,7 +208,7 @@ void ResultsOutput::section(const SdfIds& ids, const SdfSection& s, ConversionRe
     extents_.clear();
     distances_.clear();
     banks_.clear();
-    if (s.hasBanks && points > 0) banks_ = {from, to};
+    if (s.hasBanks && (points > 0 || cut >= 2)) banks_ = {from, to};
 
     std::int64_t lines = 0;
     for (std::size_t k = 0; anyResult && k < rows; ++k) {

@@ -67,8 +67,47 @@ const markupExport = [
 const stoppedExport = markupExport.replace('END CROSS-SECTIONS:',
   'CROSS-SECTION:\n  STREAM ID:S\n  REACH ID:R\n  STATION: XS4\nEND:\nEND CROSS-SECTIONS:');
 
-async function openReport(browser, folder, hash = '') {
-  const page = await browser.newPage({ viewport: { width: 1400, height: 1150 } });
+// Two profiles over a section whose labels crowd (banks side by side, levees at both ends, narrow
+// n ranges, a water surface at the right edge) and two sections without a surface line, whose
+// cut line bends; a profile's limits and a storage area.
+const surfaceLine = Array.from({ length: 13 }, (_, i) => `     ${100 + 5 * i}.0, 200.0, ${10 + Math.abs(i - 6)}.0`);
+const withoutSurface = (station) => ['CROSS-SECTION:', '  STREAM ID:Creek', '  REACH ID:Upper', `  STATION: ${station}`,
+  '  BANK POSITIONS: 0.25, 0.75', '  WATER ELEVATION: 11.0, 12.5',
+  '  CUT LINE:', '     100.0, 150.0', '     150.0, 150.0', '     150.0, 200.0',
+  '  WATER SURFACE EXTENTS:', '     120.0, 150.0, 150.0, 180.0', '     110.0, 150.0, 150.0, 190.0', 'END:'];
+const crowdedExport = [
+  'BEGIN HEADER:', 'UNITS: METRIC', 'NUMBER OF PROFILES: 2', 'PROFILE NAMES:', '  PF 1', '  PF 2', 'END HEADER:',
+  'BEGIN STREAM NETWORK:', 'END STREAM NETWORK:', 'BEGIN CROSS-SECTIONS:',
+  'CROSS-SECTION:', '  STREAM ID:Creek', '  REACH ID:Upper', '  STATION: 30', '  BANK POSITIONS: 0.49, 0.51',
+  '  NVALUES:', ...Array.from({ length: 10 }, (_, i) => `     ${i / 10}, 0.0${3 + (i % 5)}`),
+  '  LEVEE POSITIONS:', '     LeftLevee, 0.02, 14.5', '     RightLevee, 0.98, 14.0', '  WATER ELEVATION: 12.2, 15.9',
+  '  CUT LINE:', '     100.0, 200.0', '     160.0, 200.0', '  SURFACE LINE:', ...surfaceLine,
+  '  WATER SURFACE EXTENTS:', '     154.0, 200.0, 159.0, 200.0', '     100.5, 200.0, 159.5, 200.0', 'END:',
+  ...withoutSurface(20), ...withoutSurface(10), 'END CROSS-SECTIONS:',
+  'BEGIN BOUNDS:', 'PROFILE LIMITS:', 'PROFILE ID: PF 1', 'POLYGON:', '  100, 140', '  170, 140', '  170, 210', '  100, 210',
+  'END:', 'END BOUNDS:', 'BEGIN STORAGE AREAS:', 'SA ID: Pond', 'WATER ELEVATION: 11.5, 12.5', 'POLYGON:',
+  '  180, 150', '  220, 150', '  220, 190', '  180, 190', 'END:', 'END STORAGE AREAS:', ''].join('\n');
+
+// The profile's labels: every one inside the plot and none over another; their texts.
+async function checkLabels(page, label) {
+  const { plot, boxes } = await page.evaluate(() => {
+    const box = document.getElementById('profile');
+    return { plot: (box.dataset.plot || '').split(' ').map(Number), boxes: [...box.querySelectorAll('text.label')]
+      .map((t) => { const b = t.getBBox(); return { text: t.textContent, x: b.x, y: b.y, w: b.width, h: b.height }; }) };
+  });
+  const [x0, y0, x1, y1] = plot;
+  const outside = boxes.filter((b) => !(b.x >= x0 && b.y >= y0 && b.x + b.w <= x1 && b.y + b.h <= y1));
+  check(plot.length === 4 && outside.length === 0, `${label}: labels inside the plot ${plot} (outside: ${JSON.stringify(outside)})`);
+  const over = [];
+  boxes.forEach((a, i) => boxes.slice(i + 1).forEach((b) => {
+    if (a.x < b.x + b.w && b.x < a.x + a.w && a.y < b.y + b.h && b.y < a.y + a.h) over.push(`${a.text} / ${b.text}`);
+  }));
+  check(over.length === 0, `${label}: no label covers another (${over.join('; ')})`);
+  return boxes.map((b) => b.text);
+}
+
+async function openReport(browser, folder, hash = '', width = 1400) {
+  const page = await browser.newPage({ viewport: { width, height: 1150 } });
   const problems = [];
   page.on('console', (m) => { if (m.type() === 'error' || m.type() === 'warning') problems.push(`console ${m.type()}: ${m.text()}`); });
   page.on('pageerror', (e) => problems.push(`page error: ${e.message}`));
@@ -194,6 +233,57 @@ async function checkProfile(page, folder, label) {
         await jumped.page.close();
       }
       check(problems.length === 0, `${c.name}: no console error, dialog or load (${problems.join('; ')})`);
+      await page.close();
+    }
+    // Results drawn where a user can read them.
+    const crowded = convert('crowded', (f) => fs.writeFileSync(f, crowdedExport), ['-results']);
+    {
+      const { page, problems } = await openReport(browser, crowded, '#section-1');
+      const texts = await checkLabels(page, 'crowded section');
+      const wanted = ['left bank', 'right bank', 'levee LeftLevee 14.5', 'levee RightLevee 14', 'PF 1: water 12.2, top width 5'];
+      check(wanted.every((t) => texts.includes(t)), `crowded section: every bank, levee and water label shown (${texts})`);
+      const map = await page.evaluate(() => {
+        const stroke = (c) => getComputedStyle(document.querySelector(`#map path.${c}`)).stroke;
+        return { strokes: ['centreline', 'cut', 'water', 'limits', 'storage'].map(stroke),
+          keys: [...document.querySelectorAll('#results-keys [data-key]')].filter((k) => !k.hidden).map((k) => k.textContent),
+          names: [...document.querySelectorAll('#map .names text')].map((t) => t.firstChild.nodeValue),
+          summary: document.getElementById('summary').textContent };
+      });
+      check(new Set(map.strokes).size === 5 && map.keys.join() === 'water-surface lines,profile limits,storage areas' &&
+        map.names.join() === 'Pond', `crowded: results in colours and keys of their own, storage areas named (${JSON.stringify(map)})`);
+      check(/^Written: .*, tables 1, water-surface lines 6, /.test(map.summary), `crowded: "Written:" counts the results (${map.summary})`);
+      // The two sections without a surface line give one warning line that opens to both.
+      const warnings = await page.locator('#warnings > li').allTextContents();
+      await page.click('#warnings details.repeated summary');
+      await page.waitForSelector('#warnings details.repeated li a');
+      const places = await page.locator('#warnings details.repeated li a').allTextContents();
+      check(warnings.length === 1 && /\(2 times\)$/.test(warnings[0]) && places.join() === 'Creek / Upper /  20, line 52,Creek / Upper /  10, line 66',
+        `crowded: repeated warnings are one line opening to their places (${warnings}; ${places})`);
+      // A narrow window: no sideways scroll, and the list still shows stream and reach.
+      await page.setViewportSize({ width: 700, height: 1000 });
+      const narrow = await page.evaluate(() => ({ page: document.documentElement.scrollWidth - document.documentElement.clientWidth,
+        cells: [...document.querySelectorAll('#list .row')][0].querySelectorAll('span').length,
+        hidden: [1, 2].map((k) => { const c = document.querySelectorAll('#list .row span')[k]; return c.scrollWidth > c.clientWidth || c.clientWidth < 30; }) }));
+      check(narrow.page <= 0 && !narrow.hidden.includes(true), `700 px wide: no sideways scroll, stream and reach shown (${JSON.stringify(narrow)})`);
+      check(problems.length === 0, `crowded: no console error, dialog or load (${problems.join('; ')})`);
+      await page.close();
+    }
+    {
+      // A section without a surface line, opened with its profile from the address: the cut line
+      // gives the distances; each profile's water from extent to extent along it.
+      const { page, problems } = await openReport(browser, crowded, '#section-2&profile-2');
+      const texts = await checkLabels(page, 'section without a surface line');
+      const drawn = await page.evaluate(() => ({ profile: document.getElementById('profile-choice').value,
+        chosen: document.querySelector('#list .row.chosen span').textContent,
+        water: document.querySelectorAll('#profile line.water').length, banks: document.querySelectorAll('#profile line.bank').length,
+        axis: [...document.querySelectorAll('#profile text')].some((t) => t.textContent === 'distance along the cut line (m)') }));
+      check(drawn.profile === '1' && drawn.chosen === '2' && drawn.water === 2 && drawn.banks === 2 && drawn.axis &&
+        texts.includes('PF 2: water 12.5, top width 80') && texts.includes('left bank'),
+        `without a surface line: the profile panel has both waters, banks and the cut line's axis (${JSON.stringify(drawn)}, ${texts})`);
+      await page.selectOption('#profile-choice', '0');
+      const hash = await page.evaluate(() => location.hash);
+      check(hash === '#section-2&profile-1', `the chosen profile goes into the address (${hash})`);
+      check(problems.length === 0, `without a surface line: no console error, dialog or load (${problems.join('; ')})`);
       await page.close();
     }
     // A file that is no export: its report opens with the error that ended the run.

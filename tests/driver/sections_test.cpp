@@ -871,14 +871,15 @@ TEST_F(ReportTest, EachSectionCarriesItsProfileAsTheTableGivesIt) {
               R"("z":[110,108,106,104,102,100,102.5,104.5,106.5,108.5,110.5],"o":[0,2,9],)"
               R"("n":[0,0.06,5,0.035],"v":[["L",20,105.5,1020,5000],["R\"ight",80,9999,1080,5000]],)"
               R"("u":[0,1]})");
-    // Without a surface line: the cut line alone, coordinates as read.
+    // Without a surface line: the cut line alone, coordinates as read; stream and reach those of
+    // the section before.
     EXPECT_EQ(section(1),
-              R"({"k":"x","s":" Creek","r":" Upper","t":"7.5","l":60,)"
+              R"({"k":"x","t":"7.5","l":60,)"
               R"("c":[3512040.25,5406112,3512100,0.1]})");
     // The counts of the layers written and the warning of the section without a surface line.
     EXPECT_EQ(recordOf(R"({"k":"e")"), R"({"k":"e","n":[0,1,1,7,2,2,1],"w":1})");
     EXPECT_NE(page().find("{\"k\":\"w\",\"t\":\"Warning - No surface line for section in sdf, "
-                          "unable to export .csv format section.\"}\n{\"k\":\"x\",\"s\""),
+                          "unable to export .csv format section.\"}\n{\"k\":\"x\",\"t\""),
               std::string::npos);
     EXPECT_EQ(output.counts().warnings, 1);
 }
@@ -1035,13 +1036,22 @@ TEST_F(ReportTest, PageAllowsOnlyItsOwnStyleAndScript) {
     };
     EXPECT_EQ(between("<style>", "</style>"), vk::kReportStyle);
     EXPECT_EQ(between("<script>", "</script>"), vk::reportScript());
-    // The summary composed from the table of counts is the text the script has always had.
-    EXPECT_NE(
-        vk::reportScript().find(
-            "      summary.textContent = `Written: centrelines ${n[0]}, cut lines ${n[1]}, "
-            "surface lines ${n[2]}, ` +\n        `surface points ${n[3]}, end points ${n[4]}, "
-            "levee points ${n[5]}, tables ${n[6]}. ` +\n        `Warnings: ${run.end.w}.`;\n"),
-        std::string::npos);
+    // The summary's words composed from the table of counts: those of what was written in the
+    // order of the end record's list (the results' last), then the others with their keys, in
+    // lines no wider than the script's.
+    const std::string& script = vk::reportScript();
+    const std::size_t written = script.find("      const words = {written: [\"centrelines\", ");
+    std::size_t at = written;
+    for (const bool results : {false, true})
+        for (const vk::RunCount& count : vk::kRunCounts)
+            if (count.key.empty() && count.results == results) {
+                at = script.find("\"" + std::string(count.words) + "\"", at);
+                EXPECT_LT(at, script.find("], other: [[\"Warnings\", \"w\"]]};\n", written))
+                    << count.words;
+            }
+    const std::size_t end = script.find("]};\n", written);
+    for (std::size_t line = written; line < end; line = script.find('\n', line) + 1)
+        EXPECT_LE(script.find('\n', line) - line, 110u) << script.substr(line, 120);
     EXPECT_EQ(between("<meta http-equiv=\"Content-Security-Policy\" content=\"", "\">"),
               "default-src 'none'; script-src 'sha256-" + vk::sha256Base64(vk::reportScript()) +
                   "'; style-src 'sha256-" + vk::sha256Base64(vk::kReportStyle) +

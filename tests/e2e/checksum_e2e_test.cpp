@@ -284,8 +284,8 @@ TEST(ChecksumE2e, ReportRunKeepsEveryOtherOutputByte) {
               fs::file_size(dir.file("report") + "/river.sdf"));
 }
 
-// Nor is it larger for exports of the tiniest sections: two surface points each, or a cut line
-// alone (whose warning repeats for every section).
+// Nor is it larger for exports of the tiniest sections: two surface points each, a cut line
+// alone (whose warning repeats for every section), or one water level of 10,000 profiles.
 TEST(ChecksumE2e, ReportOfTinySectionsIsNoLargerThanTheExport) {
     vktest::TempDir dir;
     ASSERT_EQ(runProgram({"tiny.sdf", "--sections", "4000", "--points", "2"}, "", dir.path(), 120,
@@ -297,8 +297,15 @@ TEST(ChecksumE2e, ReportOfTinySectionsIsNoLargerThanTheExport) {
         cutOnly += "CROSS-SECTION:\n STREAM ID: A\n REACH ID: B\n STATION: " + std::to_string(i) +
                    "\n CUT LINE:\n 0, 0\n 20, 0\nEND:\n";
     vktest::writeFile(dir.file("cut.sdf"), cutOnly + "END CROSS-SECTIONS:\n");
+    std::string profiles = "BEGIN HEADER:\nNUMBER OF PROFILES: 10000\nPROFILE NAMES:\n";
+    for (int k = 0; k < 10000; ++k) profiles += "P" + std::to_string(k) + "\n";
+    profiles += "END HEADER:\nEND STREAM NETWORK:\nBEGIN CROSS-SECTIONS:\n";
+    for (int i = 0; i < 10000; ++i)
+        profiles += "CROSS-SECTION:\n STREAM ID: A\n REACH ID: B\n STATION: " + std::to_string(i) +
+                    "\n WATER ELEVATION: 1.5\n CUT LINE:\n 0, 0\n 20, 0\nEND:\n";
+    vktest::writeFile(dir.file("profiles.sdf"), profiles + "END CROSS-SECTIONS:\n");
     fs::copy_file(kExamples + "Header.mif", dir.file("Header.mif"));
-    for (const char* name : {"tiny", "cut"}) {
+    for (const char* name : {"tiny", "cut", "profiles"}) {
         SCOPED_TRACE(name);
         ASSERT_EQ(runProgram({"-mif", "-report", std::string(name) + ".sdf"}, "", dir.path(), 300)
                       .status,

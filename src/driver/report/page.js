@@ -85,6 +85,10 @@
         } else if (r.k === 'b') {
           inSections = true;
         } else if (r.k === 'x') {
+          // Stream and reach left out are those of the section before.
+          const before = run.sections[run.sections.length - 1] || {};
+          if (r.s === undefined) r.s = before.s;
+          if (r.r === undefined) r.r = before.r;
           r.i = run.sections.length;
           r.w = pending;
           pending = [];
@@ -117,8 +121,12 @@
     const error = run.end ? run.end.x : errors.length && errors[errors.length - 1].text;
     if (error) summary.before(html('p', { id: 'run-error', class: 'unfinished' }, error));
     if (run.end) {
-      const n = run.end.n;
-      summary.textContent = /* the run's counts in words: composed from kRunCounts (summary.h) */;
+      // The counts of what was written, then each other count: "Warnings: 3." (the results' counts
+      // only where the run wrote them, as the console's summary says them).
+      const words = /* the run's counts in words: composed from kRunCounts (summary.h) */;
+      summary.textContent = `Written: ${run.end.n.map((v, k) => `${words.written[k]} ${v}`).join(', ')}.` +
+        words.other.filter(([, key]) => key in run.end).map(([said, key]) => ` ${said}: ${run.end[key]}.`)
+          .join('');
     } else {
       summary.textContent = `The run did not finish: this report ends after ${run.sections.length} ` +
         'section(s), with the message that ended it last in the warnings.';
@@ -127,25 +135,57 @@
     const list = document.getElementById('warnings');
     document.getElementById('warnings-title').textContent = run.warnings.length ?
       `Warnings (${run.warnings.length})` : 'No warnings';
-    for (const w of run.warnings.slice(0, MAX_WARNINGS)) {
+    // Where a warning arose: a link that chooses its section, or the part of the run in words.
+    const place = (w) => {
+      if (!w.section) return html('span', { class: 'where' }, `(${w.where})`);
+      const link = html('a', { href: `#section-${w.section.i + 1}` },
+        `${sectionName(w.section)}, line ${w.section.l}`);
+      link.addEventListener('click', (e) => {
+        e.preventDefault();
+        choose(w.section.i, true);
+      });
+      return link;
+    };
+    // Warnings of the same text (but for the line number at its end) are one line with their
+    // count, which opens to the list of where each arose (made when first opened).
+    const kinds = new Map();
+    for (const w of run.warnings) {
+      const kind = w.text.replace(/\s*Line number: *\d+\s*$/, '');
+      if (!kinds.has(kind)) kinds.set(kind, []);
+      kinds.get(kind).push(w);
+    }
+    let listed = 0;
+    for (const [text, all] of kinds) {
+      if (listed++ === MAX_WARNINGS) break;
       const item = html('li');
-      item.append(html('span', {}, w.text), ' ');
-      if (w.section) {
-        const link = html('a', { href: `#section-${w.section.i + 1}` },
-          `${sectionName(w.section)}, line ${w.section.l}`);
-        link.addEventListener('click', (e) => {
-          e.preventDefault();
-          choose(w.section.i, true);
-        });
-        item.append(link);
+      if (all.length === 1) {
+        item.append(html('span', {}, all[0].text), ' ', place(all[0]));
       } else {
-        item.append(html('span', { class: 'where' }, `(${w.where})`));
+        const details = html('details', { class: 'repeated' });
+        const summary = html('summary');
+        summary.append(html('span', {}, text), ' ',
+          html('span', { class: 'count' }, `(${all.length} times)`));
+        details.append(summary);
+        details.addEventListener('toggle', () => {
+          if (!details.open || details.childElementCount > 1) return;
+          const places = html('ol');
+          for (const w of all.slice(0, MAX_WARNINGS)) {
+            const at = html('li');
+            at.append(place(w));
+            if (w.text.length > text.length) at.append(` (${w.text.slice(text.length).trim()})`);
+            places.append(at);
+          }
+          if (all.length > MAX_WARNINGS)
+            places.append(html('li', { class: 'where' }, `... and ${all.length - MAX_WARNINGS} more`));
+          details.append(places);
+        });
+        item.append(details);
       }
       list.append(item);
     }
-    if (run.warnings.length > MAX_WARNINGS) {
+    if (kinds.size > MAX_WARNINGS) {
       list.append(html('li', { class: 'where' },
-        `... and ${run.warnings.length - MAX_WARNINGS} more: filter the list with "with warnings".`));
+        `... and ${kinds.size - MAX_WARNINGS} more kinds: filter the list with "with warnings".`));
     }
   }
 
@@ -233,22 +273,47 @@
       points.append(svg('path', { class: 'levees', d: levees }));
     }
 
-    // The chosen profile's water-surface lines and flood boundaries, and the storage areas.
+    // The chosen profile's water-surface lines and profile limits, and the storage areas with
+    // their names (and the chosen profile's level where hovered).
     drawResults() {
       this.results.replaceChildren();
       const name = view.profiles[view.profile];
-      let flood = '', storage = '', water = '';
+      let limits = '', storage = '', water = '';
+      this.names = svg('g', { class: 'names' });
       for (const r of this.run.regions) {
         const ring = this.path(r.c) + 'Z';
-        if (r.a) storage += ring;
-        else if (r.n === name) flood += ring;
+        if (!r.a) {
+          if (r.n === name) limits += ring;
+          continue;
+        }
+        storage += ring;
+        let x0 = Infinity, y0 = Infinity, x1 = -Infinity, y1 = -Infinity;
+        for (let i = 0; i + 1 < r.c.length; i += 2) {
+          if (!finite(r.c[i]) || !finite(r.c[i + 1])) continue;
+          x0 = Math.min(x0, r.c[i]); x1 = Math.max(x1, r.c[i]);
+          y0 = Math.min(y0, r.c[i + 1]); y1 = Math.max(y1, r.c[i + 1]);
+        }
+        if (!(x1 >= x0)) continue;
+        const label = svg('text',
+          { x: this.px((x0 + x1) / 2), y: this.py((y0 + y1) / 2), 'text-anchor': 'middle' }, r.n);
+        const level = r.we[view.profile];
+        label.append(svg('title', {}, finite(level) ? `${r.n}: water ${level} (${name})` : r.n));
+        this.names.append(label);
       }
       for (const x of this.run.sections) {
-        if (x.res) water += this.path(x.res.wx.slice(4 * view.profile, 4 * view.profile + 4));
+        if (x.res) water += this.path(waterLine(x, view.profile));
       }
-      this.results.append(svg('path', { class: 'flood', d: flood }));
+      this.results.append(svg('path', { class: 'limits', d: limits }));
       this.results.append(svg('path', { class: 'storage', d: storage }));
       this.results.append(svg('path', { class: 'water', d: water }));
+      this.results.append(this.names);
+      if (this.view) this.scaleNames();
+    }
+
+    // The storage areas' names keep their size on the screen whatever the zoom.
+    scaleNames() {
+      this.names.setAttribute('font-size', 12 * this.view.scale);
+      this.names.setAttribute('stroke-width', 3 * this.view.scale);
     }
 
     // The view box keeps the element's proportions, so a pixel is as wide as it is high.
@@ -257,6 +322,7 @@
       this.view = { cx, cy, width, scale: width / w };
       const height = width * h / w;
       this.svg.setAttribute('viewBox', `${cx - width / 2} ${cy - height / 2} ${width} ${height}`);
+      this.scaleNames();
     }
 
     fit() {
@@ -457,11 +523,117 @@
     return out;
   }
 
+  // A polyline given as x, y, x, y, ...: its length, and the distance along it of the point on it
+  // nearest to (px, py).
+  function lineLength(c) {
+    let total = 0;
+    for (let i = 0; i + 3 < c.length; i += 2) total += Math.hypot(c[i + 2] - c[i], c[i + 3] - c[i + 1]);
+    return total;
+  }
+  function distanceAlong(c, px, py) {
+    let best = Infinity, at = null, run = 0;
+    for (let i = 0; i + 3 < c.length; i += 2) {
+      const dx = c[i + 2] - c[i], dy = c[i + 3] - c[i + 1];
+      const length = Math.hypot(dx, dy);
+      const t = length > 0 ?
+        Math.max(0, Math.min(1, ((px - c[i]) * dx + (py - c[i + 1]) * dy) / (length * length))) : 0;
+      const off = Math.hypot(px - c[i] - t * dx, py - c[i + 1] - t * dy);
+      if (off < best) { best = off; at = run + t * length; }
+      run += length;
+    }
+    return finite(at) ? at : null;
+  }
+
+  // The part of a polyline (x, y, x, y, ...) from one distance along it to another.
+  function partOf(c, from, to) {
+    const out = [];
+    let run = 0;
+    for (let i = 0; i + 3 < c.length; i += 2) {
+      const length = Math.hypot(c[i + 2] - c[i], c[i + 3] - c[i + 1]);
+      const at = (d) => {
+        const t = length > 0 ? Math.max(0, Math.min(1, (d - run) / length)) : 0;
+        out.push(c[i] + t * (c[i + 2] - c[i]), c[i + 1] + t * (c[i + 3] - c[i + 1]));
+      };
+      if (!out.length && from <= run + length) at(from);
+      if (out.length && to <= run + length) {
+        at(to);
+        return out;
+      }
+      if (out.length) out.push(c[i + 2], c[i + 3]);
+      run += length;
+    }
+    return out;
+  }
+
+  // A profile's water-surface line on the map: along the cut line between the extents' nearest
+  // points on it (the extents themselves where the section has no cut line).
+  function waterLine(x, k) {
+    const e = x.res.wx.slice(4 * k, 4 * k + 4);
+    if (!x.c || e.length < 4 || !e.every(finite) || !x.c.every(finite)) return e;
+    const [a, b] = [distanceAlong(x.c, e[0], e[1]), distanceAlong(x.c, e[2], e[3])];
+    return a === null || b === null ? e : partOf(x.c, Math.min(a, b), Math.max(a, b));
+  }
+
+  // Every profile's water of a section: level, and where it meets the ground on the left and the
+  // right along the profile (the surface line's distances; without a surface line, the extents'
+  // places on the cut line).
+  function watersOf(x) {
+    const waters = [];
+    if (!x.res) return waters;
+    for (let k = 0; k < x.res.we.length; k++) {
+      const level = x.res.we[k];
+      if (!finite(level)) continue;
+      let [dl, dr] = x.res.wd.slice(2 * k, 2 * k + 2);
+      const e = x.res.wx.slice(4 * k, 4 * k + 4);
+      if (!(finite(dl) && finite(dr)) && !x.total && x.c && e.length === 4 && e.every(finite)) {
+        dl = distanceAlong(x.c, e[0], e[1]);
+        dr = distanceAlong(x.c, e[2], e[3]);
+      }
+      if (finite(dl) && finite(dr)) waters.push({ k, level, from: Math.min(dl, dr), to: Math.max(dl, dr) });
+    }
+    return waters;
+  }
+
+  // The labels of a profile, placed inside its plot so that none covers another: each is tried at
+  // its places in turn, moved sideways into the plot where it would leave it, and left out (its
+  // text stays in the info line and the readout) where it fits nowhere.
+  class Labels {
+    constructor(box, area) {
+      this.group = box.appendChild(svg('g', { class: 'labels' }));
+      this.area = area;  // [x0, y0, x1, y1] of the plot
+      this.placed = [];
+    }
+
+    // `places`: [x, y (the baseline), anchor] in the order of preference.
+    add(cls, text, places) {
+      const [ax0, ay0, ax1, ay1] = this.area;
+      const label = svg('text', { class: `label ${cls}` }, text);
+      this.group.append(label);
+      for (const [x, y, anchor] of places) {
+        label.setAttribute('x', x);
+        label.setAttribute('y', y);
+        label.setAttribute('text-anchor', anchor || 'start');
+        const b = label.getBBox();
+        if (b.width > ax1 - ax0 || b.y < ay0 || b.y + b.height > ay1) continue;
+        const shift = b.x < ax0 ? ax0 - b.x : Math.min(0, ax1 - b.x - b.width);
+        const r = { x: b.x + shift, y: b.y, w: b.width, h: b.height };
+        const covers = (p) =>
+          r.x < p.x + p.w + 2 && p.x < r.x + r.w + 2 && r.y < p.y + p.h && p.y < r.y + r.h;
+        if (this.placed.some(covers)) continue;
+        label.setAttribute('x', x + shift);
+        this.placed.push(r);
+        return label;
+      }
+      label.remove();
+      return null;
+    }
+  }
+
   function drawProfile(x) {
     const box = document.getElementById('profile');
     box.replaceChildren();
     document.getElementById('profile-title').textContent = sectionName(x);
-    const parts = [x.f ? `Table ${x.f}` : 'No surface line: no table and no profile'];
+    const parts = [x.f ? `Table ${x.f}` : 'No surface line: no table and no ground profile'];
     if (x.total) parts.push(`${x.kept} of ${x.total} points kept`);
     if (x.levees) parts.push(`levee markers used ${x.used} of ${x.levees}`);
     parts.push(`input line ${x.l}`);
@@ -469,32 +641,40 @@
     document.getElementById('profile-info').textContent = parts.join(' \u00b7 ');
     const readout = document.getElementById('profile-readout');
     readout.textContent = '';
+    box.onpointermove = null;
     const W = box.clientWidth || 900, H = box.clientHeight || 380;
     box.setAttribute('viewBox', `0 0 ${W} ${H}`);
-    if (!x.total) {
+    // Without a surface line the cut line gives the distances: its length is the axis.
+    const cutLength = !x.total && x.c ? lineLength(x.c) : 0;
+    if (!x.total && !(cutLength > 0)) {
       box.append(svg('text', { x: W / 2, y: H / 2, 'text-anchor': 'middle', class: 'note' },
-        'This section has no surface line.'));
+        'This section has no surface line and no cut line to draw.'));
       return;
     }
     const left = 70, right = 20, top = 34, bottom = 40;
+    box.dataset.plot = `${left} ${top} ${W - right} ${H - bottom}`;
+    const labels = new Labels(box, [left, top, W - right, H - bottom]);
     const heights = (x.v || []).map((v) => v[2]).filter((h) => finite(h) && h !== NO_HEIGHT);
+    const waters = watersOf(x);
     // Loops rather than Math.min(...values): a section may have more points than a call takes
     // arguments.
     const range = (values) => values.reduce(([lo, hi], v) =>
       (finite(v) ? [Math.min(lo, v), Math.max(hi, v)] : [lo, hi]), [Infinity, -Infinity]);
-    let [d0, d1] = range(x.d);
-    const water = waterOf(x);
-    let [z0, z1] = range(x.z.concat(heights, water === null ? [] : [water]));
+    let [d0, d1] = x.total ? range(x.d) : [0, cutLength];
+    let [z0, z1] = range((x.z || []).concat(heights, waters.map((w) => w.level)));
+    const elevations = finite(z0);
     if (!finite(d0)) { d0 = 0; d1 = 1; }
-    if (!finite(z0)) { z0 = 0; z1 = 1; }
+    if (!elevations) { z0 = 0; z1 = 1; }
     if (!(d1 > d0)) { d0 -= 1; d1 += 1; }
     if (!(z1 > z0)) { z0 -= 1; z1 += 1; }
     const pad = (z1 - z0) * 0.06;
     z0 -= pad; z1 += pad;
     const sx = (d) => left + (d - d0) / (d1 - d0) * (W - left - right);
     const sy = (z) => H - bottom - (z - z0) / (z1 - z0) * (H - top - bottom);
+    const LINE = 13;  // pixels between two rows of labels
 
-    // n values: the ranges over which each applies, shaded and labelled.
+    // n values: the ranges over which each applies, shaded (labelled after the rest).
+    const nLabels = [];
     if (x.n) {
       for (let j = 0; j < x.n.length; j += 2) {
         const from = x.d[x.n[j]], to = j + 2 < x.n.length ? x.d[x.n[j + 2]] : d1;
@@ -502,60 +682,90 @@
         const a = sx(from), b = sx(to);
         box.append(svg('rect', { class: `nrange${(j / 2) % 2 ? ' alt' : ''}`, x: a, y: top,
           width: Math.max(0, b - a), height: H - top - bottom }));
-        if (b - a > 36) {
-          box.append(svg('text', { class: 'nlabel', x: (a + b) / 2, y: top + 14, 'text-anchor': 'middle' },
-            `n ${x.n[j + 1]}`));
-        }
+        nLabels.push([(a + b) / 2, `n ${x.n[j + 1]}`]);
       }
     }
     for (const d of ticks(d0, d1, 8)) {
       box.append(svg('line', { class: 'grid', x1: sx(d), x2: sx(d), y1: top, y2: H - bottom }));
       box.append(svg('text', { x: sx(d), y: H - bottom + 14, 'text-anchor': 'middle' }, String(d)));
     }
-    for (const z of ticks(z0, z1, 6)) {
-      box.append(svg('line', { class: 'grid', x1: left, x2: W - right, y1: sy(z), y2: sy(z) }));
-      box.append(svg('text', { x: left - 6, y: sy(z) + 4, 'text-anchor': 'end' }, String(z)));
+    if (elevations) {
+      for (const z of ticks(z0, z1, 6)) {
+        box.append(svg('line', { class: 'grid', x1: left, x2: W - right, y1: sy(z), y2: sy(z) }));
+        box.append(svg('text', { x: left - 6, y: sy(z) + 4, 'text-anchor': 'end' }, String(z)));
+      }
+    } else {
+      box.append(svg('text', { x: (left + W - right) / 2, y: (top + H - bottom) / 2, 'text-anchor': 'middle',
+        class: 'note' }, 'No surface line and no water level: no elevations to draw.'));
     }
     box.append(svg('line', { class: 'axis', x1: left, x2: W - right, y1: H - bottom, y2: H - bottom }));
     box.append(svg('line', { class: 'axis', x1: left, x2: left, y1: top, y2: H - bottom }));
-    box.append(svg('text', { x: (left + W - right) / 2, y: H - 6, 'text-anchor': 'middle' }, withUnit('distance')));
-    box.append(svg('text', { x: 14, y: (top + H - bottom) / 2, 'text-anchor': 'middle',
-      transform: `rotate(-90 14 ${(top + H - bottom) / 2})` }, withUnit('elevation')));
+    box.append(svg('text', { x: (left + W - right) / 2, y: H - 6, 'text-anchor': 'middle' },
+      withUnit(x.total ? 'distance' : 'distance along the cut line')));
+    if (elevations) {
+      box.append(svg('text', { x: 14, y: (top + H - bottom) / 2, 'text-anchor': 'middle',
+        transform: `rotate(-90 14 ${(top + H - bottom) / 2})` }, withUnit('elevation')));
+    }
 
-    // The chosen profile's water surface from where it meets the ground on the left to the right,
-    // and the bank stations.
+    // Every profile's water surface from where it meets the ground on the left to the right, the
+    // chosen one over the others; then the bank stations.
+    const chosenWater = waters.find((w) => w.k === view.profile);
+    const others = waters.filter((w) => w !== chosenWater);
+    for (const w of [...others, ...(chosenWater ? [chosenWater] : [])]) {
+      box.append(svg('line', { class: w === chosenWater ? 'water' : 'water other',
+        x1: sx(w.from), x2: sx(w.to), y1: sy(w.level), y2: sy(w.level) }));
+    }
+    const waterLabel = (w, text) => {
+      const [a, b, y] = [sx(w.from), sx(w.to), sy(w.level)];
+      labels.add(w === chosenWater ? 'water-label' : 'water-label other', text,
+        [[a, y - 5], [b, y - 5, 'end'], [a, y + 14], [b, y + 14, 'end'], [(a + b) / 2, y - 5, 'middle'],
+          [(a + b) / 2, y + 14, 'middle'], [a, y - 5 - LINE], [a, y + 14 + LINE]]);
+    };
+    const profileName = (k) => view.profiles[k] || `profile ${k + 1}`;
+    if (chosenWater) {
+      waterLabel(chosenWater, `${profileName(chosenWater.k)}: water ${chosenWater.level}, ` +
+        `top width ${+(chosenWater.to - chosenWater.from).toFixed(2)}`);
+    }
+    const lanes = Math.max(1, Math.floor((H - top - bottom) / LINE / 3));
     if (x.res) {
-      const [dl, dr] = x.res.wd.slice(2 * view.profile, 2 * view.profile + 2);
-      if (water !== null && finite(dl) && finite(dr)) {
-        box.append(svg('line', { class: 'water', x1: sx(dl), x2: sx(dr), y1: sy(water), y2: sy(water) }));
-        box.append(svg('text', { class: 'water-label', x: sx(dl), y: sy(water) - 5 },
-          `${view.profiles[view.profile]}: water ${water}, top width ${+Math.abs(dr - dl).toFixed(2)}`));
-      }
       x.res.bk.forEach((at, k) => {
         if (!finite(at)) return;
         box.append(svg('line', { class: 'bank', x1: sx(at), x2: sx(at), y1: top, y2: H - bottom }));
-        box.append(svg('text', { class: 'bank-label', x: sx(at) + 3, y: H - bottom - 6 },
-          k ? 'right bank' : 'left bank'));
+        const places = [];
+        for (let lane = 0; lane < lanes; lane++) {
+          const y = H - bottom - 6 - lane * LINE;
+          // The left bank's label left of its line, the right one's right of it, else the other way.
+          const outward = k ? [sx(at) + 3, y, 'start'] : [sx(at) - 3, y, 'end'];
+          places.push(outward, k ? [sx(at) - 3, y, 'end'] : [sx(at) + 3, y, 'start']);
+        }
+        labels.add('bank-label', k ? 'right bank' : 'left bank', places);
       });
     }
 
-    // Levee markers at their distance, with their heights.
+    // Levee markers at their distance, with their heights, labelled from the plot's top down.
     (x.v || []).forEach((v, k) => {
       const [id, at, height] = v;
       if (!finite(at)) return;
       const used = x.u && x.u.includes(k);
       box.append(svg('line', { class: `levee${used ? ' used' : ''}`, x1: sx(at), x2: sx(at), y1: top, y2: H - bottom }));
       const label = height === NO_HEIGHT ? `${id} (no height)` : `${id} ${height}`;
-      // Labels stand right of their marker, or left of it near the right edge; every other one
-      // a line higher, so that neighbours do not cover each other.
-      const nearEnd = sx(at) > W - 160;
-      box.append(svg('text', { class: 'levee-label', x: sx(at) + (nearEnd ? -3 : 3), y: top - 6 - (k % 2) * 12 + 12,
-        'text-anchor': nearEnd ? 'end' : 'start' }, `levee ${label}`));
+      const places = [];
+      for (let lane = 0; lane < lanes; lane++)
+        places.push([sx(at) + 3, top + 12 + lane * LINE], [sx(at) - 3, top + 12 + lane * LINE, 'end']);
+      labels.add('levee-label', `levee ${label}`, places);
       if (finite(height) && height !== NO_HEIGHT) {
         const mx = sx(at), my = sy(height);
         box.append(svg('path', { class: 'levee-mark', d: `M${mx} ${my}l-6 -9h12z` }));
       }
     });
+    for (const [at, text] of nLabels) {
+      const places = [];
+      for (let lane = 0; lane < lanes; lane++) places.push([at, top + 12 + lane * LINE, 'middle']);
+      labels.add('nlabel', text, places);
+    }
+    // The other profiles' names where there is room (the first hundred of them).
+    for (const w of others.slice(0, 100)) waterLabel(w, `${profileName(w.k)} ${w.level}`);
+    if (!x.total) return;
 
     // Points: trimmed ones grey, kept ones on their line.
     const kept = keptFlags(x);
@@ -574,6 +784,7 @@
       box.append(svg('circle', { class: kept[i] ? 'kept' : 'trimmed', cx: sx(x.d[i]).toFixed(2),
         cy: sy(x.z[i]).toFixed(2), r: 2.5 }));
     }
+    box.append(labels.group);  // over the ground
 
     box.onpointermove = (e) => {
       const r = box.getBoundingClientRect();
@@ -598,6 +809,15 @@
       view.unit = UNITS[run.header.u.toUpperCase()] || '';
       view.profiles = run.header.p || [];
     }
+    // The chosen section and profile stand in the address's fragment ("#section-5&profile-2"),
+    // so that a link to the page opens the same view.
+    const remember = () => {
+      const parts = [];
+      if (chosen >= 0) parts.push(`section-${chosen + 1}`);
+      if (view.profiles.length) parts.push(`profile-${view.profile + 1}`);
+      const hash = parts.length ? `#${parts.join('&')}` : '';
+      if (hash && hash !== location.hash) location.replace(hash);
+    };
     const choose = (i, centre) => {
       const x = run.sections[i];
       if (!x) return;
@@ -605,29 +825,47 @@
       list.show(i, true);
       map.mark(x, centre);
       drawProfile(x);
+      remember();
+    };
+    const select = document.getElementById('profile-choice');
+    const chooseProfile = (k) => {
+      if (!(k >= 0 && k < view.profiles.length)) return;
+      view.profile = k;
+      select.value = String(k);
+      map.drawResults();
+      list.filter();
+      if (run.sections[chosen]) drawProfile(run.sections[chosen]);
+      remember();
     };
     showHeader(run, choose);
     map = new MapView(document.getElementById('map'), run, choose);
     list = new SectionList(run, choose);
-    if (view.profiles.length) {
+    const present = { water: view.profiles.length > 0, limits: run.regions.some((r) => !r.a),
+      storage: run.regions.some((r) => r.a) };
+    if (Object.values(present).some(Boolean)) {
       document.getElementById('results-keys').hidden = false;
-      document.getElementById('ws-head').hidden = false;
-      document.getElementById('list-box').classList.add('with-results');
-      const select = document.getElementById('profile-choice');
-      view.profiles.forEach((name, k) => select.append(html('option', { value: k }, name)));
-      select.addEventListener('change', () => {
-        view.profile = +select.value;
-        map.drawResults();
-        list.filter();
-        if (run.sections[chosen]) drawProfile(run.sections[chosen]);
-      });
+      for (const [layer, shown] of Object.entries(present))
+        document.querySelector(`#results-keys [data-key="${layer}"]`).hidden = !shown;
       for (const box of document.querySelectorAll('#results-keys input[data-layer]')) {
         box.addEventListener('change', () =>
           map.svg.classList.toggle(`hide-${box.dataset.layer}`, !box.checked));
       }
     }
-    const wanted = /^#section-(\d+)$/.exec(location.hash);
-    if (wanted) choose(+wanted[1] - 1, true);
+    if (view.profiles.length) {
+      document.getElementById('profile-label').hidden = false;
+      document.getElementById('ws-head').hidden = false;
+      document.getElementById('list-box').classList.add('with-results');
+      view.profiles.forEach((name, k) => select.append(html('option', { value: k }, name)));
+      select.addEventListener('change', () => chooseProfile(+select.value));
+    }
+    const follow = () => {
+      const profile = /(?:^#|&)profile-(\d+)(?:&|$)/.exec(location.hash);
+      const section = /(?:^#|&)section-(\d+)(?:&|$)/.exec(location.hash);
+      if (section && +section[1] - 1 !== chosen) choose(+section[1] - 1, true);
+      if (profile && +profile[1] - 1 !== view.profile) chooseProfile(+profile[1] - 1);
+    };
+    follow();
+    window.addEventListener('hashchange', follow);
     document.body.dataset.ready = String(run.sections.length);
   });
 })();
