@@ -807,6 +807,9 @@ GisStatus GpkgLayerWriter::record(const GisObject& object) {
         case GisValue::Type::Integer:
             rows_.integer(value.integer);
             break;
+        case GisValue::Type::Missing:
+            rows_.null();
+            break;
         }
     }
     if (hasBox_) rows_.entry(lastId_, box_);

@@ -28,8 +28,10 @@ enum class GisKind {
 
 // One attribute value, typed; the writer of each format writes it as the layer's schema says for
 // its field. A text is referred to, not copied: it must stay as it is until the record is written.
+// Missing: a value the input does not give (NULL where the format has one, a blank .dbf field, an
+// empty text in a .mid line).
 struct GisValue {
-    enum class Type { Text, Real, Integer };
+    enum class Type { Text, Real, Integer, Missing };
     Type type = Type::Text;
     std::string_view text;
     double real = 0.0;
@@ -41,6 +43,7 @@ inline GisValue realValue(double value) { return {GisValue::Type::Real, {}, valu
 inline GisValue integerValue(std::int64_t value) {
     return {GisValue::Type::Integer, {}, 0.0, value};
 }
+inline GisValue missingValue() { return {GisValue::Type::Missing, {}, 0.0, 0}; }
 
 struct GisObject {
     static constexpr std::size_t kInitialVertices = 100000;

@@ -1173,23 +1173,38 @@ TEST(Results, BaldEagleLayersHoldTheFilesWaterSurfacesAndBoundaries) {
         vktest::TempDir dir;
         fs::copy_file(real + "/baldeagle-export-crlf.sdf", dir.file("be.sdf"));
         const ResultsRun run(dir.path(), format, "be.sdf");
-        EXPECT_NE(run.output.find(", tables 0, water-surface lines 356, flood boundaries 2, bank "
+        EXPECT_NE(run.output.find(", tables 0, water-surface lines 356, profile limits 2, bank "
                                   "points 356, storage areas 0, water-surface rows 356, sections "
                                   "without water surface 0.\nWarnings: 178.\n"),
                   std::string::npos);
         const OgrLayer lines = run.layer("be_ws_lines", 'L');
         ASSERT_EQ(lines.features.size(), 356u);
+        int longer = 0; // chords between the extents more than 1% shorter than the line
+        double worst = 0;
         for (std::size_t i = 0; i < 356; ++i) {
             const OgrFeature& f = lines.features[i];
             ASSERT_EQ(f.values.size(), 7u);
             EXPECT_EQ(trimmed(f.values[3]), i % 2 ? "21Feb1999 2200" : "18Feb1999 0400");
             EXPECT_EQ(trimmed(f.values[4]), "given");
             EXPECT_NEAR(parseNumber(f.values[6]), levels[i], 5e-5) << i;
+            // Along the cut line from extent to extent (each within 1 cm of it), the top width
+            // its length.
+            const std::vector<double>& c = f.coordinates;
+            ASSERT_GE(c.size(), 4u);
             const std::vector<double> want(extents.begin() + 4 * i, extents.begin() + 4 * i + 4);
-            EXPECT_TRUE(nearlyEqual(f.coordinates, want, kCoordinateTolerance)) << i;
+            EXPECT_TRUE(nearlyEqual({c[0], c[1], c.end()[-2], c.end()[-1]}, want, 0.01)) << i;
+            double along = 0;
+            for (std::size_t j = 2; j + 1 < c.size(); j += 2)
+                along += std::hypot(c[j] - c[j - 2], c[j + 1] - c[j - 1]);
+            EXPECT_NEAR(parseNumber(f.values[5]), along, 1e-3) << i;
+            const double chord = std::hypot(want[2] - want[0], want[3] - want[1]);
+            if (chord < 0.99 * along) ++longer;
+            worst = std::max(worst, 1 - chord / along);
         }
+        EXPECT_EQ(longer, 50);
+        EXPECT_NEAR(worst, 0.087, 5e-4);
         EXPECT_EQ(run.layer("be_bank_pts", 'P').features.size(), 356u);
-        const OgrLayer bounds = run.layer("be_flood_bounds", 'R');
+        const OgrLayer bounds = run.layer("be_profile_limits", 'R');
         ASSERT_EQ(bounds.features.size(), 2u);
         for (std::size_t p = 0; p < 2; ++p) {
             // The ring is closed and runs clockwise; its vertices are the file's.
