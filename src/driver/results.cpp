@@ -367,6 +367,7 @@ void ResultsOutput::section(const SdfIds& ids, const SdfSection& s, ConversionRe
             if (onCutLine && offset > kFarExtent * fullLength) farExtentWarning(ids, s, k);
             const std::size_t n = lineX_.size();
             o_.kind = GisKind::Pline;
+            o_.Z.clear();
             o_.reserveVertices(n);
             o_.nr = 1;
             o_.n = static_cast<int>(n);
@@ -420,6 +421,7 @@ void ResultsOutput::writeBankPoint(const SdfIds& ids, const SdfSection& s, bool 
     const double fraction = left ? s.bankLeft : s.bankRight;
     const double at = fraction * length(cx, cy);
     o_.kind = GisKind::Point;
+    o_.Z.clear();
     o_.reserveVertices(1);
     o_.nr = 1;
     o_.n = 1;
@@ -523,10 +525,14 @@ void ResultsOutput::region(const SdfRegion& region) {
     o_.nr = 1;
     o_.ir[0] = 1;
     o_.n = static_cast<int>(vertices);
+    // The third value of each row, the water elevation there, as the vertices' Z.
+    const bool heights = region.z.size() == region.x.size();
+    o_.Z.assign(heights ? vertices : 0, 0.0);
     for (std::size_t i = 0; i < vertices; ++i) {
         const std::size_t from = area > 0 ? (n - i % n) % n : i % n;
         o_.X[i] = region.x[from];
         o_.Y[i] = region.y[from];
+        if (heights) o_.Z[i] = region.z[from];
     }
     if (!storage) {
         o_.setValues({textValue(region.name)});

@@ -59,6 +59,9 @@ struct GisObject {
     int n = 0;              // vertex count
     std::vector<double> X;  // X[j-1], Y[j-1]: vertex j
     std::vector<double> Y;
+    // Z[j-1]: the height of vertex j, in the formats that keep one (a Shapefile's PolyLineZ and
+    // PolygonZ, a GeoPackage's Z), when it holds a value for each vertex; empty: none.
+    std::vector<double> Z;
     std::vector<GisValue> values;  // one per field of the layer, in field order; fewer leave
                                    // the last fields empty
     std::string label;             // a Text object's text
@@ -71,6 +74,8 @@ struct GisObject {
         values.assign(list);
         repeated = 0;
     }
+
+    bool hasZ() const { return n > 0 && Z.size() >= static_cast<std::size_t>(n); }
 
     // Make room for at least `count` vertices / parts (the arrays only grow).
     void reserveVertices(std::size_t count);

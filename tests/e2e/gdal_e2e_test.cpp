@@ -1276,6 +1276,72 @@ std::vector<std::string> sqlite(const std::string& file, const std::string& quer
     return rows;
 }
 
+// An export of 130 profiles (more than a .dbf has fields) with the faults a modeller's export may
+// hold: an extent off its cut line, profile limits with heights, one crossing itself, one of two
+// distinct points; in each format, with what each keeps of it.
+TEST(Results, ProfileLimitsStorageAreasAndTheTableInEveryFormat) {
+    if (tools().ogrinfo.empty() || commandPath("sqlite3").empty()) GTEST_SKIP() << "no GDAL or sqlite3";
+    std::string names, levels, areaLevels;
+    for (int k = 1; k <= 130; ++k) {
+        names += " P" + std::to_string(k) + "\n";
+        levels += (k > 1 ? "," : "") + std::to_string(k);
+        areaLevels += (k > 1 ? "," : "") + std::to_string(100 + k);
+    }
+    const std::string sdf =
+        "BEGIN HEADER:\nNUMBER OF PROFILES: 130\nPROFILE NAMES:\n" + names +
+        "END HEADER:\nBEGINSTREAMNETWORK:\nENDSTREAMNETWORK:\nBEGIN CROSS-SECTIONS:\n"
+        "CROSS-SECTION:\nSTREAM ID:s\nREACH ID:r\nSTATION:1\nCUT LINE:\n0,0\n100,0\n100,100\n"
+        "BANK POSITIONS:0.25,0.75\nWATER ELEVATION:" + levels + "\nWATER SURFACE EXTENTS:\n"
+        "50,1,100,50\n40,-5,100,60\nEND:\nEND CROSS-SECTIONS:\nBEGIN BOUNDS:\n"
+        "PROFILE LIMITS:\nPROFILE ID:P1\nPOLYGON:\n0,0,5.5\n0,10,5.25\n10,10,5\n10,0,5.75\nEND:\n"
+        "PROFILE LIMITS:\nPROFILE ID:P2\nPOLYGON:\n0,0,6\n10,10,6\n10,0,6\n0,10,6\nEND:\n"
+        "PROFILE LIMITS:\nPROFILE ID:P2\nPOLYGON:\n1,1\n2,2\n1,1\nEND:\nEND BOUNDS:\n"
+        "BEGIN STORAGE AREAS:\nSA ID: Pond\nWATER ELEVATION: " + areaLevels +
+        "\nPOLYGON:\n0,0\n0,1\n1,1\nEND:\nEND STORAGE AREAS:\n";
+    for (const std::string format : {"-shp", "-mif", "-gpkg"}) {
+        SCOPED_TRACE(format);
+        vktest::TempDir dir;
+        vktest::writeFile(dir.file("x.sdf"), sdf);
+        const ResultsRun run(dir.path(), format, "x.sdf");
+        for (const std::string said :
+             {"water-surface lines 2, profile limits 2, bank points 2, storage areas 130, "
+              "water-surface rows 130, sections without water surface 0.",
+              "WARNING - Water-surface extent farther from the cut line than 1% of its length: "
+              "stream s, reach r, station 1, profile P2.",
+              "WARNING - Profile limits of P2 cross themselves; written as given. Line number: 164",
+              "WARNING - Polygon of fewer than 3 points left out. Line number: 172"})
+            EXPECT_NE(run.output.find(said), std::string::npos) << said << "\n" << run.output;
+        const std::string table = readFile(dir.file("x_water_surface.csv"));
+        EXPECT_NE(table.find("\n\"s\",\"r\",\"1\",\"\",\"P2\",2,\"given\",40,-5,100,60,120.000,"
+                             "0.25,50.000,0.75,150.000\n\"s\",\"r\",\"1\",\"\",\"P3\",3,\"\",,,,,,"
+                             "0.25,50.000,0.75,150.000\n"), std::string::npos) << table;
+        if (format == "-gpkg") {
+            EXPECT_EQ(sqlite(dir.file("x.gpkg"),
+                             "SELECT z FROM gpkg_geometry_columns WHERE table_name = 'x_profile_limits';"
+                             "SELECT count(*), count(Elevation) FROM x_bank_pts;"
+                             "SELECT count(*), count(Node), count(XL), sum(WS_Elev) FROM x_water_surface;"
+                             "SELECT Profile, WS_Elev FROM x_storage_areas WHERE fid IN (1, 130);"),
+                      (std::vector<std::string>{"1", "2|0", "130|0|2|8515.0", "P1|101.0", "P130|230.0"}));
+            continue;
+        }
+        const OgrLayer limits = run.layer("x_profile_limits", 'R');
+        ASSERT_EQ(limits.features.size(), 2u);
+        // MIF has no heights of a region; a Shapefile keeps them (PolygonZ).
+        EXPECT_EQ(limits.features[0].geometry, format == "-mif" ? "POLYGON" : "POLYGON Z");
+        if (format == "-shp") {
+            EXPECT_EQ(limits.features[0].coordinates,
+                      (std::vector<double>{0, 0, 5.5, 0, 10, 5.25, 10, 10, 5, 10, 0, 5.75, 0, 0, 5.5}));
+        }
+        const OgrLayer areas = run.layer("x_storage_areas", 'R');
+        ASSERT_EQ(areas.features.size(), 130u);
+        EXPECT_EQ(trimmed(areas.features[129].values[1]), "P130");
+        EXPECT_NEAR(parseNumber(areas.features[129].values[2]), 230, 1e-9);
+        const OgrLayer lines = run.layer("x_ws_lines", 'L');
+        ASSERT_EQ(lines.features.size(), 2u);
+        EXPECT_TRUE(nearlyEqual(lines.features[1].coordinates, {40, 0, 100, 0, 100, 60}, 1e-6));
+    }
+}
+
 TEST(GeoPackage, CoordinateSystemNamesIndexAndReplacement) {
     if (commandPath("sqlite3").empty()) GTEST_SKIP() << "sqlite3 is not installed";
     const std::string example = readFile(kExamples + "river.sdf");
