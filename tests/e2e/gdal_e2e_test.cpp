@@ -1145,7 +1145,7 @@ struct ResultsRun {
     }
 };
 
-// Bald Eagle: every water elevation and extent and both flood boundaries, as the file itself
+// Bald Eagle: every water elevation and extent and both profile limits, as the file itself
 // holds them (read here on its own), and as GDAL reads the layers.
 TEST(Results, BaldEagleLayersHoldTheFilesWaterSurfacesAndBoundaries) {
     const std::string real = vktest::realDataDir();
