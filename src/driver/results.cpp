@@ -5,15 +5,17 @@
 #include <cmath>
 
 #include "driver/layers.h"
+#include "files/console.h"
 #include "files/units.h"
 #include "gis/gis.h"
+#include "text/fixedpoint.h"
 #include "text/strings.h"
 
 namespace vk {
 
 namespace {
 
-enum ResultsLayer : std::size_t { kWaterLines, kBankPoints, kFloodBoundaries, kStorageAreas };
+enum ResultsLayer : std::size_t { kWaterLines, kBankPoints, kProfileLimits, kStorageAreas };
 
 constexpr FieldLayout kWaterLineFields[] = {
     text("Stream_ID", 100), text("Reach_ID", 100), text("Station", 100), text("Profile", 100),
@@ -27,19 +29,39 @@ constexpr FieldLayout kBankPointFields[] = {
     real("Elevation", 10, 3),
 };
 
-// A number the export does not give: a blank field in a .dbf (read as null); a MIF table,
-// having no null, holds an empty text.
-constexpr GisValue kNoNumber = {GisValue::Type::Text, "", 0.0, 0};
+constexpr FieldLayout kProfileLimitFields[] = {text("Profile", 100)};
 
-constexpr FieldLayout kFloodBoundaryFields[] = {text("Profile", 100)};
+// One feature per storage area and profile, as the water-surface lines are.
+constexpr FieldLayout kStorageAreaFields[] = {text("Name", 100), text("Profile", 100),
+                                              real("WS_Elev", 12, 4)};
 
-// A storage area's name, then a water elevation per profile: WS_1, WS_2, ... in profile order
-// (a field name holds too few characters for the profiles' own names).
-constexpr std::size_t kMaxProfileFields = GisSchema::kMaxFields - 1;
+// The water-surface table as a layer of a GeoPackage: the .csv table's columns, typed.
+constexpr FieldLayout kWaterSurfaceFields[] = {
+    text("Stream_ID", 100), text("Reach_ID", 100),  text("Station", 100),
+    text("Node", 100),      text("Profile", 100),   real("WS_Elev", 12, 4),
+    text("Extents", 8),     real("XL", 16, 3),      real("YL", 16, 3),
+    real("XR", 16, 3),      real("YR", 16, 3),      real("Top_Width", 12, 3),
+    real("Bank_Left", 12, 6), real("Bank_Left_Station", 12, 3),
+    real("Bank_Right", 12, 6), real("Bank_Right_Station", 12, 3),
+};
+
+// A number that may be missing: NaN is what the export does not give.
+GisValue numberValue(double value) {
+    return std::isfinite(value) ? realValue(value) : missingValue();
+}
+
+// An extent farther from its cut line than this part of the line's length is warned of.
+constexpr double kFarExtent = 0.01;
 
 // The plane distance (std::hypot guards against overflow that map coordinates never reach, at
 // several times the cost).
 double planeDistance(double dx, double dy) { return std::sqrt(dx * dx + dy * dy); }
+
+void chainageOf(std::span<const double> x, std::span<const double> y, std::vector<double>& out) {
+    out.assign(x.size(), 0.0);
+    for (std::size_t i = 1; i < x.size(); ++i)
+        out[i] = out[i - 1] + planeDistance(x[i] - x[i - 1], y[i] - y[i - 1]);
+}
 
 double length(std::span<const double> x, std::span<const double> y) {
     double total = 0;
@@ -47,7 +69,7 @@ double length(std::span<const double> x, std::span<const double> y) {
     return total;
 }
 
-// The shortest text that reads back as the same number.
+// The shortest text that reads back as the same number: a number of the export as it is written.
 void appendNumber(std::string& out, double value) {
     if (!std::isfinite(value)) return; // as the export does not give it
     char digits[32];
@@ -55,28 +77,47 @@ void appendNumber(std::string& out, double value) {
     out.append(digits, end);
 }
 
-// The distance along a polyline (its chainage given) of the point on it nearest to (px, py).
-double distanceAlong(std::span<const double> x, std::span<const double> y,
-                     std::span<const double> chainage, double px, double py) {
-    double best = INFINITY, at = NAN;
-    for (std::size_t i = 1; i < x.size(); ++i) {
-        const double dx = x[i] - x[i - 1], dy = y[i] - y[i - 1];
-        const double squared = dx * dx + dy * dy;
-        const double t =
-            squared > 0 ? std::clamp(((px - x[i - 1]) * dx + (py - y[i - 1]) * dy) / squared, 0.0, 1.0)
-                        : 0.0;
-        const double ox = px - x[i - 1] - t * dx, oy = py - y[i - 1] - t * dy;
-        const double off = ox * ox + oy * oy; // squared: only compared
-        if (off < best) {
-            best = off;
-            at = chainage[i - 1] + t * (chainage[i] - chainage[i - 1]);
-        }
-    }
-    return at;
+// A number the run computed (a top width, a station, a computed extent), to the millimetre or
+// thousandth of a foot that the export's own numbers hold at most.
+void appendComputed(std::string& out, double value) {
+    if (std::isfinite(value)) appendFixed(out, value, 0, 3);
+}
+
+// A computed number as the table writes it, for the GeoPackage's REAL column.
+double computedValue(double value) {
+    if (!std::isfinite(value)) return value;
+    std::string text;
+    appendComputed(text, value);
+    double rounded = value;
+    std::from_chars(text.data(), text.data() + text.size(), rounded);
+    return rounded;
 }
 
 void appendQuoted(std::string& out, std::string_view text) {
     out.append("\"").append(DOUBLEQUOTE(text)).append("\"");
+}
+
+// Twice the signed area of the triangle a, b, c: positive when c lies left of a->b.
+double turn(double ax, double ay, double bx, double by, double cx, double cy) {
+    return (bx - ax) * (cy - ay) - (by - ay) * (cx - ax);
+}
+
+// Whether the segments p1-p2 and q1-q2 meet (touching counts).
+bool segmentsMeet(double p1x, double p1y, double p2x, double p2y, double q1x, double q1y,
+                  double q2x, double q2y) {
+    const double d1 = turn(q1x, q1y, q2x, q2y, p1x, p1y), d2 = turn(q1x, q1y, q2x, q2y, p2x, p2y);
+    const double d3 = turn(p1x, p1y, p2x, p2y, q1x, q1y), d4 = turn(p1x, p1y, p2x, p2y, q2x, q2y);
+    if (((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) && ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0)))
+        return true;
+    // On the other segment's line: within its box.
+    auto within = [](double ax, double ay, double bx, double by, double cx, double cy) {
+        return std::min(ax, bx) <= cx && cx <= std::max(ax, bx) && std::min(ay, by) <= cy &&
+               cy <= std::max(ay, by);
+    };
+    return (d1 == 0 && within(q1x, q1y, q2x, q2y, p1x, p1y)) ||
+           (d2 == 0 && within(q1x, q1y, q2x, q2y, p2x, p2y)) ||
+           (d3 == 0 && within(p1x, p1y, p2x, p2y, q1x, q1y)) ||
+           (d4 == 0 && within(p1x, p1y, p2x, p2y, q2x, q2y));
 }
 
 } // namespace
@@ -132,6 +173,89 @@ void pointAlong(std::span<const double> x, std::span<const double> y, double dis
     }
 }
 
+PointOnLine nearestOnLine(std::span<const double> x, std::span<const double> y,
+                          std::span<const double> chainage, double px, double py) {
+    PointOnLine best;
+    double squaredBest = INFINITY;
+    for (std::size_t i = 1; i < x.size(); ++i) {
+        const double dx = x[i] - x[i - 1], dy = y[i] - y[i - 1];
+        const double squared = dx * dx + dy * dy;
+        const double t =
+            squared > 0 ? std::clamp(((px - x[i - 1]) * dx + (py - y[i - 1]) * dy) / squared, 0.0, 1.0)
+                        : 0.0;
+        const double ox = px - x[i - 1] - t * dx, oy = py - y[i - 1] - t * dy;
+        const double off = ox * ox + oy * oy; // squared: only compared
+        if (off < squaredBest) {
+            squaredBest = off;
+            best = {x[i - 1] + t * dx, y[i - 1] + t * dy,
+                    chainage[i - 1] + t * (chainage[i] - chainage[i - 1]), 0.0};
+        }
+    }
+    if (std::isfinite(squaredBest)) best.offset = std::sqrt(squaredBest);
+    return best;
+}
+
+double waterLineAlong(std::span<const double> x, std::span<const double> y,
+                      std::span<const double> chainage, const WaterExtent& extent,
+                      std::vector<double>& lineX, std::vector<double>& lineY, double& offset) {
+    lineX.clear();
+    lineY.clear();
+    const PointOnLine left = nearestOnLine(x, y, chainage, extent.xl, extent.yl);
+    const PointOnLine right = nearestOnLine(x, y, chainage, extent.xr, extent.yr);
+    if (!std::isfinite(left.offset) || !std::isfinite(right.offset)) {
+        offset = 0;
+        lineX = {extent.xl, extent.xr};
+        lineY = {extent.yl, extent.yr};
+        return planeDistance(extent.xr - extent.xl, extent.yr - extent.yl);
+    }
+    offset = std::max(left.offset, right.offset);
+    lineX.push_back(left.x);
+    lineY.push_back(left.y);
+    const std::size_t n = x.size();
+    for (std::size_t j = 0; j < n; ++j) {
+        // From the left extent towards the right one, whichever way the line runs.
+        const std::size_t i = left.along <= right.along ? j : n - 1 - j;
+        if (chainage[i] > std::min(left.along, right.along) &&
+            chainage[i] < std::max(left.along, right.along)) {
+            lineX.push_back(x[i]);
+            lineY.push_back(y[i]);
+        }
+    }
+    lineX.push_back(right.x);
+    lineY.push_back(right.y);
+    return std::fabs(right.along - left.along);
+}
+
+bool ringCrossesItself(std::span<const double> x, std::span<const double> y) {
+    // The ring's vertices without repeats of the one before (and of the first at the end).
+    std::vector<std::size_t> v;
+    for (std::size_t i = 0; i < x.size(); ++i)
+        if (v.empty() || x[i] != x[v.back()] || y[i] != y[v.back()]) v.push_back(i);
+    while (v.size() > 1 && x[v.back()] == x[v.front()] && y[v.back()] == y[v.front()]) v.pop_back();
+    const std::size_t n = v.size();
+    if (n < 3) return false;
+    // Edge e runs from v[e] to v[(e + 1) % n]; edges in order of their smallest x, each tested
+    // against those that begin before it ends.
+    auto from = [&](std::size_t e) { return v[e]; };
+    auto to = [&](std::size_t e) { return v[(e + 1) % n]; };
+    std::vector<std::size_t> edges(n);
+    for (std::size_t e = 0; e < n; ++e) edges[e] = e;
+    auto minX = [&](std::size_t e) { return std::min(x[from(e)], x[to(e)]); };
+    std::sort(edges.begin(), edges.end(), [&](std::size_t a, std::size_t b) { return minX(a) < minX(b); });
+    for (std::size_t a = 0; a < n; ++a) {
+        const std::size_t e = edges[a];
+        const double maxX = std::max(x[from(e)], x[to(e)]);
+        for (std::size_t b = a + 1; b < n && minX(edges[b]) <= maxX; ++b) {
+            const std::size_t f = edges[b];
+            if ((e + 1) % n == f || (f + 1) % n == e) continue; // neighbours share a vertex
+            if (segmentsMeet(x[from(e)], y[from(e)], x[to(e)], y[to(e)], x[from(f)], y[from(f)],
+                             x[to(f)], y[to(f)]))
+                return true;
+        }
+    }
+    return false;
+}
+
 ResultsOutput::ResultsOutput(const RunSettings& settings) : settings_(settings) {
     counts_.results = true;
     // Its features have at most a few hundred vertices: the arrays grow to what they need.
@@ -139,6 +263,10 @@ ResultsOutput::ResultsOutput(const RunSettings& settings) : settings_(settings) 
     o_.Y.assign(16, 0.0);
     o_.X.shrink_to_fit();
     o_.Y.shrink_to_fit();
+    row_.X.clear();
+    row_.Y.clear();
+    row_.X.shrink_to_fit();
+    row_.Y.shrink_to_fit();
 }
 
 std::array<std::string, 4> ResultsOutput::layerNames(const OutputNames& output,
@@ -146,7 +274,7 @@ std::array<std::string, 4> ResultsOutput::layerNames(const OutputNames& output,
     const std::string start = output.folder + output.base;
     const std::string_view ext = layerExtension(format);
     std::array<std::string, 4> names = {start + "_ws_lines", start + "_bank_pts",
-                                        start + "_flood_bounds", start + "_storage_areas"};
+                                        start + "_profile_limits", start + "_storage_areas"};
     for (std::string& name : names) name.append(ext);
     return names;
 }
@@ -155,33 +283,35 @@ std::string ResultsOutput::tableName(const OutputNames& output) {
     return output.folder + output.base + "_water_surface.csv";
 }
 
+std::string ResultsOutput::tableLayerName(const OutputNames& output, const OutputFormat& format) {
+    return output.folder + output.base + "_water_surface" + std::string(layerExtension(format));
+}
+
 void ResultsOutput::header(const SdfHeader& header) { profiles_ = header.profiles; }
 
 void ResultsOutput::open() {
     if (!settings_.results) return;  // shown in the report only
-    const auto names = layerNames(settings_.output, settings_.format());
+    const OutputFormat& format = settings_.format();
+    const auto names = layerNames(settings_.output, format);
     layers_[kWaterLines] = createLayer(names[kWaterLines], "L", kWaterLineFields);
     layers_[kBankPoints] = createLayer(names[kBankPoints], "P", kBankPointFields);
-    layers_[kFloodBoundaries] = createLayer(names[kFloodBoundaries], "R", kFloodBoundaryFields);
-
-    std::vector<FieldLayout> areaFields = {text("Name", 100)};
-    std::vector<std::string> fieldNames;
-    const std::size_t profiles = std::min(profiles_.size(), kMaxProfileFields);
-    for (std::size_t k = 0; k < profiles; ++k)
-        fieldNames.push_back("WS_" + AINTEGER(static_cast<std::int64_t>(k + 1)));
-    for (const std::string& name : fieldNames) areaFields.push_back(real(name, 12, 4));
-    layers_[kStorageAreas] = createLayer(names[kStorageAreas], "R", areaFields);
+    layers_[kProfileLimits] = createLayer(names[kProfileLimits], "R", kProfileLimitFields);
+    layers_[kStorageAreas] = createLayer(names[kStorageAreas], "R", kStorageAreaFields);
+    if (!format.packageExtension.empty())
+        tableLayer_ = createLayer(tableLayerName(settings_.output, format), "", kWaterSurfaceFields);
 
     OPENER(table_, "O ", tableName(settings_.output), 1);
-    unitOutput(table_).putLine(R"("Stream","Reach","Station","Node","Profile","WS_Elev","XL","YL",)"
-                               R"("XR","YR","Top_Width","Bank_Left","Bank_Right")");
+    unitOutput(table_).putLine(R"("Stream","Reach","Station","Node","Profile","WS_Elev","Extents",)"
+                               R"("XL","YL","XR","YR","Top_Width","Bank_Left","Bank_Left_Station",)"
+                               R"("Bank_Right","Bank_Right_Station")");
 }
 
 void ResultsOutput::section(const SdfIds& ids, const SdfSection& s, ConversionReport* report) {
     const std::size_t levels = s.waterElevation.size();
     const std::size_t given = s.hasExtents ? static_cast<std::size_t>(s.extentCount) : 0;
-    const std::size_t rows = std::max({levels, given, profiles_.size()});
-    const bool anyResult = levels > 0 || given > 0;
+    // A row for each profile the export gives a value of, and none for the others.
+    const std::size_t rows = std::max(levels, given);
+    const bool anyResult = rows > 0;
     // A section without results costs nothing (its chainage is as long as its surface line).
     if (!anyResult && !s.hasBanks) {
         ++counts_.sectionsWithoutWater;
@@ -192,17 +322,21 @@ void ResultsOutput::section(const SdfIds& ids, const SdfSection& s, ConversionRe
     const std::size_t points = s.hasSurfaceLine ? static_cast<std::size_t>(s.surfaceCount) : 0;
     const std::span<const double> sx(s.surfaceX.data(), points), sy(s.surfaceY.data(), points);
     const std::span<const float> sz(s.surfaceZ.data(), points);
-    chainage_.assign(points, 0.0);
-    for (std::size_t i = 1; i < points; ++i)
-        chainage_[i] = chainage_[i - 1] + planeDistance(sx[i] - sx[i - 1], sy[i] - sy[i - 1]);
+    chainageOf(sx, sy, chainage_);
     const std::size_t cut = s.hasCutLine ? static_cast<std::size_t>(s.cutCount) : 0;
-    const double fullLength = cut >= 2 ? length({s.cutX.data(), cut}, {s.cutY.data(), cut})
-                                       : (points > 0 ? chainage_.back() : 0.0);
+    const std::span<const double> cx(s.cutX.data(), cut), cy(s.cutY.data(), cut);
+    chainageOf(cx, cy, cutChainage_);
+    const double fullLength = cut >= 2 ? cutChainage_.back() : (points > 0 ? chainage_.back() : 0.0);
     double from = -1, to = -1; // no bank stations: the whole section
     if (s.hasBanks) {
         from = s.bankLeft * fullLength;
         to = s.bankRight * fullLength;
     }
+    // The water surface lies on the cut line; without one, on the surface line.
+    const bool onCutLine = cut >= 2;
+    const std::span<const double> px = onCutLine ? cx : sx, py = onCutLine ? cy : sy;
+    const std::span<const double> pathChainage(onCutLine ? cutChainage_.data() : chainage_.data(),
+                                               px.size());
 
     levels_.clear();
     extents_.clear();
@@ -211,49 +345,54 @@ void ResultsOutput::section(const SdfIds& ids, const SdfSection& s, ConversionRe
     if (s.hasBanks && (points > 0 || cut >= 2)) banks_ = {from, to};
 
     std::int64_t lines = 0;
-    for (std::size_t k = 0; anyResult && k < rows; ++k) {
+    for (std::size_t k = 0; k < rows; ++k) {
         WaterExtent extent;
-        const WaterExtent* found = nullptr;
-        bool computed = false;
+        Row row{k};
+        if (s.hasBanks && fullLength > 0) {
+            row.bankLeft = from;
+            row.bankRight = to;
+        }
         if (k < given) {
             extent = {s.extentXL[k], s.extentYL[k], s.extentXR[k], s.extentYR[k]};
-            found = &extent;
+            row.extent = &extent;
         } else if (k < levels && points > 0 &&
                    computeExtent(sx, sy, sz, chainage_, from < 0 ? 0 : from,
                                  to < 0 ? chainage_.back() : to, s.waterElevation[k], extent)) {
-            found = &extent;
-            computed = true;
+            row.extent = &extent;
+            row.computed = true;
         }
-        double width = 0;
-        if (found) {
-            width = planeDistance(extent.xr - extent.xl, extent.yr - extent.yl);
+        if (row.extent) {
+            double offset = 0;
+            row.width = waterLineAlong(px, py, pathChainage, extent, lineX_, lineY_, offset);
+            if (onCutLine && offset > kFarExtent * fullLength) farExtentWarning(ids, s, k);
+            const std::size_t n = lineX_.size();
             o_.kind = GisKind::Pline;
-            o_.reserveVertices(2);
+            o_.Z.clear();
+            o_.reserveVertices(n);
             o_.nr = 1;
-            o_.n = 2;
-            o_.X[0] = extent.xl;
-            o_.Y[0] = extent.yl;
-            o_.X[1] = extent.xr;
-            o_.Y[1] = extent.yr;
+            o_.n = static_cast<int>(n);
+            std::copy(lineX_.begin(), lineX_.end(), o_.X.begin());
+            std::copy(lineY_.begin(), lineY_.end(), o_.Y.begin());
             const std::string_view profile =
                 k < profiles_.size() ? std::string_view(profiles_[k]) : std::string_view();
             o_.setValues({textValue(ids.streamId), textValue(ids.reachId), textValue(s.station),
-                          textValue(profile), textValue(computed ? "computed" : "given"),
-                          std::isfinite(width) ? realValue(width) : kNoNumber});
-            o_.values.push_back(k < levels ? realValue(s.waterElevation[k]) : kNoNumber);
+                          textValue(profile), textValue(row.computed ? "computed" : "given"),
+                          numberValue(row.width)});
+            o_.values.push_back(k < levels ? realValue(s.waterElevation[k]) : missingValue());
             if (layers_[kWaterLines] > 0) {
                 gisWriteObject(layers_[kWaterLines], o_);
                 gisWriteRecord(layers_[kWaterLines], o_);
             }
             ++lines;
         }
-        writeRow(ids, s, k, found, width);
+        writeRow(ids, s, row);
+        const bool found = row.extent != nullptr;
         levels_.push_back(k < levels ? s.waterElevation[k] : NAN);
         for (const double v : {extent.xl, extent.yl, extent.xr, extent.yr})
             extents_.push_back(found ? v : NAN);
         const bool along = found && points > 0;
-        distances_.push_back(along ? distanceAlong(sx, sy, chainage_, extent.xl, extent.yl) : NAN);
-        distances_.push_back(along ? distanceAlong(sx, sy, chainage_, extent.xr, extent.yr) : NAN);
+        distances_.push_back(along ? nearestOnLine(sx, sy, chainage_, extent.xl, extent.yl).along : NAN);
+        distances_.push_back(along ? nearestOnLine(sx, sy, chainage_, extent.xr, extent.yr).along : NAN);
     }
     if (report && anyResult) report->sectionResults(levels_, extents_, distances_, banks_);
     counts_.waterLines += lines;
@@ -265,12 +404,24 @@ void ResultsOutput::section(const SdfIds& ids, const SdfSection& s, ConversionRe
     }
 }
 
+void ResultsOutput::farExtentWarning(const SdfIds& ids, const SdfSection& s, std::size_t k) {
+    if (!settings_.results) return; // the report alone says nothing of the results' faults
+    line_.assign("WARNING - Water-surface extent farther from the cut line than 1% of its "
+                 "length: stream ");
+    line_.append(TRIMF(ids.streamId)).append(", reach ").append(TRIMF(ids.reachId));
+    line_.append(", station ").append(TRIMF(s.station)).append(", profile ");
+    line_.append(k < profiles_.size() ? profiles_[k] : AINTEGER(static_cast<std::int64_t>(k + 1)));
+    line_.append(".");
+    console().breakLine(line_);
+}
+
 void ResultsOutput::writeBankPoint(const SdfIds& ids, const SdfSection& s, bool left) {
     const auto cut = static_cast<std::size_t>(s.cutCount);
     const std::span<const double> cx(s.cutX.data(), cut), cy(s.cutY.data(), cut);
     const double fraction = left ? s.bankLeft : s.bankRight;
     const double at = fraction * length(cx, cy);
     o_.kind = GisKind::Point;
+    o_.Z.clear();
     o_.reserveVertices(1);
     o_.nr = 1;
     o_.n = 1;
@@ -281,7 +432,7 @@ void ResultsOutput::writeBankPoint(const SdfIds& ids, const SdfSection& s, bool 
                   textValue(left ? "left" : "right"), realValue(fraction)});
     // The ground there, on the surface line at the same chainage.
     const std::size_t points = s.hasSurfaceLine ? static_cast<std::size_t>(s.surfaceCount) : 0;
-    o_.values.push_back(kNoNumber);
+    o_.values.push_back(missingValue());
     if (points > 0) {
         const auto next = std::lower_bound(chainage_.begin(), chainage_.end(), at);
         const std::size_t j = static_cast<std::size_t>(next - chainage_.begin());
@@ -297,9 +448,14 @@ void ResultsOutput::writeBankPoint(const SdfIds& ids, const SdfSection& s, bool 
     ++counts_.bankPoints;
 }
 
-void ResultsOutput::writeRow(const SdfIds& ids, const SdfSection& s, std::size_t k,
-                             const WaterExtent* e, double width) {
+void ResultsOutput::writeRow(const SdfIds& ids, const SdfSection& s, const Row& row) {
     if (table_ == 0) return;
+    const std::size_t k = row.k;
+    const WaterExtent* e = row.extent;
+    const std::string_view profile = k < profiles_.size() ? std::string_view(profiles_[k]) : "";
+    const double level = k < s.waterElevation.size() ? s.waterElevation[k] : NAN;
+    const std::string_view extents = e ? (row.computed ? "computed" : "given") : "";
+    const double left = s.hasBanks ? s.bankLeft : NAN, right = s.hasBanks ? s.bankRight : NAN;
     std::string& line = line_;
     line.clear();
     appendQuoted(line, TRIMF(ids.streamId));
@@ -310,23 +466,50 @@ void ResultsOutput::writeRow(const SdfIds& ids, const SdfSection& s, std::size_t
     line += ',';
     appendQuoted(line, s.nodeName);
     line += ',';
-    appendQuoted(line, k < profiles_.size() ? std::string_view(profiles_[k]) : "");
+    appendQuoted(line, profile);
     line += ',';
-    if (k < s.waterElevation.size()) appendNumber(line, s.waterElevation[k]);
-    for (const double value : {e ? e->xl : 0, e ? e->yl : 0, e ? e->xr : 0, e ? e->yr : 0, width}) {
+    appendNumber(line, level);
+    line += ',';
+    appendQuoted(line, extents);
+    for (const double value : {e ? e->xl : NAN, e ? e->yl : NAN, e ? e->xr : NAN, e ? e->yr : NAN}) {
         line += ',';
-        if (e) appendNumber(line, value);
+        (row.computed ? appendComputed : appendNumber)(line, value);
     }
-    for (const double value : {s.bankLeft, s.bankRight}) {
+    line += ',';
+    appendComputed(line, row.width);
+    for (const auto& [fraction, station] : {std::pair{left, row.bankLeft}, {right, row.bankRight}}) {
         line += ',';
-        if (s.hasBanks) appendNumber(line, value);
+        appendNumber(line, fraction);
+        line += ',';
+        appendComputed(line, station);
     }
     unitOutput(table_).putLine(line);
     ++counts_.waterRows;
+
+    if (tableLayer_ == 0) return;
+    row_.kind = GisKind::None;
+    row_.setValues({textValue(ids.streamId), textValue(ids.reachId), textValue(s.station),
+                    s.nodeName.empty() ? missingValue() : textValue(s.nodeName),
+                    textValue(profile), numberValue(level),
+                    e ? textValue(extents) : missingValue()});
+    for (const double value : {e ? e->xl : NAN, e ? e->yl : NAN, e ? e->xr : NAN, e ? e->yr : NAN})
+        row_.values.push_back(numberValue(row.computed ? computedValue(value) : value));
+    for (const double value : {computedValue(row.width), left, computedValue(row.bankLeft), right,
+                               computedValue(row.bankRight)})
+        row_.values.push_back(numberValue(value));
+    gisWriteRecord(tableLayer_, row_);
 }
 
 void ResultsOutput::region(const SdfRegion& region) {
     if (!settings_.results) return;
+    const bool storage = region.kind == SdfRegion::Kind::StorageArea;
+    // Written as the export gives it; a ring that crosses itself is said to.
+    if (ringCrossesItself(region.x, region.y)) {
+        line_.assign(storage ? "WARNING - Storage area " : "WARNING - Profile limits of ");
+        line_.append(region.name).append(" cross themselves; written as given. Line number: ");
+        line_.append(AINTEGER(region.line));
+        console().breakLine(line_);
+    }
     // Closed, and clockwise as a Shapefile's outer ring is (MIF takes either way round).
     std::size_t n = region.x.size();
     if (region.x.front() == region.x.back() && region.y.front() == region.y.back()) --n;
@@ -342,31 +525,40 @@ void ResultsOutput::region(const SdfRegion& region) {
     o_.nr = 1;
     o_.ir[0] = 1;
     o_.n = static_cast<int>(vertices);
+    // The third value of each row, the water elevation there, as the vertices' Z.
+    const bool heights = region.z.size() == region.x.size();
+    o_.Z.assign(heights ? vertices : 0, 0.0);
     for (std::size_t i = 0; i < vertices; ++i) {
         const std::size_t from = area > 0 ? (n - i % n) % n : i % n;
         o_.X[i] = region.x[from];
         o_.Y[i] = region.y[from];
+        if (heights) o_.Z[i] = region.z[from];
     }
-    const bool storage = region.kind == SdfRegion::Kind::StorageArea;
-    const int layer = layers_[storage ? kStorageAreas : kFloodBoundaries];
-    o_.setValues({textValue(region.name)});
-    if (storage) {
-        const std::size_t fields = std::min(profiles_.size(), kMaxProfileFields);
-        for (std::size_t k = 0; k < fields; ++k)
-            o_.values.push_back(k < region.waterElevation.size()
-                                    ? realValue(region.waterElevation[k])
-                                    : kNoNumber);
+    if (!storage) {
+        o_.setValues({textValue(region.name)});
+        gisWriteObject(layers_[kProfileLimits], o_);
+        gisWriteRecord(layers_[kProfileLimits], o_);
+        ++counts_.profileLimits;
+        return;
+    }
+    // One feature per profile the export gives a water elevation of; an area without any, one
+    // feature without.
+    const std::size_t features = std::max<std::size_t>(region.waterElevation.size(), 1);
+    for (std::size_t k = 0; k < features; ++k) {
+        const bool level = k < region.waterElevation.size();
+        o_.setValues({textValue(region.name),
+                      textValue(level && k < profiles_.size() ? std::string_view(profiles_[k]) : ""),
+                      level ? realValue(region.waterElevation[k]) : missingValue()});
+        gisWriteObject(layers_[kStorageAreas], o_);
+        gisWriteRecord(layers_[kStorageAreas], o_);
         ++counts_.storageAreas;
-    } else {
-        ++counts_.floodBoundaries;
     }
-    gisWriteObject(layer, o_);
-    gisWriteRecord(layer, o_);
 }
 
 void ResultsOutput::close() {
     for (int& layer : layers_)
         if (layer > 0) gisCloseLayer(layer);
+    if (tableLayer_ > 0) gisCloseLayer(tableLayer_);
     if (table_ > 0) CLOSER(table_);
 }
 
@@ -374,7 +566,7 @@ void ResultsOutput::addCounts(RunCounts& counts) const {
     if (!settings_.results) return;
     counts.results = true;
     counts.waterLines = counts_.waterLines;
-    counts.floodBoundaries = counts_.floodBoundaries;
+    counts.profileLimits = counts_.profileLimits;
     counts.bankPoints = counts_.bankPoints;
     counts.storageAreas = counts_.storageAreas;
     counts.waterRows = counts_.waterRows;

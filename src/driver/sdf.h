@@ -197,14 +197,17 @@ struct SdfHeader {
     std::string units; // the UNITS line's text ("ENGLISH", "METRIC"), empty without one
 };
 
-// A polygon of the model's results, read after the cross-sections: a flood boundary of one
-// profile (BOUNDS) or a storage area with its water elevations.
+// A polygon of the model's results, read after the cross-sections: the limits of mapping of one
+// profile (BOUNDS, "PROFILE LIMITS") or a storage area with its water elevations.
 struct SdfRegion {
-    enum class Kind { FloodBoundary, StorageArea };
-    Kind kind = Kind::FloodBoundary;
+    enum class Kind { ProfileLimits, StorageArea };
+    Kind kind = Kind::ProfileLimits;
     std::string name; // the profile's or the storage area's
     std::vector<double> x, y;
+    std::vector<double> z;              // a third value of every row (the water elevation
+                                        // there), or none
     std::vector<double> waterElevation; // a storage area's, one per profile
+    int line = 0;                       // the number of its "POLYGON:" line
 };
 
 // The output side of the reader. The reader calls, in order: centreline() for every completed

@@ -47,6 +47,20 @@ constexpr std::string_view kRowCut =
 constexpr std::string_view kNumberCut = "WARNING - Line longer than 1000 characters: the rest, and "
                                         "the number cut through, are not read. Line number: ";
 
+// The distinct points among a polygon's vertices, counted up to 3.
+std::size_t distinctPoints(const std::vector<double>& x, const std::vector<double>& y) {
+    std::size_t found[2] = {0, 0}, count = 0;
+    for (std::size_t i = 0; i < x.size() && count < 3; ++i) {
+        bool seen = false;
+        for (std::size_t k = 0; k < count; ++k)
+            seen = seen || (x[found[k]] == x[i] && y[found[k]] == y[i]);
+        if (seen) continue;
+        if (count < 2) found[count] = i;
+        ++count;
+    }
+    return count;
+}
+
 // Reads `count` numbers from a line in list-directed form; the first failure decides.
 template <class... T> ReadStatus readNumbers(std::string_view text, T&... values) {
     ListReader reader(text);
@@ -471,7 +485,7 @@ void SdfReader::readCrossSections() {
     block_ = Block::None;
     while (!atEnd_ && nextLine()) {
         if (found("BEGIN BOUNDS:"))
-            readRegions(SdfRegion::Kind::FloodBoundary, "END BOUNDS:");
+            readRegions(SdfRegion::Kind::ProfileLimits, "END BOUNDS:");
         else if (found("BEGIN STORAGE AREAS:"))
             readRegions(SdfRegion::Kind::StorageArea, "END STORAGE AREAS:");
     }
@@ -530,7 +544,13 @@ void SdfReader::readRegions(SdfRegion::Kind kind, std::string_view endKeyword) {
     int polygonLine = 0;
     auto emit = [&] {
         if (polygonLine > 0) {
-            if (region.x.size() >= 3) {
+            if (region.z.size() != region.x.size() && !region.z.empty()) {
+                resultWarning("WARNING - Polygon with a third value on only some rows: its Z "
+                              "left out. Line number: ", polygonLine);
+                region.z.clear();
+            }
+            region.line = polygonLine;
+            if (distinctPoints(region.x, region.y) >= 3) {
                 out_.region(region);
             } else {
                 resultWarning("WARNING - Polygon of fewer than 3 points left out. Line number: ",
@@ -541,6 +561,7 @@ void SdfReader::readRegions(SdfRegion::Kind kind, std::string_view endKeyword) {
         collecting = false;
         region.x.clear();
         region.y.clear();
+        region.z.clear();
     };
     for (;;) {
         if (!nextLine()) {
@@ -582,10 +603,12 @@ void SdfReader::readRegions(SdfRegion::Kind kind, std::string_view endKeyword) {
         } else if (line_.find(':') != std::string_view::npos) {
             collecting = false; // ELEVATION-VOLUME:, TERRAIN: and the like are read past
         } else if (collecting && !isBlankLine(line_)) {
-            double x = 0, y = 0;
-            if (readNumbers(line_, x, y) == ReadStatus::Ok) {
+            double x = 0, y = 0, z = 0;
+            ListReader row(line_);
+            if (row.read(x) == ReadStatus::Ok && row.read(y) == ReadStatus::Ok) {
                 region.x.push_back(x);
                 region.y.push_back(y);
+                if (row.read(z) == ReadStatus::Ok) region.z.push_back(z);
             } else {
                 resultWarning("WARNING - Polygon row not read. Line number: ", lineNumber_);
             }

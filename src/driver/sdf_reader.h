@@ -33,7 +33,7 @@ class SdfReader : private ConsolePlace {
     // and crossSectionsDone(). Errors end the run through EXITS.
     void read();
     // Reads the model's results too: the header's profiles, each section's water elevations,
-    // extents, bank positions and node name, and the flood boundaries and storage areas after the
+    // extents, bank positions and node name, and the profile limits and storage areas after the
     // cross-sections. Off, the reader looks for none of their keywords.
     // warn: the results' faults are reported (a run that writes them); a run that only shows
     // them in its report reads them silently, and skips a row it cannot read.

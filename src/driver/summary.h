@@ -27,7 +27,7 @@ struct RunCounts {
     // line for any profile (neither extents nor a surface line with water elevations).
     bool results = false;
     std::int64_t waterLines = 0;
-    std::int64_t floodBoundaries = 0;
+    std::int64_t profileLimits = 0;
     std::int64_t bankPoints = 0;
     std::int64_t storageAreas = 0;
     std::int64_t waterRows = 0;
@@ -55,7 +55,7 @@ inline constexpr RunCount kRunCounts[] = {
     {"levee points", &RunCounts::leveePoints},
     {"tables", &RunCounts::tables},
     {"water-surface lines", &RunCounts::waterLines, {}, true},
-    {"flood boundaries", &RunCounts::floodBoundaries, {}, true},
+    {"profile limits", &RunCounts::profileLimits, {}, true},
     {"bank points", &RunCounts::bankPoints, {}, true},
     {"storage areas", &RunCounts::storageAreas, {}, true},
     {"water-surface rows", &RunCounts::waterRows, {}, true},

@@ -10,6 +10,7 @@
 #include "files/platform.h"
 #include "gis/binary.h"
 #include "text/encoding.h"
+#include "text/fixedpoint.h"
 #include "text/strings.h"
 
 namespace vk {
@@ -156,9 +157,19 @@ GisStatus dbfWriteRecord(DbfTable& table, std::span<const GisValue> values) {
         case GisValue::Type::Real:
             text = table.values.real(k, value.real);
             text.remove_prefix(std::min(text.find_first_not_of(' '), text.size()));
+            if (text.size() > width) {
+                // Cut, the text would be another number (1e308 as 1000000000000000).
+                const std::size_t whole = std::min(text.find('.'), text.size());
+                table.fitted.clear();
+                appendFixed(table.fitted, value.real, static_cast<int>(width),
+                            whole + 1 < width ? static_cast<int>(width - whole - 1) : 0);
+                text = table.fitted;
+            }
             break;
         case GisValue::Type::Integer:
             text = table.values.integer(k, value.integer);
+            break;
+        case GisValue::Type::Missing:
             break;
         }
         text = trimRight(cutTo(text, width));

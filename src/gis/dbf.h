@@ -28,6 +28,7 @@ struct DbfTable {
     std::array<std::string, kMaxFields> name;  // at most 10 characters
     std::array<char, kMaxFields> type{};       // 'C' or 'N'
     ValueTexts values;                         // the text of the values of each field
+    std::string fitted;                        // a number made to fit its field
     // What the texts written so far are, for the table's code page.
     bool anyNonAscii = false;
     bool allUtf8 = true;
@@ -43,8 +44,9 @@ std::string_view dbfCodePage(const DbfTable& table);
 // table is not open).
 GisStatus dbfWriteHeader(const GisSchema& schema, DbfTable& table);
 // Appends one record of the values, one per field in order: a text at the left of a character
-// field, the digits of a number at the right of a numeric one, each cut to its field's width.
-// Fields without a value are left blank.
+// field, the digits of a number at the right of a numeric one, each cut to its field's width. A
+// number too wide for its field keeps the decimals that fit, rounded; one whose whole part does
+// not fit fills the field with asterisks. Fields without a value are left blank.
 GisStatus dbfWriteRecord(DbfTable& table, std::span<const GisValue> values);
 // Close-out: the end-of-file byte, then the records-written count patched at offset 4, through
 // the table's own file, and every byte written.

@@ -140,11 +140,15 @@ std::string wktName(std::string_view wkt) {
     return std::string(wkt.substr(open + 1, close - open - 1));
 }
 
-// WKB, little-endian ("1"), of the object's vertices first .. first+count-1.
-void appendPoints(std::string& out, const GisObject& object, std::size_t first, std::size_t count) {
+// WKB, little-endian ("1"), of the object's vertices first .. first+count-1; with z, each with
+// its height (0 for an object without heights).
+void appendPoints(std::string& out, const GisObject& object, std::size_t first, std::size_t count,
+                  bool z = false) {
+    const bool heights = z && object.hasZ();
     for (std::size_t j = first; j < first + count; ++j) {
         append<kLittle>(out, object.X[j]);
         append<kLittle>(out, object.Y[j]);
+        if (z) append<kLittle>(out, heights ? object.Z[j] : 0.0);
     }
 }
 
@@ -154,7 +158,7 @@ void appendHead(std::string& out, std::uint32_t type) {
 }
 
 constexpr std::uint32_t kWkbPoint = 1, kWkbLineString = 2, kWkbPolygon = 3, kWkbMultiPoint = 4,
-                        kWkbMultiLineString = 5;
+                        kWkbMultiLineString = 5, kWkbZ = 1000;
 
 // The vertices of part i (1-based) of an object made of parts.
 std::pair<std::size_t, std::size_t> partOf(const GisObject& object, int i) {
@@ -169,9 +173,29 @@ std::size_t vertexCount(const GisObject& object) {
     return object.n > 0 ? static_cast<std::size_t>(object.n) : 0;
 }
 
-// The WKB of an object and the vertices it covers; false for an object without geometry.
-bool appendWkb(std::string& out, const GisObject& object, std::size_t& vertices) {
+// Whether an object's kind keeps heights (lines and polygons).
+bool keepsZ(GisKind kind) {
+    switch (kind) {
+    case GisKind::Pline:
+    case GisKind::PlineMultiple:
+    case GisKind::Region:
+        return true;
+    case GisKind::Unset:
+    case GisKind::None:
+    case GisKind::Point:
+    case GisKind::Line:
+    case GisKind::Text:
+    case GisKind::MultiPoint:
+        return false;
+    }
+    return false;
+}
+
+// The WKB of an object and the vertices it covers; false for an object without geometry. With
+// z, the lines and polygons are written with heights (ISO WKB "Z" types).
+bool appendWkb(std::string& out, const GisObject& object, std::size_t& vertices, bool z) {
     vertices = 0;
+    const std::uint32_t zType = z ? kWkbZ : 0;
     switch (object.kind) {
     case GisKind::Point:
     case GisKind::Text: // a text stands at its point
@@ -187,9 +211,9 @@ bool appendWkb(std::string& out, const GisObject& object, std::size_t& vertices)
         return true;
     case GisKind::Pline:
         vertices = vertexCount(object);
-        appendHead(out, kWkbLineString);
+        appendHead(out, kWkbLineString + zType);
         append<kLittle>(out, static_cast<std::uint32_t>(vertices));
-        appendPoints(out, object, 0, vertices);
+        appendPoints(out, object, 0, vertices, z);
         return true;
     case GisKind::MultiPoint:
         vertices = vertexCount(object);
@@ -203,13 +227,13 @@ bool appendWkb(std::string& out, const GisObject& object, std::size_t& vertices)
     case GisKind::PlineMultiple:
     case GisKind::Region: {
         const bool region = object.kind == GisKind::Region;
-        appendHead(out, region ? kWkbPolygon : kWkbMultiLineString);
+        appendHead(out, (region ? kWkbPolygon : kWkbMultiLineString) + zType);
         append<kLittle>(out, static_cast<std::uint32_t>(object.nr));
         for (int i = 1; i <= object.nr; ++i) {
             const auto [first, count] = partOf(object, i);
-            if (!region) appendHead(out, kWkbLineString);
+            if (!region) appendHead(out, kWkbLineString + zType);
             append<kLittle>(out, static_cast<std::uint32_t>(count));
-            appendPoints(out, object, first, count);
+            appendPoints(out, object, first, count, z);
         }
         vertices = vertexCount(object);
         return true;
@@ -740,9 +764,13 @@ GisStatus GpkgLayerWriter::object(GisObject& object) {
     if (geometryType_.empty() || object.kind == GisKind::None) return {};
 
     // The header: magic, version 0, flags (little-endian, an x/y envelope or empty), srs_id.
+    if (!zDecided_) {
+        zDecided_ = true;
+        hasZ_ = keepsZ(object.kind) && object.hasZ();
+    }
     std::string wkb;
     std::size_t vertices = 0;
-    appendWkb(wkb, object, vertices);
+    appendWkb(wkb, object, vertices, hasZ_ && keepsZ(object.kind));
     hasBox_ = vertices > 0;
     if (hasBox_) {
         box_[0] = box_[1] = object.X[0];
@@ -807,6 +835,9 @@ GisStatus GpkgLayerWriter::record(const GisObject& object) {
         case GisValue::Type::Integer:
             rows_.integer(value.integer);
             break;
+        case GisValue::Type::Missing:
+            rows_.null();
+            break;
         }
     }
     if (hasBox_) rows_.entry(lastId_, box_);
@@ -828,6 +859,8 @@ GisStatus GpkgLayerWriter::finish() {
     if (geometryType_.empty()) return {};
     if (!index_.finish()) return p.failed();
     const std::string literal = quoted(table_, '\'');
+    if (hasZ_ && !p.exec("UPDATE gpkg_geometry_columns SET z = 1 WHERE table_name = " + literal))
+        return p.failed();
     if (hasExtent_) {
         SqlStatement extent;
         if (!p.prepare("UPDATE gpkg_contents SET min_x = ?, min_y = ?, max_x = ?, max_y = ? "

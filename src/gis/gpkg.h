@@ -237,7 +237,8 @@ class GpkgLayerWriter final : public LayerWriter {
     GisStatus object(GisObject& object) override;
     // One row: the geometry and the values, texts as UTF-8; its envelope into the index.
     GisStatus record(const GisObject& object) override;
-    // The table's extent in gpkg_contents and the triggers that keep the index.
+    // The table's extent in gpkg_contents (and its Z in gpkg_geometry_columns) and the
+    // triggers that keep the index.
     GisStatus finish() override;
 
   private:
@@ -256,6 +257,10 @@ class GpkgLayerWriter final : public LayerWriter {
     double extent_[4] = {0, 0, 0, 0};
     bool hasBox_ = false;
     bool hasExtent_ = false;
+    // Decided by the first object with geometry: lines and polygons with a height per vertex
+    // make the layer one with Z (0 for an object without heights).
+    bool zDecided_ = false;
+    bool hasZ_ = false;
 };
 
 } // namespace vk

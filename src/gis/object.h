@@ -28,8 +28,10 @@ enum class GisKind {
 
 // One attribute value, typed; the writer of each format writes it as the layer's schema says for
 // its field. A text is referred to, not copied: it must stay as it is until the record is written.
+// Missing: a value the input does not give (NULL where the format has one, a blank .dbf field, an
+// empty text in a .mid line).
 struct GisValue {
-    enum class Type { Text, Real, Integer };
+    enum class Type { Text, Real, Integer, Missing };
     Type type = Type::Text;
     std::string_view text;
     double real = 0.0;
@@ -41,6 +43,7 @@ inline GisValue realValue(double value) { return {GisValue::Type::Real, {}, valu
 inline GisValue integerValue(std::int64_t value) {
     return {GisValue::Type::Integer, {}, 0.0, value};
 }
+inline GisValue missingValue() { return {GisValue::Type::Missing, {}, 0.0, 0}; }
 
 struct GisObject {
     static constexpr std::size_t kInitialVertices = 100000;
@@ -56,6 +59,9 @@ struct GisObject {
     int n = 0;              // vertex count
     std::vector<double> X;  // X[j-1], Y[j-1]: vertex j
     std::vector<double> Y;
+    // Z[j-1]: the height of vertex j, in the formats that keep one (a Shapefile's PolyLineZ and
+    // PolygonZ, a GeoPackage's Z), when it holds a value for each vertex; empty: none.
+    std::vector<double> Z;
     std::vector<GisValue> values;  // one per field of the layer, in field order; fewer leave
                                    // the last fields empty
     std::string label;             // a Text object's text
@@ -68,6 +74,8 @@ struct GisObject {
         values.assign(list);
         repeated = 0;
     }
+
+    bool hasZ() const { return n > 0 && Z.size() >= static_cast<std::size_t>(n); }
 
     // Make room for at least `count` vertices / parts (the arrays only grow).
     void reserveVertices(std::size_t count);

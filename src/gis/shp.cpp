@@ -22,6 +22,7 @@ constexpr std::int32_t kPointShape = 1;
 constexpr std::int32_t kPolyLineShape = 3;
 constexpr std::int32_t kPolygonShape = 5;
 constexpr std::int32_t kMultiPointShape = 8;
+constexpr std::int32_t kZShapes = 10; // PolyLineZ 13, PolygonZ 15
 
 const GisStatus kHeaderWriteError{GisError::ShpHeaderWrite, {}};
 const GisStatus kRecordWriteError{GisError::ShpObjectWrite, {}};
@@ -73,6 +74,24 @@ char* storeVertices(char* at, const GisObject& object, int n) {
     return at;
 }
 
+// The Z range and the height of each vertex (0 for an object without heights), the set's Z range
+// widened by them.
+char* storeHeights(char* at, const GisObject& object, int n, ShapeSet& set) {
+    const bool has = object.hasZ();
+    double low = 0, high = 0;
+    for (int i = 0; i < n && has; ++i) {
+        const double z = object.Z[static_cast<std::size_t>(i)];
+        low = i == 0 ? z : std::min(low, z);
+        high = i == 0 ? z : std::max(high, z);
+    }
+    set.zmin = set.recordCount == 1 ? low : std::min(set.zmin, low);
+    set.zmax = set.recordCount == 1 ? high : std::max(set.zmax, high);
+    at = store<kLittle>(at, low);
+    at = store<kLittle>(at, high);
+    for (int i = 0; i < n; ++i) at = store<kLittle>(at, has ? object.Z[static_cast<std::size_t>(i)] : 0.0);
+    return at;
+}
+
 // Patches the file length (big-endian at 24) and the set's box (little-endian doubles at 36) into
 // the header of a .shp or .shx, through the file still held, and writes everything. A file that
 // was removed meanwhile is not patched but reported: its layer is lost.
@@ -81,9 +100,17 @@ GisStatus patchHeader(OutputFile& file, std::int32_t lengthWords, const ShapeSet
     OutStream& out = file.out();
     if (!out.seek(24)) return kCloseOutError;
     out.i32be(lengthWords);
+    if (set.hasZ) {
+        if (!out.seek(32)) return kCloseOutError;
+        out.i32le(set.fileShapeType + kZShapes);
+    }
     if (!out.seek(36)) return kCloseOutError;
     std::string bytes;
     appendBox(bytes, Box{set.xmin, set.ymin, set.xmax, set.ymax});
+    if (set.hasZ) {
+        append<kLittle>(bytes, set.zmin);
+        append<kLittle>(bytes, set.zmax);
+    }
     out.put(bytes);
     if (!out.flush() || out.failed()) return kCloseOutError;
     return {};
@@ -165,6 +192,12 @@ GisStatus shpWriteObject(const GisObject& object, ShapeSet& set) {
         return {GisError::ShpKindUnsupported, {}};
     }
 
+    // The first record decides whether a set of lines or polygons has Z.
+    const bool withZ = set.recordShapeType == kPolyLineShape || set.recordShapeType == kPolygonShape;
+    if (set.recordCount == 0) set.hasZ = withZ && object.hasZ();
+    const bool zOut = set.hasZ && withZ;
+    if (zOut) contentWords += 8 + 4 * std::int64_t{n};
+
     // Never read beyond the object's arrays, whatever its counts claim.
     const auto vertices = static_cast<std::int64_t>(std::min(object.X.size(), object.Y.size()));
     const bool multiVertex =
@@ -191,7 +224,7 @@ GisStatus shpWriteObject(const GisObject& object, ShapeSet& set) {
     char* p = record.data();
     p = store<kBig>(p, set.recordCount);
     p = store<kBig>(p, length);
-    p = store<kLittle>(p, set.recordShapeType);
+    p = store<kLittle>(p, zOut ? set.recordShapeType + kZShapes : set.recordShapeType);
     switch (set.recordShapeType) {
     case kPointShape:
         p = store<kLittle>(p, object.X[0]);
@@ -216,6 +249,7 @@ GisStatus shpWriteObject(const GisObject& object, ShapeSet& set) {
             p = store<kLittle>(p, object.ir[static_cast<std::size_t>(i)] - 1);
         p = storeVertices(p, object, n);
         widen(set, box);
+        if (zOut) p = storeHeights(p, object, n, set);
         break;
     }
     default:  // null shape: no content after the type

@@ -26,6 +26,10 @@ struct ShapeSet {
     std::int32_t recordCount = 0;
     std::int32_t nextRecordOffset = 0;  // 16-bit words
     double xmin = 0, ymin = 0, xmax = -1, ymax = -1;
+    // A set of lines or polygons whose first record has a height per vertex is one of
+    // PolyLineZ or PolygonZ: its records hold each vertex's Z (0 for an object without any).
+    bool hasZ = false;
+    double zmin = 0, zmax = 0;
     // The record being written; reused so that a record costs no allocation once the buffer has
     // grown to the largest record of the set.
     std::string record;
@@ -41,7 +45,8 @@ GisStatus OpenshpFile(std::string_view layerName, char letter, std::string_view 
 GisStatus shpWriteHeader(ShapeSet& set, OutputFile& file);
 // Appends one record to the .shp and its entry to the .shx; updates counters and box.
 GisStatus shpWriteObject(const GisObject& object, ShapeSet& set);
-// Patches the final file length and box into the .shp and .shx of a set with records.
+// Patches the final file length, box (and shape type and Z range of a set with Z) into the .shp
+// and .shx of a set with records.
 GisStatus shpWriteEoF(ShapeSet& set);
 
 }  // namespace vk

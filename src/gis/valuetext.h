@@ -46,6 +46,8 @@ public:
             return quoted(k, value.text);
         case GisValue::Type::Real:
             return real(k, value.real);
+        case GisValue::Type::Missing:
+            return quoted(k, "");
         case GisValue::Type::Integer:
             break;
         }

@@ -92,6 +92,8 @@ class Recorder : public vk::SdfConsumer {
         events += 'R';
         std::string text = r.kind == vk::SdfRegion::Kind::StorageArea ? "area " : "bound ";
         text += r.name + " " + std::to_string(r.x.size()) + " points";
+        if (!r.z.empty()) text += " z " + std::to_string(r.z.front()).substr(0, 4) + " line " +
+                                  std::to_string(r.line);
         for (const double v : r.waterElevation) text += " " + std::to_string(v).substr(0, 4);
         results.push_back(text);
     }
@@ -545,6 +547,15 @@ TEST(SdfReader, ResultsAndTheirFaults) {
         {"BANK POSITIONS: left, 0.5\nEND:\n", "WARNING - Bank positions not two fractions", {}},
         {bounds + "PROFILE ID:P2\n" + square + "POLYGON:\n5,5\n6,6\nEND:\nEND BOUNDS:\n",
          "WARNING - Polygon of fewer than 3 points left out. Line number: 22", {"bound P2 3 points"}},
+        {bounds + "PROFILE ID:P1\nPOLYGON:\n0,0\n1,1\n0,0\nEND:\nEND BOUNDS:\n",
+         "WARNING - Polygon of fewer than 3 points left out. Line number: 18", {}},
+        {bounds + "PROFILE ID:P1\nPOLYGON:\n2,2\n2,2\n2,2\n2,2\n2,2\nEND:\nEND BOUNDS:\n",
+         "WARNING - Polygon of fewer than 3 points left out. Line number: 18", {}},
+        {bounds + "PROFILE ID:P1\nPOLYGON:\n0,0,5.5\n0,1,5.25\n1,1,5\nEND:\nEND BOUNDS:\n", "",
+         {"bound P1 3 points z 5.50 line 18"}},
+        {bounds + "PROFILE ID:P1\nPOLYGON:\n0,0,5.5\n0,1\n1,1,5\nEND:\nEND BOUNDS:\n",
+         "WARNING - Polygon with a third value on only some rows: its Z left out. Line number: 18",
+         {"bound P1 3 points"}},
         {bounds + "PROFILE ID:P3\n" + square + "END:\nEND BOUNDS:\n",
          "WARNING - Profile ID not among the profile names. Line number: 17", {"bound P3 3 points"}},
         {bounds + "PROFILE ID:P1\n" + square, "WARNING - Block from line 15 cut off by the end of "

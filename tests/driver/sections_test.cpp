@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <initializer_list>
 #include <string>
@@ -49,6 +50,56 @@ TEST(ComputeExtent, FromTheLowestPointBetweenTheBanksOutToTheFirstGroundAboveThe
         EXPECT_DOUBLE_EQ(e.xr, c.right);
         EXPECT_EQ(e.yl, 7.0);
         EXPECT_EQ(e.yr, 7.0);
+    }
+}
+
+// A water surface along an L-shaped cut line (0,0)-(100,0)-(100,100): the extents projected onto
+// it, its bend between them, the top width its length, the offset the larger distance.
+TEST(WaterLineAlong, FollowsTheCutLineBetweenTheProjectedExtents) {
+    const struct {
+        std::vector<double> x, y; // the line
+        vk::WaterExtent e;
+        std::vector<double> line; // x1, y1, x2, y2, ...
+        double width, offset;
+    } cases[] = {
+        {{0, 100, 100}, {0, 0, 100}, {20, 0, 100, 30}, {20, 0, 100, 0, 100, 30}, 110, 0},
+        {{0, 100, 100}, {0, 0, 100}, {100, 30, 20, 0}, {100, 30, 100, 0, 20, 0}, 110, 0},
+        {{0, 100, 100}, {0, 0, 100}, {20, -3, 104, 30}, {20, 0, 100, 0, 100, 30}, 110, 4},
+        {{0, 100, 100}, {0, 0, 100}, {20, 0, 60, 0}, {20, 0, 60, 0}, 40, 0},
+        {{0, 100, 100}, {0, 0, 100}, {-10, 0, 100, 0}, {0, 0, 100, 0}, 100, 10},
+        {{0, 50, 100, 100}, {0, 0, 0, 100}, {50, 0, 100, 100}, {50, 0, 100, 0, 100, 100}, 150, 0},
+        {{5}, {5}, {0, 0, 3, 4}, {0, 0, 3, 4}, 5, 0}, // no line: the straight line
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.line));
+        std::vector<double> chainage(c.x.size(), 0.0), lx, ly, got;
+        for (std::size_t i = 1; i < c.x.size(); ++i)
+            chainage[i] = chainage[i - 1] + std::hypot(c.x[i] - c.x[i - 1], c.y[i] - c.y[i - 1]);
+        double offset = -1;
+        EXPECT_DOUBLE_EQ(vk::waterLineAlong(c.x, c.y, chainage, c.e, lx, ly, offset), c.width);
+        EXPECT_DOUBLE_EQ(offset, c.offset);
+        for (std::size_t i = 0; i < lx.size(); ++i) got.insert(got.end(), {lx[i], ly[i]});
+        EXPECT_EQ(got, c.line);
+    }
+}
+
+TEST(RingCrossesItself, AnyTwoEdgesThatDoNotFollowEachOtherMeeting) {
+    const struct {
+        std::vector<double> x, y;
+        bool crosses;
+    } cases[] = {
+        {{0, 0, 10, 10}, {0, 10, 10, 0}, false},               // a square
+        {{0, 0, 10, 10, 0}, {0, 10, 10, 0, 0}, false},         // closed: the first repeated
+        {{0, 0, 0, 10, 10}, {0, 10, 10, 10, 0}, false},        // a vertex repeated
+        {{0, 10, 10, 0}, {0, 10, 0, 10}, true},                // a bow tie
+        {{0, 0, 10, 5, 10}, {0, 10, 10, 0, 0}, true},          // a vertex on another's edge...
+        {{0, 0, 5, 10, 10, 5}, {0, 10, 5, 10, 0, 5}, true},    // ...touching at a vertex
+        {{0, 10, 10, 5, 0}, {0, 0, 10, 3, 10}, false},         // concave, not touching
+        {{0, 20, 10, 10}, {0, 0, 0, 5}, true},                 // an edge going back on one
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.x) + " " + ::testing::PrintToString(c.y));
+        EXPECT_EQ(vk::ringCrossesItself(c.x, c.y), c.crosses);
     }
 }
 

@@ -1145,7 +1145,7 @@ struct ResultsRun {
     }
 };
 
-// Bald Eagle: every water elevation and extent and both flood boundaries, as the file itself
+// Bald Eagle: every water elevation and extent and both profile limits, as the file itself
 // holds them (read here on its own), and as GDAL reads the layers.
 TEST(Results, BaldEagleLayersHoldTheFilesWaterSurfacesAndBoundaries) {
     const std::string real = vktest::realDataDir();
@@ -1173,23 +1173,38 @@ TEST(Results, BaldEagleLayersHoldTheFilesWaterSurfacesAndBoundaries) {
         vktest::TempDir dir;
         fs::copy_file(real + "/baldeagle-export-crlf.sdf", dir.file("be.sdf"));
         const ResultsRun run(dir.path(), format, "be.sdf");
-        EXPECT_NE(run.output.find(", tables 0, water-surface lines 356, flood boundaries 2, bank "
+        EXPECT_NE(run.output.find(", tables 0, water-surface lines 356, profile limits 2, bank "
                                   "points 356, storage areas 0, water-surface rows 356, sections "
                                   "without water surface 0.\nWarnings: 178.\n"),
                   std::string::npos);
         const OgrLayer lines = run.layer("be_ws_lines", 'L');
         ASSERT_EQ(lines.features.size(), 356u);
+        int longer = 0; // chords between the extents more than 1% shorter than the line
+        double worst = 0;
         for (std::size_t i = 0; i < 356; ++i) {
             const OgrFeature& f = lines.features[i];
             ASSERT_EQ(f.values.size(), 7u);
             EXPECT_EQ(trimmed(f.values[3]), i % 2 ? "21Feb1999 2200" : "18Feb1999 0400");
             EXPECT_EQ(trimmed(f.values[4]), "given");
             EXPECT_NEAR(parseNumber(f.values[6]), levels[i], 5e-5) << i;
+            // Along the cut line from extent to extent (each within 1 cm of it), the top width
+            // its length.
+            const std::vector<double>& c = f.coordinates;
+            ASSERT_GE(c.size(), 4u);
             const std::vector<double> want(extents.begin() + 4 * i, extents.begin() + 4 * i + 4);
-            EXPECT_TRUE(nearlyEqual(f.coordinates, want, kCoordinateTolerance)) << i;
+            EXPECT_TRUE(nearlyEqual({c[0], c[1], c.end()[-2], c.end()[-1]}, want, 0.01)) << i;
+            double along = 0;
+            for (std::size_t j = 2; j + 1 < c.size(); j += 2)
+                along += std::hypot(c[j] - c[j - 2], c[j + 1] - c[j - 1]);
+            EXPECT_NEAR(parseNumber(f.values[5]), along, 1e-3) << i;
+            const double chord = std::hypot(want[2] - want[0], want[3] - want[1]);
+            if (chord < 0.99 * along) ++longer;
+            worst = std::max(worst, 1 - chord / along);
         }
+        EXPECT_EQ(longer, 50);
+        EXPECT_NEAR(worst, 0.087, 5e-4);
         EXPECT_EQ(run.layer("be_bank_pts", 'P').features.size(), 356u);
-        const OgrLayer bounds = run.layer("be_flood_bounds", 'R');
+        const OgrLayer bounds = run.layer("be_profile_limits", 'R');
         ASSERT_EQ(bounds.features.size(), 2u);
         for (std::size_t p = 0; p < 2; ++p) {
             // The ring is closed and runs clockwise; its vertices are the file's.
@@ -1259,6 +1274,72 @@ std::vector<std::string> sqlite(const std::string& file, const std::string& quer
     for (const std::string_view line : linesOf(r.output))
         rows.emplace_back(line);
     return rows;
+}
+
+// An export of 130 profiles (more than a .dbf has fields) with the faults a modeller's export may
+// hold: an extent off its cut line, profile limits with heights, one crossing itself, one of two
+// distinct points; in each format, with what each keeps of it.
+TEST(Results, ProfileLimitsStorageAreasAndTheTableInEveryFormat) {
+    if (tools().ogrinfo.empty() || commandPath("sqlite3").empty()) GTEST_SKIP() << "no GDAL or sqlite3";
+    std::string names, levels, areaLevels;
+    for (int k = 1; k <= 130; ++k) {
+        names += " P" + std::to_string(k) + "\n";
+        levels += (k > 1 ? "," : "") + std::to_string(k);
+        areaLevels += (k > 1 ? "," : "") + std::to_string(100 + k);
+    }
+    const std::string sdf =
+        "BEGIN HEADER:\nNUMBER OF PROFILES: 130\nPROFILE NAMES:\n" + names +
+        "END HEADER:\nBEGINSTREAMNETWORK:\nENDSTREAMNETWORK:\nBEGIN CROSS-SECTIONS:\n"
+        "CROSS-SECTION:\nSTREAM ID:s\nREACH ID:r\nSTATION:1\nCUT LINE:\n0,0\n100,0\n100,100\n"
+        "BANK POSITIONS:0.25,0.75\nWATER ELEVATION:" + levels + "\nWATER SURFACE EXTENTS:\n"
+        "50,1,100,50\n40,-5,100,60\nEND:\nEND CROSS-SECTIONS:\nBEGIN BOUNDS:\n"
+        "PROFILE LIMITS:\nPROFILE ID:P1\nPOLYGON:\n0,0,5.5\n0,10,5.25\n10,10,5\n10,0,5.75\nEND:\n"
+        "PROFILE LIMITS:\nPROFILE ID:P2\nPOLYGON:\n0,0,6\n10,10,6\n10,0,6\n0,10,6\nEND:\n"
+        "PROFILE LIMITS:\nPROFILE ID:P2\nPOLYGON:\n1,1\n2,2\n1,1\nEND:\nEND BOUNDS:\n"
+        "BEGIN STORAGE AREAS:\nSA ID: Pond\nWATER ELEVATION: " + areaLevels +
+        "\nPOLYGON:\n0,0\n0,1\n1,1\nEND:\nEND STORAGE AREAS:\n";
+    for (const std::string format : {"-shp", "-mif", "-gpkg"}) {
+        SCOPED_TRACE(format);
+        vktest::TempDir dir;
+        vktest::writeFile(dir.file("x.sdf"), sdf);
+        const ResultsRun run(dir.path(), format, "x.sdf");
+        for (const std::string said :
+             {"water-surface lines 2, profile limits 2, bank points 2, storage areas 130, "
+              "water-surface rows 130, sections without water surface 0.",
+              "WARNING - Water-surface extent farther from the cut line than 1% of its length: "
+              "stream s, reach r, station 1, profile P2.",
+              "WARNING - Profile limits of P2 cross themselves; written as given. Line number: 164",
+              "WARNING - Polygon of fewer than 3 points left out. Line number: 172"})
+            EXPECT_NE(run.output.find(said), std::string::npos) << said << "\n" << run.output;
+        const std::string table = readFile(dir.file("x_water_surface.csv"));
+        EXPECT_NE(table.find("\n\"s\",\"r\",\"1\",\"\",\"P2\",2,\"given\",40,-5,100,60,120.000,"
+                             "0.25,50.000,0.75,150.000\n\"s\",\"r\",\"1\",\"\",\"P3\",3,\"\",,,,,,"
+                             "0.25,50.000,0.75,150.000\n"), std::string::npos) << table;
+        if (format == "-gpkg") {
+            EXPECT_EQ(sqlite(dir.file("x.gpkg"),
+                             "SELECT z FROM gpkg_geometry_columns WHERE table_name = 'x_profile_limits';"
+                             "SELECT count(*), count(Elevation) FROM x_bank_pts;"
+                             "SELECT count(*), count(Node), count(XL), sum(WS_Elev) FROM x_water_surface;"
+                             "SELECT Profile, WS_Elev FROM x_storage_areas WHERE fid IN (1, 130);"),
+                      (std::vector<std::string>{"1", "2|0", "130|0|2|8515.0", "P1|101.0", "P130|230.0"}));
+            continue;
+        }
+        const OgrLayer limits = run.layer("x_profile_limits", 'R');
+        ASSERT_EQ(limits.features.size(), 2u);
+        // MIF has no heights of a region; a Shapefile keeps them (PolygonZ).
+        EXPECT_EQ(limits.features[0].geometry, format == "-mif" ? "POLYGON" : "POLYGON Z");
+        if (format == "-shp") {
+            EXPECT_EQ(limits.features[0].coordinates,
+                      (std::vector<double>{0, 0, 5.5, 0, 10, 5.25, 10, 10, 5, 10, 0, 5.75, 0, 0, 5.5}));
+        }
+        const OgrLayer areas = run.layer("x_storage_areas", 'R');
+        ASSERT_EQ(areas.features.size(), 130u);
+        EXPECT_EQ(trimmed(areas.features[129].values[1]), "P130");
+        EXPECT_NEAR(parseNumber(areas.features[129].values[2]), 230, 1e-9);
+        const OgrLayer lines = run.layer("x_ws_lines", 'L');
+        ASSERT_EQ(lines.features.size(), 2u);
+        EXPECT_TRUE(nearlyEqual(lines.features[1].coordinates, {40, 0, 100, 0, 100, 60}, 1e-6));
+    }
 }
 
 TEST(GeoPackage, CoordinateSystemNamesIndexAndReplacement) {

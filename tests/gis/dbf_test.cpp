@@ -227,8 +227,11 @@ TEST_F(DbfTest, RecordsHoldEveryValueInExactlyItsFieldWidth) {
     record({textValue(R"(say "hi")"), textValue("O'Hara"), textValue("1.5 ")});  // trailing blank
     record({textValue("Q")});  // values missing at the end
     record({});
-    record({textValue("x"), textValue("y"), realValue(12345678901.0)});  // a long number is cut
+    record({textValue("x"), textValue("y"), realValue(12345678901.0)});  // too wide: overflow
     record({textValue("A"), textValue(""), realValue(0.04)});  // rounded to the field's decimals
+    record({textValue("x"), textValue("y"), realValue(1234567.25)});  // the decimals that fit
+    record({textValue("m"), vk::missingValue(), vk::missingValue()});  // no value: blank
+    record({textValue("x"), textValue("y"), realValue(1e308)});  // never another number
     vk::gisEndRunOn(vk::dbfWriteEoF(table));
 
     EXPECT_EQ(recordBytes(0), " ABCDEAB       1234");
@@ -236,9 +239,12 @@ TEST_F(DbfTest, RecordsHoldEveryValueInExactlyItsFieldWidth) {
     EXPECT_EQ(recordBytes(2), " say \"O'Har     1.5");
     EXPECT_EQ(recordBytes(3), " Q                 ");
     EXPECT_EQ(recordBytes(4), "                   ");
-    EXPECT_EQ(recordBytes(5), " x    y    12345678");
+    EXPECT_EQ(recordBytes(5), " x    y    ********");
     EXPECT_EQ(recordBytes(6), " A              0.0");
-    EXPECT_EQ(bytes().size(), 32u * 3 + 33 + 7 * 19 + 1);
+    EXPECT_EQ(recordBytes(7), " x    y     1234567");
+    EXPECT_EQ(recordBytes(8), " m                 ");
+    EXPECT_EQ(recordBytes(9), " x    y    ********");
+    EXPECT_EQ(bytes().size(), 32u * 3 + 33 + 10 * 19 + 1);
 }
 
 TEST_F(DbfTest, ThreeRecordsAreCountedInTheClosedTable) {
