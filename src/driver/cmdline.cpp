@@ -33,7 +33,7 @@ constexpr OptionName kOptions[] = {
     {"prj", ArgumentKind::ProjectionFile, false, "FILES:", "FILE",
      "take the projection from FILE, not from beside the input."},
     {"results", ArgumentKind::Results, false, "RESULTS:", "",
-     "also write water surfaces, flood boundaries, banks and storage areas."},
+     "also write water surfaces, profile limits, banks and storage areas."},
     {"quiet", ArgumentKind::Quiet, false, "CONSOLE:", "",
      "write only warnings, errors and the summary."},
     {"help", ArgumentKind::Help, false, "CONSOLE:", "", "write this text."},

@@ -352,7 +352,8 @@ void ResultsOutput::section(const SdfIds& ids, const SdfSection& s, ConversionRe
             row.bankLeft = from;
             row.bankRight = to;
         }
-        if (k < given) {
+        if (k < given && std::isfinite(s.extentXL[k]) && std::isfinite(s.extentYL[k]) &&
+            std::isfinite(s.extentXR[k]) && std::isfinite(s.extentYR[k])) {
             extent = {s.extentXL[k], s.extentYL[k], s.extentXR[k], s.extentYR[k]};
             row.extent = &extent;
         } else if (k < levels && points > 0 &&

@@ -102,7 +102,7 @@ struct SdfBlock {
     std::string_view keyword = {};
     std::string_view foundMessage = {}; // written with the line number before the block is read
     // A line that cannot be read ends the run with this message and the line itself, or, where
-    // rowWarning is given, is left out with that warning and its line number.
+    // rowWarning is given, is warned of with its line number and kept as a row without values.
     std::string_view readError = {};
     std::string_view rowWarning = {};
     SdfRowForm form = SdfRowForm::Values;
@@ -179,7 +179,7 @@ inline constexpr SdfBlock kSdfBlocks[] = {
      .reserve = SdfSection::kInitialPoints},
     // "xl, yl, xr, yr" per profile: where its water surface meets the ground on each side.
     {.keyword = "WATER SURFACE EXTENTS",
-     .rowWarning = "WARNING - Water surface extents row not read; left out. Line number: ",
+     .rowWarning = "WARNING - Water surface extents row not read; its profile has none given. Line number: ",
      .end = SdfBlockEnd::NotAllNumbers,
      .count = &SdfSection::extentCount,
      .present = &SdfSection::hasExtents,

@@ -674,7 +674,11 @@ template <std::size_t B> void SdfReader::readBlock() {
         if (!readRow<B>(i)) {
             if (block.rowWarning.empty()) reportLineError(block.readError, line_);
             if (!block.onlyWithResults || resultWarnings_) message(block.rowWarning);
-            continue;
+            // The row keeps its place without values, so that the rows after it keep theirs.
+            Arrays<B>::forEach(s, [&](auto& array) {
+                if constexpr (std::is_floating_point_v<std::decay_t<decltype(array[i])>>)
+                    array[i] = std::numeric_limits<std::decay_t<decltype(array[i])>>::quiet_NaN();
+            });
         }
         ++count;
     }

@@ -535,9 +535,10 @@ TEST(SdfReader, ResultsAndTheirFaults) {
          "read. Line number: 13", {"elevations 5.00, extents, node "}},
         {"WATER SURFACE EXTENTS:\n1,2,3,4\nEND:\n", "WARNING - Water surface extents: 1 rows for "
          "2 profiles. Line number: 13", {"elevations, extents 1.00 2.00 3.00 4.00, node "}},
-        {"WATER SURFACE EXTENTS:\n1,2,3\n1,2,3,4\n5,6,7,8\nEND:\n", "WARNING - Water surface "
-         "extents row not read; left out. Line number: 14",
-         {"elevations, extents 1.00 2.00 3.00 4.00 5.00 6.00 7.00 8.00, node "}},
+        // A row not read keeps its place: the next row stays the second profile's.
+        {"WATER SURFACE EXTENTS:\n1,2,3\n5,6,7,8\nEND:\n", "WARNING - Water surface extents "
+         "row not read; its profile has none given. Line number: 14",
+         {"elevations, extents nan nan nan nan 5.00 6.00 7.00 8.00, node "}},
         // Lines of the results are read whole, however long.
         {"WATER ELEVATION: 5," + std::string(1000, ' ') + "6.125\nWATER SURFACE EXTENTS:\n1,2,3," +
              std::string(1000, ' ') + "4\n5,6,7,8\nEND:\n",
