@@ -436,15 +436,17 @@ int GpkgPackage::claim() {
     if (const int error = probeOutputName(path_)) return error;
     // A temporary package that another run holds is that run's package in the making; one that
     // no run holds was left by a run that was killed, and goes.
+    bool another = false;
     for (int n = 1; n <= kTemporaryNames; ++n) {
         const std::string name = temporaryName(n);
         sys::File left;
         const int error = sys::holdFile(name, false, left);
-        if (error == EWOULDBLOCK) return EWOULDBLOCK;
-        if (error != 0) continue;  // none, or not a file of ours to remove
+        another = another || error == EWOULDBLOCK;
+        if (error != 0) continue;  // none, another run's, or not a file of ours to remove
         (void)sys::removeFile(name);
         sys::closeFile(left);
     }
+    if (another) return EWOULDBLOCK;
     // A name of this run's own beside the package, held from its creation, so that two runs
     // never write into one file and no other run takes it for one left behind.
     for (int n = 1; n <= kTemporaryNames; ++n) {

@@ -1,5 +1,6 @@
 // The command line as a user meets it: the built program run with arguments and scripted standard
 // input, its transcript compared exactly up to the point where the layers are created.
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -140,20 +141,49 @@ TEST_F(CommandLine, EachOfSeveralInputsIsConvertedAsAloneAndAFailureStopsNoOther
     EXPECT_EQ(vktest::filesIn(dir.path()).size(), alone.size());
 }
 
-// The same tables from two inputs: the later ones are renamed, nothing is written over.
+// The same tables from two inputs, however the second's folder is spelled: the later ones are
+// renamed, nothing is written over; nor is a later input named like a table, or the export that
+// a package would be named as.
 TEST_F(CommandLine, TablesOfTheSameNameFromTwoInputsAreKeptApart) {
-    for (const char* name : {"a.sdf", "b.sdf"}) writeFile(dir.file(name), kRiver);
-    const auto r = run({"-quiet", "a.sdf", "b.sdf"});
-    EXPECT_NE(r.output.find("\nWARNING - Table Creek_ Upper_ 100.csv already written in this run; "
-                            "this section's table is Creek_ Upper_ 100_2.csv. (stream Creek, "
-                            "reach Upper, station 100, line 12)\nWritten: centrelines 1, cut lines "
-                            "1, surface lines 1, surface points 3, end points 2, levee points 0, "
-                            "tables 1.\nWarnings: 1.\n"),
-              std::string::npos) << r.output;
-    EXPECT_EQ(vktest::readFile(dir.file("Creek_ Upper_ 100_2.csv")),
-              vktest::readFile(dir.file("Creek_ Upper_ 100.csv")));
-    EXPECT_NE(vktest::readFile(dir.file("1d_xs_b_surf_line_L.dbf")).find("Creek_ Upper_ 100_2.csv"),
-              std::string::npos);
+    std::filesystem::create_directories(dir.file("sub"));
+    if (vktest::kPosixSystem) std::filesystem::create_directory_symlink(dir.path(), dir.file("link"));
+    std::string native = dir.file("b.sdf");  // as Windows writes it, "\\" between folders
+    std::replace(native.begin(), native.end(), '/', '\\');
+    const std::pair<std::string, bool> seconds[] = {
+        {"b.sdf", true},         {dir.file("b.sdf"), true},  {"sub/../b.sdf", true},
+        {".//b.sdf", true},      {"link/b.sdf", vktest::kPosixSystem},
+        {native, !vktest::kPosixSystem},
+    };
+    for (const auto& [second, here] : seconds) {
+        if (!here) continue;
+        SCOPED_TRACE(second);
+        for (const std::string& name : vktest::filesIn(dir.path()))
+            if (name.ends_with(".csv")) std::filesystem::remove(dir.file(name));
+        for (const char* name : {"a.sdf", "b.sdf"}) writeFile(dir.file(name), kRiver);
+        const auto r = run({"-quiet", "a.sdf", second});
+        EXPECT_NE(r.output.find("\nWARNING - Table Creek_ Upper_ 100.csv already written in this run; "
+                                "this section's table is Creek_ Upper_ 100_2.csv. (stream Creek, "
+                                "reach Upper, station 100, line 12)\nWritten: centrelines 1, cut lines "
+                                "1, surface lines 1, surface points 3, end points 2, levee points 0, "
+                                "tables 1.\nWarnings: 1.\n"),
+                  std::string::npos) << r.output;
+        EXPECT_EQ(vktest::readFile(dir.file("Creek_ Upper_ 100_2.csv")),
+                  vktest::readFile(dir.file("Creek_ Upper_ 100.csv")));
+        EXPECT_NE(vktest::readFile(dir.file("1d_xs_b_surf_line_L.dbf")).find("Creek_ Upper_ 100_2.csv"),
+                  std::string::npos);
+    }
+    writeFile(dir.file("Creek_ Upper_ 100.csv"), kRiver);
+    const auto later = run({"-quiet", "a.sdf", "Creek_ Upper_ 100.csv"});
+    EXPECT_NE(later.output.find("\nWARNING - Table Creek_ Upper_ 100 is an input of this run; this "
+                                "section's table is Creek_ Upper_ 100_2.csv."),
+              std::string::npos) << later.output;
+    EXPECT_EQ(later.status, 0);
+    writeFile(dir.file("x.gpkg"), kRiver);
+    const auto package = run({"-gpkg", "x.gpkg"});
+    EXPECT_NE(package.output.find(" Can't open: x.gpkg\n"), std::string::npos) << package.output;
+    EXPECT_NE(package.output.find(" Reason: an input of this run\n"), std::string::npos);
+    EXPECT_EQ(vktest::readFile(dir.file("x.gpkg")), kRiver);
+    EXPECT_EQ(package.status, 1);
 }
 
 // -out and -prj: every output in the folder given (made with its parents), named as beside the
@@ -192,6 +222,9 @@ TEST_F(CommandLine, OutputFolderAndProjectionTemplate) {
          "ERROR - Projection file none.mif does not exist.\n"},
         {{"model/river.sdf", "-out"}, "ERROR - No folder named after -out\n"},
         {{"model/river.sdf", "--prj"}, "ERROR - No file named after --prj\n"},
+        {{"-shp", "model/river.sdf", "./model//river.txt"},
+         "ERROR - Inputs model/river.sdf and ./model//river.txt would write outputs of the same "
+         "names in one folder.\n"},
     };
     for (const auto& c : refused) {
         const auto e = run(c.args);
