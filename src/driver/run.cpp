@@ -17,9 +17,9 @@
 #include "files/platform.h"
 #include "files/units.h"
 #include "gis/gis.h"
-#include "gis/state.h"
 #include "gis/object.h"
 #include "gis/schema.h"
+#include "gis/state.h"
 #include "text/names.h"
 #include "text/strings.h"
 
@@ -104,7 +104,8 @@ void refuseCollidingOutputs(const RunSettings& settings) {
         setInputName(one, input);
         // The folder as the system resolves it: "d/", "./d/" and "/x/d/" are one folder.
         const std::string folder = sys::resolvedPath(one.output.folder);
-        const auto [at, added] = first.emplace(foldNameCase(folder + '\n' + one.output.base), input);
+        const auto [at, added] =
+            first.emplace(foldNameCase(folder + '\n' + one.output.base), input);
         if (added) continue;
         console().breakLine("ERROR - Inputs " + at->second + " and " + input +
                             " would write outputs of the same names in one folder.");

@@ -252,13 +252,10 @@ private:
             const std::string free = numberedName(table, n);
             const std::string taken(table);
             const std::string plain = taken.substr(0, taken.rfind('.'));
-            console().breakLine(
-                theExport  ? "WARNING - Table " + plain + " is the export being read; this section's table is " +
-                                free + "."
-                : anInput ? "WARNING - Table " + plain + " is an input of this run; this section's table is " +
-                                free + "."
-                          : "WARNING - Table " + taken +
-                                " already written in this run; this section's table is " + free +
+            const std::string what = theExport ? plain + " is the export being read"
+                                     : anInput ? plain + " is an input of this run"
+                                               : taken + " already written in this run";
+            console().breakLine("WARNING - Table " + what + "; this section's table is " + free +
                                 ".");
             w_.csvFile.replace(start, std::string::npos, free);
             w_.csvName = numberedName(w_.csvName, n);

@@ -252,7 +252,8 @@ int holdFile(const std::string& path, bool create, File& file) {
     struct stat st{};
     if (!create && ::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return kNotRegularFile;
     // Read-only: a lock needs no more, and a file the user made read-only is held all the same.
-    const int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (create ? O_CREAT | O_EXCL : 0);
+    const int flags =
+        O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (create ? O_CREAT | O_EXCL : 0);
     int f;
     do {
         f = ::open(path.c_str(), flags, 0666);
@@ -279,8 +280,8 @@ std::size_t raiseOpenFileLimit() {
     if (::getrlimit(RLIMIT_NOFILE, &files) != 0) return 1024;
     // An unlimited maximum is not taken at its word: Linux refuses a soft limit above nr_open.
     constexpr rlim_t kAtMost = 1 << 20;
-    const rlim_t wanted = files.rlim_max == RLIM_INFINITY || files.rlim_max > kAtMost ? kAtMost
-                                                                                     : files.rlim_max;
+    const rlim_t wanted =
+        files.rlim_max == RLIM_INFINITY || files.rlim_max > kAtMost ? kAtMost : files.rlim_max;
     if (files.rlim_cur != RLIM_INFINITY && files.rlim_cur < wanted) {
         struct rlimit raised = files;
         raised.rlim_cur = wanted;

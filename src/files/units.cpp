@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <functional>
 #include <cerrno>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -678,7 +678,8 @@ void closeOwnedOutput(OutputFile& file) {
 
 [[noreturn]] void unableToOpen(const std::string& name) {
     const ConsoleDialogue shown;
-    console().breakLine("ERROR - Unable to open file " + name + " and no console input to wait on.");
+    console().breakLine("ERROR - Unable to open file " + name +
+                        " and no console input to wait on.");
     EXITS();
 }
 

@@ -5,8 +5,9 @@
 // <base>.gpkg.N.tmp, that the run holds from its creation to its end, and renamed over <base>.gpkg
 // only when the run has finished (gisCommitPackage), so that a run that fails leaves an earlier
 // file as it was; a package that is never committed deletes its temporary file. A temporary
-// package that no run holds was left by a run that was killed: the next claim removes it. A layer opened with geometry kinds is a feature
-// table with an R-tree index; one opened without is an attribute table.
+// package that no run holds was left by a run that was killed: the next claim removes it. A layer
+// opened with geometry kinds is a feature table with an R-tree index; one opened without is an
+// attribute table.
 #pragma once
 
 #include <array>

@@ -857,23 +857,32 @@ TEST_F(BadInput, SignalsEndTheRunInGoodOrder) {
     std::string sections;
     for (const char* station : {"1", "2", "3"}) sections += sectionHead("A", "B", station) + kSurface + "END:\n";
     const std::string layer = file("1d_xs_x_surf_line_L.shx");
-    for (const char* signal : {"INT", "TERM", "HUP"}) {
-        SCOPED_TRACE(signal);
+    // A package is not put in place, and the run says so.
+    const std::pair<const char*, std::string> signals[] = {
+        {"INT", "-shp"}, {"TERM", "-shp"}, {"HUP", "-shp"}, {"INT", "-gpkg"}};
+    for (const auto& [signal, format] : signals) {
+        SCOPED_TRACE(signal + format);
         fs::remove(file("x.sdf"));
         ASSERT_EQ(::mkfifo(file("x.sdf").c_str(), 0600), 0);
         StallingWriter writer(file("x.sdf"), kNoNetwork + sections + sectionHead("A", "B", "4"));
         // The signals' own handling, as a terminal's shell gives it (not a script's, which has
         // a program started in the background ignore Ctrl-C).
         const auto r = vktest::runShell("cd '" + in + "' && env --default-signal=INT '" + VK_BINARY +
-                                        "' -shp x.sdf </dev/null >out.txt 2>&1 & pid=$!; "
+                                        "' " + format + " x.sdf </dev/null >out.txt 2>&1 & pid=$!; "
                                         "while [ ! -f '" + file("A_B_3.csv") + "' ]; do sleep 0.05; done; "
                                         "sleep 0.2; kill -" + signal + " $pid; wait $pid; echo $?");
         writer.finish("");
         EXPECT_EQ(r.output, "1\n");
         const std::string out = readFile(file("out.txt"));
+        const std::string none = "\nNo GeoPackage was written: x.gpkg is as it was.";
         EXPECT_TRUE(endsWith(out, fatal("ERROR - Interrupted; the outputs hold the sections written "
-                                        "before section 4.")))
+                                        "before section 4." + (format == "-gpkg" ? none : ""))))
             << tail(out);
+        if (format == "-gpkg") {
+            for (const std::string& name : vktest::filesIn(in))
+                EXPECT_FALSE(name.starts_with("x.gpkg")) << name << " left behind";
+            continue;
+        }
         EXPECT_EQ(readFile(layer).size(), 100u + 3 * 8) << "three records in the index";
         const auto info = vktest::runShell("ogrinfo -ro -so -al '" + file("1d_xs_x_surf_line_L.shp") + "' 2>&1");
         if (info.status != 127) {  // GDAL is there
