@@ -116,6 +116,7 @@ struct UnitTable::Table {
                                 "open: " + std::to_string(half) +
                                 " of the outputs written before are no longer held against other "
                                 "runs.");
+            console().line();  // what follows is not part of it
         }
         kept.push_back(held);
     }

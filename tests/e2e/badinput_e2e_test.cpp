@@ -898,6 +898,11 @@ TEST_F(BadInput, SignalsEndTheRunInGoodOrder) {
     const auto limited = vktest::runShell("ulimit -f 1; " + program + "; echo \"status $?\"");
     EXPECT_NE(limited.output.find(": File too large\n"), std::string::npos) << tail(limited.output);
     EXPECT_TRUE(endsWith(limited.output, "status 1\n"));
+    // Fewer files open allowed than the run holds: the oldest are let go, and the run finishes.
+    const auto few = vktest::runShell("ulimit -n 64; " + program + "; echo \"status $?\"");
+    EXPECT_NE(few.output.find("\nWARNING - The run holds as many files as the system lets it have "
+                              "open: "), std::string::npos) << tail(few.output);
+    EXPECT_TRUE(endsWith(few.output, kFinished + "status 0\n"));
 #endif
 }
 
