@@ -124,37 +124,25 @@ TEST(PlatformFiles, EverySpellingOfAFileResolvesAlike) {
     vktest::ScopedCwd cwd(dir.path());
     std::filesystem::create_directories("d/sub");
     writeFile("d/b.sdf", "b");
-    std::string native = dir.path();  // the folder as Windows writes it: "\\" and a drive
+    std::string native = dir.path();  // the folder as Windows writes it, with a drive
     std::replace(native.begin(), native.end(), '/', '\\');
-    const bool links = vktest::kPosixSystem;  // Wine makes no symbolic links
-    if (links) std::filesystem::create_directory_symlink(dir.file("d"), "link");
-    const struct {
-        std::string spelling;
-        bool here;
-    } spellings[] = {
-        {"d/b.sdf", true},
-        {dir.file("d/b.sdf"), true},
-        {"d/sub/../b.sdf", true},
-        {"d//b.sdf", true},
-        {"./d/./b.sdf", true},
-        {"link/b.sdf", links},
-        {native + "\\d\\b.sdf", !vktest::kPosixSystem},
-        {native + "/d\\sub\\..\\b.sdf", !vktest::kPosixSystem},
-        {"\\\\?\\" + native + "\\d\\b.sdf", !vktest::kPosixSystem && native[1] == ':'},
+    const bool posix = vktest::kPosixSystem, drive = !posix && native[1] == ':';
+    if (posix) std::filesystem::create_directory_symlink(dir.file("d"), "link");  // not in Wine
+    const std::string share = "\\\\localhost\\" + native.substr(0, 1) + "$" + native.substr(2);
+    const bool shared = drive && sys::fileExists(share);
+    const std::pair<std::string, bool> spellings[] = {
+        {"d/b.sdf", true}, {dir.file("d/b.sdf"), true}, {"d/sub/../b.sdf", true},
+        {"d//b.sdf", true}, {"./d/./b.sdf", true}, {"link/b.sdf", posix},
+        {native + "\\d\\b.sdf", !posix}, {native + "/d\\sub\\..\\b.sdf", !posix},
+        {"\\\\?\\" + native + "\\d\\b.sdf", drive},
     };
     const std::string resolved = sys::resolvedPath("d/b.sdf");
     EXPECT_TRUE(idOf(resolved) == idOf("d/b.sdf")) << resolved;
-    for (const auto& s : spellings)
-        if (s.here) {
-            EXPECT_EQ(sys::resolvedPath(s.spelling), resolved) << s.spelling;
-        }
-    // A share's name, in either separator, where the machine shares the drive.
-    std::string share = "\\\\localhost\\" + native.substr(0, 1) + "$" + native.substr(2);
-    if (!vktest::kPosixSystem && native[1] == ':' && sys::fileExists(share)) {
-        const std::string backslashed = share + "\\d\\b.sdf";
-        std::replace(share.begin(), share.end(), '\\', '/');
-        EXPECT_EQ(sys::resolvedPath(share + "/d/b.sdf"), sys::resolvedPath(backslashed));
-    }
+    for (const auto& [spelling, here] : spellings)
+        EXPECT_EQ(here ? sys::resolvedPath(spelling) : resolved, resolved) << spelling;
+    // A share's name (where the machine shares the drive), with "/" or "\\".
+    EXPECT_EQ(shared ? sys::resolvedPath("//localhost/" + share.substr(12) + "/d/b.sdf") : "",
+              shared ? sys::resolvedPath(share + "\\d\\b.sdf") : "");
     EXPECT_EQ(sys::resolvedPath(""), sys::resolvedPath(dir.path()));
     EXPECT_NE(sys::resolvedPath("d/sub"), sys::resolvedPath("d"));
 }
