@@ -906,68 +906,80 @@ TEST_F(BadInput, SignalsEndTheRunInGoodOrder) {
 #endif
 }
 
-// Two runs writing outputs of the same names in one folder, in each format: the second cannot
-// have the layers, tables or package the first is writing or has finished, says so through the
-// opener and ends with status 1; the first finishes with outputs exactly as a run alone writes them.
-TEST_F(ExampleCopies, SecondRunOnTheSameOutputsIsRefusedThem) {
+// Two runs writing layers of the same names in one folder: the second cannot have the layers the
+// first is writing, says so through the opener and ends with status 1; the first finishes with
+// layers exactly as a run alone writes them.
+TEST_F(ExampleCopies, SecondRunOnTheSameLayersIsRefusedThem) {
 #ifdef _WIN32
     GTEST_SKIP() << "the first run is held up by a named FIFO as its input, POSIX only (the units' "
                     "tests hold an output as another run does on every system)";
 #else
     const std::string text = bigExport();
-    // The first run stalls after writing its first tables, its layers open.
-    std::size_t stall = text.find("BEGIN CROSS-SECTIONS");
-    for (int k = 0; k < 3; ++k) stall = text.find("CROSS-SECTION:", stall + 1);
+    const std::size_t sections = text.find("BEGIN CROSS-SECTIONS");
     const std::string alone = dir.file("alone");
     fs::create_directory(alone);
     fs::copy_file(file("Header.prj"), alone + "/Header.prj");
     writeFile(alone + "/river.sdf", text);
     ASSERT_EQ(vktest::runProgram({"-shp", "river.sdf"}, "", alone, 120).status, 0);
-    const std::string table = "Alder Creek_ Upper_ 4747.68.csv";
-    const struct {
-        const char* first;
-        const char* second;
-        std::string refused;  // the second run's first output that the first holds
-    } runs[] = {
-        {"-shp", "-shp", "river_surf_pts_P.shp"},
-        {"-mif", "-mif", "river_surf_pts.mif"},
-        {"-gpkg", "-gpkg", "river.gpkg"},
-        {"-mif", "-shp", table},  // its layers are its own, the finished tables are not
-    };
-    for (const auto& r : runs) {
-        SCOPED_TRACE(std::string(r.first) + " then " + r.second);
-        fs::remove_all(in);
-        fs::create_directory(in);
-        writeFile(file("Header.prj"), kPrjTemplate);
-        writeFile(file("Header.mif"), kMifTemplate);
+
+    // The first run gets the stream network and stalls at the cross-sections, its layers open.
+    ASSERT_EQ(::mkfifo(file("river.sdf").c_str(), 0600), 0);
+    StallingWriter writer(file("river.sdf"), text.substr(0, sections));
+    vktest::ProcessResult first;
+    std::thread firstRun([&] { first = vktest::runProgram({"-shp", "river.sdf"}, "", in, 120); });
+    // Its last layer is opened after the others are held.
+    for (int i = 0; i < 6000 && !vktest::fileExists(file("river_levee_pts_P.dbf")); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(vktest::fileExists(file("river_levee_pts_P.dbf")));
+
+    writeFile(file("river.b.sdf"), text);
+    const auto second = run({"-shp", "river.b.sdf"});
+    EXPECT_NE(second.output.find("\nTrying to open file river_surf_pts_P.shp...Can't Open\n"),
+              std::string::npos)
+        << tail(second.output);
+    expectFailure(second, "ERROR - Unable to open file river_surf_pts_P.shp and no console "
+                          "input to wait on.");
+
+    writer.finish(text.substr(sections));
+    firstRun.join();
+    EXPECT_FALSE(first.timedOut);
+    EXPECT_EQ(first.status, 0) << tail(first.output);
+    for (const char* layer : {"river_surf_pts_P", "1d_xs_river_surf_line_L", "river_cut_line_L"})
+        for (const char* ext : {".shp", ".shx"}) {
+            const std::string written = readFile(file(std::string(layer) + ext));
+            EXPECT_EQ(written.size(), readFile(alone + "/" + layer + ext).size()) << layer << ext;
+            EXPECT_TRUE(written == readFile(alone + "/" + layer + ext)) << layer << ext;
+        }
+#endif
+}
+
+// The same in the other formats, and tables: a second run cannot have the package the first is
+// writing, nor the tables it has finished while it writes the rest.
+TEST_F(ExampleCopies, SecondRunIsRefusedTheFirstsPackageAndTables) {
+#ifndef _WIN32
+    const std::string text = bigExport(), table = "Alder Creek_ Upper_ 4747.68.csv";
+    std::size_t stall = text.find("BEGIN CROSS-SECTIONS");  // the first run stalls at section 3
+    for (int k = 0; k < 3; ++k) stall = text.find("CROSS-SECTION:", stall + 1);
+    const std::pair<const char*, std::string> runs[] = {  // their formats, the refused output
+        {"-mif", "river_surf_pts.mif"}, {"-gpkg", "river.gpkg"}, {"-shp", table}};
+    for (const auto& [second, refused] : runs) {
+        SCOPED_TRACE(refused);
+        for (const std::string& name : {std::string("river.sdf"), table}) fs::remove(file(name));
         ASSERT_EQ(::mkfifo(file("river.sdf").c_str(), 0600), 0);
         StallingWriter writer(file("river.sdf"), text.substr(0, stall));
         vktest::ProcessResult first;
-        std::thread firstRun([&] { first = vktest::runProgram({r.first, "river.sdf"}, "", in, 120); });
+        const char* format = second == std::string("-shp") ? "-mif" : second;
+        std::thread firstRun([&] { first = vktest::runProgram({format, "river.sdf"}, "", in, 120); });
         for (int i = 0; i < 6000 && !vktest::fileExists(file(table)); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        EXPECT_TRUE(vktest::fileExists(file(table)));
-
         writeFile(file("river.b.sdf"), text);
-        const auto second = run({r.second, "river.b.sdf"});
-        EXPECT_NE(second.output.find(" Can't open: " + r.refused + "\n"), std::string::npos)
-            << tail(second.output);
-        EXPECT_NE(second.output.find(" Reason: held by another run\n"), std::string::npos);
-        expectFailure(second, "ERROR - Unable to open file " + r.refused +
-                                  " and no console input to wait on.");
-
+        const auto r = run({second, "river.b.sdf"});
+        EXPECT_NE(r.output.find(" Can't open: " + refused + "\n\n"), std::string::npos) << tail(r.output);
+        EXPECT_NE(r.output.find(" Reason: held by another run\n"), std::string::npos);
+        expectFailure(r, "ERROR - Unable to open file " + refused + " and no console input to wait on.");
         writer.finish(text.substr(stall));
         firstRun.join();
-        EXPECT_FALSE(first.timedOut);
         EXPECT_EQ(first.status, 0) << tail(first.output);
-        EXPECT_EQ(readFile(file(table)), readFile(alone + "/" + table));
-        if (std::string(r.first) != "-shp") continue;
-        for (const char* layer : {"river_surf_pts_P", "1d_xs_river_surf_line_L", "river_cut_line_L"})
-            for (const char* ext : {".shp", ".shx"}) {
-                const std::string written = readFile(file(std::string(layer) + ext));
-                EXPECT_EQ(written.size(), readFile(alone + "/" + layer + ext).size()) << layer << ext;
-                EXPECT_TRUE(written == readFile(alone + "/" + layer + ext)) << layer << ext;
-            }
     }
 #endif
 }
