@@ -137,14 +137,13 @@ TEST(PlatformFiles, EverySpellingOfAFileResolvesAlike) {
         {"\\\\?\\" + native + "\\d\\b.sdf", drive},
     };
     const std::string resolved = sys::resolvedPath("d/b.sdf");
-    EXPECT_TRUE(idOf(resolved) == idOf("d/b.sdf")) << resolved;
     for (const auto& [spelling, here] : spellings)
         EXPECT_EQ(here ? sys::resolvedPath(spelling) : resolved, resolved) << spelling;
     // A share's name (where the machine shares the drive), with "/" or "\\".
     EXPECT_EQ(shared ? sys::resolvedPath("//localhost/" + share.substr(12) + "/d/b.sdf") : "",
               shared ? sys::resolvedPath(share + "\\d\\b.sdf") : "");
     EXPECT_EQ(sys::resolvedPath(""), sys::resolvedPath(dir.path()));
-    EXPECT_NE(sys::resolvedPath("d/sub"), sys::resolvedPath("d"));
+    EXPECT_NE(sys::resolvedPath("d/sub/b.sdf"), resolved);
 }
 
 // A file held as a package is: another run's hold or held open is refused, this process's own
@@ -158,8 +157,7 @@ TEST(PlatformFiles, AHoldKeepsOtherRunsOutButLetsTheLibraryWrite) {
     EXPECT_EQ(sys::holdFile(name, false, other), EWOULDBLOCK);
     EXPECT_EQ(sys::openFile(name, sys::Access::Keep, other, true), EWOULDBLOCK);
     ASSERT_EQ(sys::openFile(name, sys::Access::Keep, writer), 0) << "the library's own open";
-    EXPECT_EQ(sys::writeAll(writer, "db", 2), 0);
-    EXPECT_EQ(sys::closeFile(writer), 0);
+    EXPECT_EQ(sys::writeAll(writer, "db", 2) + sys::closeFile(writer), 0);
     EXPECT_EQ(sys::replaceFile(name, dir.file("p.gpkg")), 0) << "renamed while held";
     EXPECT_EQ(sys::holdFile(dir.file("p.gpkg"), false, other), EWOULDBLOCK);
     EXPECT_EQ(sys::closeFile(held), 0);
