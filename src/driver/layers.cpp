@@ -170,6 +170,8 @@ void ConversionOutput::openStreamLayer() {
         // The input's time, not the clock: the same export gives the same bytes.
         sys::FileInfo input;
         gis.packageTime = sys::pathInfo(settings_.inputName, input) ? input.modified : 0;
+        // Its name is the run's before anything is written.
+        gisClaimPackage();
     }
     // Named after the whole input name, in the output folder.
     const std::string_view input = settings_.inputName;

@@ -19,6 +19,7 @@
 #include "gis/gis.h"
 #include "gis/object.h"
 #include "gis/schema.h"
+#include "gis/state.h"
 #include "text/names.h"
 #include "text/strings.h"
 
@@ -26,10 +27,13 @@ namespace vk {
 
 namespace {
 
-// An interrupted run ends as a failed one, saying how far its outputs go.
+// An interrupted run ends as a failed one, saying how far its outputs go. The GeoPackage is
+// not put in place: an earlier one stays as it was.
 [[noreturn]] void endInterrupted(std::int64_t sectionsWritten) {
     console().breakLine("ERROR - Interrupted; the outputs hold the sections written before section " +
                         std::to_string(sectionsWritten + 1) + ".");
+    if (gisState().package)
+        console().line("No GeoPackage was written: " + gisState().packagePath + " is as it was.");
     EXITS();
 }
 
@@ -54,6 +58,7 @@ void createOutputFolder(const RunSettings& settings) {
         endInterrupted(0);  // at a prompt, before any output was opened
     }
     createOutputFolder(settings);
+    runState().tablesFolder = sys::resolvedPath(settings.output.folder) + '/';
     if (const std::string name = foldNameCase(settings.inputName); name.ends_with(".CSV")) {
         runState().exportAsTable = name;
         sys::pathInfo(settings.inputName, runState().exportFile);
@@ -97,8 +102,10 @@ void refuseCollidingOutputs(const RunSettings& settings) {
     for (const std::string& input : settings.inputs) {
         RunSettings one = settings;
         setInputName(one, input);
+        // The folder as the system resolves it: "d/", "./d/" and "/x/d/" are one folder.
+        const std::string folder = sys::resolvedPath(one.output.folder);
         const auto [at, added] =
-            first.emplace(foldNameCase(one.output.folder + '\n' + one.output.base), input);
+            first.emplace(foldNameCase(folder + '\n' + one.output.base), input);
         if (added) continue;
         console().breakLine("ERROR - Inputs " + at->second + " and " + input +
                             " would write outputs of the same names in one folder.");
@@ -110,6 +117,7 @@ void refuseCollidingOutputs(const RunSettings& settings) {
 // place of another's): one that fails does not stop the others.
 [[noreturn]] void convertEach(const RunSettings& settings) {
     refuseCollidingOutputs(settings);
+    RunState& outer = runState();
     NameRegistry tables;
     const std::string count = std::to_string(settings.inputs.size());
     std::size_t finished = 0;
@@ -124,9 +132,12 @@ void refuseCollidingOutputs(const RunSettings& settings) {
         RunState state;
         const RunStateScope use(state);
         state.tables = &tables;
+        state.inputsAsTables = outer.inputsAsTables;
         state.exit.closingPause = false;
         console().setQuiet(settings.quiet);
         INITFILEUNITS(kFileUnitBase);
+        // Its outputs stay held, and every input protected, until the whole run ends.
+        nestUnitTable(outer.units);
         try {
             convertInput(one);
         } catch (const RunEnd& end) {
@@ -148,6 +159,11 @@ void refuseCollidingOutputs(const RunSettings& settings) {
 
     RunSettings settings;
     scanCommandLine(args, settings);
+    // No output may take the place of an input, not even one converted later.
+    for (const std::string& input : settings.inputs) {
+        protectInput(input);
+        if (foldNameCase(input).ends_with(".CSV")) runState().inputsAsTables = true;
+    }
     if (settings.severalInputs) convertEach(settings);
     convertInput(settings);
 }

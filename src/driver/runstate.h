@@ -47,6 +47,12 @@ public:
     // as Windows compares names, and its file. No table may take its place.
     std::string exportAsTable;
     sys::FileInfo exportFile;
+    // Whether any input of the run is named as a table could be: a table is then compared with
+    // every input's file.
+    bool inputsAsTables = false;
+    // The folder the tables go into, as the system resolves it (empty: as it is spelled), so that
+    // tables of one folder spelled two ways take names of their own.
+    std::string tablesFolder;
 
 private:
     std::unique_ptr<SectionWork> sections_;

@@ -234,28 +234,33 @@ private:
     }
 
     // A table is never written over one written before in the program run (two sections of
-    // the same IDs, or two exports of one model), nor over the export being read (named like a
-    // table): it takes the next free name, and the Source attribute the same number.
+    // the same IDs, or two exports of one model, however their folder is spelled), nor over an
+    // input of the run (the export being read, or another named like a table): it takes the next
+    // free name, and the Source attribute the same number.
     void claimTableName(std::string_view csvFolder) {
         NameRegistry& written = *runState().tables;
+        // The folder as the system resolves it, so that "a/", "./a/" and "/x/a/" are one folder.
+        const std::string& resolved = runState().tablesFolder;
+        const std::string_view folder = resolved.empty() ? csvFolder : std::string_view(resolved);
         const std::string_view name = w_.csvFile;
         const std::size_t start = std::min(name.find_first_not_of(' '), name.size());
         const std::string_view table = name.substr(start);
         const bool theExport = isTheExport(csvFolder, table);
-        if (theExport && !written.contains(csvFolder, table)) written.add(csvFolder, table);
-        if (const int n = written.freeNumber(csvFolder, table)) {
+        const bool anInput = theExport || isAnotherInput(csvFolder, table);
+        if (anInput && !written.contains(folder, table)) written.add(folder, table);
+        if (const int n = written.freeNumber(folder, table)) {
             const std::string free = numberedName(table, n);
             const std::string taken(table);
-            console().breakLine(
-                theExport ? "WARNING - Table " + taken.substr(0, taken.rfind('.')) +
-                                " is the export being read; this section's table is " + free + "."
-                          : "WARNING - Table " + taken +
-                                " already written in this run; this section's table is " + free +
+            const std::string plain = taken.substr(0, taken.rfind('.'));
+            const std::string what = theExport ? plain + " is the export being read"
+                                     : anInput ? plain + " is an input of this run"
+                                               : taken + " already written in this run";
+            console().breakLine("WARNING - Table " + what + "; this section's table is " + free +
                                 ".");
             w_.csvFile.replace(start, std::string::npos, free);
             w_.csvName = numberedName(w_.csvName, n);
         }
-        written.add(csvFolder, std::string_view(w_.csvFile).substr(start));
+        written.add(folder, std::string_view(w_.csvFile).substr(start));
     }
 
     // Whether the table's name is the export's, as Windows compares names, or names its file
@@ -269,6 +274,15 @@ private:
         sys::FileInfo file;
         return run.exportFile.id != sys::FileId{} && sys::pathInfo(path, file) &&
                file.id == run.exportFile.id;
+    }
+
+    // Whether the table would be the file of another input of the run (looked at only when one
+    // is named as a table could be).
+    static bool isAnotherInput(std::string_view csvFolder, std::string_view table) {
+        if (!runState().inputsAsTables) return false;
+        std::string path(csvFolder);
+        path += table;
+        return isRunInput(path);
     }
 
     void writeCsv(std::string_view csvFolder) {

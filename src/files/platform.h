@@ -94,6 +94,23 @@ std::string utf8Path(const std::string& path);
 std::string extendedLengthPath(std::string_view fullPath);
 // The name joined to the current folder when it is relative (as given when that fails).
 std::string absolutePath(const std::string& path);
+// The path as the system resolves it, so that every spelling of one file or folder gives the same
+// text: POSIX its real path (links, ".", ".." and repeated "/" resolved); Windows the final path
+// of its handle ("C:\x\b.sdf" for "C:/x/b.sdf", "c:\X\.\b.sdf" or a share's name). An empty
+// path is the current folder. A path that leads to nothing is given as absolutePath gives it.
+std::string resolvedPath(const std::string& path);
+
+// Holds an ordinary file against this program's other runs (as a held open does, see openFile)
+// without writing it: this process's own opens (a library that writes the file) may still read
+// and write it. With create, the file is made under a name no file has (EEXIST when one has);
+// else the name's file is taken (ENOENT when there is none). Refused as a held open is:
+// EWOULDBLOCK when another run holds the file, kNotRegularFile for a link, pipe, device or folder.
+// The file stays held until it is closed; closing it, or removing its name while held, is the
+// holder's to do.
+int holdFile(const std::string& path, bool create, File& file);
+// The soft limit of files the process may have open, raised to what the system allows at most
+// (Windows: no limit that a run could reach).
+std::size_t raiseOpenFileLimit();
 
 // Creates a folder and every missing folder above it: 0, or the errno of the first that could
 // not be made (a file of that name included).

@@ -1,6 +1,7 @@
 // The system interface on Linux and other POSIX systems.
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -232,6 +234,60 @@ std::string absolutePath(const std::string& path) {
     folder.resize(std::strlen(folder.c_str()));
     if (folder.empty() || folder.back() != '/') folder += '/';
     return folder + path;
+}
+
+std::string resolvedPath(const std::string& path) {
+    const std::string name = path.empty() ? "." : path;
+    if (!nameable(name)) return path;
+    char* real = ::realpath(name.c_str(), nullptr);
+    if (real == nullptr) return absolutePath(name);
+    std::string resolved(real);
+    std::free(real);
+    return resolved;
+}
+
+int holdFile(const std::string& path, bool create, File& file) {
+    file = kNoFile;
+    if (!nameable(path)) return create ? EINVAL : ENOENT;
+    struct stat st{};
+    if (!create && ::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return kNotRegularFile;
+    // Read-only: a lock needs no more, and a file the user made read-only is held all the same.
+    const int flags =
+        O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (create ? O_CREAT | O_EXCL : 0);
+    int f;
+    do {
+        f = ::open(path.c_str(), flags, 0666);
+    } while (f < 0 && errno == EINTR);
+    if (f < 0) return errno == ELOOP ? kNotRegularFile : errno;
+    if (::fstat(f, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(f);
+        return kNotRegularFile;
+    }
+    int locked;
+    do {
+        locked = ::flock(f, LOCK_EX | LOCK_NB);
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0 && errno == EWOULDBLOCK) {
+        ::close(f);
+        return EWOULDBLOCK;
+    }
+    file = f;
+    return 0;
+}
+
+std::size_t raiseOpenFileLimit() {
+    struct rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) != 0) return 1024;
+    // An unlimited maximum is not taken at its word: Linux refuses a soft limit above nr_open.
+    constexpr rlim_t kAtMost = 1 << 20;
+    const rlim_t wanted =
+        files.rlim_max == RLIM_INFINITY || files.rlim_max > kAtMost ? kAtMost : files.rlim_max;
+    if (files.rlim_cur != RLIM_INFINITY && files.rlim_cur < wanted) {
+        struct rlimit raised = files;
+        raised.rlim_cur = wanted;
+        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) files.rlim_cur = wanted;
+    }
+    return files.rlim_cur == RLIM_INFINITY ? kAtMost : static_cast<std::size_t>(files.rlim_cur);
 }
 
 std::string errorText(int error) {

@@ -316,6 +316,56 @@ std::string absolutePath(const std::string& path) {
     return full.empty() ? path : fromWide(full);
 }
 
+std::string resolvedPath(const std::string& path) {
+    const std::string name = path.empty() ? "." : path;
+    if (!nameable(name)) return path;
+    const HANDLE h = CreateFileW(systemName(name).c_str(), 0,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return absolutePath(name);
+    constexpr DWORD kHow = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
+    const DWORD size = GetFinalPathNameByHandleW(h, nullptr, 0, kHow);
+    std::wstring full(size, L'\0');
+    const DWORD length = size == 0 ? 0 : GetFinalPathNameByHandleW(h, full.data(), size, kHow);
+    CloseHandle(h);
+    if (length == 0 || length >= size) return absolutePath(name);
+    full.resize(length);
+    // The system's own form, "\\?\C:\x" or "\\?\UNC\server\share\x", as a user writes it.
+    if (full.starts_with(L"\\\\?\\UNC\\")) full.replace(0, 8, L"\\\\");
+    else if (full.starts_with(L"\\\\?\\")) full.erase(0, 4);
+    return fromWide(full);
+}
+
+int holdFile(const std::string& path, bool create, File& file) {
+    file = kNoFile;
+    if (!nameable(path)) return create ? EINVAL : ENOENT;
+    // A new file is held with the right to write it, which this process's library shares (so that
+    // it can write the file) and which no other run's held open shares; an existing one is
+    // opened for reading, sharing no writing, which fails while another run holds it.
+    const DWORD access = create ? GENERIC_WRITE : GENERIC_READ;
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_DELETE | (create ? FILE_SHARE_WRITE : 0);
+    const HANDLE h = CreateFileW(systemName(path).c_str(), access, share, nullptr,
+                                 create ? CREATE_NEW : OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        if (GetLastError() == ERROR_SHARING_VIOLATION) return EWOULDBLOCK;
+        const int error = lastError();
+        return error == EACCES && isDirectory(path) ? kNotRegularFile : error;
+    }
+    BY_HANDLE_FILE_INFORMATION about{};
+    const bool ordinary =
+        GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &about) &&
+        (about.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+    if (!ordinary) {
+        CloseHandle(h);
+        return kNotRegularFile;
+    }
+    file = fileOf(h);
+    return 0;
+}
+
+std::size_t raiseOpenFileLimit() { return static_cast<std::size_t>(1) << 24; }
+
 std::string errorText(int error) {
     return error == kNotRegularFile ? "not a regular file" : std::strerror(error);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -90,27 +91,63 @@ struct UnitTable::Table {
         sys::FileId id;
     };
     std::vector<Kept> kept;
+    // The table of the whole program run, when this one is a run's of one input among several: it
+    // takes over what this one holds at its end, and keeps the run's inputs.
+    Table* outer = nullptr;
+    // The files the run reads (its exports, its templates): no output may be one of them.
+    std::vector<sys::FileId> inputs;
+
+    Table& root() { return outer != nullptr ? outer->root() : *this; }
 
     void releaseKept() {
         for (const Kept& k : kept) sys::closeFile(k.file);
         kept.clear();
     }
-    // Gives up the hold kept on the file of this name; false when none is kept on it.
+    // Keeps a file held until the run's end. The oldest half are let go, with a warning, before
+    // the run would hold more files than the system lets a process have open.
+    void keep(const Kept& held) {
+        static const std::size_t limit = sys::raiseOpenFileLimit();
+        const std::size_t budget = limit > 512 ? limit - 256 : limit / 2;
+        if (kept.size() + 1 >= budget) {
+            const std::size_t half = kept.size() / 2;
+            for (std::size_t i = 0; i < half; ++i) sys::closeFile(kept[i].file);
+            kept.erase(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(half));
+            console().breakLine("WARNING - The run holds as many files as the system lets it have "
+                                "open: " + std::to_string(half) +
+                                " of the outputs written before are no longer held against other "
+                                "runs.");
+            console().line();  // what follows is not part of it
+        }
+        kept.push_back(held);
+    }
+    // Gives up the hold kept on the file of this name (here or by the outer table); false when
+    // none is kept on it.
     bool releaseKept(const std::string& name) {
         sys::FileInfo info;
-        if (kept.empty() || !sys::pathInfo(name, info)) return false;
-        for (auto k = kept.begin(); k != kept.end(); ++k)
-            if (k->id == info.id) {
-                sys::closeFile(k->file);
-                kept.erase(k);
-                return true;
-            }
+        if (!sys::pathInfo(name, info)) return false;
+        for (Table* t = this; t != nullptr; t = t->outer)
+            for (auto k = t->kept.begin(); k != t->kept.end(); ++k)
+                if (k->id == info.id) {
+                    sys::closeFile(k->file);
+                    t->kept.erase(k);
+                    return true;
+                }
         return false;
+    }
+    // At the run's end: what it holds is let go, or taken over by the outer table.
+    void endOfRun() {
+        if (outer == nullptr) return releaseKept();
+        for (const Kept& k : kept) outer->keep(k);
+        kept.clear();
+    }
+    bool isInput(const sys::FileId& id) {
+        const std::vector<sys::FileId>& all = root().inputs;
+        return id != sys::FileId{} && std::find(all.begin(), all.end(), id) != all.end();
     }
 };
 
 UnitTable::UnitTable() : table_(std::make_unique<Table>()) {}
-UnitTable::~UnitTable() { table_->releaseKept(); }
+UnitTable::~UnitTable() { table_->endOfRun(); }
 
 namespace {
 
@@ -158,7 +195,7 @@ int detach(Table& t, int index, bool keep = false) {
     if (!keep) return s.out->close() ? 0 : s.out->error();
     sys::File kept;
     const bool written = s.out->close(kept);
-    if (kept != sys::kNoFile) t.kept.push_back({kept, s.id});
+    if (kept != sys::kNoFile) t.keep({kept, s.id});
     return written ? 0 : s.out->error();
 }
 
@@ -199,6 +236,7 @@ int attachOutput(int index, const std::string& name) {
     prepare(s, name);
     Identity id;
     const bool exists = identityOf(name, id);
+    if (exists && table().isInput(id)) return kOutputIsAnInput;
     // An output is held for this run alone, so that another run cannot write it meanwhile; a
     // file that another unit of this run has open is this run's already.
     const bool exclusive = !(exists && findAttached(id) >= 0);
@@ -221,8 +259,9 @@ int attachNewOutput(int index, const std::string& name) {
     if (!openOutputStream(stream, name, OutStream::Open::Keep, true)) return stream.error();
     sys::FileInfo file;
     int err = sys::fileInfo(stream.descriptor(), file) ? 0 : EIO;
-    // A file that another unit has open is left exactly as it is.
+    // A file that another unit has open, or that the run reads, is left exactly as it is.
     if (err == 0 && findAttached(file.id) >= 0) err = EBUSY;
+    if (err == 0 && table().isInput(file.id)) err = kOutputIsAnInput;
     if (err == 0) err = sys::emptyIfRegular(stream.descriptor(), file);
     if (err != 0) {
         stream.close();
@@ -242,6 +281,7 @@ int attachInput(int index, const std::string& name) {
     if (!reader.open(name)) return reader.error();
     s.reads = true;
     if (!identityOfDescriptor(reader.descriptor(), s.id)) s.id = {};
+    else if (!table().isInput(s.id)) table().root().inputs.push_back(s.id);
     s.attached = true;
     return 0;
 }
@@ -313,6 +353,7 @@ std::string openFailureReason(int err) {
     switch (err) {
     case EWOULDBLOCK: return "held by another run";
     case EBUSY: return "open in this run already";
+    case kOutputIsAnInput: return "an input of this run";
     case ENOENT: return "no such folder";
     default: break;
     }
@@ -321,9 +362,9 @@ std::string openFailureReason(int err) {
     return reason;
 }
 
-// What the opener says when an output cannot be opened (err: why); returns once the user pressed
-// Enter to try again, and ends the run when there is no console input to wait on.
-void cannotOpenOutput(const std::string& name, int err, int logUnit) {
+// What the opener says when an output cannot be opened (err: why); true once the user pressed
+// Enter to try again, false when there is no console input to wait on.
+bool askToRetryOutput(const std::string& name, int err, int logUnit) {
     const ConsoleDialogue shown;
     say(logUnit, "Can't Open\n");
     Console& c = console();
@@ -336,10 +377,12 @@ void cannotOpenOutput(const std::string& name, int err, int logUnit) {
     c.listLine("Reason: " + openFailureReason(err));
     c.endLine();
     c.line();
-    if (!consolePause("Press Enter to Continue")) {
-        c.breakLine("ERROR - Unable to open file " + name + " and no console input to wait on.");
-        EXITS();
-    }
+    return consolePause("Press Enter to Continue");
+}
+
+// The same, ending the run when there is no console input to wait on.
+void cannotOpenOutput(const std::string& name, int err, int logUnit) {
+    if (!askToRetryOutput(name, err, logUnit)) unableToOpen(name);
 }
 
 // Opens an output unit, retrying for as long as the user keeps pressing Enter.
@@ -386,6 +429,7 @@ void INITFILEUNITS(int base) {
         t.slots[static_cast<std::size_t>(i)].owner = nullptr;
     }
     t.releaseKept();
+    t.inputs.clear();
     t.base = base < 9 ? 9 : base;
     t.logUnit = 0;
     resetRunFinished();
@@ -487,7 +531,8 @@ void CLOSER(int& unit) {
     if (index < 0) return;
     Slot& s = table().slots[static_cast<std::size_t>(index)];
     if (!s.inUse) return;
-    const int err = detach(index);
+    // An output stays held until the run's end, so that no other run replaces it meanwhile.
+    const int err = detach(table(), index, true);
     s.inUse = false;
     if (err != 0) failWithReason("ERROR - Cannot write file ", s.name, err);
     sayClosed(unit);
@@ -497,7 +542,7 @@ void CLOSER(int& unit) {
 void closeAllUnitsQuietly() {
     for (int i = 0; i < kSlots; ++i)
         if (table().slots[static_cast<std::size_t>(i)].inUse) detach(i);
-    table().releaseKept();
+    table().endOfRun();
 }
 
 bool closeAllUnitsAtExit() {
@@ -511,8 +556,8 @@ bool closeAllUnitsAtExit() {
         console().endLine();
         console().line("ERROR - Cannot write file " + s.name + ": " + sys::errorText(err));
     }
-    // Every output is final now: another run may have them.
-    table().releaseKept();
+    // Every output is final now: another run may have them (once the whole program run ends).
+    table().endOfRun();
     return ok;
 }
 
@@ -630,6 +675,52 @@ void closeOwnedOutput(OutputFile& file) {
     const int err = file.close();
     if (err != 0) failWithReason("ERROR - Cannot write file ", file.path(), err);
     sayClosed(unit);
+}
+
+[[noreturn]] void unableToOpen(const std::string& name) {
+    const ConsoleDialogue shown;
+    console().breakLine("ERROR - Unable to open file " + name +
+                        " and no console input to wait on.");
+    EXITS();
+}
+
+bool retryOutput(const std::string& name, const std::function<int()>& attempt) {
+    const int logUnit = table().logUnit;
+    while (const int err = attempt())
+        if (!askToRetryOutput(name, err, logUnit)) return false;
+    return true;
+}
+
+void nestUnitTable(UnitTable& outer) {
+    Table& t = table();
+    t.outer = outer.table_.get() != &t ? outer.table_.get() : nullptr;
+}
+
+void protectInput(const std::string& name) {
+    Identity id;
+    if (identityOf(name, id) && !table().isInput(id)) table().root().inputs.push_back(id);
+}
+
+bool isRunInput(const std::string& name) {
+    Identity id;
+    return identityOf(name, id) && table().isInput(id);
+}
+
+int probeOutputName(const std::string& name) {
+    sys::File file;
+    const int err = sys::holdFile(name, false, file);
+    if (err == ENOENT) return 0;
+    if (err != 0) return err;
+    Identity id;
+    const bool input = identityOfDescriptor(file, id) && table().isInput(id);
+    sys::closeFile(file);
+    return input ? kOutputIsAnInput : 0;
+}
+
+void keepHeldFile(sys::File file) {
+    Identity id;
+    if (!identityOfDescriptor(file, id)) id = {};
+    table().keep({file, id});
 }
 
 }  // namespace vk

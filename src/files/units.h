@@ -2,6 +2,7 @@
 // CLOSER; a unit number names an open file (1001 to 2000 with the base of 1000; 0 means none).
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -9,6 +10,7 @@
 #include "files/inuse.h"
 #include "files/linereader.h"
 #include "files/outstream.h"
+#include "files/platform.h"
 
 namespace vk {
 
@@ -42,6 +44,17 @@ public:
 
 // Sets up the table in use (closing, without messages, anything a previous run left open).
 void INITFILEUNITS(int base);
+// Makes the table in use one input's among the several of a program run whose table is `outer`:
+// what it holds at its end stays held by the outer table until the program run ends, and the
+// run's inputs are the outer table's.
+void nestUnitTable(UnitTable& outer);
+
+// No output of a run may be a file the run reads: its inputs (every file opened for reading is
+// one, and those named before they are read are given here) are refused as outputs with this
+// error ("an input of this run"), and left as they are.
+inline constexpr int kOutputIsAnInput = 0x7F02;
+void protectInput(const std::string& name);
+bool isRunInput(const std::string& name);
 
 // Opens `name` (leading and trailing blanks removed) in `mode` and returns its unit. Asks on the
 // console for another name when an input is missing and retries a blocked output until it opens.
@@ -55,7 +68,8 @@ void OPENER(int& unit, std::string_view mode, std::string_view name, int option)
 void OPENWITHRETRY(int& unit, std::string& name, std::string_view mode,
                    std::string_view description, int logUnit);
 // Closes the unit if the table has it in use, reports "...Closed File Unit:" and sets unit to 0.
-// Bytes that could not be written (a full disk) are reported and end the run through EXITS.
+// Bytes that could not be written (a full disk) are reported and end the run through EXITS. An
+// output (a table) stays held by the run until its end, as a layer's files are.
 void CLOSER(int& unit);
 
 // Closes every unit still in use without messages (the slots stay marked in use), and lets go of
@@ -137,6 +151,19 @@ private:
 // while the file cannot be opened, the "Can't Open" dialogue and another try after each Enter.
 // Without console input to wait on, the run ends (EXITS).
 void openOwnedOutput(OutputFile& file);
+// The opener's dialogue for an output that attempt() cannot open or put into place (a file written
+// under another name and renamed into place at the end): "Can't Open" with the reason of the
+// errno attempt() gave, and another try after each Enter, until it gives 0 (true); false, with
+// nothing more said, when there is no console input to wait on.
+bool retryOutput(const std::string& name, const std::function<int()>& attempt);
+// Ends the run as the opener does for an output it cannot open and no console input to wait on.
+[[noreturn]] void unableToOpen(const std::string& name);
+// Whether an output may take this name, without touching what has it: 0 when nothing has it or
+// an ordinary file that no other run holds; otherwise why not (kNotRegularFile, EWOULDBLOCK,
+// kOutputIsAnInput, or the errno of the look).
+int probeOutputName(const std::string& name);
+// Keeps a file held (sys::holdFile) until the run's end, as a closed output is.
+void keepHeldFile(sys::File file);
 // Closes an open file as CLOSER does: "...Closed File Unit:N", or a failed write reported as
 // "ERROR - Cannot write file NAME: reason" and the end of the run.
 void closeOwnedOutput(OutputFile& file);

@@ -49,8 +49,16 @@ void gisWriteEoF(int gisID);
 // projections reset).
 void gisResetAll();
 
+// Claims the name of the run's GeoPackage (GisState::packagePath) before anything is written:
+// while something other than an ordinary file has it or another run holds it (or is writing it),
+// the opener's "Can't Open" dialogue, and without console input the end of the run. A temporary
+// package left by a run that was killed is removed.
+void gisClaimPackage();
+
 // Puts the run's GeoPackage, when it has one, in its place with every table in it (the end of a
-// finished run); a failure is reported and ends the run. False when the run has none.
+// finished run); a failure is reported and ends the run. A name held by another program at that
+// moment is asked about as an output that cannot be opened; without console input the finished
+// package is kept under its temporary name, named in the error. False when the run has none.
 bool gisCommitPackage();
 
 }  // namespace vk

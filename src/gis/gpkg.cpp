@@ -8,10 +8,12 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <utility>
 
 #include <sqlite3.h>
 
 #include "files/platform.h"
+#include "files/units.h"
 #include "gis/binary.h"
 #include "gis/gis.h"
 #include "gis/state.h"
@@ -445,7 +447,49 @@ GpkgPackage::~GpkgPackage() {
         thread_.join();
     }
     if (db_) sqlite3_close_v2(db_);
-    if (!committed_ && !temporary_.empty()) (void)sys::removeFile(temporary_);
+    if (!committed_ && !kept_ && !temporary_.empty()) (void)sys::removeFile(temporary_);
+    if (hold_ != sys::kNoFile) sys::closeFile(hold_);
+}
+
+std::string GpkgPackage::temporaryName(int n) const {
+    return path_ + "." + std::to_string(n) + ".tmp";
+}
+
+int GpkgPackage::claim() {
+    if (!temporary_.empty()) return 0;
+    if (const int error = probeOutputName(path_)) return error;
+    // A temporary package that another run holds is that run's package in the making; one that
+    // no run holds was left by a run that was killed, and goes.
+    bool another = false;
+    for (int n = 1; n <= kTemporaryNames; ++n) {
+        const std::string name = temporaryName(n);
+        sys::File left;
+        const int error = sys::holdFile(name, false, left);
+        another = another || error == EWOULDBLOCK;
+        if (error != 0) continue;  // none, another run's, or not a file of ours to remove
+        (void)sys::removeFile(name);
+        sys::closeFile(left);
+    }
+    if (another) return EWOULDBLOCK;
+    // A name of this run's own beside the package, held from its creation, so that two runs
+    // never write into one file and no other run takes it for one left behind.
+    for (int n = 1; n <= kTemporaryNames; ++n) {
+        std::string name = temporaryName(n);
+        sys::File held;
+        const int error = sys::holdFile(name, true, held);
+        if (error == EEXIST) continue;
+        if (error != 0) return error;
+        // Removed by another run's look before it was held: the name is tried again later.
+        sys::FileInfo named, file;
+        if (!sys::pathInfo(name, named) || !sys::fileInfo(held, file) || named.id != file.id) {
+            sys::closeFile(held);
+            continue;
+        }
+        temporary_ = std::move(name);
+        hold_ = held;
+        return 0;
+    }
+    return EEXIST;
 }
 
 bool GpkgPackage::hand(SqlRows& rows, std::size_t batch) {
@@ -513,16 +557,11 @@ GisStatus GpkgPackage::create(std::string_view projection) {
     // is refused (and harmless) once the library has started.
     static const int unused = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
     (void)unused;
-    // A name of this run's own beside the package, so that two runs never write into one file.
-    for (int n = 1; n <= kTemporaryNames && temporary_.empty(); ++n) {
-        std::string name = path_ + "." + std::to_string(n) + ".tmp";
-        const int error = sys::createNewFile(name);
-        if (error == 0)
-            temporary_ = std::move(name);
-        else if (error != EEXIST)
-            return {GisError::PackageWrite, path_ + ": " + sys::errorText(error)};
-    }
-    if (temporary_.empty()) return {GisError::PackageWrite, path_ + ": no temporary name is free"};
+    // Claimed here when the run did not claim it before (a test's package).
+    if (const int error = claim(); error == EEXIST)
+        return {GisError::PackageWrite, path_ + ": no temporary name is free"};
+    else if (error != 0)
+        return {GisError::PackageWrite, path_ + ": " + sys::errorText(error)};
     if (sqlite3_open_v2(sys::utf8Path(temporary_).c_str(), &db_,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
         return failed();
@@ -556,14 +595,27 @@ bool GpkgPackage::defineProjection(std::string_view wkt) {
     return sqlite3_step(s) == SQLITE_DONE;
 }
 
-GisStatus GpkgPackage::commit() {
+GisStatus GpkgPackage::finish() {
     if (!exec("COMMIT;")) return failed();
     const int closed = sqlite3_close(db_);
     if (closed != SQLITE_OK) return failed();
     db_ = nullptr;
-    if (const int error = sys::replaceFile(temporary_, path_); error != 0)
-        return {GisError::PackageWrite, path_ + ": " + sys::errorText(error)};
+    return {};
+}
+
+int GpkgPackage::moveIntoPlace() {
+    if (const int error = probeOutputName(path_)) return error;
+    if (const int error = sys::replaceFile(temporary_, path_)) return error;
     committed_ = true;
+    // The package's name now holds the file this run holds, until the run's end.
+    keepHeldFile(std::exchange(hold_, sys::kNoFile));
+    return 0;
+}
+
+GisStatus GpkgPackage::commit() {
+    if (GisStatus status = finish(); !status.ok()) return status;
+    if (const int error = moveIntoPlace())
+        return {GisError::PackageWrite, path_ + ": " + sys::errorText(error)};
     return {};
 }
 
@@ -707,8 +759,9 @@ GisStatus GpkgLayerWriter::header(const GisSchema& schema, const GisProjections&
     if (!state.package) {
         if (state.packagePath.empty()) return gisFault("[gpkgWriteHeader-Package]");
         state.package = std::make_unique<GpkgPackage>(state.packagePath, state.packageTime);
-        if (GisStatus status = state.package->create(projections.shp); !status.ok()) return status;
     }
+    if (!state.package->created())
+        if (GisStatus status = state.package->create(projections.shp); !status.ok()) return status;
     package_ = state.package.get();
     GpkgPackage& p = *package_;
 
@@ -900,12 +953,26 @@ GisStatus GpkgLayerWriter::finish() {
     return {};
 }
 
+void gisClaimPackage() {
+    GisState& state = gisState();
+    if (state.packagePath.empty() || state.package) return;
+    state.package = std::make_unique<GpkgPackage>(state.packagePath, state.packageTime);
+    GpkgPackage& package = *state.package;
+    if (!retryOutput(package.path(), [&] { return package.claim(); })) unableToOpen(package.path());
+}
+
 bool gisCommitPackage() {
     GisState& state = gisState();
     if (!state.package) return false;
-    const GisStatus status = state.package->commit();
+    GpkgPackage& package = *state.package;
+    gisEndRunOn(package.finish());
+    // Its name taken meanwhile (held by a program that reads it, a folder made there): asked about
+    // as an output that cannot be opened; without anyone to ask, the finished package is kept.
+    if (!retryOutput(package.path(), [&] { return package.moveIntoPlace(); })) {
+        package.keepTemporary();
+        gisEndRunOn({GisError::PackageKept, package.temporary()});
+    }
     state.package.reset();
-    gisEndRunOn(status);
     return true;
 }
 

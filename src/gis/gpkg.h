@@ -1,9 +1,13 @@
 // The GeoPackage writer: every layer of a run as a table of one SQLite database, <base>.gpkg.
-// The database is the run's (GisState::package), opened by the first layer's header under a
-// temporary name in the same folder and renamed over <base>.gpkg only when the run has finished
-// (gisCommitPackage), so that a run that fails leaves an earlier file as it was; a package that is
-// never committed deletes its temporary file. A layer opened with geometry kinds is a feature
-// table with an R-tree index; one opened without is an attribute table.
+// The database is the run's (GisState::package): its name claimed before the run writes anything
+// (gisClaimPackage: refused as any output is when something other than an ordinary file has it,
+// another run holds it or the run reads it), written under a temporary name in the same folder,
+// <base>.gpkg.N.tmp, that the run holds from its creation to its end, and renamed over <base>.gpkg
+// only when the run has finished (gisCommitPackage), so that a run that fails leaves an earlier
+// file as it was; a package that is never committed deletes its temporary file. A temporary
+// package that no run holds was left by a run that was killed: the next claim removes it. A layer
+// opened with geometry kinds is a feature table with an R-tree index; one opened without is an
+// attribute table.
 #pragma once
 
 #include <array>
@@ -17,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "files/platform.h"
 #include "gis/writer.h"
 
 struct sqlite3;
@@ -55,12 +60,25 @@ class GpkgPackage {
     GpkgPackage& operator=(const GpkgPackage&) = delete;
     ~GpkgPackage(); // not committed: closed and its temporary file deleted
 
-    // Creates the temporary file and the package's own tables, the coordinate system of the run
-    // from a projection's WKT (none: the undefined Cartesian system), and begins the run's one
-    // transaction.
+    // Claims the package's name: removes the temporary packages that no run holds, and creates
+    // and holds one of this run's own; 0, or why not (EWOULDBLOCK: another run writes this
+    // package; EEXIST: no temporary name is free; see probeOutputName).
+    int claim();
+    // Creates the package's own tables in the temporary file (claimed first when it was not), the
+    // coordinate system of the run from a projection's WKT (none: the undefined Cartesian
+    // system), and begins the run's one transaction.
     GisStatus create(std::string_view projection);
-    // Ends the transaction, closes the database and renames it over the package's name.
+    bool created() const { return db_ != nullptr; }
+    // Ends the transaction and closes the database.
+    GisStatus finish();
+    // Renames the finished package over its name, unless something other than an ordinary file
+    // has that name or another run holds it: 0, or the errno.
+    int moveIntoPlace();
+    // finish() and moveIntoPlace().
     GisStatus commit();
+    // The finished package stays under its temporary name when the package goes.
+    void keepTemporary() { kept_ = true; }
+    const std::string& temporary() const { return temporary_; }
 
     int srsId() const { return srsId_; }
     const std::string& lastChange() const { return lastChange_; }
@@ -80,6 +98,7 @@ class GpkgPackage {
 
   private:
     bool defineProjection(std::string_view wkt);
+    std::string temporaryName(int n) const;
     void insertHanded();
     std::thread thread_;
     std::mutex mutex_;
@@ -95,6 +114,8 @@ class GpkgPackage {
     sqlite3* db_ = nullptr;
     int srsId_ = -1;
     bool committed_ = false;
+    bool kept_ = false;
+    sys::File hold_ = sys::kNoFile;  // the temporary file, held until it is committed or removed
 };
 
 // Rows inserted into one table, sent to SQLite a batch at a time: a statement of kBatch rows (fewer

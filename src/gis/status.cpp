@@ -49,6 +49,8 @@ constexpr ErrorText kErrorTexts[] = {
      "Should not be here [gisWriteRecord-dbf].  Please contact {contact}."},
     {GisError::CloseOut, "ERROR 0413 - Rewriting .dbf file header with final information."},
     {GisError::PackageWrite, "ERROR - Cannot write GeoPackage {}"},
+    {GisError::PackageKept, "ERROR - Unable to put the GeoPackage in place and no console input "
+                            "to wait on: the finished package is kept as {}."},
     {GisError::FileWrite, "ERROR - Cannot write file {}"},
 };
 

@@ -33,6 +33,7 @@ enum class GisError {
     DbfRecordWithoutKind,
     CloseOut,
     PackageWrite,        // detail: the package's name and the reason
+    PackageKept,         // detail: the temporary name the finished package is kept under
     FileWrite,           // detail: the file's name and the reason
 };
 

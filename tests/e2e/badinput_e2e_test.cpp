@@ -636,7 +636,7 @@ TEST_F(BadInput, OutputNamesTakenByOtherThanFilesAreLeftAlone) {
         {"-shp", "x_surf_pts_P.shp"},  {"-shp", "x_cut_line_L.shx"},
         {"-shp", "1d_xs_x_surf_line_L.dbf"}, {"-shp", "x_levee_pts_P.prj"},
         {"-shp", "A_B_1.csv"},         {"-mif", "A_B_1.csv"},
-        {"-report", "x_report.html"},
+        {"-report", "x_report.html"}, {"-gpkg", "x.gpkg"},
     };
     const std::string outside = dir.file("outside.txt");
     const auto link = [](const std::string& to) {
@@ -857,23 +857,32 @@ TEST_F(BadInput, SignalsEndTheRunInGoodOrder) {
     std::string sections;
     for (const char* station : {"1", "2", "3"}) sections += sectionHead("A", "B", station) + kSurface + "END:\n";
     const std::string layer = file("1d_xs_x_surf_line_L.shx");
-    for (const char* signal : {"INT", "TERM", "HUP"}) {
-        SCOPED_TRACE(signal);
+    // A package is not put in place, and the run says so.
+    const std::pair<const char*, std::string> signals[] = {
+        {"INT", "-shp"}, {"TERM", "-shp"}, {"HUP", "-shp"}, {"INT", "-gpkg"}};
+    for (const auto& [signal, format] : signals) {
+        SCOPED_TRACE(signal + format);
         fs::remove(file("x.sdf"));
         ASSERT_EQ(::mkfifo(file("x.sdf").c_str(), 0600), 0);
         StallingWriter writer(file("x.sdf"), kNoNetwork + sections + sectionHead("A", "B", "4"));
         // The signals' own handling, as a terminal's shell gives it (not a script's, which has
         // a program started in the background ignore Ctrl-C).
         const auto r = vktest::runShell("cd '" + in + "' && env --default-signal=INT '" + VK_BINARY +
-                                        "' -shp x.sdf </dev/null >out.txt 2>&1 & pid=$!; "
+                                        "' " + format + " x.sdf </dev/null >out.txt 2>&1 & pid=$!; "
                                         "while [ ! -f '" + file("A_B_3.csv") + "' ]; do sleep 0.05; done; "
                                         "sleep 0.2; kill -" + signal + " $pid; wait $pid; echo $?");
         writer.finish("");
         EXPECT_EQ(r.output, "1\n");
         const std::string out = readFile(file("out.txt"));
+        const std::string none = "\nNo GeoPackage was written: x.gpkg is as it was.";
         EXPECT_TRUE(endsWith(out, fatal("ERROR - Interrupted; the outputs hold the sections written "
-                                        "before section 4.")))
+                                        "before section 4." + (format == "-gpkg" ? none : ""))))
             << tail(out);
+        if (format == "-gpkg") {
+            for (const std::string& name : vktest::filesIn(in))
+                EXPECT_FALSE(name.starts_with("x.gpkg")) << name << " left behind";
+            continue;
+        }
         EXPECT_EQ(readFile(layer).size(), 100u + 3 * 8) << "three records in the index";
         const auto info = vktest::runShell("ogrinfo -ro -so -al '" + file("1d_xs_x_surf_line_L.shp") + "' 2>&1");
         if (info.status != 127) {  // GDAL is there
@@ -889,6 +898,11 @@ TEST_F(BadInput, SignalsEndTheRunInGoodOrder) {
     const auto limited = vktest::runShell("ulimit -f 1; " + program + "; echo \"status $?\"");
     EXPECT_NE(limited.output.find(": File too large\n"), std::string::npos) << tail(limited.output);
     EXPECT_TRUE(endsWith(limited.output, "status 1\n"));
+    // Fewer files open allowed than the run holds: the oldest are let go, and the run finishes.
+    const auto few = vktest::runShell("ulimit -n 64; " + program + "; echo \"status $?\"");
+    EXPECT_NE(few.output.find("\nWARNING - The run holds as many files as the system lets it have "
+                              "open: "), std::string::npos) << tail(few.output);
+    EXPECT_TRUE(endsWith(few.output, kFinished + "status 0\n"));
 #endif
 }
 
@@ -936,6 +950,37 @@ TEST_F(ExampleCopies, SecondRunOnTheSameLayersIsRefusedThem) {
             EXPECT_EQ(written.size(), readFile(alone + "/" + layer + ext).size()) << layer << ext;
             EXPECT_TRUE(written == readFile(alone + "/" + layer + ext)) << layer << ext;
         }
+#endif
+}
+
+// The same in the other formats, and tables: a second run cannot have the package the first is
+// writing, nor the tables it has finished while it writes the rest.
+TEST_F(ExampleCopies, SecondRunIsRefusedTheFirstsPackageAndTables) {
+#ifndef _WIN32
+    const std::string text = bigExport(), table = "Alder Creek_ Upper_ 4747.68.csv";
+    std::size_t stall = text.find("BEGIN CROSS-SECTIONS");  // the first run stalls at section 3
+    for (int k = 0; k < 3; ++k) stall = text.find("CROSS-SECTION:", stall + 1);
+    const std::pair<const char*, std::string> runs[] = {  // their formats, the refused output
+        {"-mif", "river_surf_pts.mif"}, {"-gpkg", "river.gpkg"}, {"-shp", table}};
+    for (const auto& [second, refused] : runs) {
+        SCOPED_TRACE(refused);
+        for (const std::string& name : {std::string("river.sdf"), table}) fs::remove(file(name));
+        ASSERT_EQ(::mkfifo(file("river.sdf").c_str(), 0600), 0);
+        StallingWriter writer(file("river.sdf"), text.substr(0, stall));
+        vktest::ProcessResult first;
+        const char* format = second == std::string("-shp") ? "-mif" : second;
+        std::thread firstRun([&] { first = vktest::runProgram({format, "river.sdf"}, "", in, 120); });
+        for (int i = 0; i < 6000 && !vktest::fileExists(file(table)); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        writeFile(file("river.b.sdf"), text);
+        const auto r = run({second, "river.b.sdf"});
+        EXPECT_NE(r.output.find(" Can't open: " + refused + "\n\n"), std::string::npos) << tail(r.output);
+        EXPECT_NE(r.output.find(" Reason: held by another run\n"), std::string::npos);
+        expectFailure(r, "ERROR - Unable to open file " + refused + " and no console input to wait on.");
+        writer.finish(text.substr(stall));
+        firstRun.join();
+        EXPECT_EQ(first.status, 0) << tail(first.output);
+    }
 #endif
 }
 

@@ -1,5 +1,6 @@
 // The command line as a user meets it: the built program run with arguments and scripted standard
 // input, its transcript compared exactly up to the point where the layers are created.
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -154,6 +155,29 @@ TEST_F(CommandLine, TablesOfTheSameNameFromTwoInputsAreKeptApart) {
               vktest::readFile(dir.file("Creek_ Upper_ 100.csv")));
     EXPECT_NE(vktest::readFile(dir.file("1d_xs_b_surf_line_L.dbf")).find("Creek_ Upper_ 100_2.csv"),
               std::string::npos);
+    // However the second's folder is spelled; nor is a later input named like a table written
+    // over, or the export a package would be named as.
+    std::filesystem::create_directories(dir.file("sub"));
+    if (vktest::kPosixSystem) std::filesystem::create_directory_symlink(dir.path(), dir.file("ln"));
+    std::string native = dir.file("b.sdf");  // as Windows writes it
+    std::replace(native.begin(), native.end(), '/', '\\');
+    for (const std::string& second : {dir.file("b.sdf"), std::string("sub/../b.sdf"),
+                                      std::string(".//b.sdf"), std::string("ln/b.sdf"), native}) {
+        std::filesystem::remove(dir.file("Creek_ Upper_ 100_2.csv"));
+        if (vktest::fileExists(second)) run({"-quiet", "a.sdf", second});
+        EXPECT_EQ(vktest::fileExists(dir.file("Creek_ Upper_ 100_2.csv")),
+                  vktest::fileExists(second)) << second;
+    }
+    writeFile(dir.file("Creek_ Upper_ 100.csv"), kRiver);
+    EXPECT_NE(run({"-quiet", "a.sdf", "Creek_ Upper_ 100.csv"})
+                  .output.find("\nWARNING - Table Creek_ Upper_ 100 is an input of this run; this "
+                               "section's table is Creek_ Upper_ 100_2.csv."),
+              std::string::npos);
+    writeFile(dir.file("x.gpkg"), kRiver);
+    const auto package = run({"-gpkg", "x.gpkg"});
+    EXPECT_NE(package.output.find(" Reason: an input of this run\n"), std::string::npos);
+    EXPECT_EQ(vktest::readFile(dir.file("x.gpkg")), kRiver);
+    EXPECT_EQ(package.status, 1);
 }
 
 // -out and -prj: every output in the folder given (made with its parents), named as beside the
@@ -192,6 +216,9 @@ TEST_F(CommandLine, OutputFolderAndProjectionTemplate) {
          "ERROR - Projection file none.mif does not exist.\n"},
         {{"model/river.sdf", "-out"}, "ERROR - No folder named after -out\n"},
         {{"model/river.sdf", "--prj"}, "ERROR - No file named after --prj\n"},
+        {{"-shp", "model/river.sdf", "./model//river.txt"},
+         "ERROR - Inputs model/river.sdf and ./model//river.txt would write outputs of the same "
+         "names in one folder.\n"},
     };
     for (const auto& c : refused) {
         const auto e = run(c.args);

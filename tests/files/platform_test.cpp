@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <map>
@@ -114,6 +115,57 @@ TEST(PlatformFiles, RelativeNamesAreJoinedToTheCurrentFolder) {
     EXPECT_TRUE(full.ends_with("x.sdf")) << full;
     EXPECT_TRUE(idOf(full) == idOf("x.sdf")) << full;
     EXPECT_EQ(sys::absolutePath(full), full) << "an absolute name stays as it is";
+}
+
+// Every spelling of one file resolves to one text, so that outputs compared by it collide; a
+// Windows drive's and share's forms only there, where the system gives them.
+TEST(PlatformFiles, EverySpellingOfAFileResolvesAlike) {
+    TempDir dir;
+    vktest::ScopedCwd cwd(dir.path());
+    std::filesystem::create_directories("d/sub");
+    writeFile("d/b.sdf", "b");
+    std::string native = dir.path();  // the folder as Windows writes it, with a drive
+    std::replace(native.begin(), native.end(), '/', '\\');
+    const bool posix = vktest::kPosixSystem, drive = !posix && native[1] == ':';
+    if (posix) std::filesystem::create_directory_symlink(dir.file("d"), "link");  // not in Wine
+    const std::string share = "\\\\localhost\\" + native.substr(0, 1) + "$" + native.substr(2);
+    const bool shared = drive && sys::fileExists(share);
+    const std::pair<std::string, bool> spellings[] = {
+        {"d/b.sdf", true}, {dir.file("d/b.sdf"), true}, {"d/sub/../b.sdf", true},
+        {"d//b.sdf", true}, {"./d/./b.sdf", true}, {"link/b.sdf", posix},
+        {native + "\\d\\b.sdf", !posix}, {native + "/d\\sub\\..\\b.sdf", !posix},
+        {"\\\\?\\" + native + "\\d\\b.sdf", drive},
+    };
+    const std::string resolved = sys::resolvedPath("d/b.sdf");
+    for (const auto& [spelling, here] : spellings)
+        EXPECT_EQ(here ? sys::resolvedPath(spelling) : resolved, resolved) << spelling;
+    // A share's name (where the machine shares the drive), with "/" or "\\".
+    EXPECT_EQ(shared ? sys::resolvedPath("//localhost/" + share.substr(12) + "/d/b.sdf") : "",
+              shared ? sys::resolvedPath(share + "\\d\\b.sdf") : "");
+    EXPECT_EQ(sys::resolvedPath(""), sys::resolvedPath(dir.path()));
+    EXPECT_NE(sys::resolvedPath("d/sub/b.sdf"), resolved);
+}
+
+// A file held as a package is: another run's hold or held open is refused, this process's own
+// writer is not, and only ordinary files are held.
+TEST(PlatformFiles, AHoldKeepsOtherRunsOutButLetsTheLibraryWrite) {
+    TempDir dir;
+    const std::string name = dir.file("p.gpkg.1.tmp");
+    sys::File held, other, writer;
+    ASSERT_EQ(sys::holdFile(name, true, held), 0);
+    EXPECT_EQ(sys::holdFile(name, true, other), EEXIST);
+    EXPECT_EQ(sys::holdFile(name, false, other), EWOULDBLOCK);
+    EXPECT_EQ(sys::openFile(name, sys::Access::Keep, other, true), EWOULDBLOCK);
+    ASSERT_EQ(sys::openFile(name, sys::Access::Keep, writer), 0) << "the library's own open";
+    EXPECT_EQ(sys::writeAll(writer, "db", 2) + sys::closeFile(writer), 0);
+    EXPECT_EQ(sys::replaceFile(name, dir.file("p.gpkg")), 0) << "renamed while held";
+    EXPECT_EQ(sys::holdFile(dir.file("p.gpkg"), false, other), EWOULDBLOCK);
+    EXPECT_EQ(sys::closeFile(held), 0);
+    ASSERT_EQ(sys::holdFile(dir.file("p.gpkg"), false, other), 0) << "let go of";
+    EXPECT_EQ(sys::closeFile(other), 0);
+    EXPECT_EQ(readFile(dir.file("p.gpkg")), "db");
+    EXPECT_EQ(sys::holdFile(dir.path(), false, other), sys::kNotRegularFile);
+    EXPECT_EQ(sys::holdFile(dir.file("none"), false, other), ENOENT);
 }
 
 // Names in any language, with a full path beyond Windows' old limit of 260 characters, through

@@ -495,12 +495,10 @@ TEST_F(OpenerDialogue, OutputHeldByAnotherRunIsNotTouched) {
             vk::closeOwnedOutput(file);
         else
             CLOSER(u);
-        if (owned) {
-            // A layer's file stays held until every output of the run is final.
-            EXPECT_EQ(holdElsewhere(other), EWOULDBLOCK) << "held after its close";
-            EXPECT_TRUE(vk::closeAllUnitsAtExit());
-        }
-        ASSERT_EQ(holdElsewhere(other), 0) << "let go of at its close, a layer's at the run's end";
+        // An output (a layer's file, a table) stays held until every output of the run is final.
+        EXPECT_EQ(holdElsewhere(other), EWOULDBLOCK) << "held after its close";
+        EXPECT_TRUE(vk::closeAllUnitsAtExit());
+        ASSERT_EQ(holdElsewhere(other), 0) << "let go of at the run's end";
         vk::sys::closeFile(other);
     }
 }

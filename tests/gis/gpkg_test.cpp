@@ -2,6 +2,9 @@
 // itself is read back by GDAL and SQLite in tests/e2e/gdal_e2e_test.cpp.
 #include <gtest/gtest.h>
 
+#include <vector>
+
+#include "files/platform.h"
 #include "gis/gpkg.h"
 #include "gis/state.h"
 #include "gis_session.h"
@@ -113,6 +116,30 @@ TEST_F(GpkgIndexTest, TheWidestTablesKeepEveryRow) {
     if (vktest::runShell("command -v sqlite3").status != 0) GTEST_SKIP() << "no sqlite3 to read it";
     EXPECT_EQ(vktest::runShell("sqlite3 '" + package + "' 'SELECT count(*), sum(F255) FROM wide'").output,
               "300|76500\n");
+}
+
+// The package's temporary files that no run holds (a killed run's) go at the claim (one another
+// run holds refuses it: tests/e2e); a name held at the moment of the rename keeps the finished
+// package under its temporary name, named in the error.
+TEST_F(GpkgIndexTest, LeftOverTemporariesGoAndAHeldNameKeepsThePackage) {
+    const std::string package = dir.file("river.gpkg");
+    vk::sys::File final;
+    for (const char* left : {".1.tmp", ".2.tmp", ".9.tmp"}) vktest::writeFile(package + left, "x");
+    vk::gisState().packagePath = package;
+    vk::gisClaimPackage();
+    EXPECT_EQ(vktest::filesIn(dir.path()), std::vector<std::string>{"river.gpkg.1.tmp"});
+    int id = vk::gisOpenLayer(dir.file("pts.gpkg"), "P", "O ", gisSchema);
+    vk::gisWriteHeader(id);
+    vk::gisCloseLayer(id);
+    vktest::writeFile(package, "another program's");
+    ASSERT_EQ(vk::sys::holdFile(package, false, final), 0);
+    EXPECT_TRUE(endsRun([] { vk::gisCommitPackage(); })
+                    .ends_with("the finished package is kept as " + package + ".1.tmp.\n" +
+                               std::string(vktest::kExitTail)));
+    vk::gisResetAll();
+    EXPECT_EQ(vk::sys::closeFile(final), 0);
+    EXPECT_EQ(vktest::readFile(package), "another program's");
+    EXPECT_GT(vktest::readFile(package + ".1.tmp").size(), 4096u) << "the finished package";
 }
 
 } // namespace
