@@ -2,22 +2,24 @@
 
 #include "text/encoding.h"
 
+#if VK_UTF8PROC_PACKAGE
+#include "utf8proc.hpp"  // utf8proc's sources as the Windows build compiles them
+using duckdb::utf8proc_int32_t;
+using duckdb::utf8proc_toupper;
+#else
+#include <utf8proc.h>
+#endif
+
 namespace vk {
 
 namespace {
 
-// The capital of a letter of Windows-1252, by its code point; other characters as they are. The
-// small letters without a capital in the code page (sharp s) stay as they are.
+// The capital of a character by Unicode's simple case mapping, one character for one, as the file
+// systems of Windows take a name's letters; other characters as they are. A small letter whose
+// capital is more than one character (sharp s) stays as it is.
 char32_t capital(char32_t c) {
-    if (c >= 'a' && c <= 'z') return c - 'a' + 'A';
-    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;
-    switch (c) {
-    case 0x161: return 0x160;  // s caron
-    case 0x153: return 0x152;  // oe
-    case 0x17E: return 0x17D;  // z caron
-    case 0xFF: return 0x178;   // y diaeresis
-    default: return c;
-    }
+    if (c < 0x80) return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c;
+    return static_cast<char32_t>(utf8proc_toupper(static_cast<utf8proc_int32_t>(c)));
 }
 
 // Hands each character's capital to `take`; ASCII, the common case, without decoding.
