@@ -2,6 +2,8 @@
 
 #include "text/encoding.h"
 
+#include <algorithm>
+
 #if VK_UTF8PROC_PACKAGE
 #include "utf8proc.hpp"  // utf8proc's sources as the Windows build compiles them
 using duckdb::utf8proc_int32_t;
@@ -52,15 +54,56 @@ std::string foldNameCase(std::string_view name) {
     return folded;
 }
 
-std::string numberedName(std::string_view name, int n) {
+namespace {
+
+// The UTF-8 bytes and UTF-16 units of one character.
+std::size_t utf8Bytes(char32_t c) { return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4; }
+std::size_t utf16Units(char32_t c) { return c < 0x10000 ? 1 : 2; }
+
+}  // namespace
+
+std::size_t fittingPrefix(std::string_view text, std::size_t bytes, std::size_t units) {
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t length = 1;
+        const char32_t c = decodeCharacter(text, at, length);
+        if (utf8Bytes(c) > bytes || utf16Units(c) > units) break;
+        bytes -= utf8Bytes(c);
+        units -= utf16Units(c);
+        at += length;
+    }
+    return at;
+}
+
+namespace {
+
+// The name with `inserted` before the extension of its file-name part (the part's last "."), the
+// stem cut to leave room for both.
+std::string withBeforeExtension(std::string_view name, std::string_view inserted) {
+    const std::size_t slash = name.find_last_of("/\\");
+    const std::size_t file = slash == std::string_view::npos ? 0 : slash + 1;
     const std::size_t dot = name.rfind('.');
-    const std::size_t cut =
-        dot == std::string_view::npos || name.find_first_of("/\\", dot) != std::string_view::npos
-            ? name.size()
-            : dot;
-    std::string numbered(name.substr(0, cut));
-    numbered.append("_").append(std::to_string(n)).append(name.substr(cut));
-    return numbered;
+    const std::size_t cut = dot == std::string_view::npos || dot < file ? name.size() : dot;
+    std::string tail(inserted);
+    tail.append(name.substr(cut));
+    std::size_t bytes = kMaxFileNameLength, units = kMaxFileNameLength;
+    for (std::size_t at = 0; at < tail.size();) {
+        std::size_t length = 1;
+        const char32_t c = decodeCharacter(tail, at, length);
+        bytes -= std::min(bytes, utf8Bytes(c));
+        units -= std::min(units, utf16Units(c));
+        at += length;
+    }
+    const std::string_view stem = name.substr(file, cut - file);
+    std::string out(name.substr(0, file));
+    out.append(stem.substr(0, fittingPrefix(stem, bytes, units))).append(tail);
+    return out;
+}
+
+}  // namespace
+
+std::string numberedName(std::string_view name, int n) {
+    return withBeforeExtension(name, "_" + std::to_string(n));
 }
 
 std::uint64_t NameRegistry::digest(std::string_view folder, std::string_view name) {

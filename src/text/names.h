@@ -22,7 +22,16 @@ namespace vk {
 // file.
 std::string foldNameCase(std::string_view name);
 
-// The name with "_N" before its extension (the file-name part's last ".").
+// The longest file name that every system takes: 255 bytes of UTF-8 (Linux) and 255 UTF-16 units
+// (Windows).
+inline constexpr std::size_t kMaxFileNameLength = 255;
+
+// The bytes of text's first whole characters (read as export text is, encoding.h) that take at
+// most `bytes` bytes as UTF-8 and at most `units` units as UTF-16.
+std::size_t fittingPrefix(std::string_view text, std::size_t bytes, std::size_t units);
+
+// The name with "_N" before its extension (the file-name part's last "."), its file-name part
+// cut before "_N" at whole characters where it would be longer than kMaxFileNameLength.
 std::string numberedName(std::string_view name, int n);
 
 class NameRegistry {

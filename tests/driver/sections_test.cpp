@@ -86,13 +86,41 @@ TEST(CsvNameTest, JoinsTrimmedPartsAndReplacesFolderSeparators) {
     EXPECT_EQ(name, " Creek_ Upper_Lower_ 12_3.csv");
     vk::composeCsvName(name, file, "A", "", "7");
     EXPECT_EQ(name, "A__7.csv");
-    vk::composeCsvName(name, file, std::string(1200, 'x'), "B", "1");
-    EXPECT_EQ(name, std::string(1000, 'x'));
-    EXPECT_EQ(file, name);
-    // The file's name is cut before a character that would not fit whole.
-    vk::composeCsvName(name, file, std::string(999, 'x') + "\xC3\xA9", "B", "1");
-    EXPECT_EQ(name, std::string(999, 'x') + "\xC3");
-    EXPECT_EQ(file, std::string(999, 'x'));
+}
+
+// A long name is cut before ".csv", at whole characters, to 255 bytes of UTF-8 and 255 UTF-16
+// units; the attribute (the export's bytes) at the same character as the file's name.
+TEST(CsvNameTest, LongNamesAreCutToWhatEverySystemTakes) {
+    const auto times = [](std::string_view s, int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i) out += s;
+        return out;
+    };
+    const std::string chinese = "\xE9\xBB\x84";    // 3 bytes, 1 unit
+    const std::string wave = "\xF0\x9F\x8C\x8A";  // 4 bytes, 2 units
+    const struct {
+        std::string stream, name, file;
+    } cases[] = {
+        {std::string(308, 'x'), std::string(251, 'x') + ".csv", ""},
+        {std::string(120, 'a') + "\xE9", std::string(120, 'a') + "\xE9_B_1.csv",
+         std::string(120, 'a') + "\xC3\xA9_B_1.csv"},
+        {std::string(250, 'a') + "\xE9", std::string(250, 'a') + ".csv", ""},  // no half letter
+        {std::string(249, 'a') + "\xE9", std::string(249, 'a') + "\xE9.csv",
+         std::string(249, 'a') + "\xC3\xA9.csv"},
+        {std::string(246, 'a') + "\xE9", std::string(246, 'a') + "\xE9_B_.csv",
+         std::string(246, 'a') + "\xC3\xA9_B_.csv"},
+        {std::string(245, 'a') + "\xE9", std::string(245, 'a') + "\xE9_B_1.csv",
+         std::string(245, 'a') + "\xC3\xA9_B_1.csv"},
+        {times(chinese, 120), times(chinese, 83) + ".csv", ""},  // 370 bytes
+        {times(wave, 63), times(wave, 62) + ".csv", ""},
+        {times("\xCE\xB1", 200), times("\xCE\xB1", 125) + ".csv", ""},  // 2 bytes, 1 unit
+    };
+    for (const auto& c : cases) {
+        std::string name, file;
+        vk::composeCsvName(name, file, c.stream, "B", "1");
+        EXPECT_EQ(name, c.name) << c.stream.size();
+        EXPECT_EQ(file, c.file.empty() ? c.name : c.file) << c.stream.size();
+    }
 }
 
 TEST(CsvNameTest, CharactersWindowsRefusesInFileNamesBecomeUnderscores) {
@@ -108,6 +136,11 @@ TEST(CsvNameTest, CharactersWindowsRefusesInFileNamesBecomeUnderscores) {
         {"aux", "r", "1", "aux__r_1.csv"},
         {"Com1.x", "r", "1", "Com1_.x_r_1.csv"},
         {"LPT9", "r", "1", "LPT9__r_1.csv"},
+        // Blanks after the word: still the device on Windows.
+        {"AUX .x", "r", "1", "AUX_ .x_r_1.csv"},
+        {"nul  .x", "r", "1", "nul_  .x_r_1.csv"},
+        {"COM1 ", "r", "1", "COM1__r_1.csv"},
+        {"NUL x.y", "r", "1", "NUL x.y_r_1.csv"},
         {"CONE.1", "r", "1", "CONE.1_r_1.csv"},
         {"COM0.1", "r", "1", "COM0.1_r_1.csv"},
         {"A<B>", "C:D", "1", "A_B__C_D_1.csv"},
@@ -818,7 +851,8 @@ TEST(ReportNameTest, StandsBesideTheCrossSectionLayers) {
     } cases[] = {{"river.sdf", "river_report.html"},
                  {"data/river.b.sdf", "data/river_report.html"},
                  {"C:\\models\\alder.sdf", "C:\\models\\alder_report.html"},
-                 {"river", "_report.html"},
+                 {"river", "river_report.html"},
+                 {".sdf", ".sdf_report.html"},
                  {"river.sdf  ", "river_report.html"}};
     for (const auto& c : cases) EXPECT_EQ(vk::reportName(vk::outputNamesOf(c.input)), c.report) << c.input;
 }

@@ -278,11 +278,29 @@ TEST_F(Conversion, NoTrimKeepsEveryPointAndWritesNoLeveePoints) {
     expectFiles("", expectedFiles("creek", "creek.sdf_streams", 0, 8, false));
 }
 
-TEST_F(Conversion, InputWithoutDotGivesAnEmptyBaseName) {
+TEST_F(Conversion, InputWithoutDotGivesItsWholeNameAsTheBaseName) {
     writeInput("", "creek");
     const auto r = convert({"-mif", "creek"});
-    EXPECT_EQ(r.output, expectedTranscript("", "creek", ""));
-    expectFiles("", expectedFiles("", "creek_streams", 2, 6, true));
+    EXPECT_EQ(r.output, expectedTranscript("", "creek", "creek"));
+    expectFiles("", expectedFiles("creek", "creek_streams", 2, 6, true));
+}
+
+// The standard input named as the input (from a file or a pipe): the outputs are named "stdin" in
+// the current folder, never put among the devices.
+TEST_F(Conversion, StandardInputWritesIntoTheCurrentFolder) {
+#ifdef _WIN32
+    GTEST_SKIP() << "/dev/stdin is POSIX";
+#else
+    writeInput("", "creek.sdf");
+    const std::string program = "'" + std::string(VK_BINARY) + "' -quiet /dev/stdin";
+    for (const std::string& command : {program + " <creek.sdf", "cat creek.sdf | " + program}) {
+        fs::remove(dir.file("stdin_surf_pts_P.shp"));
+        const auto r = vktest::runShell("cd '" + dir.path() + "' && " + command + " 2>&1");
+        EXPECT_EQ(r.status, 0) << r.output;
+        EXPECT_EQ(fs::file_size(dir.file("stdin_surf_pts_P.shp")), 100u + 5 * 28) << command;
+        EXPECT_TRUE(fs::exists(dir.file("stdin_streams_L.shp"))) << command;
+    }
+#endif
 }
 
 TEST_F(Conversion, InputInAnotherFolderKeepsEverythingThere) {

@@ -270,6 +270,10 @@ TEST(NameRegistry, TakenNamesGetTheFirstFreeNumber) {
           "Река.csv", "ποταμός.csv", "գետ.csv", "Łódź_Őr.csv", "Ǆ.csv"})
         written.add("out/", name);
     written.add("other/", "Creek_1_3.csv");
+    // A name as long as a file's name can be: its number takes the place of its last letters.
+    const std::string longest = std::string(249, 'x') + "\xC3\xA9.csv";
+    const std::string longestFree = std::string(249, 'x') + "_2.csv";
+    written.add("out/", longest);
     for (int i = 0; i < 5000; ++i) written.add("many/", "t" + std::to_string(i) + ".csv");
     const struct {
         const char *folder, *name, *free;
@@ -289,6 +293,7 @@ TEST(NameRegistry, TakenNamesGetTheFirstFreeNumber) {
         {"out/", "ǅ.csv", "ǅ_2.csv"},  // title case: the capital of the small letter too
         {"out/", "PEKA.csv", "PEKA.csv"},  // Latin letters that look Cyrillic are others
         {"out/", "ποταμοσ.csv", "ποταμοσ.csv"},  // without its accent another name
+        {"OUT/", longest.c_str(), longestFree.c_str()},
     };
     for (const auto& c : cases) EXPECT_EQ(written.freeName(c.folder, c.name), c.free) << c.name;
 }
