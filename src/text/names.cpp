@@ -6,7 +6,6 @@
 
 #if VK_UTF8PROC_PACKAGE
 #include "utf8proc.hpp"  // utf8proc's sources as the Windows build compiles them
-using duckdb::utf8proc_int32_t;
 using duckdb::utf8proc_toupper;
 #else
 #include <utf8proc.h>
