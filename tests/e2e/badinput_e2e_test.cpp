@@ -489,6 +489,39 @@ TEST_F(BadInput, MissingEmptyOrFolderTemplates) {
     expectFailure(run({"-shp", "x.sdf"}), "ERROR - Cannot read file Header.prj: Is a directory");
 }
 
+// A template that would be waited on, read without end or copied into every layer is refused
+// with its reason at once: a named pipe, a device, a file over 1 MiB, a file of NUL bytes.
+TEST_F(BadInput, TemplatesThatAreNoProjectionEndTheRunAtOnce) {
+    writeFile(file("x.sdf"), kNoNetwork);
+    writeFile(file("nul.prj"), "CoordSys" + std::string(100, '\0'));
+    writeFile(file("over.prj"), kPrjTemplate);
+    fs::resize_file(file("over.prj"), (1u << 20) + 1);
+    writeFile(file("big.prj"), kPrjTemplate);
+    if (vktest::kPosixSystem) fs::resize_file(file("big.prj"), 3ull << 30);  // sparse
+    const struct {
+        const char *name, *reason;
+        bool posixOnly;
+    } cases[] = {
+        {"fifo.prj", " is not an ordinary file (a named pipe or a device).", true},
+        {"/dev/zero", " is not an ordinary file (a named pipe or a device).", true},
+        {"over.prj", " is larger than 1 MiB.", false},
+        {"big.prj", " is larger than 1 MiB.", true},
+        {"nul.prj", " holds NUL bytes: it is no projection.", false},
+    };
+#ifndef _WIN32
+    ASSERT_EQ(::mkfifo(file("fifo.prj").c_str(), 0600), 0);
+#endif
+    for (const auto& c : cases) {
+        if (c.posixOnly && !vktest::kPosixSystem) continue;
+        for (const char* format : {"-shp", "-mif"}) {
+            const auto started = std::chrono::steady_clock::now();
+            const auto r = run({format, "-prj", c.name, "x.sdf"}, 20);
+            EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1)) << c.name;
+            expectFailure(r, "ERROR - Projection file " + std::string(c.name) + c.reason);
+        }
+    }
+}
+
 TEST_F(BadInput, InputThatIsAFolderOrCannotBeOpened) {
     fs::create_directory(file("d.sdf"));
     expectFailure(run({"-mif", "d.sdf"}), "ERROR - Cannot read file d.sdf: Is a directory");
@@ -889,6 +922,31 @@ TEST_F(BadInput, SignalsEndTheRunInGoodOrder) {
     const auto limited = vktest::runShell("ulimit -f 1; " + program + "; echo \"status $?\"");
     EXPECT_NE(limited.output.find(": File too large\n"), std::string::npos) << tail(limited.output);
     EXPECT_TRUE(endsWith(limited.output, "status 1\n"));
+#endif
+}
+
+// Ctrl-C while the console waits on a pipe nobody reads: the run ends at once, with status 1 and
+// its layers closed out, instead of waiting for room that never comes.
+TEST_F(BadInput, AnInterruptionEndsARunWhoseConsoleIsStalled) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX signals";
+#else
+    std::string text = kNoNetwork;
+    for (int k = 0; k < 4000; ++k) text += sectionHead("A", "B", std::to_string(k)) + kSurface + "END:\n";
+    writeFile(file("x.sdf"), text);
+    ASSERT_EQ(::mkfifo(file("out.fifo").c_str(), 0600), 0);
+    // The shell holds the pipe open for reading and never reads it.
+    const auto r = vktest::runShell(
+        "cd '" + in + "' && exec 3<>out.fifo && (env --default-signal=INT '" + VK_BINARY +
+        "' -shp x.sdf </dev/null >out.fifo 2>&1 & pid=$!; sleep 1; kill -0 $pid && echo stalled; "
+        "kill -INT $pid; for i in $(seq 30); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done; "
+        "kill -0 $pid 2>/dev/null && { echo still running; kill -KILL $pid; }; wait $pid; echo $?)",
+        30);
+    EXPECT_EQ(r.output, "stalled\n1\n");
+    const std::string index = readFile(file("1d_xs_x_surf_line_L.shx"));
+    ASSERT_GE(index.size(), 100u);
+    EXPECT_EQ(static_cast<std::size_t>(__builtin_bswap32(static_cast<std::uint32_t>(littleI32(index, 24)))) * 2,
+              index.size()) << "the index's header gives its length";
 #endif
 }
 
