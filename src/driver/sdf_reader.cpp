@@ -331,6 +331,13 @@ void SdfReader::readStreamNetwork() {
             retained_.assign(line_);
         }
     }
+    // Cut short inside the network, as inside the cross-sections: a run that finishes says so.
+    if (!ended && foundKeyword_) {
+        text_.assign("WARNING - The export ends on line ").append(AINTEGER(lineNumber_));
+        text_.append(" inside the stream network; it may be cut short.");
+        block_ = Block::None;
+        console().breakLine(text_);
+    }
     out_.header(header_);
 }
 
