@@ -74,16 +74,13 @@ std::size_t fittingPrefix(std::string_view text, std::size_t bytes, std::size_t 
     return at;
 }
 
-namespace {
-
-// The name with `inserted` before the extension of its file-name part (the part's last "."), the
-// stem cut to leave room for both.
-std::string withBeforeExtension(std::string_view name, std::string_view inserted) {
+std::string numberedName(std::string_view name, int n) {
     const std::size_t slash = name.find_last_of("/\\");
     const std::size_t file = slash == std::string_view::npos ? 0 : slash + 1;
     const std::size_t dot = name.rfind('.');
     const std::size_t cut = dot == std::string_view::npos || dot < file ? name.size() : dot;
-    std::string tail(inserted);
+    // "_N" and the extension, whole; the stem cut to what room they leave.
+    std::string tail = "_" + std::to_string(n);
     tail.append(name.substr(cut));
     std::size_t bytes = kMaxFileNameLength, units = kMaxFileNameLength;
     for (std::size_t at = 0; at < tail.size();) {
@@ -94,15 +91,9 @@ std::string withBeforeExtension(std::string_view name, std::string_view inserted
         at += length;
     }
     const std::string_view stem = name.substr(file, cut - file);
-    std::string out(name.substr(0, file));
-    out.append(stem.substr(0, fittingPrefix(stem, bytes, units))).append(tail);
-    return out;
-}
-
-}  // namespace
-
-std::string numberedName(std::string_view name, int n) {
-    return withBeforeExtension(name, "_" + std::to_string(n));
+    std::string numbered(name.substr(0, file));
+    numbered.append(stem.substr(0, fittingPrefix(stem, bytes, units))).append(tail);
+    return numbered;
 }
 
 std::uint64_t NameRegistry::digest(std::string_view folder, std::string_view name) {
