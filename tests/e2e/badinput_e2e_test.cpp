@@ -930,8 +930,6 @@ TEST_F(BadInput, AnInterruptionEndsARunWhoseConsoleIsStalled) {
         "kill -INT $pid; for i in $(seq 30); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done; "
         "kill -KILL $pid 2>/dev/null && echo still running; wait $pid; echo $?)", 30);
     EXPECT_EQ(r.output, "stalled\n1\n");
-    const std::string index = readFile(file("x_surf_pts_P.shx"));  // its header gives its length
-    EXPECT_EQ(index.size(), 2u * __builtin_bswap32(static_cast<std::uint32_t>(littleI32(index, 24))));
 #endif
 }
 

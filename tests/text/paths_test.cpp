@@ -267,7 +267,7 @@ TEST(NameRegistry, TakenNamesGetTheFirstFreeNumber) {
     vk::NameRegistry written;
     for (const char* name :
          {"Creek_1.csv", "creek_1_2.csv", "\xC9t\xE9_\x8A.csv", "a.b/c", "R\xCDO_\xFF.csv",
-          "Река.csv", "ποταμός.csv", "գետ.csv", "Łódź_Őr.csv", "Ǆ.csv"})
+          "Река.csv", "ποταμός.csv", "գետ.csv", "Łódź_Őr.csv"})
         written.add("out/", name);
     written.add("other/", "Creek_1_3.csv");
     // A name as long as a file's name can be: its number takes the place of its last letters.
@@ -290,9 +290,7 @@ TEST(NameRegistry, TakenNamesGetTheFirstFreeNumber) {
         // Letter pairs beyond Windows-1252: Cyrillic, Greek (final sigma), Armenian, Latin.
         {"out/", "РЕКА.csv", "РЕКА_2.csv"}, {"out/", "ΠΟΤΑΜΌΣ.csv", "ΠΟΤΑΜΌΣ_2.csv"},
         {"out/", "ԳԵՏ.csv", "ԳԵՏ_2.csv"}, {"out/", "łÓDŹ_őR.csv", "łÓDŹ_őR_2.csv"},
-        {"out/", "ǅ.csv", "ǅ_2.csv"},  // title case: the capital of the small letter too
         {"out/", "PEKA.csv", "PEKA.csv"},  // Latin letters that look Cyrillic are others
-        {"out/", "ποταμοσ.csv", "ποταμοσ.csv"},  // without its accent another name
         {"OUT/", longest.c_str(), longestFree.c_str()},
     };
     for (const auto& c : cases) EXPECT_EQ(written.freeName(c.folder, c.name), c.free) << c.name;
