@@ -492,12 +492,12 @@ TEST_F(BadInput, MissingEmptyOrFolderTemplates) {
 // A template that would be waited on, read without end or copied into every layer is refused.
 TEST_F(BadInput, TemplatesThatAreNoProjectionEndTheRunAtOnce) {
     writeFile(file("x.sdf"), kNoNetwork);
-    writeFile(file("nul.prj"), "CoordSys" + std::string(100, '\0'));
+    writeFile(file("zeros.prj"), "CoordSys" + std::string(100, '\0'));
     writeFile(file("big.prj"), kPrjTemplate);
     fs::resize_file(file("big.prj"), vktest::kPosixSystem ? 3ull << 30 : (1u << 20) + 1);  // sparse
     const std::string notOrdinary = " is not an ordinary file (a named pipe or a device).";
     std::vector<std::pair<std::string, std::string>> cases = {
-        {"big.prj", " is larger than 1 MiB."}, {"nul.prj", " holds NUL bytes: it is no projection."}};
+        {"big.prj", " is larger than 1 MiB."}, {"zeros.prj", " holds NUL bytes: it is no projection."}};
 #ifndef _WIN32
     ASSERT_EQ(::mkfifo(file("fifo.prj").c_str(), 0600), 0);
     cases.insert(cases.end(), {{"fifo.prj", notOrdinary}, {"/dev/zero", notOrdinary}});
