@@ -337,6 +337,7 @@ void SdfReader::readStreamNetwork() {
         text_.append(" inside the stream network; it may be cut short.");
         block_ = Block::None;
         console().breakLine(text_);
+        console().endMessage();  // the layers closed and opened next are not part of it
     }
     out_.header(header_);
 }
