@@ -277,7 +277,10 @@ int consoleWrite(std::string_view bytes) {
         if (n < 0) {
             if (errno == EINTR) continue;
             // A non-blocking output that is full for now takes the rest once it has room.
-            if (notReadyYet(errno) && waitUntilWritable(STDOUT_FILENO) == 0) continue;
+            // (Where interruptions are watched, the wait above is the one that cuts it short.)
+            if (notReadyYet(errno) &&
+                (interruptWake != nullptr || waitUntilWritable(STDOUT_FILENO) == 0))
+                continue;
             return errno;
         }
         bytes.remove_prefix(static_cast<std::size_t>(n));
