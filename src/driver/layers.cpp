@@ -118,16 +118,25 @@ OutputNames outputNamesOf(std::string_view inputName) {
     const std::string_view input = trimRight(inputName);
     const std::string_view folder = folderPart(input);
     const std::string_view file = input.substr(folder.size());
-    const std::size_t dot = file.find('.');
-    const std::string_view base =
-        dot == std::string_view::npos ? std::string_view() : file.substr(0, dot);
+    // Up to the first "." after the first character: the whole name when it has no extension
+    // (a hidden file's leading "." is no extension's).
+    const std::string_view base = file.substr(0, file.find('.', 1));
     return {std::string(folder), outputFilePart(base)};
 }
 
 void setInputName(RunSettings& settings, std::string_view inputName) {
     settings.inputName.assign(trimRight(inputName));
     settings.output = outputNamesOf(settings.inputName);
-    if (settings.outFolder.empty()) return;
+    if (settings.outFolder.empty()) {
+        // An input that is no ordinary file of a folder of its own (standard input, a pipe, a
+        // device, a process's file): the outputs go to the current folder, not among devices.
+        const std::string_view folder = settings.output.folder;
+        sys::FileInfo input;
+        if (folder.starts_with("/dev/") || folder.starts_with("/proc/") ||
+            (sys::pathInfo(settings.inputName, input) && !input.regular))
+            settings.output.folder.clear();
+        return;
+    }
     settings.output.folder = settings.outFolder;
     if (folderPart(settings.outFolder).size() != settings.outFolder.size())
         settings.output.folder += '/';

@@ -384,6 +384,14 @@ void SdfReader::readStreamNetwork() {
             retained_.assign(line_);
         }
     }
+    // Cut short inside the network, as inside the cross-sections: a run that finishes says so.
+    if (!ended && foundKeyword_) {
+        text_.assign("WARNING - The export ends on line ").append(AINTEGER(lineNumber_));
+        text_.append(" inside the stream network; it may be cut short.");
+        block_ = Block::None;
+        console().breakLine(text_);
+        console().endMessage();  // the layers closed and opened next are not part of it
+    }
     out_.header(header_);
 }
 

@@ -23,7 +23,7 @@ namespace vk {
 
 namespace {
 
-constexpr std::size_t kMaxCsvName = 1000;
+constexpr std::string_view kCsv = ".csv";
 constexpr std::size_t kMaxLeveeId = 50;
 constexpr std::size_t kInitialPoints = 100000;
 
@@ -258,7 +258,10 @@ private:
             console().breakLine("WARNING - Table " + what + "; this section's table is " + free +
                                 ".");
             w_.csvFile.replace(start, std::string::npos, free);
-            w_.csvName = numberedName(w_.csvName, n);
+            // Numbered as the file is, past the blanks the file's name leaves out, so that a
+            // name cut to make room for the number is cut at the same character.
+            w_.csvName.replace(start, std::string::npos,
+                               numberedName(std::string_view(w_.csvName).substr(start), n));
         }
         written.add(folder, std::string_view(w_.csvFile).substr(start));
     }
@@ -420,10 +423,15 @@ bool unfitForFileName(char c) {
 }  // namespace
 
 // The length of the Windows device name (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, in any case)
-// that a name begins with, alone or followed by "."; 0 when it begins with none. Windows sends
+// that a name begins with, alone or followed by "." (blanks before either aside); 0 when it begins
+// with none. Windows sends
 // such a name to the device, whatever its extension.
 std::size_t deviceNameLength(std::string_view name) {
-    const auto is = [&](std::size_t n) { return name.size() == n || name[n] == '.'; };
+    // Blanks after the word count for nothing ("NUL  .x" is NUL too).
+    const auto is = [&](std::size_t n) {
+        const std::size_t next = name.find_first_not_of(' ', n);
+        return next == std::string_view::npos || name[next] == '.';
+    };
     const std::string word = UPPERCASE(name.substr(0, 4));
     for (const std::string_view device : {"CON", "PRN", "AUX", "NUL"})
         if (word.starts_with(device) && is(3)) return 3;
@@ -444,18 +452,22 @@ void composeCsvName(std::string& name, std::string& file, std::string_view strea
     if (const std::size_t device = deviceNameLength(std::string_view(name).substr(start)))
         name.insert(start + device, "_");
     name.append("_").append(trimRight(reachId)).append("_");
-    name.append(trimRight(station)).append(".csv");
+    name.append(trimRight(station)).append(kCsv);
     // Characters that cannot be part of a file name on Windows, or that would make it a folder on
     // any system, are replaced, so that a section's table has the same name wherever it is made.
     // They are all ASCII, which is never part of a longer UTF-8 sequence.
     for (char& c : name)
         if (unfitForFileName(c)) c = '_';
-    // The file's name is the same letters as UTF-8 on every system, whatever code page the
-    // export was written in; cut at a whole character.
+    // Cut before ".csv", at whole characters, to what every system takes as a file name; the
+    // file's name is the same letters as UTF-8 on every system, whatever code page the export
+    // was written in.
+    const std::size_t stem = name.size() - kCsv.size();
+    const std::size_t kept = fittingPrefix(std::string_view(name).substr(0, stem),
+                                           kMaxFileNameLength - kCsv.size(),
+                                           kMaxFileNameLength - kCsv.size());
+    name.erase(kept, stem - kept);
     file.clear();
     appendUtf8(file, name);
-    file.resize(wholeCharacters(file, kMaxCsvName));
-    if (name.size() > kMaxCsvName) name.resize(kMaxCsvName);
 }
 
 namespace {

@@ -9,8 +9,9 @@
 namespace vk {
 
 // Where a run's tables, cross-section layers and report go, from the input's name: its folder
-// part (up to and including its last "/" or "\", empty for none) and its file-name part up to the
-// first "." (empty when that holds no "."). Derived once, by setInputName (driver/layers.h).
+// part (up to and including its last "/" or "\", empty for none, and for an input that is no
+// ordinary file of a folder) and its file-name part up to the first "." after its first character
+// (the whole file name without one). Derived once, by setInputName (driver/layers.h).
 struct OutputNames {
     std::string folder;
     std::string base;

@@ -14,6 +14,8 @@ namespace vk {
 namespace {
 
 constexpr std::size_t kLineLength = 1000;
+// The largest template read: a projection is a line or a few.
+constexpr std::uint64_t kMaxTemplateSize = 1 << 20;
 
 bool exists(const std::string& name) { return sys::fileExists(name); }
 
@@ -22,19 +24,42 @@ bool exists(const std::string& name) { return sys::fileExists(name); }
     EXITS();
 }
 
+// A template is an ordinary file of at most 1 MiB, so that reading it never waits (a named pipe
+// opened, a device read without end) nor copies a file's worth into every layer; a folder is
+// refused by the opener as any input is.
+std::string usableTemplate(std::string name) {
+    sys::FileInfo info;
+    if (sys::pathInfo(name, info) && !info.directory) {
+        const std::string shown(trimRight(name));
+        if (!info.regular)
+            fail("ERROR - Projection file " + shown +
+                 " is not an ordinary file (a named pipe or a device).");
+        if (info.size > kMaxTemplateSize)
+            fail("ERROR - Projection file " + shown + " is larger than 1 MiB.");
+    }
+    return name;
+}
+
 // The template of the format, or the end of the run when neither of its names exists.
 std::string findTemplate(const RunSettings& settings, const OutputFormat& format) {
     if (!settings.projectionFile.empty()) {
         if (!exists(settings.projectionFile))
             fail("ERROR - Projection file " + settings.projectionFile + " does not exist.");
-        return settings.projectionFile;
+        return usableTemplate(settings.projectionFile);
     }
     const auto& [first, second] = format.templates;
     const std::string name = findProjectionTemplate(settings.inputName, first, second);
     if (name.empty())
         fail("ERROR - A " + std::string(first) + " or " + std::string(second) +
              " file does not exist in folder.");
-    return name;
+    return usableTemplate(name);
+}
+
+// A projection holds text: a NUL byte would go into every layer's projection.
+void checkText(std::string_view line, std::string_view name) {
+    if (line.find('\0') != std::string_view::npos)
+        fail("ERROR - Projection file " + std::string(trimRight(name)) +
+             " holds NUL bytes: it is no projection.");
 }
 
 // A MIF template: the first line that contains "CoordSys" (in any case) is the projection.
@@ -52,6 +77,7 @@ void readCoordSysTemplate(const RunSettings& settings, const OutputFormat& forma
         switch (in.readLine(line, kLineLength)) {
         case LineReader::Status::Line:
             if (FLAGEXISTS(line, "CoordSys")) {
+                checkText(line, name);
                 std::string& projection = gisState().projections.*format.projection;
                 projection.assign(trimRight(line));
                 console().breakLine(std::string(format.option) + " Projection: " + projection);
@@ -85,6 +111,7 @@ void readFirstLineTemplate(const RunSettings& settings, const OutputFormat& form
     if (status == LineReader::Status::End)
         fail("ERROR - Projection line could not be found in \"GIS Projection\" .prj file." +
              shownName);
+    checkText(line, shownName);
     gisState().projections.*format.projection = line;
     console().breakLine(std::string(format.option) + " Projection: " +
                         std::string(trimRight(line)));

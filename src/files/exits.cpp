@@ -1,6 +1,7 @@
 #include "files/exits.h"
 
 #include <string>
+#include <utility>
 
 #include "files/console.h"
 #include "files/units.h"
@@ -20,6 +21,7 @@ void deferExitsOnThisThread() { exitsDeferred = true; }
 
 void markRunFinished() { exitInUse->finished = true; }
 void resetRunFinished() { exitInUse->finished = false; }
+void settleOutputsAtEnd(void (*settle)()) { exitInUse->settleOutputs = settle; }
 
 bool consolePause(std::string_view prompt) {
     Console& c = console();
@@ -50,6 +52,7 @@ void closingPause() {
 
 void EXITS() {
     if (exitsDeferred) throw ExitRequested{};
+    if (const auto settle = std::exchange(exitInUse->settleOutputs, nullptr)) settle();
     // A file that could not be written completely turns even a finished run into a failure.
     const bool closed = closeAllUnitsAtExit();
     console().endRepeats();

@@ -31,6 +31,9 @@ struct ExitState {
     bool finished = false;
     // One of several inputs ends without the closing pause: the program pauses once, after all.
     bool closingPause = true;
+    // What settles the outputs still open when the run ends before closing them (the layer
+    // operations' close-out of their layers): called once by EXITS, before it closes the units.
+    void (*settleOutputs)() = nullptr;
 };
 
 class ExitStateScope : InUse<ExitState> {
@@ -42,6 +45,8 @@ public:
 // status is 0; every other way through EXITS ends with status 1. Both work on the state in use.
 void markRunFinished();
 void resetRunFinished();
+// Sets the state in use's settleOutputs.
+void settleOutputsAtEnd(void (*settle)());
 
 // The console pause: ends an open line, writes the prompt and a line end, and reads one reply.
 // Any reply ends the pause (a reply is never run as a command). False when the console input has

@@ -148,7 +148,9 @@ class Utf8Console {
 void watchInterruptions();
 bool interrupted();
 
-// The console. Lines end with LF in the bytes given; on Windows each goes out as CR LF.
+// The console. Lines end with LF in the bytes given; on Windows each goes out as CR LF. A write
+// that waits for room (a pipe nobody reads) ends with EINTR at an interruption, as a wait for
+// input does; once one is noted, only what the output takes without waiting is written.
 int consoleWrite(std::string_view bytes);
 // Reads what standard input has, up to `size` bytes; `got` is 0 at its end.
 int consoleRead(char* data, std::size_t size, std::size_t& got);
@@ -176,6 +178,7 @@ class Wakeup {
 
   private:
     friend int waitForInput(File file, const Wakeup* wake);
+    friend int consoleWrite(std::string_view bytes);
     File readEnd_ = kNoFile;
     File writeEnd_ = kNoFile;
     std::atomic<bool> signalled_{false};

@@ -1,5 +1,7 @@
 // The system interface on Linux and other POSIX systems.
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -101,9 +103,10 @@ int openFile(const std::string& path, Access how, File& file, bool held) {
         flags |= O_NOFOLLOW | O_NONBLOCK;
     }
     int f;
+    // An open that waits (a named pipe without a writer) ends at an interruption.
     do {
         f = ::open(path.c_str(), flags, 0666);
-    } while (f < 0 && errno == EINTR);
+    } while (f < 0 && errno == EINTR && !interruptNoted.load());
     if (f < 0) return held && errno == ELOOP ? kNotRegularFile : errno;
     struct stat st{};
     // A folder opens for reading here, but holds no bytes to read: refused as Windows does.
@@ -312,11 +315,28 @@ bool interrupted() { return interruptNoted.load(); }
 
 int consoleWrite(std::string_view bytes) {
     while (!bytes.empty()) {
-        const ssize_t n = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
+        std::size_t size = bytes.size();
+        if (interruptWake != nullptr) {
+            // Room waited for where an interruption cuts the wait short, as it cuts a read's:
+            // once one is noted, only what the output has room for goes out, so that a pipe
+            // nobody reads keeps no interrupted run from ending.
+            pollfd ready[2] = {{STDOUT_FILENO, POLLOUT, 0},
+                               {fd(interruptWake->readEnd_), POLLIN, 0}};
+            while (::poll(ready, 2, -1) < 0)
+                if (errno != EINTR) return errno;
+            // An error or hang-up is seen by the write that follows.
+            if (ready[0].revents == 0) return EINTR;
+            // No more than a pipe with room takes at once: a larger write could wait inside.
+            size = std::min<std::size_t>(size, PIPE_BUF);
+        }
+        const ssize_t n = ::write(STDOUT_FILENO, bytes.data(), size);
         if (n < 0) {
             if (errno == EINTR) continue;
             // A non-blocking output that is full for now takes the rest once it has room.
-            if (notReadyYet(errno) && waitUntilWritable(STDOUT_FILENO) == 0) continue;
+            // (Where interruptions are watched, the wait above is the one that cuts it short.)
+            if (notReadyYet(errno) &&
+                (interruptWake != nullptr || waitUntilWritable(STDOUT_FILENO) == 0))
+                continue;
             return errno;
         }
         bytes.remove_prefix(static_cast<std::size_t>(n));

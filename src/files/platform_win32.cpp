@@ -425,6 +425,17 @@ void watchInterruptions() { SetConsoleCtrlHandler(noteInterrupt, TRUE); }
 
 bool interrupted() { return interruptNoted.load(); }
 
+namespace {
+
+// Looks every 50 ms, while a thread writes the console into a pipe, whether an interruption was
+// noted, and then cancels the write that thread waits in for room (a pipe nobody reads): the
+// interruption cuts the wait short, as it cuts a wait for input.
+VOID CALLBACK cancelWriteIfInterrupted(PVOID thread, BOOLEAN) {
+    if (interruptNoted.load()) CancelSynchronousIo(static_cast<HANDLE>(thread));
+}
+
+}  // namespace
+
 int consoleWrite(std::string_view bytes) {
     const HANDLE out = standardHandle(STD_OUTPUT_HANDLE);
     if (out == INVALID_HANDLE_VALUE) return EBADF;
@@ -435,7 +446,20 @@ int consoleWrite(std::string_view bytes) {
         if (c == '\n') crlf += '\r';
         crlf += c;
     }
-    return writeBytes(fileOf(out), crlf.data(), crlf.size(), false);
+    if (GetFileType(out) != FILE_TYPE_PIPE)
+        return writeBytes(fileOf(out), crlf.data(), crlf.size(), false);
+    HANDLE self = nullptr;
+    HANDLE timer = nullptr;
+    if (DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &self, 0,
+                        FALSE, DUPLICATE_SAME_ACCESS) &&
+        !CreateTimerQueueTimer(&timer, nullptr, cancelWriteIfInterrupted, self, 0, 50,
+                               WT_EXECUTEDEFAULT))
+        timer = nullptr;
+    int err = writeBytes(fileOf(out), crlf.data(), crlf.size(), false);
+    if (timer != nullptr) DeleteTimerQueueTimer(nullptr, timer, INVALID_HANDLE_VALUE);
+    if (self != nullptr) CloseHandle(self);
+    if (err != 0 && interruptNoted.load()) err = EINTR;
+    return err;
 }
 
 namespace {

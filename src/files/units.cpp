@@ -659,6 +659,13 @@ int OutputFile::close() {
     return detach(t, index, true);
 }
 
+int OutputFile::discard() {
+    Table* const t = table_ != nullptr ? &*table_->table_ : nullptr;
+    close();  // what it could not write goes with it
+    if (t != nullptr) t->releaseKept(path_);
+    return sys::removeFile(path_);
+}
+
 void openOwnedOutput(OutputFile& file) {
     const int logUnit = table().logUnit;
     std::string name(cutTo(TRIMF(file.path()), kNameField));

@@ -136,6 +136,9 @@ public:
     // write. The run goes on holding the file until it ends (closeAllUnitsAtExit, or its table's
     // end), so that no other run can take it before every output of this one is final.
     int close();
+    // Closes the file whatever is left unwritten, lets go of it and removes it: 0, or the errno
+    // of the removal.
+    int discard();
 
 private:
     static OutStream& closedStream();

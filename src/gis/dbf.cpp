@@ -172,7 +172,12 @@ GisStatus dbfWriteRecord(DbfTable& table, std::span<const GisValue> values) {
         case GisValue::Type::Missing:
             break;
         }
-        text = trimRight(cutTo(text, width));
+        // A UTF-8 text is cut at whole characters, so that it stays UTF-8 (other texts have a
+        // character in each byte).
+        text = text.size() > width && value.type == GisValue::Type::Text && isUtf8(text)
+                   ? text.substr(0, wholeCharacters(text, width))
+                   : cutTo(text, width);
+        text = trimRight(text);
         // Once one text is not UTF-8 the table's code page is settled.
         if (value.type == GisValue::Type::Text && table.allUtf8 && !isAscii(text)) {
             table.anyNonAscii = true;

@@ -29,6 +29,7 @@ constexpr OutputFormat kFormats[] = {
         .projectionLine = ProjectionLine::First,
         .projection = &GisProjections::shp,
         .makeWriter = make<ShapefileLayerWriter>,
+        .totalsPatched = true,
     },
     {
         .name = "MIF/MID",

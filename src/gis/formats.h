@@ -42,6 +42,10 @@ struct OutputFormat {
     std::unique_ptr<LayerWriter> (*makeWriter)();
     // A run without a template writes this format all the same (without a coordinate system).
     bool templateOptional = false;
+    // The headers of a layer's files hold totals patched when it is closed: a layer still open
+    // when the run ends early is closed out, or removed where that fails, never left looking
+    // whole with its totals of none.
+    bool totalsPatched = false;
     // Every layer of a run goes into one file, named as the run's base name with this extension;
     // empty for a format whose layers have files of their own.
     std::string_view packageExtension = {};

@@ -750,6 +750,11 @@ bool GpkgIndex::finish() {
 
 GisStatus GpkgLayerWriter::open(std::string_view name, std::string_view kinds) {
     table_ = toUtf8(FILENAME(name));
+    // Names that SQLite ("sqlite_") and the GeoPackage's own tables ("gpkg_", "rtree_") keep for
+    // themselves, in any case, begin with "_" (an input named "sqlite_x.sdf").
+    for (const std::string_view reserved : {"sqlite_", "gpkg_", "rtree_"})
+        if (UPPERCASE(std::string_view(table_).substr(0, reserved.size())) == UPPERCASE(reserved))
+            table_.insert(0, "_");
     geometryType_ = geometryTypeOf(kinds);
     return {};
 }

@@ -5,7 +5,9 @@
 
 #include "files/console.h"
 #include "files/exits.h"
+#include "files/platform.h"
 #include "files/units.h"
+#include "gis/formats.h"
 #include "gis/gis.h"
 #include "gis/gpkg.h"
 #include "gis/state.h"
@@ -28,6 +30,35 @@ bool isWriteMode(std::string_view mode) {
     const char first = mode.size() > 0 ? mode[0] : ' ';
     const char second = mode.size() > 1 ? mode[1] : ' ';
     return first == 'O' && second == ' ';
+}
+
+// The layers whose headers hold totals, still open when the run ends early (a write that failed,
+// an error): each is closed out with the features written so far, as an interrupted run's are,
+// or, where that fails too (a full disk), its files are removed, with a warning naming it after
+// the error. Never a set whose headers count no features while features sit behind them.
+void settleOpenLayers() {
+    for (int id = 1; id <= kMaxGisLayers; ++id) {
+        GisLayer& layer = gisState().layers[static_cast<std::size_t>(id)];
+        if (!layer.open || !layer.writer) continue;
+        const OutputFormat* format =
+            outputFormatOfExtension(cutTo(FILEEXT(layer.name), kExtensionLength));
+        if (format == nullptr || !format->totalsPatched) continue;
+        bool whole = layer.writer->finish().ok();
+        std::string reason;  // the first file that could not be written, and why
+        for (OutputFile& file : layer.writer->files()) {
+            const int err = file.close();
+            if (err != 0 && reason.empty()) reason = " (" + file.path() + ": " + sys::errorText(err) + ")";
+            whole = whole && err == 0;
+        }
+        if (!whole) {
+            for (OutputFile& file : layer.writer->files())
+                file.discard();
+            console().line("WARNING - Layer " + layer.name + " could not be written whole" +
+                           reason + ": its files were removed.");
+        }
+        gisInitialiseLayer(id);
+        layer.open = false;
+    }
 }
 
 } // namespace
@@ -70,6 +101,7 @@ int gisOpenLayer(std::string_view name, std::string_view kinds, std::string_view
 
     layer.open = true;
     layer.name = std::string(layerName);
+    settleOutputsAtEnd(settleOpenLayers);
     return gisID;
 }
 

@@ -2,22 +2,25 @@
 
 #include "text/encoding.h"
 
+#include <algorithm>
+
+#if VK_UTF8PROC_PACKAGE
+#include "utf8proc.hpp"  // utf8proc's sources as the Windows build compiles them
+using duckdb::utf8proc_toupper;
+#else
+#include <utf8proc.h>
+#endif
+
 namespace vk {
 
 namespace {
 
-// The capital of a letter of Windows-1252, by its code point; other characters as they are. The
-// small letters without a capital in the code page (sharp s) stay as they are.
+// The capital of a character by Unicode's simple case mapping, one character for one, as the file
+// systems of Windows take a name's letters; other characters as they are. A small letter whose
+// capital is more than one character (sharp s) stays as it is.
 char32_t capital(char32_t c) {
-    if (c >= 'a' && c <= 'z') return c - 'a' + 'A';
-    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;
-    switch (c) {
-    case 0x161: return 0x160;  // s caron
-    case 0x153: return 0x152;  // oe
-    case 0x17E: return 0x17D;  // z caron
-    case 0xFF: return 0x178;   // y diaeresis
-    default: return c;
-    }
+    if (c < 0x80) return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c;
+    return static_cast<char32_t>(utf8proc_toupper(static_cast<utf8proc_int32_t>(c)));
 }
 
 // Hands each character's capital to `take`; ASCII, the common case, without decoding.
@@ -50,14 +53,46 @@ std::string foldNameCase(std::string_view name) {
     return folded;
 }
 
+namespace {
+
+// The UTF-8 bytes and UTF-16 units of one character.
+std::size_t utf8Bytes(char32_t c) { return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4; }
+std::size_t utf16Units(char32_t c) { return c < 0x10000 ? 1 : 2; }
+
+}  // namespace
+
+std::size_t fittingPrefix(std::string_view text, std::size_t bytes, std::size_t units) {
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t length = 1;
+        const char32_t c = decodeCharacter(text, at, length);
+        if (utf8Bytes(c) > bytes || utf16Units(c) > units) break;
+        bytes -= utf8Bytes(c);
+        units -= utf16Units(c);
+        at += length;
+    }
+    return at;
+}
+
 std::string numberedName(std::string_view name, int n) {
+    const std::size_t slash = name.find_last_of("/\\");
+    const std::size_t file = slash == std::string_view::npos ? 0 : slash + 1;
     const std::size_t dot = name.rfind('.');
-    const std::size_t cut =
-        dot == std::string_view::npos || name.find_first_of("/\\", dot) != std::string_view::npos
-            ? name.size()
-            : dot;
-    std::string numbered(name.substr(0, cut));
-    numbered.append("_").append(std::to_string(n)).append(name.substr(cut));
+    const std::size_t cut = dot == std::string_view::npos || dot < file ? name.size() : dot;
+    // "_N" and the extension, whole; the stem cut to what room they leave.
+    std::string tail = "_" + std::to_string(n);
+    tail.append(name.substr(cut));
+    std::size_t bytes = kMaxFileNameLength, units = kMaxFileNameLength;
+    for (std::size_t at = 0; at < tail.size();) {
+        std::size_t length = 1;
+        const char32_t c = decodeCharacter(tail, at, length);
+        bytes -= std::min(bytes, utf8Bytes(c));
+        units -= std::min(units, utf16Units(c));
+        at += length;
+    }
+    const std::string_view stem = name.substr(file, cut - file);
+    std::string numbered(name.substr(0, file));
+    numbered.append(stem.substr(0, fittingPrefix(stem, bytes, units))).append(tail);
     return numbered;
 }
 

@@ -1,8 +1,9 @@
 // The file names a program run has written, so that a later output never takes the place of an
-// earlier one. Names are compared as Windows compares them, on every system: the case of ASCII
-// letters and of the letters of Windows-1252 is ignored, so that outputs written on one system
-// and copied to the other are all still there. A name is read as export text is (encoding.h), so
-// "R\xCDO" (Windows-1252) and "r\xC3\xADo" (UTF-8) are one name.
+// earlier one. Names are compared as Windows compares them, on every system: the case of every
+// letter is ignored (Unicode's simple case mapping, from utf8proc: Latin, Greek, Cyrillic,
+// Armenian, ... alike), so that outputs written on one system and copied to the other are all
+// still there. A name is read as export text is (encoding.h), so "R\xCDO" (Windows-1252) and
+// "r\xC3\xADo" (UTF-8) are one name.
 //
 //   NameRegistry written;
 //   const std::string name = written.freeName(folder, "Creek_Upper_100.csv");
@@ -17,11 +18,20 @@
 
 namespace vk {
 
-// The name as UTF-8 with its letters (ASCII and Windows-1252) in capitals: equal for two names
-// that Windows takes for one file.
+// The name as UTF-8 with every letter in capitals: equal for two names that Windows takes for one
+// file.
 std::string foldNameCase(std::string_view name);
 
-// The name with "_N" before its extension (the file-name part's last ".").
+// The longest file name that every system takes: 255 bytes of UTF-8 (Linux) and 255 UTF-16 units
+// (Windows).
+inline constexpr std::size_t kMaxFileNameLength = 255;
+
+// The bytes of text's first whole characters (read as export text is, encoding.h) that take at
+// most `bytes` bytes as UTF-8 and at most `units` units as UTF-16.
+std::size_t fittingPrefix(std::string_view text, std::size_t bytes, std::size_t units);
+
+// The name with "_N" before its extension (the file-name part's last "."), its file-name part
+// cut before "_N" at whole characters where it would be longer than kMaxFileNameLength.
 std::string numberedName(std::string_view name, int n);
 
 class NameRegistry {

@@ -31,13 +31,13 @@ TEST(LayerNamesTest, FollowTheInputName) {
               "river_surf_pts.mif");
 }
 
-TEST(LayerNamesTest, InputWithoutDotGivesAnEmptyBaseName) {
-    const std::array<std::string, 5> mif = {"_surf_pts.mif", "2d_zsh__end_pts.mif",
-                                            "1d_xs__surf_line.mif", "_cut_line.mif",
-                                            "_levee_pts.mif"};
+TEST(LayerNamesTest, InputWithoutDotGivesItsWholeNameAsTheBaseName) {
+    const std::array<std::string, 5> mif = {"river_surf_pts.mif", "2d_zsh_river_end_pts.mif",
+                                            "1d_xs_river_surf_line.mif", "river_cut_line.mif",
+                                            "river_levee_pts.mif"};
     EXPECT_EQ(vk::sectionLayerNames(vk::outputNamesOf("river"), kMif), mif);
     EXPECT_EQ(vk::sectionLayerNames(vk::outputNamesOf("data.v2/river"), kMif)[vk::kEndPointsLayer],
-              "data.v2/2d_zsh__end_pts.mif");
+              "data.v2/2d_zsh_river_end_pts.mif");
 }
 
 TEST(LayerNamesTest, FolderPartIsKeptWholeAndPrefixesGoBeforeTheFileName) {
@@ -236,17 +236,17 @@ TEST_F(LayerSetTest, LayersStayHeldUntilTheLastIsWritten) {
     EXPECT_EQ(taken.size(), 12u);
 }
 
-TEST_F(LayerSetTest, InputWithoutDotGivesLayersWithAnEmptyBaseName) {
+TEST_F(LayerSetTest, InputWithoutDotGivesLayersNamedAfterItsWholeName) {
     vk::setInputName(settings, "river");
     output.openStreamLayer();
     output.streamNetworkDone();
     output.crossSectionsDone();
     EXPECT_EQ(read("river_streams.mif"), kStreamHeader);
-    EXPECT_EQ(read("_surf_pts.mif"), kSurfacePointsHeader);
-    EXPECT_EQ(read("2d_zsh__end_pts.mif"), kEndPointsHeader);
-    EXPECT_EQ(read("1d_xs__surf_line.mif"), kSurfaceLineHeader);
-    EXPECT_EQ(read("_cut_line.mif"), kCutLineHeader);
-    EXPECT_EQ(read("_levee_pts.mif"), kLeveePointsHeader);
+    EXPECT_EQ(read("river_surf_pts.mif"), kSurfacePointsHeader);
+    EXPECT_EQ(read("2d_zsh_river_end_pts.mif"), kEndPointsHeader);
+    EXPECT_EQ(read("1d_xs_river_surf_line.mif"), kSurfaceLineHeader);
+    EXPECT_EQ(read("river_cut_line.mif"), kCutLineHeader);
+    EXPECT_EQ(read("river_levee_pts.mif"), kLeveePointsHeader);
 }
 
 TEST_F(LayerSetTest, InputInAnotherFolderKeepsEveryLayerInThatFolder) {

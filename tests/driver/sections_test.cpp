@@ -137,13 +137,24 @@ TEST(CsvNameTest, JoinsTrimmedPartsAndReplacesFolderSeparators) {
     EXPECT_EQ(name, " Creek_ Upper_Lower_ 12_3.csv");
     vk::composeCsvName(name, file, "A", "", "7");
     EXPECT_EQ(name, "A__7.csv");
-    vk::composeCsvName(name, file, std::string(1200, 'x'), "B", "1");
-    EXPECT_EQ(name, std::string(1000, 'x'));
-    EXPECT_EQ(file, name);
-    // The file's name is cut before a character that would not fit whole.
-    vk::composeCsvName(name, file, std::string(999, 'x') + "\xC3\xA9", "B", "1");
-    EXPECT_EQ(name, std::string(999, 'x') + "\xC3");
-    EXPECT_EQ(file, std::string(999, 'x'));
+}
+
+// Cut before ".csv" at whole characters to 255 bytes of UTF-8; the attribute at the same letter.
+TEST(CsvNameTest, LongNamesAreCutToWhatEverySystemTakes) {
+    const auto x = [](std::string_view s, int n) { std::string o; while (n-- > 0) o += s; return o; };
+    const struct { std::string stream, name, file; } cases[] = {
+        {x("x", 308), x("x", 251) + ".csv", ""},
+        {x("a", 250) + "\xE9", x("a", 250) + ".csv", ""},  // no half letter
+        {x("a", 246) + "\xE9", x("a", 246) + "\xE9_B_.csv", x("a", 246) + "\xC3\xA9_B_.csv"},
+        {x("\xE9\xBB\x84", 120), x("\xE9\xBB\x84", 83) + ".csv", ""},  // 370 bytes
+        {x("\xF0\x9F\x8C\x8A", 63), x("\xF0\x9F\x8C\x8A", 62) + ".csv", ""},
+    };
+    for (const auto& c : cases) {
+        std::string name, file;
+        vk::composeCsvName(name, file, c.stream, "B", "1");
+        EXPECT_EQ(name, c.name);
+        EXPECT_EQ(file, c.file.empty() ? c.name : c.file);
+    }
 }
 
 TEST(CsvNameTest, CharactersWindowsRefusesInFileNamesBecomeUnderscores) {
@@ -159,6 +170,8 @@ TEST(CsvNameTest, CharactersWindowsRefusesInFileNamesBecomeUnderscores) {
         {"aux", "r", "1", "aux__r_1.csv"},
         {"Com1.x", "r", "1", "Com1_.x_r_1.csv"},
         {"LPT9", "r", "1", "LPT9__r_1.csv"},
+        {"AUX .x", "r", "1", "AUX_ .x_r_1.csv"}, {"nul  .x", "r", "1", "nul_  .x_r_1.csv"},
+        {"NUL x.y", "r", "1", "NUL x.y_r_1.csv"},
         {"CONE.1", "r", "1", "CONE.1_r_1.csv"},
         {"COM0.1", "r", "1", "COM0.1_r_1.csv"},
         {"A<B>", "C:D", "1", "A_B__C_D_1.csv"},
@@ -869,7 +882,8 @@ TEST(ReportNameTest, StandsBesideTheCrossSectionLayers) {
     } cases[] = {{"river.sdf", "river_report.html"},
                  {"data/river.b.sdf", "data/river_report.html"},
                  {"C:\\models\\alder.sdf", "C:\\models\\alder_report.html"},
-                 {"river", "_report.html"},
+                 {"river", "river_report.html"},
+                 {".sdf", ".sdf_report.html"},
                  {"river.sdf  ", "river_report.html"}};
     for (const auto& c : cases) EXPECT_EQ(vk::reportName(vk::outputNamesOf(c.input)), c.report) << c.input;
 }

@@ -489,6 +489,29 @@ TEST_F(BadInput, MissingEmptyOrFolderTemplates) {
     expectFailure(run({"-shp", "x.sdf"}), "ERROR - Cannot read file Header.prj: Is a directory");
 }
 
+// A template that would be waited on, read without end or copied into every layer is refused.
+TEST_F(BadInput, TemplatesThatAreNoProjectionEndTheRunAtOnce) {
+    writeFile(file("x.sdf"), kNoNetwork);
+    writeFile(file("zeros.prj"), "CoordSys" + std::string(100, '\0'));
+    writeFile(file("big.prj"), kPrjTemplate);
+    fs::resize_file(file("big.prj"), vktest::kPosixSystem ? 3ull << 30 : (1u << 20) + 1);  // sparse
+    const std::string notOrdinary = " is not an ordinary file (a named pipe or a device).";
+    std::vector<std::pair<std::string, std::string>> cases = {
+        {"big.prj", " is larger than 1 MiB."}, {"zeros.prj", " holds NUL bytes: it is no projection."}};
+#ifndef _WIN32
+    ASSERT_EQ(::mkfifo(file("fifo.prj").c_str(), 0600), 0);
+    cases.insert(cases.end(), {{"fifo.prj", notOrdinary}, {"/dev/zero", notOrdinary}});
+#endif
+    for (const auto& [name, reason] : cases) {
+        for (const char* format : {"-shp", "-mif"}) {
+            const auto started = std::chrono::steady_clock::now();
+            expectFailure(run({format, "-prj", name, "x.sdf"}, 20),
+                          "ERROR - Projection file " + name + reason);
+            EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1)) << name;
+        }
+    }
+}
+
 TEST_F(BadInput, InputThatIsAFolderOrCannotBeOpened) {
     fs::create_directory(file("d.sdf"));
     expectFailure(run({"-mif", "d.sdf"}), "ERROR - Cannot read file d.sdf: Is a directory");
@@ -903,6 +926,24 @@ TEST_F(BadInput, SignalsEndTheRunInGoodOrder) {
     EXPECT_NE(few.output.find("\nWARNING - The run holds as many files as the system lets it have "
                               "open: "), std::string::npos) << tail(few.output);
     EXPECT_TRUE(endsWith(few.output, kFinished + "status 0\n"));
+#endif
+}
+
+// Ctrl-C while the console waits on a pipe nobody reads ends the run, its layers closed out.
+TEST_F(BadInput, AnInterruptionEndsARunWhoseConsoleIsStalled) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX signals";
+#else
+    std::string text = kNoNetwork;
+    for (int k = 0; k < 4000; ++k) text += sectionHead("A", "B", std::to_string(k)) + kSurface + "END:\n";
+    writeFile(file("x.sdf"), text);
+    ASSERT_EQ(::mkfifo(file("out.fifo").c_str(), 0600), 0);
+    const auto r = vktest::runShell(  // the shell holds the pipe open and never reads it
+        "cd '" + in + "' && exec 3<>out.fifo && (env --default-signal=INT '" + VK_BINARY +
+        "' -shp x.sdf </dev/null >out.fifo 2>&1 & pid=$!; sleep 1; kill -0 $pid && echo stalled; "
+        "kill -INT $pid; for i in $(seq 30); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done; "
+        "kill -KILL $pid 2>/dev/null && echo still running; wait $pid; echo $?)", 30);
+    EXPECT_EQ(r.output, "stalled\n1\n");
 #endif
 }
 

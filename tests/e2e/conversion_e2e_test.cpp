@@ -278,11 +278,23 @@ TEST_F(Conversion, NoTrimKeepsEveryPointAndWritesNoLeveePoints) {
     expectFiles("", expectedFiles("creek", "creek.sdf_streams", 0, 8, false));
 }
 
-TEST_F(Conversion, InputWithoutDotGivesAnEmptyBaseName) {
+TEST_F(Conversion, InputWithoutDotGivesItsWholeNameAsTheBaseName) {
     writeInput("", "creek");
     const auto r = convert({"-mif", "creek"});
-    EXPECT_EQ(r.output, expectedTranscript("", "creek", ""));
-    expectFiles("", expectedFiles("", "creek_streams", 2, 6, true));
+    EXPECT_EQ(r.output, expectedTranscript("", "creek", "creek"));
+    expectFiles("", expectedFiles("creek", "creek_streams", 2, 6, true));
+}
+
+// /dev/stdin (a file or a pipe) writes "stdin_*" into the current folder, never among devices.
+TEST_F(Conversion, StandardInputWritesIntoTheCurrentFolder) {
+    if (!vktest::kPosixSystem) GTEST_SKIP() << "/dev/stdin is POSIX";
+    writeInput("", "creek.sdf");
+    const std::string in = "cd '" + dir.path() + "' && rm -f stdin_* && ";
+    const std::string run = "'" + std::string(VK_BINARY) + "' /dev/stdin";
+    for (const std::string& command : {in + run + " <creek.sdf", in + "cat creek.sdf | " + run}) {
+        EXPECT_EQ(vktest::runShell(command).status, 0) << command;
+        EXPECT_EQ(fs::file_size(dir.file("stdin_surf_pts_P.shp")), 100u + 5 * 28) << command;
+    }
 }
 
 TEST_F(Conversion, InputInAnotherFolderKeepsEverythingThere) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <ctime>
 #include <filesystem>
 #include <random>
@@ -245,6 +246,23 @@ TEST_F(DbfTest, RecordsHoldEveryValueInExactlyItsFieldWidth) {
     EXPECT_EQ(recordBytes(8), " m                 ");
     EXPECT_EQ(recordBytes(9), " x    y    ********");
     EXPECT_EQ(bytes().size(), 32u * 3 + 33 + 10 * 19 + 1);
+}
+
+// A UTF-8 text is cut before a letter that does not fit whole, and its table stays UTF-8.
+TEST_F(DbfTest, TextsAreCutAtWholeCharacters) {
+    addField("T", "Char", 5);
+    const std::array<std::string_view, 3> cases[] = {  // text, field, code page
+        {"abcd\xC3\xAD", "abcd ", "1252"}, {"ab\xE9\xBB\x84\xE6\xB2\xB3", "ab\xE9\xBB\x84", "UTF-8"},
+        {"abcd\xE9\xA9x", "abcd\xE9", "1252"}};  // Windows-1252: a letter in each byte
+    for (const auto& [text, field, codePage] : cases) {
+        table = {};
+        open();
+        header();
+        record({textValue(text)});
+        vk::gisEndRunOn(vk::dbfWriteEoF(table));
+        EXPECT_EQ(recordBytes(0), " " + std::string(field)) << text;
+        EXPECT_EQ(vk::dbfCodePage(table), codePage) << text;
+    }
 }
 
 TEST_F(DbfTest, ThreeRecordsAreCountedInTheClosedTable) {

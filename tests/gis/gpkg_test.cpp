@@ -142,4 +142,21 @@ TEST_F(GpkgIndexTest, LeftOverTemporariesGoAndAHeldNameKeepsThePackage) {
     EXPECT_GT(vktest::readFile(package + ".1.tmp").size(), 4096u) << "the finished package";
 }
 
+// Tables named as SQLite's and the package's own begin with "_" (an input "sqlite_x.sdf").
+TEST_F(GpkgIndexTest, ReservedTableNamesBeginWithAnUnderscore) {
+    gisSchema.fieldCount = 1;
+    gisSchema.fields[0] = {"N", "Integer", 0};
+    vk::gisState().packagePath = dir.file("reserved.gpkg");
+    for (const char* name : {"sqlite_x_pts", "GPKG_contents", "Rtree_a", "sqlitex"}) {
+        int id = vk::gisOpenLayer(dir.file(std::string(name) + ".gpkg"), "P", "O ", gisSchema);
+        vk::gisWriteHeader(id);
+        vk::gisCloseLayer(id);
+    }
+    ASSERT_TRUE(vk::gisCommitPackage());
+    if (vktest::runShell("command -v sqlite3").status != 0) GTEST_SKIP() << "no sqlite3 to read it";
+    EXPECT_EQ(vktest::runShell("sqlite3 '" + dir.file("reserved.gpkg") +
+                               "' 'SELECT table_name FROM gpkg_contents ORDER BY 1'").output,
+              "_GPKG_contents\n_Rtree_a\n_sqlite_x_pts\nsqlitex\n");
+}
+
 } // namespace

@@ -355,6 +355,7 @@ TEST_F(ShpTest, RecordThatCannotBeWrittenEndsTheRun) {
         }));
     }
     EXPECT_TRUE(transcriptHas("\n\nERROR 0439 - Writing .shp file object coordinates.\n"));
+    EXPECT_FALSE(vktest::fileExists(setFile('L', ".shp"))) << "a set cut short is removed";
 }
 
 TEST_F(ShpTest, MainFileRemovedBeforeCloseEndsTheRunWithoutRecreatingIt) {
@@ -369,16 +370,22 @@ TEST_F(ShpTest, MainFileRemovedBeforeCloseEndsTheRunWithoutRecreatingIt) {
     EXPECT_FALSE(vktest::fileExists(setFile('P', ".shp")));
 }
 
-TEST_F(ShpTest, RunEndedBeforeCloseLeavesTheHeadersOfCreation) {
+// A run that ends early closes the layer out with what was written, or (a full disk) removes it.
+TEST_F(ShpTest, RunEndedBeforeCloseClosesOutOrRemovesTheSet) {
     int id = openLayer("P");
     writePoint(id, 1, 2);
     EXPECT_TRUE(endsRun([] { vk::EXITS(); }));
-    const std::string file = shp('P');
-    ASSERT_EQ(file.size(), 128u);
-    EXPECT_EQ(readI32be(file, 24), 50);
-    expectBox(file, 36, 0, 0, -1, -1);
-    EXPECT_EQ(readI32le(dbf('P'), 4), 0);
-    EXPECT_NE(dbf('P').back(), '\x1A');
+    EXPECT_EQ(readI32be(shp('P'), 24), 64);
+    expectBox(shp('P'), 36, 1, 2, 1, 2);
+    EXPECT_EQ(readI32le(dbf('P'), 4), 1);
+    EXPECT_EQ(dbf('P').back(), '\x1A');
+    id = openLayer("P");
+    writePoint(id, 1, 2);
+    const vktest::FullDisk disk;
+    EXPECT_TRUE(endsRun([] { vk::EXITS(); }));
+    EXPECT_TRUE(transcriptHas(": No space left on device): its files were removed.\n"));
+    for (const char* ext : {".shp", ".shx", ".dbf", ".prj"})
+        EXPECT_FALSE(vktest::fileExists(setFile('P', ext))) << ext;
 }
 
 TEST_F(ShpTest, SetIsOpenedOnlyForAShapefileName) {

@@ -261,14 +261,19 @@ TEST(LongPaths, AreNeverCut) {
 namespace {
 
 // Names taken as Windows takes them: a name equal to one written but for the case of its letters
-// (ASCII and Windows-1252, in either code page) gets the first free "_N" before its extension, in
-// its folder only.
+// (of any script; Windows-1252 or UTF-8) gets the first free "_N" before its extension, in its
+// folder only.
 TEST(NameRegistry, TakenNamesGetTheFirstFreeNumber) {
     vk::NameRegistry written;
     for (const char* name :
-         {"Creek_1.csv", "creek_1_2.csv", "\xC9t\xE9_\x8A.csv", "a.b/c", "R\xCDO_\xFF.csv"})
+         {"Creek_1.csv", "creek_1_2.csv", "\xC9t\xE9_\x8A.csv", "a.b/c", "R\xCDO_\xFF.csv",
+          "Река.csv", "ποταμός.csv", "գետ.csv", "Łódź_Őr.csv"})
         written.add("out/", name);
     written.add("other/", "Creek_1_3.csv");
+    // A name as long as a file's name can be: its number takes the place of its last letters.
+    const std::string longest = std::string(249, 'x') + "\xC3\xA9.csv";
+    const std::string longestFree = std::string(249, 'x') + "_2.csv";
+    written.add("out/", longest);
     for (int i = 0; i < 5000; ++i) written.add("many/", "t" + std::to_string(i) + ".csv");
     const struct {
         const char *folder, *name, *free;
@@ -282,6 +287,11 @@ TEST(NameRegistry, TakenNamesGetTheFirstFreeNumber) {
         {"out/", "A.B/C", "A.B/C_2"},       // a dot in a folder name is no extension
         {"other/", "Creek_1.csv", "Creek_1.csv"}, {"many/", "T4999.CSV", "T4999_2.CSV"},
         {"many/", "t5000.csv", "t5000.csv"},
+        // Letter pairs beyond Windows-1252: Cyrillic, Greek (final sigma), Armenian, Latin.
+        {"out/", "РЕКА.csv", "РЕКА_2.csv"}, {"out/", "ΠΟΤΑΜΌΣ.csv", "ΠΟΤΑΜΌΣ_2.csv"},
+        {"out/", "ԳԵՏ.csv", "ԳԵՏ_2.csv"}, {"out/", "łÓDŹ_őR.csv", "łÓDŹ_őR_2.csv"},
+        {"out/", "PEKA.csv", "PEKA.csv"},  // Latin letters that look Cyrillic are others
+        {"OUT/", longest.c_str(), longestFree.c_str()},
     };
     for (const auto& c : cases) EXPECT_EQ(written.freeName(c.folder, c.name), c.free) << c.name;
 }
