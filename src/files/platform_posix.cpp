@@ -83,6 +83,16 @@ int writeBytes(File file, const char* data, std::size_t size) {
     return 0;
 }
 
+// Takes the advisory lock on the whole file without waiting; false only when another open holds
+// it (a file system that cannot lock lets the file be).
+bool lockExclusive(int f) {
+    int locked;
+    do {
+        locked = ::flock(f, LOCK_EX | LOCK_NB);
+    } while (locked != 0 && errno == EINTR);
+    return locked == 0 || errno != EWOULDBLOCK;
+}
+
 }  // namespace
 
 int openFile(const std::string& path, Access how, File& file, bool held) {
@@ -123,12 +133,8 @@ int openFile(const std::string& path, Access how, File& file, bool held) {
         ::fcntl(f, F_SETFL, ::fcntl(f, F_GETFL) & ~O_NONBLOCK);
     }
     if (held) {
-        int locked;
-        do {
-            locked = ::flock(f, LOCK_EX | LOCK_NB);
-        } while (locked != 0 && errno == EINTR);
         // Only another open's lock refuses the file; a file system that cannot lock lets it be.
-        if (locked != 0 && errno == EWOULDBLOCK) {
+        if (!lockExclusive(f)) {
             ::close(f);
             return EWOULDBLOCK;
         }
@@ -266,11 +272,7 @@ int holdFile(const std::string& path, bool create, File& file) {
         ::close(f);
         return kNotRegularFile;
     }
-    int locked;
-    do {
-        locked = ::flock(f, LOCK_EX | LOCK_NB);
-    } while (locked != 0 && errno == EINTR);
-    if (locked != 0 && errno == EWOULDBLOCK) {
+    if (!lockExclusive(f)) {
         ::close(f);
         return EWOULDBLOCK;
     }

@@ -164,6 +164,13 @@ HANDLE standardHandle(DWORD which) {
     return h == nullptr ? INVALID_HANDLE_VALUE : h;
 }
 
+// An ordinary file on a disk: not a folder, a link, a device or a pipe.
+bool ordinaryFile(HANDLE h) {
+    BY_HANDLE_FILE_INFORMATION about{};
+    return GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &about) &&
+           (about.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+}
+
 }  // namespace
 
 int openFile(const std::string& path, Access how, File& file, bool held) {
@@ -197,11 +204,7 @@ int openFile(const std::string& path, Access how, File& file, bool held) {
     }
     file = fileOf(h);
     if (heldOutput) {
-        BY_HANDLE_FILE_INFORMATION about{};
-        const bool ordinary =
-            GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &about) &&
-            (about.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
-        if (!ordinary) {
+        if (!ordinaryFile(h)) {
             CloseHandle(h);
             file = kNoFile;
             return kNotRegularFile;
@@ -352,11 +355,7 @@ int holdFile(const std::string& path, bool create, File& file) {
         const int error = lastError();
         return error == EACCES && isDirectory(path) ? kNotRegularFile : error;
     }
-    BY_HANDLE_FILE_INFORMATION about{};
-    const bool ordinary =
-        GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &about) &&
-        (about.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
-    if (!ordinary) {
+    if (!ordinaryFile(h)) {
         CloseHandle(h);
         return kNotRegularFile;
     }
