@@ -1,5 +1,6 @@
 #include "gis/crs.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
@@ -504,9 +505,16 @@ std::optional<Crs> crsOf(PJ* crs) {
     return makeCrs(definition, definition).crs;
 }
 
+// A coordinate as the shortest text that reads back to it, whatever the locale.
+std::string number(double value) {
+    char text[32];
+    const auto written = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, written.ptr);
+}
+
 std::string extentText(const Extent& extent) {
-    return "(" + std::to_string(extent.minX) + ", " + std::to_string(extent.minY) + ") to (" +
-           std::to_string(extent.maxX) + ", " + std::to_string(extent.maxY) + ")";
+    return "(" + number(extent.minX) + ", " + number(extent.minY) + ") to (" +
+           number(extent.maxX) + ", " + number(extent.maxY) + ")";
 }
 
 } // namespace

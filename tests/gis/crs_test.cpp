@@ -160,7 +160,8 @@ TEST(Crs, HeaderHintsGiveASystemThatHoldsTheExtent) {
         {"NAD27 in feet, zone without its leading zero", {"STATEPLANE", "3701", "NAD27", "ENGLISH"},
          {1990000, 280000, 2010000, 300000}, Outcome::Found, 32028, 0, "", ""},
         {"the extent outside the zone", {"STATEPLANE", "403", "NAD83", "ENGLISH"}, baldEagle,
-         Outcome::Rejected, 0, 0, "lies outside the area of use of NAD83 / California zone 3 (ftUS), EPSG:2227", ""},
+         Outcome::Rejected, 0, 0, "extent (1967609, 288126) to (2065320, 353446) lies outside the "
+         "area of use of NAD83 / California zone 3 (ftUS), EPSG:2227", ""},
         {"UTM north", {"UTM", "33N", "WGS84", "METRIC"}, {400000, 5500000, 410000, 5510000},
          Outcome::Found, 32633, 0, "", ""},
         {"UTM south, a datum with one hemisphere only", {"UTM", "50", "AGD66", "METRIC"}, perth,
