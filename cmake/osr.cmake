@@ -61,12 +61,16 @@ if(NOT EXISTS ${vk_osr_build}/built)
   if(CMAKE_TOOLCHAIN_FILE)
     set(vk_osr_toolchain -DCMAKE_TOOLCHAIN_FILE=${CMAKE_TOOLCHAIN_FILE})
   endif()
+  set(vk_osr_launcher ${CMAKE_CXX_COMPILER_LAUNCHER})
+  if(NOT vk_osr_launcher AND DEFINED ENV{CMAKE_CXX_COMPILER_LAUNCHER})
+    set(vk_osr_launcher $ENV{CMAKE_CXX_COMPILER_LAUNCHER})
+  endif()
   cmake_host_system_information(RESULT vk_cores QUERY NUMBER_OF_LOGICAL_CORES)
   execute_process(
     COMMAND ${CMAKE_COMMAND} -S ${CMAKE_CURRENT_LIST_DIR}/osr -B ${vk_osr_build}
             ${vk_osr_toolchain} -DCMAKE_BUILD_TYPE=Release -DVK_OSR_SOURCE=${vk_osr_source}
-            -DCMAKE_C_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER}
-            -DCMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER}
+            -DCMAKE_C_COMPILER_LAUNCHER=${vk_osr_launcher}
+            -DCMAKE_CXX_COMPILER_LAUNCHER=${vk_osr_launcher}
     RESULT_VARIABLE vk_osr_result)
   if(vk_osr_result EQUAL 0)
     execute_process(COMMAND ${CMAKE_COMMAND} --build ${vk_osr_build} -j ${vk_cores}
@@ -87,6 +91,9 @@ target_include_directories(vk_osr SYSTEM INTERFACE
 target_compile_definitions(vk_osr INTERFACE PROJ_DLL= DONT_DEPRECATE_SPRINTF)
 target_link_libraries(vk_osr INTERFACE ${vk_osr_libs} vk_sqlite)
 if(WIN32)
-  target_link_libraries(vk_osr INTERFACE ws2_32 shlwapi)
+  # CPL's Windows parts: sockets, paths, and COM for its cloud-machine probe.
+  target_link_libraries(vk_osr INTERFACE ws2_32 shlwapi ole32 oleaut32 wbemuuid)
 endif()
 set(VK_PROJ_DB ${vk_osr_source}/libproj/proj/data/proj.db)
+# PROJ's database beside the program, where it looks for it (and scripts/package takes it from).
+file(COPY_FILE ${VK_PROJ_DB} ${CMAKE_BINARY_DIR}/proj.db ONLY_IF_DIFFERENT)
