@@ -188,7 +188,7 @@ void ConversionOutput::openStreamLayer() {
     streamLayer_ = createLayer(streamLayerName(settings_.output.folder + file, settings_.format()),
                                "L", kStreamFields);
     if (settings_.report) report_ = std::make_unique<ConversionReport>(settings_);
-    if (settings_.results || settings_.report) results_ = std::make_unique<ResultsOutput>(settings_);
+    if (settings_.results != ResultsMode::Off) results_ = std::make_unique<ResultsOutput>(settings_);
     alertsAtStart_ = console().alertLines();
 }
 
@@ -221,8 +221,7 @@ void ConversionOutput::streamNetworkDone() {
 void ConversionOutput::section(const SdfIds& ids, const SdfSection& section) {
     // Between two sections: an interrupted run's outputs hold whole sections only.
     if (sys::interrupted()) throw RunInterrupted{};
-    Process_sdf_Sections(ids, section, sectionLayers_, settings_.output.folder,
-                         settings_.trimToLevees, this);
+    Process_sdf_Sections(ids, section, sectionLayers_, settings_.output.folder, this);
     if (results_) results_->section(ids, section, report_.get());
     ++sectionsWritten_;
 }

@@ -256,7 +256,8 @@ bool ringCrossesItself(std::span<const double> x, std::span<const double> y) {
     return false;
 }
 
-ResultsOutput::ResultsOutput(const RunSettings& settings) : settings_(settings) {
+ResultsOutput::ResultsOutput(const RunSettings& settings)
+    : settings_(settings), mode_(settings.results) {
     counts_.results = true;
     // Its features have at most a few hundred vertices: the arrays grow to what they need.
     o_.X.assign(16, 0.0);
@@ -290,7 +291,7 @@ std::string ResultsOutput::tableLayerName(const OutputNames& output, const Outpu
 void ResultsOutput::header(const SdfHeader& header) { profiles_ = header.profiles; }
 
 void ResultsOutput::open() {
-    if (!settings_.results) return;  // shown in the report only
+    if (mode_ != ResultsMode::Written) return;  // shown in the report only
     const OutputFormat& format = settings_.format();
     const auto names = layerNames(settings_.output, format);
     layers_[kWaterLines] = createLayer(names[kWaterLines], "L", kWaterLineFields);
@@ -406,7 +407,7 @@ void ResultsOutput::section(const SdfIds& ids, const SdfSection& s, ConversionRe
 }
 
 void ResultsOutput::farExtentWarning(const SdfIds& ids, const SdfSection& s, std::size_t k) {
-    if (!settings_.results) return; // the report alone says nothing of the results' faults
+    if (mode_ != ResultsMode::Written) return; // the report alone says nothing of the results' faults
     line_.assign("WARNING - Water-surface extent farther from the cut line than 1% of its "
                  "length: stream ");
     line_.append(TRIMF(ids.streamId)).append(", reach ").append(TRIMF(ids.reachId));
@@ -502,7 +503,7 @@ void ResultsOutput::writeRow(const SdfIds& ids, const SdfSection& s, const Row& 
 }
 
 void ResultsOutput::region(const SdfRegion& region) {
-    if (!settings_.results) return;
+    if (mode_ != ResultsMode::Written) return;
     const bool storage = region.kind == SdfRegion::Kind::StorageArea;
     // Written as the export gives it; a ring that crosses itself is said to.
     if (ringCrossesItself(region.x, region.y)) {
@@ -564,7 +565,7 @@ void ResultsOutput::close() {
 }
 
 void ResultsOutput::addCounts(RunCounts& counts) const {
-    if (!settings_.results) return;
+    if (mode_ != ResultsMode::Written) return;
     counts.results = true;
     counts.waterLines = counts_.waterLines;
     counts.profileLimits = counts_.profileLimits;

@@ -98,6 +98,7 @@ private:
     void farExtentWarning(const SdfIds& ids, const SdfSection& s, std::size_t k);
 
     const RunSettings& settings_;
+    const ResultsMode mode_;  // ForReport: read for the report alone, nothing written
     std::vector<std::string> profiles_;
     std::array<int, 4> layers_{};
     int table_ = 0;

@@ -72,9 +72,7 @@ void createOutputFolder(const RunSettings& settings) {
         ReadAhead ahead(out);
         SdfReader reader(unitInput(settings.sdfUnit), settings.trimToLevees, centreline, section,
                          ahead);
-        // The report shows the results whenever the export carries them; only -results writes
-        // them and reports their faults.
-        reader.readResults(settings.results || settings.report, settings.results);
+        reader.readResults(settings.results);
         ahead.read(reader);
 
         // Any file at all can be named: one in which not a single keyword was found is not taken

@@ -489,7 +489,7 @@ private:
 
 void Process_sdf_Sections(const SdfIds& ids, const SdfSection& section,
                           const SectionLayerIds& layers, std::string_view csvFolder,
-                          bool trimToLevees, SectionObserver* observer) {
+                          SectionObserver* observer) {
     const SectionPlace place(ids, section);
     const ConsolePlaceScope placed(&place);
     SectionWork& w = runState().sections();
@@ -523,7 +523,7 @@ void Process_sdf_Sections(const SdfIds& ids, const SdfSection& section,
         w.text.assign(streamId).append(reachId).append(station);
         console().line(w.text);
     } else {
-        SurfaceSection(section, named, points, w, section.hasLevees && trimToLevees)
+        SurfaceSection(section, named, points, w, section.hasLevees)
             .process(layers, csvFolder, result);
     }
 

@@ -129,6 +129,29 @@ TEST(ScanCommandLine, BannerArgumentCountAndSettings) {
     EXPECT_EQ(settings.inputName, "river.sdf");
 }
 
+// The results' mode is decided once, from both options in either order.
+TEST(ScanCommandLine, ResultsModeFromResultsAndReport) {
+    const struct {
+        std::vector<std::string> options;
+        vk::ResultsMode mode;
+    } cases[] = {
+        {{}, vk::ResultsMode::Off},
+        {{"-report"}, vk::ResultsMode::ForReport},
+        {{"-results"}, vk::ResultsMode::Written},
+        {{"-report", "-results"}, vk::ResultsMode::Written},
+        {{"-results", "-report"}, vk::ResultsMode::Written},
+    };
+    for (const auto& c : cases) {
+        DriverSession session;
+        vk::RunSettings settings;
+        std::vector<std::string> args{"varnokline"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.push_back("river.sdf");
+        vk::scanCommandLine(args, settings);
+        EXPECT_EQ(settings.results, c.mode) << c.options.size();
+    }
+}
+
 TEST(ScanCommandLine, NoArgumentsWritesTheHelpTextAndGoesOn) {
     const std::string help = helpText();
     DriverSession session;
