@@ -27,28 +27,23 @@ void reportValue(std::string_view label, std::int64_t value) {
 // The kinds whose objects are made of parts, and those whose vertices are counted by n.
 bool hasParts(GisKind kind) {
     switch (kind) {
-    case GisKind::Line:
     case GisKind::Pline:
-    case GisKind::PlineMultiple:
     case GisKind::Region:
         return true;
     case GisKind::Unset:
     case GisKind::None:
     case GisKind::Point:
-    case GisKind::Text:
-    case GisKind::MultiPoint:
         return false;
     }
     return false;
 }
 
-bool usesVertexCount(GisKind kind) { return kind == GisKind::MultiPoint || hasParts(kind); }
 
 std::size_t vertexCapacity(const GisObject& object) {
     return std::min(object.X.size(), object.Y.size());
 }
 
-// Parts of line, pline, pline multiple and region objects: at least one part starting at a vertex
+// Parts of pline and region objects: at least one part starting at a vertex
 // of 1 or more, parts in strictly increasing order, and the last part starting no further than
 // just after the last vertex, so that no part reaches beyond the vertices written.
 void checkParts(int gisID, GisObject& object) {
@@ -88,9 +83,9 @@ void checkParts(int gisID, GisObject& object) {
     }
 }
 
-// The writers read X and Y up to the vertex count (and up to vertex 3 for a text's box).
+// The writers read X and Y up to the vertex count.
 void checkVertices(int gisID, const GisObject& object) {
-    const bool usesCount = usesVertexCount(object.kind);
+    const bool usesCount = hasParts(object.kind);
     const std::size_t capacity = vertexCapacity(object);
     const bool countFits =
         !usesCount || (object.n >= 0 && static_cast<std::size_t>(object.n) <= capacity);

@@ -159,8 +159,7 @@ void appendHead(std::string& out, std::uint32_t type) {
     append<kLittle>(out, type);
 }
 
-constexpr std::uint32_t kWkbPoint = 1, kWkbLineString = 2, kWkbPolygon = 3, kWkbMultiPoint = 4,
-                        kWkbMultiLineString = 5, kWkbZ = 1000;
+constexpr std::uint32_t kWkbPoint = 1, kWkbLineString = 2, kWkbPolygon = 3, kWkbZ = 1000;
 
 // The vertices of part i (1-based) of an object made of parts.
 std::pair<std::size_t, std::size_t> partOf(const GisObject& object, int i) {
@@ -179,15 +178,11 @@ std::size_t vertexCount(const GisObject& object) {
 bool keepsZ(GisKind kind) {
     switch (kind) {
     case GisKind::Pline:
-    case GisKind::PlineMultiple:
     case GisKind::Region:
         return true;
     case GisKind::Unset:
     case GisKind::None:
     case GisKind::Point:
-    case GisKind::Line:
-    case GisKind::Text:
-    case GisKind::MultiPoint:
         return false;
     }
     return false;
@@ -200,16 +195,9 @@ bool appendWkb(std::string& out, const GisObject& object, std::size_t& vertices,
     const std::uint32_t zType = z ? kWkbZ : 0;
     switch (object.kind) {
     case GisKind::Point:
-    case GisKind::Text: // a text stands at its point
         appendHead(out, kWkbPoint);
         appendPoints(out, object, 0, 1);
         vertices = 1;
-        return true;
-    case GisKind::Line:
-        appendHead(out, kWkbLineString);
-        append<kLittle>(out, std::uint32_t{2});
-        appendPoints(out, object, 0, 2);
-        vertices = 2;
         return true;
     case GisKind::Pline:
         vertices = vertexCount(object);
@@ -217,23 +205,11 @@ bool appendWkb(std::string& out, const GisObject& object, std::size_t& vertices,
         append<kLittle>(out, static_cast<std::uint32_t>(vertices));
         appendPoints(out, object, 0, vertices, z);
         return true;
-    case GisKind::MultiPoint:
-        vertices = vertexCount(object);
-        appendHead(out, kWkbMultiPoint);
-        append<kLittle>(out, static_cast<std::uint32_t>(vertices));
-        for (std::size_t j = 0; j < vertices; ++j) {
-            appendHead(out, kWkbPoint);
-            appendPoints(out, object, j, 1);
-        }
-        return true;
-    case GisKind::PlineMultiple:
     case GisKind::Region: {
-        const bool region = object.kind == GisKind::Region;
-        appendHead(out, (region ? kWkbPolygon : kWkbMultiLineString) + zType);
+        appendHead(out, kWkbPolygon + zType);
         append<kLittle>(out, static_cast<std::uint32_t>(object.nr));
         for (int i = 1; i <= object.nr; ++i) {
             const auto [first, count] = partOf(object, i);
-            if (!region) appendHead(out, kWkbLineString + zType);
             append<kLittle>(out, static_cast<std::uint32_t>(count));
             appendPoints(out, object, first, count, z);
         }

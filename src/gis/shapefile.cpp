@@ -39,17 +39,13 @@ bool setForLetter(char c, SetKind& kind) {
     }
 }
 
-// The set that receives an object of this kind (a text is the point it stands at); kNoSet for
-// the kinds that have no set of their own.
+// The set that receives an object of this kind; kNoSet for the kinds that have no set of their
+// own.
 std::size_t setOf(GisKind kind) {
     switch (kind) {
     case GisKind::Point:
-    case GisKind::Text:
-    case GisKind::MultiPoint:
         return 0;
-    case GisKind::Line:
     case GisKind::Pline:
-    case GisKind::PlineMultiple:
         return 1;
     case GisKind::Region:
         return 2;
@@ -144,16 +140,9 @@ GisStatus ShapefileLayerWriter::object(GisObject& object) {
             if (!status.ok()) return status;
         }
         return {};
-    case GisKind::Text:
-        // In a Shapefile layer a text is the point it stands at.
-        object.kind = GisKind::Point;
-        break;
     case GisKind::Point:
-    case GisKind::Line:
     case GisKind::Pline:
-    case GisKind::PlineMultiple:
     case GisKind::Region:
-    case GisKind::MultiPoint:
         break;
     }
     ShapeSet& set = sets[setOf(object.kind)];

@@ -60,7 +60,7 @@ TEST_F(Dispatch, MissingPartCountsAreRaisedToOnePart) {
     EXPECT_EQ(gisO_.ir[0], 1);
 
     // The raised values are what a multi-part kind is written with.
-        gisO_.kind = vk::GisKind::PlineMultiple;
+    gisO_.kind = vk::GisKind::Region;
     gisO_.nr = -4;
     gisO_.ir[0] = -1;
     vk::gisWriteObject(id, gisO_);
@@ -68,14 +68,14 @@ TEST_F(Dispatch, MissingPartCountsAreRaisedToOnePart) {
                                            "        0.000000        0.000000\n"
                                            "        1.000000        1.000000\n"
                                            "        2.000000        0.000000\n"
-                                           "Pline Multiple 1\n"
+                                           "Region 1\n"
                                            " 3\n"
                                            "        0.000000        0.000000\n"
                                            "        1.000000        1.000000\n"
                                            "        2.000000        0.000000\n");
 }
 
-TEST_F(Dispatch, PointsAndTextsSkipThePartCheck) {
+TEST_F(Dispatch, PointsSkipThePartCheck) {
     int id = openMif("pt.mif");
     gisO_.kind = vk::GisKind::Point;
     setVertices({{1, 2}});
@@ -87,7 +87,7 @@ TEST_F(Dispatch, PointsAndTextsSkipThePartCheck) {
 
 TEST_F(Dispatch, PartsAndVerticesMustLieInsideTheArrays) {
     int id = openMif("b.mif");
-    gisO_.kind = vk::GisKind::PlineMultiple;
+    gisO_.kind = vk::GisKind::Region;
     setVertices({{0, 0}, {1, 1}, {2, 2}});
 
     // More parts than the part array holds.
@@ -108,26 +108,22 @@ TEST_F(Dispatch, PartsAndVerticesMustLieInsideTheArrays) {
                   "gisO_%nr    =    3\n" +
                   std::string(kExitTail));
 
-    // A vertex count beyond the coordinate arrays, or below zero.
-        gisO_.kind = vk::GisKind::MultiPoint;
-    for (const int n : {static_cast<int>(gisO_.X.size()) + 1, -1}) {
-        gisO_.n = n;
-        EXPECT_EQ(endsRun([&] { vk::gisWriteObject(id, gisO_); }),
-                  "Should not be here [gisO_%n outside gisO_%x]" + std::string(kContact) +
-                      "GIS Layer   =    1\n"
-                      "gisO_%n     =" +
-                      (n < 0 ? "   -1" : "*****") + "\n" + std::string(kExitTail))
-            << n;
-    }
+    // A vertex count beyond the coordinate arrays (one below zero fails the part check first).
+    setParts({1});
+    gisO_.n = static_cast<int>(gisO_.X.size()) + 1;
+    EXPECT_EQ(endsRun([&] { vk::gisWriteObject(id, gisO_); }),
+              "Should not be here [gisO_%n outside gisO_%x]" + std::string(kContact) +
+                  "GIS Layer   =    1\n"
+                  "gisO_%n     =*****\n" + std::string(kExitTail));
 }
 
 TEST_F(Dispatch, AnEmptyLastPartIsAllowed) {
     int id = openMif("e.mif");
-    gisO_.kind = vk::GisKind::PlineMultiple;
+    gisO_.kind = vk::GisKind::Region;
     setVertices({{0, 0}, {1, 1}});
     setParts({1, 3});
     vk::gisWriteObject(id, gisO_);
-    EXPECT_EQ(mifAfterHeader(id, "e.mif"), "Pline Multiple 2\n"
+    EXPECT_EQ(mifAfterHeader(id, "e.mif"), "Region 2\n"
                                            " 2\n"
                                            "        0.000000        0.000000\n"
                                            "        1.000000        1.000000\n"
@@ -192,8 +188,7 @@ TEST_F(Dispatch, ShapefileSetsFollowTheKind) {
         vk::GisKind kind;
         std::size_t set;
     } cases[] = {
-        {vk::GisKind::Line, 1},   {vk::GisKind::Pline, 1},      {vk::GisKind::PlineMultiple, 1},
-        {vk::GisKind::Region, 2}, {vk::GisKind::MultiPoint, 0}, {vk::GisKind::Point, 0},
+        {vk::GisKind::Pline, 1}, {vk::GisKind::Region, 2}, {vk::GisKind::Point, 0},
     };
     std::array<std::int32_t, 3> expected{};
     for (const auto& c : cases) {
@@ -207,18 +202,6 @@ TEST_F(Dispatch, ShapefileSetsFollowTheKind) {
             EXPECT_EQ(layer.tables[k].recordsWritten, expected[k]) << static_cast<int>(c.kind);
         }
     }
-}
-
-TEST_F(Dispatch, AShapefileTextBecomesAPoint) {
-    const int id = openShapefile("t.shp", "P");
-    gisO_.kind = vk::GisKind::Text;
-    setVertices({{1, 2}, {3, 4}, {5, 6}});
-    gisO_.setValues({vk::textValue("label")});
-    vk::gisWriteObject(id, gisO_);
-    EXPECT_EQ(gisO_.kind, vk::GisKind::Point);
-    vk::gisWriteRecord(id, gisO_);
-    EXPECT_EQ(shapefile(id).sets[0].recordCount, 1);
-    EXPECT_EQ(shapefile(id).tables[0].recordsWritten, 1);
 }
 
 TEST_F(Dispatch, ANoneObjectGoesToEveryOpenSet) {

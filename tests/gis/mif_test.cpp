@@ -168,31 +168,6 @@ TEST_F(Mif, RegionOfOneRingUsesAllVertices) {
     EXPECT_EQ(midOf("r1"), "\"pond\"\n");
 }
 
-TEST_F(Mif, LineWritesOnlyItsFirstTwoVertices) {
-    int id = openMif("l.mif");
-    gisO_.kind = vk::GisKind::Line;
-    setVertices({{1, 2}, {3, 4}, {5, 6}, {7, 8}, {9, 10}});
-    gisO_.setValues({vk::textValue("cut")});
-    write(id);
-    EXPECT_EQ(objectsOf(id, "l"),
-              "Line         1.000000        2.000000        3.000000        4.000000\n");
-    EXPECT_EQ(midOf("l"), "\"cut\"\n");
-}
-
-TEST_F(Mif, TextWithItsBoxInThreeDecimals) {
-    int id = openMif("t.mif");
-    gisO_.kind = vk::GisKind::Text;
-    setVertices({{99, 99}, {1.25, 2}, {3.5, -4.125}});
-    gisO_.label = "\"Bridge\"   ";
-    gisO_.setValues({vk::textValue("Bridge")});
-    write(id);
-    EXPECT_EQ(objectsOf(id, "t"), "Text\n"
-                                  "\"Bridge\"\n"
-                                  "               1.250           2.000           3.500"
-                                  "          -4.125\n");
-    EXPECT_EQ(midOf("t"), "\"Bridge\"\n");
-}
-
 TEST_F(Mif, CoordinatesThatDoNotFitBecomeAsterisks) {
     int id = openMif("big.mif");
     gisO_.kind = vk::GisKind::Point;
@@ -207,37 +182,13 @@ TEST_F(Mif, CoordinatesThatDoNotFitBecomeAsterisks) {
     EXPECT_EQ(midOf("big"), "\"a\"\n\"b\"\n");
 }
 
-TEST_F(Mif, MultiPointPlineMultipleAndNone) {
+TEST_F(Mif, NoneIsARecordWithoutGeometry) {
     int id = openMif("m.mif");
-    gisO_.kind = vk::GisKind::MultiPoint;
-    setVertices({{1, 1}, {2, 2}});
-    gisO_.setValues({vk::textValue("mp")});
-    write(id);
-
-    vk::gisInitialiseObject(gisO_);
-    gisO_.kind = vk::GisKind::PlineMultiple;
-    setVertices({{0, 0}, {1, 1}, {5, 5}, {6, 6}, {7, 5}});
-    setParts({1, 3});
-    gisO_.setValues({vk::textValue("pm")});
-    write(id);
-
-    vk::gisInitialiseObject(gisO_);
     gisO_.kind = vk::GisKind::None;
     gisO_.setValues({vk::textValue("n")});
     write(id);
-    EXPECT_EQ(objectsOf(id, "m"), "MultiPoint 2\n"
-                                  "        1.000000        1.000000\n"
-                                  "        2.000000        2.000000\n"
-                                  "Pline Multiple 2\n"
-                                  " 2\n"
-                                  "        0.000000        0.000000\n"
-                                  "        1.000000        1.000000\n"
-                                  " 3\n"
-                                  "        5.000000        5.000000\n"
-                                  "        6.000000        6.000000\n"
-                                  "        7.000000        5.000000\n"
-                                  "none\n");
-    EXPECT_EQ(midOf("m"), "\"mp\"\n\"pm\"\n\"n\"\n");
+    EXPECT_EQ(objectsOf(id, "m"), "none\n");
+    EXPECT_EQ(midOf("m"), "\"n\"\n");
 }
 
 // The driver reuses one object for every feature: each is written as the kind it was last given.
@@ -246,13 +197,13 @@ TEST_F(Mif, AReusedObjectIsWrittenAsItsLatestKind) {
     setVertices({{1, 2}, {3, 4}});
     gisO_.kind = vk::GisKind::Point;
     vk::gisWriteObject(id, gisO_);
-    gisO_.kind = vk::GisKind::MultiPoint;
+    gisO_.kind = vk::GisKind::Pline;
     vk::gisWriteObject(id, gisO_);
     vk::gisInitialiseObject(gisO_);
     gisO_.kind = vk::GisKind::Region;
     vk::gisWriteObject(id, gisO_);
     EXPECT_EQ(objectsOf(id, "order"), "Point         1.000000        2.000000\n"
-                                      "MultiPoint 2\n"
+                                      "Pline 2\n"
                                       "        1.000000        2.000000\n"
                                       "        3.000000        4.000000\n"
                                       "Region 1\n"
@@ -411,13 +362,6 @@ TEST_F(Mif, LayerIsReadByGdal) {
     write(id);
 
     vk::gisInitialiseObject(gisO_);
-    gisO_.kind = vk::GisKind::PlineMultiple;
-    setVertices({{0, 0}, {1, 1}, {5, 5}, {6, 6}, {7, 5}});
-    setParts({1, 3});
-    gisO_.setValues({vk::textValue("Braided"), vk::realValue(1)});
-    write(id);
-
-    vk::gisInitialiseObject(gisO_);
     gisO_.kind = vk::GisKind::None;
     gisO_.setValues({vk::textValue("Nothing"), vk::realValue(2)});
     write(id);
@@ -430,14 +374,13 @@ TEST_F(Mif, LayerIsReadByGdal) {
     EXPECT_EQ(all.find("Warning"), std::string::npos) << all;
     EXPECT_EQ(all.find("ERROR"), std::string::npos) << all;
 
-    EXPECT_NE(r.output.find("Feature Count: 5\n"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("Feature Count: 4\n"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("PROJCRS["), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("Stream_ID: String (20.0)\n"), std::string::npos) << r.output;
     for (const char* expected : {
              "  Stream_ID (String) = Main River\n  Elevation (Real) = 12.5\n",
              "  Stream_ID (String) = Trib, 2\n  Elevation (Real) = -3.25\n",
              "  Stream_ID (String) = Lake\n",
-             "  Stream_ID (String) = Braided\n",
              "  Stream_ID (String) = Nothing\n  Elevation (Real) = 2\n",
          })
         EXPECT_NE(r.output.find(expected), std::string::npos) << expected << "\n" << r.output;
@@ -448,11 +391,9 @@ TEST_F(Mif, LayerIsReadByGdal) {
                   {"LINESTRING", {500000, 6000000, 500010.5, 6000020, 500030, 6000025.25}},
                   {"POINT", {500002.5, 5999990}},
                   {"POLYGON", {0, 0, 10, 0, 10, 10, 0, 0, 2, 2, 4, 2, 4, 4, 2, 2}},
-                  {"MULTILINESTRING", {0, 0, 1, 1, 5, 5, 6, 6, 7, 5}},
               }));
-    // Rings and parts stay apart.
+    // Rings stay apart.
     EXPECT_NE(r.output.find("POLYGON ((0 0,10 0,10 10,0 0),(2 2,"), std::string::npos);
-    EXPECT_NE(r.output.find("MULTILINESTRING ((0 0,1 1),(5 5,"), std::string::npos);
 }
 
 } // namespace
