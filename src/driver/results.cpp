@@ -7,7 +7,6 @@
 #include "driver/layers.h"
 #include "files/console.h"
 #include "files/units.h"
-#include "gis/gis.h"
 #include "text/fixedpoint.h"
 #include "text/strings.h"
 
@@ -290,16 +289,15 @@ std::string ResultsOutput::tableLayerName(const OutputNames& output, const Outpu
 
 void ResultsOutput::header(const SdfHeader& header) { profiles_ = header.profiles; }
 
-void ResultsOutput::open() {
+void ResultsOutput::open(GisDataset& dataset) {
     if (mode_ != ResultsMode::Written) return;  // shown in the report only
     const OutputFormat& format = settings_.format();
     const auto names = layerNames(settings_.output, format);
-    layers_[kWaterLines] = createLayer(names[kWaterLines], "L", kWaterLineFields);
-    layers_[kBankPoints] = createLayer(names[kBankPoints], "P", kBankPointFields);
-    layers_[kProfileLimits] = createLayer(names[kProfileLimits], "R", kProfileLimitFields);
-    layers_[kStorageAreas] = createLayer(names[kStorageAreas], "R", kStorageAreaFields);
-    if (!format.packageExtension.empty())
-        tableLayer_ = createLayer(tableLayerName(settings_.output, format), "", kWaterSurfaceFields);
+    layers_[kWaterLines] = createLayer(dataset, names[kWaterLines], "L", kWaterLineFields);
+    layers_[kBankPoints] = createLayer(dataset, names[kBankPoints], "P", kBankPointFields);
+    layers_[kProfileLimits] = createLayer(dataset, names[kProfileLimits], "R", kProfileLimitFields);
+    layers_[kStorageAreas] = createLayer(dataset, names[kStorageAreas], "R", kStorageAreaFields);
+    tableLayer_ = createTable(dataset, tableLayerName(settings_.output, format), kWaterSurfaceFields);
 
     OPENER(table_, "O ", tableName(settings_.output), 1);
     unitOutput(table_).putLine(R"("Stream","Reach","Station","Node","Profile","WS_Elev","Extents",)"
@@ -381,9 +379,9 @@ void ResultsOutput::section(const SdfIds& ids, const SdfSection& s, ConversionRe
                           textValue(profile), textValue(row.computed ? "computed" : "given"),
                           numberValue(row.width)});
             o_.values.push_back(k < levels ? realValue(s.waterElevation[k]) : missingValue());
-            if (layers_[kWaterLines] > 0) {
-                gisWriteObject(layers_[kWaterLines], o_);
-                gisWriteRecord(layers_[kWaterLines], o_);
+            if (layers_[kWaterLines]) {
+                layers_[kWaterLines]->writeObject(o_);
+                layers_[kWaterLines]->writeRecord(o_);
             }
             ++lines;
         }
@@ -400,7 +398,7 @@ void ResultsOutput::section(const SdfIds& ids, const SdfSection& s, ConversionRe
     counts_.waterLines += lines;
     if (lines == 0) ++counts_.sectionsWithoutWater;
 
-    if (s.hasBanks && cut >= 2 && layers_[kBankPoints] > 0) {
+    if (s.hasBanks && cut >= 2 && layers_[kBankPoints]) {
         writeBankPoint(ids, s, true);
         writeBankPoint(ids, s, false);
     }
@@ -445,8 +443,8 @@ void ResultsOutput::writeBankPoint(const SdfIds& ids, const SdfSection& s, bool 
         }
         o_.values.back() = realValue(z);
     }
-    gisWriteObject(layers_[kBankPoints], o_);
-    gisWriteRecord(layers_[kBankPoints], o_);
+    layers_[kBankPoints]->writeObject(o_);
+    layers_[kBankPoints]->writeRecord(o_);
     ++counts_.bankPoints;
 }
 
@@ -488,7 +486,7 @@ void ResultsOutput::writeRow(const SdfIds& ids, const SdfSection& s, const Row& 
     unitOutput(table_).putLine(line);
     ++counts_.waterRows;
 
-    if (tableLayer_ == 0) return;
+    if (!tableLayer_) return;
     row_.kind = GisKind::None;
     row_.setValues({textValue(ids.streamId), textValue(ids.reachId), textValue(s.station),
                     s.nodeName.empty() ? missingValue() : textValue(s.nodeName),
@@ -499,7 +497,7 @@ void ResultsOutput::writeRow(const SdfIds& ids, const SdfSection& s, const Row& 
     for (const double value : {computedValue(row.width), left, computedValue(row.bankLeft), right,
                                computedValue(row.bankRight)})
         row_.values.push_back(numberValue(value));
-    gisWriteRecord(tableLayer_, row_);
+    tableLayer_->writeRecord(row_);
 }
 
 void ResultsOutput::region(const SdfRegion& region) {
@@ -538,8 +536,8 @@ void ResultsOutput::region(const SdfRegion& region) {
     }
     if (!storage) {
         o_.setValues({textValue(region.name)});
-        gisWriteObject(layers_[kProfileLimits], o_);
-        gisWriteRecord(layers_[kProfileLimits], o_);
+        layers_[kProfileLimits]->writeObject(o_);
+        layers_[kProfileLimits]->writeRecord(o_);
         ++counts_.profileLimits;
         return;
     }
@@ -551,16 +549,16 @@ void ResultsOutput::region(const SdfRegion& region) {
         o_.setValues({textValue(region.name),
                       textValue(level && k < profiles_.size() ? std::string_view(profiles_[k]) : ""),
                       level ? realValue(region.waterElevation[k]) : missingValue()});
-        gisWriteObject(layers_[kStorageAreas], o_);
-        gisWriteRecord(layers_[kStorageAreas], o_);
+        layers_[kStorageAreas]->writeObject(o_);
+        layers_[kStorageAreas]->writeRecord(o_);
         ++counts_.storageAreas;
     }
 }
 
 void ResultsOutput::close() {
-    for (int& layer : layers_)
-        if (layer > 0) gisCloseLayer(layer);
-    if (tableLayer_ > 0) gisCloseLayer(tableLayer_);
+    for (std::unique_ptr<GisLayer>& layer : layers_)
+        closeLayer(layer);
+    closeLayer(tableLayer_);
     if (table_ > 0) CLOSER(table_);
 }
 

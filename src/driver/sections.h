@@ -55,7 +55,7 @@ public:
 // Ends the run through EXITS when the station is not a number. An observer is shown the result
 // once everything is written.
 void Process_sdf_Sections(const SdfIds& ids, const SdfSection& section,
-                          const SectionLayerIds& layers, std::string_view csvFolder,
+                          const SectionLayers& layers, std::string_view csvFolder,
                           SectionObserver* observer = nullptr);
 
 }  // namespace vk

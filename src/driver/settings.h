@@ -38,6 +38,7 @@ struct RunSettings {
     std::string projectionFile;    // -prj: the projection template (none: beside the input)
     std::string inputName;         // trailing blanks removed; set with setInputName
     OutputNames output;            // derived from inputName
+    GisProjections projections;    // read from the projection template
     int sdfUnit = 0;
 
     // The format the layers are written in.

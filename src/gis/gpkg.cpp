@@ -15,8 +15,8 @@
 #include "files/platform.h"
 #include "files/units.h"
 #include "gis/binary.h"
-#include "gis/gis.h"
-#include "gis/state.h"
+#include "files/console.h"
+#include "gis/formats.h"
 #include "text/encoding.h"
 #include "text/paths.h"
 #include "text/strings.h"
@@ -736,14 +736,8 @@ GisStatus GpkgLayerWriter::open(std::string_view name, std::string_view kinds) {
 }
 
 GisStatus GpkgLayerWriter::header(const GisSchema& schema, const GisProjections& projections) {
-    GisState& state = gisState();
-    if (!state.package) {
-        if (state.packagePath.empty()) return gisFault("[gpkgWriteHeader-Package]");
-        state.package = std::make_unique<GpkgPackage>(state.packagePath, state.packageTime);
-    }
-    if (!state.package->created())
-        if (GisStatus status = state.package->create(projections.shp); !status.ok()) return status;
-    package_ = state.package.get();
+    if (!package_->created())
+        if (GisStatus status = package_->create(projections.shp); !status.ok()) return status;
     GpkgPackage& p = *package_;
 
     const std::string table = quoted(table_);
@@ -934,18 +928,30 @@ GisStatus GpkgLayerWriter::finish() {
     return {};
 }
 
-void gisClaimPackage() {
-    GisState& state = gisState();
-    if (state.packagePath.empty() || state.package) return;
-    state.package = std::make_unique<GpkgPackage>(state.packagePath, state.packageTime);
-    GpkgPackage& package = *state.package;
+GeoPackage::GeoPackage(const OutputFormat& format, DatasetPlace place)
+    : GisDataset(format, std::move(place)),
+      package_(std::make_unique<GpkgPackage>(
+          this->place().folder + this->place().base + std::string(format.extension),
+          this->place().time)) {}
+
+std::unique_ptr<GisDataset> openGeoPackage(const OutputFormat& format, DatasetPlace place) {
+    auto dataset = std::make_unique<GeoPackage>(format, std::move(place));
+    GpkgPackage& package = *dataset->package_;
     if (!retryOutput(package.path(), [&] { return package.claim(); })) unableToOpen(package.path());
+    return dataset;
 }
 
-bool gisCommitPackage() {
-    GisState& state = gisState();
-    if (!state.package) return false;
-    GpkgPackage& package = *state.package;
+std::unique_ptr<LayerWriter> GeoPackage::makeWriter() {
+    return std::make_unique<GpkgLayerWriter>(*package_);
+}
+
+std::unique_ptr<GisLayer> GeoPackage::createTable(std::string_view name, const GisSchema& schema) {
+    return createLayer(name, "", schema);
+}
+
+void GeoPackage::finish() {
+    if (!package_) return;
+    GpkgPackage& package = *package_;
     gisEndRunOn(package.finish());
     // Its name taken meanwhile (held by a program that reads it, a folder made there): asked about
     // as an output that cannot be opened; without anyone to ask, the finished package is kept.
@@ -953,8 +959,14 @@ bool gisCommitPackage() {
         package.keepTemporary();
         gisEndRunOn({GisError::PackageKept, package.temporary()});
     }
-    state.package.reset();
-    return true;
+    const std::string path = package.path();
+    package_.reset();
+    console().line("GeoPackage written: " + path);
+}
+
+std::string GeoPackage::unfinished() const {
+    if (!package_) return {};
+    return "No GeoPackage was written: " + package_->path() + " is as it was.";
 }
 
 } // namespace vk

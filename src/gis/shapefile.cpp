@@ -91,7 +91,7 @@ GisStatus ShapefileLayerWriter::open(std::string_view name, std::string_view kin
         // A letter given twice names its set once.
         if (named[kind.index]) continue;
         std::array<std::string, 4> paths;
-        GisStatus status = OpenshpFile(name, kind.letter, "O ", paths);
+        GisStatus status = OpenshpFile(name, kind.letter, paths);
         if (!status.ok()) return status;
         named[kind.index] = true;
         first[kind.index] = files_.size();

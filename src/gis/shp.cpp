@@ -117,13 +117,9 @@ GisStatus patchHeader(OutputFile& file, std::int32_t lengthWords, const ShapeSet
 
 }  // namespace
 
-GisStatus OpenshpFile(std::string_view layerName, char letter, std::string_view mode,
-                      std::array<std::string, 4>& paths) {
-    if (mode != "I " && mode != "O ") return gisFault("[OpenshpFile]");
+GisStatus OpenshpFile(std::string_view layerName, char letter, std::array<std::string, 4>& paths) {
     if (trimRight(cutTo(FILEEXT(layerName), 8)) != ".shp") return {GisError::ShpNotSpecified, {}};
     if (letter == ' ') return gisFault("[OpenshpFileO]");
-    // Layers are only ever written by this system; there is no reading side to open a set for.
-    if (mode == "I ") return gisFault("[OpenshpFileI]");
 
     const std::string base = FILENAMEPATH(layerName) + "_" + letter;
     paths = {base + ".shp", base + ".shx", base + ".prj", base + ".dbf"};

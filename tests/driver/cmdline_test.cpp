@@ -9,8 +9,6 @@
 #include "driver/layers.h"
 #include "driver/run.h"
 #include "driver/settings.h"
-#include "gis/gis.h"
-#include "gis/registry.h"
 #include "files/platform.h"
 #include "files/units.h"
 #include "support/testfiles.h"
@@ -394,7 +392,6 @@ TEST(RunState, EachRunHasItsOwnAndLeavesTheCallersAlone) {
     int unit = 0;
     vk::OPENER(unit, "O ", dir.file("mine.txt"), 1);
     ASSERT_EQ(unit, 1001);
-    vk::gisState().projections.mif = "CoordSys of the caller";
 
     std::string transcripts[2];
     for (std::string& transcript : transcripts) {
@@ -407,12 +404,10 @@ TEST(RunState, EachRunHasItsOwnAndLeavesTheCallersAlone) {
     EXPECT_EQ(transcripts[0], transcripts[1]);
     EXPECT_EQ(vk::run({"varnokline", "-mif", dir.file("river.sdf")}), 0);
 
-    // The session's unit and projection are as it left them; no layer of the runs is in its table.
+    // The session's unit is as it left it.
     EXPECT_TRUE(vk::unitInUse(1001));
     EXPECT_FALSE(vk::unitInUse(1002));
     EXPECT_EQ(vk::unitFileName(1001), dir.file("mine.txt"));
-    EXPECT_EQ(vk::gisState().projections.mif, "CoordSys of the caller");
-    for (int id = 1; id <= vk::kMaxGisLayers; ++id) EXPECT_FALSE(vk::gisLayer(id).open) << id;
     vk::CLOSER(unit);
 }
 
