@@ -21,7 +21,7 @@ public:
     explicit ConversionOutput(const RunSettings& settings);
 
     // Creates the stream layer (after the SDF file has been opened), and with -report the report
-    // page, and makes the shared object a pline for the stream-network loop.
+    // page. Opens the run's dataset first (a package's name claimed before anything is written).
     void openStreamLayer();
 
     void centreline(const SdfIds& ids, GisObject& line) override;

@@ -24,7 +24,7 @@ class SdfReader : private ConsolePlace {
     // Longer lines are cut (a row of a block with a warning), those of the results read whole.
     static constexpr std::size_t kLineLength = 1000;
 
-    // centreline collects the vertices of each centreline (the run passes its shared object); section is the
+    // centreline collects the vertices of each centreline (the run passes a feature of its own); section is the
     // store reused for every cross-section. trimToLevees false: levee markers are read but the
     // section is handed over without them.
     SdfReader(LineReader& in, bool trimToLevees, GisObject& centreline, SdfSection& section,

@@ -1,6 +1,6 @@
 // The feature that travels through the GIS layer writer: its geometry and its attribute values.
 // Each producer keeps one of its own and fills it (kind, vertices, parts, values) before calling
-// gisWriteObject and gisWriteRecord.
+// its layer's writeObject and writeRecord (gis/dataset.h).
 #pragma once
 
 #include <cstddef>
@@ -15,7 +15,7 @@ namespace vk {
 // What an object is. Every switch over it names each kind (no default), so that a kind added here
 // is a compile error wherever it is not yet handled.
 enum class GisKind {
-    Unset,          // no kind chosen since gisInitialiseObject: writing it is a program fault
+    Unset,          // no kind chosen yet: writing it is a program fault
     None,           // an attribute record without geometry (a null shape)
     Point,          // vertex 1
     Pline,          // n vertices, one part

@@ -1,6 +1,6 @@
 // What a layer writer reports instead of ending the run: every writer operation returns a
-// GisStatus, and the layer operations of gis.h hand it to gisEndRunOn, the one place where a
-// failure becomes its message and the end of the run.
+// GisStatus, and the layers and datasets of gis/dataset.h hand it to gisEndRunOn, the one place
+// where a failure becomes its message and the end of the run.
 //
 //   GisStatus status = writer.object(object);
 //   gisEndRunOn(status);  // returns when status.ok(); otherwise reports and ends the run

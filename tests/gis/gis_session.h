@@ -1,4 +1,4 @@
-// A fresh run for each GIS writer test: a unit table and a layer library state of its own, the console captured and its input empty, and a private folder for the layers.
+// A fresh run for each GIS writer test: a unit table and datasets of its own, the console captured and its input empty, and a private folder for the layers.
 #pragma once
 
 #include <gtest/gtest.h>
