@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 #include <sys/stat.h>
@@ -14,8 +15,8 @@
 #include "files/console.h"
 #include "files/exits.h"
 #include "files/units.h"
-#include "gis/gis.h"
-#include "gis/registry.h"
+#include "gis/dataset.h"
+#include "gis/formats.h"
 #include "gis/shapefile.h"
 
 namespace fs = std::filesystem;
@@ -25,23 +26,23 @@ namespace {
 struct Layer {
     std::string folder;
     std::string name;
-    int id = 0;
+    std::unique_ptr<vk::GisDataset> dataset;
+    std::unique_ptr<vk::GisLayer> layer;
     int records = 0;
     vk::GisObject point;
 };
 
 void openLayer(Layer& layer) {
     vk::INITFILEUNITS(1000);
-    vk::gisResetAll();
+    layer.layer.reset();
+    layer.dataset = vk::defaultOutputFormat().openDataset(vk::defaultOutputFormat(), {});
     vk::GisSchema schema;
     schema.fieldCount = 4;
     schema.fields[0] = {"Stream_ID", "Char", 12};
     schema.fields[1] = {"Elevation", "Float", 0, 10, 3};
     schema.fields[2] = {"Flags", "Char", 3, 0, 0, true};
     schema.fields[3] = {"Count", "Integer", 0, 8, 0};
-    layer.id = vk::gisOpenLayer(layer.name, "P", "O ", schema);
-    vk::gisWriteHeader(layer.id);
-    vk::gisInitialiseObject(layer.point);
+    layer.layer = layer.dataset->createLayer(layer.name, "P", schema);
     layer.point.kind = vk::GisKind::Point;
     layer.point.n = 1;
     layer.point.X[0] = 1;
@@ -90,10 +91,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     vk::console().captureOutput(&sink);
     vk::console().feedInput("");
     try {
-        if (layer.id == 0 || layer.records >= 2000) {
-            if (layer.id != 0) {
+        if (!layer.layer || layer.records >= 2000) {
+            if (layer.layer) {
                 const int records = layer.records;
-                vk::gisCloseLayer(layer.id);
+                layer.layer->close();
                 // Header of four fields, fixed-length records of 1 + 12 + 16 + 3 + 8 bytes, 0x1A.
                 const auto expected = static_cast<std::uintmax_t>(32 * 4 + 33 + records * 40 + 1);
                 if (fs::file_size(layer.folder + "/fz_P.dbf") != expected) std::abort();
@@ -102,11 +103,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         sink.clear();
         decode(data, size, layer.point.values);
-        vk::gisWriteObject(layer.id, layer.point);
-        vk::gisWriteRecord(layer.id, layer.point);
+        layer.layer->writeObject(layer.point);
+        layer.layer->writeRecord(layer.point);
         ++layer.records;
-        const auto& shapes = static_cast<const vk::ShapefileLayerWriter&>(
-            *vk::gisLayer(layer.id).writer);
+        const auto& shapes =
+            static_cast<const vk::ShapefileLayerWriter&>(layer.layer->writer());
         if (shapes.tables[0].file->out().failed()) std::abort();
     } catch (const vk::RunEnd&) {
         // No value ends the run: whatever did is a fault of the writer.

@@ -176,7 +176,7 @@ void scanCommandLine(const std::vector<std::string>& args, RunSettings& settings
             settings.report = true;
             break;
         case ArgumentKind::Results:
-            settings.results = true;
+            settings.results = ResultsMode::Written;
             break;
         case ArgumentKind::Quiet:
         case ArgumentKind::Help:
@@ -205,6 +205,9 @@ void scanCommandLine(const std::vector<std::string>& args, RunSettings& settings
         }
     }
 
+    // The report shows the results whenever the export carries them; only -results writes them.
+    if (settings.report && settings.results == ResultsMode::Off)
+        settings.results = ResultsMode::ForReport;
     settings.severalInputs = settings.inputs.size() > 1;
     if (!settings.inputs.empty()) setInputName(settings, settings.inputs.back());
     if (settings.showHelp) writeHelpText();

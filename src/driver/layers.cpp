@@ -8,16 +8,12 @@
 #include "files/console.h"
 #include "files/exits.h"
 #include "files/platform.h"
-#include "gis/gis.h"
-#include "gis/state.h"
 #include "text/paths.h"
 #include "text/strings.h"
 
 namespace vk {
 
 namespace {
-
-constexpr std::string_view kWriteMode = "O ";
 
 constexpr FieldLayout kStreamFields[] = {text("Stream_ID", 100), text("Reach_ID", 100)};
 
@@ -89,8 +85,9 @@ std::string outputFilePart(std::string_view file) {
 
 }  // namespace
 
-int createLayer(const std::string& name, std::string_view kind,
-                std::span<const FieldLayout> fields) {
+namespace {
+
+GisSchema schemaOf(std::span<const FieldLayout> fields) {
     GisSchema schema;
     schema.fieldCount = static_cast<int>(fields.size());
     for (std::size_t i = 0; i < fields.size(); ++i) {
@@ -98,12 +95,22 @@ int createLayer(const std::string& name, std::string_view kind,
         schema.fields[i] = {std::string(field.name), std::string(field.type), field.width,
                             field.valueWidth, field.decimals, field.bare};
     }
-    const int id = gisOpenLayer(name, kind, kWriteMode, schema);
-    gisWriteHeader(id);
-    return id;
+    return schema;
 }
 
-std::string_view layerExtension(const OutputFormat& format) { return format.extensions.front(); }
+} // namespace
+
+std::unique_ptr<GisLayer> createLayer(GisDataset& dataset, const std::string& name,
+                                      std::string_view kind, std::span<const FieldLayout> fields) {
+    return dataset.createLayer(name, kind, schemaOf(fields));
+}
+
+std::unique_ptr<GisLayer> createTable(GisDataset& dataset, const std::string& name,
+                                      std::span<const FieldLayout> fields) {
+    return dataset.createTable(name, schemaOf(fields));
+}
+
+std::string_view layerExtension(const OutputFormat& format) { return format.extension; }
 
 std::string_view folderPart(std::string_view path) { return path.substr(0, fileNameStart(path)); }
 
@@ -163,6 +170,12 @@ std::array<std::string, kSectionLayerCount> sectionLayerNames(const OutputNames&
     return names;
 }
 
+void closeLayer(std::unique_ptr<GisLayer>& layer) {
+    if (!layer) return;
+    layer->close();
+    layer.reset();
+}
+
 std::string notAnExportMessage(std::string_view inputName) {
     return "ERROR - No stream network or cross-sections found in " +
            std::string(trimRight(inputName)) + ".";
@@ -172,23 +185,18 @@ ConversionOutput::ConversionOutput(const RunSettings& settings) : settings_(sett
 
 void ConversionOutput::openStreamLayer() {
     const OutputFormat& format = settings_.format();
-    if (!format.packageExtension.empty()) {
-        GisState& gis = gisState();
-        gis.packagePath = settings_.output.folder + settings_.output.base;
-        gis.packagePath += format.packageExtension;
-        // The input's time, not the clock: the same export gives the same bytes.
-        sys::FileInfo input;
-        gis.packageTime = sys::pathInfo(settings_.inputName, input) ? input.modified : 0;
-        // Its name is the run's before anything is written.
-        gisClaimPackage();
-    }
+    // The input's time, not the clock: the same export gives the same bytes.
+    sys::FileInfo input;
+    const std::int64_t time = sys::pathInfo(settings_.inputName, input) ? input.modified : 0;
+    dataset_ = format.openDataset(
+        format, {settings_.output.folder, settings_.output.base, settings_.projections, time});
     // Named after the whole input name, in the output folder.
-    const std::string_view input = settings_.inputName;
-    const std::string file = outputFilePart(input.substr(folderPart(input).size()));
-    streamLayer_ = createLayer(streamLayerName(settings_.output.folder + file, settings_.format()),
+    const std::string_view inputName = settings_.inputName;
+    const std::string file = outputFilePart(inputName.substr(folderPart(inputName).size()));
+    streamLayer_ = createLayer(*dataset_, streamLayerName(settings_.output.folder + file, format),
                                "L", kStreamFields);
     if (settings_.report) report_ = std::make_unique<ConversionReport>(settings_);
-    if (settings_.results || settings_.report) results_ = std::make_unique<ResultsOutput>(settings_);
+    if (settings_.results != ResultsMode::Off) results_ = std::make_unique<ResultsOutput>(settings_);
     alertsAtStart_ = console().alertLines();
 }
 
@@ -196,33 +204,32 @@ void ConversionOutput::centreline(const SdfIds& ids, GisObject& line) {
     if (sys::interrupted()) throw RunInterrupted{};
     line.kind = GisKind::Pline;
     line.setValues({textValue(ids.streamId), textValue(ids.reachId)});
-    gisWriteObject(streamLayer_, line);
-    gisWriteRecord(streamLayer_, line);
+    streamLayer_->writeObject(line);
+    streamLayer_->writeRecord(line);
     ++written_.centrelines;
     if (report_) report_->centreline(ids, line);
 }
 
 void ConversionOutput::streamNetworkDone() {
-    gisCloseLayer(streamLayer_);
+    streamLayer_->close();
+    streamLayer_.reset();
 
     const auto names = sectionLayerNames(settings_.output, settings_.format());
     for (std::size_t i = 0; i < kSectionLayerCount; ++i)
-        sectionLayers_[i] =
-            createLayer(names[i], kSectionLayouts[i].kind, kSectionLayouts[i].fields);
-    if (results_) results_->open();
-    const OutputFormat& format = settings_.format();
-    if (!format.packageExtension.empty())
-        tablesLayer_ = createLayer(settings_.output.folder + settings_.output.base + "_tables" +
-                                       std::string(layerExtension(format)),
-                                   "", kTableFields);
+        sectionLayers_[i] = createLayer(*dataset_, names[i], kSectionLayouts[i].kind,
+                                        kSectionLayouts[i].fields);
+    if (results_) results_->open(*dataset_);
+    tablesLayer_ = createTable(*dataset_,
+                               settings_.output.folder + settings_.output.base + "_tables" +
+                                   std::string(layerExtension(settings_.format())),
+                               kTableFields);
     if (report_) report_->crossSectionsBegin();
 }
 
 void ConversionOutput::section(const SdfIds& ids, const SdfSection& section) {
     // Between two sections: an interrupted run's outputs hold whole sections only.
     if (sys::interrupted()) throw RunInterrupted{};
-    Process_sdf_Sections(ids, section, sectionLayers_, settings_.output.folder,
-                         settings_.trimToLevees, this);
+    Process_sdf_Sections(ids, section, sectionLayers_, settings_.output.folder, this);
     if (results_) results_->section(ids, section, report_.get());
     ++sectionsWritten_;
 }
@@ -249,7 +256,7 @@ void ConversionOutput::processed(const ProcessedSection& result) {
             std::count(result.drop.begin(), result.drop.end(), static_cast<unsigned char>(0));
         written_.leveePoints += static_cast<std::int64_t>(result.levees);
     }
-    if (tablesLayer_ > 0 && result.points > 0) tableRows(result);
+    if (tablesLayer_ && result.points > 0) tableRows(result);
     if (report_) report_->processed(result);
 }
 
@@ -264,13 +271,17 @@ void ConversionOutput::tableRows(const ProcessedSection& result) {
         row_.values[4].real = result.chainage[i];
         row_.values[5].real = z[i];
         row_.values[6].real = result.nAtPoint.empty() ? 0.0 : result.nAtPoint[i];
-        gisWriteRecord(tablesLayer_, row_);
+        tablesLayer_->writeRecord(row_);
         row_.repeated = 4;
     }
 }
 
-void ConversionOutput::commitPackage() {
-    if (gisCommitPackage()) console().line("GeoPackage written: " + gisState().packagePath);
+void ConversionOutput::finishDataset() {
+    if (dataset_) dataset_->finish();
+}
+
+std::string ConversionOutput::unfinished() const {
+    return dataset_ ? dataset_->unfinished() : std::string();
 }
 
 RunCounts ConversionOutput::counts() const {
@@ -284,9 +295,9 @@ void ConversionOutput::closeSectionLayers() {
     constexpr SectionLayer kClosingOrder[] = {kSurfacePointsLayer, kSurfaceLinesLayer,
                                               kCutLinesLayer, kLeveePointsLayer, kEndPointsLayer};
     for (const SectionLayer layer : kClosingOrder)
-        if (sectionLayers_[layer] > 0) gisCloseLayer(sectionLayers_[layer]);
+        closeLayer(sectionLayers_[layer]);
     if (results_) results_->close();
-    if (tablesLayer_ > 0) gisCloseLayer(tablesLayer_);
+    closeLayer(tablesLayer_);
 }
 
 void ConversionOutput::crossSectionsDone() {
@@ -297,7 +308,7 @@ void ConversionOutput::crossSectionsDone() {
 }
 
 void ConversionOutput::closeOpenLayers() {
-    if (streamLayer_ > 0) gisCloseLayer(streamLayer_);
+    closeLayer(streamLayer_);
     closeSectionLayers();
 }
 

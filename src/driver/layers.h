@@ -2,11 +2,13 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "driver/settings.h"
+#include "gis/dataset.h"
 
 namespace vk {
 
@@ -19,7 +21,7 @@ enum SectionLayer : std::size_t {
     kLeveePointsLayer = 4,
 };
 inline constexpr std::size_t kSectionLayerCount = 5;
-using SectionLayerIds = std::array<int, kSectionLayerCount>;
+using SectionLayers = std::array<std::unique_ptr<GisLayer>, kSectionLayerCount>;
 
 // A field of a layer: a text field of `width` characters, or a real written in `valueWidth`
 // characters with `decimals` digits after the point.
@@ -37,9 +39,12 @@ constexpr FieldLayout real(std::string_view name, int valueWidth, int decimals) 
     return {name, "Float", 0, valueWidth, decimals};
 }
 
-// Creates a layer with its schema and heads it.
-int createLayer(const std::string& name, std::string_view kind,
-                std::span<const FieldLayout> fields);
+// Creates a layer of the dataset with its schema and heads it.
+std::unique_ptr<GisLayer> createLayer(GisDataset& dataset, const std::string& name,
+                                      std::string_view kind, std::span<const FieldLayout> fields);
+// The same for a table without geometry: nullptr for a dataset whose tables are files of their own.
+std::unique_ptr<GisLayer> createTable(GisDataset& dataset, const std::string& name,
+                                      std::span<const FieldLayout> fields);
 
 // The extension the format gives layer names (".shp", ".mif").
 std::string_view layerExtension(const OutputFormat& format);
@@ -58,6 +63,9 @@ void setInputName(RunSettings& settings, std::string_view inputName);
 // folder.
 std::array<std::string, kSectionLayerCount> sectionLayerNames(const OutputNames& output,
                                                               const OutputFormat& format);
+
+// Closes the layer when there is one, and lets it go.
+void closeLayer(std::unique_ptr<GisLayer>& layer);
 
 // The folder part of a path: everything up to and including its last "/" or "\" (empty when
 // there is none).

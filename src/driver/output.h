@@ -21,15 +21,18 @@ public:
     explicit ConversionOutput(const RunSettings& settings);
 
     // Creates the stream layer (after the SDF file has been opened), and with -report the report
-    // page, and makes the shared object a pline for the stream-network loop.
+    // page. Opens the run's dataset first (a package's name claimed before anything is written).
     void openStreamLayer();
 
     void centreline(const SdfIds& ids, GisObject& line) override;
     void streamNetworkDone() override;  // closes the stream layer, creates the five others
     void section(const SdfIds& ids, const SdfSection& section) override;
     void crossSectionsDone() override;  // closes the five cross-section layers and the report
-    // Puts a package (-gpkg) in its place at the end of a finished run, with a line naming it.
-    void commitPackage();
+    // Commits the dataset at the end of a finished run (a package put in its place, with a line
+    // naming it).
+    void finishDataset();
+    // What an unfinished run says it left in place of the dataset; empty for nothing.
+    std::string unfinished() const;
     // A run cut short: the layers still open are closed with what they hold (the report is left
     // to say that the run did not finish).
     void closeOpenLayers();
@@ -57,9 +60,10 @@ private:
     RunCounts written_;
     std::int64_t alertsAtStart_ = 0;
     std::int64_t sectionsWritten_ = 0;
-    int streamLayer_ = 0;
-    SectionLayerIds sectionLayers_{}; // by SectionLayer
-    int tablesLayer_ = 0;              // a package's table of every section's table; 0: none
+    std::unique_ptr<GisDataset> dataset_;  // from openStreamLayer
+    std::unique_ptr<GisLayer> streamLayer_;
+    SectionLayers sectionLayers_;           // by SectionLayer
+    std::unique_ptr<GisLayer> tablesLayer_; // a package's table of every section's table; or none
     GisObject row_;
     std::unique_ptr<ConversionReport> report_;
     std::unique_ptr<ResultsOutput> results_; // with -results

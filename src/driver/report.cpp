@@ -154,7 +154,7 @@ std::string describeOptions(const RunSettings& s) {
     if (s.chosenFormat) options.append("-").append(s.chosenFormat->option);
     if (!s.trimToLevees) options += options.empty() ? "-notrim" : " -notrim";
     options += options.empty() ? "-report" : " -report";
-    if (s.results) options += " -results";
+    if (s.results == ResultsMode::Written) options += " -results";
     options.append(": ").append(s.format().name).append(" layers");
     if (!s.chosenFormat) options += " without a projection";
     options +=

@@ -6,7 +6,7 @@
 //   ConversionReport report(settings);   // opens <folder><base>_report.html through OPENER
 //   report.centreline(ids, line);        // every centreline of the stream network
 //   report.crossSectionsBegin();
-//   Process_sdf_Sections(ids, section, layers, folder, trim, &report);  // every section
+//   Process_sdf_Sections(ids, section, layers, folder, &report);  // every section
 //   report.finish(counts);               // the run's counts; closes the page
 //
 // From its opening to finish() the report watches the console: every line that begins with

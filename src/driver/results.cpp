@@ -7,7 +7,6 @@
 #include "driver/layers.h"
 #include "files/console.h"
 #include "files/units.h"
-#include "gis/gis.h"
 #include "text/fixedpoint.h"
 #include "text/strings.h"
 
@@ -256,7 +255,8 @@ bool ringCrossesItself(std::span<const double> x, std::span<const double> y) {
     return false;
 }
 
-ResultsOutput::ResultsOutput(const RunSettings& settings) : settings_(settings) {
+ResultsOutput::ResultsOutput(const RunSettings& settings)
+    : settings_(settings), mode_(settings.results) {
     counts_.results = true;
     // Its features have at most a few hundred vertices: the arrays grow to what they need.
     o_.X.assign(16, 0.0);
@@ -289,16 +289,15 @@ std::string ResultsOutput::tableLayerName(const OutputNames& output, const Outpu
 
 void ResultsOutput::header(const SdfHeader& header) { profiles_ = header.profiles; }
 
-void ResultsOutput::open() {
-    if (!settings_.results) return;  // shown in the report only
+void ResultsOutput::open(GisDataset& dataset) {
+    if (mode_ != ResultsMode::Written) return;  // shown in the report only
     const OutputFormat& format = settings_.format();
     const auto names = layerNames(settings_.output, format);
-    layers_[kWaterLines] = createLayer(names[kWaterLines], "L", kWaterLineFields);
-    layers_[kBankPoints] = createLayer(names[kBankPoints], "P", kBankPointFields);
-    layers_[kProfileLimits] = createLayer(names[kProfileLimits], "R", kProfileLimitFields);
-    layers_[kStorageAreas] = createLayer(names[kStorageAreas], "R", kStorageAreaFields);
-    if (!format.packageExtension.empty())
-        tableLayer_ = createLayer(tableLayerName(settings_.output, format), "", kWaterSurfaceFields);
+    layers_[kWaterLines] = createLayer(dataset, names[kWaterLines], "L", kWaterLineFields);
+    layers_[kBankPoints] = createLayer(dataset, names[kBankPoints], "P", kBankPointFields);
+    layers_[kProfileLimits] = createLayer(dataset, names[kProfileLimits], "R", kProfileLimitFields);
+    layers_[kStorageAreas] = createLayer(dataset, names[kStorageAreas], "R", kStorageAreaFields);
+    tableLayer_ = createTable(dataset, tableLayerName(settings_.output, format), kWaterSurfaceFields);
 
     OPENER(table_, "O ", tableName(settings_.output), 1);
     unitOutput(table_).putLine(R"("Stream","Reach","Station","Node","Profile","WS_Elev","Extents",)"
@@ -380,9 +379,9 @@ void ResultsOutput::section(const SdfIds& ids, const SdfSection& s, ConversionRe
                           textValue(profile), textValue(row.computed ? "computed" : "given"),
                           numberValue(row.width)});
             o_.values.push_back(k < levels ? realValue(s.waterElevation[k]) : missingValue());
-            if (layers_[kWaterLines] > 0) {
-                gisWriteObject(layers_[kWaterLines], o_);
-                gisWriteRecord(layers_[kWaterLines], o_);
+            if (layers_[kWaterLines]) {
+                layers_[kWaterLines]->writeObject(o_);
+                layers_[kWaterLines]->writeRecord(o_);
             }
             ++lines;
         }
@@ -399,14 +398,14 @@ void ResultsOutput::section(const SdfIds& ids, const SdfSection& s, ConversionRe
     counts_.waterLines += lines;
     if (lines == 0) ++counts_.sectionsWithoutWater;
 
-    if (s.hasBanks && cut >= 2 && layers_[kBankPoints] > 0) {
+    if (s.hasBanks && cut >= 2 && layers_[kBankPoints]) {
         writeBankPoint(ids, s, true);
         writeBankPoint(ids, s, false);
     }
 }
 
 void ResultsOutput::farExtentWarning(const SdfIds& ids, const SdfSection& s, std::size_t k) {
-    if (!settings_.results) return; // the report alone says nothing of the results' faults
+    if (mode_ != ResultsMode::Written) return; // the report alone says nothing of the results' faults
     line_.assign("WARNING - Water-surface extent farther from the cut line than 1% of its "
                  "length: stream ");
     line_.append(TRIMF(ids.streamId)).append(", reach ").append(TRIMF(ids.reachId));
@@ -444,8 +443,8 @@ void ResultsOutput::writeBankPoint(const SdfIds& ids, const SdfSection& s, bool 
         }
         o_.values.back() = realValue(z);
     }
-    gisWriteObject(layers_[kBankPoints], o_);
-    gisWriteRecord(layers_[kBankPoints], o_);
+    layers_[kBankPoints]->writeObject(o_);
+    layers_[kBankPoints]->writeRecord(o_);
     ++counts_.bankPoints;
 }
 
@@ -487,7 +486,7 @@ void ResultsOutput::writeRow(const SdfIds& ids, const SdfSection& s, const Row& 
     unitOutput(table_).putLine(line);
     ++counts_.waterRows;
 
-    if (tableLayer_ == 0) return;
+    if (!tableLayer_) return;
     row_.kind = GisKind::None;
     row_.setValues({textValue(ids.streamId), textValue(ids.reachId), textValue(s.station),
                     s.nodeName.empty() ? missingValue() : textValue(s.nodeName),
@@ -498,11 +497,11 @@ void ResultsOutput::writeRow(const SdfIds& ids, const SdfSection& s, const Row& 
     for (const double value : {computedValue(row.width), left, computedValue(row.bankLeft), right,
                                computedValue(row.bankRight)})
         row_.values.push_back(numberValue(value));
-    gisWriteRecord(tableLayer_, row_);
+    tableLayer_->writeRecord(row_);
 }
 
 void ResultsOutput::region(const SdfRegion& region) {
-    if (!settings_.results) return;
+    if (mode_ != ResultsMode::Written) return;
     const bool storage = region.kind == SdfRegion::Kind::StorageArea;
     // Written as the export gives it; a ring that crosses itself is said to.
     if (ringCrossesItself(region.x, region.y)) {
@@ -537,8 +536,8 @@ void ResultsOutput::region(const SdfRegion& region) {
     }
     if (!storage) {
         o_.setValues({textValue(region.name)});
-        gisWriteObject(layers_[kProfileLimits], o_);
-        gisWriteRecord(layers_[kProfileLimits], o_);
+        layers_[kProfileLimits]->writeObject(o_);
+        layers_[kProfileLimits]->writeRecord(o_);
         ++counts_.profileLimits;
         return;
     }
@@ -550,21 +549,21 @@ void ResultsOutput::region(const SdfRegion& region) {
         o_.setValues({textValue(region.name),
                       textValue(level && k < profiles_.size() ? std::string_view(profiles_[k]) : ""),
                       level ? realValue(region.waterElevation[k]) : missingValue()});
-        gisWriteObject(layers_[kStorageAreas], o_);
-        gisWriteRecord(layers_[kStorageAreas], o_);
+        layers_[kStorageAreas]->writeObject(o_);
+        layers_[kStorageAreas]->writeRecord(o_);
         ++counts_.storageAreas;
     }
 }
 
 void ResultsOutput::close() {
-    for (int& layer : layers_)
-        if (layer > 0) gisCloseLayer(layer);
-    if (tableLayer_ > 0) gisCloseLayer(tableLayer_);
+    for (std::unique_ptr<GisLayer>& layer : layers_)
+        closeLayer(layer);
+    closeLayer(tableLayer_);
     if (table_ > 0) CLOSER(table_);
 }
 
 void ResultsOutput::addCounts(RunCounts& counts) const {
-    if (!settings_.results) return;
+    if (mode_ != ResultsMode::Written) return;
     counts.results = true;
     counts.waterLines = counts_.waterLines;
     counts.profileLimits = counts_.profileLimits;

@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cmath>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "driver/sdf.h"
 #include "driver/settings.h"
 #include "driver/summary.h"
+#include "gis/dataset.h"
 #include "gis/object.h"
 
 namespace vk {
@@ -70,7 +72,8 @@ public:
     ResultsOutput& operator=(const ResultsOutput&) = delete;
 
     void header(const SdfHeader& header);
-    void open();
+    // Creates the layers and the tables (nothing with the results read for the report alone).
+    void open(GisDataset& dataset);
     // With a report, the section's results are shown there too.
     void section(const SdfIds& ids, const SdfSection& section, ConversionReport* report);
     void region(const SdfRegion& region);
@@ -98,10 +101,11 @@ private:
     void farExtentWarning(const SdfIds& ids, const SdfSection& s, std::size_t k);
 
     const RunSettings& settings_;
+    const ResultsMode mode_;  // ForReport: read for the report alone, nothing written
     std::vector<std::string> profiles_;
-    std::array<int, 4> layers_{};
+    std::array<std::unique_ptr<GisLayer>, 4> layers_;
     int table_ = 0;
-    int tableLayer_ = 0; // the table in the GeoPackage
+    std::unique_ptr<GisLayer> tableLayer_; // the table in a dataset that holds the tables
     RunCounts counts_;
     GisObject o_, row_;
     std::vector<double> chainage_;    // the surface line's, reused

@@ -16,10 +16,8 @@
 #include "files/exits.h"
 #include "files/platform.h"
 #include "files/units.h"
-#include "gis/gis.h"
 #include "gis/object.h"
 #include "gis/schema.h"
-#include "gis/state.h"
 #include "text/names.h"
 #include "text/strings.h"
 
@@ -29,11 +27,11 @@ namespace {
 
 // An interrupted run ends as a failed one, saying how far its outputs go. The GeoPackage is
 // not put in place: an earlier one stays as it was.
-[[noreturn]] void endInterrupted(std::int64_t sectionsWritten) {
+// unfinished: what the run's dataset says it left in place (empty: nothing to say).
+[[noreturn]] void endInterrupted(std::int64_t sectionsWritten, const std::string& unfinished) {
     console().breakLine("ERROR - Interrupted; the outputs hold the sections written before section " +
                         std::to_string(sectionsWritten + 1) + ".");
-    if (gisState().package)
-        console().line("No GeoPackage was written: " + gisState().packagePath + " is as it was.");
+    if (!unfinished.empty()) console().line(unfinished);
     EXITS();
 }
 
@@ -55,7 +53,7 @@ void createOutputFolder(const RunSettings& settings) {
         readProjectionTemplate(settings);
         openInputFile(settings);
     } catch (const RunInterrupted&) {
-        endInterrupted(0);  // at a prompt, before any output was opened
+        endInterrupted(0, {});  // at a prompt, before any output was opened
     }
     createOutputFolder(settings);
     runState().tablesFolder = sys::resolvedPath(settings.output.folder) + '/';
@@ -72,9 +70,7 @@ void createOutputFolder(const RunSettings& settings) {
         ReadAhead ahead(out);
         SdfReader reader(unitInput(settings.sdfUnit), settings.trimToLevees, centreline, section,
                          ahead);
-        // The report shows the results whenever the export carries them; only -results writes
-        // them and reports their faults.
-        reader.readResults(settings.results || settings.report, settings.results);
+        reader.readResults(settings.results);
         ahead.read(reader);
 
         // Any file at all can be named: one in which not a single keyword was found is not taken
@@ -86,9 +82,9 @@ void createOutputFolder(const RunSettings& settings) {
     } catch (const RunInterrupted&) {
         // The layers are closed out with the sections written so far, so that a GIS reads them.
         out.closeOpenLayers();
-        endInterrupted(out.sectionsWritten());
+        endInterrupted(out.sectionsWritten(), out.unfinished());
     }
-    out.commitPackage();
+    out.finishDataset();
     // The counts of the run, complete once the layers are closed.
     writeRunSummary(out.counts());
     console().breakLine("Finished.");

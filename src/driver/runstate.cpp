@@ -22,7 +22,7 @@ RunState::~RunState() = default;
 RunState& runState() { return inUse != nullptr ? *inUse : processState(); }
 
 RunStateScope::RunStateScope(RunState& state)
-    : units_(state.units), gis_(state.gis), exit_(state.exit), console_(state.console),
+    : units_(state.units), exit_(state.exit), console_(state.console),
       writeFaults_(state.writeFaults), run_(inUse, &state) {}
 
 }  // namespace vk

@@ -1,15 +1,13 @@
-// Everything one conversion keeps from its start to its end: the file unit table, the GIS layer
-// writer's state (layer table, shared object, schema, projections), the working storage of the
-// section processing, whether it finished, what it set on the console and the write faults a test
-// injected into it. `run` makes one for every conversion and puts it in use; the unit, layer,
-// section, console and exit operations work on the state in use, so a new run starts from nothing
+// Everything one conversion keeps from its start to its end: the file unit table, the working
+// storage of the section processing, whether it finished, what it set on the console and the write faults a test
+// injected into it. `run` makes one for every conversion and puts it in use; the unit, section,
+// console and exit operations work on the state in use, so a new run starts from nothing
 // and leaves nothing behind: what it set on the console is undone when its state goes out of use.
 // A test makes its own the same way.
 //
 //   RunState state;
 //   const RunStateScope use(state);
-//   state.gis.projections.mif = "CoordSys Earth Projection 1, 104";
-//   ConversionOutput out(settings);   // writes through state's units and layers
+//   ConversionOutput out(settings);   // writes through state's units
 #pragma once
 
 #include <memory>
@@ -18,7 +16,6 @@
 #include "files/exits.h"
 #include "files/platform.h"
 #include "files/units.h"
-#include "gis/state.h"
 #include "text/names.h"
 
 namespace vk {
@@ -35,7 +32,6 @@ public:
     // First: it outlives the writes behind that the members after it still wait for at their end.
     sys::WriteFaults writeFaults;
     UnitTable units;
-    GisState gis;
     ExitState exit;
     ConsoleState console;
     SectionWork& sections() { return *sections_; }
@@ -67,7 +63,6 @@ public:
 
 private:
     UnitTableScope units_;
-    GisStateScope gis_;
     ExitStateScope exit_;
     ConsoleStateScope console_;
     sys::WriteFaultsScope writeFaults_;

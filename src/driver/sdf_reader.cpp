@@ -296,7 +296,7 @@ void SdfReader::readHeaderLine() {
 // "<what>: 3 values for 2 profiles. Line number: N" when a list does not hold one per profile.
 void SdfReader::warnPerProfile(std::string_view what, std::size_t count, std::string_view unit,
                                int line) {
-    if (!resultWarnings_ || count == header_.profiles.size()) return;
+    if (results_ != ResultsMode::Written || count == header_.profiles.size()) return;
     text_.assign(what).append(AINTEGER(static_cast<std::int64_t>(count))).append(" ").append(unit);
     text_.append(" for ").append(AINTEGER(static_cast<std::int64_t>(header_.profiles.size())));
     text_.append(" profiles. Line number: ").append(AINTEGER(line));
@@ -305,7 +305,7 @@ void SdfReader::warnPerProfile(std::string_view what, std::size_t count, std::st
 
 // A fault of the model's results, said only in a run that writes them.
 void SdfReader::resultWarning(std::string_view text, int line, std::string_view after) {
-    if (!resultWarnings_) return;
+    if (results_ != ResultsMode::Written) return;
     text_.assign(text).append(AINTEGER(line)).append(after);
     console().breakLine(text_);
 }
@@ -453,7 +453,7 @@ void SdfReader::readCrossSections() {
         // The line that ends a block may begin any other.
         while (readBlockBegunHere(std::make_index_sequence<std::size(kSdfBlocks)>{})) {
         }
-        if (results_) readSectionResults();
+        if (results_ != ResultsMode::Off) readSectionResults();
         if (found("END:")) {
             console().breakLine("End of section processing... ");
             out_.section(ids_, section_);
@@ -489,7 +489,7 @@ void SdfReader::readCrossSections() {
             .append(" without END CROSS-SECTIONS:; it may be cut short.");
         console().breakLine(text_);
     }
-    if (!results_) return;
+    if (results_ == ResultsMode::Off) return;
     block_ = Block::None;
     while (!atEnd_ && nextLine()) {
         if (found("BEGIN BOUNDS:"))
@@ -627,7 +627,7 @@ void SdfReader::readRegions(SdfRegion::Kind kind, std::string_view endKeyword) {
 // Reads the block of kSdfBlocks whose keyword the line holds (the first declared, should it
 // hold two); false when it holds none.
 template <std::size_t... B> bool SdfReader::readBlockBegunHere(std::index_sequence<B...>) {
-    return ((((!kSdfBlocks[B].onlyWithResults || results_) && found(kSdfBlocks[B].keyword))
+    return ((((!kSdfBlocks[B].onlyWithResults || results_ != ResultsMode::Off) && found(kSdfBlocks[B].keyword))
                  ? (readBlock<B>(), true)
                  : false) ||
             ...);
@@ -681,7 +681,7 @@ template <std::size_t B> void SdfReader::readBlock() {
         makeRoom(i);
         if (!readRow<B>(i)) {
             if (block.rowWarning.empty()) reportLineError(block.readError, line_);
-            if (!block.onlyWithResults || resultWarnings_) message(block.rowWarning);
+            if (!block.onlyWithResults || results_ == ResultsMode::Written) message(block.rowWarning);
             // The row keeps its place without values, so that the rows after it keep theirs.
             Arrays<B>::forEach(s, [&](auto& array) {
                 if constexpr (std::is_floating_point_v<std::decay_t<decltype(array[i])>>)

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "driver/sdf.h"
+#include "driver/settings.h"
 #include "files/console.h"
 #include "files/linereader.h"
 #include "gis/object.h"
@@ -23,7 +24,7 @@ class SdfReader : private ConsolePlace {
     // Longer lines are cut (a row of a block with a warning), those of the results read whole.
     static constexpr std::size_t kLineLength = 1000;
 
-    // centreline collects the vertices of each centreline (the run passes its shared object); section is the
+    // centreline collects the vertices of each centreline (the run passes a feature of its own); section is the
     // store reused for every cross-section. trimToLevees false: levee markers are read but the
     // section is handed over without them.
     SdfReader(LineReader& in, bool trimToLevees, GisObject& centreline, SdfSection& section,
@@ -35,12 +36,9 @@ class SdfReader : private ConsolePlace {
     // Reads the model's results too: the header's profiles, each section's water elevations,
     // extents, bank positions and node name, and the profile limits and storage areas after the
     // cross-sections. Off, the reader looks for none of their keywords.
-    // warn: the results' faults are reported (a run that writes them); a run that only shows
-    // them in its report reads them silently, and skips a row it cannot read.
-    void readResults(bool on, bool warn = true) {
-        results_ = on;
-        resultWarnings_ = on && warn;
-    }
+    // Written: the results' faults are reported; ForReport: they are read silently, a row that
+    // cannot be read skipped.
+    void readResults(ResultsMode mode) { results_ = mode; }
     // The same in two parts, one after the other: the stream network with streamNetworkDone(),
     // then the cross-sections with crossSectionsDone().
     void readStreamNetworkPart();
@@ -112,8 +110,7 @@ class SdfReader : private ConsolePlace {
     // loop tests that line first (held in retained_) before it reads another one.
     bool retestLine_ = false;
     std::string retained_;
-    bool results_ = false;
-    bool resultWarnings_ = false;
+    ResultsMode results_ = ResultsMode::Off;
     bool atEnd_ = false;     // the end of the file was reached
     SdfHeader header_;
     int profilesDeclared_ = 0; // by the header's NUMBER OF PROFILES

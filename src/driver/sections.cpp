@@ -10,7 +10,7 @@
 #include "files/console.h"
 #include "files/exits.h"
 #include "files/units.h"
-#include "gis/gis.h"
+#include "gis/dataset.h"
 #include "text/encoding.h"
 #include "text/fixedpoint.h"
 #include "text/listdirected.h"
@@ -47,12 +47,12 @@ void checkStation(std::string_view station) {
     }
 }
 
-void writeObject(GisObject& object, int layer) {
-    gisWriteObject(layer, object);
-    gisWriteRecord(layer, object);
+void writeObject(GisObject& object, GisLayer& layer) {
+    layer.writeObject(object);
+    layer.writeRecord(object);
 }
 
-void writePoint(GisObject& object, int layer, double x, double y) {
+void writePoint(GisObject& object, GisLayer& layer, double x, double y) {
     object.kind = GisKind::Point;
     object.n = 1;
     object.X[0] = x;
@@ -72,7 +72,7 @@ public:
                    bool useLevees)
         : s_(s), ids_(ids), points_(points), w_(w), useLevees_(useLevees) {}
 
-    void process(const SectionLayerIds& layers, std::string_view csvFolder,
+    void process(const SectionLayers& layers, std::string_view csvFolder,
                  ProcessedSection& result) {
         measure();
         assignN();
@@ -82,10 +82,10 @@ public:
         }
         claimTableName(csvFolder);
         writeCsv(csvFolder);
-        writeSurfaceLine(layers[kSurfaceLinesLayer]);
-        writeSurfacePoints(layers[kSurfacePointsLayer]);
-        writeEndPoints(layers[kEndPointsLayer]);
-        if (useLevees_ && levees_ > 0) writeLeveePoints(layers[kLeveePointsLayer]);
+        writeSurfaceLine(*layers[kSurfaceLinesLayer]);
+        writeSurfacePoints(*layers[kSurfacePointsLayer]);
+        writeEndPoints(*layers[kEndPointsLayer]);
+        if (useLevees_ && levees_ > 0) writeLeveePoints(*layers[kLeveePointsLayer]);
 
         result.csvName = w_.csvName;
         result.csvFile = w_.csvFile;
@@ -314,7 +314,7 @@ private:
         CLOSER(unit);  // a table that could not be written completely ends the run there
     }
 
-    void writeSurfaceLine(int layer) {
+    void writeSurfaceLine(GisLayer& layer) {
         o_.kind = GisKind::Pline;
         o_.reserveVertices(points_);
         int kept = 0;
@@ -339,7 +339,7 @@ private:
     }
 
     // Every point after the first repeats the section's IDs of the one before.
-    void writeSurfacePoints(int layer) {
+    void writeSurfacePoints(GisLayer& layer) {
         o_.setValues({textValue(ids_.stream), textValue(ids_.reach), textValue(ids_.station),
                       realValue(0.0), realValue(0.0)});
         for (std::size_t i = 0; i < points_; ++i) {
@@ -352,7 +352,7 @@ private:
     }
 
     // The first and the last point of the whole line, whatever was trimmed.
-    void writeEndPoints(int layer) {
+    void writeEndPoints(GisLayer& layer) {
         for (const std::size_t i : {std::size_t{0}, points_ - 1}) {
             o_.setValues(
                 {realValue(s_.surfaceZ[i]), realValue(0.0), realValue(0.0), textValue("")});
@@ -360,7 +360,7 @@ private:
         }
     }
 
-    void writeLeveePoints(int layer) {
+    void writeLeveePoints(GisLayer& layer) {
         const std::size_t ids = std::min(levees_, s_.leveeId.size());
         for (std::size_t k = 0; k < levees_; ++k) {
             const std::string_view id = k < ids ? cutTo(s_.leveeId[k], kMaxLeveeId) : "";
@@ -384,7 +384,7 @@ private:
     bool surfaceLineWritten_ = false;
 };
 
-bool writeCutLine(const SdfSection& s, int layer, const SectionIds& ids, GisObject& line) {
+bool writeCutLine(const SdfSection& s, GisLayer& layer, const SectionIds& ids, GisObject& line) {
     const std::size_t points = usable(s.cutCount, s.cutX, s.cutY);
     if (points < 2) {
         console().breakLine("Warning - Cut line with fewer than 2 points not written.");
@@ -488,8 +488,8 @@ private:
 }  // namespace
 
 void Process_sdf_Sections(const SdfIds& ids, const SdfSection& section,
-                          const SectionLayerIds& layers, std::string_view csvFolder,
-                          bool trimToLevees, SectionObserver* observer) {
+                          const SectionLayers& layers, std::string_view csvFolder,
+                          SectionObserver* observer) {
     const SectionPlace place(ids, section);
     const ConsolePlaceScope placed(&place);
     SectionWork& w = runState().sections();
@@ -523,12 +523,12 @@ void Process_sdf_Sections(const SdfIds& ids, const SdfSection& section,
         w.text.assign(streamId).append(reachId).append(station);
         console().line(w.text);
     } else {
-        SurfaceSection(section, named, points, w, section.hasLevees && trimToLevees)
+        SurfaceSection(section, named, points, w, section.hasLevees)
             .process(layers, csvFolder, result);
     }
 
     if (section.hasCutLine)
-        result.cutLineWritten = writeCutLine(section, layers[kCutLinesLayer], named, w.feature);
+        result.cutLineWritten = writeCutLine(section, *layers[kCutLinesLayer], named, w.feature);
     if (observer != nullptr) observer->processed(result);
 }
 

@@ -50,11 +50,12 @@ public:
 };
 
 // Writes one section: its .csv table into csvFolder (the input's folder part, empty for the
-// current folder) and its objects into the five cross-section layers. With trimToLevees false
-// the section's levee markers are ignored. Ends the run through EXITS when the station is not a
-// number. An observer is shown the result once everything is written.
+// current folder) and its objects into the five cross-section layers. The section is trimmed to
+// its levee markers when it has them (hasLevees: the reader keeps none in a run with -notrim).
+// Ends the run through EXITS when the station is not a number. An observer is shown the result
+// once everything is written.
 void Process_sdf_Sections(const SdfIds& ids, const SdfSection& section,
-                          const SectionLayerIds& layers, std::string_view csvFolder,
-                          bool trimToLevees, SectionObserver* observer = nullptr);
+                          const SectionLayers& layers, std::string_view csvFolder,
+                          SectionObserver* observer = nullptr);
 
 }  // namespace vk

@@ -18,13 +18,18 @@ struct OutputNames {
     bool operator==(const OutputNames&) const = default;
 };
 
+// What a run does with the model's results, decided once from the options: none read (Off); read
+// for the report alone, silently (-report without -results); read, written as layers and a table,
+// their faults reported (-results). The reader and the results output hold it.
+enum class ResultsMode { Off, ForReport, Written };
+
 struct RunSettings {
     // The format option given (-shp, -mif); none: the default format's layers, without a
     // projection template.
     const OutputFormat* chosenFormat = nullptr;
     bool trimToLevees = true;      // -notrim clears it
     bool report = false;           // -report: the conversion report page
-    bool results = false;          // -results: the model's results as layers and a table
+    ResultsMode results = ResultsMode::Off;  // -results, or -report alone: see ResultsMode
     bool quiet = false;            // -quiet: warnings, errors, the summary and dialogues only
     bool showHelp = false;         // the program was started without arguments
     std::vector<std::string> inputs; // every file name given, in order (wildcards expanded)
@@ -33,6 +38,7 @@ struct RunSettings {
     std::string projectionFile;    // -prj: the projection template (none: beside the input)
     std::string inputName;         // trailing blanks removed; set with setInputName
     OutputNames output;            // derived from inputName
+    GisProjections projections;    // read from the projection template
     int sdfUnit = 0;
 
     // The format the layers are written in.

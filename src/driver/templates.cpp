@@ -5,7 +5,6 @@
 #include "files/exits.h"
 #include "files/platform.h"
 #include "files/units.h"
-#include "gis/state.h"
 #include "text/paths.h"
 #include "text/strings.h"
 
@@ -63,7 +62,7 @@ void checkText(std::string_view line, std::string_view name) {
 }
 
 // A MIF template: the first line that contains "CoordSys" (in any case) is the projection.
-void readCoordSysTemplate(const RunSettings& settings, const OutputFormat& format) {
+void readCoordSysTemplate(RunSettings& settings, const OutputFormat& format) {
     const std::string name = findTemplate(settings, format);
 
     int unit = 0;
@@ -78,7 +77,7 @@ void readCoordSysTemplate(const RunSettings& settings, const OutputFormat& forma
         case LineReader::Status::Line:
             if (FLAGEXISTS(line, "CoordSys")) {
                 checkText(line, name);
-                std::string& projection = gisState().projections.*format.projection;
+                std::string& projection = settings.projections.*format.projection;
                 projection.assign(trimRight(line));
                 console().breakLine(std::string(format.option) + " Projection: " + projection);
                 return;
@@ -94,7 +93,7 @@ void readCoordSysTemplate(const RunSettings& settings, const OutputFormat& forma
 }
 
 // A .prj template: the whole first line is the projection, whatever it holds.
-void readFirstLineTemplate(const RunSettings& settings, const OutputFormat& format) {
+void readFirstLineTemplate(RunSettings& settings, const OutputFormat& format) {
     const std::string name = findTemplate(settings, format);
 
     const std::string shownName(trimRight(name));
@@ -112,7 +111,7 @@ void readFirstLineTemplate(const RunSettings& settings, const OutputFormat& form
         fail("ERROR - Projection line could not be found in \"GIS Projection\" .prj file." +
              shownName);
     checkText(line, shownName);
-    gisState().projections.*format.projection = line;
+    settings.projections.*format.projection = line;
     console().breakLine(std::string(format.option) + " Projection: " +
                         std::string(trimRight(line)));
 }
@@ -129,7 +128,7 @@ std::string findProjectionTemplate(std::string_view inputName, std::string_view 
     return {};
 }
 
-void readProjectionTemplate(const RunSettings& settings) {
+void readProjectionTemplate(RunSettings& settings) {
     // A run that names no format writes its layers without a projection.
     if (!settings.chosenFormat) return;
     const OutputFormat& format = *settings.chosenFormat;

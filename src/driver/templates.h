@@ -16,9 +16,10 @@ std::string findProjectionTemplate(std::string_view inputName, std::string_view 
                                    std::string_view second);
 
 // Reads the template of the chosen format and stores its projection text in the run's
-// projections where the format's row says; with no format option nothing is read. A missing
+// projections (RunSettings::projections) where the format's row says; with no format option
+// nothing is read. A missing
 // template, a MIF template without a CoordSys line, an empty .prj template and a read error end
 // the run through EXITS.
-void readProjectionTemplate(const RunSettings& settings);
+void readProjectionTemplate(RunSettings& settings);
 
 } // namespace vk

@@ -21,7 +21,9 @@ void deferExitsOnThisThread() { exitsDeferred = true; }
 
 void markRunFinished() { exitInUse->finished = true; }
 void resetRunFinished() { exitInUse->finished = false; }
-void settleOutputsAtEnd(void (*settle)()) { exitInUse->settleOutputs = settle; }
+void settleOutputsAtEnd(std::function<void()> settle) {
+    exitInUse->settleOutputs = std::move(settle);
+}
 
 bool consolePause(std::string_view prompt) {
     Console& c = console();

@@ -3,6 +3,7 @@
 // catches, so that every routine can be exercised in one process.
 #pragma once
 
+#include <functional>
 #include <string_view>
 
 #include "files/inuse.h"
@@ -33,7 +34,7 @@ struct ExitState {
     bool closingPause = true;
     // What settles the outputs still open when the run ends before closing them (the layer
     // operations' close-out of their layers): called once by EXITS, before it closes the units.
-    void (*settleOutputs)() = nullptr;
+    std::function<void()> settleOutputs;
 };
 
 class ExitStateScope : InUse<ExitState> {
@@ -46,7 +47,7 @@ public:
 void markRunFinished();
 void resetRunFinished();
 // Sets the state in use's settleOutputs.
-void settleOutputsAtEnd(void (*settle)());
+void settleOutputsAtEnd(std::function<void()> settle);
 
 // The console pause: ends an open line, writes the prompt and a line end, and reads one reply.
 // Any reply ends the pause (a reply is never run as a command). False when the console input has

@@ -8,14 +8,10 @@ namespace vk {
 
 namespace {
 
-template <class Writer> std::unique_ptr<LayerWriter> make() {
-    return std::make_unique<Writer>();
+template <class Writer>
+std::unique_ptr<GisDataset> openFiles(const OutputFormat& format, DatasetPlace place) {
+    return std::make_unique<LayerFiles<Writer>>(format, std::move(place));
 }
-
-constexpr std::string_view kShapefileExtensions[] = {".shp"};
-constexpr std::string_view kGpkgExtensions[] = {".gpkg"};
-// A layer named without extension has always been a MIF/MID pair.
-constexpr std::string_view kMifExtensions[] = {".mif", ".mid", ""};
 
 // In the help text's order; the first is the format of a run that names none.
 constexpr OutputFormat kFormats[] = {
@@ -23,37 +19,33 @@ constexpr OutputFormat kFormats[] = {
         .name = "Shapefile",
         .option = "shp",
         .help = "for shapefile format",
-        .extensions = kShapefileExtensions,
-        .setPerFamily = true,
+        .extension = ".shp",
         .templates = {"Header.prj", "Projection.prj"},
         .projectionLine = ProjectionLine::First,
         .projection = &GisProjections::shp,
-        .makeWriter = make<ShapefileLayerWriter>,
+        .openDataset = openFiles<ShapefileLayerWriter>,
         .totalsPatched = true,
     },
     {
         .name = "MIF/MID",
         .option = "mif",
         .help = "for MapInfo format",
-        .extensions = kMifExtensions,
-        .setPerFamily = false,
+        .extension = ".mif",
         .templates = {"Header.mif", "Projection.mif"},
         .projectionLine = ProjectionLine::CoordSys,
         .projection = &GisProjections::mif,
-        .makeWriter = make<MifLayerWriter>,
+        .openDataset = openFiles<MifLayerWriter>,
     },
     {
         .name = "GeoPackage",
         .option = "gpkg",
         .help = "for GeoPackage format (every layer and table in one file)",
-        .extensions = kGpkgExtensions,
-        .setPerFamily = false,
+        .extension = ".gpkg",
         .templates = {"Header.prj", "Projection.prj"},
         .projectionLine = ProjectionLine::First,
         .projection = &GisProjections::shp,
-        .makeWriter = make<GpkgLayerWriter>,
+        .openDataset = openGeoPackage,
         .templateOptional = true,
-        .packageExtension = ".gpkg",
     },
 };
 
@@ -65,13 +57,6 @@ std::span<const OutputFormat> outputFormats() {
 
 const OutputFormat& defaultOutputFormat() {
     return kFormats[0];
-}
-
-const OutputFormat* outputFormatOfExtension(std::string_view extension) {
-    for (const OutputFormat& format : kFormats)
-        for (std::string_view known : format.extensions)
-            if (extension == known) return &format;
-    return nullptr;
 }
 
 } // namespace vk

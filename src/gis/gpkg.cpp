@@ -15,8 +15,8 @@
 #include "files/platform.h"
 #include "files/units.h"
 #include "gis/binary.h"
-#include "gis/gis.h"
-#include "gis/state.h"
+#include "files/console.h"
+#include "gis/formats.h"
 #include "text/encoding.h"
 #include "text/paths.h"
 #include "text/strings.h"
@@ -159,8 +159,7 @@ void appendHead(std::string& out, std::uint32_t type) {
     append<kLittle>(out, type);
 }
 
-constexpr std::uint32_t kWkbPoint = 1, kWkbLineString = 2, kWkbPolygon = 3, kWkbMultiPoint = 4,
-                        kWkbMultiLineString = 5, kWkbZ = 1000;
+constexpr std::uint32_t kWkbPoint = 1, kWkbLineString = 2, kWkbPolygon = 3, kWkbZ = 1000;
 
 // The vertices of part i (1-based) of an object made of parts.
 std::pair<std::size_t, std::size_t> partOf(const GisObject& object, int i) {
@@ -179,15 +178,11 @@ std::size_t vertexCount(const GisObject& object) {
 bool keepsZ(GisKind kind) {
     switch (kind) {
     case GisKind::Pline:
-    case GisKind::PlineMultiple:
     case GisKind::Region:
         return true;
     case GisKind::Unset:
     case GisKind::None:
     case GisKind::Point:
-    case GisKind::Line:
-    case GisKind::Text:
-    case GisKind::MultiPoint:
         return false;
     }
     return false;
@@ -200,16 +195,9 @@ bool appendWkb(std::string& out, const GisObject& object, std::size_t& vertices,
     const std::uint32_t zType = z ? kWkbZ : 0;
     switch (object.kind) {
     case GisKind::Point:
-    case GisKind::Text: // a text stands at its point
         appendHead(out, kWkbPoint);
         appendPoints(out, object, 0, 1);
         vertices = 1;
-        return true;
-    case GisKind::Line:
-        appendHead(out, kWkbLineString);
-        append<kLittle>(out, std::uint32_t{2});
-        appendPoints(out, object, 0, 2);
-        vertices = 2;
         return true;
     case GisKind::Pline:
         vertices = vertexCount(object);
@@ -217,23 +205,11 @@ bool appendWkb(std::string& out, const GisObject& object, std::size_t& vertices,
         append<kLittle>(out, static_cast<std::uint32_t>(vertices));
         appendPoints(out, object, 0, vertices, z);
         return true;
-    case GisKind::MultiPoint:
-        vertices = vertexCount(object);
-        appendHead(out, kWkbMultiPoint);
-        append<kLittle>(out, static_cast<std::uint32_t>(vertices));
-        for (std::size_t j = 0; j < vertices; ++j) {
-            appendHead(out, kWkbPoint);
-            appendPoints(out, object, j, 1);
-        }
-        return true;
-    case GisKind::PlineMultiple:
     case GisKind::Region: {
-        const bool region = object.kind == GisKind::Region;
-        appendHead(out, (region ? kWkbPolygon : kWkbMultiLineString) + zType);
+        appendHead(out, kWkbPolygon + zType);
         append<kLittle>(out, static_cast<std::uint32_t>(object.nr));
         for (int i = 1; i <= object.nr; ++i) {
             const auto [first, count] = partOf(object, i);
-            if (!region) appendHead(out, kWkbLineString + zType);
             append<kLittle>(out, static_cast<std::uint32_t>(count));
             appendPoints(out, object, first, count, z);
         }
@@ -760,14 +736,8 @@ GisStatus GpkgLayerWriter::open(std::string_view name, std::string_view kinds) {
 }
 
 GisStatus GpkgLayerWriter::header(const GisSchema& schema, const GisProjections& projections) {
-    GisState& state = gisState();
-    if (!state.package) {
-        if (state.packagePath.empty()) return gisFault("[gpkgWriteHeader-Package]");
-        state.package = std::make_unique<GpkgPackage>(state.packagePath, state.packageTime);
-    }
-    if (!state.package->created())
-        if (GisStatus status = state.package->create(projections.shp); !status.ok()) return status;
-    package_ = state.package.get();
+    if (!package_->created())
+        if (GisStatus status = package_->create(projections.shp); !status.ok()) return status;
     GpkgPackage& p = *package_;
 
     const std::string table = quoted(table_);
@@ -958,18 +928,30 @@ GisStatus GpkgLayerWriter::finish() {
     return {};
 }
 
-void gisClaimPackage() {
-    GisState& state = gisState();
-    if (state.packagePath.empty() || state.package) return;
-    state.package = std::make_unique<GpkgPackage>(state.packagePath, state.packageTime);
-    GpkgPackage& package = *state.package;
+GeoPackage::GeoPackage(const OutputFormat& format, DatasetPlace place)
+    : GisDataset(format, std::move(place)),
+      package_(std::make_unique<GpkgPackage>(
+          this->place().folder + this->place().base + std::string(format.extension),
+          this->place().time)) {}
+
+std::unique_ptr<GisDataset> openGeoPackage(const OutputFormat& format, DatasetPlace place) {
+    auto dataset = std::make_unique<GeoPackage>(format, std::move(place));
+    GpkgPackage& package = *dataset->package_;
     if (!retryOutput(package.path(), [&] { return package.claim(); })) unableToOpen(package.path());
+    return dataset;
 }
 
-bool gisCommitPackage() {
-    GisState& state = gisState();
-    if (!state.package) return false;
-    GpkgPackage& package = *state.package;
+std::unique_ptr<LayerWriter> GeoPackage::makeWriter() {
+    return std::make_unique<GpkgLayerWriter>(*package_);
+}
+
+std::unique_ptr<GisLayer> GeoPackage::createTable(std::string_view name, const GisSchema& schema) {
+    return createLayer(name, "", schema);
+}
+
+void GeoPackage::finish() {
+    if (!package_) return;
+    GpkgPackage& package = *package_;
     gisEndRunOn(package.finish());
     // Its name taken meanwhile (held by a program that reads it, a folder made there): asked about
     // as an output that cannot be opened; without anyone to ask, the finished package is kept.
@@ -977,8 +959,14 @@ bool gisCommitPackage() {
         package.keepTemporary();
         gisEndRunOn({GisError::PackageKept, package.temporary()});
     }
-    state.package.reset();
-    return true;
+    const std::string path = package.path();
+    package_.reset();
+    console().line("GeoPackage written: " + path);
+}
+
+std::string GeoPackage::unfinished() const {
+    if (!package_) return {};
+    return "No GeoPackage was written: " + package_->path() + " is as it was.";
 }
 
 } // namespace vk

@@ -1,10 +1,10 @@
 // The GeoPackage writer: every layer of a run as a table of one SQLite database, <base>.gpkg.
-// The database is the run's (GisState::package): its name claimed before the run writes anything
-// (gisClaimPackage: refused as any output is when something other than an ordinary file has it,
-// another run holds it or the run reads it), written under a temporary name in the same folder,
-// <base>.gpkg.N.tmp, that the run holds from its creation to its end, and renamed over <base>.gpkg
-// only when the run has finished (gisCommitPackage), so that a run that fails leaves an earlier
-// file as it was; a package that is never committed deletes its temporary file. A temporary
+// The database is the run's dataset (GeoPackage): its name claimed when it is opened, before the
+// run writes anything (refused as any output is when something other than an ordinary file has
+// it, another run holds it or the run reads it), written under a temporary name in the same
+// folder, <base>.gpkg.N.tmp, that the run holds from its creation to its end, and renamed over
+// <base>.gpkg only when the run has finished (GeoPackage::finish), so that a run that fails
+// leaves an earlier file as it was; a package that is never committed deletes its temporary file. A temporary
 // package that no run holds was left by a run that was killed: the next claim removes it. A layer
 // opened with geometry kinds is a feature table with an R-tree index; one opened without is an
 // attribute table.
@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "files/platform.h"
+#include "gis/dataset.h"
 #include "gis/writer.h"
 
 struct sqlite3;
@@ -246,12 +247,13 @@ class StoredReals {
 
 class GpkgLayerWriter final : public LayerWriter {
   public:
+    explicit GpkgLayerWriter(GpkgPackage& package) : package_(&package) {}
     // The table is named as the layer without its folder and extension; kinds: the first letter
     // gives the geometry type (P points, L lines, R regions); none, an attribute table.
     GisStatus open(std::string_view name, std::string_view kinds) override;
     // The package keeps its one file: a layer has none of its own.
     std::span<OutputFile> files() override { return {}; }
-    // Creates the package at the run's first layer, then the table, its entries in the
+    // Creates the package's tables at the run's first layer, then the table, its entries in the
     // package's own tables and its R-tree index.
     GisStatus header(const GisSchema& schema, const GisProjections& projections) override;
     // The geometry in GeoPackage binary with its envelope, kept for the record.
@@ -263,7 +265,7 @@ class GpkgLayerWriter final : public LayerWriter {
     GisStatus finish() override;
 
   private:
-    GpkgPackage* package_ = nullptr;
+    GpkgPackage* package_;
     std::string table_;
     std::string geometryType_; // empty for an attribute table
     std::size_t fields_ = 0;
@@ -283,5 +285,32 @@ class GpkgLayerWriter final : public LayerWriter {
     bool zDecided_ = false;
     bool hasZ_ = false;
 };
+
+// The run's package: every layer a table of it, and the tables of the sections and of the water
+// surface too.
+class GeoPackage final : public GisDataset {
+  public:
+    GeoPackage(const OutputFormat& format, DatasetPlace place);
+    std::unique_ptr<GisLayer> createTable(std::string_view name, const GisSchema& schema) override;
+    // Puts the package in its place with every table in it, with a line naming it; a failure is
+    // reported and ends the run. A name held by another program at that moment is asked about as
+    // an output that cannot be opened; without console input the finished package is kept under
+    // its temporary name, named in the error.
+    void finish() override;
+    std::string unfinished() const override;
+
+  protected:
+    std::unique_ptr<LayerWriter> makeWriter() override;
+
+  private:
+    friend std::unique_ptr<GisDataset> openGeoPackage(const OutputFormat&, DatasetPlace);
+    std::unique_ptr<GpkgPackage> package_;  // none once committed
+};
+
+// Opens the run's package, its name claimed before anything is written: while something other
+// than an ordinary file has it or another run holds it (or is writing it), the opener's "Can't
+// Open" dialogue, and without console input the end of the run. A temporary package left by a run
+// that was killed is removed.
+std::unique_ptr<GisDataset> openGeoPackage(const OutputFormat& format, DatasetPlace place);
 
 } // namespace vk

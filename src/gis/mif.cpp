@@ -14,7 +14,6 @@ namespace {
 
 constexpr int kCoordinateWidth = 16;
 constexpr int kCoordinateDecimals = 6;
-constexpr int kTextBoxDecimals = 3;
 constexpr std::size_t kFieldNameLength = 32;
 constexpr std::size_t kTypeWordLength = 24;
 // Composed text is passed on to the stream whenever this much has gathered.
@@ -149,29 +148,11 @@ GisStatus MifLayerWriter::object(GisObject& object) {
         appendCoordinates(text, object.X[0], object.Y[0]);
         mif.endLine();
         break;
-    case GisKind::MultiPoint:
-        text += "MultiPoint ";
-        appendInteger(text, object.n);
-        mif.endLine();
-        mif.vertices(object, 0, vertexCount(object));
-        break;
-    case GisKind::Line:
-        text += "Line ";
-        appendCoordinates(text, object.X[0], object.Y[0]);
-        appendCoordinates(text, object.X[1], object.Y[1]);
-        mif.endLine();
-        break;
     case GisKind::Pline:
         text += "Pline ";
         appendInteger(text, object.n);
         mif.endLine();
         mif.vertices(object, 0, vertexCount(object));
-        break;
-    case GisKind::PlineMultiple:
-        text += "Pline Multiple ";
-        appendInteger(text, object.nr);
-        mif.endLine();
-        writeParts(mif, object);
         break;
     case GisKind::Region:
         if (object.nr < 2) {
@@ -186,16 +167,6 @@ GisStatus MifLayerWriter::object(GisObject& object) {
             mif.endLine();
             writeParts(mif, object);
         }
-        break;
-    case GisKind::Text:
-        mif.line("Text");
-        mif.line(trimRight(object.label));
-        text += "    ";
-        appendFixed(text, object.X[1], kCoordinateWidth, kTextBoxDecimals);
-        appendFixed(text, object.Y[1], kCoordinateWidth, kTextBoxDecimals);
-        appendFixed(text, object.X[2], kCoordinateWidth, kTextBoxDecimals);
-        appendFixed(text, object.Y[2], kCoordinateWidth, kTextBoxDecimals);
-        mif.endLine();
         break;
     case GisKind::None:
     case GisKind::Unset:

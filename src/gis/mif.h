@@ -21,8 +21,9 @@ class MifLayerWriter final : public LayerWriter {
     // Version, character set, delimiter, the run's CoordSys line, the column list and "Data"
     // followed by an empty line.
     GisStatus header(const GisSchema& schema, const GisProjections& projections) override;
-    // One object in MIF syntax, by its kind. The object must have passed gisWriteObject's checks
-    // (parts in order and inside the vertex count, vertex count inside the arrays).
+    // One object in MIF syntax, by its kind. The object must have passed its layer's checks
+    // (GisLayer::writeObject: parts in order and inside the vertex count, vertex count inside the
+    // arrays).
     GisStatus object(GisObject& object) override;
     // One .mid line: the values separated by commas, a text in double quotes (one inside doubled)
     // unless its field is bare, a real as its field says; at most 1000 characters.

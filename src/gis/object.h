@@ -1,6 +1,6 @@
 // The feature that travels through the GIS layer writer: its geometry and its attribute values.
 // Each producer keeps one of its own and fills it (kind, vertices, parts, values) before calling
-// gisWriteObject and gisWriteRecord.
+// its layer's writeObject and writeRecord (gis/dataset.h).
 #pragma once
 
 #include <cstddef>
@@ -15,15 +15,11 @@ namespace vk {
 // What an object is. Every switch over it names each kind (no default), so that a kind added here
 // is a compile error wherever it is not yet handled.
 enum class GisKind {
-    Unset,          // no kind chosen since gisInitialiseObject: writing it is a program fault
+    Unset,          // no kind chosen yet: writing it is a program fault
     None,           // an attribute record without geometry (a null shape)
     Point,          // vertex 1
-    Line,           // vertices 1 and 2
     Pline,          // n vertices, one part
-    PlineMultiple,  // n vertices in nr parts
     Region,         // n vertices in nr rings
-    Text,           // the label as the text, its box from vertices 2 and 3
-    MultiPoint,     // n vertices
 };
 
 // One attribute value, typed; the writer of each format writes it as the layer's schema says for
@@ -64,7 +60,6 @@ struct GisObject {
     std::vector<double> Z;
     std::vector<GisValue> values;  // one per field of the layer, in field order; fewer leave
                                    // the last fields empty
-    std::string label;             // a Text object's text
     // The producer's word that the first `repeated` values are those of the last record it wrote
     // to the same layer, unchanged (the IDs of a section, which each of its points repeats): a
     // writer may keep what it made of them. setValues makes it 0.

@@ -39,17 +39,13 @@ bool setForLetter(char c, SetKind& kind) {
     }
 }
 
-// The set that receives an object of this kind (a text is the point it stands at); kNoSet for
-// the kinds that have no set of their own.
+// The set that receives an object of this kind; kNoSet for the kinds that have no set of their
+// own.
 std::size_t setOf(GisKind kind) {
     switch (kind) {
     case GisKind::Point:
-    case GisKind::Text:
-    case GisKind::MultiPoint:
         return 0;
-    case GisKind::Line:
     case GisKind::Pline:
-    case GisKind::PlineMultiple:
         return 1;
     case GisKind::Region:
         return 2;
@@ -95,7 +91,7 @@ GisStatus ShapefileLayerWriter::open(std::string_view name, std::string_view kin
         // A letter given twice names its set once.
         if (named[kind.index]) continue;
         std::array<std::string, 4> paths;
-        GisStatus status = OpenshpFile(name, kind.letter, "O ", paths);
+        GisStatus status = OpenshpFile(name, kind.letter, paths);
         if (!status.ok()) return status;
         named[kind.index] = true;
         first[kind.index] = files_.size();
@@ -144,16 +140,9 @@ GisStatus ShapefileLayerWriter::object(GisObject& object) {
             if (!status.ok()) return status;
         }
         return {};
-    case GisKind::Text:
-        // In a Shapefile layer a text is the point it stands at.
-        object.kind = GisKind::Point;
-        break;
     case GisKind::Point:
-    case GisKind::Line:
     case GisKind::Pline:
-    case GisKind::PlineMultiple:
     case GisKind::Region:
-    case GisKind::MultiPoint:
         break;
     }
     ShapeSet& set = sets[setOf(object.kind)];

@@ -21,7 +21,6 @@ constexpr std::int32_t kNullShape = 0;
 constexpr std::int32_t kPointShape = 1;
 constexpr std::int32_t kPolyLineShape = 3;
 constexpr std::int32_t kPolygonShape = 5;
-constexpr std::int32_t kMultiPointShape = 8;
 constexpr std::int32_t kZShapes = 10; // PolyLineZ 13, PolygonZ 15
 
 const GisStatus kHeaderWriteError{GisError::ShpHeaderWrite, {}};
@@ -118,13 +117,9 @@ GisStatus patchHeader(OutputFile& file, std::int32_t lengthWords, const ShapeSet
 
 }  // namespace
 
-GisStatus OpenshpFile(std::string_view layerName, char letter, std::string_view mode,
-                      std::array<std::string, 4>& paths) {
-    if (mode != "I " && mode != "O ") return gisFault("[OpenshpFile]");
+GisStatus OpenshpFile(std::string_view layerName, char letter, std::array<std::string, 4>& paths) {
     if (trimRight(cutTo(FILEEXT(layerName), 8)) != ".shp") return {GisError::ShpNotSpecified, {}};
     if (letter == ' ') return gisFault("[OpenshpFileO]");
-    // Layers are only ever written by this system; there is no reading side to open a set for.
-    if (mode == "I ") return gisFault("[OpenshpFileI]");
 
     const std::string base = FILENAMEPATH(layerName) + "_" + letter;
     paths = {base + ".shp", base + ".shx", base + ".prj", base + ".dbf"};
@@ -169,13 +164,7 @@ GisStatus shpWriteObject(const GisObject& object, ShapeSet& set) {
         set.recordShapeType = kPointShape;
         contentWords = 10;
         break;
-    case GisKind::MultiPoint:
-        set.recordShapeType = kMultiPointShape;
-        contentWords = 8 * std::int64_t{n} + 20;
-        break;
-    case GisKind::Line:
     case GisKind::Pline:
-    case GisKind::PlineMultiple:
         set.recordShapeType = kPolyLineShape;
         contentWords = 8 * std::int64_t{n} + 2 * std::int64_t{parts} + 22;
         break;
@@ -187,7 +176,6 @@ GisStatus shpWriteObject(const GisObject& object, ShapeSet& set) {
         set.recordShapeType = kNullShape;
         contentWords = 2;
         break;
-    case GisKind::Text:  // the layer operations make a text a point first
     case GisKind::Unset:
         return {GisError::ShpKindUnsupported, {}};
     }
@@ -231,14 +219,6 @@ GisStatus shpWriteObject(const GisObject& object, ShapeSet& set) {
         p = store<kLittle>(p, object.Y[0]);
         widen(set, Box{object.X[0], object.Y[0], object.X[0], object.Y[0]});
         break;
-    case kMultiPointShape: {
-        const Box box = vertexBox(object, n);
-        p = storeBox(p, box);
-        p = store<kLittle>(p, n);
-        p = storeVertices(p, object, n);
-        widen(set, box);
-        break;
-    }
     case kPolyLineShape:
     case kPolygonShape: {
         const Box box = vertexBox(object, n);

@@ -39,8 +39,7 @@ struct ShapeSet {
 
 // The names of the four files of one set: base + "_" + letter + ".shp", ".shx", ".prj", ".dbf"
 // (in that order into `paths`).
-GisStatus OpenshpFile(std::string_view layerName, char letter, std::string_view mode,
-                      std::array<std::string, 4>& paths);
+GisStatus OpenshpFile(std::string_view layerName, char letter, std::array<std::string, 4>& paths);
 // Writes the 100-byte main-file header of the .shp or the .shx, each field in its byte order.
 GisStatus shpWriteHeader(ShapeSet& set, OutputFile& file);
 // Appends one record to the .shp and its entry to the .shx; updates counters and box.

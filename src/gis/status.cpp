@@ -4,7 +4,6 @@
 #include "files/console.h"
 #include "files/exits.h"
 #include "files/units.h"
-#include "gis/state.h"
 #include "text/encoding.h"
 #include "text/strings.h"
 
@@ -23,7 +22,6 @@ struct ErrorText {
 constexpr ErrorText kErrorTexts[] = {
     {GisError::Fault, "Should not be here {} - please contact {contact}."},
     {GisError::TooManyLayers, "ERROR 0251 - Cannot have more than {} GIS layers open at once."},
-    {GisError::UnsupportedFormat, "ERROR 0252 - {} is not a supported GIS file format."},
     {GisError::ShpNotSpecified, "ERROR 0426 - .shp file not specified."},
     {GisError::ShpHeaderWrite, "ERROR 0437 - Writing .shp file header."},
     {GisError::ShpObjectWrite, "ERROR 0439 - Writing .shp file object coordinates."},
@@ -70,7 +68,7 @@ void replaceAll(std::string& text, std::string_view mark, std::string_view by) {
 // that the reason after a long file name is never lost; what four lines cannot hold is left out
 // of the middle, the last line holding the message's end.
 [[noreturn]] void gisFail(std::string_view message) {
-    std::array<std::string, 4>& lines = gisState().errorText;
+    std::array<std::string, 4> lines;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (i + 1 == lines.size() && message.size() > kErrorLineLength) {
             std::size_t from = message.size() - kErrorLineLength;
@@ -81,7 +79,7 @@ void replaceAll(std::string& text, std::string_view mark, std::string_view by) {
         lines[i] = std::string(message.substr(0, take));
         message.remove_prefix(take);
     }
-    gisReportError(1);
+    gisReportError(lines, 1);
     EXITS();
 }
 
@@ -107,8 +105,7 @@ void gisShouldNotBeHere(std::string_view where) {
     EXITS();
 }
 
-void gisReportError(int blankLines) {
-    const std::array<std::string, 4>& gisErrorText = gisState().errorText;
+void gisReportError(const std::array<std::string, 4>& gisErrorText, int blankLines) {
     for (int i = 0; i < blankLines; ++i)
         console().line();
     console().line(trimRight(gisErrorText[0]));

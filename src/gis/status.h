@@ -1,6 +1,6 @@
 // What a layer writer reports instead of ending the run: every writer operation returns a
-// GisStatus, and the layer operations of gis.h hand it to gisEndRunOn, the one place where a
-// failure becomes its message and the end of the run.
+// GisStatus, and the layers and datasets of gis/dataset.h hand it to gisEndRunOn, the one place
+// where a failure becomes its message and the end of the run.
 //
 //   GisStatus status = writer.object(object);
 //   gisEndRunOn(status);  // returns when status.ok(); otherwise reports and ends the run
@@ -16,7 +16,6 @@ enum class GisError {
     None,
     Fault,               // a state the program never makes; detail: where it was found
     TooManyLayers,       // detail: the number of layers
-    UnsupportedFormat,   // detail: the extension
     ShpNotSpecified,
     ShpHeaderWrite,
     ShpObjectWrite,
@@ -58,8 +57,8 @@ void gisEndRunOn(const GisStatus& status);
 // "Should not be here <where> - please contact <address>." straight to the console, then EXITS.
 [[noreturn]] void gisShouldNotBeHere(std::string_view where);
 
-// The reporter of the error text buffer (GisState::errorText, four lines): `blankLines` empty
-// lines, then line 1 and every non-blank further line.
-void gisReportError(int blankLines);
+// The reporter of an error's text (four lines): `blankLines` empty lines, then line 1 and every
+// non-blank further line.
+void gisReportError(const std::array<std::string, 4>& gisErrorText, int blankLines);
 
 }  // namespace vk

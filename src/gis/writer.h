@@ -1,10 +1,11 @@
-// The writer of one layer's files, one class per format behind one interface. The layer table
-// holds a layer's writer; the format is chosen once, when the layer is opened, from its name's
-// extension. A writer owns its files (OutputFile) and deals only in them: it never writes to the
-// console, asks the user or ends the run, but returns a status. Creating and closing the files,
-// with the dialogue when one cannot be created, is the layer operations' part.
+// The writer of one layer's files, one class per format behind one interface. A layer
+// (gis/dataset.h) holds its writer, made by its dataset. A writer names its files (OutputFile)
+// and deals only in them: it never writes to the console, asks the user or ends the run, but
+// returns a status. Creating and closing the files, with the dialogue when one cannot be created,
+// is the layer's part.
 //
-//   std::unique_ptr<LayerWriter> writer = makeLayerWriter(".shp");
+//   ShapefileLayerWriter shapefile;
+//   LayerWriter* writer = &shapefile;
 //   GisStatus status = writer->open("river.shp", "PL");   // names its files
 //   for (OutputFile& file : writer->files()) file.create();
 //   status = writer->header(schema, projections);
@@ -47,10 +48,5 @@ class LayerWriter {
     // still buffered reaches its file, so that closing them has nothing left to fail on.
     virtual GisStatus finish() = 0;
 };
-
-// The writer for a layer whose name has this extension (cut at 16 characters), of the format
-// that lists it (gis/formats.h): none, ".mif" or ".mid" a MIF/MID pair, ".shp" a Shapefile set;
-// nullptr for any other.
-std::unique_ptr<LayerWriter> makeLayerWriter(std::string_view extension);
 
 }  // namespace vk

@@ -163,21 +163,4 @@ std::string CLEANPATH(std::string& path) {
     return path;
 }
 
-bool RELATIVEPATH(std::string& path) {
-    path = TRIMF(path);
-    bool relative = true;
-    if (const std::size_t c = path.find(':'); c != npos) {
-        std::string drive = path.substr(0, c);
-        for (char& ch : drive)
-            if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 32);
-        path = drive + " Drive" + std::string(trimRight(std::string_view(path).substr(c + 1)));
-        relative = false;
-    }
-    if (path.starts_with("\\\\") || path.starts_with("//")) {
-        path = "URL\\" + path.substr(2);
-        relative = false;
-    }
-    return relative;
-}
-
 } // namespace vk

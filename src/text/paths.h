@@ -21,6 +21,5 @@ std::string FILENAME(std::string_view path);        // name without folder and e
 std::string FILENAMEPATH(std::string_view path);    // path without its extension
 std::string FILEFOLDERPATH(std::string_view path);  // folder part with its last separator, or empty
 std::string CLEANPATH(std::string& path);           // rewrites path; returns it without trailing blanks
-bool RELATIVEPATH(std::string& path);               // rewrites path; true when it was relative
 
 }  // namespace vk

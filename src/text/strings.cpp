@@ -72,14 +72,6 @@ std::string TRIMF(std::string_view s) {
     return std::string(s.substr(first));
 }
 
-std::string REMOVETABS(std::string_view s) {
-    return copyWithout(s, [](char c) { return c == kTab; });
-}
-
-std::string REMOVEQUOTES(std::string_view s) {
-    return copyWithout(s, isQuote);
-}
-
 std::string REMOVESPACES(std::string_view s) {
     return copyWithout(s, [](char c) { return c == kBlank; });
 }
@@ -159,15 +151,6 @@ std::string AINTEGER(std::int64_t n) {
     return std::string(buffer, result.ptr);
 }
 
-bool BLANK(std::string& s) {
-    std::size_t kept = 0;
-    const std::size_t n = trimmedLength(s);
-    for (std::size_t i = 0; i < n; ++i)
-        if (s[i] != kTab) s[kept++] = s[i];
-    s.resize(kept);
-    return trimmedLength(s) == 0;
-}
-
 namespace {
 
 // What a character is to NUMBEROFNUMBERS; one table look-up per character of every input line.
@@ -213,14 +196,6 @@ int NUMBEROFNUMBERS(std::string_view line) {
         }
     }
     return count;
-}
-
-int LENSL(std::string& field) {
-    std::size_t n = field.size();
-    while (n > 0 && (field[n - 1] == kBlank || field[n - 1] == '\0'))
-        --n;
-    if (n < field.size()) field[n] = '\0';
-    return static_cast<int>(n);
 }
 
 bool isAlertLine(std::string_view line) {

@@ -20,8 +20,6 @@ std::string_view trimRight(std::string_view s);
 std::string_view cutTo(std::string_view s, std::size_t width);
 
 std::string TRIMF(std::string_view s);         // leading and trailing blanks removed, tabs kept
-std::string REMOVETABS(std::string_view s);    // significant part, every tab removed
-std::string REMOVEQUOTES(std::string_view s);  // significant part, every " and ' removed
 std::string REMOVESPACES(std::string_view s);  // significant part, every blank removed
 std::string UPPERCASE(std::string_view s);     // a-z made capital, trailing blanks dropped
 std::string LOWERCASE(std::string_view s);     // A-Z made small, trailing blanks dropped
@@ -30,11 +28,7 @@ std::string DOUBLEQUOTE(std::string_view s);   // every double quote doubled
 bool FLAGEXISTS(std::string_view line, std::string_view flag);  // substring, case ignored
 bool ASAME(std::string_view a, std::string_view b);  // equal after quote/tab/blank/case folding
 std::string AINTEGER(std::int64_t n);          // decimal text without leading blanks
-// Rewrites s as its significant part with every tab removed; true when nothing is left.
-bool BLANK(std::string& s);
 int NUMBEROFNUMBERS(std::string_view line);    // count of numeric fields, negative on other text
-// Length without trailing blanks and NULs; when shorter than the field, a NUL is put right after.
-int LENSL(std::string& field);
 
 // A console message line that a person must not miss: after any leading blanks (a list-directed
 // line begins with one) it begins with "Warning", "WARNING", "Error" or "ERROR".

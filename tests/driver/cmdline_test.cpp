@@ -9,8 +9,6 @@
 #include "driver/layers.h"
 #include "driver/run.h"
 #include "driver/settings.h"
-#include "gis/gis.h"
-#include "gis/registry.h"
 #include "files/platform.h"
 #include "files/units.h"
 #include "support/testfiles.h"
@@ -127,6 +125,29 @@ TEST(ScanCommandLine, BannerArgumentCountAndSettings) {
     EXPECT_TRUE(settings.trimToLevees);
     EXPECT_FALSE(settings.showHelp);
     EXPECT_EQ(settings.inputName, "river.sdf");
+}
+
+// The results' mode is decided once, from both options in either order.
+TEST(ScanCommandLine, ResultsModeFromResultsAndReport) {
+    const struct {
+        std::vector<std::string> options;
+        vk::ResultsMode mode;
+    } cases[] = {
+        {{}, vk::ResultsMode::Off},
+        {{"-report"}, vk::ResultsMode::ForReport},
+        {{"-results"}, vk::ResultsMode::Written},
+        {{"-report", "-results"}, vk::ResultsMode::Written},
+        {{"-results", "-report"}, vk::ResultsMode::Written},
+    };
+    for (const auto& c : cases) {
+        DriverSession session;
+        vk::RunSettings settings;
+        std::vector<std::string> args{"varnokline"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.push_back("river.sdf");
+        vk::scanCommandLine(args, settings);
+        EXPECT_EQ(settings.results, c.mode) << c.options.size();
+    }
 }
 
 TEST(ScanCommandLine, NoArgumentsWritesTheHelpTextAndGoesOn) {
@@ -371,7 +392,6 @@ TEST(RunState, EachRunHasItsOwnAndLeavesTheCallersAlone) {
     int unit = 0;
     vk::OPENER(unit, "O ", dir.file("mine.txt"), 1);
     ASSERT_EQ(unit, 1001);
-    vk::gisState().projections.mif = "CoordSys of the caller";
 
     std::string transcripts[2];
     for (std::string& transcript : transcripts) {
@@ -384,12 +404,10 @@ TEST(RunState, EachRunHasItsOwnAndLeavesTheCallersAlone) {
     EXPECT_EQ(transcripts[0], transcripts[1]);
     EXPECT_EQ(vk::run({"varnokline", "-mif", dir.file("river.sdf")}), 0);
 
-    // The session's unit and projection are as it left them; no layer of the runs is in its table.
+    // The session's unit is as it left it.
     EXPECT_TRUE(vk::unitInUse(1001));
     EXPECT_FALSE(vk::unitInUse(1002));
     EXPECT_EQ(vk::unitFileName(1001), dir.file("mine.txt"));
-    EXPECT_EQ(vk::gisState().projections.mif, "CoordSys of the caller");
-    for (int id = 1; id <= vk::kMaxGisLayers; ++id) EXPECT_FALSE(vk::gisLayer(id).open) << id;
     vk::CLOSER(unit);
 }
 

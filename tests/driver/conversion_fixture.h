@@ -13,7 +13,6 @@
 #include "files/console.h"
 #include "files/exits.h"
 #include "files/units.h"
-#include "gis/gis.h"
 #include "support/testfiles.h"
 
 namespace vktest {
@@ -24,7 +23,7 @@ class ConversionTest : public ::testing::Test {
 protected:
     void SetUp() override {
         vk::INITFILEUNITS(1000);
-        state.gis.projections.mif = kTestCoordSys;
+        settings.projections.mif = std::string(kTestCoordSys);
         vk::console().captureOutput(&transcript);
         vk::console().feedInput("");
         settings.chosenFormat = &outputFormat("mif");

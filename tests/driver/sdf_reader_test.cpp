@@ -123,9 +123,9 @@ struct ReadResult {
     Recorder rec;
 };
 
-// results: read the model's results; warn: with their warnings, as a run with -results does.
-ReadResult readSdfFile(const std::string& path, bool trimToLevees = true, bool results = false,
-                       bool warn = true) {
+// results: what the reader does with the model's results (Written: read with their warnings).
+ReadResult readSdfFile(const std::string& path, bool trimToLevees = true,
+                       vk::ResultsMode results = vk::ResultsMode::Off) {
     ReadResult result{};
     vktest::DriverSession session;
     vk::LineReader in;
@@ -133,7 +133,7 @@ ReadResult readSdfFile(const std::string& path, bool trimToLevees = true, bool r
     vk::GisObject line;
     vk::SdfSection section;
     vk::SdfReader reader(in, trimToLevees, line, section, result.rec);
-    reader.readResults(results, warn);
+    reader.readResults(results);
     result.status = vktest::endStatus([&] { reader.read(); });
     result.lines = reader.lineNumber();
     result.keyword = reader.foundKeyword();
@@ -141,11 +141,11 @@ ReadResult readSdfFile(const std::string& path, bool trimToLevees = true, bool r
     return result;
 }
 
-ReadResult readSdf(const std::string& text, bool trimToLevees = true, bool results = false,
-                   bool warn = true) {
+ReadResult readSdf(const std::string& text, bool trimToLevees = true,
+                   vk::ResultsMode results = vk::ResultsMode::Off) {
     vktest::TempDir dir;
     vktest::writeFile(dir.file("test.sdf"), text);
-    return readSdfFile(dir.file("test.sdf"), trimToLevees, results, warn);
+    return readSdfFile(dir.file("test.sdf"), trimToLevees, results);
 }
 
 std::string msg(const std::string& text) {
@@ -575,7 +575,7 @@ TEST(SdfReader, ResultsAndTheirFaults) {
         // Ended as an export is, unless the case is about what follows the cross-sections.
         const std::string text =
             c.text.find("CROSS-SECTIONS") == std::string::npos ? c.text + "END CROSS-SECTIONS:\n" : c.text;
-        const ReadResult r = readSdf(head + text, true, true);
+        const ReadResult r = readSdf(head + text, true, vk::ResultsMode::Written);
         EXPECT_EQ(r.status, -1) << r.out;
         EXPECT_EQ(r.rec.profiles, "P1;P2;");
         EXPECT_EQ(r.rec.results, c.results);
@@ -584,7 +584,7 @@ TEST(SdfReader, ResultsAndTheirFaults) {
             EXPECT_NE(r.out.find("\n" + c.warning), std::string::npos) << r.out;
         }
         // Read for the report alone: the same results, not a word of their faults.
-        const ReadResult silent = readSdf(head + text, true, true, false);
+        const ReadResult silent = readSdf(head + text, true, vk::ResultsMode::ForReport);
         EXPECT_EQ(silent.rec.results, c.results);
         EXPECT_EQ(silent.out.find("WARNING"), std::string::npos) << silent.out;
         // Without -results not one of their keywords is looked for: the console is the same.
@@ -832,7 +832,7 @@ TEST(SdfReader, EveryDeclaredBlockIsReadCountedAndCleared) {
         vk::GisObject line;
         vk::SdfSection store;
         vk::SdfReader reader(in, true, line, store, seen);
-        reader.readResults(block.onlyWithResults);
+        reader.readResults(block.onlyWithResults ? vk::ResultsMode::Written : vk::ResultsMode::Off);
         EXPECT_EQ(vktest::endStatus([&] { reader.read(); }), -1) << session.out;
         std::string columns = "[";
         for (std::size_t c = 0; c < block.width; ++c)
@@ -853,7 +853,7 @@ TEST(SdfReader, EveryBlockIsFoundAfterEveryOtherOne) {
                                          " REACH ID: B\n STATION: 1\n" +
                                              kBlockSamples.at(first.keyword) +
                                              kBlockSamples.at(second.keyword) + "END:\n",
-                                         true, true);
+                                         true, vk::ResultsMode::Written);
             std::string expected;
             for (const vk::SdfBlock& b : vk::kSdfBlocks)
                 expected += &b == &first || &b == &second ? "12 " : "00 ";

@@ -603,10 +603,11 @@ TEST_F(SectionTest, WhenEveryElevationIsOutOfRangeTheFirstPointIsTheLowest) {
                               "    30.000,999999.0000\n");
 }
 
+// With -notrim the reader keeps a section's markers from being used (hasLevees false).
 TEST_F(SectionTest, WithoutTrimmingMarkersAreIgnored) {
-    settings.trimToLevees = false;
     vk::SdfSection s = valley();
     setMarkers(s, {{"L", 0.2f, 1.0f}, {"R", 0.8f, 1.0f}});
+    s.hasLevees = false;
     convert(s);
     expectTrimmedValley(0, 10);
     EXPECT_EQ(read("river_levee_pts.mid"), "");
@@ -893,6 +894,7 @@ protected:
     void SetUp() override {
         ConversionTest::SetUp();
         settings.report = true;
+        settings.results = vk::ResultsMode::ForReport;
         openSectionLayers();
     }
 

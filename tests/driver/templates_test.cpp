@@ -6,7 +6,6 @@
 
 #include "driver/driver_session.h"
 #include "driver/layers.h"
-#include "gis/state.h"
 #include "support/testfiles.h"
 
 namespace {
@@ -42,8 +41,8 @@ TEST_F(ProjectionTemplates, PrjHeaderIsPreferredToProjection) {
     settings.chosenFormat = &vktest::outputFormat("shp");
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
-    EXPECT_EQ(vk::gisState().projections.shp, kPrj);
-    EXPECT_EQ(vk::gisState().projections.mif, "");
+    EXPECT_EQ(settings.projections.shp, kPrj);
+    EXPECT_EQ(settings.projections.mif, "");
     EXPECT_EQ(session.out, "GIS Projection being extracted from Header.prj\n" +
                                opened("Header.prj") + "\nshp Projection: " + kPrj + "\n");
 }
@@ -53,7 +52,7 @@ TEST_F(ProjectionTemplates, PrjProjectionIsTheSecondChoice) {
     settings.chosenFormat = &vktest::outputFormat("shp");
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
-    EXPECT_EQ(vk::gisState().projections.shp, kPrj);
+    EXPECT_EQ(settings.projections.shp, kPrj);
     EXPECT_NE(session.out.find("extracted from Projection.prj\n"), std::string::npos);
 }
 
@@ -62,7 +61,7 @@ TEST_F(ProjectionTemplates, PrjOnlyTheFirstLineCountsAndCrLfIsALineEnd) {
     settings.chosenFormat = &vktest::outputFormat("shp");
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
-    EXPECT_EQ(vk::gisState().projections.shp, "PROJCS[\"split\",");
+    EXPECT_EQ(settings.projections.shp, "PROJCS[\"split\",");
 }
 
 TEST_F(ProjectionTemplates, PrjWithoutLineEndAndWithTrailingBlanks) {
@@ -70,7 +69,7 @@ TEST_F(ProjectionTemplates, PrjWithoutLineEndAndWithTrailingBlanks) {
     settings.chosenFormat = &vktest::outputFormat("shp");
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
-    EXPECT_EQ(vk::gisState().projections.shp, kPrj + "   "); // kept as read; writers trim it
+    EXPECT_EQ(settings.projections.shp, kPrj + "   "); // kept as read; writers trim it
     EXPECT_NE(session.out.find("\nshp Projection: " + kPrj + "\n"), std::string::npos);
 }
 
@@ -79,7 +78,7 @@ TEST_F(ProjectionTemplates, PrjHoldingOnlyALineBreakGivesABlankProjection) {
     settings.chosenFormat = &vktest::outputFormat("shp");
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
-    EXPECT_EQ(vk::gisState().projections.shp, "");
+    EXPECT_EQ(settings.projections.shp, "");
     EXPECT_TRUE(session.out.ends_with("\nshp Projection: \n")) << session.out;
 }
 
@@ -112,8 +111,8 @@ TEST_F(ProjectionTemplates, MifHeaderIsPreferredAndTheFirstCoordSysLineWins) {
     settings.chosenFormat = &vktest::outputFormat("mif");
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
-    EXPECT_EQ(vk::gisState().projections.mif, kCoordSys);
-    EXPECT_EQ(vk::gisState().projections.shp, "");
+    EXPECT_EQ(settings.projections.mif, kCoordSys);
+    EXPECT_EQ(settings.projections.shp, "");
     EXPECT_EQ(session.out, opened("Header.mif") + "\nUsing Header.mif for setting projection.\n" +
                                "\nmif Projection: " + kCoordSys + "\n");
 }
@@ -125,7 +124,7 @@ TEST_F(ProjectionTemplates, MifCoordSysInAnyCaseAndInsideOtherText) {
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
     // Leading blanks stay; the CR of the line end does not.
-    EXPECT_EQ(vk::gisState().projections.mif, "  ! coordsys copied from the survey");
+    EXPECT_EQ(settings.projections.mif, "  ! coordsys copied from the survey");
     EXPECT_NE(session.out.find("\nUsing Projection.mif for setting projection.\n"),
               std::string::npos);
 }
@@ -156,8 +155,8 @@ TEST_F(ProjectionTemplates, NoFormatOptionReadsNoTemplate) {
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
     EXPECT_EQ(session.out, "");
-    EXPECT_EQ(vk::gisState().projections.shp, "");
-    EXPECT_EQ(vk::gisState().projections.mif, "");
+    EXPECT_EQ(settings.projections.shp, "");
+    EXPECT_EQ(settings.projections.mif, "");
 }
 
 TEST_F(ProjectionTemplates, TemplatesAreLookedForInTheInputsFolder) {
@@ -168,7 +167,7 @@ TEST_F(ProjectionTemplates, TemplatesAreLookedForInTheInputsFolder) {
     settings.chosenFormat = &vktest::outputFormat("shp");
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
-    EXPECT_EQ(vk::gisState().projections.shp, kPrj);
+    EXPECT_EQ(settings.projections.shp, kPrj);
     EXPECT_NE(session.out.find("extracted from sub/Projection.prj\n"), std::string::npos);
 }
 
@@ -179,7 +178,7 @@ TEST_F(ProjectionTemplates, InputWithoutFolderUsesTheCurrentFolder) {
     settings.chosenFormat = &vktest::outputFormat("shp");
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
-    EXPECT_EQ(vk::gisState().projections.shp, kPrj);
+    EXPECT_EQ(settings.projections.shp, kPrj);
 }
 
 TEST_F(ProjectionTemplates, AbsoluteInputFolder) {
@@ -189,7 +188,7 @@ TEST_F(ProjectionTemplates, AbsoluteInputFolder) {
     settings.chosenFormat = &vktest::outputFormat("mif");
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
-    EXPECT_EQ(vk::gisState().projections.mif, kCoordSys);
+    EXPECT_EQ(settings.projections.mif, kCoordSys);
     EXPECT_EQ(vk::findProjectionTemplate(settings.inputName, "Header.mif", "Projection.mif"),
               dir.path() + "/abs/Header.mif");
     EXPECT_EQ(vk::findProjectionTemplate(settings.inputName, "Header.prj", "Projection.prj"), "");

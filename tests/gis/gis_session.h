@@ -1,4 +1,4 @@
-// A fresh run for each GIS writer test: a unit table and a layer library state of its own, the console captured and its input empty, and a private folder for the layers.
+// A fresh run for each GIS writer test: a unit table and datasets of its own, the console captured and its input empty, and a private folder for the layers.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,9 +12,7 @@
 #include "files/console.h"
 #include "files/exits.h"
 #include "files/units.h"
-#include "gis/gis.h"
 #include "gis/mif.h"
-#include "gis/registry.h"
 #include "gis/shapefile.h"
 #include "shapebytes.h"
 #include "support/testfiles.h"
@@ -32,7 +30,6 @@ class GisSession : public ::testing::Test, protected OwnGisState {
         vk::console().feedInput("");
         vk::resetRunFinished();
         vk::INITFILEUNITS(1000);
-        vk::gisResetAll();
     }
 
     void TearDown() override {
@@ -55,23 +52,24 @@ class GisSession : public ::testing::Test, protected OwnGisState {
     }
 
     // Opens a MIF layer in the test folder and writes its header from the schema as it stands.
-    int openMif(std::string_view name) {
-        const int id = vk::gisOpenLayer(dir.file(name), "", "O ", gisSchema);
-        vk::gisWriteHeader(id);
-        vk::gisInitialiseObject(gisO_);
-        return id;
+    Layer openMif(std::string_view name) {
+        Layer layer = openLayer(dir.file(name), "", gisSchema);
+        initialiseObject(gisO_);
+        return layer;
     }
 
     // The writer of an open layer as its format's class; the test fails (throws) for another.
-    template <class Writer> static Writer& writerOf(int id) {
-        auto* writer = dynamic_cast<Writer*>(vk::gisLayer(id).writer.get());
+    template <class Writer> static Writer& writerOf(const Layer& layer) {
+        auto* writer = dynamic_cast<Writer*>(&layer->writer());
         if (writer == nullptr) throw std::runtime_error("layer has no writer of that format");
         return *writer;
     }
-    static vk::ShapefileLayerWriter& shapefile(int id) {
-        return writerOf<vk::ShapefileLayerWriter>(id);
+    static vk::ShapefileLayerWriter& shapefile(const Layer& layer) {
+        return writerOf<vk::ShapefileLayerWriter>(layer);
     }
-    static vk::MifLayerWriter& mifPair(int id) { return writerOf<vk::MifLayerWriter>(id); }
+    static vk::MifLayerWriter& mifPair(const Layer& layer) {
+        return writerOf<vk::MifLayerWriter>(layer);
+    }
 
     // Puts vertices into gisO_ and sets its vertex count.
     void setVertices(std::initializer_list<std::pair<double, double>> points) {

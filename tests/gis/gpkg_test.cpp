@@ -6,7 +6,6 @@
 
 #include "files/platform.h"
 #include "gis/gpkg.h"
-#include "gis/state.h"
 #include "gis_session.h"
 #include "support/process.h"
 
@@ -53,7 +52,14 @@ TEST(Gpkg, TimesAreInUtcWithMilliseconds) {
 // more, and a full second level and one more; the rows, inserted in batches of 64, at a batch's
 // edges too. SQLite's own check of the tree finds it sound, its search finds every point of a box,
 // and the table holds every row once, with its value, in order.
-class GpkgIndexTest : public vktest::GisSession {};
+class GpkgIndexTest : public vktest::GisSession {
+  protected:
+    // The package <name>.gpkg in the test folder, its name claimed.
+    std::unique_ptr<vk::GisDataset> package(const std::string& name) {
+        const vk::OutputFormat& format = outputFormatNamed("gpkg");
+        return format.openDataset(format, {dir.path() + "/", name, projections, 0});
+    }
+};
 
 TEST_F(GpkgIndexTest, PackedTreesAreSoundAtEveryNodeEdge) {
     if (vktest::runShell("command -v sqlite3").status != 0) GTEST_SKIP() << "no sqlite3";
@@ -62,21 +68,20 @@ TEST_F(GpkgIndexTest, PackedTreesAreSoundAtEveryNodeEdge) {
     for (const int count : {0, 1, 51, 52, 64, 65, 51 * 51, 51 * 51 + 1}) {
         SCOPED_TRACE(count);
         const std::string package = dir.file("p" + std::to_string(count) + ".gpkg");
-        vk::gisState().packagePath = package;
-        int id = vk::gisOpenLayer(dir.file("pts.gpkg"), "P", "O ", gisSchema);
-        vk::gisWriteHeader(id);
-        vk::gisInitialiseObject(gisO_);
+        const auto dataset = this->package("p" + std::to_string(count));
+        auto id = dataset->createLayer(dir.file("pts.gpkg"), "P", gisSchema);
+        vktest::initialiseObject(gisO_);
         gisO_.kind = vk::GisKind::Point;
         for (int i = 0; i < count; ++i) {
             // Rows of 97 points: neighbours in arrival order are mostly neighbours in space.
             gisO_.X[0] = 1000.0 + i % 97 * 3.25;
             gisO_.Y[0] = 2000.0 + i / 97 * 2.5;
             gisO_.setValues({vk::integerValue(i)});
-            vk::gisWriteObject(id, gisO_);
-            vk::gisWriteRecord(id, gisO_);
+            id->writeObject(gisO_);
+            id->writeRecord(gisO_);
         }
-        vk::gisCloseLayer(id);
-        ASSERT_TRUE(vk::gisCommitPackage());
+        id->close();
+        dataset->finish();
         // Points with 1000 <= X <= 1010 and Y <= 2005: columns 0 to 3 of rows 0 to 2.
         int inBox = 0;
         for (int i = 0; i < count; ++i)
@@ -101,18 +106,17 @@ TEST_F(GpkgIndexTest, TheWidestTablesKeepEveryRow) {
         values.push_back(vk::integerValue(k));
     }
     const std::string package = dir.file("wide.gpkg");
-    vk::gisState().packagePath = package;
-    int id = vk::gisOpenLayer(dir.file("wide.gpkg"), "P", "O ", gisSchema);
-    vk::gisWriteHeader(id);
-    vk::gisInitialiseObject(gisO_);
+    const auto dataset = this->package("wide");
+    auto id = dataset->createLayer(dir.file("wide.gpkg"), "P", gisSchema);
+    vktest::initialiseObject(gisO_);
     gisO_.kind = vk::GisKind::Point;
     gisO_.values = values;
     for (int i = 0; i < 300; ++i) {
-        vk::gisWriteObject(id, gisO_);
-        vk::gisWriteRecord(id, gisO_);
+        id->writeObject(gisO_);
+        id->writeRecord(gisO_);
     }
-    vk::gisCloseLayer(id);
-    ASSERT_TRUE(vk::gisCommitPackage());
+    id->close();
+    dataset->finish();
     if (vktest::runShell("command -v sqlite3").status != 0) GTEST_SKIP() << "no sqlite3 to read it";
     EXPECT_EQ(vktest::runShell("sqlite3 '" + package + "' 'SELECT count(*), sum(F255) FROM wide'").output,
               "300|76500\n");
@@ -125,18 +129,16 @@ TEST_F(GpkgIndexTest, LeftOverTemporariesGoAndAHeldNameKeepsThePackage) {
     const std::string package = dir.file("river.gpkg");
     vk::sys::File final;
     for (const char* left : {".1.tmp", ".2.tmp", ".9.tmp"}) vktest::writeFile(package + left, "x");
-    vk::gisState().packagePath = package;
-    vk::gisClaimPackage();
+    auto dataset = this->package("river");
     EXPECT_EQ(vktest::filesIn(dir.path()), std::vector<std::string>{"river.gpkg.1.tmp"});
-    int id = vk::gisOpenLayer(dir.file("pts.gpkg"), "P", "O ", gisSchema);
-    vk::gisWriteHeader(id);
-    vk::gisCloseLayer(id);
+    auto id = dataset->createLayer(dir.file("pts.gpkg"), "P", gisSchema);
+    id->close();
     vktest::writeFile(package, "another program's");
     ASSERT_EQ(vk::sys::holdFile(package, false, final), 0);
-    EXPECT_TRUE(endsRun([] { vk::gisCommitPackage(); })
+    EXPECT_TRUE(endsRun([&] { dataset->finish(); })
                     .ends_with("the finished package is kept as " + package + ".1.tmp.\n" +
                                std::string(vktest::kExitTail)));
-    vk::gisResetAll();
+    dataset.reset();
     EXPECT_EQ(vk::sys::closeFile(final), 0);
     EXPECT_EQ(vktest::readFile(package), "another program's");
     EXPECT_GT(vktest::readFile(package + ".1.tmp").size(), 4096u) << "the finished package";
@@ -146,13 +148,12 @@ TEST_F(GpkgIndexTest, LeftOverTemporariesGoAndAHeldNameKeepsThePackage) {
 TEST_F(GpkgIndexTest, ReservedTableNamesBeginWithAnUnderscore) {
     gisSchema.fieldCount = 1;
     gisSchema.fields[0] = {"N", "Integer", 0};
-    vk::gisState().packagePath = dir.file("reserved.gpkg");
+    const auto dataset = package("reserved");
     for (const char* name : {"sqlite_x_pts", "GPKG_contents", "Rtree_a", "sqlitex"}) {
-        int id = vk::gisOpenLayer(dir.file(std::string(name) + ".gpkg"), "P", "O ", gisSchema);
-        vk::gisWriteHeader(id);
-        vk::gisCloseLayer(id);
+        auto id = dataset->createLayer(dir.file(std::string(name) + ".gpkg"), "P", gisSchema);
+        id->close();
     }
-    ASSERT_TRUE(vk::gisCommitPackage());
+    dataset->finish();
     if (vktest::runShell("command -v sqlite3").status != 0) GTEST_SKIP() << "no sqlite3 to read it";
     EXPECT_EQ(vktest::runShell("sqlite3 '" + dir.file("reserved.gpkg") +
                                "' 'SELECT table_name FROM gpkg_contents ORDER BY 1'").output,

@@ -18,13 +18,11 @@ class Header : public GisSession {
 
 TEST_F(Header, EachSetCreatedAtOpenIsHeaded) {
     shpProjection = "PROJCS[\"Local\",GEOGCS[\"GCS\"]]   ";
-    const int id = vk::gisOpenLayer(dir.file("river.shp"), "P", "O ", gisSchema);
+    const auto id = openLayer(dir.file("river.shp"), "P", gisSchema);
     const vk::ShapefileLayerWriter& layer = shapefile(id);
     const vk::ShapeSet& points = layer.sets[0];
     ASSERT_TRUE(points.isOpen());
     transcript.clear();
-
-    vk::gisWriteHeader(id);
     // Every file stays held until the layer is closed.
     EXPECT_EQ(transcript, "");
     EXPECT_TRUE(points.prj->isOpen());
@@ -50,8 +48,7 @@ TEST_F(Header, EachSetCreatedAtOpenIsHeaded) {
         EXPECT_EQ(layer.tables[k].fieldCount, 0);
     }
 
-    int closing = id;
-    vk::gisCloseLayer(closing);
+    id->close();
     // Without records the headers of their creation remain: 100 bytes each.
     EXPECT_EQ(readFile(dir.file("river_P.shp")).size(), 100u);
     EXPECT_EQ(readFile(dir.file("river_P.shx")).size(), 100u);
@@ -59,27 +56,27 @@ TEST_F(Header, EachSetCreatedAtOpenIsHeaded) {
 }
 
 TEST_F(Header, ABlankProjectionGivesAnEmptyPrjLine) {
-    int id = vk::gisOpenLayer(dir.file("river.shp"), "L", "O ", gisSchema);
-    vk::gisWriteHeader(id);
-    vk::gisCloseLayer(id);
+    auto id = openLayer(dir.file("river.shp"), "L", gisSchema);
+    id->close();
     EXPECT_EQ(readFile(dir.file("river_L.prj")), "\n");
 }
 
 TEST_F(Header, APrjLineThatCannotBeWrittenEndsTheRun) {
     const vktest::FullDisk disk("river_P.prj");
-    const int id = vk::gisOpenLayer(dir.file("river.shp"), "P", "O ", gisSchema);
-    const std::string console = endsRun([&] { vk::gisWriteHeader(id); });
-    EXPECT_EQ(console.rfind("\nERROR 0437 - Writing .shp file header.\n", 0), 0u) << console;
+    // The header is written as the layer is created.
+    const std::string console = endsRun([&] { openLayer(dir.file("river.shp"), "P", gisSchema); });
+    EXPECT_NE(console.find("OK.  File Unit:1004\n\nERROR 0437 - Writing .shp file header.\n"),
+              std::string::npos)
+        << console;
 }
 
 TEST_F(Header, LaterSchemaChangesDoNotReachAHeadedLayer) {
-    const int first = openMif("first.mif");
+    const auto first = openMif("first.mif");
     gisSchema.fieldCount = 1;
     gisSchema.fields[0] = {"Other", "Integer", 0};
-    int second = openMif("second.mif");
-    int closing = first;
-    vk::gisCloseLayer(closing);
-    vk::gisCloseLayer(second);
+    auto second = openMif("second.mif");
+    first->close();
+    second->close();
     EXPECT_NE(readFile(dir.file("first.mif"))
                   .find("Columns 2\n"
                         "  Stream_ID Char(100)\n"
@@ -92,8 +89,8 @@ TEST_F(Header, LaterSchemaChangesDoNotReachAHeadedLayer) {
 
 TEST_F(Header, MoreFieldsThanTheSchemaHoldsAreRefused) {
     gisSchema.fieldCount = vk::GisSchema::kMaxFields + 1;
-    const int id = vk::gisOpenLayer(dir.file("wide.mif"), "", "O ", gisSchema);
-    EXPECT_EQ(endsRun([&] { vk::gisWriteHeader(id); }),
+    const std::string console = endsRun([&] { openLayer(dir.file("wide.mif"), "", gisSchema); });
+    EXPECT_EQ(console.substr(console.find("Should not be here")),
               "Should not be here [mifWriteHeader-Columns] - please contact "
               "support@varnokline.example.\n" +
                   std::string(kExitTail));

@@ -8,6 +8,8 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -15,8 +17,8 @@
 #include "files/console.h"
 #include "files/exits.h"
 #include "files/units.h"
-#include "gis/gis.h"
-#include "gis/registry.h"
+#include "gis/dataset.h"
+#include "gis/formats.h"
 #include "gis/shapefile.h"
 #include "support/testfiles.h"
 #include "support/writefaults.h"
@@ -64,17 +66,47 @@ template <class F> bool endsRun(F&& f) {
     return false;
 }
 
-// The test's own run state, in use for its lifetime, and names for its parts.
+using Layer = std::unique_ptr<vk::GisLayer>;
+
+// The object as a producer starts one: without a kind, one part from vertex 1.
+inline void initialiseObject(vk::GisObject& object) {
+    object.kind = vk::GisKind::Unset;
+    object.reserveParts(1);
+    object.nr = 1;
+    object.ir[0] = 1;
+    object.typeName.clear();
+}
+
+// The test's own file units, in use for its lifetime, and a dataset per format for its layers.
 struct OwnGisState {
     vk::UnitTable units;
     const vk::UnitTableScope useUnits{units};
-    vk::GisState gis;
-    const vk::GisStateScope useGis{gis};
     vk::GisObject gisO_;
     vk::GisSchema gisSchema;
-    std::string& shpProjection = gis.projections.shp;
-    std::string& mifProjection = gis.projections.mif;
-    std::array<std::string, 4>& gisErrorText = gis.errorText;
+    vk::GisProjections projections;
+    std::string& shpProjection = projections.shp;
+    std::string& mifProjection = projections.mif;
+    // By option; each opened at its first layer, with the projections as they are then.
+    std::map<std::string, std::unique_ptr<vk::GisDataset>, std::less<>> datasets;
+
+    vk::GisDataset& dataset(std::string_view option) {
+        auto& dataset = datasets[std::string(option)];
+        if (!dataset) {
+            const vk::OutputFormat& format = outputFormatNamed(option);
+            dataset = format.openDataset(format, {"", "", projections, 0});
+        }
+        return *dataset;
+    }
+    // A layer of the dataset of the format its name's extension says (".shp", else MIF), headed.
+    Layer openLayer(const std::string& name, std::string_view kinds, const vk::GisSchema& schema) {
+        const bool shp = name.find(".shp") != std::string::npos;
+        return dataset(shp ? "shp" : "mif").createLayer(name, kinds, schema);
+    }
+    static const vk::OutputFormat& outputFormatNamed(std::string_view option) {
+        for (const vk::OutputFormat& format : vk::outputFormats())
+            if (format.option == option) return format;
+        throw std::runtime_error("no such format");
+    }
 };
 
 // A fresh run: file units and GIS library reset, console captured, no console input.
@@ -85,7 +117,6 @@ class GisFileTest : public ::testing::Test, protected OwnGisState {
         vk::console().captureOutput(&transcript);
         vk::console().feedInput("");
         vk::INITFILEUNITS(1000);
-        vk::gisResetAll();
         vk::resetRunFinished();
     }
     void TearDown() override {
@@ -97,8 +128,8 @@ class GisFileTest : public ::testing::Test, protected OwnGisState {
         return transcript.find(text) != std::string::npos;
     }
     // The writer of an open Shapefile layer; the test fails (throws) for another.
-    static vk::ShapefileLayerWriter& shapefile(int id) {
-        auto* writer = dynamic_cast<vk::ShapefileLayerWriter*>(vk::gisLayer(id).writer.get());
+    static vk::ShapefileLayerWriter& shapefile(const Layer& layer) {
+        auto* writer = dynamic_cast<vk::ShapefileLayerWriter*>(&layer->writer());
         if (writer == nullptr) throw std::runtime_error("not a Shapefile layer");
         return *writer;
     }

@@ -222,24 +222,6 @@ TEST(CleanPath, ALeadingPairIsKept) {
     EXPECT_EQ(vk::CLEANPATH(mixed2), "//a\\b//c");
 }
 
-TEST(RelativePath, RewritesDrivesAndShares) {
-    std::string drive = win("c:/data/x.sdf");
-    EXPECT_FALSE(vk::RELATIVEPATH(drive));
-    EXPECT_EQ(drive, win("C Drive/data/x.sdf"));
-
-    std::string share = win("  //srv/share/x  ");
-    EXPECT_FALSE(vk::RELATIVEPATH(share));
-    EXPECT_EQ(share, win("URL/srv/share/x"));
-
-    std::string slashes = "//srv/x";
-    EXPECT_FALSE(vk::RELATIVEPATH(slashes));
-    EXPECT_EQ(slashes, "URL\\srv/x");
-
-    std::string relative = win(" data/x ");
-    EXPECT_TRUE(vk::RELATIVEPATH(relative));
-    EXPECT_EQ(relative, win("data/x"));
-}
-
 TEST(LongPaths, AreNeverCut) {
     const std::string folder(1200, 'f');
     const std::string joined = vk::ADDFOLDER(folder, "x.csv");

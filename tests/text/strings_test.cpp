@@ -33,10 +33,6 @@ TEST(Trimf, RemovesBlanksAtBothEndsButKeepsTabs) {
 TEST(CharacterRemoval, EachRoutineDropsItsOwnCharactersFromTheSignificantPart) {
     EXPECT_EQ(vk::REMOVESPACES("a b\tc"), "ab\tc");
     EXPECT_EQ(vk::REMOVESPACES("   "), "");
-    EXPECT_EQ(vk::REMOVETABS("\ta \tb\t  "), "a b");
-    EXPECT_EQ(vk::REMOVETABS(" a"), " a"); // leading blanks are kept
-    EXPECT_EQ(vk::REMOVEQUOTES("\"it's\" 'x'"), "its x");
-    EXPECT_EQ(vk::REMOVEQUOTES("''\"\""), "");
 }
 
 TEST(CaseFolding, TouchesTheAsciiLettersOnly) {
@@ -126,22 +122,6 @@ TEST(Ainteger, WritesDigitsWithoutLeadingBlanks) {
     EXPECT_EQ(vk::AINTEGER(INT64_MIN), "-9223372036854775808");
 }
 
-TEST(Blank, RemovesTabsFromItsArgument) {
-    std::string onlyBlanks = " \t  \t\t ";
-    EXPECT_TRUE(vk::BLANK(onlyBlanks));
-    EXPECT_EQ(onlyBlanks.find_first_not_of(' '), std::string::npos);
-
-    std::string text = "\ta\t b \t";
-    EXPECT_FALSE(vk::BLANK(text));
-    EXPECT_EQ(vk::trimRight(text), "a b");
-
-    std::string empty;
-    EXPECT_TRUE(vk::BLANK(empty));
-
-    std::string nul = "\0"s; // a NUL is not a blank
-    EXPECT_FALSE(vk::BLANK(nul));
-}
-
 TEST(NumberOfNumbers, CountsFieldsSeparatedByBlanksTabsAndCommas) {
     EXPECT_EQ(vk::NUMBEROFNUMBERS("1.0 2.0, 3.0"), 3);
     EXPECT_EQ(vk::NUMBEROFNUMBERS("1.0\t2.0\t\t3.0  "), 3);
@@ -187,27 +167,6 @@ TEST(AllocationCounter, SeesHeapAllocations) {
     const std::size_t seen = window.count();
     delete kept;
     EXPECT_GE(seen, 2u);
-}
-
-TEST(Lensl, MarksTheEndWithANul) {
-    std::string padded = "abc   ";
-    EXPECT_EQ(vk::LENSL(padded), 3);
-    EXPECT_EQ(padded, "abc\0  "s);
-
-    std::string full = "abc";
-    EXPECT_EQ(vk::LENSL(full), 3);
-    EXPECT_EQ(full, "abc");
-
-    std::string mixed = "ab \0 \0"s;
-    EXPECT_EQ(vk::LENSL(mixed), 2);
-    EXPECT_EQ(mixed, "ab\0\0 \0"s);
-
-    std::string blank = "   ";
-    EXPECT_EQ(vk::LENSL(blank), 0);
-    EXPECT_EQ(blank, "\0  "s);
-
-    std::string tab = "a\t "; // a tab is significant
-    EXPECT_EQ(vk::LENSL(tab), 2);
 }
 
 TEST(AlertLine, WarningsAndErrorsInTheirFourSpellingsAfterAnyLeadingBlanks) {
