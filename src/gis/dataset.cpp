@@ -23,20 +23,6 @@ void reportValue(std::string_view label, std::int64_t value) {
     console().line(std::string(label) + formatInt(value, 5));
 }
 
-// The kinds whose objects are made of parts, their vertices counted by n.
-bool hasParts(GisKind kind) {
-    switch (kind) {
-    case GisKind::Pline:
-    case GisKind::Region:
-        return true;
-    case GisKind::Unset:
-    case GisKind::None:
-    case GisKind::Point:
-        return false;
-    }
-    return false;
-}
-
 std::size_t vertexCapacity(const GisObject& object) {
     return std::min(object.X.size(), object.Y.size());
 }

@@ -169,23 +169,8 @@ std::pair<std::size_t, std::size_t> partOf(const GisObject& object, int i) {
             static_cast<std::size_t>(std::max(next - first, 0))};
 }
 
-
 std::size_t vertexCount(const GisObject& object) {
     return object.n > 0 ? static_cast<std::size_t>(object.n) : 0;
-}
-
-// Whether an object's kind keeps heights (lines and polygons).
-bool keepsZ(GisKind kind) {
-    switch (kind) {
-    case GisKind::Pline:
-    case GisKind::Region:
-        return true;
-    case GisKind::Unset:
-    case GisKind::None:
-    case GisKind::Point:
-        return false;
-    }
-    return false;
 }
 
 // The WKB of an object and the vertices it covers; false for an object without geometry. With
@@ -794,11 +779,11 @@ GisStatus GpkgLayerWriter::object(GisObject& object) {
     // The header: magic, version 0, flags (little-endian, an x/y envelope or empty), srs_id.
     if (!zDecided_) {
         zDecided_ = true;
-        hasZ_ = keepsZ(object.kind) && object.hasZ();
+        hasZ_ = hasParts(object.kind) && object.hasZ();
     }
     std::string wkb;
     std::size_t vertices = 0;
-    appendWkb(wkb, object, vertices, hasZ_ && keepsZ(object.kind));
+    appendWkb(wkb, object, vertices, hasZ_ && hasParts(object.kind));
     hasBox_ = vertices > 0;
     if (hasBox_) {
         box_[0] = box_[1] = object.X[0];

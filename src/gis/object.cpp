@@ -24,4 +24,17 @@ void GisObject::reserveParts(std::size_t count) {
     ir.resize(std::max(count, 2 * ir.size()), 0);
 }
 
+bool hasParts(GisKind kind) {
+    switch (kind) {
+    case GisKind::Pline:
+    case GisKind::Region:
+        return true;
+    case GisKind::Unset:
+    case GisKind::None:
+    case GisKind::Point:
+        return false;
+    }
+    return false;
+}
+
 } // namespace vk

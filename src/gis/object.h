@@ -22,6 +22,10 @@ enum class GisKind {
     Region,         // n vertices in nr rings
 };
 
+// Whether objects of a kind are made of parts (lines and polygons): their vertices are counted by
+// n, and they may carry heights.
+bool hasParts(GisKind kind);
+
 // One attribute value, typed; the writer of each format writes it as the layer's schema says for
 // its field. A text is referred to, not copied: it must stay as it is until the record is written.
 // Missing: a value the input does not give (NULL where the format has one, a blank .dbf field, an
