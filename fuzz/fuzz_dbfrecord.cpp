@@ -72,7 +72,7 @@ void decode(const std::uint8_t* data, std::size_t size, std::vector<vk::GisValue
         double real;
         std::memcpy(&real, &bits, sizeof real);
         values.push_back(tag == 1 ? vk::realValue(real)
-                                  : vk::integerValue(static_cast<std::int64_t>(bits)));
+                                  : vk::GisValue{vk::GisValue::Type::Integer, {}, 0.0, static_cast<std::int64_t>(bits)});
     }
 }
 

@@ -251,7 +251,7 @@ void openInputFile(RunSettings& settings) {
     }
     setInputName(settings, TRIMF(name));
     closeIfAlreadyOpen(settings.inputName);
-    OPENER(settings.sdfUnit, "I ", settings.inputName, 1);
+    OPENER(settings.sdfUnit, "I ", settings.inputName);
 }
 
 } // namespace vk

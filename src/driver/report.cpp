@@ -234,7 +234,7 @@ std::string reportName(const OutputNames& output) {
 }
 
 ConversionReport::ConversionReport(const RunSettings& settings) {
-    OPENER(unit_, "O ", reportName(settings.output), 1);
+    OPENER(unit_, "O ", reportName(settings.output));
     text_ = pageStart(settings);
     text_ += kBlockStart;
     put();

@@ -299,7 +299,7 @@ void ResultsOutput::open(GisDataset& dataset) {
     layers_[kStorageAreas] = createLayer(dataset, names[kStorageAreas], "R", kStorageAreaFields);
     tableLayer_ = createTable(dataset, tableLayerName(settings_.output, format), kWaterSurfaceFields);
 
-    OPENER(table_, "O ", tableName(settings_.output), 1);
+    OPENER(table_, "O ", tableName(settings_.output));
     unitOutput(table_).putLine(R"("Stream","Reach","Station","Node","Profile","WS_Elev","Extents",)"
                                R"("XL","YL","XR","YR","Top_Width","Bank_Left","Bank_Left_Station",)"
                                R"("Bank_Right","Bank_Right_Station")");

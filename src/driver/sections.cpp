@@ -294,7 +294,7 @@ private:
         w_.csvPath.append(name.substr(std::min(name.find_first_not_of(' '), name.size())));
 
         int unit = 0;
-        OPENER(unit, "O ", w_.csvPath, 1);
+        OPENER(unit, "O ", w_.csvPath);
         OutStream& out = unitOutput(unit);
         const bool withN = nPairs_ > 0;
         out.putLine(withN ? R"("X","Z","N")" : R"("X","Z")");

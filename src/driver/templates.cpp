@@ -66,7 +66,7 @@ void readCoordSysTemplate(RunSettings& settings, const OutputFormat& format) {
     const std::string name = findTemplate(settings, format);
 
     int unit = 0;
-    OPENER(unit, "I ", name, 1);
+    OPENER(unit, "I ", name);
     console().breakLine("Using " + std::string(trimRight(name)) + " for setting projection.");
 
     LineReader& in = unitInput(unit);
@@ -99,7 +99,7 @@ void readFirstLineTemplate(RunSettings& settings, const OutputFormat& format) {
     const std::string shownName(trimRight(name));
     console().line("GIS Projection being extracted from " + shownName);
     int unit = 0;
-    OPENER(unit, "I ", name, 1);
+    OPENER(unit, "I ", name);
 
     LineReader& in = unitInput(unit);
     std::string line;

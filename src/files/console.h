@@ -135,7 +135,6 @@ public:
     // line end.
     void listLine(std::string_view text);
     void endLine();                          // ends the line if one is open
-    bool lineOpen() const { return lineOpen_; }
     // The message written last has no lines after it: what follows without an empty line between
     // is a step of the run, which a quiet console does not show as the message's (the run's
     // thread only; a recording's messages keep the lines that follow them).

@@ -34,13 +34,6 @@ bool consolePause(std::string_view prompt) {
     return c.readLine(reply, kPauseReplyLength);
 }
 
-void PAUSEFORUSER() {
-    const ConsoleDialogue shown;
-    console().endLine();
-    console().line();
-    consolePause("Press Enter to Continue");
-}
-
 void closingPause() {
     Console& c = console();
     if (c.inputIsTerminal()) {

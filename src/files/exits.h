@@ -54,7 +54,6 @@ void settleOutputsAtEnd(std::function<void()> settle);
 // ended.
 bool consolePause(std::string_view prompt);
 
-void PAUSEFORUSER();   // an empty line, then the pause "Press Enter to Continue"
 // The pause that ends a run, "Press Enter to Close": written always, but it waits for a reply only
 // when a person can give one (standard input is a terminal). A script's input is never taken.
 void closingPause();

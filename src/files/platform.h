@@ -229,13 +229,6 @@ WriteFaults& writeFaults();  // in use on the calling thread
 void setWriteFault(const WriteFault& fault);
 void clearWriteFaults();
 
-// Creates the file, or empties it when it exists, and closes it again.
-inline int createEmpty(const std::string& path) {
-    File file;
-    if (const int err = openFile(path, Access::Truncate, file)) return err;
-    return closeFile(file);
-}
-
 // Empties an ordinary file, as an open that empties it would; a device or a pipe is left as it is.
 // `info` is the file's, when the caller has it already.
 inline int emptyIfRegular(File file, const FileInfo& info) {

@@ -82,7 +82,6 @@ struct Slot {
 
 struct UnitTable::Table {
     int base = 1000;
-    int logUnit = 0;
     BackgroundReader* backgroundReader = nullptr;  // the run's read-ahead, while it reads
     std::array<Slot, kSlots> slots;  // reserved slots 1-8, then general slots 1-1000
     // Owned outputs written in full and closed, still held until the run lets go of them all.
@@ -288,19 +287,8 @@ int attachInput(int index, const std::string& name) {
 
 std::string unitField(int unit) { return formatInt(unit, 4); }
 
-// Progress and close messages go to the console and, when a log unit is set, to the log as the
-// same bytes.
-void echo(int logUnit, std::string_view bytes) {
-    const int idx = indexOf(logUnit);
-    if (logUnit == 0 || idx < 0) return;
-    const Slot& s = table().slots[static_cast<std::size_t>(idx)];
-    if (s.attached && s.writes) unitOutput(logUnit).put(bytes);
-}
-
-void say(int logUnit, std::string_view text) {
-    console().write(text);
-    echo(logUnit, text);
-}
+// Progress and close messages of the opener.
+void say(std::string_view text) { console().write(text); }
 
 [[noreturn]] void endOfInputAtPrompt() {
     console().breakLine("ERROR - End of console input while waiting for a file name.");
@@ -343,10 +331,9 @@ void sayClosed(int unit) {
     console().endLine();
     const std::string message = "...Closed File Unit:" + unitField(unit) + "\n";
     console().write(message);
-    echo(table().logUnit, message);
 }
 
-void sayOpened(int unit, int logUnit) { say(logUnit, "OK.  File Unit:" + unitField(unit) + "\n"); }
+void sayOpened(int unit) { say("OK.  File Unit:" + unitField(unit) + "\n"); }
 
 // Why an output could not be opened, in the words of the dialogue that asks to mend it.
 std::string openFailureReason(int err) {
@@ -364,9 +351,9 @@ std::string openFailureReason(int err) {
 
 // What the opener says when an output cannot be opened (err: why); true once the user pressed
 // Enter to try again, false when there is no console input to wait on.
-bool askToRetryOutput(const std::string& name, int err, int logUnit) {
+bool askToRetryOutput(const std::string& name, int err) {
     const ConsoleDialogue shown;
-    say(logUnit, "Can't Open\n");
+    say("Can't Open\n");
     Console& c = console();
     c.listLine("");
     c.listLine("Can't open: " + name);
@@ -381,13 +368,13 @@ bool askToRetryOutput(const std::string& name, int err, int logUnit) {
 }
 
 // The same, ending the run when there is no console input to wait on.
-void cannotOpenOutput(const std::string& name, int err, int logUnit) {
-    if (!askToRetryOutput(name, err, logUnit)) unableToOpen(name);
+void cannotOpenOutput(const std::string& name, int err) {
+    if (!askToRetryOutput(name, err)) unableToOpen(name);
 }
 
 // Opens an output unit, retrying for as long as the user keeps pressing Enter.
 void openOutput(int& unit, int index, std::string_view mode, const ModeInfo* info,
-                const std::string& name, int logUnit) {
+                const std::string& name) {
     if (info == nullptr) {
         const ConsoleDialogue shown;  // a fault of the program: always shown
         std::string message = "  Unrecognised file type ";
@@ -401,10 +388,10 @@ void openOutput(int& unit, int index, std::string_view mode, const ModeInfo* inf
     for (;;) {
         const int err = attachOutput(index, name);
         if (err == 0) {
-            sayOpened(unit, logUnit);
+            sayOpened(unit);
             return;
         }
-        cannotOpenOutput(name, err, logUnit);
+        cannotOpenOutput(name, err);
     }
 }
 
@@ -431,14 +418,10 @@ void INITFILEUNITS(int base) {
     t.releaseKept();
     t.inputs.clear();
     t.base = base < 9 ? 9 : base;
-    t.logUnit = 0;
     resetRunFinished();
 }
 
-void setFileUnitLog(int unit) { table().logUnit = unit; }
-
-void OPENER(int& unit, std::string_view mode, std::string_view name, int option) {
-    (void)option;
+void OPENER(int& unit, std::string_view mode, std::string_view name) {
     std::string work(cutTo(TRIMF(name), kNameField));
     if (work.empty()) {
         std::string message = "Empty filename specified.  Bailing out.  Please contact ";
@@ -460,12 +443,12 @@ void OPENER(int& unit, std::string_view mode, std::string_view name, int option)
         endRun(1);
     }
     unit = unitOf(index);
-    OPENWITHRETRY(unit, work, mode, "", t.logUnit);
+    OPENWITHRETRY(unit, work, mode, "");
     t.slots[static_cast<std::size_t>(index)].inUse = unit != 0;
 }
 
 void OPENWITHRETRY(int& unit, std::string& name, std::string_view mode,
-                   std::string_view description, int logUnit) {
+                   std::string_view description) {
     const int index = indexOf(unit);
     if (index < 0) {
         unit = 0;
@@ -476,10 +459,10 @@ void OPENWITHRETRY(int& unit, std::string& name, std::string_view mode,
     const bool input = info != nullptr && info->input;
     for (;;) {
         name = CLEANPATH(name);
-        say(logUnit, "\nTrying to open file " + name + "...");
+        say("\nTrying to open file " + name + "...");
 
         if (info != nullptr && !info->input && attachNewOutput(index, name) == 0) {
-            sayOpened(unit, logUnit);
+            sayOpened(unit);
             return;
         }
         Identity id;
@@ -507,20 +490,20 @@ void OPENWITHRETRY(int& unit, std::string& name, std::string_view mode,
         }
 
         if (!askName && !input) {
-            openOutput(unit, index, mode, info, name, logUnit);
+            openOutput(unit, index, mode, info, name);
             return;
         }
         if (!askName && exists) {
             flushWritersOf(id);
             const int err = attachInput(index, name);
             if (err != 0) failWithReason("ERROR - Cannot read file ", name, err);
-            say(logUnit, "OK.\nOpened File Unit:" + unitField(unit) + "\n");
+            say("OK.\nOpened File Unit:" + unitField(unit) + "\n");
             return;
         }
         const ConsoleDialogue shown;  // the question for another name, with what led to it
         if (!askName) {
             const std::string notice = "\nCHECK 0008 - \"" + name + "\" cannot be found\n";
-            say(logUnit, notice);
+            say(notice);
         }
         askForName(name, description);
     }
@@ -667,13 +650,12 @@ int OutputFile::discard() {
 }
 
 void openOwnedOutput(OutputFile& file) {
-    const int logUnit = table().logUnit;
     std::string name(cutTo(TRIMF(file.path()), kNameField));
     file.setPath(CLEANPATH(name));
-    say(logUnit, "\nTrying to open file " + file.path() + "...");
+    say("\nTrying to open file " + file.path() + "...");
     while (const int err = file.create())
-        cannotOpenOutput(file.path(), err, logUnit);
-    sayOpened(file.unit(), logUnit);
+        cannotOpenOutput(file.path(), err);
+    sayOpened(file.unit());
 }
 
 void closeOwnedOutput(OutputFile& file) {
@@ -692,9 +674,8 @@ void closeOwnedOutput(OutputFile& file) {
 }
 
 bool retryOutput(const std::string& name, const std::function<int()>& attempt) {
-    const int logUnit = table().logUnit;
     while (const int err = attempt())
-        if (!askToRetryOutput(name, err, logUnit)) return false;
+        if (!askToRetryOutput(name, err)) return false;
     return true;
 }
 

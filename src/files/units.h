@@ -23,7 +23,7 @@ inline constexpr std::string_view kSupportAddress = "support@varnokline.example"
 //   UnitTable units;
 //   const UnitTableScope use(units);
 //   int unit = 0;
-//   OPENER(unit, "O ", "river.csv", 1);
+//   OPENER(unit, "O ", "river.csv");
 //   unitOutput(unit).putLine(R"("X","Z")");
 //   CLOSER(unit);
 class UnitTable {
@@ -59,14 +59,14 @@ bool isRunInput(const std::string& name);
 // Opens `name` (leading and trailing blanks removed) in `mode` and returns its unit. Asks on the
 // console for another name when an input is missing and retries a blocked output until it opens.
 // Modes: "I " input; "O " text and "BO" bytes, written from the start. unit is 0 only after a
-// mode that is none of these. option has no effect.
-void OPENER(int& unit, std::string_view mode, std::string_view name, int option);
+// mode that is none of these.
+void OPENER(int& unit, std::string_view mode, std::string_view name);
 // The dialogue behind OPENER, on the table slot of `unit` (a unit the table has no slot for is
 // set to 0). name is the work field: it is cleaned and replaced by the user's replies. A non-blank
 // description D asks "What is the D file name? " instead of the check-file prompt; the messages
-// are echoed to logUnit when it is an open output unit.
+// are shown on the console.
 void OPENWITHRETRY(int& unit, std::string& name, std::string_view mode,
-                   std::string_view description, int logUnit);
+                   std::string_view description);
 // Closes the unit if the table has it in use, reports "...Closed File Unit:" and sets unit to 0.
 // Bytes that could not be written (a full disk) are reported and end the run through EXITS. An
 // output (a table) stays held by the run until its end, as a layer's files are.
@@ -90,9 +90,6 @@ public:
     virtual void lettingGo(const LineReader& input) = 0;
 };
 void setBackgroundReader(BackgroundReader* reader);  // on the table in use; nullptr: none
-
-// Echoes the opener's progress and CLOSER's messages to this output unit as well (0: none).
-void setFileUnitLog(int unit);
 
 // Access to an open unit.
 bool unitInUse(int unit);

@@ -23,7 +23,6 @@ class WriteTicket {
     // until wait() has returned. Writes started on any tickets are done in the order they were
     // started, each through the write faults in use on the thread that started it.
     void start(sys::File file, std::string_view bytes);
-    bool busy() const { return busy_; }
     // Waits for the write in progress to end; its errno, or 0 when it succeeded or none was
     // started.
     int wait();

@@ -40,9 +40,6 @@ struct GisValue {
 
 inline GisValue textValue(std::string_view text) { return {GisValue::Type::Text, text, 0.0, 0}; }
 inline GisValue realValue(double value) { return {GisValue::Type::Real, {}, value, 0}; }
-inline GisValue integerValue(std::int64_t value) {
-    return {GisValue::Type::Integer, {}, 0.0, value};
-}
 inline GisValue missingValue() { return {GisValue::Type::Missing, {}, 0.0, 0}; }
 
 struct GisObject {

@@ -200,20 +200,8 @@ void appendFixed(std::string& out, double value, int width, int decimals) {
     appendFormatted(out, value, width, decimals, false);
 }
 
-std::string formatFixed(double value, int width, int decimals) {
-    std::string out;
-    appendFixed(out, value, width, decimals);
-    return out;
-}
-
 void appendFixedWide(std::string& out, double value, int width, int decimals) {
     appendFormatted(out, value, width, decimals, true);
-}
-
-std::string formatFixedWide(double value, int width, int decimals) {
-    std::string out;
-    appendFixedWide(out, value, width, decimals);
-    return out;
 }
 
 std::string formatInt(std::int64_t value, int width) {

@@ -14,12 +14,10 @@ namespace vk {
 // Appends the value in exactly `width` characters; a value that does not fit fills the field with
 // asterisks.
 void appendFixed(std::string& out, double value, int width, int decimals);
-std::string formatFixed(double value, int width, int decimals);
 
 // Appends the value right-aligned in `width` characters, or in just as many characters as it needs
 // when it is wider: the value is never lost to asterisks.
 void appendFixedWide(std::string& out, double value, int width, int decimals);
-std::string formatFixedWide(double value, int width, int decimals);
 
 // Integer in exactly `width` characters, right-aligned; asterisks when it does not fit.
 std::string formatInt(std::int64_t value, int width);

@@ -236,14 +236,6 @@ ListValue ListSplitter::next() {
     return value;
 }
 
-bool parseDouble(std::string_view text, double& out) {
-    return parseNumber(text, out);
-}
-
-bool parseFloat(std::string_view text, float& out) {
-    return parseNumber(text, out);
-}
-
 namespace {
 
 template <typename T> ReadStatus readNumber(ListSplitter& split, ListValue& value, T& out) {

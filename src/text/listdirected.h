@@ -55,10 +55,6 @@ private:
     bool done_ = false;
 };
 
-// Parses a whole plain value as a number; false when it is not one.
-bool parseDouble(std::string_view text, double& out);
-bool parseFloat(std::string_view text, float& out);
-
 // Outcome of reading one value: Ok; End when the text holds no further value (too few values);
 // Bad when the value is not of the kind asked for (a quoted value, an empty value, a repeat count
 // or a non-number where a number is asked).

@@ -359,7 +359,7 @@ TEST_F(OpenInputFile, InputAlreadyOpenIsClosedAndReopenedOnTheFreedUnit) {
     vktest::writeFile("Header.prj", "PROJCS[]\n");
     DriverSession session;
     int templateUnit = 0;
-    vk::OPENER(templateUnit, "I ", "Header.prj", 1);
+    vk::OPENER(templateUnit, "I ", "Header.prj");
     ASSERT_EQ(templateUnit, 1001);
     session.out.clear();
     vk::setInputName(settings, "./Header.prj"); // another spelling of the same file
@@ -390,7 +390,7 @@ TEST(RunState, EachRunHasItsOwnAndLeavesTheCallersAlone) {
     vktest::writeFile(dir.file("river.sdf"), whole);
 
     int unit = 0;
-    vk::OPENER(unit, "O ", dir.file("mine.txt"), 1);
+    vk::OPENER(unit, "O ", dir.file("mine.txt"));
     ASSERT_EQ(unit, 1001);
 
     std::string transcripts[2];

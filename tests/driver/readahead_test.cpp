@@ -15,6 +15,12 @@
 
 namespace {
 
+std::string fixedText(double value, int decimals) {
+    std::string out;
+    vk::appendFixedWide(out, value, 0, decimals);
+    return out;
+}
+
 // An output side that writes to the console as the conversion does (so that its messages and the
 // reader's must come out interleaved exactly as on one thread) and keeps a digest of every value
 // handed to it. `onSection` may act in the middle of the run (end it, close the input).
@@ -27,7 +33,7 @@ class TalkingConsumer : public vk::SdfConsumer {
     void centreline(const vk::SdfIds& ids, vk::GisObject& line) override {
         vk::console().line("centreline of" + ids.reachId + ": " + std::to_string(line.n));
         for (int i = 0; i < line.n; ++i)
-            digest += vk::formatFixedWide(line.X[static_cast<std::size_t>(i)], 0, 3) + ";";
+            digest += fixedText(line.X[static_cast<std::size_t>(i)], 3) + ";";
     }
     void streamNetworkDone() override { vk::console().breakLine("network written"); }
     void section(const vk::SdfIds& ids, const vk::SdfSection& s) override {
@@ -44,7 +50,7 @@ class TalkingConsumer : public vk::SdfConsumer {
                             if constexpr (std::is_same_v<decltype(value), const std::string&>)
                                 digest += value + ",";
                             else
-                                digest += vk::formatFixedWide(value, 0, 6) + ",";
+                                digest += fixedText(value, 6) + ",";
                         }
                     },
                     column);
@@ -74,7 +80,7 @@ Outcome readExport(const std::string& path, bool ahead,
     Outcome o;
     TalkingConsumer consumer;
     int unit = 0;
-    vk::OPENER(unit, "I ", path, 1);
+    vk::OPENER(unit, "I ", path);
     if (onSection) consumer.onSection = [&](int n) { onSection(n, unit); };
     vk::GisObject line;
     vk::SdfSection section;

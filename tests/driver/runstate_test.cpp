@@ -42,10 +42,10 @@ TEST(RunState, RunsInOneProcessDoNotSeeEachOthersSettings) {
         if (runs[i].faulty) vk::sys::setWriteFault({"", 0, ENOSPC, {}});
         if (runs[i].finished) vk::markRunFinished();
         for (int w = 0; w < runs[i].warnings; ++w) vk::console().breakLine("WARNING - a warning");
-        vk::OPENER(outputs[i], "BO", output(i), 1);
+        vk::OPENER(outputs[i], "BO", output(i));
         vk::unitOutput(outputs[i]).put(std::string(kHalf, 'a'));
         vk::unitOutput(outputs[i]).put(std::string(kHalf, 'b'));
-        vk::OPENER(inputs[i], "I ", dir.file("in.txt"), 1);
+        vk::OPENER(inputs[i], "I ", dir.file("in.txt"));
         if (runs[i].reading) vk::setBackgroundReader(&readers[i]);
     }
     for (std::size_t i = 0; i < kRuns; ++i) {

@@ -20,8 +20,8 @@ using PauseAndExit = vktest::FilesSession;
 
 TEST_F(PauseAndExit, ExitClosesOpenFilesWithTheirBytesOnDisk) {
     int a = 0, b = 0;
-    OPENER(a, "O ", "a.csv", 1);
-    OPENER(b, "BO", "b.dbf", 1);
+    OPENER(a, "O ", "a.csv");
+    OPENER(b, "BO", "b.dbf");
     unitOutput(a).putLine("0.000,10.000");
     unitOutput(b).i32le(7);
     out.clear();
@@ -49,7 +49,7 @@ TEST_F(PauseAndExit, ExitStatusIsZeroOnlyForAFinishedRun) {
 TEST_F(PauseAndExit, AFinishedRunWithAFileThatCouldNotBeWrittenFails) {
     const vktest::FullDisk disk("full.csv");
     int u = 0;
-    OPENER(u, "O ", "full.csv", 1);
+    OPENER(u, "O ", "full.csv");
     unitOutput(u).putLine("lost");
     vk::markRunFinished();
     out.clear();
@@ -84,21 +84,21 @@ TEST_F(PauseAndExit, TheClosingPauseLeavesInputThatIsNotAPersonsUnread) {
     EXPECT_EQ(reply, "next folder");
     // The pause of a blocked output waits for an answer, whoever gives it.
     console().feedInput("\nleft\n", false);
-    vk::PAUSEFORUSER();
+    EXPECT_TRUE(vk::consolePause("Press Enter to Continue"));
     ASSERT_TRUE(console().readLine(reply, 80));
     EXPECT_EQ(reply, "left");
 }
 
-TEST_F(PauseAndExit, PauseForUserWaitsForEnterAndReturns) {
+TEST_F(PauseAndExit, PauseWaitsForEnterAndReturns) {
     console().feedInput("\nnext\n");
     console().write("open line");
-    vk::PAUSEFORUSER();
-    EXPECT_EQ(out, "open line\n\nPress Enter to Continue\n");
+    EXPECT_TRUE(vk::consolePause("Press Enter to Continue"));
+    EXPECT_EQ(out, "open line\nPress Enter to Continue\n");
     std::string reply;
     ASSERT_TRUE(console().readLine(reply, 80));
     EXPECT_EQ(reply, "next");
-    vk::PAUSEFORUSER();  // the input has ended: the pause ends as if Enter were pressed
-    EXPECT_EQ(out, "open line\n\nPress Enter to Continue\n\nPress Enter to Continue\n");
+    EXPECT_FALSE(vk::consolePause("Press Enter to Continue"));  // the input has ended
+    EXPECT_EQ(out, "open line\nPress Enter to Continue\nPress Enter to Continue\n");
 }
 
 TEST_F(PauseAndExit, ConsolePauseReportsTheEndOfInput) {
@@ -113,7 +113,7 @@ TEST_F(PauseAndExit, ConsolePauseReportsTheEndOfInput) {
 
 TEST_F(PauseAndExit, EndRunClosesNothing) {
     int u = 0;
-    OPENER(u, "O ", "kept.csv", 1);
+    OPENER(u, "O ", "kept.csv");
     unitOutput(u).put("buffered");
     out.clear();
     EXPECT_EQ(endStatus([] { vk::endRun(1); }), 1);

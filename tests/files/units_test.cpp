@@ -64,14 +64,14 @@ using UnitNumbers = vktest::FilesSession;
 
 TEST_F(UnitNumbers, HandedOutLowestFreeFirstAndReusedAfterClose) {
     int a = 0, b = 0, c = 0;
-    OPENER(a, "O ", "a.csv", 1);
-    OPENER(b, "O ", "b.csv", 1);
+    OPENER(a, "O ", "a.csv");
+    OPENER(b, "O ", "b.csv");
     EXPECT_EQ(a, 1001);
     EXPECT_EQ(b, 1002);
     CLOSER(a);
     EXPECT_EQ(a, 0);
     EXPECT_FALSE(unitInUse(1001));
-    OPENER(c, "O ", "c.csv", 80);
+    OPENER(c, "O ", "c.csv");
     EXPECT_EQ(c, 1001);
     EXPECT_TRUE(unitInUse(1002));
     EXPECT_EQ(out, opened("a.csv", 1001) + opened("b.csv", 1002) + closed(1001) +
@@ -93,7 +93,7 @@ TEST_F(UnitNumbers, CloserOfAUnitNeverHandedOutDoesNothing) {
     EXPECT_EQ(out, "");
 
     int u = 0;
-    OPENER(u, "O ", "x.csv", 1);
+    OPENER(u, "O ", "x.csv");
     int copy = u;
     CLOSER(u);
     CLOSER(copy);  // already closed: free, found but not in use
@@ -104,7 +104,7 @@ TEST_F(UnitNumbers, CloserOfAUnitNeverHandedOutDoesNothing) {
 TEST_F(UnitNumbers, SmallBaseIsRaisedToNine) {
     vk::INITFILEUNITS(3);
     int u = 0;
-    OPENER(u, "O ", "x.csv", 1);
+    OPENER(u, "O ", "x.csv");
     EXPECT_EQ(u, 10);
     EXPECT_EQ(out, "\nTrying to open file x.csv...OK.  File Unit:  10\n");
     CLOSER(u);
@@ -114,24 +114,24 @@ TEST_F(UnitNumbers, SmallBaseIsRaisedToNine) {
 TEST_F(UnitNumbers, AllThousandInUseEndsTheRun) {
     int u = 0;
     for (int batch = 0; batch < 10; ++batch) {
-        for (int i = 0; i < 100; ++i) OPENER(u, "O ", "f" + std::to_string(i) + ".txt", 1);
+        for (int i = 0; i < 100; ++i) OPENER(u, "O ", "f" + std::to_string(i) + ".txt");
         // The files are let go but the slots stay taken, as after EXITS.
         vk::closeAllUnitsQuietly();
     }
     EXPECT_EQ(u, 2000);
     out.clear();
-    EXPECT_EQ(endStatus([&] { OPENER(u, "O ", "one-more.txt", 1); }), 1);
+    EXPECT_EQ(endStatus([&] { OPENER(u, "O ", "one-more.txt"); }), 1);
     EXPECT_EQ(out, "No free file numbers.\n");
 }
 
 TEST_F(UnitNumbers, InitialisingAgainClosesWhatAPreviousRunLeftOpen) {
     int u = 0;
-    OPENER(u, "O ", "left.txt", 1);
+    OPENER(u, "O ", "left.txt");
     unitOutput(u).put("kept");
     vk::INITFILEUNITS(1000);
     EXPECT_EQ(readFile("left.txt"), "kept");
     EXPECT_FALSE(unitInUse(1001));
-    OPENER(u, "O ", "next.txt", 1);
+    OPENER(u, "O ", "next.txt");
     EXPECT_EQ(u, 1001);
 }
 
@@ -143,7 +143,7 @@ TEST_F(OpenModes, OutputIsCreatedOrEmptied) {
     writeFile("old.csv", "previous content that must go\n");
     for (std::string_view mode : {"O ", "BO"}) {
         int u = 0;
-        OPENER(u, mode, "old.csv", 1);
+        OPENER(u, mode, "old.csv");
         unitOutput(u).putLine("1.0,2.0");
         CLOSER(u);
         EXPECT_EQ(readFile("old.csv"), "1.0,2.0\n") << "mode [" << mode << "]";
@@ -152,7 +152,7 @@ TEST_F(OpenModes, OutputIsCreatedOrEmptied) {
 
 TEST_F(OpenModes, ByteOutputWritesEachFieldInTheOrderItStates) {
     int u = 0;
-    OPENER(u, "BO", "n.bin", 1);
+    OPENER(u, "BO", "n.bin");
     for (ByteOrder order : {ByteOrder::Little, ByteOrder::Big}) {
         unitOutput(u).i32(9994, order);
         unitOutput(u).f64(2.0, order);
@@ -180,7 +180,7 @@ TEST_F(OpenModes, OwnedFilesTakeUnitsSilentlyAndLetGoOfThem) {
     moved.out().put("xy");
     EXPECT_TRUE(moved.stillNamed());
     int other = 0;
-    OPENER(other, "O ", "y.csv", 1);
+    OPENER(other, "O ", "y.csv");
     EXPECT_EQ(other, 1002);
     EXPECT_EQ(moved.close(), 0);
     EXPECT_EQ(readFile("x.shp"), "xy");
@@ -192,7 +192,7 @@ TEST_F(OpenModes, OwnedFilesTakeUnitsSilentlyAndLetGoOfThem) {
     }
     EXPECT_EQ(readFile("z.txt"), "z");
     int next = 0;
-    OPENER(next, "O ", "w.csv", 1);
+    OPENER(next, "O ", "w.csv");
     EXPECT_EQ(next, 1001) << "every owned unit was let go of";
     CLOSER(other);
     CLOSER(next);
@@ -200,14 +200,14 @@ TEST_F(OpenModes, OwnedFilesTakeUnitsSilentlyAndLetGoOfThem) {
 
 TEST_F(OpenModes, InputOfAFileBeingWrittenSeesWhatWasWritten) {
     int w = 0, r = 0;
-    OPENER(w, "O ", "x.prj", 1);
+    OPENER(w, "O ", "x.prj");
     unitOutput(w).putLine("PROJCS[\"x\"]");
-    OPENER(r, "I ", "x.prj", 1);
+    OPENER(r, "I ", "x.prj");
     std::string line;
     ASSERT_EQ(vk::unitInput(r).readLine(line), vk::LineReader::Status::Line);
     EXPECT_EQ(line, "PROJCS[\"x\"]");
     int again = 0;
-    OPENER(again, "I ", "x.prj", 1);
+    OPENER(again, "I ", "x.prj");
     EXPECT_EQ(out, opened("x.prj", 1001) + openedForInput("x.prj", 1002) +
                        openedForInput("x.prj", 1003))
         << "an input already open is opened again without a question";
@@ -224,7 +224,7 @@ TEST_F(OpenModes, UnrecognisedModeOpensNothing) {
         for (const std::string& name : {longName, std::string("kept.txt")}) {
             out.clear();
             u = 7;
-            OPENER(u, mode, name, 1);
+            OPENER(u, mode, name);
             EXPECT_EQ(u, 0);
             EXPECT_EQ(out, "\nTrying to open file " + name + "...  Unrecognised file type " +
                                std::string(mode) + " file " + name.substr(0, 80) + "\n");
@@ -232,9 +232,9 @@ TEST_F(OpenModes, UnrecognisedModeOpensNothing) {
         EXPECT_FALSE(vktest::fileExists(longName));
         EXPECT_EQ(readFile("kept.txt"), "kept\n");
     }
-    OPENER(u, "O", "x.csv", 1);
+    OPENER(u, "O", "x.csv");
     EXPECT_EQ(u, 0) << "codes are compared with their trailing blank";
-    OPENER(u, "O ", "x.csv", 1);
+    OPENER(u, "O ", "x.csv");
     EXPECT_EQ(u, 1001) << "no slot was kept";
 }
 
@@ -253,13 +253,13 @@ using OpenerDialogue = vktest::FilesSession;
 TEST_F(OpenerDialogue, NameIsUsedWithoutSurroundingBlanks) {
     writeFile("x.sdf", "x\n");
     int u = 0;
-    OPENER(u, "I ", "   x.sdf   ", 1);
+    OPENER(u, "I ", "   x.sdf   ");
     EXPECT_EQ(out, openedForInput("x.sdf", 1001));
     EXPECT_EQ(vk::unitFileName(u), "x.sdf");
 
     std::filesystem::create_directory("sub");
     out.clear();
-    OPENER(u, "O ", " sub//y.csv ", 1);
+    OPENER(u, "O ", " sub//y.csv ");
     EXPECT_EQ(out, opened("sub/y.csv", 1002)) << "the line shows the cleaned name";
     EXPECT_TRUE(vktest::fileExists("sub/y.csv"));
 }
@@ -268,7 +268,7 @@ TEST_F(OpenerDialogue, MissingInputAsksForAnotherName) {
     writeFile("y.sdf", "data\n");
     console().feedInput("   \r\ny.sdf\r\n");
     int u = 0;
-    OPENER(u, "I ", "x.sdf", 1);
+    OPENER(u, "I ", "x.sdf");
     EXPECT_EQ(u, 1001);
     const std::string missing =
         "\nTrying to open file x.sdf...\nCHECK 0008 - \"x.sdf\" cannot be found\n";
@@ -283,7 +283,7 @@ TEST_F(OpenerDialogue, QuotedReplyOpensTheNameBetweenTheQuotes) {
     writeFile("y z.sdf", "data\n");
     console().feedInput("  \"y z.sdf\" \n");
     int u = 0;
-    OPENER(u, "I ", "x.sdf", 1);
+    OPENER(u, "I ", "x.sdf");
     EXPECT_EQ(u, 1001);
     EXPECT_TRUE(out.ends_with(kNamePrompt + openedForInput("y z.sdf", 1001))) << out;
 }
@@ -293,12 +293,12 @@ TEST_F(OpenerDialogue, AQuietConsoleShowsEveryDialogueWholeAndNothingElse) {
     console().setQuiet(true);
     console().feedInput("y.sdf\n\n");
     int in = 0, csv = 0;
-    OPENER(in, "I ", "x.sdf", 1);
-    OPENER(csv, "O ", "table.csv", 1);
+    OPENER(in, "I ", "x.sdf");
+    OPENER(csv, "O ", "table.csv");
     CLOSER(csv);
     EXPECT_EQ(endStatus([] {
                   int u = 0;
-                  OPENER(u, "O ", "nofolder/x.csv", 1);
+                  OPENER(u, "O ", "nofolder/x.csv");
               }),
               1);
     console().setQuiet(false);
@@ -316,7 +316,7 @@ TEST_F(OpenerDialogue, TypedNamesAreCutAtEightyCharacters) {
     writeFile(name80, "");
     console().feedInput(name80 + "-and-more\n");
     int u = 0;
-    OPENER(u, "I ", "missing.sdf", 1);
+    OPENER(u, "I ", "missing.sdf");
     EXPECT_EQ(u, 1001);
     EXPECT_EQ(vk::unitFileName(u), name80);
 }
@@ -326,7 +326,7 @@ TEST_F(OpenerDialogue, DescribedFileIsAskedForByItsDescription) {
     console().feedInput("p.prj\n");
     int u = 1003;
     std::string name = "q.prj";
-    vk::OPENWITHRETRY(u, name, "I ", "projection", 0);
+    vk::OPENWITHRETRY(u, name, "I ", "projection");
     EXPECT_EQ(u, 1003);
     EXPECT_EQ(name, "p.prj");
     EXPECT_EQ(out, "\nTrying to open file q.prj...\nCHECK 0008 - \"q.prj\" cannot be found\n"
@@ -337,7 +337,7 @@ TEST_F(OpenerDialogue, DescribedFileIsAskedForByItsDescription) {
 TEST_F(OpenerDialogue, EndOfInputAtTheNamePromptEndsTheRun) {
     EXPECT_EQ(endStatus([&] {
                   int u = 0;
-                  OPENER(u, "I ", "x.sdf", 1);
+                  OPENER(u, "I ", "x.sdf");
               }),
               1);
     EXPECT_EQ(out, "\nTrying to open file x.sdf...\nCHECK 0008 - \"x.sdf\" cannot be found\n" +
@@ -351,7 +351,7 @@ TEST_F(OpenerDialogue, NameWithANulByteIsNeverCutToAnExistingFile) {
     const std::string name = std::string("x.sdf") + '\0' + "tail";
     EXPECT_EQ(endStatus([&] {
                   int u = 0;
-                  OPENER(u, "I ", name, 1);
+                  OPENER(u, "I ", name);
               }),
               1);
     EXPECT_NE(out.find("CHECK 0008 - \"" + name + "\" cannot be found"), std::string::npos);
@@ -361,7 +361,7 @@ TEST_F(OpenerDialogue, InputThatCannotBeReadEndsTheRunWithTheReason) {
     std::filesystem::create_directory("data.sdf");
     EXPECT_EQ(endStatus([&] {
                   int u = 0;
-                  OPENER(u, "I ", "data.sdf", 1);
+                  OPENER(u, "I ", "data.sdf");
               }),
               1);
     EXPECT_EQ(out, "\nTrying to open file data.sdf...\n"
@@ -371,10 +371,10 @@ TEST_F(OpenerDialogue, InputThatCannotBeReadEndsTheRunWithTheReason) {
 
 TEST_F(OpenerDialogue, AlreadyOpenOutputIsClosedWhenTheUserAgrees) {
     int first = 0, second = 0;
-    OPENER(first, "O ", "x.csv", 1);
+    OPENER(first, "O ", "x.csv");
     unitOutput(first).putLine("old");
     console().feedInput("yes\n");
-    OPENER(second, "O ", "./x.csv", 1);
+    OPENER(second, "O ", "./x.csv");
     EXPECT_EQ(second, 1002);
     EXPECT_EQ(out, opened("x.csv", 1001) +
                        "\nTrying to open file ./x.csv...\n./x.csv is already open, close it? "
@@ -385,16 +385,16 @@ TEST_F(OpenerDialogue, AlreadyOpenOutputIsClosedWhenTheUserAgrees) {
     CLOSER(second);
     EXPECT_EQ(readFile("x.csv"), "new\n");
     int third = 0;
-    OPENER(third, "O ", "z.csv", 1);
+    OPENER(third, "O ", "z.csv");
     EXPECT_EQ(third, 1002);
 }
 
 TEST_F(OpenerDialogue, SameFileUnderAnotherNameCountsAsOpen) {
     int first = 0, second = 0;
-    OPENER(first, "O ", "x.csv", 1);
+    OPENER(first, "O ", "x.csv");
     std::filesystem::create_hard_link("x.csv", "hard.csv");
     console().feedInput("no\nother.csv\n");
-    OPENER(second, "O ", "hard.csv", 1);
+    OPENER(second, "O ", "hard.csv");
     EXPECT_EQ(second, 1002);
     EXPECT_EQ(out, opened("x.csv", 1001) +
                        "\nTrying to open file hard.csv...\nhard.csv is already open, close it? " +
@@ -405,12 +405,12 @@ TEST_F(OpenerDialogue, SameFileUnderAnotherNameCountsAsOpen) {
 TEST_F(OpenerDialogue, OtherUnitThatCannotBeClosedEndsTheRun) {
     const vktest::FullDisk disk("full.csv");
     int first = 0;
-    OPENER(first, "O ", "full.csv", 1);
+    OPENER(first, "O ", "full.csv");
     unitOutput(first).putLine("cannot be stored");
     console().feedInput("Y\n");
     EXPECT_EQ(endStatus([&] {
                   int second = 0;
-                  OPENER(second, "O ", "full.csv", 1);
+                  OPENER(second, "O ", "full.csv");
               }),
               1);
     EXPECT_EQ(out, opened("full.csv", 1001) +
@@ -420,11 +420,11 @@ TEST_F(OpenerDialogue, OtherUnitThatCannotBeClosedEndsTheRun) {
 
 TEST_F(OpenerDialogue, EndOfInputAtTheCloseQuestionEndsTheRun) {
     int first = 0;
-    OPENER(first, "O ", "x.csv", 1);
+    OPENER(first, "O ", "x.csv");
     unitOutput(first).put("on disk");
     EXPECT_EQ(endStatus([&] {
                   int second = 0;
-                  OPENER(second, "BO", "x.csv", 1);
+                  OPENER(second, "BO", "x.csv");
               }),
               1);
     EXPECT_EQ(out, opened("x.csv", 1001) +
@@ -438,7 +438,7 @@ TEST_F(OpenerDialogue, BlockedOutputIsRetriedUntilInputEnds) {
     console().feedInput("\n");
     EXPECT_EQ(endStatus([&] {
                   int u = 0;
-                  OPENER(u, "O ", "nofolder/x.csv", 1);
+                  OPENER(u, "O ", "nofolder/x.csv");
               }),
               1);
     EXPECT_EQ(out, "\nTrying to open file nofolder/x.csv..." + cantOpen("nofolder/x.csv") +
@@ -470,7 +470,7 @@ TEST_F(OpenerDialogue, OutputHeldByAnotherRunIsNotTouched) {
                       if (owned)
                           vk::openOwnedOutput(file);
                       else
-                          OPENER(u, mode, "layer.shp", 1);
+                          OPENER(u, mode, "layer.shp");
                   }),
                   1);
         EXPECT_EQ(out, "\nTrying to open file layer.shp..." +
@@ -487,7 +487,7 @@ TEST_F(OpenerDialogue, OutputHeldByAnotherRunIsNotTouched) {
         if (owned)
             vk::openOwnedOutput(file);
         else
-            OPENER(u, mode, "layer.shp", 1);
+            OPENER(u, mode, "layer.shp");
         (owned ? file.out() : unitOutput(u)).put("ours");
         vk::sys::File other;
         EXPECT_EQ(holdElsewhere(other), EWOULDBLOCK) << "held while the unit is open";
@@ -506,27 +506,16 @@ TEST_F(OpenerDialogue, OutputHeldByAnotherRunIsNotTouched) {
 TEST_F(OpenerDialogue, EmptyNameBailsOut) {
     console().feedInput("\n");
     int u = 5;
-    EXPECT_EQ(endStatus([&] { OPENER(u, "O ", "    ", 1); }), 1);
+    EXPECT_EQ(endStatus([&] { OPENER(u, "O ", "    "); }), 1);
     EXPECT_EQ(u, 5);
     EXPECT_EQ(out, "\nEmpty filename specified.  Bailing out.  Please contact "
                    "support@varnokline.example.\nPress Enter to Close\n");
 }
 
-TEST_F(OpenerDialogue, ProgressIsEchoedToTheLogUnit) {
-    int log = 0, u = 0;
-    OPENER(log, "O ", "run.log", 1);
-    vk::setFileUnitLog(log);
-    OPENER(u, "O ", "y.csv", 1);
-    CLOSER(u);
-    vk::setFileUnitLog(0);
-    CLOSER(log);
-    EXPECT_EQ(readFile("run.log"), opened("y.csv", 1002) + closed(1002));
-}
-
 TEST_F(OpenerDialogue, CloseOfAFileThatCouldNotBeWrittenEndsTheRun) {
     const vktest::FullDisk disk("full.csv");
     int u = 0;
-    OPENER(u, "O ", "full.csv", 1);
+    OPENER(u, "O ", "full.csv");
     unitOutput(u).putLine("1,2,3");
     out.clear();
     EXPECT_EQ(endStatus([&] { CLOSER(u); }), 1);
@@ -552,7 +541,7 @@ TEST(OpenerOnTheRealConsole, BlockedOutputOpensOnceTheCauseIsFixed) {
             stdio.type("\n");
             stdio.closeInput();
         });
-        OPENER(u, "O ", "later/x.csv", 1);
+        OPENER(u, "O ", "later/x.csv");
         unitOutput(u).putLine("ok");
         CLOSER(u);
         vk::console().flush();
@@ -580,7 +569,7 @@ TEST(OpenerOnTheRealConsole, ClosedStandardInputNeverHangs) {
         std::thread reader([&] { seen = stdio.readUntil("Press Enter to Close\n"); });
         status = endStatus([&] {
             int u = 0;
-            OPENER(u, "O ", "missing/x.csv", 1);
+            OPENER(u, "O ", "missing/x.csv");
         });
         vk::console().flush();
         reader.join();

@@ -190,7 +190,7 @@ TEST_F(Datasets, ARepeatedKindLetterOpensItsSetOnce) {
     id->close();
     // Every unit was released: the next file gets the first unit again.
     int unit = 0;
-    vk::OPENER(unit, "O ", dir.file("x.txt"), 80);
+    vk::OPENER(unit, "O ", dir.file("x.txt"));
     EXPECT_EQ(unit, 1001);
 }
 
@@ -208,7 +208,7 @@ TEST_F(Datasets, ShapefileCloseReleasesEveryUnitOfEverySet) {
                               "...Closed File Unit:1004\n");
     // Every unit was released.
     int unit = 0;
-    vk::OPENER(unit, "O ", dir.file("x.txt"), 80);
+    vk::OPENER(unit, "O ", dir.file("x.txt"));
     EXPECT_EQ(unit, 1001);
 }
 

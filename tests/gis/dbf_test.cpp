@@ -76,7 +76,6 @@ class DbfTest : public vktest::GisFileTest {
     std::string path;
 };
 
-using vk::integerValue;
 using vk::realValue;
 using vk::textValue;
 
@@ -223,7 +222,7 @@ TEST_F(DbfTest, RecordsHoldEveryValueInExactlyItsFieldWidth) {
     open();
     header();
 
-    record({textValue("ABCDEFGH"), textValue("AB"), integerValue(1234)});  // cut, padded, right
+    record({textValue("ABCDEFGH"), textValue("AB"), vk::GisValue{vk::GisValue::Type::Integer, {}, 0.0, 1234}});  // cut, padded, right
     record({textValue(" AB"), textValue("x,y"), realValue(-1.5)});  // leading blank kept
     record({textValue(R"(say "hi")"), textValue("O'Hara"), textValue("1.5 ")});  // trailing blank
     record({textValue("Q")});  // values missing at the end

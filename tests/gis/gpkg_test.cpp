@@ -76,7 +76,7 @@ TEST_F(GpkgIndexTest, PackedTreesAreSoundAtEveryNodeEdge) {
             // Rows of 97 points: neighbours in arrival order are mostly neighbours in space.
             gisO_.X[0] = 1000.0 + i % 97 * 3.25;
             gisO_.Y[0] = 2000.0 + i / 97 * 2.5;
-            gisO_.setValues({vk::integerValue(i)});
+            gisO_.setValues({{vk::GisValue::Type::Integer, {}, 0.0, i}});
             id->writeObject(gisO_);
             id->writeRecord(gisO_);
         }
@@ -103,7 +103,7 @@ TEST_F(GpkgIndexTest, TheWidestTablesKeepEveryRow) {
     std::vector<vk::GisValue> values;
     for (int k = 0; k < gisSchema.fieldCount; ++k) {
         gisSchema.fields[static_cast<std::size_t>(k)] = {"F" + std::to_string(k), "Integer", 0};
-        values.push_back(vk::integerValue(k));
+        values.push_back({vk::GisValue::Type::Integer, {}, 0.0, k});
     }
     const std::string package = dir.file("wide.gpkg");
     const auto dataset = this->package("wide");

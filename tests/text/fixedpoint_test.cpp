@@ -16,6 +16,18 @@
 
 namespace {
 
+// The field appendFixed and appendFixedWide append to an empty line.
+std::string formatFixed(double value, int width, int decimals) {
+    std::string out;
+    vk::appendFixed(out, value, width, decimals);
+    return out;
+}
+std::string formatFixedWide(double value, int width, int decimals) {
+    std::string out;
+    vk::appendFixedWide(out, value, width, decimals);
+    return out;
+}
+
 // What C's printf("%*.*f") writes for the value.
 std::string printfFixed(double value, int width, int decimals) {
     std::vector<char> buffer(1024 + static_cast<std::size_t>(decimals));
@@ -38,13 +50,13 @@ TEST(FixedPoint, MatchesPrintfWhereverTheTextFits) {
         for (int decimals : {0, 1, 2, 3, 4, 6}) {
             for (int width : {1, 6, 8, 10, 16, 400}) {
                 const std::string expected = printfFixed(value, width, decimals);
-                const std::string got = vk::formatFixed(value, width, decimals);
+                const std::string got = formatFixed(value, width, decimals);
                 if (static_cast<int>(expected.size()) > width)
                     EXPECT_EQ(got, std::string(static_cast<std::size_t>(width), '*'))
                         << value << " " << width << "." << decimals;
                 else
                     EXPECT_EQ(got, expected) << value << " " << width << "." << decimals;
-                EXPECT_EQ(vk::formatFixedWide(value, width, decimals), expected)
+                EXPECT_EQ(formatFixedWide(value, width, decimals), expected)
                     << value << " " << width << "." << decimals;
             }
         }
@@ -52,46 +64,46 @@ TEST(FixedPoint, MatchesPrintfWhereverTheTextFits) {
 }
 
 TEST(FixedPoint, RoundsTheBinaryValue) {
-    EXPECT_EQ(vk::formatFixed(1.005, 8, 2), "    1.00"); // 1.00499999999999989...
-    EXPECT_EQ(vk::formatFixed(2.675, 8, 2), "    2.67");
-    EXPECT_EQ(vk::formatFixed(0.125, 6, 2), "  0.12"); // exact ties go to the even digit
-    EXPECT_EQ(vk::formatFixed(0.375, 6, 2), "  0.38");
-    EXPECT_EQ(vk::formatFixed(2.5, 3, 0), "  2");
-    EXPECT_EQ(vk::formatFixed(0.1, 22, 20), "0.10000000000000000555");
+    EXPECT_EQ(formatFixed(1.005, 8, 2), "    1.00"); // 1.00499999999999989...
+    EXPECT_EQ(formatFixed(2.675, 8, 2), "    2.67");
+    EXPECT_EQ(formatFixed(0.125, 6, 2), "  0.12"); // exact ties go to the even digit
+    EXPECT_EQ(formatFixed(0.375, 6, 2), "  0.38");
+    EXPECT_EQ(formatFixed(2.5, 3, 0), "  2");
+    EXPECT_EQ(formatFixed(0.1, 22, 20), "0.10000000000000000555");
 }
 
 TEST(FixedPoint, ZeroBeforeThePointAndTheSignOfZero) {
-    EXPECT_EQ(vk::formatFixed(0.25, 5, 2), " 0.25");
-    EXPECT_EQ(vk::formatFixed(-0.25, 6, 2), " -0.25");
-    EXPECT_EQ(vk::formatFixed(-0.0004, 7, 3), " -0.000");
-    EXPECT_EQ(vk::formatFixed(-0.0, 6, 3), "-0.000");
-    EXPECT_EQ(vk::formatFixed(0.0, 6, 3), " 0.000");
+    EXPECT_EQ(formatFixed(0.25, 5, 2), " 0.25");
+    EXPECT_EQ(formatFixed(-0.25, 6, 2), " -0.25");
+    EXPECT_EQ(formatFixed(-0.0004, 7, 3), " -0.000");
+    EXPECT_EQ(formatFixed(-0.0, 6, 3), "-0.000");
+    EXPECT_EQ(formatFixed(0.0, 6, 3), " 0.000");
 }
 
 TEST(FixedPoint, TooWideFillsTheFieldWithAsterisks) {
-    EXPECT_EQ(vk::formatFixed(1000.0, 8, 3), "1000.000");  // exactly the width
-    EXPECT_EQ(vk::formatFixed(10000.0, 8, 3), "********"); // one character too many
-    EXPECT_EQ(vk::formatFixed(-100.0, 7, 3), "*******");
-    EXPECT_EQ(vk::formatFixed(-99.9996, 7, 3), "*******"); // rounding carries a digit
-    EXPECT_EQ(vk::formatFixed(-99.9994, 7, 3), "-99.999");
-    EXPECT_EQ(vk::formatFixed(std::numeric_limits<double>::max(), 16, 3), std::string(16, '*'));
+    EXPECT_EQ(formatFixed(1000.0, 8, 3), "1000.000");  // exactly the width
+    EXPECT_EQ(formatFixed(10000.0, 8, 3), "********"); // one character too many
+    EXPECT_EQ(formatFixed(-100.0, 7, 3), "*******");
+    EXPECT_EQ(formatFixed(-99.9996, 7, 3), "*******"); // rounding carries a digit
+    EXPECT_EQ(formatFixed(-99.9994, 7, 3), "-99.999");
+    EXPECT_EQ(formatFixed(std::numeric_limits<double>::max(), 16, 3), std::string(16, '*'));
 }
 
 TEST(FixedPoint, WideFormNeverLosesTheValue) {
-    EXPECT_EQ(vk::formatFixedWide(1234.5678, 8, 3), "1234.568");
-    EXPECT_EQ(vk::formatFixedWide(12345.678, 8, 3), "12345.678");
-    EXPECT_EQ(vk::formatFixedWide(-1000.0, 8, 3), "-1000.000");
-    EXPECT_EQ(vk::formatFixedWide(5.0, 8, 3), "   5.000");
+    EXPECT_EQ(formatFixedWide(1234.5678, 8, 3), "1234.568");
+    EXPECT_EQ(formatFixedWide(12345.678, 8, 3), "12345.678");
+    EXPECT_EQ(formatFixedWide(-1000.0, 8, 3), "-1000.000");
+    EXPECT_EQ(formatFixedWide(5.0, 8, 3), "   5.000");
 }
 
 TEST(FixedPoint, WidthZeroTakesWhatTheValueNeeds) {
-    EXPECT_EQ(vk::formatFixed(3.14159, 0, 2), "3.14");
-    EXPECT_EQ(vk::formatFixed(-12345.5, 0, 1), "-12345.5");
+    EXPECT_EQ(formatFixed(3.14159, 0, 2), "3.14");
+    EXPECT_EQ(formatFixed(-12345.5, 0, 1), "-12345.5");
 }
 
 TEST(FixedPoint, ManyDecimals) {
-    EXPECT_EQ(vk::formatFixed(0.1, 0, 80), printfFixed(0.1, 0, 80));
-    EXPECT_EQ(vk::formatFixedWide(-1e300, 10, 70), printfFixed(-1e300, 10, 70));
+    EXPECT_EQ(formatFixed(0.1, 0, 80), printfFixed(0.1, 0, 80));
+    EXPECT_EQ(formatFixedWide(-1e300, 10, 70), printfFixed(-1e300, 10, 70));
 }
 
 // The text of the value with the given decimals as the standard library writes it.
@@ -158,8 +170,8 @@ TEST(FixedPoint, RoundsLikeTheReferenceAtEveryMagnitude) {
                 const std::string fitted = size > width && width > 0
                                                ? std::string(static_cast<std::size_t>(width), '*')
                                                : padded;
-                const std::string wide = vk::formatFixedWide(value, width, decimals);
-                const std::string cut = vk::formatFixed(value, width, decimals);
+                const std::string wide = formatFixedWide(value, width, decimals);
+                const std::string cut = formatFixed(value, width, decimals);
                 if ((wide != padded || cut != fitted) && ++mismatches <= 10)
                     ADD_FAILURE() << std::hexfloat << value << " in " << width << "." << decimals
                                   << ": got \"" << wide << "\" and \"" << cut << "\", expected \""

