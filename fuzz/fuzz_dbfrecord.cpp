@@ -23,6 +23,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The run the layers are written for: its console captured, its units and its end.
+struct Run {
+    vk::sys::WriteFaults faults;
+    vk::Console console;
+    vk::ExitState exit;
+    vk::UnitTable units{console, faults};
+    vk::RunContext context{console, units, exit};
+};
+
+Run& fuzzRun() {
+    static Run run;
+    return run;
+}
+
 struct Layer {
     std::string folder;
     std::string name;
@@ -33,9 +47,10 @@ struct Layer {
 };
 
 void openLayer(Layer& layer) {
-    vk::INITFILEUNITS(1000);
+    vk::RunContext& run = fuzzRun().context;
+    vk::INITFILEUNITS(run, 1000);
     layer.layer.reset();
-    layer.dataset = vk::defaultOutputFormat().openDataset(vk::defaultOutputFormat(), {});
+    layer.dataset = vk::defaultOutputFormat().openDataset(run, vk::defaultOutputFormat(), {});
     vk::GisSchema schema;
     schema.fieldCount = 4;
     schema.fields[0] = {"Stream_ID", "Char", 12};
@@ -88,8 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         l.name = pattern + "/fz.shp";
         return l;
     }();
-    vk::console().captureOutput(&sink);
-    vk::console().feedInput("");
+    fuzzRun().console.captureOutput(&sink);
+    fuzzRun().console.feedInput("");
     try {
         if (!layer.layer || layer.records >= 2000) {
             if (layer.layer) {

@@ -60,15 +60,15 @@ Argument matchOption(std::string_view afterSwitch) {
 
 // A file already open in this process under the input's name (a projection template given as
 // the input) is closed first, so that the input opens on the freed unit.
-void closeIfAlreadyOpen(const std::string& name) {
+void closeIfAlreadyOpen(RunContext& run, const std::string& name) {
     sys::FileInfo input;
     if (!sys::pathInfo(name, input)) return;
     for (int unit = kFileUnitBase - 7; unit <= 2 * kFileUnitBase; ++unit) {
-        if (!unitInUse(unit)) continue;
+        if (!unitInUse(run.units, unit)) continue;
         sys::FileInfo held;
-        if (sys::pathInfo(unitFileName(unit), held) && held.id == input.id) {
+        if (sys::pathInfo(unitFileName(run.units, unit), held) && held.id == input.id) {
             int open = unit;
-            CLOSER(open);
+            CLOSER(run, open);
         }
     }
 }
@@ -95,7 +95,7 @@ Argument classifyArgument(std::string_view argument) {
     return ArgumentKind::FileName;
 }
 
-void writeHelpText() {
+void writeHelpText(Console& console) {
     static constexpr std::string_view kBeforeFormats[] = {
         "",
         "varnokline description",
@@ -116,38 +116,39 @@ void writeHelpText() {
         "   varnokline.exe -shp -out results plan1.sdf plan2.sdf",
     };
     for (std::string_view text : kBeforeFormats)
-        console().listLine(text);
+        console.listLine(text);
     for (const OutputFormat& format : outputFormats())
-        console().listLine("   -" + std::string(format.option) + " " + std::string(format.help));
+        console.listLine("   -" + std::string(format.option) + " " + std::string(format.help));
     for (std::string_view text : kAfterFormats)
-        console().listLine(text);
+        console.listLine(text);
     std::string_view heading;
     for (const OptionName& option : kOptions) {
         if (option.whole) continue;
-        if (option.heading != heading) console().listLine(heading = option.heading);
+        if (option.heading != heading) console.listLine(heading = option.heading);
         std::string line = "   -" + std::string(option.name);
         if (!option.value.empty()) line.append(" ").append(option.value);
-        console().listLine(line.append(", ").append(option.help));
+        console.listLine(line.append(", ").append(option.help));
     }
     for (std::string_view text : kExamples)
-        console().listLine(text);
+        console.listLine(text);
 }
 
 std::string_view programVersion() { return VK_VERSION; }
 
-void scanCommandLine(const std::vector<std::string>& args, RunSettings& settings) {
-    Console& con = console();
+void scanCommandLine(RunContext& run, const std::vector<std::string>& args,
+                     RunSettings& settings) {
+    Console& con = run.console;
     // Asked for help or the version, the program says only that; and a quiet run is quiet from
     // its first line.
     for (std::size_t i = 1; i < args.size(); ++i) {
         const ArgumentKind kind = classifyArgument(args[i]).kind;
         if (kind == ArgumentKind::Help) {
-            writeHelpText();
-            endRun(0);
+            writeHelpText(con);
+            endRun(run, 0);
         }
         if (kind == ArgumentKind::Version) {
             con.line("varnokline " + std::string(programVersion()));
-            endRun(0);
+            endRun(run, 0);
         }
         if (kind == ArgumentKind::Quiet) settings.quiet = true;
     }
@@ -188,7 +189,7 @@ void scanCommandLine(const std::vector<std::string>& args, RunSettings& settings
             if (i + 1 == args.size()) {
                 con.breakLine("ERROR - No " + std::string(folder ? "folder" : "file") +
                               " named after " + std::string(trimRight(args[i])));
-                EXITS();
+                EXITS(run);
             }
             (folder ? settings.outFolder : settings.projectionFile)
                 .assign(trimRight(cutTo(args[++i], kFieldLength)));
@@ -201,7 +202,7 @@ void scanCommandLine(const std::vector<std::string>& args, RunSettings& settings
         case ArgumentKind::Unrecognised:
             con.breakLine("ERROR - Unrecognised command line option: " +
                           std::string(trimRight(cutTo(args[i], kFieldLength))));
-            EXITS();
+            EXITS(run);
         }
     }
 
@@ -210,7 +211,7 @@ void scanCommandLine(const std::vector<std::string>& args, RunSettings& settings
         settings.results = ResultsMode::ForReport;
     settings.severalInputs = settings.inputs.size() > 1;
     if (!settings.inputs.empty()) setInputName(settings, settings.inputs.back());
-    if (settings.showHelp) writeHelpText();
+    if (settings.showHelp) writeHelpText(con);
     if (secondFormat) {
         // The two are named in alphabetical order, whichever came first.
         std::string_view first = settings.chosenFormat->option;
@@ -218,40 +219,40 @@ void scanCommandLine(const std::vector<std::string>& args, RunSettings& settings
         if (second < first) std::swap(first, second);
         con.breakLine("ERROR - Both " + std::string(first) + " and " + std::string(second) +
                       " outputs specified, please use only one.");
-        EXITS();
+        EXITS(run);
     }
 }
 
-void openInputFile(RunSettings& settings) {
+void openInputFile(RunContext& run, RunSettings& settings) {
     std::string name = settings.inputName;
     if (!name.empty() && !fileExists(TRIMF(name))) {
         // A person is asked again; a script, or a run of several inputs, is told which is missing
         // and never has its input taken for file names.
-        if (settings.severalInputs || !console().inputIsTerminal()) {
-            console().breakLine("ERROR - Can't find input file " + name + ".");
-            EXITS();
+        if (settings.severalInputs || !run.console.inputIsTerminal()) {
+            run.console.breakLine("ERROR - Can't find input file " + name + ".");
+            EXITS(run);
         }
-        console().listLine("WARNING - Can''t find file " + name + ", try again");
+        run.console.listLine("WARNING - Can''t find file " + name + ", try again");
     }
     if (!fileExists(TRIMF(name))) {
         // Names typed here are completed with ".sdf"; a name from the command line is not.
         std::string reply;
         for (;;) {
-            console().write(kInputPrompt);
-            if (!console().readLine(reply, kFieldLength)) {
-                console().breakLine("ERROR - No input file: end of console input.");
-                EXITS();
+            run.console.write(kInputPrompt);
+            if (!run.console.readLine(reply, kFieldLength)) {
+                run.console.breakLine("ERROR - No input file: end of console input.");
+                EXITS(run);
             }
             // A name pasted in double quotes (a dragged file) is used without them.
             name.assign(trimRight(withoutOuterQuotes(reply)));
             if (FILEEXT(name) != ".sdf") name += ".sdf";
             if (fileExists(TRIMF(name))) break;
-            console().listLine("WARNING - Can''t find file " + name + ", try again");
+            run.console.listLine("WARNING - Can''t find file " + name + ", try again");
         }
     }
     setInputName(settings, TRIMF(name));
-    closeIfAlreadyOpen(settings.inputName);
-    OPENER(settings.sdfUnit, "I ", settings.inputName);
+    closeIfAlreadyOpen(run, settings.inputName);
+    OPENER(run, settings.sdfUnit, "I ", settings.inputName);
 }
 
 } // namespace vk

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "driver/settings.h"
+#include "files/context.h"
 
 namespace vk {
 
@@ -63,10 +64,11 @@ Argument classifyArgument(std::string_view argument);
 // with status 0. -quiet makes the console quiet before anything is written. Every file name is
 // an input (settings.inputs); the last one is settings.inputName. -out and -prj take the next
 // argument as their folder and file; without one the run ends through EXITS.
-void scanCommandLine(const std::vector<std::string>& args, RunSettings& settings);
+void scanCommandLine(RunContext& run, const std::vector<std::string>& args,
+                     RunSettings& settings);
 
 // The help text: every option, the formats' from the format table.
-void writeHelpText();
+void writeHelpText(Console& console);
 // The program's version, as the build gives it.
 std::string_view programVersion();
 
@@ -76,6 +78,6 @@ std::string_view programVersion();
 // is asked for again only when a person can answer (standard input is a terminal) and it is the
 // only input; otherwise the run ends through EXITS with "Can't find input file", so that a
 // script's input is never taken for file names.
-void openInputFile(RunSettings& settings);
+void openInputFile(RunContext& run, RunSettings& settings);
 
 } // namespace vk

@@ -4,6 +4,7 @@
 #include <span>
 
 #include "driver/output.h"
+#include "driver/runstate.h"
 #include "driver/sections.h"
 #include "files/console.h"
 #include "files/exits.h"
@@ -181,7 +182,8 @@ std::string notAnExportMessage(std::string_view inputName) {
            std::string(trimRight(inputName)) + ".";
 }
 
-ConversionOutput::ConversionOutput(const RunSettings& settings) : settings_(settings) {}
+ConversionOutput::ConversionOutput(RunState& run, const RunSettings& settings)
+    : run_(run), settings_(settings) {}
 
 void ConversionOutput::openStreamLayer() {
     const OutputFormat& format = settings_.format();
@@ -189,15 +191,16 @@ void ConversionOutput::openStreamLayer() {
     sys::FileInfo input;
     const std::int64_t time = sys::pathInfo(settings_.inputName, input) ? input.modified : 0;
     dataset_ = format.openDataset(
-        format, {settings_.output.folder, settings_.output.base, settings_.projections, time});
+        run_.context, format, {settings_.output.folder, settings_.output.base, settings_.projections, time});
     // Named after the whole input name, in the output folder.
     const std::string_view inputName = settings_.inputName;
     const std::string file = outputFilePart(inputName.substr(folderPart(inputName).size()));
     streamLayer_ = createLayer(*dataset_, streamLayerName(settings_.output.folder + file, format),
                                "L", kStreamFields);
-    if (settings_.report) report_ = std::make_unique<ConversionReport>(settings_);
-    if (settings_.results != ResultsMode::Off) results_ = std::make_unique<ResultsOutput>(settings_);
-    alertsAtStart_ = console().alertLines();
+    if (settings_.report) report_ = std::make_unique<ConversionReport>(run_.context, settings_);
+    if (settings_.results != ResultsMode::Off)
+        results_ = std::make_unique<ResultsOutput>(run_.context, settings_);
+    alertsAtStart_ = run_.console.alertLines();
 }
 
 void ConversionOutput::centreline(const SdfIds& ids, GisObject& line) {
@@ -229,7 +232,7 @@ void ConversionOutput::streamNetworkDone() {
 void ConversionOutput::section(const SdfIds& ids, const SdfSection& section) {
     // Between two sections: an interrupted run's outputs hold whole sections only.
     if (sys::interrupted()) throw RunInterrupted{};
-    Process_sdf_Sections(ids, section, sectionLayers_, settings_.output.folder, this);
+    Process_sdf_Sections(run_, ids, section, sectionLayers_, settings_.output.folder, this);
     if (results_) results_->section(ids, section, report_.get());
     ++sectionsWritten_;
 }
@@ -286,7 +289,7 @@ std::string ConversionOutput::unfinished() const {
 
 RunCounts ConversionOutput::counts() const {
     RunCounts counts = written_;
-    counts.warnings = console().alertLines() - alertsAtStart_;
+    counts.warnings = run_.console.alertLines() - alertsAtStart_;
     if (results_) results_->addCounts(counts);
     return counts;
 }

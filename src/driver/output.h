@@ -13,12 +13,16 @@
 
 namespace vk {
 
+class RunState;  // driver/runstate.h
+
 // The error that ends a run on a file in which not one keyword was found.
 std::string notAnExportMessage(std::string_view inputName);
 
 class ConversionOutput : public SdfConsumer, private SectionObserver {
 public:
-    explicit ConversionOutput(const RunSettings& settings);
+    // Writes for the run `run`: its dataset, tables and report through run's units, its messages
+    // on run's console.
+    ConversionOutput(RunState& run, const RunSettings& settings);
 
     // Creates the stream layer (after the SDF file has been opened), and with -report the report
     // page. Opens the run's dataset first (a package's name claimed before anything is written).
@@ -56,6 +60,7 @@ private:
     // The rows of a section's table in the package's table of tables.
     void tableRows(const ProcessedSection& result);
 
+    RunState& run_;
     const RunSettings& settings_;
     RunCounts written_;
     std::int64_t alertsAtStart_ = 0;

@@ -6,7 +6,7 @@
 
 namespace vk {
 
-ReadAhead::ReadAhead(SdfConsumer& out) : out_(out) {}
+ReadAhead::ReadAhead(RunContext& run, SdfConsumer& out) : run_(run), out_(out) {}
 
 ReadAhead::~ReadAhead() {
     stop();
@@ -23,32 +23,32 @@ void ReadAhead::stop() {
     // The reader may be gone once read() has returned: it is let go of here.
     if (reader_ != nullptr) reader_->input().wakeWith(nullptr);
     reader_ = nullptr;
-    if (registered_) setBackgroundReader(nullptr);
+    if (registered_) setBackgroundReader(run_.units, nullptr);
     registered_ = false;
 }
 
 void ReadAhead::read(SdfReader& reader) {
-    reader.readStreamNetworkPart();
+    reader.readStreamNetworkPart(run_);
     // A reading thread that could not be woken from a wait for input could hold up the end of the
     // run: without the means for that, as without a thread, everything is read on this one.
     if (!wake_.usable()) {
-        reader.readCrossSectionPart();
+        reader.readCrossSectionPart(run_);
         return;
     }
     reader_ = &reader;
     reader.input().wakeWith(&wake_);
     beside_ = true;
-    quiet_ = console().quiet();
+    quiet_ = run_.console.quiet();
     try {
         thread_ = std::thread([this, &reader] { readBeside(reader); });
     } catch (const std::system_error&) {
         beside_ = false;
         reader_ = nullptr;
         reader.input().wakeWith(nullptr);
-        reader.readCrossSectionPart();
+        reader.readCrossSectionPart(run_);
         return;
     }
-    setBackgroundReader(this);
+    setBackgroundReader(run_.units, this);
     registered_ = true;
     // The reading thread is gone when this returns, however the run goes on or ends.
     try {
@@ -127,10 +127,13 @@ void ReadAhead::readingPast(int lineNumber, const ConsolePlace& place) {
 // The reading thread. Its console output is kept with the section it belongs to, and an end of
 // the run it asks for is passed on in order.
 void ReadAhead::readBeside(SdfReader& reader) {
-    Console::recordThisThread(&slots_[0].messages);
-    deferExitsOnThisThread();
+    Console console(slots_[0].messages);
+    ExitState exit;
+    exit.deferred = true;
+    RunContext here{console, run_.units, exit};  // the run's table, which reading does not use
+    readingConsole_ = &console;
     try {
-        reader.readCrossSectionPart();
+        reader.readCrossSectionPart(here);
     } catch (const ExitRequested&) {
         publish(Slot::Kind::Exit);
     } catch (const Abandoned&) {
@@ -138,7 +141,7 @@ void ReadAhead::readBeside(SdfReader& reader) {
         slots_[filled_ % kSlots].failure = std::current_exception();
         publish(Slot::Kind::Failure);
     }
-    Console::recordThisThread(nullptr);
+    readingConsole_ = nullptr;
 }
 
 // The slots are all taken, or hold as many values as may wait; the reader waits then until half of
@@ -172,7 +175,7 @@ void ReadAhead::publish(Slot::Kind kind) {
     lock.unlock();
     Slot& next = slots_[filled_ % kSlots];
     next.readOn = false;
-    Console::recordThisThread(&next.messages);
+    readingConsole_->recordInto(next.messages);
 }
 
 // The output side: every slot in order, its console output first.
@@ -185,7 +188,7 @@ void ReadAhead::deliver() {
             writerWaits_ = false;
         }
         Slot& slot = slots_[next % kSlots];
-        console().replay(slot.messages);
+        run_.console.replay(slot.messages);
         switch (slot.kind) {
         case Slot::Kind::Section:
             out_.section(slot.ids, slot.section);
@@ -201,7 +204,7 @@ void ReadAhead::deliver() {
             out_.crossSectionsDone();
             return;
         case Slot::Kind::Exit:
-            EXITS();
+            EXITS(run_);
         case Slot::Kind::Failure:
             std::rethrow_exception(slot.failure);
         }
@@ -221,10 +224,10 @@ void ReadAhead::readOnAfterClose(std::size_t current) {
     if (!following.readOn) {
         if (filled_ > current + 1) return;
         // Not reached by the reader as it ends; should it be, the run ends at that line too.
-        reader_->failReadingAfter(reader_->lineNumber(), {});
+        reader_->failReadingAfter(run_, reader_->lineNumber(), {});
     }
-    console().replay(following.messages, following.readOnMark);
-    reader_->failReadingAfter(following.readOnAfter, following.readOnPlace);
+    run_.console.replay(following.messages, following.readOnMark);
+    reader_->failReadingAfter(run_, following.readOnAfter, following.readOnPlace);
 }
 
 // The output side is about to close a file that is read. When it is the export, the reading thread

@@ -6,9 +6,13 @@
 // is used. Ending the run never waits for the input: a read waiting for a stalled writer is cut
 // short.
 //
-//   ReadAhead ahead(output);                       // output: the SdfConsumer that writes
+//   ReadAhead ahead(run, output);                  // output: the SdfConsumer that writes
 //   SdfReader reader(in, trim, line, section, ahead);
 //   ahead.read(reader);                            // returns, or throws RunEnd, with the thread gone
+//
+// The reading thread has a console of its own that records (replayed by the run's thread before
+// the section it belongs to) and an end of its own that defers to the run's thread; of the run it
+// is handed only whether the console is quiet.
 #pragma once
 
 #include <array>
@@ -29,8 +33,8 @@ namespace vk {
 
 class ReadAhead final : public SdfConsumer, private BackgroundReader {
   public:
-    // `out` receives everything the reader finds, on the calling thread.
-    explicit ReadAhead(SdfConsumer& out);
+    // `out` receives everything the reader finds, on the calling thread, the run `run`'s.
+    ReadAhead(RunContext& run, SdfConsumer& out);
     ~ReadAhead() override;
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
@@ -87,12 +91,14 @@ class ReadAhead final : public SdfConsumer, private BackgroundReader {
     void readOnAfterClose(std::size_t current);
     void lettingGo(const LineReader& input) override;
 
+    RunContext& run_;
     SdfConsumer& out_;
     SdfReader* reader_ = nullptr; // while read() runs
+    Console* readingConsole_ = nullptr; // the reading thread's, while it reads
     bool beside_ = false; // sections go through the slots to another thread
     bool registered_ = false; // with the run's unit table, as its BackgroundReader
     // Whether the run's console is quiet, taken before the reading thread starts: that thread
-    // reads nothing of the run's state but what it was given.
+    // reads nothing of the run but what it was given.
     bool quiet_ = false;
     std::array<Slot, kSlots> slots_;
     sys::Wakeup wake_; // cuts short a read that waits for input, when the reading is to stop

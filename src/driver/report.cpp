@@ -233,17 +233,17 @@ std::string reportName(const OutputNames& output) {
     return output.folder + output.base + "_report.html";
 }
 
-ConversionReport::ConversionReport(const RunSettings& settings) {
-    OPENER(unit_, "O ", reportName(settings.output));
+ConversionReport::ConversionReport(RunContext& run, const RunSettings& settings) : run_(run) {
+    OPENER(run_, unit_, "O ", reportName(settings.output));
     text_ = pageStart(settings);
     text_ += kBlockStart;
     put();
-    console().watch(this);
+    run_.console.watch(this);
     watching_ = true;
 }
 
 ConversionReport::~ConversionReport() {
-    if (watching_) console().watch(nullptr);
+    if (watching_) run_.console.watch(nullptr);
 }
 
 void ConversionReport::record() {
@@ -257,8 +257,8 @@ void ConversionReport::record() {
 
 // Nothing is written once the file has been closed (a run that ends closes every file first).
 void ConversionReport::put() {
-    if (unitInUse(unit_)) {
-        OutStream& out = unitOutput(unit_);
+    if (unitInUse(run_.units, unit_)) {
+        OutStream& out = unitOutput(run_.units, unit_);
         if (out.isOpen()) out.put(text_);
     }
     text_.clear();
@@ -575,7 +575,7 @@ void ConversionReport::appendProfile(const ProcessedSection& result) {
 
 void ConversionReport::finish(const RunCounts& counts, std::string_view error) {
     // The counts are complete only once the layers are closed: their messages come first.
-    console().watch(nullptr);
+    run_.console.watch(nullptr);
     watching_ = false;
     record();
     text_ += "{\"k\":\"e\",\"n\":[";
@@ -600,7 +600,7 @@ void ConversionReport::finish(const RunCounts& counts, std::string_view error) {
     text_ += kBlockEnd;
     text_ += "</body>\n</html>\n";
     put();
-    CLOSER(unit_);
+    CLOSER(run_, unit_);
 }
 
 } // namespace vk

@@ -25,6 +25,7 @@
 #include "driver/settings.h"
 #include "driver/summary.h"
 #include "files/console.h"
+#include "files/context.h"
 
 namespace vk {
 
@@ -37,7 +38,8 @@ std::string reportName(const OutputNames& output);
 
 class ConversionReport final : public SectionObserver, private ConsoleWatcher {
   public:
-    explicit ConversionReport(const RunSettings& settings);
+    // Writes to run's units and watches its console.
+    ConversionReport(RunContext& run, const RunSettings& settings);
     ~ConversionReport() override;
     ConversionReport(const ConversionReport&) = delete;
     ConversionReport& operator=(const ConversionReport&) = delete;
@@ -65,6 +67,7 @@ class ConversionReport final : public SectionObserver, private ConsoleWatcher {
     void appendMapLine(const ProcessedSection& result);
     void appendProfile(const ProcessedSection& result);
 
+    RunContext& run_;
     int unit_ = 0;
     bool watching_ = false;
     int recordsInBlock_ = 0;

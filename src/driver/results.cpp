@@ -255,8 +255,8 @@ bool ringCrossesItself(std::span<const double> x, std::span<const double> y) {
     return false;
 }
 
-ResultsOutput::ResultsOutput(const RunSettings& settings)
-    : settings_(settings), mode_(settings.results) {
+ResultsOutput::ResultsOutput(RunContext& run, const RunSettings& settings)
+    : run_(run), settings_(settings), mode_(settings.results) {
     counts_.results = true;
     // Its features have at most a few hundred vertices: the arrays grow to what they need.
     o_.X.assign(16, 0.0);
@@ -299,8 +299,8 @@ void ResultsOutput::open(GisDataset& dataset) {
     layers_[kStorageAreas] = createLayer(dataset, names[kStorageAreas], "R", kStorageAreaFields);
     tableLayer_ = createTable(dataset, tableLayerName(settings_.output, format), kWaterSurfaceFields);
 
-    OPENER(table_, "O ", tableName(settings_.output));
-    unitOutput(table_).putLine(R"("Stream","Reach","Station","Node","Profile","WS_Elev","Extents",)"
+    OPENER(run_, table_, "O ", tableName(settings_.output));
+    unitOutput(run_.units, table_).putLine(R"("Stream","Reach","Station","Node","Profile","WS_Elev","Extents",)"
                                R"("XL","YL","XR","YR","Top_Width","Bank_Left","Bank_Left_Station",)"
                                R"("Bank_Right","Bank_Right_Station")");
 }
@@ -412,7 +412,7 @@ void ResultsOutput::farExtentWarning(const SdfIds& ids, const SdfSection& s, std
     line_.append(", station ").append(TRIMF(s.station)).append(", profile ");
     line_.append(k < profiles_.size() ? profiles_[k] : AINTEGER(static_cast<std::int64_t>(k + 1)));
     line_.append(".");
-    console().breakLine(line_);
+    run_.console.breakLine(line_);
 }
 
 void ResultsOutput::writeBankPoint(const SdfIds& ids, const SdfSection& s, bool left) {
@@ -483,7 +483,7 @@ void ResultsOutput::writeRow(const SdfIds& ids, const SdfSection& s, const Row& 
         line += ',';
         appendComputed(line, station);
     }
-    unitOutput(table_).putLine(line);
+    unitOutput(run_.units, table_).putLine(line);
     ++counts_.waterRows;
 
     if (!tableLayer_) return;
@@ -508,7 +508,7 @@ void ResultsOutput::region(const SdfRegion& region) {
         line_.assign(storage ? "WARNING - Storage area " : "WARNING - Profile limits of ");
         line_.append(region.name).append(" cross themselves; written as given. Line number: ");
         line_.append(AINTEGER(region.line));
-        console().breakLine(line_);
+        run_.console.breakLine(line_);
     }
     // Closed, and clockwise as a Shapefile's outer ring is (MIF takes either way round).
     std::size_t n = region.x.size();
@@ -559,7 +559,7 @@ void ResultsOutput::close() {
     for (std::unique_ptr<GisLayer>& layer : layers_)
         closeLayer(layer);
     closeLayer(tableLayer_);
-    if (table_ > 0) CLOSER(table_);
+    if (table_ > 0) CLOSER(run_, table_);
 }
 
 void ResultsOutput::addCounts(RunCounts& counts) const {

@@ -67,7 +67,8 @@ bool ringCrossesItself(std::span<const double> x, std::span<const double> y);
 
 class ResultsOutput {
 public:
-    explicit ResultsOutput(const RunSettings& settings);
+    // Writes for the run `run`: its table through run's units, its warnings on its console.
+    ResultsOutput(RunContext& run, const RunSettings& settings);
     ResultsOutput(const ResultsOutput&) = delete;
     ResultsOutput& operator=(const ResultsOutput&) = delete;
 
@@ -100,6 +101,7 @@ private:
     void writeBankPoint(const SdfIds& ids, const SdfSection& s, bool left);
     void farExtentWarning(const SdfIds& ids, const SdfSection& s, std::size_t k);
 
+    RunContext& run_;
     const RunSettings& settings_;
     const ResultsMode mode_;  // ForReport: read for the report alone, nothing written
     std::vector<std::string> profiles_;

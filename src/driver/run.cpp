@@ -28,47 +28,48 @@ namespace {
 // An interrupted run ends as a failed one, saying how far its outputs go. The GeoPackage is
 // not put in place: an earlier one stays as it was.
 // unfinished: what the run's dataset says it left in place (empty: nothing to say).
-[[noreturn]] void endInterrupted(std::int64_t sectionsWritten, const std::string& unfinished) {
-    console().breakLine("ERROR - Interrupted; the outputs hold the sections written before section " +
+[[noreturn]] void endInterrupted(RunState& run, std::int64_t sectionsWritten,
+                                 const std::string& unfinished) {
+    run.console.breakLine("ERROR - Interrupted; the outputs hold the sections written before section " +
                         std::to_string(sectionsWritten + 1) + ".");
-    if (!unfinished.empty()) console().line(unfinished);
-    EXITS();
+    if (!unfinished.empty()) run.console.line(unfinished);
+    EXITS(run.context);
 }
 
 // -out's folder, made with every missing folder above it once the input is open, before
 // anything is written in it.
-void createOutputFolder(const RunSettings& settings) {
+void createOutputFolder(RunState& run, const RunSettings& settings) {
     if (settings.outFolder.empty()) return;
     if (const int error = sys::createFolders(settings.outFolder)) {
-        console().breakLine("ERROR - Can't create output folder " + settings.outFolder + ": " +
+        run.console.breakLine("ERROR - Can't create output folder " + settings.outFolder + ": " +
                             sys::errorText(error) + ".");
-        EXITS();
+        EXITS(run.context);
     }
 }
 
 // One input's conversion, from its projection template to "Finished."; always ends through
 // EXITS.
-[[noreturn]] void convertInput(RunSettings& settings) {
+[[noreturn]] void convertInput(RunState& run, RunSettings& settings) {
     try {
-        readProjectionTemplate(settings);
-        openInputFile(settings);
+        readProjectionTemplate(run.context, settings);
+        openInputFile(run.context, settings);
     } catch (const RunInterrupted&) {
-        endInterrupted(0, {});  // at a prompt, before any output was opened
+        endInterrupted(run, 0, {});  // at a prompt, before any output was opened
     }
-    createOutputFolder(settings);
-    runState().tablesFolder = sys::resolvedPath(settings.output.folder) + '/';
+    createOutputFolder(run, settings);
+    run.tablesFolder = sys::resolvedPath(settings.output.folder) + '/';
     if (const std::string name = foldNameCase(settings.inputName); name.ends_with(".CSV")) {
-        runState().exportAsTable = name;
-        sys::pathInfo(settings.inputName, runState().exportFile);
+        run.exportAsTable = name;
+        sys::pathInfo(settings.inputName, run.exportFile);
     }
 
-    ConversionOutput out(settings);
+    ConversionOutput out(run, settings);
     try {
         out.openStreamLayer();
         SdfSection section;
         GisObject centreline;  // the reader's: each centreline's vertices, as it completes them
-        ReadAhead ahead(out);
-        SdfReader reader(unitInput(settings.sdfUnit), settings.trimToLevees, centreline, section,
+        ReadAhead ahead(run.context, out);
+        SdfReader reader(unitInput(run.units, settings.sdfUnit), settings.trimToLevees, centreline, section,
                          ahead);
         reader.readResults(settings.results);
         ahead.read(reader);
@@ -76,24 +77,24 @@ void createOutputFolder(const RunSettings& settings) {
         // Any file at all can be named: one in which not a single keyword was found is not taken
         // for an export that happened to be empty.
         if (!reader.foundKeyword()) {
-            console().breakLine(notAnExportMessage(settings.inputName));
-            EXITS();
+            run.console.breakLine(notAnExportMessage(settings.inputName));
+            EXITS(run.context);
         }
     } catch (const RunInterrupted&) {
         // The layers are closed out with the sections written so far, so that a GIS reads them.
         out.closeOpenLayers();
-        endInterrupted(out.sectionsWritten(), out.unfinished());
+        endInterrupted(run, out.sectionsWritten(), out.unfinished());
     }
     out.finishDataset();
     // The counts of the run, complete once the layers are closed.
-    writeRunSummary(out.counts());
-    console().breakLine("Finished.");
-    markRunFinished();
-    EXITS();
+    writeRunSummary(run.console, out.counts());
+    run.console.breakLine("Finished.");
+    markRunFinished(run.exit);
+    EXITS(run.context);
 }
 
 // Two inputs whose outputs would have the same names in one folder: nothing is written.
-void refuseCollidingOutputs(const RunSettings& settings) {
+void refuseCollidingOutputs(RunState& run, const RunSettings& settings) {
     std::map<std::string, std::string> first;  // folded folder and base name -> its input
     for (const std::string& input : settings.inputs) {
         RunSettings one = settings;
@@ -103,17 +104,16 @@ void refuseCollidingOutputs(const RunSettings& settings) {
         const auto [at, added] =
             first.emplace(foldNameCase(folder + '\n' + one.output.base), input);
         if (added) continue;
-        console().breakLine("ERROR - Inputs " + at->second + " and " + input +
+        run.console.breakLine("ERROR - Inputs " + at->second + " and " + input +
                             " would write outputs of the same names in one folder.");
-        EXITS();
+        EXITS(run.context);
     }
 }
 
 // Each input in turn, with a run state of its own (its tables shared, so that none takes the
 // place of another's): one that fails does not stop the others.
-[[noreturn]] void convertEach(const RunSettings& settings) {
-    refuseCollidingOutputs(settings);
-    RunState& outer = runState();
+[[noreturn]] void convertEach(RunState& outer, const RunSettings& settings) {
+    refuseCollidingOutputs(outer, settings);
     NameRegistry tables;
     const std::string count = std::to_string(settings.inputs.size());
     std::size_t finished = 0;
@@ -121,47 +121,46 @@ void refuseCollidingOutputs(const RunSettings& settings) {
         RunSettings one = settings;
         setInputName(one, settings.inputs[k]);
         {
-            const ConsoleDialogue shown;
-            console().breakLine("Converting " + std::to_string(k + 1) + " of " + count + ": " +
+            const ConsoleDialogue shown(outer.console);
+            outer.console.breakLine("Converting " + std::to_string(k + 1) + " of " + count + ": " +
                                 one.inputName);
         }
-        RunState state;
-        const RunStateScope use(state);
+        RunState state(outer.console);  // a console of its own on the same terminal
         state.tables = &tables;
         state.inputsAsTables = outer.inputsAsTables;
         state.exit.closingPause = false;
-        console().setQuiet(settings.quiet);
-        INITFILEUNITS(kFileUnitBase);
+        state.console.setQuiet(settings.quiet);
+        INITFILEUNITS(state.context, kFileUnitBase);
         // Its outputs stay held, and every input protected, until the whole run ends.
-        nestUnitTable(outer.units);
+        nestUnitTable(state.units, outer.units);
         try {
-            convertInput(one);
+            convertInput(state, one);
         } catch (const RunEnd& end) {
             if (end.status == 0) ++finished;
         }
         if (sys::interrupted()) break;  // the interruption was meant for the whole run
     }
     {
-        const ConsoleDialogue shown;
-        console().breakLine("Converted " + std::to_string(finished) + " of " + count + " files.");
+        const ConsoleDialogue shown(outer.console);
+        outer.console.breakLine("Converted " + std::to_string(finished) + " of " + count + " files.");
     }
-    if (finished == settings.inputs.size()) markRunFinished();
-    EXITS();
+    if (finished == settings.inputs.size()) markRunFinished(outer.exit);
+    EXITS(outer.context);
 }
 
 // The command line, then one input or several; always ends through EXITS.
-[[noreturn]] void convert(const std::vector<std::string>& args) {
-    INITFILEUNITS(kFileUnitBase);
+[[noreturn]] void convert(RunState& run, const std::vector<std::string>& args) {
+    INITFILEUNITS(run.context, kFileUnitBase);
 
     RunSettings settings;
-    scanCommandLine(args, settings);
+    scanCommandLine(run.context, args, settings);
     // No output may take the place of an input, not even one converted later.
     for (const std::string& input : settings.inputs) {
-        protectInput(input);
-        if (foldNameCase(input).ends_with(".CSV")) runState().inputsAsTables = true;
+        protectInput(run.units, input);
+        if (foldNameCase(input).ends_with(".CSV")) run.inputsAsTables = true;
     }
-    if (settings.severalInputs) convertEach(settings);
-    convertInput(settings);
+    if (settings.severalInputs) convertEach(run, settings);
+    convertInput(run, settings);
 }
 
 } // namespace
@@ -172,21 +171,21 @@ int run(int argc, char** argv) {
     sys::watchInterruptions();
     // Names in any language reach the run and the console whole: UTF-8 for as long as it lasts.
     const sys::Utf8Console utf8;
-    return run(sys::programArguments(argc, argv));
+    Console console;  // the process's standard output and input
+    return run(sys::programArguments(argc, argv), console);
 }
 
-int run(const std::vector<std::string>& args) {
-    // Every conversion starts from a state of its own, released when it ends: the console is as
-    // it was before once the state is out of use.
-    RunState state;
-    const RunStateScope use(state);
+int run(const std::vector<std::string>& args, Console& console) {
+    // Every conversion starts from a state of its own, released when it ends: what it set on its
+    // console goes with it.
+    RunState state(console);
     int status = 1;
     try {
-        convert(args);
+        convert(state, args);
     } catch (const RunEnd& end) {
         status = end.status;
     }
-    console().flush();
+    state.console.flush();
     return status;
 }
 

@@ -7,8 +7,13 @@
 
 namespace vk {
 
+class Console;  // files/console.h
+
+// The program's entry: its console is standard output and input.
 int run(int argc, char** argv);
-// args[0] is the program name, as in argv.
-int run(const std::vector<std::string>& args);
+// args[0] is the program name, as in argv. Everything the run writes goes to `console`'s
+// terminal (a caller's sink, for a conversion embedded in another program: no prompt waits and
+// nothing ends the process); what the run sets on it goes with the run.
+int run(const std::vector<std::string>& args, Console& console);
 
 }  // namespace vk

@@ -1,18 +1,19 @@
-// Everything one conversion keeps from its start to its end: the file unit table, the working
-// storage of the section processing, whether it finished, what it set on the console and the write faults a test
-// injected into it. `run` makes one for every conversion and puts it in use; the unit, section,
-// console and exit operations work on the state in use, so a new run starts from nothing
-// and leaves nothing behind: what it set on the console is undone when its state goes out of use.
-// A test makes its own the same way.
+// Everything one conversion keeps from its start to its end: its console (its own, on the
+// terminal it was given), the write faults a test injected into it, the file unit table, how it
+// ends and the working storage of the section processing. `run` makes one for every conversion
+// and hands it (or its files' part, `context`) to what the conversion does, so a new run starts
+// from nothing and leaves nothing behind: what it set on its console goes with it. A test makes
+// its own the same way.
 //
-//   RunState state;
-//   const RunStateScope use(state);
-//   ConversionOutput out(settings);   // writes through state's units
+//   Console terminal;                  // standard output and input, made by the entry point
+//   RunState state(terminal);
+//   ConversionOutput out(state, settings);   // writes through state's units, on its console
 #pragma once
 
 #include <memory>
 
 #include "files/console.h"
+#include "files/context.h"
 #include "files/exits.h"
 #include "files/platform.h"
 #include "files/units.h"
@@ -24,16 +25,19 @@ struct SectionWork;  // driver/section_work.h
 
 class RunState {
 public:
-    RunState();
+    // The run's console is one of its own on the terminal that `terminal` writes to.
+    explicit RunState(Console& terminal);
     ~RunState();
     RunState(const RunState&) = delete;
     RunState& operator=(const RunState&) = delete;
 
     // First: it outlives the writes behind that the members after it still wait for at their end.
     sys::WriteFaults writeFaults;
-    UnitTable units;
+    Console console;
     ExitState exit;
-    ConsoleState console;
+    UnitTable units{console, writeFaults};
+    // What the file operations of the run are handed.
+    RunContext context{console, units, exit};
     SectionWork& sections() { return *sections_; }
     // The tables written in the program run: the run's own, or those of every input of a run
     // that converts several (which points this at theirs).
@@ -52,21 +56,6 @@ public:
 
 private:
     std::unique_ptr<SectionWork> sections_;
-};
-
-// The state in use: the innermost RunStateScope's, else one of the process's own.
-RunState& runState();
-
-class RunStateScope {
-public:
-    explicit RunStateScope(RunState& state);
-
-private:
-    UnitTableScope units_;
-    ExitStateScope exit_;
-    ConsoleStateScope console_;
-    sys::WriteFaultsScope writeFaults_;
-    InUse<RunState> run_;
 };
 
 }  // namespace vk

@@ -121,12 +121,12 @@ void appendPlace(std::string& out, const SdfIds* ids, const std::string* station
     out.append("line ").append(AINTEGER(line));
 }
 
-void reportLineError(std::string_view message, std::string_view line) {
-    Console& con = console();
+void reportLineError(RunContext& run, std::string_view message, std::string_view line) {
+    Console& con = run.console;
     con.breakLine(message);
     con.line(trimRight(line));
     con.line();
-    EXITS();
+    EXITS(run);
 }
 
 SdfReader::SdfReader(LineReader& in, bool trimToLevees, GisObject& centreline, SdfSection& section,
@@ -136,17 +136,19 @@ SdfReader::SdfReader(LineReader& in, bool trimToLevees, GisObject& centreline, S
     text_.reserve(200);
 }
 
-void SdfReader::read() {
-    readStreamNetworkPart();
-    readCrossSectionPart();
+void SdfReader::read(RunContext& run) {
+    readStreamNetworkPart(run);
+    readCrossSectionPart(run);
 }
 
-void SdfReader::readStreamNetworkPart() {
+void SdfReader::readStreamNetworkPart(RunContext& run) {
+    run_ = &run;
     readStreamNetwork();
     out_.streamNetworkDone();
 }
 
-void SdfReader::readCrossSectionPart() {
+void SdfReader::readCrossSectionPart(RunContext& run) {
+    run_ = &run;
     readCrossSections();
     if (!foundKeyword_) out_.notAnExport();
     out_.crossSectionsDone();
@@ -192,8 +194,8 @@ bool SdfReader::nextLine() {
 void SdfReader::failRead(std::string_view text, int line) {
     text_.assign(text).append(AINTEGER(line));
     text_.append(": ").append(std::generic_category().message(in_.error()));
-    console().breakLine(text_);
-    EXITS();
+    run_->console.breakLine(text_);
+    EXITS(*run_);
 }
 
 // The line being read, whole however long it is (the results' lines are read so).
@@ -219,24 +221,25 @@ void SdfReader::cutRow() {
     if (split) line_ = line_.substr(0, line_.find_last_of(kSeparators) + 1);
 }
 
-void SdfReader::failReadingAfter(int lineNumber, std::string_view place) {
+void SdfReader::failReadingAfter(RunContext& run, int lineNumber, std::string_view place) {
+    run_ = &run;
     struct Given final : ConsolePlace {
         std::string_view text;
         void describe(std::string& out) const override { out.append(text); }
     } given;
     given.text = place;
-    const ConsolePlaceScope scope(&given);
+    const ConsoleAt at(run.console, &given);
     lineNumber_ = lineNumber;
     pastSection_ = false;
     // The closed input fails here; should it not, the run still ends at this line.
     nextLine();
-    EXITS();
+    EXITS(*run_);
 }
 
 void SdfReader::requireLine() {
     if (nextLine()) return;
     message("ERROR - Unexpected end of file on line ");
-    EXITS();
+    EXITS(*run_);
 }
 
 bool SdfReader::has(std::string_view keyword) const {
@@ -300,19 +303,19 @@ void SdfReader::warnPerProfile(std::string_view what, std::size_t count, std::st
     text_.assign(what).append(AINTEGER(static_cast<std::int64_t>(count))).append(" ").append(unit);
     text_.append(" for ").append(AINTEGER(static_cast<std::int64_t>(header_.profiles.size())));
     text_.append(" profiles. Line number: ").append(AINTEGER(line));
-    console().breakLine(text_);
+    run_->console.breakLine(text_);
 }
 
 // A fault of the model's results, said only in a run that writes them.
 void SdfReader::resultWarning(std::string_view text, int line, std::string_view after) {
     if (results_ != ResultsMode::Written) return;
     text_.assign(text).append(AINTEGER(line)).append(after);
-    console().breakLine(text_);
+    run_->console.breakLine(text_);
 }
 
 void SdfReader::message(std::string_view text) {
     text_.assign(text).append(AINTEGER(lineNumber_));
-    console().breakLine(text_);
+    run_->console.breakLine(text_);
 }
 
 // Some writers leave blank lines between a block's keyword and its ID lines.
@@ -348,9 +351,9 @@ void SdfReader::readStation() {
 }
 
 void SdfReader::readStreamNetwork() {
-    const ConsolePlaceScope place(this);
-    console().breakLine("Processing Stream Centrelines");
-    console().line();
+    const ConsoleAt place(run_->console, this);
+    run_->console.breakLine("Processing Stream Centrelines");
+    run_->console.line();
     if (!nextLine()) return; // the first line is never tested, but it may begin the header
     inHeader_ = has("BEGIN HEADER:");
 
@@ -377,8 +380,8 @@ void SdfReader::readStreamNetwork() {
             text_.assign("WARNING - Cross-sections begin on line ").append(AINTEGER(lineNumber_));
             text_.append(" before the end of the stream network.");
             block_ = Block::None; // the place is the line, not the reach before it
-            console().breakLine(text_);
-            console().endMessage();  // the layers closed and opened next are not part of it
+            run_->console.breakLine(text_);
+            run_->console.endMessage();  // the layers closed and opened next are not part of it
             ended = true;
             retestLine_ = true;
             retained_.assign(line_);
@@ -389,8 +392,8 @@ void SdfReader::readStreamNetwork() {
         text_.assign("WARNING - The export ends on line ").append(AINTEGER(lineNumber_));
         text_.append(" inside the stream network; it may be cut short.");
         block_ = Block::None;
-        console().breakLine(text_);
-        console().endMessage();  // the layers closed and opened next are not part of it
+        run_->console.breakLine(text_);
+        run_->console.endMessage();  // the layers closed and opened next are not part of it
     }
     out_.header(header_);
 }
@@ -406,10 +409,10 @@ void SdfReader::readCentreline() {
         case ReadStatus::Ok:
             break;
         case ReadStatus::Bad:
-            reportLineError("ERROR - Reading following line in file:", line_);
+            reportLineError(*run_, "ERROR - Reading following line in file:", line_);
         case ReadStatus::End:
-            console().breakLine("ERROR reading data");
-            EXITS();
+            run_->console.breakLine("ERROR reading data");
+            EXITS(*run_);
         }
         const auto index = static_cast<std::size_t>(count);
         centreline_.reserveVertices(index + 1);
@@ -423,7 +426,7 @@ void SdfReader::readCentreline() {
 }
 
 void SdfReader::readCrossSections() {
-    const ConsolePlaceScope place(this);
+    const ConsoleAt place(run_->console, this);
     block_ = Block::None;
     bool ended = false;
     bool begun = false;        // the cross-section part: its first line was found
@@ -455,7 +458,7 @@ void SdfReader::readCrossSections() {
         }
         if (results_ != ResultsMode::Off) readSectionResults();
         if (found("END:")) {
-            console().breakLine("End of section processing... ");
+            run_->console.breakLine("End of section processing... ");
             out_.section(ids_, section_);
             pastSection_ = true;
             section_.clearFlags();
@@ -482,12 +485,12 @@ void SdfReader::readCrossSections() {
             text_.assign("WARNING - The cross-section beginning on line ")
                 .append(AINTEGER(section_.firstLine))
                 .append(" has no END: line; it is not converted.");
-            console().breakLine(text_);
+            run_->console.breakLine(text_);
         }
         text_.assign("WARNING - The export ends on line ")
             .append(AINTEGER(lineNumber_))
             .append(" without END CROSS-SECTIONS:; it may be cut short.");
-        console().breakLine(text_);
+        run_->console.breakLine(text_);
     }
     if (results_ == ResultsMode::Off) return;
     block_ = Block::None;
@@ -675,12 +678,12 @@ template <std::size_t B> void SdfReader::readBlock() {
         if (endsBlock(block.end)) break;
         if (count >= block.limit) {
             text_.assign(block.limitMessage).append(kSupportAddress).append(".");
-            console().breakLine(text_);
+            run_->console.breakLine(text_);
             continue;
         }
         makeRoom(i);
         if (!readRow<B>(i)) {
-            if (block.rowWarning.empty()) reportLineError(block.readError, line_);
+            if (block.rowWarning.empty()) reportLineError(*run_, block.readError, line_);
             if (!block.onlyWithResults || results_ == ResultsMode::Written) message(block.rowWarning);
             // The row keeps its place without values, so that the rows after it keep theirs.
             Arrays<B>::forEach(s, [&](auto& array) {

@@ -10,6 +10,7 @@
 #include "driver/sdf.h"
 #include "driver/settings.h"
 #include "files/console.h"
+#include "files/context.h"
 #include "files/linereader.h"
 #include "gis/object.h"
 
@@ -17,7 +18,7 @@ namespace vk {
 
 // Writes a read-error message (after a line break), echoes the offending line with trailing
 // blanks removed on the next line, leaves one empty line and ends the run through EXITS.
-[[noreturn]] void reportLineError(std::string_view message, std::string_view line);
+[[noreturn]] void reportLineError(RunContext& run, std::string_view message, std::string_view line);
 
 class SdfReader : private ConsolePlace {
   public:
@@ -31,8 +32,9 @@ class SdfReader : private ConsolePlace {
               SdfConsumer& out);
 
     // Reads the whole file: the stream-network loop, streamNetworkDone(), the cross-section loop
-    // and crossSectionsDone(). Errors end the run through EXITS.
-    void read();
+    // and crossSectionsDone(). Its messages go to run's console, which names the reader's place
+    // in them; errors end the run through EXITS.
+    void read(RunContext& run);
     // Reads the model's results too: the header's profiles, each section's water elevations,
     // extents, bank positions and node name, and the profile limits and storage areas after the
     // cross-sections. Off, the reader looks for none of their keywords.
@@ -40,9 +42,10 @@ class SdfReader : private ConsolePlace {
     // cannot be read skipped.
     void readResults(ResultsMode mode) { results_ = mode; }
     // The same in two parts, one after the other: the stream network with streamNetworkDone(),
-    // then the cross-sections with crossSectionsDone().
-    void readStreamNetworkPart();
-    void readCrossSectionPart();
+    // then the cross-sections with crossSectionsDone(), each for the run (or the thread reading
+    // beside it) that it is handed.
+    void readStreamNetworkPart(RunContext& run);
+    void readCrossSectionPart(RunContext& run);
 
     // The number of the line in the buffer (0 before the first line).
     int lineNumber() const { return lineNumber_; }
@@ -52,7 +55,7 @@ class SdfReader : private ConsolePlace {
     // was given up there because the input was closed under it: the read fails as it would have
     // (the input being closed) and the run ends with the reader's message for that, naming
     // `place` (what readingPast was given there).
-    [[noreturn]] void failReadingAfter(int lineNumber, std::string_view place);
+    [[noreturn]] void failReadingAfter(RunContext& run, int lineNumber, std::string_view place);
     // True once a keyword test of either loop has succeeded: the file is an export. (Header lines
     // and the lines read by the ID lines and blocks do not count.)
     bool foundKeyword() const { return foundKeyword_; }
@@ -90,6 +93,7 @@ class SdfReader : private ConsolePlace {
     std::string_view afterColon() const;
     template <std::size_t B> bool readRow(std::size_t i);
 
+    RunContext* run_ = nullptr;  // what the part being read was handed
     LineReader& in_;
     bool trimToLevees_;
     GisObject& centreline_;

@@ -38,12 +38,12 @@ template <typename... Vectors> std::size_t usable(int count, const Vectors&... a
     return n;
 }
 
-void checkStation(std::string_view station) {
+void checkStation(RunContext& run, std::string_view station) {
     float value = 0.0f;
     ListReader reader(station);
     if (reader.read(value) != ReadStatus::Ok) {
-        console().breakLine("ERROR - converting station to numeric field");
-        EXITS();
+        run.console.breakLine("ERROR - converting station to numeric field");
+        EXITS(run);
     }
 }
 
@@ -68,9 +68,10 @@ struct SectionIds {
 // The section's surface line with its markers placed and its points chosen.
 class SurfaceSection {
 public:
-    SurfaceSection(const SdfSection& s, const SectionIds& ids, std::size_t points, SectionWork& w,
+    SurfaceSection(RunState& run, const SdfSection& s, const SectionIds& ids, std::size_t points,
+                   SectionWork& w,
                    bool useLevees)
-        : s_(s), ids_(ids), points_(points), w_(w), useLevees_(useLevees) {}
+        : run_(run), s_(s), ids_(ids), points_(points), w_(w), useLevees_(useLevees) {}
 
     void process(const SectionLayers& layers, std::string_view csvFolder,
                  ProcessedSection& result) {
@@ -215,7 +216,7 @@ private:
             lower_ = 0;
             upper_ = 1;
         } else if (levees_ > 2) {
-            console().breakLine("WARNING - More than 2 levee markers found.");
+            run_.console.breakLine("WARNING - More than 2 levee markers found.");
             std::size_t upper = 0;
             if (p[0] < lowest) {
                 for (std::size_t k = 1; k < levees_ && upper == 0; ++k)
@@ -227,8 +228,8 @@ private:
                 upper_ = static_cast<int>(upper);
             } else {
                 // No pair encloses the lowest point: the section is kept whole.
-                console().breakLine("ERROR - Determing which two levee markes to use.");
-                console().breakLine("ERROR - Determing which two levee markes to use.");
+                run_.console.breakLine("ERROR - Determing which two levee markes to use.");
+                run_.console.breakLine("ERROR - Determing which two levee markes to use.");
             }
         }
     }
@@ -238,9 +239,9 @@ private:
     // input of the run (the export being read, or another named like a table): it takes the next
     // free name, and the Source attribute the same number.
     void claimTableName(std::string_view csvFolder) {
-        NameRegistry& written = *runState().tables;
+        NameRegistry& written = *run_.tables;
         // The folder as the system resolves it, so that "a/", "./a/" and "/x/a/" are one folder.
-        const std::string& resolved = runState().tablesFolder;
+        const std::string& resolved = run_.tablesFolder;
         const std::string_view folder = resolved.empty() ? csvFolder : std::string_view(resolved);
         const std::string_view name = w_.csvFile;
         const std::size_t start = std::min(name.find_first_not_of(' '), name.size());
@@ -255,7 +256,7 @@ private:
             const std::string what = theExport ? plain + " is the export being read"
                                      : anInput ? plain + " is an input of this run"
                                                : taken + " already written in this run";
-            console().breakLine("WARNING - Table " + what + "; this section's table is " + free +
+            run_.console.breakLine("WARNING - Table " + what + "; this section's table is " + free +
                                 ".");
             w_.csvFile.replace(start, std::string::npos, free);
             // Numbered as the file is, past the blanks the file's name leaves out, so that a
@@ -268,8 +269,8 @@ private:
 
     // Whether the table's name is the export's, as Windows compares names, or names its file
     // (nothing to look at for an export not named as a table).
-    static bool isTheExport(std::string_view csvFolder, std::string_view table) {
-        const RunState& run = runState();
+    bool isTheExport(std::string_view csvFolder, std::string_view table) {
+        const RunState& run = run_;
         if (run.exportAsTable.empty()) return false;
         std::string path(csvFolder);
         path += table;
@@ -281,11 +282,11 @@ private:
 
     // Whether the table would be the file of another input of the run (looked at only when one
     // is named as a table could be).
-    static bool isAnotherInput(std::string_view csvFolder, std::string_view table) {
-        if (!runState().inputsAsTables) return false;
+    bool isAnotherInput(std::string_view csvFolder, std::string_view table) {
+        if (!run_.inputsAsTables) return false;
         std::string path(csvFolder);
         path += table;
-        return isRunInput(path);
+        return isRunInput(run_.units, path);
     }
 
     void writeCsv(std::string_view csvFolder) {
@@ -294,8 +295,8 @@ private:
         w_.csvPath.append(name.substr(std::min(name.find_first_not_of(' '), name.size())));
 
         int unit = 0;
-        OPENER(unit, "O ", w_.csvPath);
-        OutStream& out = unitOutput(unit);
+        OPENER(run_.context, unit, "O ", w_.csvPath);
+        OutStream& out = unitOutput(run_.units, unit);
         const bool withN = nPairs_ > 0;
         out.putLine(withN ? R"("X","Z","N")" : R"("X","Z")");
         std::string& line = w_.text;
@@ -311,7 +312,8 @@ private:
             }
             out.putLine(line);
         }
-        CLOSER(unit);  // a table that could not be written completely ends the run there
+        // A table that could not be written completely ends the run there.
+        CLOSER(run_.context, unit);
     }
 
     void writeSurfaceLine(GisLayer& layer) {
@@ -333,7 +335,7 @@ private:
 
         surfaceLineWritten_ = kept >= 2;
         if (kept < 2)
-            console().breakLine("Error here.");
+            run_.console.breakLine("Error here.");
         else
             writeObject(o_, layer);
     }
@@ -370,6 +372,7 @@ private:
         }
     }
 
+    RunState& run_;
     const SdfSection& s_;
     const SectionIds& ids_;
     const std::size_t points_;
@@ -384,10 +387,11 @@ private:
     bool surfaceLineWritten_ = false;
 };
 
-bool writeCutLine(const SdfSection& s, GisLayer& layer, const SectionIds& ids, GisObject& line) {
+bool writeCutLine(Console& console, const SdfSection& s, GisLayer& layer, const SectionIds& ids,
+                  GisObject& line) {
     const std::size_t points = usable(s.cutCount, s.cutX, s.cutY);
     if (points < 2) {
-        console().breakLine("Warning - Cut line with fewer than 2 points not written.");
+        console.breakLine("Warning - Cut line with fewer than 2 points not written.");
         return false;
     }
     line.kind = GisKind::Pline;
@@ -487,12 +491,12 @@ private:
 
 }  // namespace
 
-void Process_sdf_Sections(const SdfIds& ids, const SdfSection& section,
+void Process_sdf_Sections(RunState& run, const SdfIds& ids, const SdfSection& section,
                           const SectionLayers& layers, std::string_view csvFolder,
                           SectionObserver* observer) {
     const SectionPlace place(ids, section);
-    const ConsolePlaceScope placed(&place);
-    SectionWork& w = runState().sections();
+    const ConsoleAt placed(run.console, &place);
+    SectionWork& w = run.sections();
     const SectionIds named{trimRight(ids.streamId), trimRight(ids.reachId),
                            trimRight(section.station)};
     const std::string_view streamId = named.stream;
@@ -510,7 +514,7 @@ void Process_sdf_Sections(const SdfIds& ids, const SdfSection& section,
     std::fill_n(w.drop.begin(), points, 0);
 
     composeCsvName(w.csvName, w.csvFile, streamId, reachId, station);
-    checkStation(station);
+    checkStation(run.context, station);
 
     ProcessedSection result;
     result.section = &section;
@@ -518,17 +522,18 @@ void Process_sdf_Sections(const SdfIds& ids, const SdfSection& section,
     result.reachId = reachId;
     result.station = station;
     if (points == 0) {
-        console().breakLine(
+        run.console.breakLine(
             "Warning - No surface line for section in sdf, unable to export .csv format section.");
         w.text.assign(streamId).append(reachId).append(station);
-        console().line(w.text);
+        run.console.line(w.text);
     } else {
-        SurfaceSection(section, named, points, w, section.hasLevees)
+        SurfaceSection(run, section, named, points, w, section.hasLevees)
             .process(layers, csvFolder, result);
     }
 
     if (section.hasCutLine)
-        result.cutLineWritten = writeCutLine(section, *layers[kCutLinesLayer], named, w.feature);
+        result.cutLineWritten =
+            writeCutLine(run.console, section, *layers[kCutLinesLayer], named, w.feature);
     if (observer != nullptr) observer->processed(result);
 }
 

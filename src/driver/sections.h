@@ -49,12 +49,15 @@ public:
     virtual void processed(const ProcessedSection& result) = 0;
 };
 
-// Writes one section: its .csv table into csvFolder (the input's folder part, empty for the
+class RunState;  // driver/runstate.h
+
+// Writes one section for the run `run` (its console, its tables, its working arrays): its .csv
+// table into csvFolder (the input's folder part, empty for the
 // current folder) and its objects into the five cross-section layers. The section is trimmed to
 // its levee markers when it has them (hasLevees: the reader keeps none in a run with -notrim).
 // Ends the run through EXITS when the station is not a number. An observer is shown the result
 // once everything is written.
-void Process_sdf_Sections(const SdfIds& ids, const SdfSection& section,
+void Process_sdf_Sections(RunState& run, const SdfIds& ids, const SdfSection& section,
                           const SectionLayers& layers, std::string_view csvFolder,
                           SectionObserver* observer = nullptr);
 

@@ -24,13 +24,13 @@ std::vector<std::string> summaryLines(const RunCounts& counts) {
     return lines;
 }
 
-void writeRunSummary(const RunCounts& counts) {
+void writeRunSummary(Console& console, const RunCounts& counts) {
     const std::vector<std::string> lines = summaryLines(counts);
-    console().endRepeats(); // a quiet run's warnings counted, before the counts of the run
-    console().breakLine(lines.front());
+    console.endRepeats(); // a quiet run's warnings counted, before the counts of the run
+    console.breakLine(lines.front());
     // The other lines of the same message: not themselves counted among the warnings.
     for (std::size_t i = 1; i < lines.size(); ++i)
-        console().line(lines[i]);
+        console.line(lines[i]);
 }
 
 } // namespace vk

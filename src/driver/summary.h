@@ -12,6 +12,8 @@
 
 namespace vk {
 
+class Console;  // files/console.h
+
 // What a run wrote: the features of each layer, the .csv tables, and the warning and error
 // messages after which the run went on (from "Processing Stream Centrelines" on).
 struct RunCounts {
@@ -68,6 +70,6 @@ inline constexpr RunCount kRunCounts[] = {
 std::vector<std::string> summaryLines(const RunCounts& counts);
 
 // Writes the summary to the console, starting with a line break.
-void writeRunSummary(const RunCounts& counts);
+void writeRunSummary(Console& console, const RunCounts& counts);
 
 } // namespace vk

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "driver/settings.h"
+#include "files/context.h"
 
 namespace vk {
 
@@ -20,6 +21,6 @@ std::string findProjectionTemplate(std::string_view inputName, std::string_view 
 // nothing is read. A missing
 // template, a MIF template without a CoordSys line, an empty .prj template and a read error end
 // the run through EXITS.
-void readProjectionTemplate(RunSettings& settings);
+void readProjectionTemplate(RunContext& run, RunSettings& settings);
 
 } // namespace vk

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <mutex>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #include "files/exits.h"
@@ -30,10 +33,6 @@ constexpr std::size_t kRepeatKinds = 1000;
 // The beginnings of the summary lines that end a run: a quiet console shows them too.
 constexpr std::string_view kSummaryLines[] = {"Written: ", "Finished."};
 
-// Where the output of this thread is kept instead of written; none for the run's own thread.
-thread_local ConsoleRecording* recordingHere = nullptr;
-thread_local const ConsolePlace* placeHere = nullptr;
-
 // A warning's text as a quiet console compares it: without the line number it may end with
 // ("... Line number: 12"), which is its place as the place added to it is.
 std::string_view withoutLineNumber(std::string_view text) {
@@ -54,31 +53,75 @@ bool isSummaryLine(std::string_view line) {
 
 }  // namespace
 
-ConsolePlaceScope::ConsolePlaceScope(const ConsolePlace* place) : InUse(placeHere, place) {}
-
-Console::Console() { out_.reserve(kFlushThreshold + 1024); }
-
-Console::~Console() {
-    if (flusher_.joinable()) {
-        {
-            std::lock_guard lock(outMutex_);
-            stopFlusher_ = true;
+// Standard output and input, or a sink of the caller's: shared by the consoles of the runs that
+// write to it, which take turns (one run's thread writes at a time).
+struct Console::Terminal {
+    Terminal() { out_.reserve(kFlushThreshold + 1024); }
+    ~Terminal() {
+        if (flusher_.joinable()) {
+            {
+                std::lock_guard lock(outMutex_);
+                stopFlusher_ = true;
+            }
+            flusherWakes_.notify_one();
+            flusher_.join();
         }
-        flusherWakes_.notify_one();
-        flusher_.join();
+        flush();
     }
-    flush();
+    Terminal(const Terminal&) = delete;
+    Terminal& operator=(const Terminal&) = delete;
+
+    void deliver(std::string_view bytes);
+    void flush();
+    void startTimedFlushing();
+    void flushLoop();
+    void writeOut();
+
+    std::string out_;
+    std::string* sink_ = nullptr;
+    std::function<void(std::string_view)> callerSink_;  // a caller's, for the life of the terminal
+    std::string utf8_; // a message that is not all UTF-8, as it is shown
+    bool lineOpen_ = false;
+    bool fedInput_ = false;
+    bool fedFromTerminal_ = true;
+    std::string in_;
+    std::size_t inPos_ = 0;
+    bool stdinEnded_ = false;
+
+    // On a terminal a second thread writes what has waited for a tenth of a second at most.
+    bool outputChecked_ = false;
+    bool timed_ = false;
+    std::mutex outMutex_;    // out_ and the flusher's state
+    std::mutex writeMutex_;  // one writer of standard output at a time, in order
+    std::condition_variable flusherWakes_;
+    std::thread flusher_;
+    bool stopFlusher_ = false;
+};
+
+Console::Console() : terminal_(std::make_shared<Terminal>()) {}
+
+Console::Console(Console& terminal) : terminal_(terminal.terminal_) {}
+
+Console::Console(std::function<void(std::string_view)> sink)
+    : terminal_(std::make_shared<Terminal>()) {
+    terminal_->callerSink_ = std::move(sink);
+    terminal_->fedInput_ = true;
+    terminal_->fedFromTerminal_ = false;
 }
+
+Console::Console(ConsoleRecording& recording) : recording_(&recording) {}
+
+Console::~Console() = default;
 
 void Console::emit(std::string_view bytes) {
     if (bytes.empty()) return;
-    if (recordingHere != nullptr) {
-        recordingHere->bytes_.append(bytes);
+    if (recording_ != nullptr) {
+        recording_->bytes_.append(bytes);
         return;
     }
-    if (state_->watcher_ != nullptr && !placeBytes_) showWatcher(bytes);
-    lineOpen_ = bytes.back() != '\n';
-    if (state_->quiet_)
+    if (state_.watcher_ != nullptr && !placeBytes_) showWatcher(bytes);
+    terminal_->lineOpen_ = bytes.back() != '\n';
+    if (state_.quiet_)
         filter(bytes);
     else
         deliver(bytes);
@@ -88,15 +131,15 @@ void Console::emit(std::string_view bytes) {
 // writes it (recorded with it when that thread's output is replayed later, and shown then if the
 // run is quiet).
 void Console::message(std::string_view text) {
-    const bool placed = recordingHere != nullptr || state_->quiet_;
-    if (!placed || placeHere == nullptr || !isAlertLine(text)) {
+    const bool placed = recording_ != nullptr || state_.quiet_;
+    if (!placed || place_ == nullptr || !isAlertLine(text)) {
         emit(text);
         return;
     }
     const std::size_t end = std::min(text.find('\n'), text.size());
     emit(text.substr(0, end));
     std::string place = " (";
-    placeHere->describe(place);
+    place_->describe(place);
     place += ')';
     emitPlace(place);
     emit(text.substr(end));
@@ -105,9 +148,9 @@ void Console::message(std::string_view text) {
 // A place is part of the console, not of the message: a watcher sees the message as a run that
 // is not quiet writes it.
 void Console::emitPlace(std::string_view place) {
-    if (recordingHere != nullptr) {
-        recordingHere->places_.emplace_back(recordingHere->bytes_.size(), place.size());
-        recordingHere->bytes_.append(place);
+    if (recording_ != nullptr) {
+        recording_->places_.emplace_back(recording_->bytes_.size(), place.size());
+        recording_->bytes_.append(place);
         return;
     }
     placeBytes_ = true;
@@ -119,7 +162,7 @@ void Console::emitPlace(std::string_view place) {
 // follows one without an empty line between (the input line an error quotes), or is a summary
 // line, or is written in a dialogue; its start is held until that is known.
 void Console::filter(std::string_view bytes) {
-    ConsoleState& st = *state_;
+    ConsoleState& st = state_;
     if (placeBytes_ && !st.lineShown_) {
         st.placeAt_ = st.held_.size();
         st.placeLength_ = bytes.size();
@@ -166,7 +209,7 @@ void Console::filter(std::string_view bytes) {
 // A warning ("WARNING - ", "Warning - ") is counted by its text without its place: shown
 // kShownRepeats times, then counted.
 bool Console::counted(std::string_view line) {
-    ConsoleState& st = *state_;
+    ConsoleState& st = state_;
     const std::string_view text = line.substr(std::min(line.find_first_not_of(' '), line.size()));
     if (!text.starts_with("WARNING - ") && !text.starts_with("Warning - ")) return false;
     std::string& key = st.repeatKey_;
@@ -183,8 +226,8 @@ bool Console::counted(std::string_view line) {
 }
 
 void Console::endRepeats() {
-    ConsoleState& st = *state_;
-    if (recordingHere != nullptr || st.repeats_.empty()) return;
+    ConsoleState& st = state_;
+    if (recording_ != nullptr || st.repeats_.empty()) return;
     std::vector<std::pair<std::size_t, const std::string*>> more;
     for (const auto& [text, repeat] : st.repeats_)
         if (repeat.seen > kShownRepeats) more.emplace_back(repeat.order, &text);
@@ -200,7 +243,7 @@ void Console::endRepeats() {
 }
 
 void Console::reveal() {
-    ConsoleState& st = *state_;
+    ConsoleState& st = state_;
     if (st.lineShown_) return;
     st.lineShown_ = true;
     if (st.held_.empty()) return;
@@ -208,7 +251,9 @@ void Console::reveal() {
     st.held_.clear();
 }
 
-void Console::deliver(std::string_view bytes) {
+void Console::deliver(std::string_view bytes) { terminal_->deliver(bytes); }
+
+void Console::Terminal::deliver(std::string_view bytes) {
     // The console shows UTF-8 (a Windows console is set to it for the run): an export's text in a
     // message (an ID, a line quoted) that is not UTF-8 is shown as the Windows-1252 it is.
     if (!isAscii(bytes) && !isUtf8(bytes)) {
@@ -218,6 +263,10 @@ void Console::deliver(std::string_view bytes) {
     }
     if (sink_ != nullptr) {
         sink_->append(bytes);
+        return;
+    }
+    if (callerSink_) {
+        callerSink_(bytes);
         return;
     }
     if (!outputChecked_) {
@@ -240,7 +289,7 @@ void Console::deliver(std::string_view bytes) {
     if (size >= kFlushThreshold) flush();
 }
 
-void Console::startTimedFlushing() {
+void Console::Terminal::startTimedFlushing() {
     try {
         flusher_ = std::thread([this] { flushLoop(); });
     } catch (const std::system_error&) {
@@ -250,7 +299,7 @@ void Console::startTimedFlushing() {
 
 // The flushing thread: once output is waiting, it gives the run kTerminalDelay to add more, then
 // writes everything there is.
-void Console::flushLoop() {
+void Console::Terminal::flushLoop() {
     std::unique_lock lock(outMutex_);
     for (;;) {
         flusherWakes_.wait(lock, [&] { return stopFlusher_ || !out_.empty(); });
@@ -263,7 +312,7 @@ void Console::flushLoop() {
     }
 }
 
-void Console::writeOut() {
+void Console::Terminal::writeOut() {
     std::lock_guard writing(writeMutex_);
     std::string bytes;
     {
@@ -275,21 +324,21 @@ void Console::writeOut() {
 }
 
 void Console::showWatcher(std::string_view bytes) {
-    std::string& line = state_->watchedLine_;
+    std::string& line = state_.watchedLine_;
     for (;;) {
         const std::size_t end = bytes.find('\n');
         const std::string_view part = bytes.substr(0, end);
         if (line.size() < kWatchedLine) line.append(part.substr(0, kWatchedLine - line.size()));
         if (end == std::string_view::npos) return;
-        state_->watcher_->consoleLine(line);
+        state_.watcher_->consoleLine(line);
         line.clear();
         bytes.remove_prefix(end + 1);
     }
 }
 
 void Console::watch(ConsoleWatcher* watcher) {
-    state_->watcher_ = watcher;
-    state_->watchedLine_.clear();
+    state_.watcher_ = watcher;
+    state_.watchedLine_.clear();
 }
 
 void Console::write(std::string_view text) { emit(text); }
@@ -301,10 +350,10 @@ void Console::line(std::string_view text) {
 
 void Console::countAlert(std::string_view text) {
     if (!isAlertLine(text)) return;
-    if (recordingHere != nullptr)
-        ++recordingHere->alertLines_;
+    if (recording_ != nullptr)
+        ++recording_->alertLines_;
     else
-        ++state_->alertLines_;
+        ++state_.alertLines_;
 }
 
 void Console::breakLine(std::string_view text) {
@@ -324,18 +373,16 @@ void Console::listLine(std::string_view text) {
 }
 
 void Console::endLine() {
-    if (recordingHere != nullptr) {
-        recordingHere->lineEnds_.push_back(recordingHere->bytes_.size());
+    if (recording_ != nullptr) {
+        recording_->lineEnds_.push_back(recording_->bytes_.size());
         return;
     }
-    if (lineOpen_) emit("\n");
+    if (terminal_->lineOpen_) emit("\n");
 }
 
 void Console::endMessage() {
-    if (recordingHere == nullptr) state_->continuing_ = false;
+    if (recording_ == nullptr) state_.continuing_ = false;
 }
-
-void Console::recordThisThread(ConsoleRecording* recording) { recordingHere = recording; }
 
 void Console::replay(ConsoleRecording& recording) { replay(recording, recording.mark()); }
 
@@ -358,7 +405,7 @@ void Console::replay(ConsoleRecording& recording, ConsoleRecording::Mark until) 
         }
         emitTo(at);
         // A place is recorded whether the run is quiet or not; only a quiet run shows it.
-        if (state_->quiet_) {
+        if (state_.quiet_) {
             placeBytes_ = true;
             emitTo(at + length);
             placeBytes_ = false;
@@ -370,12 +417,15 @@ void Console::replay(ConsoleRecording& recording, ConsoleRecording::Mark until) 
         endLine();
     }
     emitTo(bytes.size());
-    state_->alertLines_ += recording.alertLines_;
+    state_.alertLines_ += recording.alertLines_;
     recording.clear();
 }
 
 void Console::flush() {
-    if (recordingHere != nullptr) return;
+    if (recording_ == nullptr) terminal_->flush();
+}
+
+void Console::Terminal::flush() {
     if (timed_) {
         writeOut();
         return;
@@ -388,32 +438,33 @@ void Console::flush() {
 
 bool Console::readLine(std::string& reply, std::size_t maxLength) {
     reply.clear();
-    if (recordingHere != nullptr) return false;
+    if (recording_ != nullptr) return false;
     // A prompt left open is shown, however quiet the console.
-    if (state_->quiet_ && !state_->held_.empty()) reveal();
+    if (state_.quiet_ && !state_.held_.empty()) reveal();
     flush();
+    Terminal& t = *terminal_;
     bool any = false;         // a byte of this line was seen
     std::size_t length = 0;   // bytes of the line so far, cut or not
     bool lastWasCr = false;
     for (;;) {
-        if (inPos_ >= in_.size()) {
-            if (fedInput_ || stdinEnded_) return any;
-            in_.resize(kInputChunk);
+        if (t.inPos_ >= t.in_.size()) {
+            if (t.fedInput_ || t.stdinEnded_) return any;
+            t.in_.resize(kInputChunk);
             std::size_t n = 0;
-            const int err = sys::consoleRead(in_.data(), in_.size(), n);
-            if (err == EINTR && sys::interrupted() && !std::exchange(state_->interruptTold_, true))
+            const int err = sys::consoleRead(t.in_.data(), t.in_.size(), n);
+            if (err == EINTR && sys::interrupted() && !std::exchange(state_.interruptTold_, true))
                 throw RunInterrupted{};
             if (err != 0 || n == 0) {
                 // A read error ends the console input as surely as the end of a file does.
-                in_.clear();
-                inPos_ = 0;
-                stdinEnded_ = true;
+                t.in_.clear();
+                t.inPos_ = 0;
+                t.stdinEnded_ = true;
                 return any;
             }
-            in_.resize(n);
-            inPos_ = 0;
+            t.in_.resize(n);
+            t.inPos_ = 0;
         }
-        const char c = in_[inPos_++];
+        const char c = t.in_[t.inPos_++];
         any = true;
         if (c == '\n') {
             // The carriage return of a CR LF line end is not part of the reply (when it was kept).
@@ -427,53 +478,48 @@ bool Console::readLine(std::string& reply, std::size_t maxLength) {
 }
 
 bool Console::inputIsTerminal() const {
-    return fedInput_ ? fedFromTerminal_ : standardInputIsTerminal();
+    if (recording_ != nullptr) return false;
+    return terminal_->fedInput_ ? terminal_->fedFromTerminal_ : standardInputIsTerminal();
 }
 
 void Console::setQuiet(bool quiet) {
-    state_->quiet_ = quiet;
-    state_->repeats_.clear();
-    state_->hiding_ = false;
-    state_->held_.clear();
-    state_->lineShown_ = false;
-    state_->continuing_ = false;
+    state_.quiet_ = quiet;
+    state_.repeats_.clear();
+    state_.hiding_ = false;
+    state_.held_.clear();
+    state_.lineShown_ = false;
+    state_.continuing_ = false;
 }
 
 void Console::captureOutput(std::string* sink) {
     flush();
-    sink_ = sink;
+    terminal_->sink_ = sink;
     // The new destination starts on a fresh line.
-    lineOpen_ = false;
-    state_->held_.clear();
-    state_->lineShown_ = false;
-    state_->continuing_ = false;
+    terminal_->lineOpen_ = false;
+    state_.held_.clear();
+    state_.lineShown_ = false;
+    state_.continuing_ = false;
 }
 
 void Console::feedInput(std::string_view text, bool fromTerminal) {
-    fedInput_ = true;
-    fedFromTerminal_ = fromTerminal;
-    in_.assign(text);
-    inPos_ = 0;
+    Terminal& t = *terminal_;
+    t.fedInput_ = true;
+    t.fedFromTerminal_ = fromTerminal;
+    t.in_.assign(text);
+    t.inPos_ = 0;
 }
 
 void Console::useStandardInput() {
-    fedInput_ = false;
-    in_.clear();
-    inPos_ = 0;
-    stdinEnded_ = false;
+    Terminal& t = *terminal_;
+    t.fedInput_ = false;
+    t.in_.clear();
+    t.inPos_ = 0;
+    t.stdinEnded_ = false;
 }
 
-Console& console() {
-    static Console instance;
-    return instance;
-}
-
-ConsoleStateScope::ConsoleStateScope(ConsoleState& state, Console& c)
-    : InUse(c.state_, &state) {}
-
-ConsoleDialogue::ConsoleDialogue(Console& c) : console_(recordingHere == nullptr ? &c : nullptr) {
+ConsoleDialogue::ConsoleDialogue(Console& c) : console_(c.recording_ == nullptr ? &c : nullptr) {
     if (console_ == nullptr) return;
-    state_ = console_->state_;
+    state_ = &console_->state_;
     if (state_->dialogues_++ == 0 && state_->quiet_ && !state_->held_.empty()) console_->reveal();
 }
 

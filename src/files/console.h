@@ -1,11 +1,14 @@
 // The console: buffered standard output that remembers whether the current line is left open,
 // and line-by-line reading of standard input. Output is flushed before every read, and on a
 // terminal within a tenth of a second of being written. Tests redirect both sides to strings.
+// The program's entry point makes one and hands it on; nothing reaches it but through the
+// arguments or the objects it was handed to.
 //
-//     console().breakLine("Processing Stream Centrelines");   // "\n" + text + "\n"
-//     console().write(" Please enter the .sdf file -> ");    // the line stays open
+//     Console con;                                        // standard output and input
+//     con.breakLine("Processing Stream Centrelines");     // "\n" + text + "\n"
+//     con.write(" Please enter the .sdf file -> ");      // the line stays open
 //     std::string reply;
-//     if (!console().readLine(reply, 1000)) { /* end of input */ }
+//     if (!con.readLine(reply, 1000)) { /* end of input */ }
 //
 // A quiet console (setQuiet) shows only the lines a person must see: warnings and errors (each
 // with the place in the input it concerns, see ConsolePlace), the summary and "Finished.", the
@@ -13,27 +16,26 @@
 // warning whose text (without its place) repeats is shown three times, then counted, and
 // endRepeats() says how many more of each there were.
 //
-// The console is the process's, but what a run sets on it (quiet, the watcher) and what it counts
-// there are the run's own ConsoleState, in use while the run's ConsoleStateScope lives:
+// The terminal is the process's, but what a run sets on the console (quiet, the watcher), what it
+// counts there and the place its warnings name are the run's: a run has a Console of its own on
+// the terminal of the one it was given, and what it set goes with it:
 //
-//     ConsoleState mine;
-//     const ConsoleStateScope use(mine);
-//     console().setQuiet(true);   // quiet until `use` ends, then as before
+//     Console mine(con);          // con's terminal, its line still open or not
+//     mine.setQuiet(true);        // quiet until `mine` goes; con as it was
+//
+// A caller that embeds the conversion gives it a console whose output goes to a function of its
+// own (Console(sink)): no reply ever comes, so nothing waits at a prompt or a pause.
 #pragma once
 
-#include <chrono>
-#include <condition_variable>
 #include <cstddef>
-#include <mutex>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <unordered_map>
 #include <utility>
 #include <vector>
-
-#include "files/inuse.h"
 
 namespace vk {
 
@@ -72,7 +74,7 @@ public:
     virtual void consoleLine(std::string_view text) = 0;
 };
 
-// Where in its input the calling thread is working (the section being read or written), for the
+// Where in its input a console's thread is working (the section being read or written), for the
 // warnings and errors of a quiet run: the line of such a message ends with " (" + describe() + ")".
 class ConsolePlace {
 public:
@@ -82,13 +84,7 @@ protected:
     ~ConsolePlace() = default;
 };
 
-// Makes `place` the calling thread's place while it lives (nullptr: none); the previous one after.
-class ConsolePlaceScope : InUse<const ConsolePlace> {
-public:
-    explicit ConsolePlaceScope(const ConsolePlace* place);
-};
-
-// What one run sets on a console and what it counts there. Owned by the run's state.
+// What a run sets on its console and what it counts there.
 class ConsoleState {
 private:
     friend class Console;
@@ -121,7 +117,16 @@ private:
 
 class Console {
 public:
-    Console();
+    Console();  // standard output and standard input
+    // A console of its own (nothing set, nothing counted) on the terminal `terminal` writes to.
+    explicit Console(Console& terminal);
+    // A console whose output goes to `sink` as it is written, and whose input has ended: every
+    // prompt is answered by the end of input, and the closing pause does not wait.
+    explicit Console(std::function<void(std::string_view)> sink);
+    // The console of a thread working beside the run: everything it writes is kept in
+    // *recording (see recordInto) and written by the run's thread later (replay); its input has
+    // ended.
+    explicit Console(ConsoleRecording& recording);
     ~Console();
     Console(const Console&) = delete;
     Console& operator=(const Console&) = delete;
@@ -143,7 +148,7 @@ public:
     // The warning and error messages written so far (isAlertLine): the messages of breakLine and
     // listLine, those of a recording counted when it is replayed. Lines written with line() are
     // not counted: they echo input or complete a message.
-    std::int64_t alertLines() const { return state_->alertLines_; }
+    std::int64_t alertLines() const { return state_.alertLines_; }
     void flush();
 
     // Reads one reply line (flushing output first). The line ends at the line feed; a carriage
@@ -159,13 +164,12 @@ public:
     // like it)", in the order they first came; the counts then start again. (The run's thread
     // only; the run ends with it, before its summary.)
     void endRepeats();
-    bool quiet() const { return state_->quiet_; }
+    bool quiet() const { return state_.quiet_; }
 
-    // Output of the calling thread goes to *recording from now on (nullptr: to the console
-    // again); reading gives end of input meanwhile. replay() writes a recording as if its calls
-    // were made now, and empties it. Recording reads nothing of the state in use: the places of
-    // warnings are kept whatever it is, and the replay shows them when the run is quiet.
-    static void recordThisThread(ConsoleRecording* recording);
+    // A recording console's output goes to *recording from now on. replay() writes a recording
+    // as if its calls were made now, and empties it. A recording keeps the places of warnings
+    // whether the run is quiet or not, and the replay shows them when the run is quiet.
+    void recordInto(ConsoleRecording& recording) { recording_ = &recording; }
     void replay(ConsoleRecording& recording);
     // Writes only what was recorded up to `until` (a mark taken of this recording), and empties it.
     void replay(ConsoleRecording& recording, ConsoleRecording::Mark until);
@@ -181,67 +185,57 @@ public:
     // shown cut at 1000 characters.
     void watch(ConsoleWatcher* watcher);
 
+    // The place that warnings and errors written from now on name (nullptr: none); the one before.
+    const ConsolePlace* setPlace(const ConsolePlace* place) { return std::exchange(place_, place); }
+
 private:
     friend class ConsoleDialogue;
-    friend class ConsoleStateScope;
+    struct Terminal;  // standard output and input, or a sink: what consoles on it share
     void emit(std::string_view bytes);
     void message(std::string_view text);  // one message's text, its place added in a quiet run
     void filter(std::string_view bytes);  // what a quiet console shows of these bytes
     void reveal();                        // the held start of the current line is shown after all
     void deliver(std::string_view bytes); // to the sink or towards standard output
-    void startTimedFlushing();
-    void flushLoop();
-    void writeOut();
     void showWatcher(std::string_view bytes);
     void emitPlace(std::string_view place);
     bool counted(std::string_view line);  // a quiet run's warning that is counted, not shown
     bool placeBytes_ = false;  // what is emitted is a place, which a watcher does not see
 
-    ConsoleState own_;  // in use while no ConsoleStateScope is
-    ConsoleState* state_ = &own_;
-
     void countAlert(std::string_view text);
-    std::string out_;
-    std::string* sink_ = nullptr;
-    std::string utf8_; // a message that is not all UTF-8, as it is shown
-    bool lineOpen_ = false;
-    bool fedInput_ = false;
-    bool fedFromTerminal_ = true;
-    std::string in_;
-    std::size_t inPos_ = 0;
-    bool stdinEnded_ = false;
 
-    // On a terminal a second thread writes what has waited for a tenth of a second at most.
-    bool outputChecked_ = false;
-    bool timed_ = false;
-    std::mutex outMutex_;    // out_ and the flusher's state
-    std::mutex writeMutex_;  // one writer of standard output at a time, in order
-    std::condition_variable flusherWakes_;
-    std::thread flusher_;
-    bool stopFlusher_ = false;
+    std::shared_ptr<Terminal> terminal_;  // none on a recording console
+    ConsoleState state_;
+    ConsoleRecording* recording_ = nullptr;
+    const ConsolePlace* place_ = nullptr;
 };
 
-Console& console();
-
-// Puts a run's ConsoleState in use on a console while it lives; the one in use before, with all
-// it was set to, after.
-class ConsoleStateScope : InUse<ConsoleState> {
+// The place of a console's warnings while the work at that place lasts (nullptr: none); the one
+// before after, however that work ends.
+class ConsoleAt {
 public:
-    explicit ConsoleStateScope(ConsoleState& state, Console& c = console());
+    ConsoleAt(Console& console, const ConsolePlace* place)
+        : console_(console), before_(console.setPlace(place)) {}
+    ~ConsoleAt() { console_.setPlace(before_); }
+    ConsoleAt(const ConsoleAt&) = delete;
+    ConsoleAt& operator=(const ConsoleAt&) = delete;
+
+private:
+    Console& console_;
+    const ConsolePlace* before_;
 };
 
 // While it lives, everything the run's thread writes to the console is shown in a quiet run too,
 // with the start of a line left open before it (a dialogue that asks, or a pause).
 class ConsoleDialogue {
 public:
-    explicit ConsoleDialogue(Console& c = console());
+    explicit ConsoleDialogue(Console& c);
     ~ConsoleDialogue();
     ConsoleDialogue(const ConsoleDialogue&) = delete;
     ConsoleDialogue& operator=(const ConsoleDialogue&) = delete;
 
 private:
-    Console* console_;  // none on a thread whose output is recorded
-    ConsoleState* state_ = nullptr;  // the one in use when the dialogue began
+    Console* console_;  // none on a console whose output is recorded
+    ConsoleState* state_ = nullptr;
 };
 
 }  // namespace vk

@@ -9,62 +9,53 @@
 namespace vk {
 
 namespace {
-ExitState processExit;
-ExitState* exitInUse = &processExit;
-thread_local bool exitsDeferred = false;
 constexpr std::size_t kPauseReplyLength = 1024;
 }  // namespace
 
-ExitStateScope::ExitStateScope(ExitState& state) : InUse(exitInUse, &state) {}
-
-void deferExitsOnThisThread() { exitsDeferred = true; }
-
-void markRunFinished() { exitInUse->finished = true; }
-void resetRunFinished() { exitInUse->finished = false; }
-void settleOutputsAtEnd(std::function<void()> settle) {
-    exitInUse->settleOutputs = std::move(settle);
+void markRunFinished(ExitState& exit) { exit.finished = true; }
+void resetRunFinished(ExitState& exit) { exit.finished = false; }
+void settleOutputsAtEnd(ExitState& exit, std::function<void()> settle) {
+    exit.settleOutputs = std::move(settle);
 }
 
-bool consolePause(std::string_view prompt) {
-    Console& c = console();
-    const ConsoleDialogue shown;
+bool consolePause(Console& c, std::string_view prompt) {
+    const ConsoleDialogue shown(c);
     c.endLine();
     c.line(prompt);
     std::string reply;
     return c.readLine(reply, kPauseReplyLength);
 }
 
-void closingPause() {
-    Console& c = console();
+void closingPause(Console& c) {
     if (c.inputIsTerminal()) {
-        consolePause("Press Enter to Close");
+        consolePause(c, "Press Enter to Close");
         return;
     }
-    const ConsoleDialogue shown;
+    const ConsoleDialogue shown(c);
     c.endLine();
     c.line("Press Enter to Close");
 }
 
-void EXITS() {
-    if (exitsDeferred) throw ExitRequested{};
-    if (const auto settle = std::exchange(exitInUse->settleOutputs, nullptr)) settle();
+void EXITS(RunContext& run) {
+    if (run.exit.deferred) throw ExitRequested{};
+    if (const auto settle = std::exchange(run.exit.settleOutputs, nullptr)) settle();
     // A file that could not be written completely turns even a finished run into a failure.
-    const bool closed = closeAllUnitsAtExit();
-    console().endRepeats();
-    console().endLine();
-    if (exitInUse->closingPause) {
+    const bool closed = closeAllUnitsAtExit(run.units);
+    run.console.endRepeats();
+    run.console.endLine();
+    if (run.exit.closingPause) {
         {
-            const ConsoleDialogue shown;
-            console().line();
+            const ConsoleDialogue shown(run.console);
+            run.console.line();
         }
-        closingPause();
+        closingPause(run.console);
     }
-    endRun(exitInUse->finished && closed ? 0 : 1);
+    endRun(run, run.exit.finished && closed ? 0 : 1);
 }
 
-void endRun(int status) {
-    if (exitsDeferred) throw ExitRequested{};
-    console().flush();
+void endRun(RunContext& run, int status) {
+    if (run.exit.deferred) throw ExitRequested{};
+    run.console.flush();
     throw RunEnd{status};
 }
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string_view>
 
-#include "files/inuse.h"
+#include "files/context.h"
 
 namespace vk {
 
@@ -20,15 +20,15 @@ struct RunEnd {
 // as a failed run ends.
 struct RunInterrupted {};
 
-// Work running beside the run on a thread of its own does not end the run: there EXITS and
-// endRun throw ExitRequested, and the run's thread calls EXITS in its place once it has written
-// what that work wrote to the console.
+// Work running beside the run on a thread of its own does not end the run: it is handed an exit
+// state of its own that defers, and there EXITS and endRun throw ExitRequested; the run's thread
+// calls EXITS in its place once it has written what that work wrote to the console.
 struct ExitRequested {};
-void deferExitsOnThisThread();
 
-// How the run ends: whether it reached its normal end. One per run, in use while the run's
-// ExitStateScope lives (else the process's own).
+// How the run ends: whether it reached its normal end. One per run, handed to what ends it.
 struct ExitState {
+    // The exit state of work beside the run: it ends nothing itself (ExitRequested).
+    bool deferred = false;
     bool finished = false;
     // One of several inputs ends without the closing pause: the program pauses once, after all.
     bool closingPause = true;
@@ -37,28 +37,23 @@ struct ExitState {
     std::function<void()> settleOutputs;
 };
 
-class ExitStateScope : InUse<ExitState> {
-public:
-    explicit ExitStateScope(ExitState& state);
-};
-
 // A run that reached its normal end ("Finished.") sets this before calling EXITS, so that the exit
-// status is 0; every other way through EXITS ends with status 1. Both work on the state in use.
-void markRunFinished();
-void resetRunFinished();
-// Sets the state in use's settleOutputs.
-void settleOutputsAtEnd(std::function<void()> settle);
+// status is 0; every other way through EXITS ends with status 1.
+void markRunFinished(ExitState& exit);
+void resetRunFinished(ExitState& exit);
+// Sets the run's settleOutputs.
+void settleOutputsAtEnd(ExitState& exit, std::function<void()> settle);
 
 // The console pause: ends an open line, writes the prompt and a line end, and reads one reply.
 // Any reply ends the pause (a reply is never run as a command). False when the console input has
 // ended.
-bool consolePause(std::string_view prompt);
+bool consolePause(Console& console, std::string_view prompt);
 
 // The pause that ends a run, "Press Enter to Close": written always, but it waits for a reply only
 // when a person can give one (standard input is a terminal). A script's input is never taken.
-void closingPause();
-[[noreturn]] void EXITS();
+void closingPause(Console& console);
+[[noreturn]] void EXITS(RunContext& run);
 // Ends the run at once with the given status, closing nothing (the opener's bail-outs).
-[[noreturn]] void endRun(int status);
+[[noreturn]] void endRun(RunContext& run, int status);
 
 }  // namespace vk

@@ -31,7 +31,7 @@ bool OutStream::open(const std::string& path, Open how, bool exclusive) {
     error_ = 0;
     buf_.size = 0;
     const sys::Access access = how == Open::Truncate ? sys::Access::Truncate : sys::Access::Keep;
-    error_ = sys::openFile(path, access, file_, exclusive);
+    error_ = sys::openFile(path, access, file_, exclusive, faults_);
     return error_ == 0;
 }
 
@@ -74,14 +74,15 @@ void OutStream::handOver() {
     settle();
     if (error_ == 0 && buf_.size > 0) {
         std::swap(buf_, behind_);
-        ticket_.start(file_, behind_.view());
+        ticket_.start(file_, behind_.view(), faults_);
     }
     buf_.size = 0;
 }
 
 void OutStream::drain() {
     settle();
-    if (buf_.size > 0 && error_ == 0) error_ = sys::writeAll(file_, buf_.bytes.get(), buf_.size);
+    if (buf_.size > 0 && error_ == 0)
+        error_ = sys::writeAll(file_, buf_.bytes.get(), buf_.size, faults_);
     buf_.size = 0;
 }
 
@@ -91,7 +92,7 @@ void OutStream::put(std::string_view bytes) {
         handOver();
         if (bytes.size() >= kBufferSize) {
             settle();
-            if (error_ == 0) error_ = sys::writeAll(file_, bytes.data(), bytes.size());
+            if (error_ == 0) error_ = sys::writeAll(file_, bytes.data(), bytes.size(), faults_);
             return;
         }
     }
@@ -154,7 +155,7 @@ bool OutStream::close() {
     sys::File file;
     close(file);
     if (file != sys::kNoFile)
-        if (const int closed = sys::closeFile(file); error_ == 0) error_ = closed;
+        if (const int closed = sys::closeFile(file, faults_); error_ == 0) error_ = closed;
     return error_ == 0;
 }
 

@@ -19,6 +19,9 @@ enum class ByteOrder { Little, Big };
 class OutStream {
 public:
     OutStream() = default;
+    // A stream of a run's output: its files are opened, written and closed through the run's
+    // write faults.
+    explicit OutStream(sys::WriteFaults& faults) : faults_(&faults) {}
     ~OutStream();
     OutStream(const OutStream&) = delete;
     OutStream& operator=(const OutStream&) = delete;
@@ -67,6 +70,7 @@ private:
     void settle();            // waits for the write behind, keeping its failure
     void handOver();          // the full buffer is written behind; an empty one takes its place
     void drain();             // writes the buffer now
+    sys::WriteFaults* faults_ = nullptr;
     sys::File file_ = sys::kNoFile;
     int error_ = 0;
     Buffer buf_;

@@ -26,7 +26,6 @@
 #include <string_view>
 #include <vector>
 
-#include "files/inuse.h"
 
 namespace vk::sys {
 
@@ -50,17 +49,21 @@ inline constexpr int kNotRegularFile = 0x7F01;
 // held); Windows opens it sharing only reading with others. Only an ordinary file is held: a name
 // taken by a symbolic link, a named pipe, a device or a folder (on Windows any reparse point) is
 // neither followed nor opened, and is left as it is (kNotRegularFile); the open never waits.
-int openFile(const std::string& path, Access how, File& file, bool held = false);
+// faults: the run's write faults that a file opened for writing is subject to (none: nullptr).
+struct WriteFaults;
+int openFile(const std::string& path, Access how, File& file, bool held = false,
+             WriteFaults* faults = nullptr);
 // Reads up to `size` bytes; `got` is 0 at the end of the file. Input that is not there yet is
 // waited for, also where someone left the file non-blocking.
 int readSome(File file, char* data, std::size_t size, std::size_t& got);
 // Writes every byte (going on after partial or interrupted writes, and waiting for room where
-// someone left a pipe or device non-blocking).
-int writeAll(File file, const char* data, std::size_t size);
+// someone left a pipe or device non-blocking), through the write faults given (none: nullptr).
+int writeAll(File file, const char* data, std::size_t size, WriteFaults* faults = nullptr);
 int seekTo(File file, std::uint64_t offset);
 // Sets the file's size; the position of the next write does not move.
 int truncateFile(File file, std::uint64_t size);
-int closeFile(File file);
+// faults: those the file was opened under, which forget it.
+int closeFile(File file, WriteFaults* faults = nullptr);
 
 // What makes a file the same file under two names: device and inode, or on Windows the volume
 // serial number and the file index.
@@ -208,9 +211,9 @@ struct WriteFault {
     std::function<void()> pause;
 };
 
-// The faults of one run, in use on the thread whose WriteFaultsScope holds them (else the
-// process's own). They are looked up per thread because a run's files are written on two: a write
-// handed to the write-behind thread carries the faults in use where it was handed over.
+// The faults of one run, held by its unit table and handed to every output it opens (OutStream),
+// which passes them on with each open, write and close: a write handed to the write-behind thread
+// carries them with it.
 struct WriteFaults {
     std::mutex mutex;
     std::atomic<bool> set{false};
@@ -220,14 +223,8 @@ struct WriteFaults {
     std::vector<File> files;  // open files that fail
 };
 
-class WriteFaultsScope : InUse<WriteFaults> {
-public:
-    explicit WriteFaultsScope(WriteFaults& faults);
-};
-
-WriteFaults& writeFaults();  // in use on the calling thread
-void setWriteFault(const WriteFault& fault);
-void clearWriteFaults();
+void setWriteFault(WriteFaults& faults, const WriteFault& fault);
+void clearWriteFaults(WriteFaults& faults);
 
 // Empties an ordinary file, as an open that empties it would; a device or a pipe is left as it is.
 // `info` is the file's, when the caller has it already.
@@ -240,13 +237,15 @@ inline int emptyIfRegular(File file) {
 }
 
 namespace detail {
-// The seam's side of the system sources: whether any fault is set at all, marking a file just
-// opened, and how many of `size` bytes at `offset` may be written (an error when none may).
-bool faultsSet();
-void noteOpened(const std::string& path, File file);
-void noteClosed(File file);
-bool faultyFile(File file);
-int allowedBytes(File file, std::uint64_t offset, std::size_t size, std::size_t& allowed);
+// The seam's side of the system sources: whether any fault is set at all (none when faults is
+// nullptr), marking a file just opened, and how many of `size` bytes at `offset` may be written
+// (an error when none may).
+bool faultsSet(const WriteFaults* faults);
+void noteOpened(WriteFaults& faults, const std::string& path, File file);
+void noteClosed(WriteFaults& faults, File file);
+bool faultyFile(WriteFaults& faults, File file);
+int allowedBytes(WriteFaults& faults, File file, std::uint64_t offset, std::size_t size,
+                 std::size_t& allowed);
 }  // namespace detail
 
 }  // namespace vk::sys

@@ -61,12 +61,13 @@ int waitUntilWritable(int descriptor) {
 }
 
 // write(2), or pwrite(2) at `offset` when it is not negative, through the fault seam.
-int writeBytes(File file, const char* data, std::size_t size) {
+int writeBytes(File file, const char* data, std::size_t size, WriteFaults* faults) {
     while (size > 0) {
         std::size_t take = size;
-        if (detail::faultsSet() && detail::faultyFile(file)) {
+        if (detail::faultsSet(faults) && detail::faultyFile(*faults, file)) {
             const off_t at = ::lseek(fd(file), 0, SEEK_CUR);
-            const int error = detail::allowedBytes(file, static_cast<std::uint64_t>(at), size, take);
+            const int error =
+                detail::allowedBytes(*faults, file, static_cast<std::uint64_t>(at), size, take);
             if (error != 0) return error;
         }
         const ssize_t n = ::write(fd(file), data, take);
@@ -95,7 +96,7 @@ bool lockExclusive(int f) {
 
 }  // namespace
 
-int openFile(const std::string& path, Access how, File& file, bool held) {
+int openFile(const std::string& path, Access how, File& file, bool held, WriteFaults* faults) {
     file = kNoFile;
     if (!nameable(path)) return how == Access::Read ? ENOENT : EINVAL;
     int flags = O_CLOEXEC;
@@ -146,7 +147,7 @@ int openFile(const std::string& path, Access how, File& file, bool held) {
         }
     }
     file = f;
-    if (how != Access::Read && detail::faultsSet()) detail::noteOpened(path, file);
+    if (how != Access::Read && detail::faultsSet(faults)) detail::noteOpened(*faults, path, file);
     return 0;
 }
 
@@ -168,8 +169,8 @@ int readSome(File file, char* data, std::size_t size, std::size_t& got) {
     }
 }
 
-int writeAll(File file, const char* data, std::size_t size) {
-    return writeBytes(file, data, size);
+int writeAll(File file, const char* data, std::size_t size, WriteFaults* faults) {
+    return writeBytes(file, data, size, faults);
 }
 
 int seekTo(File file, std::uint64_t offset) {
@@ -180,9 +181,9 @@ int truncateFile(File file, std::uint64_t size) {
     return ::ftruncate(fd(file), static_cast<off_t>(size)) != 0 ? errno : 0;
 }
 
-int closeFile(File file) {
+int closeFile(File file, WriteFaults* faults) {
     if (file == kNoFile) return EBADF;
-    if (detail::faultsSet()) detail::noteClosed(file);
+    if (detail::faultsSet(faults)) detail::noteClosed(*faults, file);
     // After EINTR the descriptor is gone all the same (Linux); the close did not fail.
     return ::close(fd(file)) != 0 && errno != EINTR ? errno : 0;
 }

@@ -143,11 +143,11 @@ std::uint64_t position(File file) {
 
 // WriteFile at the file pointer, or at `offset` when it is not negative; files (not the console)
 // through the fault seam.
-int writeBytes(File file, const char* data, std::size_t size, bool seam = true) {
+int writeBytes(File file, const char* data, std::size_t size, WriteFaults* faults) {
     while (size > 0) {
         std::size_t take = size;
-        if (seam && detail::faultsSet() && detail::faultyFile(file)) {
-            const int error = detail::allowedBytes(file, position(file), size, take);
+        if (detail::faultsSet(faults) && detail::faultyFile(*faults, file)) {
+            const int error = detail::allowedBytes(*faults, file, position(file), size, take);
             if (error != 0) return error;
         }
         DWORD n = 0;
@@ -173,7 +173,7 @@ bool ordinaryFile(HANDLE h) {
 
 }  // namespace
 
-int openFile(const std::string& path, Access how, File& file, bool held) {
+int openFile(const std::string& path, Access how, File& file, bool held, WriteFaults* faults) {
     file = kNoFile;
     if (!nameable(path)) return how == Access::Read ? ENOENT : EINVAL;
     const bool heldOutput = held && how != Access::Read;
@@ -216,7 +216,7 @@ int openFile(const std::string& path, Access how, File& file, bool held) {
                 return err;
             }
     }
-    if (how != Access::Read && detail::faultsSet()) detail::noteOpened(path, file);
+    if (how != Access::Read && detail::faultsSet(faults)) detail::noteOpened(*faults, path, file);
     return 0;
 }
 
@@ -232,8 +232,8 @@ int readSome(File file, char* data, std::size_t size, std::size_t& got) {
     return 0;
 }
 
-int writeAll(File file, const char* data, std::size_t size) {
-    return writeBytes(file, data, size);
+int writeAll(File file, const char* data, std::size_t size, WriteFaults* faults) {
+    return writeBytes(file, data, size, faults);
 }
 
 int seekTo(File file, std::uint64_t offset) {
@@ -250,9 +250,9 @@ int truncateFile(File file, std::uint64_t size) {
     return error != 0 ? error : back;
 }
 
-int closeFile(File file) {
+int closeFile(File file, WriteFaults* faults) {
     if (file == kNoFile) return EBADF;
-    if (detail::faultsSet()) detail::noteClosed(file);
+    if (detail::faultsSet(faults)) detail::noteClosed(*faults, file);
     return CloseHandle(handle(file)) ? 0 : lastError();
 }
 
@@ -446,7 +446,7 @@ int consoleWrite(std::string_view bytes) {
         crlf += c;
     }
     if (GetFileType(out) != FILE_TYPE_PIPE)
-        return writeBytes(fileOf(out), crlf.data(), crlf.size(), false);
+        return writeBytes(fileOf(out), crlf.data(), crlf.size(), nullptr);
     HANDLE self = nullptr;
     HANDLE timer = nullptr;
     if (DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &self, 0,
@@ -454,7 +454,7 @@ int consoleWrite(std::string_view bytes) {
         !CreateTimerQueueTimer(&timer, nullptr, cancelWriteIfInterrupted, self, 0, 50,
                                WT_EXECUTEDEFAULT))
         timer = nullptr;
-    int err = writeBytes(fileOf(out), crlf.data(), crlf.size(), false);
+    int err = writeBytes(fileOf(out), crlf.data(), crlf.size(), nullptr);
     if (timer != nullptr) DeleteTimerQueueTimer(nullptr, timer, INVALID_HANDLE_VALUE);
     if (self != nullptr) CloseHandle(self);
     if (err != 0 && interruptNoted.load()) err = EINTR;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "files/console.h"
+#include "files/context.h"
 #include "files/exits.h"
 #include "files/platform.h"
 #include "text/fixedpoint.h"
@@ -81,6 +82,9 @@ struct Slot {
 }  // namespace
 
 struct UnitTable::Table {
+    Table(Console& c, sys::WriteFaults& f) : console(c), faults(f) {}
+    Console& console;           // the run's: the table's own warning
+    sys::WriteFaults& faults;   // the run's: every output it opens writes through them
     int base = 1000;
     BackgroundReader* backgroundReader = nullptr;  // the run's read-ahead, while it reads
     std::array<Slot, kSlots> slots;  // reserved slots 1-8, then general slots 1-1000
@@ -99,7 +103,7 @@ struct UnitTable::Table {
     Table& root() { return outer != nullptr ? outer->root() : *this; }
 
     void releaseKept() {
-        for (const Kept& k : kept) sys::closeFile(k.file);
+        for (const Kept& k : kept) sys::closeFile(k.file, &faults);
         kept.clear();
     }
     // Keeps a file held until the run's end. The oldest half are let go, with a warning, before
@@ -109,13 +113,13 @@ struct UnitTable::Table {
         const std::size_t budget = limit > 512 ? limit - 256 : limit / 2;
         if (kept.size() + 1 >= budget) {
             const std::size_t half = kept.size() / 2;
-            for (std::size_t i = 0; i < half; ++i) sys::closeFile(kept[i].file);
+            for (std::size_t i = 0; i < half; ++i) sys::closeFile(kept[i].file, &faults);
             kept.erase(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(half));
-            console().breakLine("WARNING - The run holds as many files as the system lets it have "
-                                "open: " + std::to_string(half) +
-                                " of the outputs written before are no longer held against other "
-                                "runs.");
-            console().line();  // what follows is not part of it
+            console.breakLine("WARNING - The run holds as many files as the system lets it have "
+                              "open: " + std::to_string(half) +
+                              " of the outputs written before are no longer held against other "
+                              "runs.");
+            console.line();  // what follows is not part of it
         }
         kept.push_back(held);
     }
@@ -127,7 +131,7 @@ struct UnitTable::Table {
         for (Table* t = this; t != nullptr; t = t->outer)
             for (auto k = t->kept.begin(); k != t->kept.end(); ++k)
                 if (k->id == info.id) {
-                    sys::closeFile(k->file);
+                    sys::closeFile(k->file, &t->faults);
                     t->kept.erase(k);
                     return true;
                 }
@@ -145,18 +149,16 @@ struct UnitTable::Table {
     }
 };
 
-UnitTable::UnitTable() : table_(std::make_unique<Table>()) {}
+UnitTable::UnitTable(Console& console, sys::WriteFaults& faults)
+    : table_(std::make_unique<Table>(console, faults)) {}
 UnitTable::~UnitTable() { table_->endOfRun(); }
 
 namespace {
 
 using Table = UnitTable::Table;
 
-// Set up before main (so that the many look-ups of a run need no check of that).
-UnitTable processUnits;
-UnitTable* unitsInUse = &processUnits;
-
-Table& table() { return *unitsInUse->table_; }
+Table& table(UnitTable& units) { return *units.table_; }
+Table& table(RunContext& run) { return *run.units.table_; }
 
 // Slot index of a unit number, or -1 when the table has no slot with that number.
 int indexIn(const Table& t, int unit) {
@@ -165,12 +167,10 @@ int indexIn(const Table& t, int unit) {
     return idx >= 0 && idx < kSlots ? static_cast<int>(idx) : -1;
 }
 
-int indexOf(int unit) { return indexIn(table(), unit); }
+int unitOf(const Table& t, int index) { return t.base - kReservedSlots + 1 + index; }
 
-int unitOf(int index) { return table().base - kReservedSlots + 1 + index; }
-
-OutStream& ownStream(Slot& s) {
-    if (!s.out) s.out = std::make_unique<OutStream>();
+OutStream& ownStream(Table& t, Slot& s) {
+    if (!s.out) s.out = std::make_unique<OutStream>(t.faults);
     return *s.out;
 }
 
@@ -198,11 +198,9 @@ int detach(Table& t, int index, bool keep = false) {
     return written ? 0 : s.out->error();
 }
 
-int detach(int index) { return detach(table(), index); }
-
 // The first slot with a file of this identity attached, or -1.
-int findAttached(const Identity& id) {
-    const auto& slots = table().slots;
+int findAttached(const Table& t, const Identity& id) {
+    const auto& slots = t.slots;
     for (int i = 0; i < kSlots; ++i) {
         const Slot& s = slots[static_cast<std::size_t>(i)];
         if (s.attached && s.id == id) return i;
@@ -211,8 +209,8 @@ int findAttached(const Identity& id) {
 }
 
 // Hands the bytes written so far on this file to the system, so that a new reader sees them.
-void flushWritersOf(const Identity& id) {
-    for (const Slot& s : table().slots)
+void flushWritersOf(const Table& t, const Identity& id) {
+    for (const Slot& s : t.slots)
         if (s.attached && s.writes && s.id == id) s.out->flush();
 }
 
@@ -224,23 +222,24 @@ void prepare(Slot& s, const std::string& name) {
 
 // Opens an output's stream. A file of this run's own that it still holds after closing it (a
 // layer's) is given up for the new open, which this run's hold would refuse otherwise.
-bool openOutputStream(OutStream& stream, const std::string& name, OutStream::Open how, bool held) {
+bool openOutputStream(Table& t, OutStream& stream, const std::string& name, OutStream::Open how,
+                      bool held) {
     if (stream.open(name, how, held)) return true;
-    return stream.error() == EWOULDBLOCK && table().releaseKept(name) && stream.open(name, how, held);
+    return stream.error() == EWOULDBLOCK && t.releaseKept(name) && stream.open(name, how, held);
 }
 
 // Attaches an output file to the slot; 0 on success, else the errno of the failed open.
-int attachOutput(int index, const std::string& name) {
-    Slot& s = table().slots[static_cast<std::size_t>(index)];
+int attachOutput(Table& t, int index, const std::string& name) {
+    Slot& s = t.slots[static_cast<std::size_t>(index)];
     prepare(s, name);
     Identity id;
     const bool exists = identityOf(name, id);
-    if (exists && table().isInput(id)) return kOutputIsAnInput;
+    if (exists && t.isInput(id)) return kOutputIsAnInput;
     // An output is held for this run alone, so that another run cannot write it meanwhile; a
     // file that another unit of this run has open is this run's already.
-    const bool exclusive = !(exists && findAttached(id) >= 0);
-    OutStream& stream = ownStream(s);
-    if (!openOutputStream(stream, name, OutStream::Open::Truncate, exclusive)) return stream.error();
+    const bool exclusive = !(exists && findAttached(t, id) >= 0);
+    OutStream& stream = ownStream(t, s);
+    if (!openOutputStream(t, stream, name, OutStream::Open::Truncate, exclusive)) return stream.error();
     s.writes = true;
     if (!identityOfDescriptor(stream.descriptor(), s.id)) s.id = {};
     s.attached = true;
@@ -251,16 +250,16 @@ int attachOutput(int index, const std::string& name) {
 // at once, without looking the name up first, but not emptied yet. Only when no unit has that
 // file open is it emptied, as an emptying open would have, and attached (0); otherwise nothing is
 // attached and the errno is returned (EBUSY for a file of this run).
-int attachNewOutput(int index, const std::string& name) {
-    Slot& s = table().slots[static_cast<std::size_t>(index)];
-    OutStream& stream = ownStream(s);
+int attachNewOutput(Table& t, int index, const std::string& name) {
+    Slot& s = t.slots[static_cast<std::size_t>(index)];
+    OutStream& stream = ownStream(t, s);
     // Held first: a file that another run holds is not this run's to look at or empty.
-    if (!openOutputStream(stream, name, OutStream::Open::Keep, true)) return stream.error();
+    if (!openOutputStream(t, stream, name, OutStream::Open::Keep, true)) return stream.error();
     sys::FileInfo file;
     int err = sys::fileInfo(stream.descriptor(), file) ? 0 : EIO;
     // A file that another unit has open, or that the run reads, is left exactly as it is.
-    if (err == 0 && findAttached(file.id) >= 0) err = EBUSY;
-    if (err == 0 && table().isInput(file.id)) err = kOutputIsAnInput;
+    if (err == 0 && findAttached(t, file.id) >= 0) err = EBUSY;
+    if (err == 0 && t.isInput(file.id)) err = kOutputIsAnInput;
     if (err == 0) err = sys::emptyIfRegular(stream.descriptor(), file);
     if (err != 0) {
         stream.close();
@@ -273,14 +272,14 @@ int attachNewOutput(int index, const std::string& name) {
     return 0;
 }
 
-int attachInput(int index, const std::string& name) {
-    Slot& s = table().slots[static_cast<std::size_t>(index)];
+int attachInput(Table& t, int index, const std::string& name) {
+    Slot& s = t.slots[static_cast<std::size_t>(index)];
     prepare(s, name);
     LineReader& reader = ownReader(s);
     if (!reader.open(name)) return reader.error();
     s.reads = true;
     if (!identityOfDescriptor(reader.descriptor(), s.id)) s.id = {};
-    else if (!table().isInput(s.id)) table().root().inputs.push_back(s.id);
+    else if (!t.isInput(s.id)) t.root().inputs.push_back(s.id);
     s.attached = true;
     return 0;
 }
@@ -288,26 +287,27 @@ int attachInput(int index, const std::string& name) {
 std::string unitField(int unit) { return formatInt(unit, 4); }
 
 // Progress and close messages of the opener.
-void say(std::string_view text) { console().write(text); }
+void say(RunContext& run, std::string_view text) { run.console.write(text); }
 
-[[noreturn]] void endOfInputAtPrompt() {
-    console().breakLine("ERROR - End of console input while waiting for a file name.");
-    EXITS();
+[[noreturn]] void endOfInputAtPrompt(RunContext& run) {
+    run.console.breakLine("ERROR - End of console input while waiting for a file name.");
+    EXITS(run);
 }
 
-[[noreturn]] void failWithReason(std::string_view what, const std::string& name, int err) {
-    console().endLine();
+[[noreturn]] void failWithReason(RunContext& run, std::string_view what, const std::string& name,
+                                 int err) {
+    run.console.endLine();
     std::string message(what);
     message += name;
     message += ": ";
     message += sys::errorText(err);
-    console().line(message);
-    EXITS();
+    run.console.line(message);
+    EXITS(run);
 }
 
 // The opener's question for another name. The name is left as it was after a blank reply.
-void askForName(std::string& name, std::string_view description) {
-    const ConsoleDialogue shown;
+void askForName(RunContext& run, std::string& name, std::string_view description) {
+    const ConsoleDialogue shown(run.console);
     std::string prompt = "\n";
     if (trimmedLength(description) == 0) {
         prompt += "Check file exists and press enter or enter another file name: ";
@@ -316,24 +316,24 @@ void askForName(std::string& name, std::string_view description) {
         prompt += trimRight(description);
         prompt += " file name? ";
     }
-    console().write(prompt);
+    run.console.write(prompt);
     std::string reply;
-    if (!console().readLine(reply, kReplyLength)) endOfInputAtPrompt();
+    if (!run.console.readLine(reply, kReplyLength)) endOfInputAtPrompt(run);
     std::string typed = TRIMF(withoutOuterQuotes(reply));
     if (typed.empty()) {
-        console().breakLine("No file name entered.  Trying file again...");
+        run.console.breakLine("No file name entered.  Trying file again...");
         return;
     }
     name = std::move(typed);
 }
 
-void sayClosed(int unit) {
-    console().endLine();
+void sayClosed(RunContext& run, int unit) {
+    run.console.endLine();
     const std::string message = "...Closed File Unit:" + unitField(unit) + "\n";
-    console().write(message);
+    run.console.write(message);
 }
 
-void sayOpened(int unit) { say("OK.  File Unit:" + unitField(unit) + "\n"); }
+void sayOpened(RunContext& run, int unit) { say(run, "OK.  File Unit:" + unitField(unit) + "\n"); }
 
 // Why an output could not be opened, in the words of the dialogue that asks to mend it.
 std::string openFailureReason(int err) {
@@ -351,10 +351,10 @@ std::string openFailureReason(int err) {
 
 // What the opener says when an output cannot be opened (err: why); true once the user pressed
 // Enter to try again, false when there is no console input to wait on.
-bool askToRetryOutput(const std::string& name, int err) {
-    const ConsoleDialogue shown;
-    say("Can't Open\n");
-    Console& c = console();
+bool askToRetryOutput(RunContext& run, const std::string& name, int err) {
+    Console& c = run.console;
+    const ConsoleDialogue shown(c);
+    say(run, "Can't Open\n");
     c.listLine("");
     c.listLine("Can't open: " + name);
     c.listLine("");
@@ -364,34 +364,34 @@ bool askToRetryOutput(const std::string& name, int err) {
     c.listLine("Reason: " + openFailureReason(err));
     c.endLine();
     c.line();
-    return consolePause("Press Enter to Continue");
+    return consolePause(c, "Press Enter to Continue");
 }
 
 // The same, ending the run when there is no console input to wait on.
-void cannotOpenOutput(const std::string& name, int err) {
-    if (!askToRetryOutput(name, err)) unableToOpen(name);
+void cannotOpenOutput(RunContext& run, const std::string& name, int err) {
+    if (!askToRetryOutput(run, name, err)) unableToOpen(run, name);
 }
 
 // Opens an output unit, retrying for as long as the user keeps pressing Enter.
-void openOutput(int& unit, int index, std::string_view mode, const ModeInfo* info,
+void openOutput(RunContext& run, int& unit, int index, std::string_view mode, const ModeInfo* info,
                 const std::string& name) {
     if (info == nullptr) {
-        const ConsoleDialogue shown;  // a fault of the program: always shown
+        const ConsoleDialogue shown(run.console);  // a fault of the program: always shown
         std::string message = "  Unrecognised file type ";
         message += mode;
         message += " file ";
         message += cutTo(name, 80);
-        console().line(message);
+        run.console.line(message);
         unit = 0;
         return;
     }
     for (;;) {
-        const int err = attachOutput(index, name);
+        const int err = attachOutput(table(run), index, name);
         if (err == 0) {
-            sayOpened(unit);
+            sayOpened(run, unit);
             return;
         }
-        cannotOpenOutput(name, err);
+        cannotOpenOutput(run, name, err);
     }
 }
 
@@ -404,84 +404,85 @@ int freeSlot(const Table& t) {
 
 }  // namespace
 
-UnitTableScope::UnitTableScope(UnitTable& units) : InUse(unitsInUse, &units) {}
+void setBackgroundReader(UnitTable& units, BackgroundReader* reader) {
+    table(units).backgroundReader = reader;
+}
 
-void setBackgroundReader(BackgroundReader* reader) { table().backgroundReader = reader; }
-
-void INITFILEUNITS(int base) {
-    Table& t = table();
+void INITFILEUNITS(RunContext& run, int base) {
+    Table& t = table(run);
     for (int i = 0; i < kSlots; ++i) {
-        detach(i);
+        detach(t, i);
         t.slots[static_cast<std::size_t>(i)].inUse = false;
         t.slots[static_cast<std::size_t>(i)].owner = nullptr;
     }
     t.releaseKept();
     t.inputs.clear();
     t.base = base < 9 ? 9 : base;
-    resetRunFinished();
+    resetRunFinished(run.exit);
 }
 
-void OPENER(int& unit, std::string_view mode, std::string_view name) {
+void OPENER(RunContext& run, int& unit, std::string_view mode, std::string_view name) {
     std::string work(cutTo(TRIMF(name), kNameField));
     if (work.empty()) {
         std::string message = "Empty filename specified.  Bailing out.  Please contact ";
         message += kSupportAddress;
         message += ".";
         {
-            const ConsoleDialogue shown;
-            console().breakLine(message);
+            const ConsoleDialogue shown(run.console);
+            run.console.breakLine(message);
         }
-        closingPause();
-        endRun(1);
+        closingPause(run.console);
+        endRun(run, 1);
     }
-    Table& t = table();
+    Table& t = table(run);
     const int index = freeSlot(t);
     if (index < 0) {
-        console().endLine();
-        const ConsoleDialogue shown;
-        console().line("No free file numbers.");
-        endRun(1);
+        run.console.endLine();
+        const ConsoleDialogue shown(run.console);
+        run.console.line("No free file numbers.");
+        endRun(run, 1);
     }
-    unit = unitOf(index);
-    OPENWITHRETRY(unit, work, mode, "");
+    unit = unitOf(t, index);
+    OPENWITHRETRY(run, unit, work, mode, "");
     t.slots[static_cast<std::size_t>(index)].inUse = unit != 0;
 }
 
-void OPENWITHRETRY(int& unit, std::string& name, std::string_view mode,
+void OPENWITHRETRY(RunContext& run, int& unit, std::string& name, std::string_view mode,
                    std::string_view description) {
-    const int index = indexOf(unit);
+    Table& t = table(run);
+    const int index = indexIn(t, unit);
     if (index < 0) {
         unit = 0;
         return;
     }
-    detach(index);
+    detach(t, index);
     const ModeInfo* info = findMode(mode);
     const bool input = info != nullptr && info->input;
     for (;;) {
         name = CLEANPATH(name);
-        say("\nTrying to open file " + name + "...");
+        say(run, "\nTrying to open file " + name + "...");
 
-        if (info != nullptr && !info->input && attachNewOutput(index, name) == 0) {
-            sayOpened(unit);
+        if (info != nullptr && !info->input && attachNewOutput(t, index, name) == 0) {
+            sayOpened(run, unit);
             return;
         }
         Identity id;
         const bool exists = identityOf(name, id);
-        const int other = exists ? findAttached(id) : -1;
+        const int other = exists ? findAttached(t, id) : -1;
         bool askName = false;
         if (other >= 0 && !input) {
-            const ConsoleDialogue shown;
-            console().endLine();
-            console().write(name + " is already open, close it? ");
+            const ConsoleDialogue shown(run.console);
+            run.console.endLine();
+            run.console.write(name + " is already open, close it? ");
             std::string reply;
-            if (!console().readLine(reply, kReplyLength)) endOfInputAtPrompt();
+            if (!run.console.readLine(reply, kReplyLength)) endOfInputAtPrompt(run);
             if (!reply.empty() && (reply[0] == 'Y' || reply[0] == 'y')) {
                 // Every unit of this process that has the file open lets go of it.
-                for (int i = findAttached(id); i >= 0; i = findAttached(id)) {
-                    if (detach(i) != 0) {
-                        console().endLine();
-                        console().line("  Unable to close file.");
-                        endRun(1);
+                for (int i = findAttached(t, id); i >= 0; i = findAttached(t, id)) {
+                    if (detach(t, i) != 0) {
+                        run.console.endLine();
+                        run.console.line("  Unable to close file.");
+                        endRun(run, 1);
                     }
                 }
             } else {
@@ -490,68 +491,70 @@ void OPENWITHRETRY(int& unit, std::string& name, std::string_view mode,
         }
 
         if (!askName && !input) {
-            openOutput(unit, index, mode, info, name);
+            openOutput(run, unit, index, mode, info, name);
             return;
         }
         if (!askName && exists) {
-            flushWritersOf(id);
-            const int err = attachInput(index, name);
-            if (err != 0) failWithReason("ERROR - Cannot read file ", name, err);
-            say("OK.\nOpened File Unit:" + unitField(unit) + "\n");
+            flushWritersOf(t, id);
+            const int err = attachInput(t, index, name);
+            if (err != 0) failWithReason(run, "ERROR - Cannot read file ", name, err);
+            say(run, "OK.\nOpened File Unit:" + unitField(unit) + "\n");
             return;
         }
-        const ConsoleDialogue shown;  // the question for another name, with what led to it
+        const ConsoleDialogue shown(run.console);  // the question for another name, with what led to it
         if (!askName) {
             const std::string notice = "\nCHECK 0008 - \"" + name + "\" cannot be found\n";
-            say(notice);
+            say(run, notice);
         }
-        askForName(name, description);
+        askForName(run, name, description);
     }
 }
 
-void CLOSER(int& unit) {
-    const int index = indexOf(unit);
+void CLOSER(RunContext& run, int& unit) {
+    Table& t = table(run);
+    const int index = indexIn(t, unit);
     if (index < 0) return;
-    Slot& s = table().slots[static_cast<std::size_t>(index)];
+    Slot& s = t.slots[static_cast<std::size_t>(index)];
     if (!s.inUse) return;
     // An output stays held until the run's end, so that no other run replaces it meanwhile.
-    const int err = detach(table(), index, true);
+    const int err = detach(t, index, true);
     s.inUse = false;
-    if (err != 0) failWithReason("ERROR - Cannot write file ", s.name, err);
-    sayClosed(unit);
+    if (err != 0) failWithReason(run, "ERROR - Cannot write file ", s.name, err);
+    sayClosed(run, unit);
     unit = 0;
 }
 
-void closeAllUnitsQuietly() {
+void closeAllUnitsQuietly(UnitTable& units) {
+    Table& t = table(units);
     for (int i = 0; i < kSlots; ++i)
-        if (table().slots[static_cast<std::size_t>(i)].inUse) detach(i);
-    table().endOfRun();
+        if (t.slots[static_cast<std::size_t>(i)].inUse) detach(t, i);
+    t.endOfRun();
 }
 
-bool closeAllUnitsAtExit() {
+bool closeAllUnitsAtExit(UnitTable& units) {
+    Table& t = table(units);
     bool ok = true;
     for (int i = 0; i < kSlots; ++i) {
-        Slot& s = table().slots[static_cast<std::size_t>(i)];
+        Slot& s = t.slots[static_cast<std::size_t>(i)];
         if (!s.inUse) continue;
-        const int err = detach(i);
+        const int err = detach(t, i);
         if (err == 0) continue;
         ok = false;
-        console().endLine();
-        console().line("ERROR - Cannot write file " + s.name + ": " + sys::errorText(err));
+        t.console.endLine();
+        t.console.line("ERROR - Cannot write file " + s.name + ": " + sys::errorText(err));
     }
     // Every output is final now: another run may have them (once the whole program run ends).
-    table().endOfRun();
+    t.endOfRun();
     return ok;
 }
 
-bool unitInUse(int unit) {
-    const int index = indexOf(unit);
-    return index >= 0 && table().slots[static_cast<std::size_t>(index)].inUse;
+bool unitInUse(UnitTable& units, int unit) {
+    const int index = indexIn(table(units), unit);
+    return index >= 0 && table(units).slots[static_cast<std::size_t>(index)].inUse;
 }
 
-OutStream& unitOutput(int unit) {
-    // Called for every record written: the table is looked up once.
-    Table& t = table();
+OutStream& unitOutput(UnitTable& units, int unit) {
+    Table& t = table(units);
     const long index = static_cast<long>(unit) - (t.base - kReservedSlots + 1);
     if (index >= 0 && index < kSlots) {
         Slot& s = t.slots[static_cast<std::size_t>(index)];
@@ -562,20 +565,20 @@ OutStream& unitOutput(int unit) {
     return none;
 }
 
-LineReader& unitInput(int unit) {
-    const int index = indexOf(unit);
+LineReader& unitInput(UnitTable& units, int unit) {
+    const int index = indexIn(table(units), unit);
     if (index >= 0) {
-        Slot& s = table().slots[static_cast<std::size_t>(index)];
+        Slot& s = table(units).slots[static_cast<std::size_t>(index)];
         if (s.attached && s.reads) return *s.in;
     }
     static LineReader none;
     return none;
 }
 
-std::string unitFileName(int unit) {
-    const int index = indexOf(unit);
+std::string unitFileName(UnitTable& units, int unit) {
+    const int index = indexIn(table(units), unit);
     if (index < 0) return {};
-    const Slot& s = table().slots[static_cast<std::size_t>(index)];
+    const Slot& s = table(units).slots[static_cast<std::size_t>(index)];
     return s.inUse ? s.name : std::string();
 }
 
@@ -599,18 +602,18 @@ void OutputFile::adopt(OutputFile& other) {
     if (unit_ != 0) table_->table_->slots[static_cast<std::size_t>(indexIn(*table_->table_, unit_))].owner = this;
 }
 
-int OutputFile::create() {
+int OutputFile::create(UnitTable& units) {
     close();
-    Table& t = table();
+    Table& t = table(units);
     const int index = freeSlot(t);
     if (index < 0) return EMFILE;
-    const int err = attachNewOutput(index, path_);
+    const int err = attachNewOutput(t, index, path_);
     if (err != 0) return err;
     Slot& s = t.slots[static_cast<std::size_t>(index)];
     s.inUse = true;
     s.owner = this;
-    table_ = unitsInUse;
-    unit_ = unitOf(index);
+    table_ = &units;
+    unit_ = unitOf(t, index);
     stream_ = s.out.get();
     return 0;
 }
@@ -649,66 +652,67 @@ int OutputFile::discard() {
     return sys::removeFile(path_);
 }
 
-void openOwnedOutput(OutputFile& file) {
+void openOwnedOutput(RunContext& run, OutputFile& file) {
     std::string name(cutTo(TRIMF(file.path()), kNameField));
     file.setPath(CLEANPATH(name));
-    say("\nTrying to open file " + file.path() + "...");
-    while (const int err = file.create())
-        cannotOpenOutput(file.path(), err);
-    sayOpened(file.unit());
+    say(run, "\nTrying to open file " + file.path() + "...");
+    while (const int err = file.create(run.units))
+        cannotOpenOutput(run, file.path(), err);
+    sayOpened(run, file.unit());
 }
 
-void closeOwnedOutput(OutputFile& file) {
+void closeOwnedOutput(RunContext& run, OutputFile& file) {
     if (!file.isOpen()) return;
     const int unit = file.unit();
     const int err = file.close();
-    if (err != 0) failWithReason("ERROR - Cannot write file ", file.path(), err);
-    sayClosed(unit);
+    if (err != 0) failWithReason(run, "ERROR - Cannot write file ", file.path(), err);
+    sayClosed(run, unit);
 }
 
-[[noreturn]] void unableToOpen(const std::string& name) {
-    const ConsoleDialogue shown;
-    console().breakLine("ERROR - Unable to open file " + name +
-                        " and no console input to wait on.");
-    EXITS();
+[[noreturn]] void unableToOpen(RunContext& run, const std::string& name) {
+    const ConsoleDialogue shown(run.console);
+    run.console.breakLine("ERROR - Unable to open file " + name +
+                          " and no console input to wait on.");
+    EXITS(run);
 }
 
-bool retryOutput(const std::string& name, const std::function<int()>& attempt) {
+bool retryOutput(RunContext& run, const std::string& name, const std::function<int()>& attempt) {
     while (const int err = attempt())
-        if (!askToRetryOutput(name, err)) return false;
+        if (!askToRetryOutput(run, name, err)) return false;
     return true;
 }
 
-void nestUnitTable(UnitTable& outer) {
-    Table& t = table();
+void nestUnitTable(UnitTable& units, UnitTable& outer) {
+    Table& t = table(units);
     t.outer = outer.table_.get() != &t ? outer.table_.get() : nullptr;
 }
 
-void protectInput(const std::string& name) {
+void protectInput(UnitTable& units, const std::string& name) {
+    Table& t = table(units);
     Identity id;
-    if (identityOf(name, id) && !table().isInput(id)) table().root().inputs.push_back(id);
+    if (identityOf(name, id) && !t.isInput(id)) t.root().inputs.push_back(id);
 }
 
-bool isRunInput(const std::string& name) {
+bool isRunInput(UnitTable& units, const std::string& name) {
     Identity id;
-    return identityOf(name, id) && table().isInput(id);
+    return identityOf(name, id) && table(units).isInput(id);
 }
 
-int probeOutputName(const std::string& name) {
+int probeOutputName(UnitTable& units, const std::string& name) {
     sys::File file;
     const int err = sys::holdFile(name, false, file);
     if (err == ENOENT) return 0;
     if (err != 0) return err;
     Identity id;
-    const bool input = identityOfDescriptor(file, id) && table().isInput(id);
+    const bool input = identityOfDescriptor(file, id) && table(units).isInput(id);
     sys::closeFile(file);
     return input ? kOutputIsAnInput : 0;
 }
 
-void keepHeldFile(sys::File file) {
+void keepHeldFile(UnitTable& units, sys::File file) {
     Identity id;
     if (!identityOfDescriptor(file, id)) id = {};
-    table().keep({file, id});
+    table(units).keep({file, id});
 }
 
 }  // namespace vk

@@ -62,12 +62,9 @@ class WriteBehind {
             WriteTicket& ticket = *queue_.front();
             queue_.pop_front();
             lock.unlock();
-            int error = 0;
-            {
-                // The write is the run's that started it, not this thread's.
-                const sys::WriteFaultsScope faults(*ticket.faults_);
-                error = sys::writeAll(ticket.file_, ticket.bytes_.data(), ticket.bytes_.size());
-            }
+            // The write goes through the faults of the run that started it.
+            const int error = sys::writeAll(ticket.file_, ticket.bytes_.data(),
+                                            ticket.bytes_.size(), ticket.faults_);
             lock.lock();
             ticket.error_ = error;
             ticket.done_.store(true, std::memory_order_release);
@@ -84,16 +81,16 @@ class WriteBehind {
     bool stopping_ = false;
 };
 
-void WriteTicket::start(sys::File file, std::string_view bytes) {
+void WriteTicket::start(sys::File file, std::string_view bytes, sys::WriteFaults* faults) {
     wait();
     file_ = file;
     bytes_ = bytes;
-    faults_ = &sys::writeFaults();
+    faults_ = faults;
     error_ = 0;
     if (WriteBehind::instance().submit(*this))
         busy_ = true;
     else
-        error_ = sys::writeAll(file, bytes.data(), bytes.size());
+        error_ = sys::writeAll(file, bytes.data(), bytes.size(), faults);
 }
 
 int WriteTicket::wait() {

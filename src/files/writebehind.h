@@ -21,8 +21,8 @@ class WriteTicket {
 
     // Starts writing all of `bytes` to the file. The bytes stay untouched, and the file open,
     // until wait() has returned. Writes started on any tickets are done in the order they were
-    // started, each through the write faults in use on the thread that started it.
-    void start(sys::File file, std::string_view bytes);
+    // started, each through the write faults given with it (none: nullptr).
+    void start(sys::File file, std::string_view bytes, sys::WriteFaults* faults);
     // Waits for the write in progress to end; its errno, or 0 when it succeeded or none was
     // started.
     int wait();

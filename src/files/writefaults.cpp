@@ -1,5 +1,6 @@
 // Writes that fail on purpose (tests): which files are affected and how much they still take.
-// Shared by the system sources; the cost for a run without faults is one atomic load per write.
+// Shared by the system sources; the cost for a run without faults is one atomic load per write
+// (none for a file opened without faults).
 #include <algorithm>
 #include <utility>
 
@@ -9,24 +10,7 @@ namespace vk::sys {
 
 using Faults = WriteFaults;
 
-namespace {
-
-thread_local Faults* faultsHere = nullptr;
-
-Faults& faults() {
-    if (faultsHere != nullptr) return *faultsHere;
-    static Faults processFaults;
-    return processFaults;
-}
-
-}  // namespace
-
-WriteFaults& writeFaults() { return faults(); }
-
-WriteFaultsScope::WriteFaultsScope(WriteFaults& faults) : InUse(faultsHere, &faults) {}
-
-void setWriteFault(const WriteFault& fault) {
-    Faults& f = faults();
+void setWriteFault(Faults& f, const WriteFault& fault) {
     std::lock_guard lock(f.mutex);
     f.fault = fault;
     f.active = true;
@@ -34,8 +18,7 @@ void setWriteFault(const WriteFault& fault) {
     f.set.store(true, std::memory_order_release);
 }
 
-void clearWriteFaults() {
-    Faults& f = faults();
+void clearWriteFaults(Faults& f) {
     std::lock_guard lock(f.mutex);
     f.active = false;
     f.files.clear();
@@ -44,30 +27,27 @@ void clearWriteFaults() {
 
 namespace detail {
 
-bool faultsSet() { return faults().set.load(std::memory_order_acquire); }
+bool faultsSet(const Faults* f) { return f != nullptr && f->set.load(std::memory_order_acquire); }
 
-void noteOpened(const std::string& path, File file) {
-    Faults& f = faults();
+void noteOpened(Faults& f, const std::string& path, File file) {
     std::lock_guard lock(f.mutex);
     if (!f.active || f.fault.nameEnding.empty() || !path.ends_with(f.fault.nameEnding)) return;
     f.files.push_back(file);
 }
 
-void noteClosed(File file) {
-    Faults& f = faults();
+void noteClosed(Faults& f, File file) {
     std::lock_guard lock(f.mutex);
     f.files.erase(std::remove(f.files.begin(), f.files.end(), file), f.files.end());
 }
 
-bool faultyFile(File file) {
-    Faults& f = faults();
+bool faultyFile(Faults& f, File file) {
     std::lock_guard lock(f.mutex);
     if (f.active && f.fault.nameEnding.empty()) return true;
     return std::find(f.files.begin(), f.files.end(), file) != f.files.end();
 }
 
-int allowedBytes(File file, std::uint64_t offset, std::size_t size, std::size_t& allowed) {
-    Faults& f = faults();
+int allowedBytes(Faults& f, File file, std::uint64_t offset, std::size_t size,
+                 std::size_t& allowed) {
     std::unique_lock lock(f.mutex);
     allowed = size;
     if (!f.active) return 0;

@@ -3,7 +3,7 @@
 // object that its producer holds and writes to, and finish() commits what the dataset holds. A
 // layer is numbered on the console as the lowest number no open layer of its dataset has.
 //
-//   std::unique_ptr<GisDataset> dataset = format.openDataset(place);
+//   std::unique_ptr<GisDataset> dataset = format.openDataset(run, format, place);
 //   std::unique_ptr<GisLayer> layer = dataset->createLayer("out/river.shp", "L", schema);
 //   layer->writeObject(line);                 // the geometry, checked first
 //   layer->writeRecord(line);                 // its values
@@ -15,8 +15,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
+#include "files/context.h"
 #include "gis/object.h"
 #include "gis/schema.h"
 #include "gis/status.h"
@@ -63,6 +65,7 @@ class GisLayer {
     void writeHeader();
     // The close-out of a layer left open when the run ends early: see GisDataset::settle.
     void settle();
+    RunContext& run_;      // its dataset's run
     GisDataset* dataset_;  // none once closed, or once the dataset is gone
     int number_;
     std::string name_;
@@ -71,9 +74,11 @@ class GisLayer {
     bool open_ = true;
 };
 
+// A dataset writes for one run: its console shows the layers' messages, its unit table holds their
+// files, and a failure ends it.
 class GisDataset {
   public:
-    GisDataset(const OutputFormat& format, DatasetPlace place);
+    GisDataset(RunContext& run, const OutputFormat& format, DatasetPlace place);
     GisDataset(const GisDataset&) = delete;
     GisDataset& operator=(const GisDataset&) = delete;
     virtual ~GisDataset();
@@ -93,6 +98,7 @@ class GisDataset {
 
     const OutputFormat& format() const { return format_; }
     const DatasetPlace& place() const { return place_; }
+    RunContext& run() const { return run_; }
 
   protected:
     virtual std::unique_ptr<LayerWriter> makeWriter() = 0;
@@ -103,6 +109,7 @@ class GisDataset {
     // write that failed, an error): each is closed out with the features written so far or, where
     // that fails too, its files are removed with a warning naming it.
     void settle();
+    RunContext& run_;
     const OutputFormat& format_;
     DatasetPlace place_;
     std::vector<GisLayer*> open_;  // in order of creation
@@ -115,7 +122,14 @@ template <class Writer> class LayerFiles final : public GisDataset {
     using GisDataset::GisDataset;
 
   protected:
-    std::unique_ptr<LayerWriter> makeWriter() override { return std::make_unique<Writer>(); }
+    // A writer that makes files beyond those it names (a Shapefile's .cpg) is given the run's
+    // unit table for them.
+    std::unique_ptr<LayerWriter> makeWriter() override {
+        if constexpr (std::is_constructible_v<Writer, UnitTable&>)
+            return std::make_unique<Writer>(run().units);
+        else
+            return std::make_unique<Writer>();
+    }
 };
 
 } // namespace vk

@@ -9,8 +9,9 @@ namespace vk {
 namespace {
 
 template <class Writer>
-std::unique_ptr<GisDataset> openFiles(const OutputFormat& format, DatasetPlace place) {
-    return std::make_unique<LayerFiles<Writer>>(format, std::move(place));
+std::unique_ptr<GisDataset> openFiles(RunContext& run, const OutputFormat& format,
+                                      DatasetPlace place) {
+    return std::make_unique<LayerFiles<Writer>>(run, format, std::move(place));
 }
 
 // In the help text's order; the first is the format of a run that names none.

@@ -37,7 +37,8 @@ struct OutputFormat {
     // Where the template's projection is kept for the writer's header.
     std::string GisProjections::*projection;
     // Opens the run's dataset in this format: files per layer, or one package.
-    std::unique_ptr<GisDataset> (*openDataset)(const OutputFormat& format, DatasetPlace place);
+    std::unique_ptr<GisDataset> (*openDataset)(RunContext& run, const OutputFormat& format,
+                                               DatasetPlace place);
     // A run without a template writes this format all the same (without a coordinate system).
     bool templateOptional = false;
     // The headers of a layer's files hold totals patched when it is closed: a layer still open

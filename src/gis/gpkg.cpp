@@ -395,8 +395,8 @@ SrsAuthority wktAuthority(std::string_view wkt) {
     return found;
 }
 
-GpkgPackage::GpkgPackage(std::string path, std::int64_t lastChange)
-    : path_(std::move(path)), lastChange_(isoTime(lastChange)) {}
+GpkgPackage::GpkgPackage(UnitTable& units, std::string path, std::int64_t lastChange)
+    : units_(units), path_(std::move(path)), lastChange_(isoTime(lastChange)) {}
 
 GpkgPackage::~GpkgPackage() {
     if (thread_.joinable()) {
@@ -418,7 +418,7 @@ std::string GpkgPackage::temporaryName(int n) const {
 
 int GpkgPackage::claim() {
     if (!temporary_.empty()) return 0;
-    if (const int error = probeOutputName(path_)) return error;
+    if (const int error = probeOutputName(units_, path_)) return error;
     // A temporary package that another run holds is that run's package in the making; one that
     // no run holds was left by a run that was killed, and goes.
     bool another = false;
@@ -565,11 +565,11 @@ GisStatus GpkgPackage::finish() {
 }
 
 int GpkgPackage::moveIntoPlace() {
-    if (const int error = probeOutputName(path_)) return error;
+    if (const int error = probeOutputName(units_, path_)) return error;
     if (const int error = sys::replaceFile(temporary_, path_)) return error;
     committed_ = true;
     // The package's name now holds the file this run holds, until the run's end.
-    keepHeldFile(std::exchange(hold_, sys::kNoFile));
+    keepHeldFile(units_, std::exchange(hold_, sys::kNoFile));
     return 0;
 }
 
@@ -913,16 +913,18 @@ GisStatus GpkgLayerWriter::finish() {
     return {};
 }
 
-GeoPackage::GeoPackage(const OutputFormat& format, DatasetPlace place)
-    : GisDataset(format, std::move(place)),
-      package_(std::make_unique<GpkgPackage>(
+GeoPackage::GeoPackage(RunContext& run, const OutputFormat& format, DatasetPlace place)
+    : GisDataset(run, format, std::move(place)),
+      package_(std::make_unique<GpkgPackage>(run.units,
           this->place().folder + this->place().base + std::string(format.extension),
           this->place().time)) {}
 
-std::unique_ptr<GisDataset> openGeoPackage(const OutputFormat& format, DatasetPlace place) {
-    auto dataset = std::make_unique<GeoPackage>(format, std::move(place));
+std::unique_ptr<GisDataset> openGeoPackage(RunContext& run, const OutputFormat& format,
+                                           DatasetPlace place) {
+    auto dataset = std::make_unique<GeoPackage>(run, format, std::move(place));
     GpkgPackage& package = *dataset->package_;
-    if (!retryOutput(package.path(), [&] { return package.claim(); })) unableToOpen(package.path());
+    if (!retryOutput(run, package.path(), [&] { return package.claim(); }))
+        unableToOpen(run, package.path());
     return dataset;
 }
 
@@ -937,16 +939,16 @@ std::unique_ptr<GisLayer> GeoPackage::createTable(std::string_view name, const G
 void GeoPackage::finish() {
     if (!package_) return;
     GpkgPackage& package = *package_;
-    gisEndRunOn(package.finish());
+    gisEndRunOn(run(), package.finish());
     // Its name taken meanwhile (held by a program that reads it, a folder made there): asked about
     // as an output that cannot be opened; without anyone to ask, the finished package is kept.
-    if (!retryOutput(package.path(), [&] { return package.moveIntoPlace(); })) {
+    if (!retryOutput(run(), package.path(), [&] { return package.moveIntoPlace(); })) {
         package.keepTemporary();
-        gisEndRunOn({GisError::PackageKept, package.temporary()});
+        gisEndRunOn(run(), {GisError::PackageKept, package.temporary()});
     }
     const std::string path = package.path();
     package_.reset();
-    console().line("GeoPackage written: " + path);
+    run().console.line("GeoPackage written: " + path);
 }
 
 std::string GeoPackage::unfinished() const {

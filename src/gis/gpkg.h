@@ -54,9 +54,10 @@ class SqlRows;
 // before any use of its own (exec, prepare).
 class GpkgPackage {
   public:
-    // path: the name the package gets when committed; lastChange: the time that gpkg_contents
-    // gives every table, in seconds since 1970-01-01 00:00 UTC.
-    GpkgPackage(std::string path, std::int64_t lastChange);
+    // units: the run's unit table, which holds the package once committed; path: the name the
+    // package gets when committed; lastChange: the time that gpkg_contents gives every table, in
+    // seconds since 1970-01-01 00:00 UTC.
+    GpkgPackage(UnitTable& units, std::string path, std::int64_t lastChange);
     GpkgPackage(const GpkgPackage&) = delete;
     GpkgPackage& operator=(const GpkgPackage&) = delete;
     ~GpkgPackage(); // not committed: closed and its temporary file deleted
@@ -109,6 +110,7 @@ class GpkgPackage {
     bool inserting_ = false;
     bool handFailed_ = false;
     bool stopping_ = false;
+    UnitTable& units_;
     std::string path_;
     std::string temporary_;
     std::string lastChange_;
@@ -290,7 +292,7 @@ class GpkgLayerWriter final : public LayerWriter {
 // surface too.
 class GeoPackage final : public GisDataset {
   public:
-    GeoPackage(const OutputFormat& format, DatasetPlace place);
+    GeoPackage(RunContext& run, const OutputFormat& format, DatasetPlace place);
     std::unique_ptr<GisLayer> createTable(std::string_view name, const GisSchema& schema) override;
     // Puts the package in its place with every table in it, with a line naming it; a failure is
     // reported and ends the run. A name held by another program at that moment is asked about as
@@ -303,7 +305,8 @@ class GeoPackage final : public GisDataset {
     std::unique_ptr<LayerWriter> makeWriter() override;
 
   private:
-    friend std::unique_ptr<GisDataset> openGeoPackage(const OutputFormat&, DatasetPlace);
+    friend std::unique_ptr<GisDataset> openGeoPackage(RunContext&, const OutputFormat&,
+                                                      DatasetPlace);
     std::unique_ptr<GpkgPackage> package_;  // none once committed
 };
 
@@ -311,6 +314,7 @@ class GeoPackage final : public GisDataset {
 // than an ordinary file has it or another run holds it (or is writing it), the opener's "Can't
 // Open" dialogue, and without console input the end of the run. A temporary package left by a run
 // that was killed is removed.
-std::unique_ptr<GisDataset> openGeoPackage(const OutputFormat& format, DatasetPlace place);
+std::unique_ptr<GisDataset> openGeoPackage(RunContext& run, const OutputFormat& format,
+                                           DatasetPlace place);
 
 } // namespace vk

@@ -67,10 +67,10 @@ GisStatus writeProjectionFile(ShapeSet& set, const std::string& projection) {
 // The .cpg beside a .dbf names the code page of its texts (no line end), so that GIS software
 // shows their letters. It is one of the layer's files, held by the run like them, but made
 // without a word on the console: it is written whole at once.
-GisStatus writeCodePage(const DbfTable& table, OutputFile& cpg) {
+GisStatus writeCodePage(UnitTable& units, const DbfTable& table, OutputFile& cpg) {
     if (!table.isOpen()) return {};
     cpg.setPath(FILENAMEPATH(table.file->path()) + ".cpg");
-    int err = cpg.create();
+    int err = cpg.create(units);
     if (err == 0) {
         cpg.out().put(dbfCodePage(table));
         err = cpg.close();
@@ -179,7 +179,7 @@ GisStatus ShapefileLayerWriter::finish() {
     for (OutputFile& file : files_)
         if (file.isOpen() && !file.out().flush()) return {GisError::CloseOut, {}};
     for (std::size_t k = 0; k < tables.size(); ++k) {
-        GisStatus status = writeCodePage(tables[k], codePages_[k]);
+        GisStatus status = writeCodePage(units_, tables[k], codePages_[k]);
         if (!status.ok()) return status;
     }
     return {};

@@ -15,6 +15,8 @@ namespace vk {
 
 class ShapefileLayerWriter final : public LayerWriter {
   public:
+    // units: the run's table, which holds the .cpg files it makes.
+    explicit ShapefileLayerWriter(UnitTable& units) : units_(units) {}
     // Names the files of the set of each letter of kinds once, in the order given.
     GisStatus open(std::string_view name, std::string_view kinds) override;
     std::span<OutputFile> files() override { return files_; }
@@ -32,6 +34,7 @@ class ShapefileLayerWriter final : public LayerWriter {
     std::array<DbfTable, 3> tables{};
 
   private:
+    UnitTable& units_;
     // Each created set's .shp, .shx, .prj and .dbf, sets in the order of their letters.
     std::vector<OutputFile> files_;
     // The .cpg beside each .dbf, made when the table is complete.

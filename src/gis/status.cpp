@@ -67,7 +67,7 @@ void replaceAll(std::string& text, std::string_view mark, std::string_view by) {
 // A message longer than a line goes on in the lines after it, each cut at a whole character, so
 // that the reason after a long file name is never lost; what four lines cannot hold is left out
 // of the middle, the last line holding the message's end.
-[[noreturn]] void gisFail(std::string_view message) {
+[[noreturn]] void gisFail(RunContext& run, std::string_view message) {
     std::array<std::string, 4> lines;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (i + 1 == lines.size() && message.size() > kErrorLineLength) {
@@ -79,8 +79,8 @@ void replaceAll(std::string& text, std::string_view mark, std::string_view by) {
         lines[i] = std::string(message.substr(0, take));
         message.remove_prefix(take);
     }
-    gisReportError(lines, 1);
-    EXITS();
+    gisReportError(run.console, lines, 1);
+    EXITS(run);
 }
 
 } // namespace
@@ -94,24 +94,25 @@ std::string gisErrorMessage(const GisStatus& status) {
     return text;
 }
 
-void gisEndRunOn(const GisStatus& status) {
+void gisEndRunOn(RunContext& run, const GisStatus& status) {
     if (status.ok()) return;
-    if (status.error == GisError::Fault) gisShouldNotBeHere(status.detail);
-    gisFail(gisErrorMessage(status));
+    if (status.error == GisError::Fault) gisShouldNotBeHere(run, status.detail);
+    gisFail(run, gisErrorMessage(status));
 }
 
-void gisShouldNotBeHere(std::string_view where) {
-    console().line(gisErrorMessage(gisFault(where)));
-    EXITS();
+void gisShouldNotBeHere(RunContext& run, std::string_view where) {
+    run.console.line(gisErrorMessage(gisFault(where)));
+    EXITS(run);
 }
 
-void gisReportError(const std::array<std::string, 4>& gisErrorText, int blankLines) {
+void gisReportError(Console& console, const std::array<std::string, 4>& gisErrorText,
+                    int blankLines) {
     for (int i = 0; i < blankLines; ++i)
-        console().line();
-    console().line(trimRight(gisErrorText[0]));
+        console.line();
+    console.line(trimRight(gisErrorText[0]));
     for (std::size_t i = 1; i < gisErrorText.size(); ++i) {
         const std::string_view text = trimRight(gisErrorText[i]);
-        if (!text.empty()) console().line(text);
+        if (!text.empty()) console.line(text);
     }
 }
 

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "files/context.h"
+
 namespace vk {
 
 enum class GisError {
@@ -52,13 +54,14 @@ std::string gisErrorMessage(const GisStatus& status);
 // Nothing when the status is ok. A fault is reported as "Should not be here <where> - please
 // contact <address>." straight to the console; any other failure is composed into line 1 of the
 // error text buffer and reported with one empty line before it. Then the run ends (EXITS).
-void gisEndRunOn(const GisStatus& status);
+void gisEndRunOn(RunContext& run, const GisStatus& status);
 
 // "Should not be here <where> - please contact <address>." straight to the console, then EXITS.
-[[noreturn]] void gisShouldNotBeHere(std::string_view where);
+[[noreturn]] void gisShouldNotBeHere(RunContext& run, std::string_view where);
 
 // The reporter of an error's text (four lines): `blankLines` empty lines, then line 1 and every
 // non-blank further line.
-void gisReportError(const std::array<std::string, 4>& gisErrorText, int blankLines);
+void gisReportError(Console& console, const std::array<std::string, 4>& gisErrorText,
+                    int blankLines);
 
 }  // namespace vk

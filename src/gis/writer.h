@@ -4,10 +4,10 @@
 // returns a status. Creating and closing the files, with the dialogue when one cannot be created,
 // is the layer's part.
 //
-//   ShapefileLayerWriter shapefile;
+//   ShapefileLayerWriter shapefile(units);
 //   LayerWriter* writer = &shapefile;
 //   GisStatus status = writer->open("river.shp", "PL");   // names its files
-//   for (OutputFile& file : writer->files()) file.create();
+//   for (OutputFile& file : writer->files()) file.create(units);
 //   status = writer->header(schema, projections);
 //   status = writer->object(object);   // then record(object), for every object
 //   status = writer->finish();         // the close-out totals, every byte written

@@ -31,7 +31,7 @@ const vk::Argument kMifOption{ArgumentKind::Format, &kMif};
 // What writeHelpText writes; taken before the test's own session captures the console.
 std::string helpText() {
     DriverSession session;
-    vk::writeHelpText();
+    vk::writeHelpText(session.console());
     return session.out;
 }
 
@@ -119,7 +119,7 @@ TEST(ClassifyArgument, AnythingElseIsAFileName) {
 TEST(ScanCommandLine, BannerArgumentCountAndSettings) {
     DriverSession session;
     vk::RunSettings settings;
-    vk::scanCommandLine({"varnokline", "-MIF", "river.sdf"}, settings);
+    vk::scanCommandLine(session.run, {"varnokline", "-MIF", "river.sdf"}, settings);
     EXPECT_EQ(session.out, banner(3));
     EXPECT_EQ(settings.chosenFormat, &kMif);
     EXPECT_TRUE(settings.trimToLevees);
@@ -145,7 +145,7 @@ TEST(ScanCommandLine, ResultsModeFromResultsAndReport) {
         std::vector<std::string> args{"varnokline"};
         args.insert(args.end(), c.options.begin(), c.options.end());
         args.push_back("river.sdf");
-        vk::scanCommandLine(args, settings);
+        vk::scanCommandLine(session.run, args, settings);
         EXPECT_EQ(settings.results, c.mode) << c.options.size();
     }
 }
@@ -154,7 +154,7 @@ TEST(ScanCommandLine, NoArgumentsWritesTheHelpTextAndGoesOn) {
     const std::string help = helpText();
     DriverSession session;
     vk::RunSettings settings;
-    EXPECT_EQ(endStatus([&] { vk::scanCommandLine({"varnokline"}, settings); }), -1);
+    EXPECT_EQ(endStatus([&] { vk::scanCommandLine(session.run, {"varnokline"}, settings); }), -1);
     EXPECT_EQ(session.out, banner(1) + help);
     EXPECT_TRUE(settings.showHelp);
     EXPECT_EQ(settings.chosenFormat, nullptr);
@@ -165,7 +165,7 @@ TEST(ScanCommandLine, NoArgumentsWritesTheHelpTextAndGoesOn) {
 TEST(ScanCommandLine, OptionsAndFileNamesInAnyOrder) {
     DriverSession session;
     vk::RunSettings settings;
-    vk::scanCommandLine(
+    vk::scanCommandLine(session.run, 
         {"varnokline", "first.sdf", "/shp", "-notrim", "second.sdf  ", "-notrim", "-SHP",
          "--prj", "-my.prj", "-out", "a/results"},
         settings);
@@ -183,7 +183,7 @@ TEST(ScanCommandLine, OptionsAndFileNamesInAnyOrder) {
 TEST(ScanCommandLine, AbsolutePathIsTheInputName) {
     DriverSession session;
     vk::RunSettings settings;
-    vk::scanCommandLine({"varnokline", "-shp", "/data/hecras/river.sdf"}, settings);
+    vk::scanCommandLine(session.run, {"varnokline", "-shp", "/data/hecras/river.sdf"}, settings);
     EXPECT_EQ(settings.inputName, "/data/hecras/river.sdf");
     EXPECT_EQ(settings.output, (vk::OutputNames{"/data/hecras/", "river"}));
 }
@@ -192,7 +192,7 @@ TEST(ScanCommandLine, UnrecognisedOptionEndsTheRunWithoutLookingFurther) {
     DriverSession session;
     vk::RunSettings settings;
     EXPECT_EQ(endStatus([&] {
-                  vk::scanCommandLine({"varnokline", "-x", "-shp", "river.sdf"}, settings);
+                  vk::scanCommandLine(session.run, {"varnokline", "-x", "-shp", "river.sdf"}, settings);
               }),
               1);
     EXPECT_EQ(session.out, banner(4) + "\nERROR - Unrecognised command line option: -x\n" +
@@ -206,7 +206,7 @@ TEST(ScanCommandLine, BothFormatsAreRefusedInEitherOrder) {
                              {"varnokline", "/MIF", "x.sdf", "-shpfile"}}) {
         DriverSession session;
         vk::RunSettings settings;
-        EXPECT_EQ(endStatus([&] { vk::scanCommandLine(args, settings); }), 1) << args[1];
+        EXPECT_EQ(endStatus([&] { vk::scanCommandLine(session.run, args, settings); }), 1) << args[1];
         EXPECT_EQ(session.out, banner(4) +
                                    "\nERROR - Both mif and shp outputs specified, please use only "
                                    "one.\n" + std::string(kExitTail));
@@ -250,10 +250,11 @@ TEST(ScanCommandLine, HelpAndVersionSayOnlyThatAndEndTheRunWell) {
     for (const auto& c : cases) {
         DriverSession session;
         vk::RunSettings settings;
-        EXPECT_EQ(endStatus([&] { vk::scanCommandLine(c.args, settings); }), 0) << c.args.back();
+        EXPECT_EQ(endStatus([&] { vk::scanCommandLine(session.run, c.args, settings); }), 0)
+            << c.args.back();
         EXPECT_EQ(session.out, c.out) << c.args.back();
+        EXPECT_FALSE(vk::unitInUse(session.state.units, 1001));
     }
-    EXPECT_FALSE(vk::unitInUse(1001));
 }
 
 class OpenInputFile : public ::testing::Test {
@@ -279,12 +280,12 @@ TEST_F(OpenInputFile, ExistingCommandLineNameOpensWithoutAsking) {
         ASSERT_TRUE(vk::sys::writeAll(file, "x\n", 2) == 0 && vk::sys::closeFile(file) == 0);
         DriverSession session("never read\n");
         vk::setInputName(settings, name);
-        vk::openInputFile(settings);
+        vk::openInputFile(session.run, settings);
         EXPECT_EQ(session.out, openOk(name));
         EXPECT_EQ(settings.sdfUnit, 1001);
-        EXPECT_TRUE(vk::unitInUse(1001));
+        EXPECT_TRUE(vk::unitInUse(session.state.units, 1001));
         std::string line;
-        ASSERT_EQ(vk::unitInput(1001).readLine(line), vk::LineReader::Status::Line);
+        ASSERT_EQ(vk::unitInput(session.state.units, 1001).readLine(line), vk::LineReader::Status::Line);
         EXPECT_EQ(line, "x");
     }
 }
@@ -292,7 +293,7 @@ TEST_F(OpenInputFile, ExistingCommandLineNameOpensWithoutAsking) {
 TEST_F(OpenInputFile, TypedNamesAreCompletedWithSdfUntilOneExists) {
     vktest::writeFile("river.sdf", "x\n");
     DriverSession session("nothere\n\nriver.txt\nriver\n");
-    vk::openInputFile(settings);
+    vk::openInputFile(session.run, settings);
     const std::string prompt = " Please enter the .sdf file -> ";
     EXPECT_EQ(session.out, prompt + " WARNING - Can''t find file nothere.sdf, try again\n" +
                                prompt + " WARNING - Can''t find file .sdf, try again\n" + prompt +
@@ -305,7 +306,7 @@ TEST_F(OpenInputFile, TypedNamesAreCompletedWithSdfUntilOneExists) {
 TEST_F(OpenInputFile, TypedSdfExtensionInAnyCaseIsKept) {
     vktest::writeFile("river.SDF", "x\n");
     DriverSession session("river.SDF\r\n");
-    vk::openInputFile(settings);
+    vk::openInputFile(session.run, settings);
     EXPECT_EQ(settings.inputName, "river.SDF");
     EXPECT_EQ(session.out, " Please enter the .sdf file -> " + openOk("river.SDF"));
 }
@@ -315,7 +316,7 @@ TEST_F(OpenInputFile, TypedNameInDoubleQuotesOpensTheFile) {
     vktest::writeFile("Big River/river.sdf", "x\n");
     // As a console pastes a dragged file; the name is completed with ".sdf" after the quotes go.
     DriverSession session("  \"Big River/rivr.sdf\"  \n\"Big River/river\"\n");
-    vk::openInputFile(settings);
+    vk::openInputFile(session.run, settings);
     const std::string prompt = " Please enter the .sdf file -> ";
     EXPECT_EQ(session.out, prompt + " WARNING - Can''t find file Big River/rivr.sdf, try again\n" +
                                prompt + openOk("Big River/river.sdf"));
@@ -327,7 +328,7 @@ TEST_F(OpenInputFile, MissingCommandLineNameIsNotCompleted) {
     vktest::writeFile("river.sdf", "x\n");
     DriverSession session("river\n");
     vk::setInputName(settings, "river");
-    vk::openInputFile(settings);
+    vk::openInputFile(session.run, settings);
     EXPECT_EQ(session.out, " WARNING - Can''t find file river, try again\n"
                            " Please enter the .sdf file -> " + openOk("river.sdf"));
     EXPECT_EQ(settings.inputName, "river.sdf");
@@ -337,10 +338,10 @@ TEST_F(OpenInputFile, MissingCommandLineNameIsNotCompleted) {
 TEST_F(OpenInputFile, MissingNamedInputIsNotAskedForFromAScriptOrAmongSeveral) {
     for (const bool several : {false, true}) {  // several: at a terminal; one: from a script
         DriverSession session;
-        vk::console().feedInput("river.sdf\n", several);
+        session.console().feedInput("river.sdf\n", several);
         settings.severalInputs = several;
         vk::setInputName(settings, "river.sdf  ");
-        EXPECT_EQ(endStatus([&] { vk::openInputFile(settings); }), 1);
+        EXPECT_EQ(endStatus([&] { vk::openInputFile(session.run, settings); }), 1);
         EXPECT_EQ(session.out,
                   "\nERROR - Can't find input file river.sdf.\n" + std::string(kExitTail));
     }
@@ -348,7 +349,7 @@ TEST_F(OpenInputFile, MissingNamedInputIsNotAskedForFromAScriptOrAmongSeveral) {
 
 TEST_F(OpenInputFile, EndOfConsoleInputAtThePromptEndsTheRun) {
     DriverSession session("missing\n");
-    EXPECT_EQ(endStatus([&] { vk::openInputFile(settings); }), 1);
+    EXPECT_EQ(endStatus([&] { vk::openInputFile(session.run, settings); }), 1);
     const std::string prompt = " Please enter the .sdf file -> ";
     EXPECT_EQ(session.out, prompt + " WARNING - Can''t find file missing.sdf, try again\n" +
                                prompt + "\nERROR - No input file: end of console input.\n" +
@@ -359,15 +360,15 @@ TEST_F(OpenInputFile, InputAlreadyOpenIsClosedAndReopenedOnTheFreedUnit) {
     vktest::writeFile("Header.prj", "PROJCS[]\n");
     DriverSession session;
     int templateUnit = 0;
-    vk::OPENER(templateUnit, "I ", "Header.prj");
+    vk::OPENER(session.run, templateUnit, "I ", "Header.prj");
     ASSERT_EQ(templateUnit, 1001);
     session.out.clear();
     vk::setInputName(settings, "./Header.prj"); // another spelling of the same file
-    vk::openInputFile(settings);
+    vk::openInputFile(session.run, settings);
     EXPECT_NE(session.out.find("Closed File Unit:1001"), std::string::npos) << session.out;
     EXPECT_LT(session.out.find("Closed File Unit:1001"), session.out.find("Trying to open file"));
     EXPECT_EQ(settings.sdfUnit, 1001);
-    EXPECT_FALSE(vk::unitInUse(1002));
+    EXPECT_FALSE(vk::unitInUse(session.state.units, 1002));
 }
 
 } // namespace
@@ -390,25 +391,25 @@ TEST(RunState, EachRunHasItsOwnAndLeavesTheCallersAlone) {
     vktest::writeFile(dir.file("river.sdf"), whole);
 
     int unit = 0;
-    vk::OPENER(unit, "O ", dir.file("mine.txt"));
+    vk::OPENER(session.run, unit, "O ", dir.file("mine.txt"));
     ASSERT_EQ(unit, 1001);
 
     std::string transcripts[2];
     for (std::string& transcript : transcripts) {
         session.out.clear();
-        EXPECT_EQ(vk::run({"varnokline", "-mif", dir.file("cut.sdf")}), 1);
+        EXPECT_EQ(vk::run({"varnokline", "-mif", dir.file("cut.sdf")}, session.terminal), 1);
         transcript = session.out;
         EXPECT_NE(transcript.find("GIS Layer assigned ID of 5\n"), std::string::npos) << transcript;
         EXPECT_NE(transcript.find("File Unit:1001\n"), std::string::npos) << transcript;
     }
     EXPECT_EQ(transcripts[0], transcripts[1]);
-    EXPECT_EQ(vk::run({"varnokline", "-mif", dir.file("river.sdf")}), 0);
+    EXPECT_EQ(vk::run({"varnokline", "-mif", dir.file("river.sdf")}, session.terminal), 0);
 
     // The session's unit is as it left it.
-    EXPECT_TRUE(vk::unitInUse(1001));
-    EXPECT_FALSE(vk::unitInUse(1002));
-    EXPECT_EQ(vk::unitFileName(1001), dir.file("mine.txt"));
-    vk::CLOSER(unit);
+    EXPECT_TRUE(vk::unitInUse(session.state.units, 1001));
+    EXPECT_FALSE(vk::unitInUse(session.state.units, 1002));
+    EXPECT_EQ(vk::unitFileName(session.state.units, 1001), dir.file("mine.txt"));
+    vk::CLOSER(session.run, unit);
 }
 
 }  // namespace

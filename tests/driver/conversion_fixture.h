@@ -22,18 +22,17 @@ inline constexpr std::string_view kTestCoordSys = "CoordSys Earth Projection 1, 
 class ConversionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        vk::INITFILEUNITS(1000);
+        vk::INITFILEUNITS(run, 1000);
         settings.projections.mif = std::string(kTestCoordSys);
-        vk::console().captureOutput(&transcript);
-        vk::console().feedInput("");
+        terminal.captureOutput(&transcript);
+        terminal.feedInput("");
         settings.chosenFormat = &outputFormat("mif");
         vk::setInputName(settings, "river.sdf");
     }
 
     void TearDown() override {
-        vk::closeAllUnitsQuietly();
-        vk::console().captureOutput(nullptr);
-        vk::console().useStandardInput();
+        vk::closeAllUnitsQuietly(state.units);
+        terminal.captureOutput(nullptr);
     }
 
     // Creates the stream layer and, with no reach, the five cross-section layers; the transcript
@@ -57,13 +56,15 @@ protected:
         return text.substr(data + 6);
     }
 
-    vk::RunState state;  // the test's own, in use while it runs
-    const vk::RunStateScope use{state};
+    std::string transcript;
+    vk::Console terminal;  // captured into the transcript
+    vk::RunState state{terminal};  // the test's own run
+    vk::RunContext& run = state.context;
+    vk::Console& console() { return state.console; }
     TempDir dir;
     ScopedCwd cwd{dir.path()};
-    std::string transcript;
     vk::RunSettings settings;
-    vk::ConversionOutput output{settings};
+    vk::ConversionOutput output{state, settings};
 };
 
 }  // namespace vktest

@@ -1,6 +1,6 @@
-// A clean start for in-process driver tests: the console captured into a string with scripted
-// input (its end ends every prompt and pause) and a run state of its own (a fresh file unit
-// table, blank projections, not finished, a console not quiet), in use while the session lives.
+// A clean start for in-process driver tests: a terminal captured into a string with scripted
+// input (its end ends every prompt and pause) and a run state of its own on it (a fresh file unit
+// table, blank projections, not finished, a console not quiet).
 #pragma once
 
 #include <stdexcept>
@@ -17,23 +17,20 @@ namespace vktest {
 
 class DriverSession {
   public:
-    vk::RunState state;
-    const vk::RunStateScope use{state};
+    std::string out; // the console transcript (first: it outlives the consoles writing to it)
+    vk::Console terminal;
+    vk::RunState state{terminal};
+    vk::RunContext& run = state.context;
+    vk::Console& console() { return state.console; }
 
     explicit DriverSession(std::string_view input = {}) {
-        vk::console().captureOutput(&out);
-        vk::console().feedInput(input);
-        vk::INITFILEUNITS(1000);
+        terminal.captureOutput(&out);
+        terminal.feedInput(input);
+        vk::INITFILEUNITS(run, 1000);
     }
-    ~DriverSession() {
-        vk::INITFILEUNITS(1000);
-        vk::console().captureOutput(nullptr);
-        vk::console().feedInput({});
-    }
+    ~DriverSession() { vk::INITFILEUNITS(run, 1000); }
     DriverSession(const DriverSession&) = delete;
     DriverSession& operator=(const DriverSession&) = delete;
-
-    std::string out; // the console transcript
 };
 
 // The format row of an option word ("shp", "mif").

@@ -136,7 +136,7 @@ TEST_F(LayerSetTest, RunWithoutReachesOrSectionsGivesSixHeadedEmptyLayers) {
         EXPECT_EQ(read(std::string(name) + ".mid"), "") << name;
     }
     // Every layer was closed: no file unit is left in use.
-    for (int unit = 1001; unit <= 1012; ++unit) EXPECT_FALSE(vk::unitInUse(unit)) << unit;
+    for (int unit = 1001; unit <= 1012; ++unit) EXPECT_FALSE(vk::unitInUse(run.units, unit)) << unit;
 }
 
 TEST_F(LayerSetTest, CentrelinesAreWrittenWithTheirIds) {
@@ -222,15 +222,15 @@ TEST_F(LayerSetTest, LayersStayHeldUntilTheLastIsWritten) {
         }
     };
     vk::sys::WriteFault closing{"_end_pts.mif", 0, 0, tryEveryLayer};
-    vk::sys::setWriteFault(closing);
+    vk::sys::setWriteFault(state.writeFaults, closing);
     output.openStreamLayer();
     output.streamNetworkDone();
     output.crossSectionsDone();
-    vk::sys::clearWriteFaults();
+    vk::sys::clearWriteFaults(state.writeFaults);
     EXPECT_EQ(tried, 12);
     EXPECT_EQ(taken, std::vector<std::string>{});
 
-    EXPECT_TRUE(vk::closeAllUnitsAtExit());
+    EXPECT_TRUE(vk::closeAllUnitsAtExit(state.units));
     tried = 0;
     tryEveryLayer();
     EXPECT_EQ(taken.size(), 12u);

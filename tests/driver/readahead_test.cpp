@@ -29,16 +29,17 @@ class TalkingConsumer : public vk::SdfConsumer {
     std::string digest;
     int sections = 0;
     std::function<void(int)> onSection;
+    vk::Console* console = nullptr;  // the run's
 
     void centreline(const vk::SdfIds& ids, vk::GisObject& line) override {
-        vk::console().line("centreline of" + ids.reachId + ": " + std::to_string(line.n));
+        console->line("centreline of" + ids.reachId + ": " + std::to_string(line.n));
         for (int i = 0; i < line.n; ++i)
             digest += fixedText(line.X[static_cast<std::size_t>(i)], 3) + ";";
     }
-    void streamNetworkDone() override { vk::console().breakLine("network written"); }
+    void streamNetworkDone() override { console->breakLine("network written"); }
     void section(const vk::SdfIds& ids, const vk::SdfSection& s) override {
         ++sections;
-        vk::console().write("Trying section" + s.station + "...");
+        console->write("Trying section" + s.station + "...");
         digest += ids.streamId + "|" + ids.reachId + "|" + s.station + "|";
         // Every declared block, whether the section has it or not: its flag and all it holds.
         for (const vk::SdfBlock& block : vk::kSdfBlocks) {
@@ -57,10 +58,10 @@ class TalkingConsumer : public vk::SdfConsumer {
         }
         digest += "\n";
         if (onSection) onSection(sections);
-        vk::console().endLine();
-        vk::console().line("written");
+        console->endLine();
+        console->line("written");
     }
-    void crossSectionsDone() override { vk::console().breakLine("sections written"); }
+    void crossSectionsDone() override { console->breakLine("sections written"); }
 };
 
 struct Outcome {
@@ -74,27 +75,30 @@ struct Outcome {
 // Reads the export at `path` (opened as a unit, as a run opens it) on one thread, or ahead, in a
 // run whose console is quiet or not.
 Outcome readExport(const std::string& path, bool ahead,
-                   const std::function<void(int, int)>& onSection = {}, bool quiet = false) {
+                   const std::function<void(vk::RunContext&, int, int)>& onSection = {},
+                   bool quiet = false) {
     vktest::DriverSession session;
-    vk::console().setQuiet(quiet);
+    vk::RunContext& run = session.run;
+    run.console.setQuiet(quiet);
     Outcome o;
     TalkingConsumer consumer;
+    consumer.console = &run.console;
     int unit = 0;
-    vk::OPENER(unit, "I ", path);
-    if (onSection) consumer.onSection = [&](int n) { onSection(n, unit); };
+    vk::OPENER(run, unit, "I ", path);
+    if (onSection) consumer.onSection = [&](int n) { onSection(run, n, unit); };
     vk::GisObject line;
     vk::SdfSection section;
-    vk::ReadAhead readAhead(consumer);
+    vk::ReadAhead readAhead(run, consumer);
     vk::SdfConsumer& out = ahead ? static_cast<vk::SdfConsumer&>(readAhead) : consumer;
-    vk::SdfReader reader(vk::unitInput(unit), true, line, section, out);
-    const std::int64_t alertsBefore = vk::console().alertLines();
+    vk::SdfReader reader(vk::unitInput(run.units, unit), true, line, section, out);
+    const std::int64_t alertsBefore = run.console.alertLines();
     o.status = vktest::endStatus([&] {
         if (ahead)
             readAhead.read(reader);
         else
-            reader.read();
+            reader.read(run);
     });
-    o.alerts = vk::console().alertLines() - alertsBefore;
+    o.alerts = run.console.alertLines() - alertsBefore;
     o.transcript = session.out;
     o.digest = consumer.digest;
     o.sections = consumer.sections;
@@ -191,8 +195,8 @@ TEST_F(ReadAheadTest, LargeSectionsReadTheSame) {
 // thread, and the reading thread is gone.
 TEST_F(ReadAheadTest, AnEndOfTheRunOnTheOutputSideStopsTheReader) {
     const std::string path = write(manySections(200));
-    auto endAtSection7 = [](int n, int) {
-        if (n == 7) vk::EXITS();
+    auto endAtSection7 = [](vk::RunContext& run, int n, int) {
+        if (n == 7) vk::EXITS(run);
     };
     const auto started = std::chrono::steady_clock::now();
     const Outcome one = readExport(path, false, endAtSection7);
@@ -225,8 +229,8 @@ TEST_F(ReadAheadTest, TheInputClosedMidwayEndsAsOnOneThread) {
     for (const auto& c : cases) {
         SCOPED_TRACE("closed at section " + std::to_string(c.closeAt));
         const std::string path = write(c.text);
-        auto closeInput = [&](int n, int unit) {
-            if (n == c.closeAt) vk::CLOSER(unit);
+        auto closeInput = [&](vk::RunContext& run, int n, int unit) {
+            if (n == c.closeAt) vk::CLOSER(run, unit);
         };
         const Outcome one = readExport(path, false, closeInput);
         EXPECT_EQ(one.status, c.status);

@@ -4,7 +4,9 @@
 
 #include <array>
 #include <cerrno>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "driver/driver_session.h"
 #include "support/testfiles.h"
@@ -33,36 +35,36 @@ TEST(RunState, RunsInOneProcessDoNotSeeEachOthersSettings) {
     vktest::TempDir dir;
     vktest::writeFile(dir.file("in.txt"), "x\n");
     std::array<Reader, kRuns> readers;  // outlive the runs' unit tables
-    std::array<vk::RunState, kRuns> states;
+    std::vector<std::unique_ptr<vk::RunState>> states;
     std::array<int, kRuns> outputs{}, inputs{};
     auto output = [&](std::size_t i) { return dir.file("out" + std::to_string(i)); };
     for (std::size_t i = 0; i < kRuns; ++i) {
-        const vk::RunStateScope use(states[i]);
-        vk::console().setQuiet(runs[i].quiet);
-        if (runs[i].faulty) vk::sys::setWriteFault({"", 0, ENOSPC, {}});
-        if (runs[i].finished) vk::markRunFinished();
-        for (int w = 0; w < runs[i].warnings; ++w) vk::console().breakLine("WARNING - a warning");
-        vk::OPENER(outputs[i], "BO", output(i));
-        vk::unitOutput(outputs[i]).put(std::string(kHalf, 'a'));
-        vk::unitOutput(outputs[i]).put(std::string(kHalf, 'b'));
-        vk::OPENER(inputs[i], "I ", dir.file("in.txt"));
-        if (runs[i].reading) vk::setBackgroundReader(&readers[i]);
+        vk::RunState& state = *states.emplace_back(std::make_unique<vk::RunState>(caller.terminal));
+        state.console.setQuiet(runs[i].quiet);
+        if (runs[i].faulty) vk::sys::setWriteFault(state.writeFaults, {"", 0, ENOSPC, {}});
+        if (runs[i].finished) vk::markRunFinished(state.exit);
+        for (int w = 0; w < runs[i].warnings; ++w) state.console.breakLine("WARNING - a warning");
+        vk::OPENER(state.context, outputs[i], "BO", output(i));
+        vk::unitOutput(state.units, outputs[i]).put(std::string(kHalf, 'a'));
+        vk::unitOutput(state.units, outputs[i]).put(std::string(kHalf, 'b'));
+        vk::OPENER(state.context, inputs[i], "I ", dir.file("in.txt"));
+        if (runs[i].reading) vk::setBackgroundReader(state.units, &readers[i]);
     }
     for (std::size_t i = 0; i < kRuns; ++i) {
         SCOPED_TRACE("run " + std::to_string(i));
-        const vk::RunStateScope use(states[i]);
-        EXPECT_EQ(vk::console().alertLines(), runs[i].warnings);
+        vk::RunState& state = *states[i];
+        EXPECT_EQ(state.console.alertLines(), runs[i].warnings);
         caller.out.clear();
-        vk::console().line("progress");
+        state.console.line("progress");
         EXPECT_EQ(caller.out, runs[i].quiet ? "" : "progress\n");
-        EXPECT_EQ(vk::unitOutput(outputs[i]).flush(), !runs[i].faulty);
+        EXPECT_EQ(vk::unitOutput(state.units, outputs[i]).flush(), !runs[i].faulty);
         EXPECT_EQ(vktest::readFile(output(i)).size(), runs[i].faulty ? 0 : 2 * kHalf);
-        vk::CLOSER(inputs[i]);
+        vk::CLOSER(state.context, inputs[i]);
         EXPECT_EQ(readers[i].told, runs[i].reading ? 1 : 0);
-        EXPECT_EQ(vktest::endStatus(vk::EXITS), runs[i].status);
+        EXPECT_EQ(vktest::endStatus([&] { vk::EXITS(state.context); }), runs[i].status);
     }
-    EXPECT_FALSE(vk::console().quiet());
-    EXPECT_EQ(vk::console().alertLines(), 0);
+    EXPECT_FALSE(caller.console().quiet());
+    EXPECT_EQ(caller.console().alertLines(), 0);
 }
 
 }  // namespace

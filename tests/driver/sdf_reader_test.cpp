@@ -134,7 +134,7 @@ ReadResult readSdfFile(const std::string& path, bool trimToLevees = true,
     vk::SdfSection section;
     vk::SdfReader reader(in, trimToLevees, line, section, result.rec);
     reader.readResults(results);
-    result.status = vktest::endStatus([&] { reader.read(); });
+    result.status = vktest::endStatus([&] { reader.read(session.run); });
     result.lines = reader.lineNumber();
     result.keyword = reader.foundKeyword();
     result.out = session.out;
@@ -833,7 +833,7 @@ TEST(SdfReader, EveryDeclaredBlockIsReadCountedAndCleared) {
         vk::SdfSection store;
         vk::SdfReader reader(in, true, line, store, seen);
         reader.readResults(block.onlyWithResults ? vk::ResultsMode::Written : vk::ResultsMode::Off);
-        EXPECT_EQ(vktest::endStatus([&] { reader.read(); }), -1) << session.out;
+        EXPECT_EQ(vktest::endStatus([&] { reader.read(session.run); }), -1) << session.out;
         std::string columns = "[";
         for (std::size_t c = 0; c < block.width; ++c)
             columns += "2,";

@@ -845,7 +845,7 @@ TEST_F(SectionTest, StationThatIsNotANumberEndsTheRun) {
 }
 
 TEST_F(SectionTest, CsvThatCannotBeWrittenEndsTheRun) {
-    const vktest::FullDisk disk{std::string(kCsvFile)};
+    const vktest::FullDisk disk{state.writeFaults, std::string(kCsvFile)};
     const vk::SdfSection s = valley();
     try {
         output.section(ids, s);
@@ -1151,7 +1151,7 @@ TEST_F(ReportTest, InputNameIsTextInTheHeader) {
     // Windows has no file names with < or >: there, the name escapes only & and a byte over 127.
     const std::string base = vktest::kPosixSystem ? "r&<i>\xE9" : "r&i\xE9";
     const std::string shown = vktest::kPosixSystem ? "r&amp;&lt;i&gt;&#xe9;" : "r&amp;i&#xe9;";
-    vk::ConversionOutput named{settings};
+    vk::ConversionOutput named{state, settings};
     vk::setInputName(settings, base + ".sdf");
     named.openStreamLayer();
     named.streamNetworkDone();
@@ -1180,7 +1180,7 @@ TEST_F(ReportTest, OptionsAreSaidAsGivenAndInWords) {
         given.chosenFormat = c.format ? &vktest::outputFormat(c.format) : nullptr;
         given.trimToLevees = c.trim;
         vk::setInputName(given, "run" + std::to_string(&c - cases) + ".sdf");
-        vk::ConversionOutput run{given};
+        vk::ConversionOutput run{state, given};
         run.openStreamLayer();
         run.streamNetworkDone();
         run.crossSectionsDone();

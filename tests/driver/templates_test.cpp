@@ -30,8 +30,8 @@ class ProjectionTemplates : public ::testing::Test {
     vk::RunSettings settings;
 
     ProjectionTemplates() { vk::setInputName(settings, "river.sdf"); }
-    int readTemplate() {
-        return endStatus([&] { vk::readProjectionTemplate(settings); });
+    static int readTemplate(vk::RunContext& run, vk::RunSettings& settings) {
+        return endStatus([&] { vk::readProjectionTemplate(run, settings); });
     }
 };
 
@@ -40,7 +40,7 @@ TEST_F(ProjectionTemplates, PrjHeaderIsPreferredToProjection) {
     writeFile("Projection.prj", "PROJCS[\"other\"]\n");
     settings.chosenFormat = &vktest::outputFormat("shp");
     DriverSession session;
-    EXPECT_EQ(readTemplate(), -1);
+    EXPECT_EQ(readTemplate(session.run, settings), -1);
     EXPECT_EQ(settings.projections.shp, kPrj);
     EXPECT_EQ(settings.projections.mif, "");
     EXPECT_EQ(session.out, "GIS Projection being extracted from Header.prj\n" +
@@ -51,7 +51,7 @@ TEST_F(ProjectionTemplates, PrjProjectionIsTheSecondChoice) {
     writeFile("Projection.prj", kPrj + "\n");
     settings.chosenFormat = &vktest::outputFormat("shp");
     DriverSession session;
-    EXPECT_EQ(readTemplate(), -1);
+    EXPECT_EQ(readTemplate(session.run, settings), -1);
     EXPECT_EQ(settings.projections.shp, kPrj);
     EXPECT_NE(session.out.find("extracted from Projection.prj\n"), std::string::npos);
 }
@@ -60,7 +60,7 @@ TEST_F(ProjectionTemplates, PrjOnlyTheFirstLineCountsAndCrLfIsALineEnd) {
     writeFile("Header.prj", "PROJCS[\"split\",\r\nGEOGCS[\"GCS_GDA_1994\"]]\r\n");
     settings.chosenFormat = &vktest::outputFormat("shp");
     DriverSession session;
-    EXPECT_EQ(readTemplate(), -1);
+    EXPECT_EQ(readTemplate(session.run, settings), -1);
     EXPECT_EQ(settings.projections.shp, "PROJCS[\"split\",");
 }
 
@@ -68,7 +68,7 @@ TEST_F(ProjectionTemplates, PrjWithoutLineEndAndWithTrailingBlanks) {
     writeFile("Header.prj", kPrj + "   ");
     settings.chosenFormat = &vktest::outputFormat("shp");
     DriverSession session;
-    EXPECT_EQ(readTemplate(), -1);
+    EXPECT_EQ(readTemplate(session.run, settings), -1);
     EXPECT_EQ(settings.projections.shp, kPrj + "   "); // kept as read; writers trim it
     EXPECT_NE(session.out.find("\nshp Projection: " + kPrj + "\n"), std::string::npos);
 }
@@ -77,7 +77,7 @@ TEST_F(ProjectionTemplates, PrjHoldingOnlyALineBreakGivesABlankProjection) {
     writeFile("Header.prj", "\r\n");
     settings.chosenFormat = &vktest::outputFormat("shp");
     DriverSession session;
-    EXPECT_EQ(readTemplate(), -1);
+    EXPECT_EQ(readTemplate(session.run, settings), -1);
     EXPECT_EQ(settings.projections.shp, "");
     EXPECT_TRUE(session.out.ends_with("\nshp Projection: \n")) << session.out;
 }
@@ -86,7 +86,7 @@ TEST_F(ProjectionTemplates, EmptyPrjEndsTheRun) {
     writeFile("Header.prj", "");
     settings.chosenFormat = &vktest::outputFormat("shp");
     DriverSession session;
-    EXPECT_EQ(readTemplate(), 1);
+    EXPECT_EQ(readTemplate(session.run, settings), 1);
     EXPECT_EQ(session.out, "GIS Projection being extracted from Header.prj\n" +
                                opened("Header.prj") +
                                "\nERROR - Projection line could not be found in \"GIS Projection\" "
@@ -98,7 +98,7 @@ TEST_F(ProjectionTemplates, NoPrjTemplateEndsTheRun) {
     writeFile("Header.mif", kCoordSys + "\n"); // the other format's template does not count
     settings.chosenFormat = &vktest::outputFormat("shp");
     DriverSession session;
-    EXPECT_EQ(readTemplate(), 1);
+    EXPECT_EQ(readTemplate(session.run, settings), 1);
     EXPECT_EQ(session.out,
               "\nERROR - A Header.prj or Projection.prj file does not exist in folder.\n" +
                   std::string(kExitTail));
@@ -110,7 +110,7 @@ TEST_F(ProjectionTemplates, MifHeaderIsPreferredAndTheFirstCoordSysLineWins) {
     writeFile("Projection.mif", "CoordSys Earth Projection 1, 104\n");
     settings.chosenFormat = &vktest::outputFormat("mif");
     DriverSession session;
-    EXPECT_EQ(readTemplate(), -1);
+    EXPECT_EQ(readTemplate(session.run, settings), -1);
     EXPECT_EQ(settings.projections.mif, kCoordSys);
     EXPECT_EQ(settings.projections.shp, "");
     EXPECT_EQ(session.out, opened("Header.mif") + "\nUsing Header.mif for setting projection.\n" +
@@ -122,7 +122,7 @@ TEST_F(ProjectionTemplates, MifCoordSysInAnyCaseAndInsideOtherText) {
               "Version 300\r\n  ! coordsys copied from the survey\r\n" + kCoordSys + "\r\n");
     settings.chosenFormat = &vktest::outputFormat("mif");
     DriverSession session;
-    EXPECT_EQ(readTemplate(), -1);
+    EXPECT_EQ(readTemplate(session.run, settings), -1);
     // Leading blanks stay; the CR of the line end does not.
     EXPECT_EQ(settings.projections.mif, "  ! coordsys copied from the survey");
     EXPECT_NE(session.out.find("\nUsing Projection.mif for setting projection.\n"),
@@ -133,7 +133,7 @@ TEST_F(ProjectionTemplates, MifWithoutCoordSysEndsTheRun) {
     writeFile("Header.mif", "Version 300\nColumns 1\n  ID Integer\nData\n");
     settings.chosenFormat = &vktest::outputFormat("mif");
     DriverSession session;
-    EXPECT_EQ(readTemplate(), 1);
+    EXPECT_EQ(readTemplate(session.run, settings), 1);
     EXPECT_EQ(session.out, opened("Header.mif") + "\nUsing Header.mif for setting projection.\n" +
                                "\nERROR - Unable to find CoordSys line in Header.mif\n" +
                                std::string(kExitTail));
@@ -143,7 +143,7 @@ TEST_F(ProjectionTemplates, NoMifTemplateEndsTheRun) {
     writeFile("Header.prj", kPrj + "\n");
     settings.chosenFormat = &vktest::outputFormat("mif");
     DriverSession session;
-    EXPECT_EQ(readTemplate(), 1);
+    EXPECT_EQ(readTemplate(session.run, settings), 1);
     EXPECT_EQ(session.out,
               "\nERROR - A Header.mif or Projection.mif file does not exist in folder.\n" +
                   std::string(kExitTail));
@@ -153,7 +153,7 @@ TEST_F(ProjectionTemplates, NoFormatOptionReadsNoTemplate) {
     writeFile("Header.prj", kPrj + "\n");
     writeFile("Header.mif", kCoordSys + "\n");
     DriverSession session;
-    EXPECT_EQ(readTemplate(), -1);
+    EXPECT_EQ(readTemplate(session.run, settings), -1);
     EXPECT_EQ(session.out, "");
     EXPECT_EQ(settings.projections.shp, "");
     EXPECT_EQ(settings.projections.mif, "");
@@ -166,7 +166,7 @@ TEST_F(ProjectionTemplates, TemplatesAreLookedForInTheInputsFolder) {
     vk::setInputName(settings, "sub/river.sdf");
     settings.chosenFormat = &vktest::outputFormat("shp");
     DriverSession session;
-    EXPECT_EQ(readTemplate(), -1);
+    EXPECT_EQ(readTemplate(session.run, settings), -1);
     EXPECT_EQ(settings.projections.shp, kPrj);
     EXPECT_NE(session.out.find("extracted from sub/Projection.prj\n"), std::string::npos);
 }
@@ -177,7 +177,7 @@ TEST_F(ProjectionTemplates, InputWithoutFolderUsesTheCurrentFolder) {
     writeFile("Projection.prj", kPrj + "\n");
     settings.chosenFormat = &vktest::outputFormat("shp");
     DriverSession session;
-    EXPECT_EQ(readTemplate(), -1);
+    EXPECT_EQ(readTemplate(session.run, settings), -1);
     EXPECT_EQ(settings.projections.shp, kPrj);
 }
 
@@ -187,7 +187,7 @@ TEST_F(ProjectionTemplates, AbsoluteInputFolder) {
     vk::setInputName(settings, dir.path() + "/abs/river.sdf");
     settings.chosenFormat = &vktest::outputFormat("mif");
     DriverSession session;
-    EXPECT_EQ(readTemplate(), -1);
+    EXPECT_EQ(readTemplate(session.run, settings), -1);
     EXPECT_EQ(settings.projections.mif, kCoordSys);
     EXPECT_EQ(vk::findProjectionTemplate(settings.inputName, "Header.mif", "Projection.mif"),
               dir.path() + "/abs/Header.mif");

@@ -64,11 +64,10 @@ TEST_F(ConsoleTest, WarningAndErrorMessagesAreCounted) {
 TEST_F(ConsoleTest, MessagesOfARecordingCountWhenReplayed) {
     vk::ConsoleRecording recording;
     std::thread beside([&] {
-        Console::recordThisThread(&recording);
-        c.breakLine("Error Expecting REACH ID: on 7");
-        c.breakLine("End of section processing... ");
-        c.breakLine("WARNING - Only one levee points detected for section. Line number: 9");
-        Console::recordThisThread(nullptr);
+        Console rec(recording);
+        rec.breakLine("Error Expecting REACH ID: on 7");
+        rec.breakLine("End of section processing... ");
+        rec.breakLine("WARNING - Only one levee points detected for section. Line number: 9");
     });
     beside.join();
     EXPECT_EQ(c.alertLines(), 0);
@@ -153,7 +152,7 @@ private:
 void writeSectionMessages(Console& c, const vk::ConsolePlace* place) {
     c.breakLine("Found new cross-section on line 5");
     {
-        const vk::ConsolePlaceScope scope(place);
+        const vk::ConsoleAt at(c, place);
         c.breakLine("WARNING - No levee points detected. Line number: 12");
         c.breakLine("ERROR - Reading following line in file:");
         c.line("1.0 abc");
@@ -229,13 +228,12 @@ TEST_F(ConsoleTest, QuietWarningsRecordedOnAnotherThreadKeepThePlaceTheyAroseAt)
     const FixedPlace writing("stream A, reach B, station 50, line 20");
     vk::ConsoleRecording recording;
     std::thread reader([&] {
-        Console::recordThisThread(&recording);
-        const vk::ConsolePlaceScope scope(&reading);
-        c.breakLine("WARNING - Only one levee points detected for section. Line number: 90");
-        Console::recordThisThread(nullptr);
+        Console rec(recording);
+        const vk::ConsoleAt at(rec, &reading);
+        rec.breakLine("WARNING - Only one levee points detected for section. Line number: 90");
     });
     reader.join();
-    const vk::ConsolePlaceScope scope(&writing);
+    const vk::ConsoleAt at(c, &writing);
     c.replay(recording);
     c.breakLine("WARNING - More than 2 levee markers found.");
     EXPECT_EQ(out, "WARNING - Only one levee points detected for section. Line number: 90 "
@@ -254,17 +252,16 @@ TEST_F(ConsoleTest, AWatcherSeesWarningsWithoutTheirQuietPlace) {
     c.watch(&lines);
     vk::ConsoleRecording recording;
     std::thread reader([&] {
-        Console::recordThisThread(&recording);
-        const vk::ConsolePlaceScope scope(&place);
-        c.write("Trying to open file x.sdf...");
-        c.endLine();
-        c.breakLine("WARNING - recorded\nits second line");
-        Console::recordThisThread(nullptr);
+        Console rec(recording);
+        const vk::ConsoleAt at(rec, &place);
+        rec.write("Trying to open file x.sdf...");
+        rec.endLine();
+        rec.breakLine("WARNING - recorded\nits second line");
     });
     reader.join();
     c.replay(recording);
     {
-        const vk::ConsolePlaceScope scope(&place);
+        const vk::ConsoleAt at(c, &place);
         c.breakLine("ERROR - direct");
     }
     c.watch(nullptr);

@@ -170,8 +170,9 @@ TEST(OutStreamFailures, NoRoomOnAClosedOrFailedStream) {
     EXPECT_EQ(closed.error(), EBADF);
 
     TempDir dir;
-    const vktest::FullDisk disk;
-    OutStream full;
+    vk::sys::WriteFaults faults;
+    const vktest::FullDisk disk(faults);
+    OutStream full(faults);
     ASSERT_TRUE(full.open(dir.file("full.bin"), OutStream::Open::Truncate));
     ASSERT_NE(full.extend(100), nullptr) << "still buffered";
     EXPECT_FALSE(full.flush());
@@ -195,8 +196,9 @@ TEST(OutStreamBuffering, SeekPatchesEarlierBytesAndWritingGoesOnFromThere) {
 
 TEST(OutStreamFailures, AFullDiskIsReportedByFlushAndClose) {
     TempDir dir;
-    const vktest::FullDisk disk;
-    OutStream out;
+    vk::sys::WriteFaults faults;
+    const vktest::FullDisk disk(faults);
+    OutStream out(faults);
     ASSERT_TRUE(out.open(dir.file("full.bin"), OutStream::Open::Truncate));
     out.putLine("this cannot be stored");
     EXPECT_FALSE(out.failed()) << "still buffered";
@@ -209,8 +211,9 @@ TEST(OutStreamFailures, AFullDiskIsReportedByFlushAndClose) {
 
 TEST(OutStreamFailures, AFullDiskIsSeenEvenWhenOnlyCloseWrites) {
     TempDir dir;
-    const vktest::FullDisk disk;
-    OutStream out;
+    vk::sys::WriteFaults faults;
+    const vktest::FullDisk disk(faults);
+    OutStream out(faults);
     ASSERT_TRUE(out.open(dir.file("full.bin"), OutStream::Open::Truncate));
     out.f64le(1.5);
     EXPECT_FALSE(out.close());
@@ -331,8 +334,9 @@ TEST(OutStreamWriteBehind, SeekAfterManyBuffersPatchesTheFinalFile) {
 // more is taken after it is known.
 TEST(OutStreamWriteBehind, AFailureBehindIsReportedByFlush) {
     TempDir dir;
-    const vktest::FullDisk disk;
-    OutStream out;
+    vk::sys::WriteFaults faults;
+    const vktest::FullDisk disk(faults);
+    OutStream out(faults);
     ASSERT_TRUE(out.open(dir.file("full.bin"), OutStream::Open::Truncate));
     const std::string piece(4096, 'z');
     for (int i = 0; i < 300; ++i)  // more than four buffers
@@ -351,13 +355,13 @@ TEST(OutStreamWriteBehind, ATicketReportsEachWriteOnce) {
     vk::WriteTicket ticket;
     EXPECT_EQ(ticket.wait(), 0) << "nothing started";
     const std::string first = "first|", second = "second";
-    ticket.start(file.descriptor(), first);
-    ticket.start(file.descriptor(), second);  // waits for the first
+    ticket.start(file.descriptor(), first, nullptr);
+    ticket.start(file.descriptor(), second, nullptr);  // waits for the first
     EXPECT_EQ(ticket.wait(), 0);
     ASSERT_TRUE(file.close());
     EXPECT_EQ(readFile(path), "first|second");
 
-    ticket.start(vk::sys::kNoFile, first);
+    ticket.start(vk::sys::kNoFile, first, nullptr);
     EXPECT_EQ(ticket.wait(), EBADF);
     EXPECT_EQ(ticket.wait(), 0) << "a failure is handed back once";
 }
@@ -366,9 +370,10 @@ TEST(OutStreamWriteBehind, ATicketReportsEachWriteOnce) {
 // named by its file's ending leaves every other file alone, and both end with the stream.
 TEST(OutStreamFailures, SizeLimitKeepsTheBytesBelowItAndFullDiskOnlyTheFileNamed) {
     TempDir dir;
+    vk::sys::WriteFaults faults;
     {
-        const vktest::FileSizeLimit limit(10);
-        OutStream out;
+        const vktest::FileSizeLimit limit(faults, 10);
+        OutStream out(faults);
         ASSERT_TRUE(out.open(dir.file("limited.bin"), OutStream::Open::Truncate));
         out.put("0123456789abcdefghijklmno");
         EXPECT_FALSE(out.close());
@@ -376,8 +381,8 @@ TEST(OutStreamFailures, SizeLimitKeepsTheBytesBelowItAndFullDiskOnlyTheFileNamed
     }
     EXPECT_EQ(readFile(dir.file("limited.bin")), "0123456789");
     {
-        const vktest::FullDisk disk("b.bin");
-        OutStream a, b;
+        const vktest::FullDisk disk(faults, "b.bin");
+        OutStream a(faults), b(faults);
         ASSERT_TRUE(a.open(dir.file("a.bin"), OutStream::Open::Truncate));
         ASSERT_TRUE(b.open(dir.file("b.bin"), OutStream::Open::Truncate));
         a.put("kept");
@@ -388,7 +393,7 @@ TEST(OutStreamFailures, SizeLimitKeepsTheBytesBelowItAndFullDiskOnlyTheFileNamed
     }
     EXPECT_EQ(readFile(dir.file("a.bin")), "kept");
     EXPECT_EQ(readFile(dir.file("b.bin")), "");
-    OutStream after;
+    OutStream after(faults);
     ASSERT_TRUE(after.open(dir.file("b.bin"), OutStream::Open::Truncate));
     after.put("stored");
     EXPECT_TRUE(after.close()) << "the fault ended with its object";

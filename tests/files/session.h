@@ -1,5 +1,6 @@
-// Shared set-up for the file unit tests: a fresh unit table, a private working folder and a
-// console whose output is captured and whose input is scripted.
+// Shared set-up for the file unit tests: a run's parts of their own (console, write faults, unit
+// table, end), a private working folder and a console whose output is captured and whose input
+// is scripted.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,29 +13,28 @@
 #include "files/exits.h"
 #include "files/units.h"
 #include "support/pipedstdio.h"
+#include "support/runparts.h"
 #include "support/testfiles.h"
 
 namespace vktest {
 
 class FilesSession : public ::testing::Test {
 protected:
-    vk::UnitTable units;  // the test's own, in use while it runs
-    const vk::UnitTableScope useUnits{units};
+    std::string out;  // the console transcript (first: it outlives the console writing to it)
+    RunParts parts;
+    vk::RunContext& run = parts.run;
+    vk::UnitTable& units = parts.units;
+    vk::Console& console() { return parts.con; }
 
     FilesSession() {
-        vk::INITFILEUNITS(1000);
-        vk::console().captureOutput(&out);
-        vk::console().feedInput("");
+        vk::INITFILEUNITS(run, 1000);
+        console().captureOutput(&out);
+        console().feedInput("");
     }
-    ~FilesSession() override {
-        vk::INITFILEUNITS(1000);
-        vk::console().captureOutput(nullptr);
-        vk::console().useStandardInput();
-    }
+    ~FilesSession() override { vk::INITFILEUNITS(run, 1000); }
 
     TempDir dir;
     ScopedCwd cwd{dir.path()};
-    std::string out;  // the console transcript
 };
 
 // Runs a routine that should end the run; its exit status, or -1 when it returned instead.

@@ -14,7 +14,6 @@ namespace {
 
 using vk::ByteOrder;
 using vk::CLOSER;
-using vk::console;
 using vk::OPENER;
 using vk::unitInUse;
 using vk::unitOutput;
@@ -64,74 +63,74 @@ using UnitNumbers = vktest::FilesSession;
 
 TEST_F(UnitNumbers, HandedOutLowestFreeFirstAndReusedAfterClose) {
     int a = 0, b = 0, c = 0;
-    OPENER(a, "O ", "a.csv");
-    OPENER(b, "O ", "b.csv");
+    OPENER(run, a, "O ", "a.csv");
+    OPENER(run, b, "O ", "b.csv");
     EXPECT_EQ(a, 1001);
     EXPECT_EQ(b, 1002);
-    CLOSER(a);
+    CLOSER(run, a);
     EXPECT_EQ(a, 0);
-    EXPECT_FALSE(unitInUse(1001));
-    OPENER(c, "O ", "c.csv");
+    EXPECT_FALSE(unitInUse(units, 1001));
+    OPENER(run, c, "O ", "c.csv");
     EXPECT_EQ(c, 1001);
-    EXPECT_TRUE(unitInUse(1002));
+    EXPECT_TRUE(unitInUse(units, 1002));
     EXPECT_EQ(out, opened("a.csv", 1001) + opened("b.csv", 1002) + closed(1001) +
                        opened("c.csv", 1001));
 }
 
 TEST_F(UnitNumbers, CloserOfAUnitNeverHandedOutDoesNothing) {
     int never = 1500;
-    CLOSER(never);
+    CLOSER(run, never);
     EXPECT_EQ(never, 1500);
     int outside = 5000;
-    CLOSER(outside);
+    CLOSER(run, outside);
     EXPECT_EQ(outside, 5000);
     int reserved = 995;
-    CLOSER(reserved);
+    CLOSER(run, reserved);
     EXPECT_EQ(reserved, 995);
     int none = 0;
-    CLOSER(none);
+    CLOSER(run, none);
     EXPECT_EQ(out, "");
 
     int u = 0;
-    OPENER(u, "O ", "x.csv");
+    OPENER(run, u, "O ", "x.csv");
     int copy = u;
-    CLOSER(u);
-    CLOSER(copy);  // already closed: free, found but not in use
+    CLOSER(run, u);
+    CLOSER(run, copy);  // already closed: free, found but not in use
     EXPECT_EQ(copy, 1001);
     EXPECT_EQ(out, opened("x.csv", 1001) + closed(1001));
 }
 
 TEST_F(UnitNumbers, SmallBaseIsRaisedToNine) {
-    vk::INITFILEUNITS(3);
+    vk::INITFILEUNITS(run, 3);
     int u = 0;
-    OPENER(u, "O ", "x.csv");
+    OPENER(run, u, "O ", "x.csv");
     EXPECT_EQ(u, 10);
     EXPECT_EQ(out, "\nTrying to open file x.csv...OK.  File Unit:  10\n");
-    CLOSER(u);
+    CLOSER(run, u);
     EXPECT_EQ(u, 0);
 }
 
 TEST_F(UnitNumbers, AllThousandInUseEndsTheRun) {
     int u = 0;
     for (int batch = 0; batch < 10; ++batch) {
-        for (int i = 0; i < 100; ++i) OPENER(u, "O ", "f" + std::to_string(i) + ".txt");
+        for (int i = 0; i < 100; ++i) OPENER(run, u, "O ", "f" + std::to_string(i) + ".txt");
         // The files are let go but the slots stay taken, as after EXITS.
-        vk::closeAllUnitsQuietly();
+        vk::closeAllUnitsQuietly(units);
     }
     EXPECT_EQ(u, 2000);
     out.clear();
-    EXPECT_EQ(endStatus([&] { OPENER(u, "O ", "one-more.txt"); }), 1);
+    EXPECT_EQ(endStatus([&] { OPENER(run, u, "O ", "one-more.txt"); }), 1);
     EXPECT_EQ(out, "No free file numbers.\n");
 }
 
 TEST_F(UnitNumbers, InitialisingAgainClosesWhatAPreviousRunLeftOpen) {
     int u = 0;
-    OPENER(u, "O ", "left.txt");
-    unitOutput(u).put("kept");
-    vk::INITFILEUNITS(1000);
+    OPENER(run, u, "O ", "left.txt");
+    unitOutput(units, u).put("kept");
+    vk::INITFILEUNITS(run, 1000);
     EXPECT_EQ(readFile("left.txt"), "kept");
-    EXPECT_FALSE(unitInUse(1001));
-    OPENER(u, "O ", "next.txt");
+    EXPECT_FALSE(unitInUse(units, 1001));
+    OPENER(run, u, "O ", "next.txt");
     EXPECT_EQ(u, 1001);
 }
 
@@ -143,21 +142,21 @@ TEST_F(OpenModes, OutputIsCreatedOrEmptied) {
     writeFile("old.csv", "previous content that must go\n");
     for (std::string_view mode : {"O ", "BO"}) {
         int u = 0;
-        OPENER(u, mode, "old.csv");
-        unitOutput(u).putLine("1.0,2.0");
-        CLOSER(u);
+        OPENER(run, u, mode, "old.csv");
+        unitOutput(units, u).putLine("1.0,2.0");
+        CLOSER(run, u);
         EXPECT_EQ(readFile("old.csv"), "1.0,2.0\n") << "mode [" << mode << "]";
     }
 }
 
 TEST_F(OpenModes, ByteOutputWritesEachFieldInTheOrderItStates) {
     int u = 0;
-    OPENER(u, "BO", "n.bin");
+    OPENER(run, u, "BO", "n.bin");
     for (ByteOrder order : {ByteOrder::Little, ByteOrder::Big}) {
-        unitOutput(u).i32(9994, order);
-        unitOutput(u).f64(2.0, order);
+        unitOutput(units, u).i32(9994, order);
+        unitOutput(units, u).f64(2.0, order);
     }
-    CLOSER(u);
+    CLOSER(run, u);
     EXPECT_EQ(readFile("n.bin"), bytes({0x0A, 0x27, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x40,  //
                                         0, 0, 0x27, 0x0A, 0x40, 0, 0, 0, 0, 0, 0, 0}));
 }
@@ -167,11 +166,11 @@ TEST_F(OpenModes, ByteOutputWritesEachFieldInTheOrderItStates) {
 TEST_F(OpenModes, OwnedFilesTakeUnitsSilentlyAndLetGoOfThem) {
     writeFile("x.shp", "ABCDEFGH");
     vk::OutputFile first("x.shp");
-    ASSERT_EQ(first.create(), 0);
+    ASSERT_EQ(first.create(units), 0);
     EXPECT_EQ(first.unit(), 1001);
     EXPECT_EQ(readFile("x.shp"), "");
     vk::OutputFile again("x.shp");
-    EXPECT_NE(again.create(), 0) << "a file of this run is not taken twice";
+    EXPECT_NE(again.create(units), 0) << "a file of this run is not taken twice";
     EXPECT_FALSE(again.isOpen());
 
     vk::OutputFile moved = std::move(first);
@@ -180,34 +179,34 @@ TEST_F(OpenModes, OwnedFilesTakeUnitsSilentlyAndLetGoOfThem) {
     moved.out().put("xy");
     EXPECT_TRUE(moved.stillNamed());
     int other = 0;
-    OPENER(other, "O ", "y.csv");
+    OPENER(run, other, "O ", "y.csv");
     EXPECT_EQ(other, 1002);
     EXPECT_EQ(moved.close(), 0);
     EXPECT_EQ(readFile("x.shp"), "xy");
     EXPECT_EQ(out, opened("y.csv", 1002)) << "the owned file said nothing";
     {
         vk::OutputFile dropped("z.txt");
-        ASSERT_EQ(dropped.create(), 0);
+        ASSERT_EQ(dropped.create(units), 0);
         dropped.out().put("z");
     }
     EXPECT_EQ(readFile("z.txt"), "z");
     int next = 0;
-    OPENER(next, "O ", "w.csv");
+    OPENER(run, next, "O ", "w.csv");
     EXPECT_EQ(next, 1001) << "every owned unit was let go of";
-    CLOSER(other);
-    CLOSER(next);
+    CLOSER(run, other);
+    CLOSER(run, next);
 }
 
 TEST_F(OpenModes, InputOfAFileBeingWrittenSeesWhatWasWritten) {
     int w = 0, r = 0;
-    OPENER(w, "O ", "x.prj");
-    unitOutput(w).putLine("PROJCS[\"x\"]");
-    OPENER(r, "I ", "x.prj");
+    OPENER(run, w, "O ", "x.prj");
+    unitOutput(units, w).putLine("PROJCS[\"x\"]");
+    OPENER(run, r, "I ", "x.prj");
     std::string line;
-    ASSERT_EQ(vk::unitInput(r).readLine(line), vk::LineReader::Status::Line);
+    ASSERT_EQ(vk::unitInput(units, r).readLine(line), vk::LineReader::Status::Line);
     EXPECT_EQ(line, "PROJCS[\"x\"]");
     int again = 0;
-    OPENER(again, "I ", "x.prj");
+    OPENER(run, again, "I ", "x.prj");
     EXPECT_EQ(out, opened("x.prj", 1001) + openedForInput("x.prj", 1002) +
                        openedForInput("x.prj", 1003))
         << "an input already open is opened again without a question";
@@ -224,7 +223,7 @@ TEST_F(OpenModes, UnrecognisedModeOpensNothing) {
         for (const std::string& name : {longName, std::string("kept.txt")}) {
             out.clear();
             u = 7;
-            OPENER(u, mode, name);
+            OPENER(run, u, mode, name);
             EXPECT_EQ(u, 0);
             EXPECT_EQ(out, "\nTrying to open file " + name + "...  Unrecognised file type " +
                                std::string(mode) + " file " + name.substr(0, 80) + "\n");
@@ -232,18 +231,18 @@ TEST_F(OpenModes, UnrecognisedModeOpensNothing) {
         EXPECT_FALSE(vktest::fileExists(longName));
         EXPECT_EQ(readFile("kept.txt"), "kept\n");
     }
-    OPENER(u, "O", "x.csv");
+    OPENER(run, u, "O", "x.csv");
     EXPECT_EQ(u, 0) << "codes are compared with their trailing blank";
-    OPENER(u, "O ", "x.csv");
+    OPENER(run, u, "O ", "x.csv");
     EXPECT_EQ(u, 1001) << "no slot was kept";
 }
 
 TEST_F(OpenModes, WritesToAUnitWithoutAFileFail) {
-    EXPECT_FALSE(unitInUse(1001));
-    unitOutput(1001).put("lost");
-    EXPECT_TRUE(unitOutput(1001).failed());
+    EXPECT_FALSE(unitInUse(units, 1001));
+    unitOutput(units, 1001).put("lost");
+    EXPECT_TRUE(unitOutput(units, 1001).failed());
     std::string line;
-    EXPECT_EQ(vk::unitInput(1234).readLine(line), vk::LineReader::Status::Error);
+    EXPECT_EQ(vk::unitInput(units, 1234).readLine(line), vk::LineReader::Status::Error);
 }
 
 // ---- the dialogue ----------------------------------------------------------------------------
@@ -253,13 +252,13 @@ using OpenerDialogue = vktest::FilesSession;
 TEST_F(OpenerDialogue, NameIsUsedWithoutSurroundingBlanks) {
     writeFile("x.sdf", "x\n");
     int u = 0;
-    OPENER(u, "I ", "   x.sdf   ");
+    OPENER(run, u, "I ", "   x.sdf   ");
     EXPECT_EQ(out, openedForInput("x.sdf", 1001));
-    EXPECT_EQ(vk::unitFileName(u), "x.sdf");
+    EXPECT_EQ(vk::unitFileName(units, u), "x.sdf");
 
     std::filesystem::create_directory("sub");
     out.clear();
-    OPENER(u, "O ", " sub//y.csv ");
+    OPENER(run, u, "O ", " sub//y.csv ");
     EXPECT_EQ(out, opened("sub/y.csv", 1002)) << "the line shows the cleaned name";
     EXPECT_TRUE(vktest::fileExists("sub/y.csv"));
 }
@@ -268,14 +267,14 @@ TEST_F(OpenerDialogue, MissingInputAsksForAnotherName) {
     writeFile("y.sdf", "data\n");
     console().feedInput("   \r\ny.sdf\r\n");
     int u = 0;
-    OPENER(u, "I ", "x.sdf");
+    OPENER(run, u, "I ", "x.sdf");
     EXPECT_EQ(u, 1001);
     const std::string missing =
         "\nTrying to open file x.sdf...\nCHECK 0008 - \"x.sdf\" cannot be found\n";
     EXPECT_EQ(out, missing + kNamePrompt + "\nNo file name entered.  Trying file again...\n" +
                        missing + kNamePrompt + openedForInput("y.sdf", 1001));
     std::string line;
-    ASSERT_EQ(vk::unitInput(u).readLine(line), vk::LineReader::Status::Line);
+    ASSERT_EQ(vk::unitInput(units, u).readLine(line), vk::LineReader::Status::Line);
     EXPECT_EQ(line, "data");
 }
 
@@ -283,7 +282,7 @@ TEST_F(OpenerDialogue, QuotedReplyOpensTheNameBetweenTheQuotes) {
     writeFile("y z.sdf", "data\n");
     console().feedInput("  \"y z.sdf\" \n");
     int u = 0;
-    OPENER(u, "I ", "x.sdf");
+    OPENER(run, u, "I ", "x.sdf");
     EXPECT_EQ(u, 1001);
     EXPECT_TRUE(out.ends_with(kNamePrompt + openedForInput("y z.sdf", 1001))) << out;
 }
@@ -293,12 +292,12 @@ TEST_F(OpenerDialogue, AQuietConsoleShowsEveryDialogueWholeAndNothingElse) {
     console().setQuiet(true);
     console().feedInput("y.sdf\n\n");
     int in = 0, csv = 0;
-    OPENER(in, "I ", "x.sdf");
-    OPENER(csv, "O ", "table.csv");
-    CLOSER(csv);
-    EXPECT_EQ(endStatus([] {
+    OPENER(run, in, "I ", "x.sdf");
+    OPENER(run, csv, "O ", "table.csv");
+    CLOSER(run, csv);
+    EXPECT_EQ(endStatus([&] {
                   int u = 0;
-                  OPENER(u, "O ", "nofolder/x.csv");
+                  OPENER(run, u, "O ", "nofolder/x.csv");
               }),
               1);
     console().setQuiet(false);
@@ -316,9 +315,9 @@ TEST_F(OpenerDialogue, TypedNamesAreCutAtEightyCharacters) {
     writeFile(name80, "");
     console().feedInput(name80 + "-and-more\n");
     int u = 0;
-    OPENER(u, "I ", "missing.sdf");
+    OPENER(run, u, "I ", "missing.sdf");
     EXPECT_EQ(u, 1001);
-    EXPECT_EQ(vk::unitFileName(u), name80);
+    EXPECT_EQ(vk::unitFileName(units, u), name80);
 }
 
 TEST_F(OpenerDialogue, DescribedFileIsAskedForByItsDescription) {
@@ -326,7 +325,7 @@ TEST_F(OpenerDialogue, DescribedFileIsAskedForByItsDescription) {
     console().feedInput("p.prj\n");
     int u = 1003;
     std::string name = "q.prj";
-    vk::OPENWITHRETRY(u, name, "I ", "projection");
+    vk::OPENWITHRETRY(run, u, name, "I ", "projection");
     EXPECT_EQ(u, 1003);
     EXPECT_EQ(name, "p.prj");
     EXPECT_EQ(out, "\nTrying to open file q.prj...\nCHECK 0008 - \"q.prj\" cannot be found\n"
@@ -337,7 +336,7 @@ TEST_F(OpenerDialogue, DescribedFileIsAskedForByItsDescription) {
 TEST_F(OpenerDialogue, EndOfInputAtTheNamePromptEndsTheRun) {
     EXPECT_EQ(endStatus([&] {
                   int u = 0;
-                  OPENER(u, "I ", "x.sdf");
+                  OPENER(run, u, "I ", "x.sdf");
               }),
               1);
     EXPECT_EQ(out, "\nTrying to open file x.sdf...\nCHECK 0008 - \"x.sdf\" cannot be found\n" +
@@ -351,7 +350,7 @@ TEST_F(OpenerDialogue, NameWithANulByteIsNeverCutToAnExistingFile) {
     const std::string name = std::string("x.sdf") + '\0' + "tail";
     EXPECT_EQ(endStatus([&] {
                   int u = 0;
-                  OPENER(u, "I ", name);
+                  OPENER(run, u, "I ", name);
               }),
               1);
     EXPECT_NE(out.find("CHECK 0008 - \"" + name + "\" cannot be found"), std::string::npos);
@@ -361,7 +360,7 @@ TEST_F(OpenerDialogue, InputThatCannotBeReadEndsTheRunWithTheReason) {
     std::filesystem::create_directory("data.sdf");
     EXPECT_EQ(endStatus([&] {
                   int u = 0;
-                  OPENER(u, "I ", "data.sdf");
+                  OPENER(run, u, "I ", "data.sdf");
               }),
               1);
     EXPECT_EQ(out, "\nTrying to open file data.sdf...\n"
@@ -371,46 +370,46 @@ TEST_F(OpenerDialogue, InputThatCannotBeReadEndsTheRunWithTheReason) {
 
 TEST_F(OpenerDialogue, AlreadyOpenOutputIsClosedWhenTheUserAgrees) {
     int first = 0, second = 0;
-    OPENER(first, "O ", "x.csv");
-    unitOutput(first).putLine("old");
+    OPENER(run, first, "O ", "x.csv");
+    unitOutput(units, first).putLine("old");
     console().feedInput("yes\n");
-    OPENER(second, "O ", "./x.csv");
+    OPENER(run, second, "O ", "./x.csv");
     EXPECT_EQ(second, 1002);
     EXPECT_EQ(out, opened("x.csv", 1001) +
                        "\nTrying to open file ./x.csv...\n./x.csv is already open, close it? "
                        "OK.  File Unit:1002\n");
     // The other unit was closed without a message, but its slot stays taken until CLOSER.
-    EXPECT_TRUE(unitInUse(first));
-    unitOutput(second).putLine("new");
-    CLOSER(second);
+    EXPECT_TRUE(unitInUse(units, first));
+    unitOutput(units, second).putLine("new");
+    CLOSER(run, second);
     EXPECT_EQ(readFile("x.csv"), "new\n");
     int third = 0;
-    OPENER(third, "O ", "z.csv");
+    OPENER(run, third, "O ", "z.csv");
     EXPECT_EQ(third, 1002);
 }
 
 TEST_F(OpenerDialogue, SameFileUnderAnotherNameCountsAsOpen) {
     int first = 0, second = 0;
-    OPENER(first, "O ", "x.csv");
+    OPENER(run, first, "O ", "x.csv");
     std::filesystem::create_hard_link("x.csv", "hard.csv");
     console().feedInput("no\nother.csv\n");
-    OPENER(second, "O ", "hard.csv");
+    OPENER(run, second, "O ", "hard.csv");
     EXPECT_EQ(second, 1002);
     EXPECT_EQ(out, opened("x.csv", 1001) +
                        "\nTrying to open file hard.csv...\nhard.csv is already open, close it? " +
                        kNamePrompt + opened("other.csv", 1002));
-    EXPECT_TRUE(vk::unitOutput(first).isOpen()) << "the answer was no";
+    EXPECT_TRUE(vk::unitOutput(units, first).isOpen()) << "the answer was no";
 }
 
 TEST_F(OpenerDialogue, OtherUnitThatCannotBeClosedEndsTheRun) {
-    const vktest::FullDisk disk("full.csv");
+    const vktest::FullDisk disk(parts.faults, "full.csv");
     int first = 0;
-    OPENER(first, "O ", "full.csv");
-    unitOutput(first).putLine("cannot be stored");
+    OPENER(run, first, "O ", "full.csv");
+    unitOutput(units, first).putLine("cannot be stored");
     console().feedInput("Y\n");
     EXPECT_EQ(endStatus([&] {
                   int second = 0;
-                  OPENER(second, "O ", "full.csv");
+                  OPENER(run, second, "O ", "full.csv");
               }),
               1);
     EXPECT_EQ(out, opened("full.csv", 1001) +
@@ -420,11 +419,11 @@ TEST_F(OpenerDialogue, OtherUnitThatCannotBeClosedEndsTheRun) {
 
 TEST_F(OpenerDialogue, EndOfInputAtTheCloseQuestionEndsTheRun) {
     int first = 0;
-    OPENER(first, "O ", "x.csv");
-    unitOutput(first).put("on disk");
+    OPENER(run, first, "O ", "x.csv");
+    unitOutput(units, first).put("on disk");
     EXPECT_EQ(endStatus([&] {
                   int second = 0;
-                  OPENER(second, "BO", "x.csv");
+                  OPENER(run, second, "BO", "x.csv");
               }),
               1);
     EXPECT_EQ(out, opened("x.csv", 1001) +
@@ -438,7 +437,7 @@ TEST_F(OpenerDialogue, BlockedOutputIsRetriedUntilInputEnds) {
     console().feedInput("\n");
     EXPECT_EQ(endStatus([&] {
                   int u = 0;
-                  OPENER(u, "O ", "nofolder/x.csv");
+                  OPENER(run, u, "O ", "nofolder/x.csv");
               }),
               1);
     EXPECT_EQ(out, "\nTrying to open file nofolder/x.csv..." + cantOpen("nofolder/x.csv") +
@@ -459,7 +458,7 @@ TEST_F(OpenerDialogue, OutputHeldByAnotherRunIsNotTouched) {
     for (std::string_view mode : {"O ", "BO", "owned"}) {
         SCOPED_TRACE(std::string("mode [") + std::string(mode) + "]");
         const bool owned = mode == "owned";
-        vk::INITFILEUNITS(1000);
+        vk::INITFILEUNITS(run, 1000);
         writeFile("layer.shp", "theirs");
         vk::sys::File theirs;
         ASSERT_EQ(holdElsewhere(theirs), 0);
@@ -468,9 +467,9 @@ TEST_F(OpenerDialogue, OutputHeldByAnotherRunIsNotTouched) {
                       int u = 0;
                       vk::OutputFile file("layer.shp");
                       if (owned)
-                          vk::openOwnedOutput(file);
+                          vk::openOwnedOutput(run, file);
                       else
-                          OPENER(u, mode, "layer.shp");
+                          OPENER(run, u, mode, "layer.shp");
                   }),
                   1);
         EXPECT_EQ(out, "\nTrying to open file layer.shp..." +
@@ -481,23 +480,23 @@ TEST_F(OpenerDialogue, OutputHeldByAnotherRunIsNotTouched) {
         EXPECT_EQ(readFile("layer.shp"), "theirs");
         vk::sys::closeFile(theirs);
 
-        vk::INITFILEUNITS(1000);
+        vk::INITFILEUNITS(run, 1000);
         int u = 0;
         vk::OutputFile file("layer.shp");
         if (owned)
-            vk::openOwnedOutput(file);
+            vk::openOwnedOutput(run, file);
         else
-            OPENER(u, mode, "layer.shp");
-        (owned ? file.out() : unitOutput(u)).put("ours");
+            OPENER(run, u, mode, "layer.shp");
+        (owned ? file.out() : unitOutput(units, u)).put("ours");
         vk::sys::File other;
         EXPECT_EQ(holdElsewhere(other), EWOULDBLOCK) << "held while the unit is open";
         if (owned)
-            vk::closeOwnedOutput(file);
+            vk::closeOwnedOutput(run, file);
         else
-            CLOSER(u);
+            CLOSER(run, u);
         // An output (a layer's file, a table) stays held until every output of the run is final.
         EXPECT_EQ(holdElsewhere(other), EWOULDBLOCK) << "held after its close";
-        EXPECT_TRUE(vk::closeAllUnitsAtExit());
+        EXPECT_TRUE(vk::closeAllUnitsAtExit(units));
         ASSERT_EQ(holdElsewhere(other), 0) << "let go of at the run's end";
         vk::sys::closeFile(other);
     }
@@ -506,21 +505,21 @@ TEST_F(OpenerDialogue, OutputHeldByAnotherRunIsNotTouched) {
 TEST_F(OpenerDialogue, EmptyNameBailsOut) {
     console().feedInput("\n");
     int u = 5;
-    EXPECT_EQ(endStatus([&] { OPENER(u, "O ", "    "); }), 1);
+    EXPECT_EQ(endStatus([&] { OPENER(run, u, "O ", "    "); }), 1);
     EXPECT_EQ(u, 5);
     EXPECT_EQ(out, "\nEmpty filename specified.  Bailing out.  Please contact "
                    "support@varnokline.example.\nPress Enter to Close\n");
 }
 
 TEST_F(OpenerDialogue, CloseOfAFileThatCouldNotBeWrittenEndsTheRun) {
-    const vktest::FullDisk disk("full.csv");
+    const vktest::FullDisk disk(parts.faults, "full.csv");
     int u = 0;
-    OPENER(u, "O ", "full.csv");
-    unitOutput(u).putLine("1,2,3");
+    OPENER(run, u, "O ", "full.csv");
+    unitOutput(units, u).putLine("1,2,3");
     out.clear();
-    EXPECT_EQ(endStatus([&] { CLOSER(u); }), 1);
+    EXPECT_EQ(endStatus([&] { CLOSER(run, u); }), 1);
     EXPECT_EQ(out, "ERROR - Cannot write file full.csv: No space left on device\n" + kCloseAtEnd);
-    EXPECT_FALSE(unitInUse(1001));
+    EXPECT_FALSE(unitInUse(units, 1001));
 }
 
 // The whole dialogue on the real standard input and output: the user sees the blocked output,
@@ -528,9 +527,10 @@ TEST_F(OpenerDialogue, CloseOfAFileThatCouldNotBeWrittenEndsTheRun) {
 TEST(OpenerOnTheRealConsole, BlockedOutputOpensOnceTheCauseIsFixed) {
     vktest::TempDir dir;
     vktest::ScopedCwd cwd(dir.path());
-    vk::INITFILEUNITS(1000);
-    vk::console().captureOutput(nullptr);
-    vk::console().useStandardInput();
+    vktest::RunParts parts;  // its console: standard output and input
+    vk::RunContext& run = parts.run;
+    vk::Console& console = parts.con;
+    vk::INITFILEUNITS(run, 1000);
     std::string seen;
     int u = 0;
     {
@@ -541,15 +541,15 @@ TEST(OpenerOnTheRealConsole, BlockedOutputOpensOnceTheCauseIsFixed) {
             stdio.type("\n");
             stdio.closeInput();
         });
-        OPENER(u, "O ", "later/x.csv");
-        unitOutput(u).putLine("ok");
-        CLOSER(u);
-        vk::console().flush();
+        OPENER(run, u, "O ", "later/x.csv");
+        unitOutput(parts.units, u).putLine("ok");
+        CLOSER(run, u);
+        console.flush();
         user.join();
         stdio.restore();
         seen = stdio.readUntil("\x01");
     }
-    vk::INITFILEUNITS(1000);
+    vk::INITFILEUNITS(run, 1000);
     EXPECT_EQ(seen, "\nTrying to open file later/x.csv..." + cantOpen("later/x.csv") +
                         "OK.  File Unit:1001\n" + closed(1001));
     EXPECT_EQ(readFile(dir.file("later/x.csv")), "ok\n");
@@ -558,9 +558,10 @@ TEST(OpenerOnTheRealConsole, BlockedOutputOpensOnceTheCauseIsFixed) {
 TEST(OpenerOnTheRealConsole, ClosedStandardInputNeverHangs) {
     vktest::TempDir dir;
     vktest::ScopedCwd cwd(dir.path());
-    vk::INITFILEUNITS(1000);
-    vk::console().captureOutput(nullptr);
-    vk::console().useStandardInput();
+    vktest::RunParts parts;  // its console: standard output and input
+    vk::RunContext& run = parts.run;
+    vk::Console& console = parts.con;
+    vk::INITFILEUNITS(run, 1000);
     std::string seen;
     int status = -1;
     {
@@ -569,12 +570,12 @@ TEST(OpenerOnTheRealConsole, ClosedStandardInputNeverHangs) {
         std::thread reader([&] { seen = stdio.readUntil("Press Enter to Close\n"); });
         status = endStatus([&] {
             int u = 0;
-            OPENER(u, "O ", "missing/x.csv");
+            OPENER(run, u, "O ", "missing/x.csv");
         });
-        vk::console().flush();
+        console.flush();
         reader.join();
     }
-    vk::console().useStandardInput();
+    console.useStandardInput();
     EXPECT_EQ(status, 1);
     EXPECT_EQ(seen, "\nTrying to open file missing/x.csv..." + cantOpen("missing/x.csv") +
                         "\nERROR - Unable to open file missing/x.csv and no console input to "

@@ -88,7 +88,7 @@ TEST_F(Datasets, LongErrorsGoOnInWholeCharactersAndKeepTheirEnd) {
         for (int i = 0; i < letters; ++i) path += "\xC3\xA9";  // é
         const std::string message = "ERROR - Cannot write GeoPackage " + path + ": disk I/O error";
         const std::string out = endsRun([&] {
-            vk::gisEndRunOn({vk::GisError::PackageWrite, path + ": disk I/O error"});
+            vk::gisEndRunOn(run, {vk::GisError::PackageWrite, path + ": disk I/O error"});
         });
         ASSERT_TRUE(out.starts_with("\nERROR - Cannot write GeoPackage /") &&
                     out.ends_with(": disk I/O error\n" + std::string(kExitTail)))
@@ -130,7 +130,7 @@ TEST_F(Datasets, EachFormatOpensItsDataset) {
         vk::DatasetPlace place{dir.file(std::string(format.option)) + "/", "t", {}, 0};
         place.projections.*format.projection = mark;
         std::filesystem::create_directory(place.folder);
-        const auto dataset = format.openDataset(format, place);
+        const auto dataset = format.openDataset(run, format, place);
         auto id = dataset->createLayer(place.folder + "t" + main, "PL", gisSchema);
         id->close();
         dataset->finish();
@@ -190,7 +190,7 @@ TEST_F(Datasets, ARepeatedKindLetterOpensItsSetOnce) {
     id->close();
     // Every unit was released: the next file gets the first unit again.
     int unit = 0;
-    vk::OPENER(unit, "O ", dir.file("x.txt"));
+    vk::OPENER(run, unit, "O ", dir.file("x.txt"));
     EXPECT_EQ(unit, 1001);
 }
 
@@ -208,19 +208,19 @@ TEST_F(Datasets, ShapefileCloseReleasesEveryUnitOfEverySet) {
                               "...Closed File Unit:1004\n");
     // Every unit was released.
     int unit = 0;
-    vk::OPENER(unit, "O ", dir.file("x.txt"));
+    vk::OPENER(run, unit, "O ", dir.file("x.txt"));
     EXPECT_EQ(unit, 1001);
 }
 
 TEST_F(Datasets, ErrorReportPrintsTheNonBlankLines) {
     std::array<std::string, 4> gisErrorText{"ERROR 9999 - First line.   "};
-    vk::gisReportError(gisErrorText, 1);
+    vk::gisReportError(console(), gisErrorText, 1);
     EXPECT_EQ(transcript, "\nERROR 9999 - First line.\n");
 
     transcript.clear();
     gisErrorText[2] = "  third line  ";
     gisErrorText[3] = "     ";
-    vk::gisReportError(gisErrorText, 2);
+    vk::gisReportError(console(), gisErrorText, 2);
     EXPECT_EQ(transcript, "\n\nERROR 9999 - First line.\n  third line\n");
     // The buffer is left as it was.
     EXPECT_EQ(gisErrorText[2], "  third line  ");

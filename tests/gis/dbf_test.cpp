@@ -36,16 +36,16 @@ class DbfTest : public vktest::GisFileTest {
     void open() {
         path = dir.file("table.dbf");
         file = vk::OutputFile(path);
-        ASSERT_EQ(file.create(), 0);
+        ASSERT_EQ(file.create(units), 0);
         table.file = &file;
     }
     void header() {
-        vk::gisEndRunOn(vk::dbfWriteHeader(gisSchema, table));
+        vk::gisEndRunOn(run, vk::dbfWriteHeader(gisSchema, table));
         table.recordsWritten = 0;
     }
     void record(std::initializer_list<vk::GisValue> values) {
         ++table.recordsWritten;
-        vk::gisEndRunOn(vk::dbfWriteRecord(table, values));
+        vk::gisEndRunOn(run, vk::dbfWriteRecord(table, values));
     }
     std::string bytes() const { return vktest::readFile(path); }
     // The bytes of record i (0-based) of a closed or open table.
@@ -153,7 +153,7 @@ TEST_F(DbfTest, AcceptsExactly128Fields) {
         addField("F" + std::to_string(i), "Char", 1);
     open();
     header();
-    vk::gisEndRunOn(vk::dbfWriteEoF(table));
+    vk::gisEndRunOn(run, vk::dbfWriteEoF(table));
     const std::string file = bytes();
     EXPECT_EQ(file.size(), 32u * 128 + 33 + 1);
     EXPECT_EQ(readU16le(file, 8), 32 * 128 + 33);
@@ -232,7 +232,7 @@ TEST_F(DbfTest, RecordsHoldEveryValueInExactlyItsFieldWidth) {
     record({textValue("x"), textValue("y"), realValue(1234567.25)});  // the decimals that fit
     record({textValue("m"), vk::missingValue(), vk::missingValue()});  // no value: blank
     record({textValue("x"), textValue("y"), realValue(1e308)});  // never another number
-    vk::gisEndRunOn(vk::dbfWriteEoF(table));
+    vk::gisEndRunOn(run, vk::dbfWriteEoF(table));
 
     EXPECT_EQ(recordBytes(0), " ABCDEAB       1234");
     EXPECT_EQ(recordBytes(1), "  AB  x,y      -1.5");
@@ -258,7 +258,7 @@ TEST_F(DbfTest, TextsAreCutAtWholeCharacters) {
         open();
         header();
         record({textValue(text)});
-        vk::gisEndRunOn(vk::dbfWriteEoF(table));
+        vk::gisEndRunOn(run, vk::dbfWriteEoF(table));
         EXPECT_EQ(recordBytes(0), " " + std::string(field)) << text;
         EXPECT_EQ(vk::dbfCodePage(table), codePage) << text;
     }
@@ -272,7 +272,7 @@ TEST_F(DbfTest, ThreeRecordsAreCountedInTheClosedTable) {
     record({textValue("one"), realValue(1)});
     record({textValue("two"), realValue(2)});
     record({textValue("three"), realValue(3)});
-    vk::gisEndRunOn(vk::dbfWriteEoF(table));
+    vk::gisEndRunOn(run, vk::dbfWriteEoF(table));
 
     const std::string file = bytes();
     EXPECT_EQ(file.size(), 32u * 2 + 33 + 3 * (26 + 1) + 1);
@@ -289,7 +289,7 @@ TEST_F(DbfTest, TableClosedWithoutRecordsHasCountZeroAndTheEndByte) {
     EXPECT_EQ(bytes()[64], '\x0D');
 
     const std::size_t before = transcript.size();
-    vk::gisEndRunOn(vk::dbfWriteEoF(table));
+    vk::gisEndRunOn(run, vk::dbfWriteEoF(table));
     const std::string file = bytes();
     EXPECT_EQ(file.size(), 66u);
     EXPECT_EQ(readI32le(file, 4), 0);
@@ -301,7 +301,7 @@ TEST_F(DbfTest, TableClosedWithoutRecordsHasCountZeroAndTheEndByte) {
 
 TEST_F(DbfTest, HeaderWrittenToAFullDiskEndsTheRun) {
     addField("a", "Char", 4);
-    const vktest::FullDisk disk("table.dbf");
+    const vktest::FullDisk disk(parts.faults, "table.dbf");
     open();
     EXPECT_TRUE(endsRun([&] { header(); }));
     EXPECT_TRUE(transcriptHas("\nERROR 0413 - Writing .dbf file header.\n"));
@@ -314,7 +314,7 @@ TEST_F(DbfTest, RecordThatCannotBeWrittenEndsTheRun) {
     header();
     const std::string line(2000, 'v');
     {
-        vktest::FileSizeLimit limit(1 << 20);
+        vktest::FileSizeLimit limit(parts.faults, 1 << 20);
         EXPECT_TRUE(endsRun([&] {
             for (int i = 0; i < 200; ++i)
                 record({textValue(line)});  // 5 MB in all
@@ -332,7 +332,7 @@ TEST_F(DbfTest, TableRemovedBeforeCloseEndsTheRunWithoutRecreatingIt) {
     header();
     record({textValue("abc")});
     ASSERT_TRUE(std::filesystem::remove(path));
-    EXPECT_TRUE(endsRun([&] { vk::gisEndRunOn(vk::dbfWriteEoF(table)); }));
+    EXPECT_TRUE(endsRun([&] { vk::gisEndRunOn(run, vk::dbfWriteEoF(table)); }));
     EXPECT_TRUE(transcriptHas("\nERROR 0413 - Rewriting .dbf file header with final "
                               "information.\n"));
     EXPECT_FALSE(vktest::fileExists(path));

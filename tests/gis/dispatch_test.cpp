@@ -170,7 +170,7 @@ TEST_F(Dispatch, ANoneObjectGoesToEveryOpenSet) {
 
 TEST_F(Dispatch, ShapefileObjectsWithoutKindOrWithoutTheirSet) {
     const auto id = openShapefile("k.shp", "L");
-    vk::settleOutputsAtEnd(nullptr);  // the layer stays open across the ends tested here
+    vk::settleOutputsAtEnd(run.exit, nullptr);  // the layer stays open across the ends tested here
     const std::string tail(kExitTail);
     EXPECT_EQ(endsRun([&] { id->writeObject(gisO_); }),
               "\nShould not be here [gisWriteObject-shp].  Please contact "

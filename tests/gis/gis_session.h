@@ -26,15 +26,14 @@ class GisSession : public ::testing::Test, protected OwnGisState {
   protected:
 
     void SetUp() override {
-        vk::console().captureOutput(&transcript);
-        vk::console().feedInput("");
-        vk::resetRunFinished();
-        vk::INITFILEUNITS(1000);
+        console().captureOutput(&transcript);
+        console().feedInput("");
+        vk::INITFILEUNITS(run, 1000);
     }
 
     void TearDown() override {
-        vk::INITFILEUNITS(1000);
-        vk::console().captureOutput(nullptr);
+        vk::INITFILEUNITS(run, 1000);
+        console().captureOutput(nullptr);
     }
 
     // Runs a step that must end the run; returns what it wrote to the console (the transcript

@@ -62,7 +62,7 @@ TEST_F(Header, ABlankProjectionGivesAnEmptyPrjLine) {
 }
 
 TEST_F(Header, APrjLineThatCannotBeWrittenEndsTheRun) {
-    const vktest::FullDisk disk("river_P.prj");
+    const vktest::FullDisk disk(parts.faults, "river_P.prj");
     // The header is written as the layer is created.
     const std::string console = endsRun([&] { openLayer(dir.file("river.shp"), "P", gisSchema); });
     EXPECT_NE(console.find("OK.  File Unit:1004\n\nERROR 0437 - Writing .shp file header.\n"),

@@ -225,7 +225,7 @@ TEST_F(Mif, AnObjectWithoutKindIsRefused) {
 // Writes that fail: the layer's .mif or .mid is on a full disk.
 class MifFull : public Mif {
   protected:
-    void pointTo(std::string_view name) { full_.emplace(std::string(name)); }
+    void pointTo(std::string_view name) { full_.emplace(parts.faults, std::string(name)); }
 
   private:
     std::optional<vktest::FullDisk> full_;
@@ -257,12 +257,12 @@ TEST_F(MifFull, EveryWriterReportsAFailedWriteWithoutEndingTheRun) {
         if (c.extension == std::string_view(".mif"))
             writer = std::make_unique<vk::MifLayerWriter>();
         else
-            writer = std::make_unique<vk::ShapefileLayerWriter>();
+            writer = std::make_unique<vk::ShapefileLayerWriter>(units);
         vk::GisStatus status;
         EXPECT_NO_THROW({
             status = writer->open(dir.file(std::string("w") + c.extension), "P");
             for (vk::OutputFile& file : writer->files())
-                ASSERT_EQ(file.create(), 0) << file.path();
+                ASSERT_EQ(file.create(units), 0) << file.path();
             if (status.ok()) status = writer->header(schema, vk::GisProjections{});
             if (status.ok()) status = writer->object(gisO_);
             if (status.ok()) status = writer->record(gisO_);

@@ -20,6 +20,7 @@
 #include "gis/dataset.h"
 #include "gis/formats.h"
 #include "gis/shapefile.h"
+#include "support/runparts.h"
 #include "support/testfiles.h"
 #include "support/writefaults.h"
 
@@ -77,10 +78,12 @@ inline void initialiseObject(vk::GisObject& object) {
     object.typeName.clear();
 }
 
-// The test's own file units, in use for its lifetime, and a dataset per format for its layers.
+// The test's own run (console, file units, end), and a dataset per format for its layers.
 struct OwnGisState {
-    vk::UnitTable units;
-    const vk::UnitTableScope useUnits{units};
+    vktest::RunParts parts;
+    vk::RunContext& run = parts.run;
+    vk::UnitTable& units = parts.units;
+    vk::Console& console() { return parts.con; }
     vk::GisObject gisO_;
     vk::GisSchema gisSchema;
     vk::GisProjections projections;
@@ -93,7 +96,7 @@ struct OwnGisState {
         auto& dataset = datasets[std::string(option)];
         if (!dataset) {
             const vk::OutputFormat& format = outputFormatNamed(option);
-            dataset = format.openDataset(format, {"", "", projections, 0});
+            dataset = format.openDataset(run, format, {"", "", projections, 0});
         }
         return *dataset;
     }
@@ -114,15 +117,13 @@ class GisFileTest : public ::testing::Test, protected OwnGisState {
   protected:
 
     void SetUp() override {
-        vk::console().captureOutput(&transcript);
-        vk::console().feedInput("");
-        vk::INITFILEUNITS(1000);
-        vk::resetRunFinished();
+        console().captureOutput(&transcript);
+        console().feedInput("");
+        vk::INITFILEUNITS(run, 1000);
     }
     void TearDown() override {
-        vk::closeAllUnitsQuietly();
-        vk::console().captureOutput(nullptr);
-        vk::console().useStandardInput();
+        vk::closeAllUnitsQuietly(units);
+        console().captureOutput(nullptr);
     }
     bool transcriptHas(std::string_view text) const {
         return transcript.find(text) != std::string::npos;

@@ -306,7 +306,7 @@ TEST_F(ShpTest, RerunOverLongerFilesLeavesNoStaleBytes) {
     EXPECT_EQ(vktest::readFile(setFile('P', ".prj")).find('Z'), std::string::npos);
 
     // A second run of the same layer with fewer records.
-    vk::INITFILEUNITS(1000);
+    vk::INITFILEUNITS(run, 1000);
     gisSchema.fieldCount = 1;
     gisSchema.fields[0] = {"ID", "Char", 8};
     id = open("P");
@@ -317,7 +317,7 @@ TEST_F(ShpTest, RerunOverLongerFilesLeavesNoStaleBytes) {
 }
 
 TEST_F(ShpTest, HeaderWrittenToAFullDiskEndsTheRun) {
-    const vktest::FullDisk disk("_P.shp");
+    const vktest::FullDisk disk(parts.faults, "_P.shp");
     EXPECT_TRUE(endsRun([&] { openLayer(layerName(), "P", gisSchema); }));
     EXPECT_TRUE(transcriptHas("\n\nERROR 0437 - Writing .shp file header.\n"));
 }
@@ -328,7 +328,7 @@ TEST_F(ShpTest, RecordThatCannotBeWrittenEndsTheRun) {
     fill(points);
     gisO_.kind = vk::GisKind::Pline;
     {
-        vktest::FileSizeLimit limit(400 * 1024);
+        vktest::FileSizeLimit limit(parts.faults, 400 * 1024);
         EXPECT_TRUE(endsRun([&] {
             for (int i = 0; i < 100; ++i)
                 write(id);  // 1.6 MB of records
@@ -354,15 +354,15 @@ TEST_F(ShpTest, MainFileRemovedBeforeCloseEndsTheRunWithoutRecreatingIt) {
 TEST_F(ShpTest, RunEndedBeforeCloseClosesOutOrRemovesTheSet) {
     auto id = open("P");
     writePoint(id, 1, 2);
-    EXPECT_TRUE(endsRun([] { vk::EXITS(); }));
+    EXPECT_TRUE(endsRun([&] { vk::EXITS(run); }));
     EXPECT_EQ(readI32be(shp('P'), 24), 64);
     expectBox(shp('P'), 36, 1, 2, 1, 2);
     EXPECT_EQ(readI32le(dbf('P'), 4), 1);
     EXPECT_EQ(dbf('P').back(), '\x1A');
     id = open("P");
     writePoint(id, 1, 2);
-    const vktest::FullDisk disk;
-    EXPECT_TRUE(endsRun([] { vk::EXITS(); }));
+    const vktest::FullDisk disk(parts.faults);
+    EXPECT_TRUE(endsRun([&] { vk::EXITS(run); }));
     EXPECT_TRUE(transcriptHas(": No space left on device): its files were removed.\n"));
     for (const char* ext : {".shp", ".shx", ".dbf", ".prj"})
         EXPECT_FALSE(vktest::fileExists(setFile('P', ext))) << ext;
@@ -371,14 +371,14 @@ TEST_F(ShpTest, RunEndedBeforeCloseClosesOutOrRemovesTheSet) {
 TEST_F(ShpTest, SetIsOpenedOnlyForAShapefileName) {
     std::array<std::string, 4> paths;
     EXPECT_TRUE(endsRun(
-        [&] { vk::gisEndRunOn(vk::OpenshpFile(dir.file("river.mif"), 'P', paths)); }));
+        [&] { vk::gisEndRunOn(run, vk::OpenshpFile(dir.file("river.mif"), 'P', paths)); }));
     EXPECT_EQ(transcript.substr(0, 39), "\nERROR 0426 - .shp file not specified.\n");
     EXPECT_FALSE(vktest::fileExists(dir.file("river_P.shp")));
 }
 
 TEST_F(ShpTest, SetNeedsALetter) {
     std::array<std::string, 4> paths;
-    EXPECT_TRUE(endsRun([&] { vk::gisEndRunOn(vk::OpenshpFile(layerName(), ' ', paths)); }));
+    EXPECT_TRUE(endsRun([&] { vk::gisEndRunOn(run, vk::OpenshpFile(layerName(), ' ', paths)); }));
     EXPECT_TRUE(transcriptHas(
         "Should not be here [OpenshpFileO] - please contact support@varnokline.example.\n"));
     EXPECT_FALSE(vktest::fileExists(dir.file("river_P.shp")));
@@ -387,7 +387,7 @@ TEST_F(ShpTest, SetNeedsALetter) {
 TEST_F(ShpTest, HeaderNeedsOpenHandles) {
     vk::ShapeSet set;
     vk::OutputFile closed(dir.file("river_P.shp"));
-    EXPECT_TRUE(endsRun([&] { vk::gisEndRunOn(vk::shpWriteHeader(set, closed)); }));
+    EXPECT_TRUE(endsRun([&] { vk::gisEndRunOn(run, vk::shpWriteHeader(set, closed)); }));
     EXPECT_TRUE(transcriptHas(
         "Should not be here [shpnotopen] - please contact support@varnokline.example.\n"));
 }
@@ -396,7 +396,7 @@ TEST_F(ShpTest, ObjectWithoutAShapeKindEndsTheRun) {
     const auto id = open("P");
     fill({{1, 2}});
     gisO_.kind = vk::GisKind::Unset;
-    EXPECT_TRUE(endsRun([&] { vk::gisEndRunOn(vk::shpWriteObject(gisO_, shapefile(id).sets[0])); }));
+    EXPECT_TRUE(endsRun([&] { vk::gisEndRunOn(run, vk::shpWriteObject(gisO_, shapefile(id).sets[0])); }));
     EXPECT_TRUE(transcriptHas("\n\nERROR 0350 - Trying to write a SHP object that is not yet "
                               "supported.  Please contact support@varnokline.example.\n"));
     EXPECT_EQ(shp('P').size(), 100u);
@@ -407,7 +407,7 @@ TEST_F(ShpTest, VertexCountBeyondTheArraysEndsTheRunWithoutReadingThem) {
     fill({{1, 2}, {3, 4}});
     gisO_.kind = vk::GisKind::Pline;
     gisO_.n = static_cast<int>(gisO_.X.size()) + 1;
-    EXPECT_TRUE(endsRun([&] { vk::gisEndRunOn(vk::shpWriteObject(gisO_, shapefile(id).sets[1])); }));
+    EXPECT_TRUE(endsRun([&] { vk::gisEndRunOn(run, vk::shpWriteObject(gisO_, shapefile(id).sets[1])); }));
     EXPECT_TRUE(transcriptHas("Should not be here [shpWriteObject: vertex or part count]"));
     EXPECT_EQ(shp('L').size(), 100u);
 }
