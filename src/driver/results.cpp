@@ -300,9 +300,10 @@ void ResultsOutput::open(GisDataset& dataset) {
     tableLayer_ = createTable(dataset, tableLayerName(settings_.output, format), kWaterSurfaceFields);
 
     OPENER(run_, table_, "O ", tableName(settings_.output));
-    unitOutput(run_.units, table_).putLine(R"("Stream","Reach","Station","Node","Profile","WS_Elev","Extents",)"
-                               R"("XL","YL","XR","YR","Top_Width","Bank_Left","Bank_Left_Station",)"
-                               R"("Bank_Right","Bank_Right_Station")");
+    unitOutput(run_.units, table_)
+        .putLine(R"("Stream","Reach","Station","Node","Profile","WS_Elev","Extents",)"
+                 R"("XL","YL","XR","YR","Top_Width","Bank_Left","Bank_Left_Station",)"
+                 R"("Bank_Right","Bank_Right_Station")");
 }
 
 void ResultsOutput::section(const SdfIds& ids, const SdfSection& s, ConversionReport* report) {

@@ -30,8 +30,9 @@ namespace {
 // unfinished: what the run's dataset says it left in place (empty: nothing to say).
 [[noreturn]] void endInterrupted(RunState& run, std::int64_t sectionsWritten,
                                  const std::string& unfinished) {
-    run.console.breakLine("ERROR - Interrupted; the outputs hold the sections written before section " +
-                        std::to_string(sectionsWritten + 1) + ".");
+    run.console.breakLine(
+        "ERROR - Interrupted; the outputs hold the sections written before section " +
+        std::to_string(sectionsWritten + 1) + ".");
     if (!unfinished.empty()) run.console.line(unfinished);
     EXITS(run.context);
 }
@@ -69,8 +70,8 @@ void createOutputFolder(RunState& run, const RunSettings& settings) {
         SdfSection section;
         GisObject centreline;  // the reader's: each centreline's vertices, as it completes them
         ReadAhead ahead(run.context, out);
-        SdfReader reader(unitInput(run.units, settings.sdfUnit), settings.trimToLevees, centreline, section,
-                         ahead);
+        SdfReader reader(unitInput(run.units, settings.sdfUnit), settings.trimToLevees, centreline,
+                         section, ahead);
         reader.readResults(settings.results);
         ahead.read(reader);
 
@@ -142,7 +143,8 @@ void refuseCollidingOutputs(RunState& run, const RunSettings& settings) {
     }
     {
         const ConsoleDialogue shown(outer.console);
-        outer.console.breakLine("Converted " + std::to_string(finished) + " of " + count + " files.");
+        outer.console.breakLine("Converted " + std::to_string(finished) + " of " + count +
+                                " files.");
     }
     if (finished == settings.inputs.size()) markRunFinished(outer.exit);
     EXITS(outer.context);

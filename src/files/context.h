@@ -6,7 +6,7 @@
 //   RunContext run{console, units, exit};
 //   int unit = 0;
 //   OPENER(run, unit, "O ", "river.csv");
-//   run.units.output(unit).putLine(R"("X","Z")");
+//   unitOutput(run.units, unit).putLine(R"("X","Z")");
 //   CLOSER(run, unit);
 #pragma once
 

@@ -239,7 +239,8 @@ int attachOutput(Table& t, int index, const std::string& name) {
     // file that another unit of this run has open is this run's already.
     const bool exclusive = !(exists && findAttached(t, id) >= 0);
     OutStream& stream = ownStream(t, s);
-    if (!openOutputStream(t, stream, name, OutStream::Open::Truncate, exclusive)) return stream.error();
+    if (!openOutputStream(t, stream, name, OutStream::Open::Truncate, exclusive))
+        return stream.error();
     s.writes = true;
     if (!identityOfDescriptor(stream.descriptor(), s.id)) s.id = {};
     s.attached = true;
@@ -501,7 +502,8 @@ void OPENWITHRETRY(RunContext& run, int& unit, std::string& name, std::string_vi
             say(run, "OK.\nOpened File Unit:" + unitField(unit) + "\n");
             return;
         }
-        const ConsoleDialogue shown(run.console);  // the question for another name, with what led to it
+        // The question for another name, with what led to it.
+        const ConsoleDialogue shown(run.console);
         if (!askName) {
             const std::string notice = "\nCHECK 0008 - \"" + name + "\" cannot be found\n";
             say(run, notice);

@@ -85,8 +85,8 @@ void checkVertices(RunContext& run, int number, const GisObject& object) {
 
 GisLayer::GisLayer(GisDataset& dataset, int number, std::string name,
                    std::unique_ptr<LayerWriter> writer, const GisSchema& schema)
-    : run_(dataset.run_), dataset_(&dataset), number_(number), name_(std::move(name)), writer_(std::move(writer)),
-      schema_(schema) {}
+    : run_(dataset.run_), dataset_(&dataset), number_(number), name_(std::move(name)),
+      writer_(std::move(writer)), schema_(schema) {}
 
 GisLayer::~GisLayer() {
     if (dataset_) std::erase(dataset_->open_, this);
@@ -108,9 +108,10 @@ void GisLayer::writeRecord(GisObject& object) {
 
 void GisLayer::close() {
     if (!open_) {
-        run_.console.line(std::string("SOFTWARE CHECK - Trying to close a GIS Layer that's not open.  "
-                                   "Please contact ") +
-                       std::string(kSupportAddress) + ".");
+        run_.console.line(
+            std::string("SOFTWARE CHECK - Trying to close a GIS Layer that's not open.  "
+                        "Please contact ") +
+            std::string(kSupportAddress) + ".");
         return;
     }
     run_.console.line("Closing GIS Layer " + AINTEGER(number_) + " [" + name_ + "]...");
@@ -159,7 +160,8 @@ std::unique_ptr<GisLayer> GisDataset::createLayer(std::string_view name, std::st
     while (std::any_of(open_.begin(), open_.end(),
                        [&](const GisLayer* layer) { return layer->number() == number; }))
         ++number;
-    if (number > kMaxGisLayers) gisEndRunOn(run_, {GisError::TooManyLayers, AINTEGER(kMaxGisLayers)});
+    if (number > kMaxGisLayers)
+        gisEndRunOn(run_, {GisError::TooManyLayers, AINTEGER(kMaxGisLayers)});
     run_.console.line("GIS Layer assigned ID of " + AINTEGER(number));
 
     auto layer = std::make_unique<GisLayer>(*this, number, std::string(layerName), makeWriter(),

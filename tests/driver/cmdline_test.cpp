@@ -9,6 +9,7 @@
 #include "driver/layers.h"
 #include "driver/run.h"
 #include "driver/settings.h"
+#include "files/console.h"
 #include "files/platform.h"
 #include "files/units.h"
 #include "support/testfiles.h"
@@ -191,10 +192,11 @@ TEST(ScanCommandLine, AbsolutePathIsTheInputName) {
 TEST(ScanCommandLine, UnrecognisedOptionEndsTheRunWithoutLookingFurther) {
     DriverSession session;
     vk::RunSettings settings;
-    EXPECT_EQ(endStatus([&] {
-                  vk::scanCommandLine(session.run, {"varnokline", "-x", "-shp", "river.sdf"}, settings);
-              }),
-              1);
+    EXPECT_EQ(
+        endStatus([&] {
+            vk::scanCommandLine(session.run, {"varnokline", "-x", "-shp", "river.sdf"}, settings);
+        }),
+        1);
     EXPECT_EQ(session.out, banner(4) + "\nERROR - Unrecognised command line option: -x\n" +
                                std::string(kExitTail));
     EXPECT_EQ(settings.chosenFormat, nullptr);
@@ -206,7 +208,8 @@ TEST(ScanCommandLine, BothFormatsAreRefusedInEitherOrder) {
                              {"varnokline", "/MIF", "x.sdf", "-shpfile"}}) {
         DriverSession session;
         vk::RunSettings settings;
-        EXPECT_EQ(endStatus([&] { vk::scanCommandLine(session.run, args, settings); }), 1) << args[1];
+        EXPECT_EQ(endStatus([&] { vk::scanCommandLine(session.run, args, settings); }), 1)
+            << args[1];
         EXPECT_EQ(session.out, banner(4) +
                                    "\nERROR - Both mif and shp outputs specified, please use only "
                                    "one.\n" + std::string(kExitTail));
@@ -285,7 +288,8 @@ TEST_F(OpenInputFile, ExistingCommandLineNameOpensWithoutAsking) {
         EXPECT_EQ(settings.sdfUnit, 1001);
         EXPECT_TRUE(vk::unitInUse(session.state.units, 1001));
         std::string line;
-        ASSERT_EQ(vk::unitInput(session.state.units, 1001).readLine(line), vk::LineReader::Status::Line);
+        ASSERT_EQ(vk::unitInput(session.state.units, 1001).readLine(line),
+                  vk::LineReader::Status::Line);
         EXPECT_EQ(line, "x");
     }
 }
@@ -410,6 +414,29 @@ TEST(RunState, EachRunHasItsOwnAndLeavesTheCallersAlone) {
     EXPECT_FALSE(vk::unitInUse(session.state.units, 1002));
     EXPECT_EQ(vk::unitFileName(session.state.units, 1001), dir.file("mine.txt"));
     vk::CLOSER(session.run, unit);
+}
+
+// A program that embeds the conversion gives it a console of its own: every line goes to the
+// caller's sink, a prompt meets the end of the input at once, and nothing waits at the end.
+TEST(RunState, ACallersConsoleTakesEveryLineAndNoPromptWaits) {
+    vktest::TempDir dir;
+    const std::string examples = std::string(VK_SOURCE_DIR) + "/examples/";
+    vktest::writeFile(dir.file("river.sdf"), vktest::readFile(examples + "river.sdf"));
+    vktest::writeFile(dir.file("Header.mif"), vktest::readFile(examples + "Header.mif"));
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string_view end;
+    } cases[] = {
+        {{"varnokline"}, 1, "ERROR - No input file: end of console input.\n"},
+        {{"varnokline", "-mif", dir.file("river.sdf")}, 0, "\nFinished.\n"},
+    };
+    for (const auto& c : cases) {
+        std::string lines;
+        vk::Console sink([&](std::string_view bytes) { lines.append(bytes); });
+        EXPECT_EQ(vk::run(c.args, sink), c.status) << lines;
+        EXPECT_TRUE(lines.ends_with(std::string(c.end) + "\nPress Enter to Close\n")) << lines;
+    }
 }
 
 }  // namespace

@@ -136,7 +136,8 @@ TEST_F(LayerSetTest, RunWithoutReachesOrSectionsGivesSixHeadedEmptyLayers) {
         EXPECT_EQ(read(std::string(name) + ".mid"), "") << name;
     }
     // Every layer was closed: no file unit is left in use.
-    for (int unit = 1001; unit <= 1012; ++unit) EXPECT_FALSE(vk::unitInUse(run.units, unit)) << unit;
+    for (int unit = 1001; unit <= 1012; ++unit)
+        EXPECT_FALSE(vk::unitInUse(state.units, unit)) << unit;
 }
 
 TEST_F(LayerSetTest, CentrelinesAreWrittenWithTheirIds) {

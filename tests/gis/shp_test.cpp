@@ -396,7 +396,8 @@ TEST_F(ShpTest, ObjectWithoutAShapeKindEndsTheRun) {
     const auto id = open("P");
     fill({{1, 2}});
     gisO_.kind = vk::GisKind::Unset;
-    EXPECT_TRUE(endsRun([&] { vk::gisEndRunOn(run, vk::shpWriteObject(gisO_, shapefile(id).sets[0])); }));
+    EXPECT_TRUE(endsRun(
+        [&] { vk::gisEndRunOn(run, vk::shpWriteObject(gisO_, shapefile(id).sets[0])); }));
     EXPECT_TRUE(transcriptHas("\n\nERROR 0350 - Trying to write a SHP object that is not yet "
                               "supported.  Please contact support@varnokline.example.\n"));
     EXPECT_EQ(shp('P').size(), 100u);
@@ -407,7 +408,8 @@ TEST_F(ShpTest, VertexCountBeyondTheArraysEndsTheRunWithoutReadingThem) {
     fill({{1, 2}, {3, 4}});
     gisO_.kind = vk::GisKind::Pline;
     gisO_.n = static_cast<int>(gisO_.X.size()) + 1;
-    EXPECT_TRUE(endsRun([&] { vk::gisEndRunOn(run, vk::shpWriteObject(gisO_, shapefile(id).sets[1])); }));
+    EXPECT_TRUE(endsRun(
+        [&] { vk::gisEndRunOn(run, vk::shpWriteObject(gisO_, shapefile(id).sets[1])); }));
     EXPECT_TRUE(transcriptHas("Should not be here [shpWriteObject: vertex or part count]"));
     EXPECT_EQ(shp('L').size(), 100u);
 }
