@@ -64,6 +64,8 @@ file(LOCK ${vk_osr_dir}/lock RELEASE)
 # the archives are listed twice so that the linker resolves both ways.
 add_library(vk_gdal INTERFACE)
 target_include_directories(vk_gdal SYSTEM INTERFACE
-  ${vk_osr_source}/libgdal/gdal/alg ${vk_osr_source}/libgdal/gdal/apps)
+  ${vk_osr_source}/libgdal/gdal/alg ${vk_osr_source}/libgdal/gdal/apps
+  ${vk_osr_source}/libgdal/gdal/ogr/ogrsf_frmts)
 target_link_libraries(vk_gdal INTERFACE ${vk_raster_build}/libvk_gdalraster.a vk_osr
-                                        ${vk_raster_build}/libvk_gdalraster.a ${vk_osr_libs})
+                                        ${vk_raster_build}/libvk_gdalraster.a ${vk_osr_libs}
+                                        vk_sqlite)
