@@ -252,7 +252,7 @@ GridResult makeGrid(double minX, double minY, double maxX, double maxY, double c
     }
     const double columns = std::max(1.0, std::ceil((maxX - minX) / cell));
     const double rows = std::max(1.0, std::ceil((maxY - minY) / cell));
-    if (columns * rows > static_cast<double>(kMaxRasterCells)) {
+    if (columns * rows > static_cast<double>(kMaxRasterCells) || columns > INT32_MAX || rows > INT32_MAX) {
         result.error = RasterError::TooManyCells;
         result.message = "a cell of " + std::string(CPLSPrintf("%.17g", cell)) +
                          " would make more than 2^31 cells";

@@ -116,29 +116,35 @@ TEST(Raster, CogReadsBackWithItsLayoutAndSystem) {
     EXPECT_EQ(GDALChecksumImage(band, 0, 0, 1000, 700), 58647);  // as the Linux build writes it
 }
 
+// A terrain model of width x height cells of 1 from (x0, y0 + height), in the given system.
+void writeDem(const std::string& path, const char* system, double x0, double y0, int width,
+              int height, const std::vector<float>& ground) {
+    GDALAllRegister();
+    GDALDriver* gtiff = GetGDALDriverManager()->GetDriverByName("GTiff");
+    std::unique_ptr<GDALDataset> dem(gtiff->Create(path.c_str(), width, height, 1, GDT_Float32, nullptr));
+    ASSERT_TRUE(dem);
+    double gt[6] = {x0, 1, 0, y0 + height, 0, -1};
+    dem->SetGeoTransform(gt);
+    OGRSpatialReference srs;
+    srs.SetFromUserInput(system);
+    dem->SetSpatialRef(&srs);
+    dem->GetRasterBand(1)->SetNoDataValue(-32768);
+    ASSERT_EQ(dem->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, width, height,
+                                              const_cast<float*>(ground.data()), width, height,
+                                              GDT_Float32, 0, 0, nullptr),
+              CE_None);
+}
+
 // The depth over a terrain model: level minus ground exactly where the water is above it,
 // nodata where the ground is higher or unknown; the flooded area is the wet cells' area.
 TEST(Raster, DepthOverAPlaneIsLevelMinusGround) {
     vktest::TempDir dir;
     const std::string demPath = dir.file("dem.tif");
-    {
-        // 40 x 30 cells of 1, from (0, 30): ground 8 + column / 4, and one cell unknown.
-        GDALAllRegister();
-        GDALDriver* gtiff = GetGDALDriverManager()->GetDriverByName("GTiff");
-        std::unique_ptr<GDALDataset> dem(gtiff->Create(demPath.c_str(), 40, 30, 1, GDT_Float32, nullptr));
-        double gt[6] = {0, 1, 0, 30, 0, -1};
-        dem->SetGeoTransform(gt);
-        OGRSpatialReference srs;
-        srs.SetFromUserInput(kUtm18);
-        dem->SetSpatialRef(&srs);
-        std::vector<float> ground(40 * 30);
-        for (int k = 0; k < 40 * 30; ++k) ground[k] = 8 + static_cast<float>(k % 40) / 4;
-        ground[5 * 40 + 3] = -32768;
-        dem->GetRasterBand(1)->SetNoDataValue(-32768);
-        ASSERT_EQ(dem->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, 40, 30, ground.data(), 40, 30,
-                                                  GDT_Float32, 0, 0, nullptr),
-                  CE_None);
-    }
+    // 40 x 30 cells from (0, 30): ground 8 + column / 4, and one cell unknown.
+    std::vector<float> ground(40 * 30);
+    for (int k = 0; k < 40 * 30; ++k) ground[k] = 8 + static_cast<float>(k % 40) / 4;
+    ground[5 * 40 + 3] = -32768;
+    writeDem(demPath, kUtm18, 0, 0, 40, 30, ground);
     auto opened = vk::openDem(demPath, kUtm18);
     ASSERT_TRUE(opened.dem) << opened.message;
     EXPECT_TRUE(opened.dem->overlaps(-5, -5, 1, 1));
@@ -165,6 +171,36 @@ TEST(Raster, DepthOverAPlaneIsLevelMinusGround) {
     EXPECT_EQ(flood.region->polygons[0].size(), 2u);  // its outline and the unknown cell's hole
 }
 
+// A model in another system is warped into the run's: its cells are then the run's, the depth
+// over flat ground stays the same, and where the model does not reach there is no depth (never
+// a ground of 0).
+TEST(Raster, DemInAnotherSystemIsWarped) {
+    vktest::TempDir dir;
+    writeDem(dir.file("dem.tif"), "EPSG:26918", 500000, 4400000, 50, 50, std::vector<float>(2500, 5));
+    auto opened = vk::openDem(dir.file("dem.tif"), "EPSG:32617");
+    ASSERT_TRUE(opened.dem) << opened.message;
+    const vk::RasterFrame& f = opened.dem->frame();
+    EXPECT_GT(f.west, 900000);  // 18N's central meridian lies east of 17N's zone
+    const double east = f.west + f.cellX * f.columns, south = f.north - f.cellY * f.rows;
+    EXPECT_TRUE(opened.dem->overlaps(f.west, south, east, f.north));
+    vk::RasterFile out(dir.file("depth.tif"), *opened.dem, "EPSG:32617");
+    const double margin = 20;  // the water reaches past the model on every side
+    ASSERT_TRUE(out.addStrip({Line{{f.west - margin, south - margin}, {east + margin, south - margin}}, 12},
+                             {Line{{f.west - margin, f.north + margin}, {east + margin, f.north + margin}}, 12}));
+    auto done = out.finish();
+    ASSERT_EQ(done.error, RasterError::None) << done.message;
+    int columns = 0, rows = 0;
+    std::vector<float> cells = readCells(dir.file("depth.tif"), columns, rows);
+    int wet = 0;
+    for (float v : cells) {
+        ASSERT_TRUE(v == vk::kRasterNodata || std::fabs(v - 7) < 1e-4) << v;
+        wet += v != vk::kRasterNodata;
+    }
+    // The 50 x 50 cells of the model, turned a little, not the warped grid's whole rectangle.
+    EXPECT_NEAR(wet, 2500, 50);
+    EXPECT_LT(wet, columns * rows);
+}
+
 // A cell size that is not a positive number or that makes more than 2^31 cells: no grid.
 TEST(Raster, BadGridsAreNamed) {
     struct Case {
@@ -178,6 +214,7 @@ TEST(Raster, BadGridsAreNamed) {
         {100, 100, INFINITY, RasterError::CellNotPositive},
         {65536, 32768, 1, RasterError::None},  // 2^31 cells exactly
         {65536, 32769, 1, RasterError::TooManyCells},
+        {2147483648.0, 1, 1, RasterError::TooManyCells},  // 2^31 cells, but more columns than GDAL takes
         {1e12, 1e12, 1e-3, RasterError::TooManyCells},
         {NAN, 100, 1, RasterError::EmptyExtent},
     };
