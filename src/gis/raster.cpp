@@ -34,12 +34,15 @@ struct Dem::Impl {
 
 namespace {
 
-// GDAL's drivers registered once; PROJ's database beside the program when it is there (the
-// Windows build ships proj.db there), as the coordinate-system module finds it.
+// GDAL's drivers registered once; its block cache 64 MiB unless GDAL_CACHEMAX says otherwise
+// (its own default, a share of the machine's memory, would grow with the raster up to GBs);
+// PROJ's database beside the program when it is there (the Windows build ships proj.db there),
+// as the coordinate-system module finds it.
 void startGdal() {
     static std::once_flag once;
     std::call_once(once, [] {
         GDALAllRegister();
+        if (!CPLGetConfigOption("GDAL_CACHEMAX", nullptr)) GDALSetCacheMax64(std::int64_t{64} << 20);
         char exe[4096] = {};
         if (CPLGetExecPath(exe, sizeof exe)) {
             std::string dir = CPLGetPath(exe);
@@ -508,7 +511,9 @@ RasterOutcome RasterFile::finish() {
         CPLStringList options;
         options.SetNameValue("COMPRESS", "DEFLATE");
         options.SetNameValue("BLOCKSIZE", "512");
-        options.SetNameValue("OVERVIEW_RESAMPLING", "NEAREST");
+        // No overviews: GDAL's making of them holds memory that grows with the raster, and
+        // doubles the time.
+        options.SetNameValue("OVERVIEWS", "NONE");
         options.SetNameValue("BIGTIFF", "IF_SAFER");
         GDALDataset* copy = cog ? cog->CreateCopy(open_->copyPath.c_str(), open_->dataset, FALSE,
                                                   options.List(), nullptr, nullptr)
