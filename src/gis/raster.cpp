@@ -441,6 +441,7 @@ bool RasterFile::addStrip(const SectionLine& a, const SectionLine& b,
     if (!failure_.empty() || !open_ || !open_->dataset) return false;
     const Window w = stripWindow(frame_, a, b);
     if (w.width == 0) return true;
+    reached_ = true;
     const std::size_t count = static_cast<std::size_t>(w.width * w.height);
     strip_.assign(count, kRasterNodata);
     if (fillStrip(frame_, w.column0, w.row0, w.width, w.height, a, b, limits, strip_) == 0) {
@@ -502,8 +503,10 @@ RasterOutcome RasterFile::finish() {
     }
     QuietErrors quiet;
     if (failure_.empty() && wetCells_ == 0) {
-        outcome.error = RasterError::NoWater;
-        outcome.message = path_ + ": no cell is wet; no raster written";
+        outcome.error = dem_ && !reached_ ? RasterError::DemNoOverlap : RasterError::NoWater;
+        outcome.message = path_ + (outcome.error == RasterError::NoWater
+                                       ? ": no cell is wet; no raster written"
+                                       : ": the terrain model does not overlap the water; no raster written");
     }
     if (failure_.empty() && outcome.error == RasterError::None) {
         CPLErrorReset();

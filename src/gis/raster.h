@@ -2,8 +2,8 @@
 // over a terrain model, the depth of water and the flooded area. Every raster is read and written
 // through GDAL; nothing here ends the run: every failure is a value with a named kind and a text.
 //
-//   GridResult grid = makeGrid(extent, 2.0);               // the cells, or why there are none
-//   RasterFile out(path, grid.grid->frame, wkt);           // a temporary tiled GTiff beside path
+//   GridResult grid = makeGrid(minX, minY, maxX, maxY, 2.0); // the cells, or why there are none
+//   RasterFile out(path, *grid.frame, wkt);                // a temporary tiled GTiff beside path
 //   out.addStrip(upstream, downstream, limits);             // as many strips as the profile has
 //   RasterOutcome done = out.finish();                      // the COG put in place, or why not
 //
@@ -118,7 +118,8 @@ public:
     // False once a write has failed (finish() then says why).
     bool addStrip(const SectionLine& a, const SectionLine& b,
                   std::span<const RasterPolygon> limits = {});
-    // The COG in its place; NoWater (and no file) when no cell was wet.
+    // The COG in its place; NoWater (and no file) when no cell was wet, DemNoOverlap when over
+    // a terrain model no strip reached it.
     RasterOutcome finish();
     std::int64_t wetCells() const { return wetCells_; }
 
@@ -133,6 +134,7 @@ private:
     std::vector<float> strip_;   // the strip's window, reused
     std::vector<float> ground_;  // the terrain under it
     std::int64_t wetCells_ = 0;
+    bool reached_ = false;  // a strip reached the grid
     std::string failure_;
 };
 

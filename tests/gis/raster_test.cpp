@@ -149,6 +149,11 @@ TEST(Raster, DepthOverAPlaneIsLevelMinusGround) {
     ASSERT_TRUE(opened.dem) << opened.message;
     EXPECT_TRUE(opened.dem->overlaps(-5, -5, 1, 1));
     EXPECT_FALSE(opened.dem->overlaps(100, 100, 200, 200));
+    {
+        vk::RasterFile away(dir.file("away.tif"), *opened.dem, kUtm18);
+        ASSERT_TRUE(away.addStrip({Line{{100, 100}, {140, 100}}, 12}, {Line{{100, 130}, {140, 130}}, 12}));
+        EXPECT_EQ(away.finish().error, RasterError::DemNoOverlap);
+    }
     const std::string path = dir.file("depth.tif");
     vk::RasterFile out(path, *opened.dem, kUtm18);
     ASSERT_TRUE(out.addStrip({Line{{-1, 0}, {41, 0}}, 12}, {Line{{-1, 30}, {41, 30}}, 12}));
