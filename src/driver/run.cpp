@@ -150,11 +150,13 @@ void refuseCollidingOutputs(const RunSettings& settings) {
 }
 
 // The command line, then one input or several; always ends through EXITS.
-[[noreturn]] void convert(const std::vector<std::string>& args) {
+[[noreturn]] void convert(const std::vector<std::string>& args,
+                          const decltype(RunSettings::openDataset)& openDataset) {
     INITFILEUNITS(kFileUnitBase);
 
     RunSettings settings;
     scanCommandLine(args, settings);
+    settings.openDataset = openDataset;
     // No output may take the place of an input, not even one converted later.
     for (const std::string& input : settings.inputs) {
         protectInput(input);
@@ -175,14 +177,17 @@ int run(int argc, char** argv) {
     return run(sys::programArguments(argc, argv));
 }
 
-int run(const std::vector<std::string>& args) {
+int run(const std::vector<std::string>& args) { return run(args, {}); }
+
+int run(const std::vector<std::string>& args,
+        const decltype(RunSettings::openDataset)& openDataset) {
     // Every conversion starts from a state of its own, released when it ends: the console is as
     // it was before once the state is out of use.
     RunState state;
     const RunStateScope use(state);
     int status = 1;
     try {
-        convert(args);
+        convert(args, openDataset);
     } catch (const RunEnd& end) {
         status = end.status;
     }

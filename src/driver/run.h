@@ -5,10 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "driver/settings.h"
+
 namespace vk {
 
 int run(int argc, char** argv);
 // args[0] is the program name, as in argv.
 int run(const std::vector<std::string>& args);
+// The same with each input's dataset opened by `openDataset` (the layers taken in memory by a
+// caller in the same process) instead of by the format's row.
+int run(const std::vector<std::string>& args,
+        const decltype(RunSettings::openDataset)& openDataset);
 
 }  // namespace vk

@@ -72,7 +72,7 @@ public:
                    bool useLevees)
         : s_(s), ids_(ids), points_(points), w_(w), useLevees_(useLevees) {}
 
-    void process(const SectionLayers& layers, std::string_view csvFolder,
+    void process(const SectionLayers& layers, std::string_view csvFolder, bool csvFile,
                  ProcessedSection& result) {
         measure();
         assignN();
@@ -81,7 +81,7 @@ public:
             dropOutsideLevees();
         }
         claimTableName(csvFolder);
-        writeCsv(csvFolder);
+        if (csvFile) writeCsv(csvFolder);
         writeSurfaceLine(*layers[kSurfaceLinesLayer]);
         writeSurfacePoints(*layers[kSurfacePointsLayer]);
         writeEndPoints(*layers[kEndPointsLayer]);
@@ -489,7 +489,7 @@ private:
 
 void Process_sdf_Sections(const SdfIds& ids, const SdfSection& section,
                           const SectionLayers& layers, std::string_view csvFolder,
-                          SectionObserver* observer) {
+                          SectionObserver* observer, bool csvFiles) {
     const SectionPlace place(ids, section);
     const ConsolePlaceScope placed(&place);
     SectionWork& w = runState().sections();
@@ -524,7 +524,7 @@ void Process_sdf_Sections(const SdfIds& ids, const SdfSection& section,
         console().line(w.text);
     } else {
         SurfaceSection(section, named, points, w, section.hasLevees)
-            .process(layers, csvFolder, result);
+            .process(layers, csvFolder, csvFiles, result);
     }
 
     if (section.hasCutLine)

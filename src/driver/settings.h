@@ -1,6 +1,8 @@
 // The run settings, fixed once the command line has been scanned and the input opened.
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,9 @@ struct RunSettings {
     OutputNames output;            // derived from inputName
     GisProjections projections;    // read from the projection template
     int sdfUnit = 0;
+    // Opens the run's dataset in place of the format's row (a caller in the same process that
+    // takes the layers in memory); none: the format's own.
+    std::function<std::unique_ptr<GisDataset>(const OutputFormat&, DatasetPlace)> openDataset;
 
     // The format the layers are written in.
     const OutputFormat& format() const {
