@@ -205,12 +205,13 @@ def _counts(lines):
     return {}
 
 
-def convert(paths, format="gpkg", out=None, results=False, report=False, quiet=True, crs=None):
+def convert(paths, format="gpkg", out=None, results=False, report=False, quiet=True, crs=None,
+            trim=True):
     """Converts each export in turn as the program does, returning a Conversion per input.
 
     format: "gpkg", "shp" or "mif"; out: the folder every output goes into (made when missing;
     default beside each export); results: the model's results as layers and a table; report: the
-    conversion report page; quiet=False prints the program's whole console; crs: a coordinate
+    conversion report page; trim=False keeps the points outside the levees; quiet=False prints the program's whole console; crs: a coordinate
     system (any definition pyproj takes) for the layers in place of a projection template.
     Never prompts or pauses. Raises ExportError for an export that cannot be read, OSError for an
     output that cannot be written; the inputs converted before it stay converted.
@@ -230,6 +231,8 @@ def convert(paths, format="gpkg", out=None, results=False, report=False, quiet=T
             options.append("-results")
         if report:
             options.append("-report")
+        if not trim:
+            options.append("-notrim")
         if quiet:
             options.append("-quiet")
         for path in paths:
