@@ -4,6 +4,9 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <geos_c.h>
+
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -26,6 +29,71 @@ template <class T> py::array_t<T> take(std::vector<T>& values) {
     py::capsule owner(held, [](void* p) { delete static_cast<std::vector<T>*>(p); });
     return py::array_t<T>(static_cast<py::ssize_t>(held->size()), held->data(), owner);
 }
+
+// The features' geometries made with GEOS, the library shapely wraps, so that a shapely object is
+// made around each without a call through ctypes: one address per feature, 0 for none (or one
+// that GEOS refuses, such as a ring of fewer than four vertices).
+class GeosGeometries {
+  public:
+    GeosGeometries() : context_(GEOS_init_r()) {}
+    ~GeosGeometries() { GEOS_finish_r(context_); }
+    GeosGeometries(const GeosGeometries&) = delete;
+    GeosGeometries& operator=(const GeosGeometries&) = delete;
+
+    std::vector<std::uint64_t> of(const vk::MemoryLayer& layer) {
+        std::vector<std::uint64_t> out(layer.count, 0);
+        if (layer.geometry == 0) return out;
+        for (std::size_t i = 0; i < layer.count; ++i) {
+            const auto first = static_cast<std::size_t>(layer.parts[i]);
+            const auto end = static_cast<std::size_t>(layer.parts[i + 1]);
+            if (first == end) continue;
+            out[i] = reinterpret_cast<std::uint64_t>(feature(layer, first, end));
+        }
+        return out;
+    }
+
+  private:
+    GEOSCoordSequence* sequence(const vk::MemoryLayer& layer, std::size_t part, bool twice) {
+        const auto start = static_cast<std::size_t>(layer.partStarts[part]);
+        const auto count = static_cast<unsigned>(layer.partStarts[part + 1] - layer.partStarts[part]);
+        const double* z = layer.hasZ ? layer.z.data() + start : nullptr;
+        if (twice && count == 1) {  // a line of one vertex: that vertex twice, as GEOS needs two
+            const double x[2] = {layer.x[start], layer.x[start]}, y[2] = {layer.y[start], layer.y[start]};
+            const double zz[2] = {z ? z[0] : 0.0, z ? z[0] : 0.0};
+            return GEOSCoordSeq_copyFromArrays_r(context_, x, y, z ? zz : nullptr, nullptr, 2);
+        }
+        return GEOSCoordSeq_copyFromArrays_r(context_, layer.x.data() + start,
+                                             layer.y.data() + start, z, nullptr, count);
+    }
+
+    GEOSGeometry* feature(const vk::MemoryLayer& layer, std::size_t first, std::size_t end) {
+        switch (layer.geometry) {
+        case 'P': {
+            const auto at = static_cast<std::size_t>(layer.partStarts[first]);
+            return GEOSGeom_createPointFromXY_r(context_, layer.x[at], layer.y[at]);
+        }
+        case 'L':
+            return GEOSGeom_createLineString_r(context_, sequence(layer, first, true));
+        default: {
+            GEOSGeometry* shell = GEOSGeom_createLinearRing_r(context_, sequence(layer, first, false));
+            std::vector<GEOSGeometry*> holes;
+            for (std::size_t k = first + 1; k < end && shell; ++k) {
+                holes.push_back(GEOSGeom_createLinearRing_r(context_, sequence(layer, k, false)));
+                if (holes.back()) continue;
+                holes.pop_back();
+                for (GEOSGeometry* hole : holes) GEOSGeom_destroy_r(context_, hole);
+                GEOSGeom_destroy_r(context_, shell);
+                return nullptr;
+            }
+            if (!shell) return nullptr;
+            return GEOSGeom_createPolygon_r(context_, shell, holes.data(),
+                                            static_cast<unsigned>(holes.size()));
+        }
+        }
+    }
+
+    GEOSContextHandle_t context_;
+};
 
 struct Ran {
     int status = 1;
@@ -68,11 +136,6 @@ py::dict layerArrays(vk::MemoryLayer& layer) {
     out["geometry"] = std::string(layer.geometry ? 1 : 0, layer.geometry);
     out["has_z"] = layer.hasZ;
     out["count"] = layer.count;
-    out["parts"] = take(layer.parts);
-    out["part_starts"] = take(layer.partStarts);
-    out["x"] = take(layer.x);
-    out["y"] = take(layer.y);
-    out["z"] = take(layer.z);
     py::list columns;
     for (vk::MemoryColumn& column : layer.columns) {
         if (column.numeric) {
@@ -98,9 +161,24 @@ py::tuple readExport(const std::vector<std::string>& args) {
         const py::gil_scoped_release released;
         ran = runQuietly(args, &store);
     }
+    std::vector<std::vector<std::uint64_t>> shapes;
+    {
+        const py::gil_scoped_release released;
+        GeosGeometries geos;
+        for (const auto& layer : store.layers) {
+            shapes.push_back(geos.of(*layer));
+            // GEOS holds the coordinates now.
+            std::vector<double>().swap(layer->x);
+            std::vector<double>().swap(layer->y);
+            std::vector<double>().swap(layer->z);
+        }
+    }
     py::list layers;
-    for (auto& layer : store.layers) {
-        layers.append(layerArrays(*layer));
+    for (std::size_t k = 0; k < store.layers.size(); ++k) {
+        auto& layer = store.layers[k];
+        py::dict arrays = layerArrays(*layer);
+        arrays["geos"] = take(shapes[k]);
+        layers.append(arrays);
         layer.reset();  // its arrays are numpy's now, its texts Python's
     }
     return py::make_tuple(ran.status, py::bytes(ran.console), py::bytes(store.projection),

@@ -120,24 +120,32 @@ def _layer_key(name, base):
     return "streams" if name.endswith("_streams") else name
 
 
-def _geometries(layer):
-    """The features' geometries (None for a feature without) from the layer's coordinate arrays."""
+def _values(column):
+    """A column's values: its numbers, or its texts (None where missing) from their codes."""
+    if len(column) == 2:
+        return column[1]
+    _, codes, texts = column
+    lookup = np.empty(len(texts) + 1, dtype=object)
+    lookup[:-1] = texts
+    lookup[-1] = None  # code -1: missing
+    return lookup[codes]
+
+
+def _frame(layer, crs):
+    """A layer's frame, built a column at a time, each column's arrays let go once it holds them,
+    so that no more than one column is ever held twice."""
+    import geopandas as gpd
     from ._geometry import geometries
-    return geometries(layer)
-
-
-def _columns(layer):
-    columns = {}
-    for column in layer["columns"]:
-        if len(column) == 2:
-            columns[column[0]] = column[1]
-            continue
-        name, codes, texts = column
-        lookup = np.empty(len(texts) + 1, dtype=object)
-        lookup[:-1] = texts
-        lookup[-1] = None  # code -1: missing
-        columns[name] = lookup[codes]
-    return columns
+    index = pd.RangeIndex(layer["count"])
+    frame = gpd.GeoDataFrame(index=index) if layer["geometry"] else pd.DataFrame(index=index)
+    columns = layer.pop("columns")
+    while columns:
+        column = columns.pop(0)
+        frame[column[0]] = _values(column)
+        del column
+    if layer["geometry"]:
+        frame["geometry"] = gpd.array.GeometryArray(geometries(layer), crs=crs)
+    return frame
 
 
 def read(path, results=True, trim=True, crs=None):
@@ -148,7 +156,6 @@ def read(path, results=True, trim=True, crs=None):
     definition pyproj takes, set on every frame; without it, the projection template beside the
     export (Header.prj), as the program's GeoPackage takes it.
     """
-    import geopandas as gpd
     path = os.fspath(path)
     args = ["varnokline", "-gpkg", "-quiet"]
     if results:
@@ -168,16 +175,9 @@ def read(path, results=True, trim=True, crs=None):
     frames = {}
     while layers:
         layer = layers.pop(0)  # each layer's arrays go once its frame holds them
-        name = os.fsdecode(layer["name"])[len(folder):]
-        name = os.path.splitext(name)[0]
-        columns = _columns(layer)
-        if layer["geometry"]:
-            geometry = gpd.array.GeometryArray(_geometries(layer), crs=crs)
-            frame = gpd.GeoDataFrame(columns, geometry=gpd.GeoSeries(geometry))
-        else:
-            frame = pd.DataFrame(columns)
-        frames[_layer_key(name, base)] = frame
-        del layer, columns
+        name = os.path.splitext(os.fsdecode(layer["name"])[len(folder):])[0]
+        frames[_layer_key(name, base)] = _frame(layer, crs)
+        del layer
     return frames
 
 
