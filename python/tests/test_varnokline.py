@@ -16,7 +16,9 @@ import varnokline
 PROJECT = Path(__file__).resolve().parents[2]
 REALDATA = PROJECT.parent / "shared" / "realdata"
 EXAMPLE = PROJECT / "examples" / "river.sdf"
-EXPORTS = sorted(REALDATA.glob("*.sdf")) + [EXAMPLE]
+# With profile limits (heights, one crossing itself) and storage areas: polygons.
+BOUNDS = Path(__file__).with_name("bounds.sdf")
+EXPORTS = sorted(REALDATA.glob("*.sdf")) + [EXAMPLE, BOUNDS]
 
 
 def copy(source, folder, with_templates=False):

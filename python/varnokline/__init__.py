@@ -240,7 +240,9 @@ def convert(paths, format="gpkg", out=None, results=False, report=False, quiet=T
             status, console = _varnokline.convert(["varnokline", *options, _argument(path)])
             lines = _lines(console)
             if not quiet:
-                sys.stdout.write(console.decode("utf-8", "replace"))
+                # Its closing pause does not wait here: its prompt is left out.
+                shown = console.decode("utf-8", "replace")
+                sys.stdout.write(shown.removesuffix("Press Enter to Close\n").rstrip("\n") + "\n")
                 sys.stdout.flush()
             if status != 0:
                 _fail(path, status, lines)
