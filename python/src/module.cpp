@@ -7,6 +7,7 @@
 #include <geos_c.h>
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -116,12 +117,13 @@ class CapturedConsole {
     CapturedConsole& operator=(const CapturedConsole&) = delete;
 };
 
-Ran runQuietly(const std::vector<std::string>& args, vk::MemoryStore* store) {
+Ran runQuietly(const std::vector<std::string>& args, vk::MemoryStore* store,
+               const decltype(vk::RunSettings::betweenSections)& betweenSections = {}) {
     const std::lock_guard lock(runMutex);
     Ran ran;
     const CapturedConsole captured(ran.console);
     if (!store) {
-        ran.status = vk::run(args);
+        ran.status = vk::run(args, {}, betweenSections);
         return ran;
     }
     ran.status = vk::run(args, [store](const vk::OutputFormat& format, vk::DatasetPlace place) {
@@ -185,13 +187,29 @@ py::tuple readExport(const std::vector<std::string>& args) {
                           py::bytes(store.folder), py::bytes(store.base), layers);
 }
 
-// The program's run with its console kept: (exit status, console).
-py::tuple convertExports(const std::vector<std::string>& args) {
+// The program's run with its console kept: (exit status, console). `progress`, when not None, is
+// called between two sections with the number written so far; an exception it raises ends the run
+// as an interruption does and is raised again once the run has ended.
+py::tuple convertExports(const std::vector<std::string>& args, const py::object& progress) {
     Ran ran;
+    std::unique_ptr<py::error_already_set> raised;
+    decltype(vk::RunSettings::betweenSections) betweenSections;
+    if (!progress.is_none())
+        betweenSections = [&progress, &raised](std::int64_t written) {
+            const py::gil_scoped_acquire held;
+            try {
+                progress(written);
+                return true;
+            } catch (py::error_already_set& error) {
+                raised = std::make_unique<py::error_already_set>(std::move(error));
+                return false;
+            }
+        };
     {
         const py::gil_scoped_release released;
-        ran = runQuietly(args, nullptr);
+        ran = runQuietly(args, nullptr, betweenSections);
     }
+    if (raised) throw std::move(*raised);
     return py::make_tuple(ran.status, py::bytes(ran.console));
 }
 
@@ -211,6 +229,6 @@ int runCommandLine(const std::vector<std::string>& args) {
 PYBIND11_MODULE(_varnokline, m) {
     m.doc() = "The varnokline conversion run in this process.";
     m.def("read", &readExport, py::arg("args"));
-    m.def("convert", &convertExports, py::arg("args"));
+    m.def("convert", &convertExports, py::arg("args"), py::arg("progress") = py::none());
     m.def("main", &runCommandLine, py::arg("args"));
 }

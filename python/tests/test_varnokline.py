@@ -125,3 +125,18 @@ def test_module_runs_the_command_line(args, status, output):
     ran = subprocess.run([sys.executable, "-m", "varnokline", *args], capture_output=True,
                          text=True, stdin=subprocess.DEVNULL, timeout=60)
     assert ran.returncode == status and output in ran.stdout
+
+
+def test_progress_is_called_between_sections_and_its_exception_ends_the_run(tmp_path):
+    source = copy(EXAMPLE, tmp_path)
+    seen = []
+    varnokline.convert(source, out=tmp_path / "all", progress=lambda p, n: seen.append((p, n)))
+    assert seen == [(os.fspath(source), n) for n in range(20)]
+
+    def stop_at_five(path, written):
+        if written == 5:
+            raise KeyboardInterrupt
+    with pytest.raises(KeyboardInterrupt):
+        varnokline.convert(source, out=tmp_path / "cut", progress=stop_at_five)
+    assert len(list((tmp_path / "cut").glob("*.csv"))) == 5
+    assert not (tmp_path / "cut" / "river.gpkg").exists()  # an unfinished package is not put in place

@@ -206,13 +206,16 @@ def _counts(lines):
 
 
 def convert(paths, format="gpkg", out=None, results=False, report=False, quiet=True, crs=None,
-            trim=True):
+            trim=True, progress=None):
     """Converts each export in turn as the program does, returning a Conversion per input.
 
     format: "gpkg", "shp" or "mif"; out: the folder every output goes into (made when missing;
     default beside each export); results: the model's results as layers and a table; report: the
     conversion report page; trim=False keeps the points outside the levees; quiet=False prints the program's whole console; crs: a coordinate
     system (any definition pyproj takes) for the layers in place of a projection template.
+    progress: called as progress(path, sections_written) before each cross-section is written;
+    an exception it raises ends that input's run as an interruption does (its outputs hold the
+    sections written before) and comes out of convert().
     Never prompts or pauses. Raises ExportError for an export that cannot be read, OSError for an
     output that cannot be written; the inputs converted before it stay converted.
     """
@@ -237,7 +240,9 @@ def convert(paths, format="gpkg", out=None, results=False, report=False, quiet=T
             options.append("-quiet")
         for path in paths:
             path = os.fspath(path)
-            status, console = _varnokline.convert(["varnokline", *options, _argument(path)])
+            between = None if progress is None else (lambda written, p=path: progress(p, written))
+            status, console = _varnokline.convert(["varnokline", *options, _argument(path)],
+                                                  between)
             lines = _lines(console)
             if not quiet:
                 # Its closing pause does not wait here: its prompt is left out.

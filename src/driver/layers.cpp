@@ -230,6 +230,8 @@ void ConversionOutput::streamNetworkDone() {
 void ConversionOutput::section(const SdfIds& ids, const SdfSection& section) {
     // Between two sections: an interrupted run's outputs hold whole sections only.
     if (sys::interrupted()) throw RunInterrupted{};
+    if (settings_.betweenSections && !settings_.betweenSections(sectionsWritten_))
+        throw RunInterrupted{};
     Process_sdf_Sections(ids, section, sectionLayers_, settings_.output.folder, this,
                          dataset_->tablesAsFiles());
     if (results_) results_->section(ids, section, report_.get());

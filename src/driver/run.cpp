@@ -151,12 +151,14 @@ void refuseCollidingOutputs(const RunSettings& settings) {
 
 // The command line, then one input or several; always ends through EXITS.
 [[noreturn]] void convert(const std::vector<std::string>& args,
-                          const decltype(RunSettings::openDataset)& openDataset) {
+                          const decltype(RunSettings::openDataset)& openDataset,
+                          const decltype(RunSettings::betweenSections)& betweenSections) {
     INITFILEUNITS(kFileUnitBase);
 
     RunSettings settings;
     scanCommandLine(args, settings);
     settings.openDataset = openDataset;
+    settings.betweenSections = betweenSections;
     // No output may take the place of an input, not even one converted later.
     for (const std::string& input : settings.inputs) {
         protectInput(input);
@@ -180,14 +182,15 @@ int run(int argc, char** argv) {
 int run(const std::vector<std::string>& args) { return run(args, {}); }
 
 int run(const std::vector<std::string>& args,
-        const decltype(RunSettings::openDataset)& openDataset) {
+        const decltype(RunSettings::openDataset)& openDataset,
+        const decltype(RunSettings::betweenSections)& betweenSections) {
     // Every conversion starts from a state of its own, released when it ends: the console is as
     // it was before once the state is out of use.
     RunState state;
     const RunStateScope use(state);
     int status = 1;
     try {
-        convert(args, openDataset);
+        convert(args, openDataset, betweenSections);
     } catch (const RunEnd& end) {
         status = end.status;
     }

@@ -1,6 +1,7 @@
 // The run settings, fixed once the command line has been scanned and the input opened.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -45,6 +46,9 @@ struct RunSettings {
     // Opens the run's dataset in place of the format's row (a caller in the same process that
     // takes the layers in memory); none: the format's own.
     std::function<std::unique_ptr<GisDataset>(const OutputFormat&, DatasetPlace)> openDataset;
+    // Called between two sections with the number written so far (a caller in the same process
+    // that shows progress); false ends the run as an interruption does. None: no call.
+    std::function<bool(std::int64_t)> betweenSections;
 
     // The format the layers are written in.
     const OutputFormat& format() const {
