@@ -5,6 +5,7 @@ import subprocess
 import xml.etree.ElementTree as ElementTree
 
 import pytest
+from qgis.PyQt import sip
 from conftest import EXAMPLE, EXPORTS, copy_export
 
 from qgis.core import (QgsCoordinateReferenceSystem, QgsMapRendererSequentialJob, QgsMapSettings,
@@ -176,3 +177,44 @@ def test_dropped_files(file, taken, plugin):
     opened = []
     assert plugin_module.DropHandler(opened.extend).handleFileDrop(file) == taken
     assert opened == ([file] if taken else [])
+
+
+class Iface:
+    """What of QGIS's window the plugin uses: its Layer menu, message bar and drop handlers."""
+    def __init__(self):
+        from qgis.gui import QgsMessageBar
+        from qgis.PyQt.QtWidgets import QMainWindow, QMenu
+        self.window, self.menu, self.bar, self.drops = QMainWindow(), QMenu("Layer"), QgsMessageBar(), []
+        self.add_menu = self.menu.addMenu("Add Layer")
+        self.menu.addAction("Embed Layers and Groups…")
+        self.mainWindow, self.layerMenu, self.messageBar = (lambda: self.window, lambda: self.menu,
+                                                            lambda: self.bar)
+        self.addLayerMenu = lambda: self.add_menu
+        self.registerCustomDropHandler = self.drops.append
+        self.unregisterCustomDropHandler = self.drops.remove
+
+
+def test_menu_drop_warnings_and_crs_offer(plugin, project, tmp_path):
+    from qgis.core import QgsApplication
+    from qgis.PyQt.QtWidgets import QPushButton
+    *_, plugin_module, _ = plugin
+    iface = Iface()
+    gui = plugin_module.Plugin(iface)
+    gui.initGui()
+    assert iface.menu.actions()[1].text() == "Open River Export…"
+    assert QgsApplication.processingRegistry().providerById("varnokline") is not None
+    project.setCrs(QgsCoordinateReferenceSystem("EPSG:4326"))
+    assert iface.drops[0].handleFileDrop(str(copy_export(EXAMPLE, tmp_path)))
+    assert project.layerTreeRoot().children()[0].name() == "river.sdf"
+    texts = [item.text() for item in iface.bar.items()]
+    assert texts[0].startswith("The layers are in EPSG:5677")  # the offer, shown last
+    assert sorted(texts[1:])[0].startswith("river.sdf:161: WARNING") and len(texts) == 4
+    iface.bar.items()[0].findChild(QPushButton).click()
+    assert project.crs().authid() == "EPSG:5677"
+    gui.unload()
+    assert len(iface.menu.actions()) == 2 and iface.drops == []
+    assert QgsApplication.processingRegistry().providerById("varnokline") is None
+    project.clear()
+    iface.bar.clearWidgets()
+    for widget in (iface.menu, iface.bar, iface.window):  # gone before QGIS is
+        sip.delete(widget)
