@@ -1,70 +1,89 @@
+"""The plugin as installed from its zip (scripts/qgis-plugin), in a QGIS without a window."""
 import json
 import os
 import shutil
 import subprocess
+import sys
 import xml.etree.ElementTree as ElementTree
+import zipfile
+from pathlib import Path
 
 import pytest
-from qgis.PyQt import sip
-from conftest import EXAMPLE, EXPORTS, copy_export
 
-from qgis.core import (QgsCoordinateReferenceSystem, QgsMapRendererSequentialJob, QgsMapSettings,
-                       QgsProcessingContext, QgsProcessingFeedback, QgsRectangle,
-                       QgsVectorLayer)
-from qgis.PyQt.QtCore import QSize
-from qgis.PyQt.QtGui import QColor
+PROJECT = Path(__file__).resolve().parents[2]
+ZIP = PROJECT / "build" / "varnokline_qgis.zip"
+EXAMPLE = PROJECT / "examples" / "river.sdf"
+EXPORTS = [EXAMPLE] + sorted((PROJECT.parent / "shared" / "realdata").glob("*.sdf"))
+os.environ.setdefault("QT_QPA_PLATFORM", "offscreen")
+if not ZIP.exists():
+    pytest.skip(f"{ZIP} is not there (scripts/qgis-plugin makes it)", allow_module_level=True)
+pytest.importorskip("qgis.core", reason="QGIS's Python (python3-qgis) is not installed")
+from qgis.core import (QgsApplication, QgsCoordinateReferenceSystem,  # noqa: E402
+                       QgsMapRendererSequentialJob, QgsMapSettings, QgsProcessingContext,
+                       QgsProcessingFeedback, QgsProject, QgsVectorLayer)
+from qgis.PyQt import sip  # noqa: E402
+from qgis.PyQt.QtCore import QSize  # noqa: E402
+from qgis.PyQt.QtGui import QColor  # noqa: E402
+from qgis.PyQt.QtWidgets import QMainWindow, QMenu, QPushButton  # noqa: E402
+
+
+@pytest.fixture(scope="session")
+def home(tmp_path_factory):
+    """QGIS's settings (the plugin enabled) and plugins folder, the zip installed there."""
+    home = tmp_path_factory.mktemp("qgis")
+    zipfile.ZipFile(ZIP).extractall(home / "plugins")
+    (home / "profiles" / "default" / "QGIS").mkdir(parents=True)
+    (home / "profiles" / "default" / "QGIS" / "QGIS3.ini").write_text(
+        "[PythonPlugins]\nvarnokline_qgis=true\n")
+    os.environ.update(QGIS_CUSTOM_CONFIG_PATH=str(home), QGIS_PLUGINPATH=str(home / "plugins"))
+    sys.path.insert(0, str(home / "plugins"))
+    app = QgsApplication([], False)
+    app.initQgis()
+    yield home
 
 
 @pytest.fixture
-def plugin(qgis):
-    import varnokline_qgis
-    from varnokline_qgis import exports, opening, plugin, processing
-    return varnokline_qgis, exports, opening, plugin, processing
+def project(home):
+    QgsProject.instance().clear()
+    yield QgsProject.instance()
+    QgsProject.instance().clear()
 
 
-def expected_records(exports, paths, folder, **options):
-    return exports.convert(paths, format="gpkg", out=folder, results=True, **options)
+def copy_export(export, folder):
+    """The export in a folder of its own, with the example's projection templates beside it."""
+    folder.mkdir(exist_ok=True)
+    shutil.copy(export, folder)
+    for template in ("Header.prj", "Header.mif") if export == EXAMPLE else ():
+        shutil.copy(EXAMPLE.parent / template, folder)
+    return folder / export.name
 
 
-def layer_name(source):
-    """A package layer's name, a file's name without its extension."""
-    if "|layername=" in source:
-        return source.split("|layername=")[1]
-    return os.path.splitext(os.path.basename(source))[0]
+def name_of(source):  # a package layer's name, a layer file's without its extension
+    return source.split("|layername=")[1] if "|" in source else Path(source).stem
 
 
-GEOMETRY_LAYERS = ["levee_pts", "bank_pts", "end_pts", "surf_pts", "streams", "cut_line",
-                   "surf_line", "ws_lines", "storage_areas", "profile_limits"]
+GEOMETRY = ["levee_pts", "bank_pts", "end_pts", "surf_pts", "streams", "cut_line", "surf_line",
+            "ws_lines", "storage_areas", "profile_limits"]
 
 
-@pytest.mark.parametrize("format,index,exports_in,keys", [
-    ("gpkg", 0, EXPORTS, GEOMETRY_LAYERS + ["water_surface", "tables"]),
-    ("shp", 1, [EXAMPLE], GEOMETRY_LAYERS),
-    ("mif", 2, [EXAMPLE], GEOMETRY_LAYERS),
-])
-def test_algorithm_through_qgis_process(format, index, exports_in, keys, plugins, plugin,
-                                        tmp_path):
-    _, exports, *_ = plugin
+@pytest.mark.parametrize("index,inputs,keys", [(0, EXPORTS, GEOMETRY + ["water_surface", "tables"]),
+                                               (1, [EXAMPLE], GEOMETRY), (2, [EXAMPLE], GEOMETRY)])
+def test_algorithm_through_qgis_process(index, inputs, keys, home, tmp_path):
+    from varnokline_qgis import exports
     command = shutil.which("qgis_process.bin") or shutil.which("qgis_process")
     if not command:
         pytest.skip("qgis_process is not installed")
-    inputs = []
-    for export in exports_in:
-        (tmp_path / export.stem).mkdir()
-        inputs.append(copy_export(export, tmp_path / export.stem))
-    env = dict(os.environ, QGIS_PLUGINPATH=str(plugins / "plugins"),
-               QGIS_CUSTOM_CONFIG_PATH=str(plugins / "config"))
+    inputs = [copy_export(e, tmp_path / e.stem) for e in inputs]
     ran = subprocess.run([command, "run", "varnokline:convertriverexport", "--json",
                           *(f"--INPUT={p}" for p in inputs), f"--FORMAT={index}",
-                          f"--OUTPUT={tmp_path / 'out'}"],
-                         capture_output=True, text=True, env=env, timeout=300)
+                          f"--OUTPUT={tmp_path / 'out'}"], capture_output=True, text=True,
+                         timeout=300)
     assert ran.returncode == 0, ran.stderr
     output = json.loads(ran.stdout)
-    layers = output["results"]["LAYERS"]
-    records = expected_records(exports, inputs, tmp_path / "expected")
+    records = exports.convert(inputs, format="gpkg", out=tmp_path / "expected", results=True)
     for path, record in zip(inputs, records):
-        mine = [s for s in layers if exports.layer_key(layer_name(s), path)]
-        assert [exports.layer_key(layer_name(s), path) for s in mine] == keys, path
+        mine = [s for s in output["results"]["LAYERS"] if exports.layer_key(name_of(s), path)]
+        assert [exports.layer_key(name_of(s), path) for s in mine] == keys, path
         for source, key in zip(mine, keys):
             layer = QgsVectorLayer(source, key, "ogr")
             assert layer.isValid(), source
@@ -78,48 +97,33 @@ def test_algorithm_through_qgis_process(format, index, exports_in, keys, plugins
 # cancel_at: canceled once the progress says that many of the 20 sections are written (0: before
 # the run); the section being written then is the last.
 @pytest.mark.parametrize("cancel_at,sections", [(None, 20), (0, 0), (1, 2), (7, 8)])
-def test_algorithm_progress_and_cancel(cancel_at, sections, plugin, tmp_path):
-    *_, processing = plugin
-    source = copy_export(EXAMPLE, tmp_path)
-    algorithm = processing.ConvertRiverExport().create()
+def test_algorithm_progress_and_cancel(cancel_at, sections, project, tmp_path):
+    from varnokline_qgis.processing import ConvertRiverExport
     feedback, steps = QgsProcessingFeedback(), []
-
-    def step(percent):
-        steps.append(percent)
-        if cancel_at is not None and percent >= 5 * cancel_at:
-            feedback.cancel()
-    feedback.progressChanged.connect(step)
+    feedback.progressChanged.connect(lambda p: steps.append(p) or (
+        cancel_at is not None and p >= 5 * cancel_at and feedback.cancel()))
     if cancel_at == 0:
         feedback.cancel()
-    results, ok = algorithm.run({"INPUT": [str(source)], "OUTPUT": str(tmp_path / "out")},
-                                QgsProcessingContext(), feedback)
+    context = QgsProcessingContext()
+    context.setProject(project)
+    _, ok = ConvertRiverExport().create().run(
+        {"INPUT": [str(copy_export(EXAMPLE, tmp_path))], "OUTPUT": str(tmp_path / "out")},
+        context, feedback)
     assert steps == sorted(steps) and steps[-1:] == ([100] if ok else [5 * cancel_at][:cancel_at])
-    assert ok == (cancel_at is None)
+    assert ok == (cancel_at is None) and len(context.layersToLoadOnCompletion()) == 12 * ok
     assert len(list((tmp_path / "out").glob("Alder*.csv"))) == sections
 
 
-def qml_renderer(path):
-    """The type and first colour of a style file's renderer."""
-    renderer = ElementTree.parse(path).getroot().find("renderer-v2")
-    colour = next(o.get("value") for o in renderer.iter("Option")
-                  if o.get("name") in ("color", "line_color"))
-    return renderer.get("type"), QColor(*map(int, colour.split(",")[:4]))
-
-
-@pytest.mark.parametrize("export", EXPORTS, ids=lambda e: e.name)
-@pytest.mark.parametrize("read_only", [False, True])
-def test_open_adds_a_group_of_styled_layers(export, read_only, plugin, project, tmp_path,
-                                            monkeypatch):
-    _, exports, opening, *_ = plugin
-    if read_only and export != EXAMPLE:
-        pytest.skip("one export is enough for the read-only folder")
+@pytest.mark.parametrize("export,read_only", [(e, False) for e in EXPORTS] + [(EXAMPLE, True)],
+                         ids=lambda v: getattr(v, "name", str(v)))
+def test_open_adds_a_group_of_styled_layers(export, read_only, project, tmp_path, monkeypatch):
+    from varnokline_qgis import exports, opening
     source = copy_export(export, tmp_path)
     if read_only:
         monkeypatch.setattr(os, "access", lambda path, mode: False)
     project.setCrs(QgsCoordinateReferenceSystem("EPSG:4326"))
     opened = opening.open_export(source, project)
     assert (opened.folder == str(tmp_path)) != read_only
-    assert (tmp_path / "river.gpkg").exists() != read_only or export != EXAMPLE
     assert project.layerTreeRoot().children()[0] is opened.group
     assert opened.group.name() == export.name
     names = [node.layer().name() for node in opened.group.findLayers()]
@@ -130,91 +134,74 @@ def test_open_adds_a_group_of_styled_layers(export, read_only, plugin, project, 
         if not layer.isSpatial():
             continue
         key = next(k for k, title in opening.TITLES.items() if title == layer.name())
-        kind, colour = qml_renderer(os.path.join(opening.STYLES, key + ".qml"))
-        assert layer.renderer().type() == kind, key
-        if kind == "RuleRenderer":
+        style = ElementTree.parse(os.path.join(opening.STYLES, key + ".qml")).find("renderer-v2")
+        assert layer.renderer().type() == style.get("type"), key
+        if style.get("type") == "RuleRenderer":
             rules = layer.renderer().rootRule().children()
             assert [r.label() for r in rules] == opening.profiles_in_order(layer) != []
             assert all(r.symbol().color().blue() > r.symbol().color().red() for r in rules)
-        else:
-            assert layer.renderer().symbol().color().name() == colour.name(), key
+        else:  # the style's colour, not a default's random one
+            colour = next(o.get("value") for o in style.iter("Option")
+                          if o.get("name") in ("color", "line_color"))
+            assert layer.renderer().symbol().color() == QColor(*map(int, colour.split(","))), key
     crs = opened.layers[0].crs()
     assert (opened.offered_crs == crs) if crs.isValid() else opened.offered_crs is None
     labels = next(l for l in opened.layers if l.name() == "Cut lines").labeling().settings()
     assert labels.scaleVisibility and labels.minimumScale > 0
 
 
-def test_rendered_map_of_the_example(plugin, project, tmp_path):
-    *_, opening, _, _ = plugin
-    opened = opening.open_export(copy_export(EXAMPLE, tmp_path), project)
-    spatial = [l for l in opened.layers if l.isSpatial()]
-    extent = QgsRectangle()
-    for layer in spatial:
-        extent.combineExtentWith(layer.extent())
+def test_rendered_map_of_the_example(project, tmp_path):
+    from varnokline_qgis import opening
+    spatial = [l for l in opening.open_export(copy_export(EXAMPLE, tmp_path), project).layers
+               if l.isSpatial()]
     settings = QgsMapSettings()
     settings.setLayers(spatial)
     settings.setDestinationCrs(spatial[0].crs())
     settings.setOutputSize(QSize(900, 600))
-    settings.setBackgroundColor(QColor("white"))
-    settings.setExtent(extent.buffered(extent.width() / 20))
+    settings.setExtent(settings.fullExtent().buffered(settings.fullExtent().width() / 20))
     job = QgsMapRendererSequentialJob(settings)
     job.start()
     job.waitForFinished()
     image = job.renderedImage()
-    image.save(str(tmp_path / "river.png"))
-    if os.environ.get("VARNOKLINE_QGIS_PNG"):
-        image.save(os.environ["VARNOKLINE_QGIS_PNG"])
+    image.save(os.environ.get("VARNOKLINE_QGIS_PNG", str(tmp_path / "river.png")))  # to look at
     pixels = [QColor(image.pixel(x, y)) for x in range(0, 900, 3) for y in range(0, 600, 3)]
     drawn = [c for c in pixels if c.name() != "#ffffff"]
-    blue = [c for c in drawn if c.blue() > c.red() + 60]
-    assert len(drawn) > len(pixels) // 100 and len(blue) > len(pixels) // 1000
+    assert len(drawn) > len(pixels) // 100 and any(c.blue() > c.red() + 60 for c in drawn)
 
 
-@pytest.mark.parametrize("file,taken", [("a/river.sdf", True), ("B.SDF", True),
-                                        ("river.shp", False), ("sdf", False)])
-def test_dropped_files(file, taken, plugin):
-    *_, plugin_module, _ = plugin
-    opened = []
-    assert plugin_module.DropHandler(opened.extend).handleFileDrop(file) == taken
-    assert opened == ([file] if taken else [])
-
-
-class Iface:
-    """What of QGIS's window the plugin uses: its Layer menu, message bar and drop handlers."""
+class Iface:  # what of QGIS's window the plugin uses: Layer menu, message bar, drop handlers
     def __init__(self):
         from qgis.gui import QgsMessageBar
-        from qgis.PyQt.QtWidgets import QMainWindow, QMenu
-        self.window, self.menu, self.bar, self.drops = QMainWindow(), QMenu("Layer"), QgsMessageBar(), []
-        self.add_menu = self.menu.addMenu("Add Layer")
-        self.menu.addAction("Embed Layers and Groups…")
-        self.mainWindow, self.layerMenu, self.messageBar = (lambda: self.window, lambda: self.menu,
-                                                            lambda: self.bar)
-        self.addLayerMenu = lambda: self.add_menu
+        self.window, self.menu, self.bar, self.drops = QMainWindow(), QMenu(), QgsMessageBar(), []
+        add_menu, _ = self.menu.addMenu("Add Layer"), self.menu.addAction("Embed Layers…")
+        self.mainWindow, self.layerMenu, self.messageBar, self.addLayerMenu = (
+            lambda: self.window, lambda: self.menu, lambda: self.bar, lambda: add_menu)
         self.registerCustomDropHandler = self.drops.append
         self.unregisterCustomDropHandler = self.drops.remove
 
 
-def test_menu_drop_warnings_and_crs_offer(plugin, project, tmp_path):
-    from qgis.core import QgsApplication
-    from qgis.PyQt.QtWidgets import QPushButton
-    *_, plugin_module, _ = plugin
+def test_menu_drop_warnings_and_crs_offer(project, tmp_path):
+    from varnokline_qgis.plugin import Plugin
     iface = Iface()
-    gui = plugin_module.Plugin(iface)
-    gui.initGui()
+    plugin = Plugin(iface)
+    plugin.initGui()
+    registry = QgsApplication.processingRegistry()
     assert iface.menu.actions()[1].text() == "Open River Export…"
-    assert QgsApplication.processingRegistry().providerById("varnokline") is not None
+    assert registry.providerById("varnokline")
     project.setCrs(QgsCoordinateReferenceSystem("EPSG:4326"))
-    assert iface.drops[0].handleFileDrop(str(copy_export(EXAMPLE, tmp_path)))
-    assert project.layerTreeRoot().children()[0].name() == "river.sdf"
-    texts = [item.text() for item in iface.bar.items()]
-    assert texts[0].startswith("The layers are in EPSG:5677")  # the offer, shown last
-    assert sorted(texts[1:])[0].startswith("river.sdf:161: WARNING") and len(texts) == 4
-    iface.bar.items()[0].findChild(QPushButton).click()
+    assert not iface.drops[0].handleFileDrop(str(tmp_path / "river.shp"))
+    dropped = str(copy_export(EXAMPLE, tmp_path).rename(tmp_path / "river.SDF"))
+    assert iface.drops[0].handleFileDrop(dropped) and iface.drops[0].handleFileDrop(dropped)
+    assert [g.name() for g in project.layerTreeRoot().children()] == ["river.SDF"]
+    texts = sorted({item.text() for item in iface.bar.items()})  # the offer and the warnings
+    assert texts[0].startswith("The layers are in EPSG:5677") and len(texts) == 2
+    assert texts[1].startswith("river.SDF:161: WARNING") and texts[1].endswith("(and 2 more in the log)")
+    offer = next(i for i in iface.bar.items() if i.text().startswith("The layers are in EPSG:5677"))
+    offer.findChild(QPushButton).click()
     assert project.crs().authid() == "EPSG:5677"
-    gui.unload()
+    plugin.unload()
     assert len(iface.menu.actions()) == 2 and iface.drops == []
-    assert QgsApplication.processingRegistry().providerById("varnokline") is None
+    assert not registry.providerById("varnokline")
     project.clear()
-    iface.bar.clearWidgets()
     for widget in (iface.menu, iface.bar, iface.window):  # gone before QGIS is
         sip.delete(widget)

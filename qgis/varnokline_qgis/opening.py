@@ -34,17 +34,37 @@ def _read_only(failure):
     return failure.errno in (errno.EACCES, errno.EPERM, errno.EROFS)
 
 
-def _convert(path):
+def _convert(path, project, **progress):
     """The conversion into the export's folder, or into a temporary one when that is read-only."""
     folder = os.path.dirname(os.path.abspath(path))
     if os.access(folder, os.W_OK):
+        _close_package(project, os.path.join(folder, exports.base_name(path) + ".gpkg"))
         try:
-            return folder, exports.convert([path], format="gpkg", out=folder, results=True)[0]
+            return folder, exports.convert([path], format="gpkg", out=folder, results=True,
+                                           **progress)[0]
         except OSError as failure:
             if not _read_only(failure):
                 raise
     folder = tempfile.mkdtemp(prefix="varnokline-")
-    return folder, exports.convert([path], format="gpkg", out=folder, results=True)[0]
+    return folder, exports.convert([path], format="gpkg", out=folder, results=True, **progress)[0]
+
+
+def _close_package(project, package):
+    """The layers of an earlier opening of the export leave the project, and the groups they leave
+    empty go, before the package they read is written again (a package still open cannot be
+    replaced everywhere)."""
+    package = os.path.normcase(os.path.abspath(package))
+    held = [layer.id() for layer in project.mapLayers().values()
+            if os.path.normcase(os.path.abspath(layer.source().split("|")[0])) == package]
+    if not held:
+        return
+    for id in held:  # found again each time: removing a group removes its nodes
+        node = project.layerTreeRoot().findLayer(id)
+        group = node.parent() if node is not None else None
+        if group is not None and group.parent() is not None and all(
+                getattr(child, "layerId", lambda: None)() in held for child in group.children()):
+            group.parent().removeChildNode(group)
+    project.removeMapLayers(held)
 
 
 def profiles_in_order(layer):
@@ -92,11 +112,12 @@ def styled_layer(key, source, name):
     return layer
 
 
-def open_export(path, project):
+def open_export(path, project, **progress):
     """Converts the export and adds its layers (those with features) to the project, in a group
-    named after it at the top of the layer tree."""
+    named after it at the top of the layer tree, in place of those of an earlier opening.
+    progress: canceled= and progress= as exports.convert takes them."""
     path = os.fspath(path)
-    folder, record = _convert(path)
+    folder, record = _convert(path, project, **progress)
     group = project.layerTreeRoot().insertGroup(0, os.path.basename(path))
     layers = []
     for key, source in exports.written_layers(path, folder, "gpkg"):

@@ -2,13 +2,14 @@
 .sdf onto the map."""
 import os
 
-from qgis.core import QgsApplication, QgsProject
+from qgis.core import Qgis, QgsApplication, QgsMessageLog, QgsProject
 from qgis.gui import QgsCustomDropHandler
 from qgis.PyQt.QtCore import Qt
 from qgis.PyQt.QtGui import QIcon
-from qgis.PyQt.QtWidgets import QAction, QApplication, QFileDialog, QPushButton
+from qgis.PyQt.QtWidgets import (QAction, QApplication, QFileDialog, QProgressDialog,
+                                 QPushButton)
 
-from . import opening
+from . import exports, opening
 from .processing import ICON, Provider
 
 
@@ -63,17 +64,33 @@ class Plugin:
     def open(self, paths):
         bar = self.iface.messageBar()
         for path in paths:
-            QApplication.setOverrideCursor(Qt.WaitCursor)
+            # Modal: nothing else is opened or dropped while the export converts.
+            dialog = QProgressDialog(f"Converting {os.path.basename(path)}…", "Cancel", 0, 100,
+                                     self.iface.mainWindow())
+            dialog.setWindowModality(Qt.WindowModal)
+            dialog.setMinimumDuration(500)
+
+            def progress(percent):
+                dialog.setValue(int(percent))
+                QApplication.processEvents()
             try:
-                opened = opening.open_export(path, QgsProject.instance())
+                opened = opening.open_export(path, QgsProject.instance(), progress=progress,
+                                             canceled=dialog.wasCanceled)
+            except exports.Canceled:
+                continue
             except Exception as failure:  # the export's or the system's reason, to its user
                 bar.pushCritical("Open river export", f"{os.path.basename(path)}: {failure}")
                 continue
             finally:
-                QApplication.restoreOverrideCursor()
-            for line, text in opened.warnings:
-                bar.pushWarning("River export", f"{os.path.basename(path)}:{line}: {text}"
-                                if line else text)
+                dialog.close()
+            # Every warning in the log, with its line; the bar names the first and how many.
+            shown = [f"{os.path.basename(path)}:{line}: {text}" if line else
+                     f"{os.path.basename(path)}: {text}" for line, text in opened.warnings]
+            for text in shown:
+                QgsMessageLog.logMessage(text, "River exports", Qgis.Warning)
+            if shown:
+                more = f" (and {len(shown) - 1} more in the log)" if len(shown) > 1 else ""
+                bar.pushWarning("River export", shown[0] + more)
             if opened.offered_crs is not None:
                 self.offer_crs(opened.offered_crs)
 

@@ -1,7 +1,8 @@
 """The Processing provider and its algorithm "Convert river export"."""
 import os
 
-from qgis.core import (QgsProcessing, QgsProcessingAlgorithm, QgsProcessingException,
+from qgis.core import (QgsProcessing, QgsProcessingAlgorithm, QgsProcessingContext,
+                       QgsProcessingException,
                        QgsProcessingOutputMultipleLayers, QgsProcessingParameterBoolean,
                        QgsProcessingParameterCrs, QgsProcessingParameterEnum,
                        QgsProcessingParameterFolderDestination,
@@ -80,6 +81,12 @@ class ConvertRiverExport(QgsProcessingAlgorithm):
                 f"{key} {record.counts.get(exports.SUMMARY_COUNTS.get(key), '')}".rstrip()
                 for key, _ in written))
             layers += [source for _, source in written]
+            if context.project() is None:
+                continue
+            for key, source in written:  # the toolbox adds them to the project when done
+                name = f"{exports.base_name(record.input)} {key}"
+                context.addLayerToLoadOnCompletion(
+                    source, QgsProcessingContext.LayerDetails(name, context.project(), self.LAYERS))
         return {self.OUTPUT: folder, self.LAYERS: layers}
 
 
