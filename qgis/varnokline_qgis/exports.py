@@ -1,4 +1,4 @@
-"""Converting river exports with the varnokline package, and finding the layers a conversion wrote."""
+"""River exports converted with the varnokline package, and the layers a conversion wrote."""
 import os
 import re
 import warnings
@@ -61,7 +61,8 @@ def written_layers(path, folder, format):
         from osgeo import ogr
         package = os.path.join(folder, base_name(path) + ".gpkg")
         source = ogr.Open(package) if os.path.exists(package) else None
-        names = [source.GetLayer(i).GetName() for i in range(source.GetLayerCount())] if source else []
+        count = source.GetLayerCount() if source else 0
+        names = [source.GetLayer(i).GetName() for i in range(count)]
         source = None
         for name in names:
             key = layer_key(name, path)

@@ -72,7 +72,8 @@ def profiles_in_order(layer):
     index = layer.fields().indexOf("Profile")
     if index < 0:
         return []
-    request = QgsFeatureRequest().setFlags(QgsFeatureRequest.NoGeometry).setSubsetOfAttributes([index])
+    request = QgsFeatureRequest().setFlags(QgsFeatureRequest.NoGeometry)
+    request.setSubsetOfAttributes([index])
     seen = {}
     for feature in layer.getFeatures(request):
         seen.setdefault(feature[index], None)
