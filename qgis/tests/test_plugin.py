@@ -21,10 +21,8 @@ pytest.importorskip("qgis.core", reason="QGIS's Python (python3-qgis) is not ins
 from qgis.core import (QgsApplication, QgsCoordinateReferenceSystem,  # noqa: E402
                        QgsMapRendererSequentialJob, QgsMapSettings, QgsProcessingContext,
                        QgsProcessingFeedback, QgsProject, QgsVectorLayer)
-from qgis.PyQt import sip  # noqa: E402
-from qgis.PyQt.QtCore import QSize  # noqa: E402
-from qgis.PyQt.QtGui import QColor  # noqa: E402
-from qgis.PyQt.QtWidgets import QMainWindow, QMenu, QPushButton  # noqa: E402
+from qgis.gui import QgsMessageBar  # noqa: E402
+from qgis.PyQt import QtCore, QtGui, QtWidgets, sip  # noqa: E402
 
 
 @pytest.fixture(scope="session")
@@ -49,8 +47,7 @@ def project(home):
     QgsProject.instance().clear()
 
 
-def copy_export(export, folder):
-    """The export in a folder of its own, with the example's projection templates beside it."""
+def copy_export(export, folder):  # in a folder of its own, the example with its templates
     folder.mkdir(exist_ok=True)
     shutil.copy(export, folder)
     for template in ("Header.prj", "Header.mif") if export == EXAMPLE else ():
@@ -143,36 +140,18 @@ def test_open_adds_a_group_of_styled_layers(export, read_only, project, tmp_path
         else:  # the style's colour, not a default's random one
             colour = next(o.get("value") for o in style.iter("Option")
                           if o.get("name") in ("color", "line_color"))
-            assert layer.renderer().symbol().color() == QColor(*map(int, colour.split(","))), key
+            assert layer.renderer().symbol().color().getRgb() == tuple(
+                map(int, colour.split(","))), key
     crs = opened.layers[0].crs()
     assert (opened.offered_crs == crs) if crs.isValid() else opened.offered_crs is None
     labels = next(l for l in opened.layers if l.name() == "Cut lines").labeling().settings()
     assert labels.scaleVisibility and labels.minimumScale > 0
 
 
-def test_rendered_map_of_the_example(project, tmp_path):
-    from varnokline_qgis import opening
-    spatial = [l for l in opening.open_export(copy_export(EXAMPLE, tmp_path), project).layers
-               if l.isSpatial()]
-    settings = QgsMapSettings()
-    settings.setLayers(spatial)
-    settings.setDestinationCrs(spatial[0].crs())
-    settings.setOutputSize(QSize(900, 600))
-    settings.setExtent(settings.fullExtent().buffered(settings.fullExtent().width() / 20))
-    job = QgsMapRendererSequentialJob(settings)
-    job.start()
-    job.waitForFinished()
-    image = job.renderedImage()
-    image.save(os.environ.get("VARNOKLINE_QGIS_PNG", str(tmp_path / "river.png")))  # to look at
-    pixels = [QColor(image.pixel(x, y)) for x in range(0, 900, 3) for y in range(0, 600, 3)]
-    drawn = [c for c in pixels if c.name() != "#ffffff"]
-    assert len(drawn) > len(pixels) // 100 and any(c.blue() > c.red() + 60 for c in drawn)
-
-
 class Iface:  # what of QGIS's window the plugin uses: Layer menu, message bar, drop handlers
     def __init__(self):
-        from qgis.gui import QgsMessageBar
-        self.window, self.menu, self.bar, self.drops = QMainWindow(), QMenu(), QgsMessageBar(), []
+        self.window, self.menu = QtWidgets.QMainWindow(), QtWidgets.QMenu()
+        self.bar, self.drops = QgsMessageBar(), []
         add_menu, _ = self.menu.addMenu("Add Layer"), self.menu.addAction("Embed Layers…")
         self.mainWindow, self.layerMenu, self.messageBar, self.addLayerMenu = (
             lambda: self.window, lambda: self.menu, lambda: self.bar, lambda: add_menu)
@@ -180,7 +159,7 @@ class Iface:  # what of QGIS's window the plugin uses: Layer menu, message bar, 
         self.unregisterCustomDropHandler = self.drops.remove
 
 
-def test_menu_drop_warnings_and_crs_offer(project, tmp_path):
+def test_menu_drop_warnings_crs_offer_and_map(project, tmp_path):
     from varnokline_qgis.plugin import Plugin
     iface = Iface()
     plugin = Plugin(iface)
@@ -197,8 +176,21 @@ def test_menu_drop_warnings_and_crs_offer(project, tmp_path):
     assert texts[0].startswith("The layers are in EPSG:5677") and len(texts) == 2
     assert texts[1].startswith("river.SDF:161: WARNING") and texts[1].endswith("2 more in the log)")
     offer = next(i for i in iface.bar.items() if i.text().startswith("The layers are in EPSG:5677"))
-    offer.findChild(QPushButton).click()
+    offer.findChild(QtWidgets.QPushButton).click()
     assert project.crs().authid() == "EPSG:5677"
+    settings = QgsMapSettings()  # the map drawn with the styles: not blank, water in blue
+    settings.setLayers([n.layer() for n in project.layerTreeRoot().findLayers()])
+    settings.setDestinationCrs(project.crs())
+    settings.setOutputSize(QtCore.QSize(900, 600))
+    settings.setExtent(settings.fullExtent().buffered(settings.fullExtent().width() / 20))
+    job = QgsMapRendererSequentialJob(settings)
+    job.start()
+    job.waitForFinished()
+    image = job.renderedImage()
+    image.save(os.environ.get("VARNOKLINE_QGIS_PNG", str(tmp_path / "river.png")))  # to look at
+    pixels = [QtGui.QColor(image.pixel(x, y)) for x in range(0, 900, 3) for y in range(0, 600, 3)]
+    drawn = [c for c in pixels if c.name() != "#ffffff"]
+    assert len(drawn) > len(pixels) // 100 and any(c.blue() > c.red() + 60 for c in drawn)
     plugin.unload()
     assert len(iface.menu.actions()) == 2 and iface.drops == []
     assert not registry.providerById("varnokline")
