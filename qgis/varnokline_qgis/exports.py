@@ -82,10 +82,12 @@ class Canceled(Exception):
     """A conversion stopped by its user between two sections."""
 
 
-def convert(paths, canceled=lambda: False, progress=lambda percent: None, **options):
-    """varnokline.convert() of each export, reporting progress in percent over all of them and
-    raising Canceled between two sections once canceled() is true. The export's warnings are
-    left to the records (each .warnings as (line, text)), not shown by Python."""
+def convert(paths, canceled=lambda: False, progress=lambda percent: None,
+            converted=lambda record: None, **options):
+    """varnokline.convert() of each export, reporting progress in percent over all of them,
+    raising Canceled between two sections once canceled() is true and handing each record to
+    converted() as its export is done. The export's warnings are left to the records (each
+    .warnings as (line, text)), not shown by Python."""
     import varnokline
     paths = [os.fspath(p) for p in paths]
     totals = [declared_sections(p) for p in paths]
@@ -102,5 +104,6 @@ def convert(paths, canceled=lambda: False, progress=lambda percent: None, **opti
         warnings.simplefilter("ignore", varnokline.ExportWarning)
         for path in paths:
             records += varnokline.convert([path], progress=between, **options)
+            converted(records[-1])
             progress(100.0 * len(records) / len(paths))
     return records

@@ -64,15 +64,9 @@ class ConvertRiverExport(QgsProcessingAlgorithm):
                        results=self.parameterAsBoolean(parameters, self.RESULTS, context),
                        report=self.parameterAsBoolean(parameters, self.REPORT, context),
                        crs=(crs.authid() or crs.toWkt()) if crs.isValid() else None)
-        import varnokline
-        try:
-            records = exports.convert(paths, feedback.isCanceled, feedback.setProgress, **options)
-        except exports.Canceled as canceled:
-            raise QgsProcessingException(str(canceled))
-        except (varnokline.ExportError, OSError, ValueError) as failure:
-            raise QgsProcessingException(str(failure))
         layers = []
-        for record in records:
+
+        def converted(record):  # its warnings and layers as each export is done
             for line, text in record.warnings:
                 feedback.pushWarning(f"{record.input}:{line}: {text}" if line else
                                      f"{record.input}: {text}")
@@ -80,13 +74,18 @@ class ConvertRiverExport(QgsProcessingAlgorithm):
             feedback.pushInfo(f"{record.input}: " + ", ".join(
                 f"{key} {record.counts.get(exports.SUMMARY_COUNTS.get(key), '')}".rstrip()
                 for key, _ in written))
-            layers += [source for _, source in written]
-            if context.project() is None:
-                continue
-            for key, source in written:  # the toolbox adds them to the project when done
-                name = f"{exports.base_name(record.input)} {key}"
+            layers.extend(source for _, source in written)
+            for key, source in written if context.project() is not None else ():
+                name = f"{exports.base_name(record.input)} {key}"  # added when the run is done
                 context.addLayerToLoadOnCompletion(
                     source, QgsProcessingContext.LayerDetails(name, context.project(), self.LAYERS))
+        import varnokline
+        try:
+            exports.convert(paths, feedback.isCanceled, feedback.setProgress, converted, **options)
+        except exports.Canceled as canceled:
+            raise QgsProcessingException(str(canceled))
+        except (varnokline.ExportError, OSError, ValueError) as failure:
+            raise QgsProcessingException(str(failure))
         return {self.OUTPUT: folder, self.LAYERS: layers}
 
 
