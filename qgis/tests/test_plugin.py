@@ -67,9 +67,8 @@ GEOMETRY = ["levee_pts", "bank_pts", "end_pts", "surf_pts", "streams", "cut_line
                                                (1, [EXAMPLE], GEOMETRY), (2, [EXAMPLE], GEOMETRY)])
 def test_algorithm_through_qgis_process(index, inputs, keys, home, tmp_path):
     from varnokline_qgis import exports
-    command = shutil.which("qgis_process.bin") or shutil.which("qgis_process")
-    if not command:
-        pytest.skip("qgis_process is not installed")
+    command = (shutil.which("qgis_process.bin") or shutil.which("qgis_process") or
+               pytest.skip("qgis_process is not installed"))
     inputs = [copy_export(e, tmp_path / e.stem) for e in inputs]
     ran = subprocess.run([command, "run", "varnokline:convertriverexport", "--json",
                           *(f"--INPUT={p}" for p in inputs), f"--FORMAT={index}",
@@ -116,8 +115,7 @@ def test_algorithm_progress_and_cancel(cancel_at, sections, project, tmp_path):
 def test_open_adds_a_group_of_styled_layers(export, read_only, project, tmp_path, monkeypatch):
     from varnokline_qgis import exports, opening
     source = copy_export(export, tmp_path)
-    if read_only:
-        monkeypatch.setattr(os, "access", lambda path, mode: False)
+    monkeypatch.setattr(os, "access", lambda path, mode: not read_only)
     project.setCrs(QgsCoordinateReferenceSystem("EPSG:4326"))
     opened = opening.open_export(source, project)
     assert (opened.folder == str(tmp_path)) != read_only
