@@ -18,7 +18,7 @@ SUMMARY_COUNTS = {"streams": "centrelines", "cut_line": "cut lines", "surf_line"
 FORMATS = (("gpkg", "GeoPackage", ".gpkg"), ("shp", "Shapefile", ".shp"),
            ("mif", "MapInfo MIF/MID", ".mif"))
 _PREFIXES = ("2d_zsh_", "1d_xs_")
-_DECLARED_SECTIONS = re.compile(rb"NUMBER\s+OF\s+CROSS-SECTIONS\s*:\s*(\d+)", re.IGNORECASE)
+_DECLARED_SECTIONS = re.compile(rb"NUMBER\s*OF\s*CROSS-SECTIONS\s*:\s*(\d+)", re.IGNORECASE)
 
 
 def base_name(path):
