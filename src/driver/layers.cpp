@@ -190,9 +190,10 @@ void ConversionOutput::openStreamLayer() {
     // The input's time, not the clock: the same export gives the same bytes.
     sys::FileInfo input;
     const std::int64_t time = sys::pathInfo(settings_.inputName, input) ? input.modified : 0;
-    dataset_ = format.openDataset(
-        run_.context, format,
-        {settings_.output.folder, settings_.output.base, settings_.projections, time});
+    DatasetPlace place{settings_.output.folder, settings_.output.base, settings_.projections, time};
+    const auto& open = settings_.hooks.openDataset;
+    dataset_ = open ? open(run_.context, format, std::move(place))
+                    : format.openDataset(run_.context, format, std::move(place));
     // Named after the whole input name, in the output folder.
     const std::string_view inputName = settings_.inputName;
     const std::string file = outputFilePart(inputName.substr(folderPart(inputName).size()));
@@ -233,7 +234,10 @@ void ConversionOutput::streamNetworkDone() {
 void ConversionOutput::section(const SdfIds& ids, const SdfSection& section) {
     // Between two sections: an interrupted run's outputs hold whole sections only.
     if (sys::interrupted()) throw RunInterrupted{};
-    Process_sdf_Sections(run_, ids, section, sectionLayers_, settings_.output.folder, this);
+    const auto& between = settings_.hooks.betweenSections;
+    if (between && !between(sectionsWritten_)) throw RunInterrupted{};
+    Process_sdf_Sections(run_, ids, section, sectionLayers_, settings_.output.folder, this,
+                         dataset_->tablesAsFiles());
     if (results_) results_->section(ids, section, report_.get());
     ++sectionsWritten_;
 }

@@ -299,6 +299,7 @@ void ResultsOutput::open(GisDataset& dataset) {
     layers_[kStorageAreas] = createLayer(dataset, names[kStorageAreas], "R", kStorageAreaFields);
     tableLayer_ = createTable(dataset, tableLayerName(settings_.output, format), kWaterSurfaceFields);
 
+    if (!dataset.tablesAsFiles()) return;
     OPENER(run_, table_, "O ", tableName(settings_.output));
     unitOutput(run_.units, table_)
         .putLine(R"("Stream","Reach","Station","Node","Profile","WS_Elev","Extents",)"
@@ -450,7 +451,7 @@ void ResultsOutput::writeBankPoint(const SdfIds& ids, const SdfSection& s, bool 
 }
 
 void ResultsOutput::writeRow(const SdfIds& ids, const SdfSection& s, const Row& row) {
-    if (table_ == 0) return;
+    if (table_ == 0 && !tableLayer_) return;
     const std::size_t k = row.k;
     const WaterExtent* e = row.extent;
     const std::string_view profile = k < profiles_.size() ? std::string_view(profiles_[k]) : "";
@@ -484,7 +485,7 @@ void ResultsOutput::writeRow(const SdfIds& ids, const SdfSection& s, const Row& 
         line += ',';
         appendComputed(line, station);
     }
-    unitOutput(run_.units, table_).putLine(line);
+    if (table_ != 0) unitOutput(run_.units, table_).putLine(line);
     ++counts_.waterRows;
 
     if (!tableLayer_) return;

@@ -151,11 +151,13 @@ void refuseCollidingOutputs(RunState& run, const RunSettings& settings) {
 }
 
 // The command line, then one input or several; always ends through EXITS.
-[[noreturn]] void convert(RunState& run, const std::vector<std::string>& args) {
+[[noreturn]] void convert(RunState& run, const std::vector<std::string>& args,
+                          const RunHooks& hooks) {
     INITFILEUNITS(run.context, kFileUnitBase);
 
     RunSettings settings;
     scanCommandLine(run.context, args, settings);
+    settings.hooks = hooks;
     // No output may take the place of an input, not even one converted later.
     for (const std::string& input : settings.inputs) {
         protectInput(run.units, input);
@@ -177,13 +179,13 @@ int run(int argc, char** argv) {
     return run(sys::programArguments(argc, argv), console);
 }
 
-int run(const std::vector<std::string>& args, Console& console) {
+int run(const std::vector<std::string>& args, Console& console, const RunHooks& hooks) {
     // Every conversion starts from a state of its own, released when it ends: what it set on its
     // console goes with it.
     RunState state(console);
     int status = 1;
     try {
-        convert(state, args);
+        convert(state, args, hooks);
     } catch (const RunEnd& end) {
         status = end.status;
     }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "driver/settings.h"
+
 namespace vk {
 
 class Console;  // files/console.h
@@ -13,7 +15,9 @@ class Console;  // files/console.h
 int run(int argc, char** argv);
 // args[0] is the program name, as in argv. Everything the run writes goes to `console`'s
 // terminal (a caller's sink, for a conversion embedded in another program: no prompt waits and
-// nothing ends the process); what the run sets on it goes with the run.
-int run(const std::vector<std::string>& args, Console& console);
+// nothing ends the process); what the run sets on it goes with the run. `hooks`: what a caller
+// in the same process adds (each input's dataset opened by the caller, e.g. the layers taken in
+// memory; a call between two sections), RunHooks in driver/settings.h.
+int run(const std::vector<std::string>& args, Console& console, const RunHooks& hooks = {});
 
 }  // namespace vk

@@ -73,7 +73,7 @@ public:
                    bool useLevees)
         : run_(run), s_(s), ids_(ids), points_(points), w_(w), useLevees_(useLevees) {}
 
-    void process(const SectionLayers& layers, std::string_view csvFolder,
+    void process(const SectionLayers& layers, std::string_view csvFolder, bool csvFile,
                  ProcessedSection& result) {
         measure();
         assignN();
@@ -82,7 +82,7 @@ public:
             dropOutsideLevees();
         }
         claimTableName(csvFolder);
-        writeCsv(csvFolder);
+        if (csvFile) writeCsv(csvFolder);
         writeSurfaceLine(*layers[kSurfaceLinesLayer]);
         writeSurfacePoints(*layers[kSurfacePointsLayer]);
         writeEndPoints(*layers[kEndPointsLayer]);
@@ -493,7 +493,7 @@ private:
 
 void Process_sdf_Sections(RunState& run, const SdfIds& ids, const SdfSection& section,
                           const SectionLayers& layers, std::string_view csvFolder,
-                          SectionObserver* observer) {
+                          SectionObserver* observer, bool csvFiles) {
     const SectionPlace place(ids, section);
     const ConsoleAt placed(run.console, &place);
     SectionWork& w = run.sections();
@@ -528,7 +528,7 @@ void Process_sdf_Sections(RunState& run, const SdfIds& ids, const SdfSection& se
         run.console.line(w.text);
     } else {
         SurfaceSection(run, section, named, points, w, section.hasLevees)
-            .process(layers, csvFolder, result);
+            .process(layers, csvFolder, csvFiles, result);
     }
 
     if (section.hasCutLine)

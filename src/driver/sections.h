@@ -56,9 +56,9 @@ class RunState;  // driver/runstate.h
 // current folder) and its objects into the five cross-section layers. The section is trimmed to
 // its levee markers when it has them (hasLevees: the reader keeps none in a run with -notrim).
 // Ends the run through EXITS when the station is not a number. An observer is shown the result
-// once everything is written.
+// once everything is written. csvFiles: the section's table is written as its .csv file too.
 void Process_sdf_Sections(RunState& run, const SdfIds& ids, const SdfSection& section,
                           const SectionLayers& layers, std::string_view csvFolder,
-                          SectionObserver* observer = nullptr);
+                          SectionObserver* observer = nullptr, bool csvFiles = true);
 
 }  // namespace vk

@@ -1,6 +1,9 @@
 // The run settings, fixed once the command line has been scanned and the input opened.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,6 +26,18 @@ struct OutputNames {
 // their faults reported (-results). The reader and the results output hold it.
 enum class ResultsMode { Off, ForReport, Written };
 
+// What a caller in the same process hands a run besides its console (driver/run.h); none of
+// them: the program's own run.
+struct RunHooks {
+    // Opens each input's dataset in place of the format's row (a caller that takes the layers in
+    // memory); none: the format's own.
+    std::function<std::unique_ptr<GisDataset>(RunContext&, const OutputFormat&, DatasetPlace)>
+        openDataset;
+    // Called between two sections with the number written so far (a caller that shows progress);
+    // false ends the run as an interruption does. None: no call.
+    std::function<bool(std::int64_t)> betweenSections;
+};
+
 struct RunSettings {
     // The format option given (-shp, -mif); none: the default format's layers, without a
     // projection template.
@@ -40,6 +55,7 @@ struct RunSettings {
     OutputNames output;            // derived from inputName
     GisProjections projections;    // read from the projection template
     int sdfUnit = 0;
+    RunHooks hooks;                // what the caller handed the run besides its console
 
     // The format the layers are written in.
     const OutputFormat& format() const {

@@ -95,6 +95,9 @@ class GisDataset {
     virtual void finish() {}
     // The line that says what an unfinished run left in place of the dataset; empty for none.
     virtual std::string unfinished() const { return {}; }
+    // Whether the run writes its tables (each section's, the water surface's) as .csv files too;
+    // a dataset held in memory takes them as its tables alone.
+    virtual bool tablesAsFiles() const { return true; }
 
     const OutputFormat& format() const { return format_; }
     const DatasetPlace& place() const { return place_; }
