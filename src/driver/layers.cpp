@@ -189,7 +189,8 @@ void ConversionOutput::openStreamLayer() {
     sys::FileInfo input;
     const std::int64_t time = sys::pathInfo(settings_.inputName, input) ? input.modified : 0;
     dataset_ = format.openDataset(
-        format, {settings_.output.folder, settings_.output.base, settings_.projections, time});
+        format, {settings_.output.folder, settings_.output.base, settings_.projections, time,
+                 settings_.transform});
     // Named after the whole input name, in the output folder.
     const std::string_view inputName = settings_.inputName;
     const std::string file = outputFilePart(inputName.substr(folderPart(inputName).size()));

@@ -25,6 +25,7 @@ struct Crs::Impl {
 
 struct CrsTransform::Impl {
     std::unique_ptr<OGRCoordinateTransformation> transformation;
+    std::string description;
 };
 
 namespace {
@@ -202,6 +203,18 @@ std::string Crs::esriWkt() const {
     return text;
 }
 
+std::string Crs::ogcWkt() const {
+    QuietErrors quiet;
+    const char* const options[] = {"FORMAT=WKT1", "MULTILINE=NO", nullptr};
+    char* wkt = nullptr;
+    std::string text;
+    if (impl_->srs.exportToWkt(&wkt, options) == OGRERR_NONE && wkt) {
+        text = wkt;
+    }
+    CPLFree(wkt);
+    return text;
+}
+
 std::string Crs::mifCoordSys() const {
     QuietErrors quiet;
     char* clause = nullptr;
@@ -242,7 +255,17 @@ std::optional<CrsArea> Crs::area() const {
 }
 
 std::string Crs::label() const {
-    return impl_->epsg ? name() + ", EPSG:" + std::to_string(impl_->epsg) : name();
+    std::string shownName = name();
+    if (shownName.empty() || shownName == "unnamed") {
+        // A system without a name (a MIF CoordSys clause): its PROJ string says what it is.
+        QuietErrors quiet;
+        char* proj = nullptr;
+        if (impl_->srs.exportToProj4(&proj) == OGRERR_NONE && proj && *proj) {
+            shownName = trimmed(proj);
+        }
+        CPLFree(proj);
+    }
+    return impl_->epsg ? shownName + ", EPSG:" + std::to_string(impl_->epsg) : shownName;
 }
 
 CrsResult parseCrs(std::string_view definition) {
@@ -261,6 +284,26 @@ CrsResult parseCrs(std::string_view definition) {
         return makeCrs(trimmed(content), text);
     }
     return makeCrs(text, shown(text));
+}
+
+CrsResult parseMifCoordSys(std::string_view clause) {
+    const std::string text = trimmed(clause);
+    QuietErrors quiet;
+    auto impl = std::make_shared<Crs::Impl>();
+    if (impl->srs.importFromMICoordSys(text.c_str()) != OGRERR_NONE || impl->srs.IsEmpty()) {
+        return {std::nullopt, "\"" + shown(text) + "\" is no coordinate system: " +
+                                  QuietErrors::reason("not a CoordSys clause the library knows")};
+    }
+    impl->srs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    impl->epsg = identifyEpsg(impl->srs);
+    if (impl->epsg) {
+        // The system the clause matches in full, under its own name.
+        const std::string code = "EPSG:" + std::to_string(impl->epsg);
+        if (CrsResult known = makeCrs(code, code); known.crs) {
+            return known;
+        }
+    }
+    return {Crs(std::move(impl)), {}};
 }
 
 // ---- the header's hints ----
@@ -663,8 +706,18 @@ bool CrsTransform::transform(std::span<double> x, std::span<double> y) const {
         return false;
     }
     QuietErrors quiet;
-    return impl_->transformation->Transform(x.size(), x.data(), y.data(), nullptr, nullptr) != 0;
+    if (!impl_->transformation->Transform(x.size(), x.data(), y.data(), nullptr, nullptr)) {
+        return false;
+    }
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        if (!std::isfinite(x[i]) || !std::isfinite(y[i])) {
+            return false;
+        }
+    }
+    return true;
 }
+
+const std::string& CrsTransform::description() const { return impl_->description; }
 
 TransformResult makeCrsTransform(const Crs& from, const Crs& to) {
     QuietErrors quiet;
@@ -674,6 +727,7 @@ TransformResult makeCrsTransform(const Crs& from, const Crs& to) {
         return {std::nullopt, "no transformation from " + from.label() + " to " + to.label() +
                                   ": " + QuietErrors::reason("PROJ found none")};
     }
+    impl->description = "from " + from.label() + " to " + to.label();
     return {CrsTransform(std::move(impl)), {}};
 }
 

@@ -93,7 +93,7 @@ struct OwnGisState {
         auto& dataset = datasets[std::string(option)];
         if (!dataset) {
             const vk::OutputFormat& format = outputFormatNamed(option);
-            dataset = format.openDataset(format, {"", "", projections, 0});
+            dataset = format.openDataset(format, {"", "", projections, 0, {}});
         }
         return *dataset;
     }
