@@ -88,7 +88,8 @@ void readCoordSysTemplate(RunSettings& settings, const OutputFormat& format) {
                     console().breakLine("WARNING - " + std::string(trimRight(name)) +
                                         " could not be identified as a coordinate system, and is "
                                         "written as it is: " + crs.error);
-                else
+                else if (crs.crs->epsg())
+                    // A clause names no system: one is named where it matches an EPSG code.
                     settings.crsLine = "Coordinate system: " + crs.crs->label() + ", from " +
                                        std::string(trimRight(name));
                 settings.crs = std::move(crs.crs);
