@@ -116,13 +116,19 @@ std::string shown(std::string_view definition) {
     return text;
 }
 
-// The EPSG system that PROJ's identification matches with full confidence (an ESRI definition by
-// its name, say), when there is exactly one.
+// The EPSG system that matches with full confidence: of the same name (an ESRI WKT's name is the
+// EPSG one once the library has read it) and equivalent, when there is exactly one. This is
+// what PROJ's identification counts as full confidence, without its search through every system
+// of the same projection (which costs a conversion's worth of time).
 int identifyEpsg(const OGRSpatialReference& srs) {
     const char* authority = srs.GetAuthorityName(nullptr);
     const char* code = srs.GetAuthorityCode(nullptr);
     if (authority && code && EQUAL(authority, "EPSG")) {
         return std::atoi(code);
+    }
+    const char* name = srs.GetName();
+    if (!name || !*name || EQUAL(name, "unknown") || EQUAL(name, "unnamed")) {
+        return 0;
     }
     char* wkt = nullptr;
     const char* const options[] = {"FORMAT=WKT2_2019", nullptr};
@@ -133,23 +139,26 @@ int identifyEpsg(const OGRSpatialReference& srs) {
     PJ_CONTEXT* context = projContext();
     Pj crs(proj_create(context, wkt));
     CPLFree(wkt);
-    int* confidence = nullptr;
-    PJ_OBJ_LIST* matches = crs ? proj_identify(context, crs.get(), "EPSG", nullptr, &confidence)
-                               : nullptr;
+    if (!crs) {
+        return 0;
+    }
+    const PJ_TYPE type = proj_get_type(crs.get());
+    PJ_OBJ_LIST* matches = proj_create_from_name(context, "EPSG", name, &type, 1, 0, 0, nullptr);
     int found = 0;
     int full = 0;
     const int count = matches ? proj_list_get_count(matches) : 0;
     for (int i = 0; i < count; ++i) {
-        if (confidence[i] == 100) {
-            Pj match(proj_list_get(context, matches, i));
-            const char* matchCode = match ? proj_get_id_code(match.get(), 0) : nullptr;
-            if (matchCode) {
-                found = std::atoi(matchCode);
-                ++full;
-            }
+        Pj match(proj_list_get(context, matches, i));
+        const char* matchCode = match ? proj_get_id_code(match.get(), 0) : nullptr;
+        // Of the same name, not one of its aliases (which PROJ gives less than full confidence).
+        const char* matchName = match ? proj_get_name(match.get()) : nullptr;
+        if (matchCode && matchName && EQUAL(matchName, name) && !proj_is_deprecated(match.get()) &&
+            proj_is_equivalent_to_with_ctx(context, match.get(), crs.get(),
+                                           PJ_COMP_EQUIVALENT_EXCEPT_AXIS_ORDER_GEOGCRS)) {
+            found = std::atoi(matchCode);
+            ++full;
         }
     }
-    proj_int_list_destroy(confidence);
     proj_list_destroy(matches);
     return full == 1 ? found : 0;
 }

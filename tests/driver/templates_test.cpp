@@ -71,6 +71,11 @@ TEST_F(ProjectionTemplates, PrjOnlyTheFirstLineCountsAndCrLfIsALineEnd) {
     DriverSession session;
     EXPECT_EQ(readTemplate(), -1);
     EXPECT_EQ(settings.projections.shp, "PROJCS[\"split\",");
+    // Neither the first line nor the whole is a coordinate system: written as read, said so.
+    EXPECT_NE(session.out.find("\nWARNING - Header.prj could not be identified as a coordinate "
+                               "system, and is written as it is: "),
+              std::string::npos) << session.out;
+    EXPECT_EQ(settings.projections.epsg, 0);
 }
 
 TEST_F(ProjectionTemplates, PrjWithoutLineEndAndWithTrailingBlanks) {
