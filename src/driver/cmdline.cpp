@@ -34,8 +34,7 @@ constexpr OptionName kOptions[] = {
     {"prj", ArgumentKind::ProjectionFile, false, "FILES:", "FILE",
      "take the projection from FILE, not from beside the input."},
     {"crs", ArgumentKind::Crs, false, "COORDINATE SYSTEM:", "DEF",
-     "the coordinates' system (EPSG:n, ESRI:n, a WKT or PROJJSON file, a PROJ string), not the "
-     "template's."},
+     "the coordinate system (EPSG:n, ESRI:n, WKT, PROJJSON, PROJ), not a template's."},
     {"t_srs", ArgumentKind::TargetCrs, false, "COORDINATE SYSTEM:", "DEF",
      "write the layers' coordinates transformed into DEF (EPSG:4326, say)."},
     {"results", ArgumentKind::Results, false, "RESULTS:", "",
