@@ -202,10 +202,11 @@ bool useHeaderHints(RunSettings& settings) {
     case HintResult::Outcome::Rejected:
         std::string text = "WARNING - The coordinate system of " + hintWords(found.hints) +
                            " is not used: " + result.problem + ".";
-        if (result.suggestion)
-            text += " The export lies inside " + result.suggestion->label() +
-                    " alone (-crs EPSG:" + std::to_string(result.suggestion->epsg()) +
-                    " would use it).";
+        if (result.suggestion) {
+            const int code = result.suggestion->epsg();
+            text += " The export lies inside " + result.suggestion->label() + " alone" +
+                    (code ? " (-crs EPSG:" + std::to_string(code) + " would use it)." : ".");
+        }
         console().breakLine(text);
         return false;
     }
