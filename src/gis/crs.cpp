@@ -26,6 +26,7 @@ struct Crs::Impl {
 struct CrsTransform::Impl {
     std::unique_ptr<OGRCoordinateTransformation> transformation;
     std::string description;
+    double steps = 0;  // per unit of the target system: the grid its coordinates are rounded to
 };
 
 namespace {
@@ -718,10 +719,15 @@ bool CrsTransform::transform(std::span<double> x, std::span<double> y) const {
     if (!impl_->transformation->Transform(x.size(), x.data(), y.data(), nullptr, nullptr)) {
         return false;
     }
+    // Rounded to a grid far finer than any survey (a nanodegree, a micrometre or microfoot), so
+    // that the last bit of the system's trigonometric functions, which differs between the C
+    // libraries of Linux and Windows, does not reach the files.
     for (std::size_t i = 0; i < x.size(); ++i) {
         if (!std::isfinite(x[i]) || !std::isfinite(y[i])) {
             return false;
         }
+        x[i] = std::round(x[i] * impl_->steps) / impl_->steps;
+        y[i] = std::round(y[i] * impl_->steps) / impl_->steps;
     }
     return true;
 }
@@ -737,6 +743,7 @@ TransformResult makeCrsTransform(const Crs& from, const Crs& to) {
                                   ": " + QuietErrors::reason("PROJ found none")};
     }
     impl->description = "from " + from.label() + " to " + to.label();
+    impl->steps = to.impl().srs.IsGeographic() ? 1e9 : 1e6;
     return {CrsTransform(std::move(impl)), {}};
 }
 

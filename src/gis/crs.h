@@ -101,7 +101,9 @@ class CrsTransform {
 public:
     struct Impl;
     explicit CrsTransform(std::shared_ptr<Impl> impl) : impl_(std::move(impl)) {}
-    // Transforms the points in place; false (the points then undefined) when one fails.
+    // Transforms the points in place, each coordinate rounded to a nanodegree (a geographic
+    // target) or a millionth of the target's unit; false (the points then undefined) when one
+    // fails.
     bool transform(std::span<double> x, std::span<double> y) const;
     // The two systems, as the messages name them: "from NAME to NAME".
     const std::string& description() const;

@@ -155,7 +155,7 @@ TEST_F(CrsE2e, CrsTemplatesAndTransformedLayers) {
     const std::string page = readFile(dir.file("4/baldeagle-export-crlf_report.html"));
     EXPECT_NE(page.find("from -crs; layers and map in WGS 84, EPSG:4326 (-t_srs).</p>"),
               std::string::npos);
-    EXPECT_NE(page.find("\"c\":[-77.7532244560938"), std::string::npos);
+    EXPECT_NE(page.find("\"c\":[-77.753224456,40.957464249,"), std::string::npos);
     // Wailupe's 47 tables keep their distances and elevations whatever the layers are written in.
     const std::string asIs = place("wailupe-import.sdf"), moved = place("wailupe-import.sdf");
     ASSERT_EQ(run({"-shp", "-crs", "EPSG:3561", "wailupe-import.sdf"}, asIs).status, 0);
