@@ -192,7 +192,8 @@ void ConversionOutput::openStreamLayer() {
     const std::int64_t time = sys::pathInfo(settings_.inputName, input) ? input.modified : 0;
     dataset_ = format.openDataset(
         run_.context, format,
-        {settings_.output.folder, settings_.output.base, settings_.projections, time});
+        {settings_.output.folder, settings_.output.base, settings_.projections, time,
+         settings_.transform});
     // Named after the whole input name, in the output folder.
     const std::string_view inputName = settings_.inputName;
     const std::string file = outputFilePart(inputName.substr(folderPart(inputName).size()));
