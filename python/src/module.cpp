@@ -131,7 +131,8 @@ py::dict layerArrays(vk::MemoryLayer& layer) {
     return out;
 }
 
-// The export read into memory: (exit status, console, projection text, layers as arrays).
+// The export read into memory: (exit status, console, the run's coordinate system as its EPSG code
+// (0: none) and definition, output folder, base name, layers as arrays).
 py::tuple readExport(const std::vector<std::string>& args) {
     vk::MemoryStore store;
     Ran ran;
@@ -164,7 +165,7 @@ py::tuple readExport(const std::vector<std::string>& args) {
         layers.append(arrays);
         layer.reset();  // its arrays are numpy's now, its texts Python's
     }
-    return py::make_tuple(ran.status, py::bytes(ran.console), py::bytes(store.projection),
+    return py::make_tuple(ran.status, py::bytes(ran.console), store.epsg, py::bytes(store.projection),
                           py::bytes(store.folder), py::bytes(store.base), layers);
 }
 

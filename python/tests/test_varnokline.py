@@ -9,6 +9,7 @@ from pathlib import Path
 import fiona
 import geopandas as gpd
 import pandas as pd
+import pyproj
 import pytest
 
 import varnokline
@@ -68,9 +69,35 @@ def test_read_agrees_with_the_programs_geopackage(export, trim, tmp_path):
                                       check_dtype=False, check_index_type=False, obj=name)
 
 
-def test_crs_argument_is_set_on_every_frame(tmp_path):
-    frames = varnokline.read(copy(EXAMPLE, tmp_path), crs="EPSG:31467")
-    assert {f.crs.to_epsg() for f in frames.values() if isinstance(f, gpd.GeoDataFrame)} == {31467}
+def hinted(folder):  # Bald Eagle's header naming a State Plane zone that holds its coordinates
+    source = REALDATA / "baldeagle-export-crlf.sdf"
+    if not source.exists():
+        pytest.skip("no real export here")
+    (folder / source.name).write_bytes(source.read_bytes().replace(b"ZONE: 5126", b"ZONE: 3701"))
+    return folder / source.name
+
+
+@pytest.mark.parametrize("make,crs,epsg", [
+    (lambda d: copy(EXAMPLE, d), "EPSG:31467", 31467),
+    (lambda d: copy(EXAMPLE, d, True), pyproj.CRS.from_epsg(32632), 32632),  # not the template's
+    (hinted, None, 2271),
+    (hinted, "EPSG:32618", 32618),
+])
+def test_frames_have_the_system_the_run_resolves(make, crs, epsg, tmp_path):
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", varnokline.ExportWarning)
+        frames = varnokline.read(make(tmp_path), crs=crs)
+    assert {f.crs.to_epsg() for f in frames.values() if isinstance(f, gpd.GeoDataFrame)} == {epsg}
+
+
+def test_convert_takes_a_crs_for_every_format_and_refuses_an_unknown_one(tmp_path):
+    source = copy(EXAMPLE, tmp_path)
+    varnokline.convert(source, format="mif", out=tmp_path / "mif", crs="EPSG:31467")
+    mif = (tmp_path / "mif" / "river.sdf_streams.mif").read_text()
+    assert 'CoordSys Earth Projection 8, 104, "m", 9, 0, 1, 3500000, 0\n' in mif  # no template
+    for call in (varnokline.read, varnokline.convert):
+        with pytest.raises(ValueError, match="EPSG:99999"):
+            call(source, crs="EPSG:99999")
 
 
 def truncated(folder):
@@ -148,7 +175,7 @@ def test_runs_on_threads_keep_their_own_consoles_and_layers(tmp_path):
             for e in (EXAMPLE, BOUNDS)] * 3
 
     def ran(a):
-        status, console, _, _, _, layers = varnokline._varnokline.read(a)
+        status, console, *_, layers = varnokline._varnokline.read(a)
         return status, console, [(layer["name"], layer["count"]) for layer in layers]
     alone = [ran(a) for a in args[:2]]
     with ThreadPoolExecutor(len(args)) as pool:

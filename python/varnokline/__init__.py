@@ -10,7 +10,6 @@ import errno as _errno
 import os
 import re
 import sys
-import tempfile
 import warnings
 from dataclasses import dataclass, field
 
@@ -100,6 +99,8 @@ def _fail(path, status, lines):
     if any(word in t for t in errors for word in _FILE_FAILURES):
         failure = next(t for t in errors if any(word in t for word in _FILE_FAILURES))
         raise _system_error(path, failure, "\n".join(lines))
+    if text.startswith("ERROR - -crs: "):  # a definition the program does not take
+        raise ValueError(text[len("ERROR - "):])
     line, _ = _alert(text)
     raise ExportError(path, line, text)
 
@@ -152,24 +153,24 @@ def read(path, results=True, trim=True, crs=None):
     """Reads an export into a dict of frames, one per layer the program writes, named as the layers
     without the base name ("streams", "surf_pts", "cut_line", ..., with results "ws_lines",
     "bank_pts", ...), plus "tables" (every section's distance, elevation and n rows) and, with
-    results, "water_surface". trim=False keeps the points outside the levees (-notrim). crs: any
-    definition pyproj takes, set on every frame; without it, the projection template beside the
-    export (Header.prj), as the program's GeoPackage takes it.
+    results, "water_surface". trim=False keeps the points outside the levees (-notrim). The frames'
+    coordinate system is the one the program resolves for the run: crs (as -crs: "EPSG:n", WKT,
+    PROJJSON, a PROJ string or a file naming one; or a pyproj CRS), else the projection template
+    beside the export (Header.prj), else the export header's hints where they fit its coordinates.
     """
     path = os.fspath(path)
-    args = ["varnokline", "-gpkg", "-quiet"]
+    args = ["varnokline", "-gpkg", "-quiet", *_crs_option(crs)]
     if results:
         args.append("-results")
     if not trim:
         args.append("-notrim")
     args.append(_argument(path))
-    status, console, projection, folder, base, layers = _varnokline.read(args)
+    status, console, epsg, projection, folder, base, layers = _varnokline.read(args)
     lines = _lines(console)
     if status != 0:
         _fail(path, status, lines)
     _warn(path, _warnings_of(lines))
-    if crs is None and projection.strip():
-        crs = projection.decode("utf-8", "replace").strip()
+    crs = (f"EPSG:{epsg}" if epsg else projection.decode("utf-8", "replace").strip()) or None
     base = os.fsdecode(base)
     folder = os.fsdecode(folder)
     frames = {}
@@ -181,17 +182,11 @@ def read(path, results=True, trim=True, crs=None):
     return frames
 
 
-def _projection_file(crs, format, folder):
-    """A projection template holding crs (a .prj's ESRI WKT) for -prj."""
-    if format == "mif":
-        raise ValueError("crs= is taken for Shapefile and GeoPackage output; for MIF/MID give a "
-                         "Header.mif template beside the export")
-    import pyproj
-    wkt = pyproj.CRS.from_user_input(crs).to_wkt(pyproj.enums.WktVersion.WKT1_ESRI)
-    name = os.path.join(folder, "crs.prj")
-    with open(name, "w", encoding="utf-8") as prj:
-        prj.write(wkt + "\n")
-    return name
+def _crs_option(crs):
+    """-crs and its definition, for a crs given (a pyproj CRS as its WKT)."""
+    if crs is None:
+        return []
+    return ["-crs", crs if isinstance(crs, str) else crs.to_wkt()]
 
 
 _COUNT = re.compile(r"^(.*\D) (\d+)$")
@@ -211,8 +206,9 @@ def convert(paths, format="gpkg", out=None, results=False, report=False, quiet=T
 
     format: "gpkg", "shp" or "mif"; out: the folder every output goes into (made when missing;
     default beside each export); results: the model's results as layers and a table; report: the
-    conversion report page; trim=False keeps the points outside the levees; quiet=False prints the program's whole console; crs: a coordinate
-    system (any definition pyproj takes) for the layers in place of a projection template.
+    conversion report page; trim=False keeps the points outside the levees; quiet=False prints the
+    program's whole console; crs: the exports' coordinate system as -crs takes it (see read()), in
+    place of a projection template or the header's hints.
     progress: called as progress(path, sections_written) before each cross-section is written;
     an exception it raises ends that input's run as an interruption does (its outputs hold the
     sections written before) and comes out of convert().
@@ -224,34 +220,32 @@ def convert(paths, format="gpkg", out=None, results=False, report=False, quiet=T
     if isinstance(paths, (str, bytes, os.PathLike)):
         paths = [paths]
     records = []
-    with tempfile.TemporaryDirectory(prefix="varnokline-") as scratch:
-        options = ["-" + format]
-        if out is not None:
-            options += ["-out", _argument(out)]
-        if crs is not None:
-            options += ["-prj", _projection_file(crs, format, scratch)]
-        if results:
-            options.append("-results")
-        if report:
-            options.append("-report")
-        if not trim:
-            options.append("-notrim")
-        if quiet:
-            options.append("-quiet")
-        for path in paths:
-            path = os.fspath(path)
-            between = None if progress is None else (lambda written, p=path: progress(p, written))
-            status, console = _varnokline.convert(["varnokline", *options, _argument(path)],
-                                                  between)
-            lines = _lines(console)
-            if not quiet:
-                # Its closing pause does not wait here: its prompt is left out.
-                shown = console.decode("utf-8", "replace")
-                sys.stdout.write(shown.removesuffix("Press Enter to Close\n").rstrip("\n") + "\n")
-                sys.stdout.flush()
-            if status != 0:
-                _fail(path, status, lines)
-            found = _warnings_of(lines)
-            _warn(path, found)
-            records.append(Conversion(path, True, _counts(lines), found))
+    options = ["-" + format]
+    if out is not None:
+        options += ["-out", _argument(out)]
+    options += _crs_option(crs)
+    if results:
+        options.append("-results")
+    if report:
+        options.append("-report")
+    if not trim:
+        options.append("-notrim")
+    if quiet:
+        options.append("-quiet")
+    for path in paths:
+        path = os.fspath(path)
+        between = None if progress is None else (lambda written, p=path: progress(p, written))
+        status, console = _varnokline.convert(["varnokline", *options, _argument(path)],
+                                              between)
+        lines = _lines(console)
+        if not quiet:
+            # Its closing pause does not wait here: its prompt is left out.
+            shown = console.decode("utf-8", "replace")
+            sys.stdout.write(shown.removesuffix("Press Enter to Close\n").rstrip("\n") + "\n")
+            sys.stdout.flush()
+        if status != 0:
+            _fail(path, status, lines)
+        found = _warnings_of(lines)
+        _warn(path, found)
+        records.append(Conversion(path, True, _counts(lines), found))
     return records

@@ -1,5 +1,6 @@
 #include "driver/cmdline.h"
 
+#include <tuple>
 #include <utility>
 
 #include "driver/layers.h"
@@ -32,6 +33,10 @@ constexpr OptionName kOptions[] = {
      "write every output into FOLDER (made when missing)."},
     {"prj", ArgumentKind::ProjectionFile, false, "FILES:", "FILE",
      "take the projection from FILE, not from beside the input."},
+    {"crs", ArgumentKind::Crs, false, "COORDINATE SYSTEM:", "DEF",
+     "the coordinate system (EPSG:n, ESRI:n, WKT, PROJJSON, PROJ), not a template's."},
+    {"t_srs", ArgumentKind::TargetCrs, false, "COORDINATE SYSTEM:", "DEF",
+     "write the layers' coordinates transformed into DEF (EPSG:4326, say)."},
     {"results", ArgumentKind::Results, false, "RESULTS:", "",
      "also write water surfaces, profile limits, banks and storage areas."},
     {"quiet", ArgumentKind::Quiet, false, "CONSOLE:", "",
@@ -184,15 +189,23 @@ void scanCommandLine(RunContext& run, const std::vector<std::string>& args,
         case ArgumentKind::Version:
             break;
         case ArgumentKind::OutFolder:
-        case ArgumentKind::ProjectionFile: {
+        case ArgumentKind::ProjectionFile:
+        case ArgumentKind::Crs:
+        case ArgumentKind::TargetCrs: {
             const bool folder = argument.kind == ArgumentKind::OutFolder;
+            const bool file = argument.kind == ArgumentKind::ProjectionFile;
             if (i + 1 == args.size()) {
-                con.breakLine("ERROR - No " + std::string(folder ? "folder" : "file") +
+                con.breakLine("ERROR - No " +
+                              std::string(folder ? "folder" : file ? "file" : "coordinate system") +
                               " named after " + std::string(trimRight(args[i])));
                 EXITS(run);
             }
-            (folder ? settings.outFolder : settings.projectionFile)
-                .assign(trimRight(cutTo(args[++i], kFieldLength)));
+            const std::string value(trimRight(cutTo(args[++i], kFieldLength)));
+            if (folder || file)
+                (folder ? settings.outFolder : settings.projectionFile) = value;
+            else
+                (argument.kind == ArgumentKind::Crs ? settings.crsDefinition
+                                                    : settings.targetDefinition) = value;
             break;
         }
         case ArgumentKind::FileName:
@@ -220,6 +233,18 @@ void scanCommandLine(RunContext& run, const std::vector<std::string>& args,
         con.breakLine("ERROR - Both " + std::string(first) + " and " + std::string(second) +
                       " outputs specified, please use only one.");
         EXITS(run);
+    }
+    // The coordinate systems named, before anything is written; PROJ is started only for them.
+    for (const auto& [option, definition, crs] :
+         {std::tuple{"-crs", &settings.crsDefinition, &settings.givenCrs},
+          std::tuple{"-t_srs", &settings.targetDefinition, &settings.targetCrs}}) {
+        if (!*definition) continue;
+        CrsResult parsed = parseCrs(**definition);
+        if (!parsed.crs) {
+            con.breakLine("ERROR - " + std::string(option) + ": " + parsed.error);
+            EXITS(run);
+        }
+        *crs = std::move(parsed.crs);
     }
 }
 

@@ -20,8 +20,8 @@ inline constexpr std::string_view kInputPrompt = " Please enter the .sdf file ->
 
 // What one command-line argument is.
 enum class ArgumentKind {
-    FileName, Format, NoTrim, Report, Results, OutFolder, ProjectionFile, Quiet, Help, Version,
-    Unrecognised
+    FileName, Format, NoTrim, Report, Results, OutFolder, ProjectionFile, Crs, TargetCrs, Quiet,
+    Help, Version, Unrecognised
 };
 
 // One argument: its kind, and for a format option the format's row.
@@ -63,7 +63,9 @@ Argument classifyArgument(std::string_view argument);
 // anywhere writes only the help text or "varnokline " and the version, and ends the run at once
 // with status 0. -quiet makes the console quiet before anything is written. Every file name is
 // an input (settings.inputs); the last one is settings.inputName. -out and -prj take the next
-// argument as their folder and file; without one the run ends through EXITS.
+// argument as their folder and file, -crs and -t_srs as their coordinate system's definition
+// (parsed at once: an unknown one ends the run through EXITS, naming it and the library's
+// reason); without one the run ends through EXITS.
 void scanCommandLine(RunContext& run, const std::vector<std::string>& args,
                      RunSettings& settings);
 

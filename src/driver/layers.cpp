@@ -190,7 +190,8 @@ void ConversionOutput::openStreamLayer() {
     // The input's time, not the clock: the same export gives the same bytes.
     sys::FileInfo input;
     const std::int64_t time = sys::pathInfo(settings_.inputName, input) ? input.modified : 0;
-    DatasetPlace place{settings_.output.folder, settings_.output.base, settings_.projections, time};
+    DatasetPlace place{settings_.output.folder, settings_.output.base, settings_.projections, time,
+                       settings_.transform};
     const auto& open = settings_.hooks.openDataset;
     dataset_ = open ? open(run_.context, format, std::move(place))
                     : format.openDataset(run_.context, format, std::move(place));

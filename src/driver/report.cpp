@@ -218,6 +218,17 @@ std::string pageStart(const RunSettings& settings) {
     page += " with options ";
     appendHtmlText(page, describeOptions(settings));
     page += ".</p>\n";
+    if (!settings.crsLine.empty() || settings.targetCrs) {
+        page += "<p id=\"crs\">";
+        appendHtmlText(page, settings.crsLine.empty() ? "Coordinate system: not known"
+                                                      : settings.crsLine);
+        if (settings.targetCrs) {
+            page += "; layers and map in ";
+            appendHtmlText(page, settings.targetCrs->label());
+            page += " (-t_srs)";
+        }
+        page += ".</p>\n";
+    }
     page += kReportBody;
     return page;
 }
@@ -233,7 +244,8 @@ std::string reportName(const OutputNames& output) {
     return output.folder + output.base + "_report.html";
 }
 
-ConversionReport::ConversionReport(RunContext& run, const RunSettings& settings) : run_(run) {
+ConversionReport::ConversionReport(RunContext& run, const RunSettings& settings)
+    : run_(run), transform_(settings.transform) {
     OPENER(run_, unit_, "O ", reportName(settings.output));
     text_ = pageStart(settings);
     text_ += kBlockStart;
@@ -244,6 +256,23 @@ ConversionReport::ConversionReport(RunContext& run, const RunSettings& settings)
 
 ConversionReport::~ConversionReport() {
     if (watching_) run_.console.watch(nullptr);
+}
+
+std::pair<std::span<const double>, std::span<const double>>
+ConversionReport::mapped(std::span<const double> x, std::span<const double> y) {
+    if (!transform_) return {x, y};
+    mapX_.assign(x.begin(), x.end());
+    mapY_.assign(y.begin(), y.end());
+    if (!transform_->transform(mapX_, mapY_)) {
+        // One by one: those that fail (a missing value among them) are left out of the map.
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            double px = x[i], py = y[i];
+            const bool done = transform_->transform({&px, 1}, {&py, 1});
+            mapX_[i] = done ? px : NAN;
+            mapY_[i] = done ? py : NAN;
+        }
+    }
+    return {mapX_, mapY_};
 }
 
 void ConversionReport::record() {
@@ -287,11 +316,13 @@ void ConversionReport::centreline(const SdfIds& ids, const GisObject& line) {
     text_ += ",\"r\":";
     appendJsonString(text_, trimRight(ids.reachId));
     text_ += ",\"c\":[";
-    for (int i = 0; i < line.n; ++i) {
+    const auto count = static_cast<std::size_t>(std::max(line.n, 0));
+    const auto [x, y] = mapped({line.X.data(), count}, {line.Y.data(), count});
+    for (std::size_t i = 0; i < count; ++i) {
         if (i > 0) text_ += ',';
-        appendCoordinate(text_, line.X[static_cast<std::size_t>(i)]);
+        appendCoordinate(text_, x[i]);
         text_ += ',';
-        appendCoordinate(text_, line.Y[static_cast<std::size_t>(i)]);
+        appendCoordinate(text_, y[i]);
     }
     text_ += "]}\n";
     put();
@@ -338,7 +369,19 @@ void ConversionReport::sectionResults(std::span<const double> levels,
     };
     text_ += "{\"k\":\"r\"";
     list(",\"we\":[", levels, -1);
-    list(",\"wx\":[", extents, -1);
+    if (transform_) {
+        // x, y left and x, y right of each profile, as the map draws them.
+        std::vector<double> ex, ey;
+        for (std::size_t i = 0; i + 1 < extents.size(); i += 2)
+            ex.push_back(extents[i]), ey.push_back(extents[i + 1]);
+        const auto [x, y] = mapped(ex, ey);
+        std::vector<double> both;
+        for (std::size_t i = 0; i < x.size(); ++i)
+            both.push_back(x[i]), both.push_back(y[i]);
+        list(",\"wx\":[", both, -1);
+    } else {
+        list(",\"wx\":[", extents, -1);
+    }
     list(",\"wd\":[", distances, 3);
     list(",\"bk\":[", banks, 3);
     text_ += "}\n";
@@ -352,11 +395,12 @@ void ConversionReport::region(const SdfRegion& region) {
     text_ += ",\"n\":";
     appendJsonString(text_, region.name);
     text_ += ",\"c\":[";
-    for (std::size_t i = 0; i < region.x.size(); ++i) {
+    const auto [x, y] = mapped(region.x, region.y);
+    for (std::size_t i = 0; i < x.size(); ++i) {
         if (i > 0) text_ += ',';
-        appendCoordinate(text_, region.x[i]);
+        appendCoordinate(text_, x[i]);
         text_ += ',';
-        appendCoordinate(text_, region.y[i]);
+        appendCoordinate(text_, y[i]);
     }
     text_ += "],\"we\":[";
     for (std::size_t i = 0; i < region.waterElevation.size(); ++i) {
@@ -402,11 +446,12 @@ void ConversionReport::processed(const ProcessedSection& result) {
     if (result.cutLineWritten) {
         text_ += ",\"c\":[";
         const auto points = static_cast<std::size_t>(s.cutCount);
+        const auto [cutX, cutY] = mapped({s.cutX.data(), points}, {s.cutY.data(), points});
         for (std::size_t i = 0; i < points; ++i) {
             if (i > 0) text_ += ',';
-            appendCoordinate(text_, s.cutX[i]);
+            appendCoordinate(text_, cutX[i]);
             text_ += ',';
-            appendCoordinate(text_, s.cutY[i]);
+            appendCoordinate(text_, cutY[i]);
             if (text_.size() >= kPiece) put();
         }
         text_ += ']';
@@ -423,8 +468,9 @@ void ConversionReport::processed(const ProcessedSection& result) {
 // line. Points that would lie within a fraction of a pixel of the line drawn when the section
 // fills the screen are left out, and the coordinates are written to that precision.
 void ConversionReport::appendMapLine(const ProcessedSection& result) {
-    const SdfSection& s = *result.section;
     const std::size_t points = result.points;
+    const auto [surfaceX, surfaceY] =
+        mapped({result.section->surfaceX.data(), points}, {result.section->surfaceY.data(), points});
     double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
     bool finite = true;
     std::size_t firstKept = 0, lastKept = 0, keptCount = 0;
@@ -432,7 +478,7 @@ void ConversionReport::appendMapLine(const ProcessedSection& result) {
         if (result.drop[i]) continue;
         if (keptCount++ == 0) firstKept = i;
         lastKept = i;
-        const double x = s.surfaceX[i], y = s.surfaceY[i];
+        const double x = surfaceX[i], y = surfaceY[i];
         finite = finite && std::isfinite(x) && std::isfinite(y);
         minX = std::min(minX, x), maxX = std::max(maxX, x);
         minY = std::min(minY, y), maxY = std::max(maxY, y);
@@ -457,13 +503,13 @@ void ConversionReport::appendMapLine(const ProcessedSection& result) {
         while (!spans_.empty()) {
             const auto [first, last] = spans_.back();
             spans_.pop_back();
-            const double x0 = s.surfaceX[keptAt(first)], y0 = s.surfaceY[keptAt(first)];
-            const double dx = s.surfaceX[keptAt(last)] - x0, dy = s.surfaceY[keptAt(last)] - y0;
+            const double x0 = surfaceX[keptAt(first)], y0 = surfaceY[keptAt(first)];
+            const double dx = surfaceX[keptAt(last)] - x0, dy = surfaceY[keptAt(last)] - y0;
             const double length = std::hypot(dx, dy);
             double farthest = -1;
             std::size_t at = first;
             for (std::size_t j = first + 1; j < last; ++j) {
-                const double px = s.surfaceX[keptAt(j)] - x0, py = s.surfaceY[keptAt(j)] - y0;
+                const double px = surfaceX[keptAt(j)] - x0, py = surfaceY[keptAt(j)] - y0;
                 const double off =
                     length > 0 ? std::fabs(px * dy - py * dx) / length : std::hypot(px, py);
                 if (off > farthest) farthest = off, at = j;
@@ -489,9 +535,9 @@ void ConversionReport::appendMapLine(const ProcessedSection& result) {
         if (!shown_[j]) continue;
         if (!first) text_ += ',';
         first = false;
-        coordinate(s.surfaceX[keptAt(j)]);
+        coordinate(surfaceX[keptAt(j)]);
         text_ += ',';
-        coordinate(s.surfaceY[keptAt(j)]);
+        coordinate(surfaceY[keptAt(j)]);
         if (text_.size() >= kPiece) put();
     }
     text_ += ']';
@@ -499,13 +545,13 @@ void ConversionReport::appendMapLine(const ProcessedSection& result) {
     // takes its first and last points).
     if (!simplify && keptCount > 0 && firstKept == 0 && lastKept == points - 1) return;
     text_ += ",\"e\":[";
-    appendCoordinate(text_, s.surfaceX[0]);
+    appendCoordinate(text_, surfaceX[0]);
     text_ += ',';
-    appendCoordinate(text_, s.surfaceY[0]);
+    appendCoordinate(text_, surfaceY[0]);
     text_ += ',';
-    appendCoordinate(text_, s.surfaceX[points - 1]);
+    appendCoordinate(text_, surfaceX[points - 1]);
     text_ += ',';
-    appendCoordinate(text_, s.surfaceY[points - 1]);
+    appendCoordinate(text_, surfaceY[points - 1]);
     text_ += ']';
 }
 
@@ -550,6 +596,8 @@ void ConversionReport::appendProfile(const ProcessedSection& result) {
         text_ += ']';
     }
     if (result.levees > 0) {
+        const auto [leveeX, leveeY] =
+            mapped(result.leveeX.first(result.levees), result.leveeY.first(result.levees));
         text_ += ",\"v\":[";
         for (std::size_t k = 0; k < result.levees; ++k) {
             if (k > 0) text_ += ',';
@@ -560,9 +608,9 @@ void ConversionReport::appendProfile(const ProcessedSection& result) {
             text_ += ',';
             text_.append(number, putDecimals(number, s.leveeHeight[k], 3));
             text_ += ',';
-            appendCoordinate(text_, result.leveeX[k]);
+            appendCoordinate(text_, leveeX[k]);
             text_ += ',';
-            appendCoordinate(text_, result.leveeY[k]);
+            appendCoordinate(text_, leveeY[k]);
             text_ += ']';
         }
         text_ += "],\"u\":[";

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -66,6 +67,10 @@ class ConversionReport final : public SectionObserver, private ConsoleWatcher {
     void put();    // hands the record to the file
     void appendMapLine(const ProcessedSection& result);
     void appendProfile(const ProcessedSection& result);
+    // The points as the map draws them: with -t_srs transformed (into mapX_, mapY_; a point that
+    // cannot be transformed is NaN), else as they are. Good until the next call.
+    std::pair<std::span<const double>, std::span<const double>> mapped(std::span<const double> x,
+                                                                       std::span<const double> y);
 
     RunContext& run_;
     int unit_ = 0;
@@ -79,6 +84,8 @@ class ConversionReport final : public SectionObserver, private ConsoleWatcher {
     std::vector<std::uint32_t> kept_;
     std::vector<unsigned char> shown_;
     std::vector<std::pair<std::size_t, std::size_t>> spans_;
+    std::optional<CrsTransform> transform_;  // -t_srs
+    std::vector<double> mapX_, mapY_;
 };
 
 } // namespace vk

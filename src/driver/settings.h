@@ -4,9 +4,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "gis/crs.h"
 #include "gis/formats.h"
 
 namespace vk {
@@ -54,6 +56,18 @@ struct RunSettings {
     std::string inputName;         // trailing blanks removed; set with setInputName
     OutputNames output;            // derived from inputName
     GisProjections projections;    // read from the projection template
+    // -crs: the export's coordinate system, for the template; -t_srs: the system the layers'
+    // coordinates are written in. None: not given.
+    std::optional<std::string> crsDefinition;
+    std::optional<std::string> targetDefinition;
+    std::optional<Crs> givenCrs;   // -crs and -t_srs parsed (once, before anything is written)
+    std::optional<Crs> targetCrs;
+    // The input's coordinate system where it is known (-crs, the template identified, the
+    // header's hints), the line that says so ("Coordinate system: NAME, EPSG:n, from SOURCE"),
+    // and with -t_srs the transformation of every layer's coordinates.
+    std::optional<Crs> crs;
+    std::string crsLine;
+    std::optional<CrsTransform> transform;
     int sdfUnit = 0;
     RunHooks hooks;                // what the caller handed the run besides its console
 

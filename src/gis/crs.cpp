@@ -25,6 +25,8 @@ struct Crs::Impl {
 
 struct CrsTransform::Impl {
     std::unique_ptr<OGRCoordinateTransformation> transformation;
+    std::string description;
+    double steps = 0;  // per unit of the target system: the grid its coordinates are rounded to
 };
 
 namespace {
@@ -115,13 +117,19 @@ std::string shown(std::string_view definition) {
     return text;
 }
 
-// The EPSG system that PROJ's identification matches with full confidence (an ESRI definition by
-// its name, say), when there is exactly one.
+// The EPSG system that matches with full confidence: of the same name (an ESRI WKT's name is the
+// EPSG one once the library has read it) and equivalent, when there is exactly one. This is
+// what PROJ's identification counts as full confidence, without its search through every system
+// of the same projection (which costs a conversion's worth of time).
 int identifyEpsg(const OGRSpatialReference& srs) {
     const char* authority = srs.GetAuthorityName(nullptr);
     const char* code = srs.GetAuthorityCode(nullptr);
     if (authority && code && EQUAL(authority, "EPSG")) {
         return std::atoi(code);
+    }
+    const char* name = srs.GetName();
+    if (!name || !*name || EQUAL(name, "unknown") || EQUAL(name, "unnamed")) {
+        return 0;
     }
     char* wkt = nullptr;
     const char* const options[] = {"FORMAT=WKT2_2019", nullptr};
@@ -132,23 +140,26 @@ int identifyEpsg(const OGRSpatialReference& srs) {
     PJ_CONTEXT* context = projContext();
     Pj crs(proj_create(context, wkt));
     CPLFree(wkt);
-    int* confidence = nullptr;
-    PJ_OBJ_LIST* matches = crs ? proj_identify(context, crs.get(), "EPSG", nullptr, &confidence)
-                               : nullptr;
+    if (!crs) {
+        return 0;
+    }
+    const PJ_TYPE type = proj_get_type(crs.get());
+    PJ_OBJ_LIST* matches = proj_create_from_name(context, "EPSG", name, &type, 1, 0, 0, nullptr);
     int found = 0;
     int full = 0;
     const int count = matches ? proj_list_get_count(matches) : 0;
     for (int i = 0; i < count; ++i) {
-        if (confidence[i] == 100) {
-            Pj match(proj_list_get(context, matches, i));
-            const char* matchCode = match ? proj_get_id_code(match.get(), 0) : nullptr;
-            if (matchCode) {
-                found = std::atoi(matchCode);
-                ++full;
-            }
+        Pj match(proj_list_get(context, matches, i));
+        const char* matchCode = match ? proj_get_id_code(match.get(), 0) : nullptr;
+        // Of the same name, not one of its aliases (which PROJ gives less than full confidence).
+        const char* matchName = match ? proj_get_name(match.get()) : nullptr;
+        if (matchCode && matchName && EQUAL(matchName, name) && !proj_is_deprecated(match.get()) &&
+            proj_is_equivalent_to_with_ctx(context, match.get(), crs.get(),
+                                           PJ_COMP_EQUIVALENT_EXCEPT_AXIS_ORDER_GEOGCRS)) {
+            found = std::atoi(matchCode);
+            ++full;
         }
     }
-    proj_int_list_destroy(confidence);
     proj_list_destroy(matches);
     return full == 1 ? found : 0;
 }
@@ -202,6 +213,18 @@ std::string Crs::esriWkt() const {
     return text;
 }
 
+std::string Crs::ogcWkt() const {
+    QuietErrors quiet;
+    const char* const options[] = {"FORMAT=WKT1", "MULTILINE=NO", nullptr};
+    char* wkt = nullptr;
+    std::string text;
+    if (impl_->srs.exportToWkt(&wkt, options) == OGRERR_NONE && wkt) {
+        text = wkt;
+    }
+    CPLFree(wkt);
+    return text;
+}
+
 std::string Crs::mifCoordSys() const {
     QuietErrors quiet;
     char* clause = nullptr;
@@ -242,7 +265,17 @@ std::optional<CrsArea> Crs::area() const {
 }
 
 std::string Crs::label() const {
-    return impl_->epsg ? name() + ", EPSG:" + std::to_string(impl_->epsg) : name();
+    std::string shownName = name();
+    if (shownName.empty() || shownName == "unnamed") {
+        // A system without a name (a MIF CoordSys clause): its PROJ string says what it is.
+        QuietErrors quiet;
+        char* proj = nullptr;
+        if (impl_->srs.exportToProj4(&proj) == OGRERR_NONE && proj && *proj) {
+            shownName = trimmed(proj);
+        }
+        CPLFree(proj);
+    }
+    return impl_->epsg ? shownName + ", EPSG:" + std::to_string(impl_->epsg) : shownName;
 }
 
 CrsResult parseCrs(std::string_view definition) {
@@ -261,6 +294,26 @@ CrsResult parseCrs(std::string_view definition) {
         return makeCrs(trimmed(content), text);
     }
     return makeCrs(text, shown(text));
+}
+
+CrsResult parseMifCoordSys(std::string_view clause) {
+    const std::string text = trimmed(clause);
+    QuietErrors quiet;
+    auto impl = std::make_shared<Crs::Impl>();
+    if (impl->srs.importFromMICoordSys(text.c_str()) != OGRERR_NONE || impl->srs.IsEmpty()) {
+        return {std::nullopt, "\"" + shown(text) + "\" is no coordinate system: " +
+                                  QuietErrors::reason("not a CoordSys clause the library knows")};
+    }
+    impl->srs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    impl->epsg = identifyEpsg(impl->srs);
+    if (impl->epsg) {
+        // The system the clause matches in full, under its own name.
+        const std::string code = "EPSG:" + std::to_string(impl->epsg);
+        if (CrsResult known = makeCrs(code, code); known.crs) {
+            return known;
+        }
+    }
+    return {Crs(std::move(impl)), {}};
 }
 
 // ---- the header's hints ----
@@ -663,8 +716,23 @@ bool CrsTransform::transform(std::span<double> x, std::span<double> y) const {
         return false;
     }
     QuietErrors quiet;
-    return impl_->transformation->Transform(x.size(), x.data(), y.data(), nullptr, nullptr) != 0;
+    if (!impl_->transformation->Transform(x.size(), x.data(), y.data(), nullptr, nullptr)) {
+        return false;
+    }
+    // Rounded to a grid far finer than any survey (a nanodegree, a micrometre or microfoot), so
+    // that the last bit of the system's trigonometric functions, which differs between the C
+    // libraries of Linux and Windows, does not reach the files.
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        if (!std::isfinite(x[i]) || !std::isfinite(y[i])) {
+            return false;
+        }
+        x[i] = std::round(x[i] * impl_->steps) / impl_->steps;
+        y[i] = std::round(y[i] * impl_->steps) / impl_->steps;
+    }
+    return true;
 }
+
+const std::string& CrsTransform::description() const { return impl_->description; }
 
 TransformResult makeCrsTransform(const Crs& from, const Crs& to) {
     QuietErrors quiet;
@@ -674,6 +742,8 @@ TransformResult makeCrsTransform(const Crs& from, const Crs& to) {
         return {std::nullopt, "no transformation from " + from.label() + " to " + to.label() +
                                   ": " + QuietErrors::reason("PROJ found none")};
     }
+    impl->description = "from " + from.label() + " to " + to.label();
+    impl->steps = to.impl().srs.IsGeographic() ? 1e9 : 1e6;
     return {CrsTransform(std::move(impl)), {}};
 }
 

@@ -32,6 +32,8 @@ public:
     std::string name() const;
     // The ESRI WKT on one line, as a .prj file holds it; empty when the library has none.
     std::string esriWkt() const;
+    // The OGC WKT (version 1) on one line, as a GeoPackage defines a system; empty when none.
+    std::string ogcWkt() const;
     // "CoordSys Earth Projection ...", as a MIF header's CoordSys line; empty when none.
     std::string mifCoordSys() const;
     // The EPSG code of the system when one matches it with full confidence, else 0.
@@ -58,6 +60,8 @@ struct CrsResult {
 // A definition as GDAL's -a_srs takes it: "EPSG:2271", "ESRI:102729", WKT1, WKT2, PROJJSON, a
 // PROJ string, or the name of a file holding one (read whole, over as many lines as it takes).
 CrsResult parseCrs(std::string_view definition);
+// A MIF header's CoordSys clause ("CoordSys Earth Projection 3, 74, ...").
+CrsResult parseMifCoordSys(std::string_view clause);
 
 // The export header's MAP PROJECTION, PROJECTION ZONE, DATUM and UNITS, as the header gives them.
 struct HeaderHints {
@@ -97,8 +101,12 @@ class CrsTransform {
 public:
     struct Impl;
     explicit CrsTransform(std::shared_ptr<Impl> impl) : impl_(std::move(impl)) {}
-    // Transforms the points in place; false (the points then undefined) when one fails.
+    // Transforms the points in place, each coordinate rounded to a nanodegree (a geographic
+    // target) or a millionth of the target's unit; false (the points then undefined) when one
+    // fails.
     bool transform(std::span<double> x, std::span<double> y) const;
+    // The two systems, as the messages name them: "from NAME to NAME".
+    const std::string& description() const;
 
 private:
     std::shared_ptr<Impl> impl_;

@@ -99,7 +99,10 @@ void GisLayer::writeHeader() {
 void GisLayer::writeObject(GisObject& object) {
     if (hasParts(object.kind)) checkParts(run_, number_, object);
     if (object.kind != GisKind::None) checkVertices(run_, number_, object);
-    gisEndRunOn(run_, writer_->object(object));
+    if (dataset_->place_.transform && object.kind != GisKind::None)
+        gisEndRunOn(run_, dataset_->writeTransformed(*writer_, name_, object));
+    else
+        gisEndRunOn(run_, writer_->object(object));
 }
 
 void GisLayer::writeRecord(GisObject& object) {
@@ -176,6 +179,25 @@ std::unique_ptr<GisLayer> GisDataset::createLayer(std::string_view name, std::st
     }
     layer->writeHeader();
     return layer;
+}
+
+GisStatus GisDataset::writeTransformed(LayerWriter& writer, const std::string& layer,
+                                       GisObject& object) {
+    const std::size_t count =
+        object.kind == GisKind::Point ? 1 : static_cast<std::size_t>(std::max(object.n, 0));
+    keptX_.assign(object.X.begin(), object.X.begin() + static_cast<std::ptrdiff_t>(count));
+    keptY_.assign(object.Y.begin(), object.Y.begin() + static_cast<std::ptrdiff_t>(count));
+    const bool transformed = place_.transform->transform({object.X.data(), count},
+                                                         {object.Y.data(), count});
+    GisStatus status;
+    if (!transformed)
+        status = {GisError::Transform, layer + ": a vertex lies outside what the transformation " +
+                                           place_.transform->description() + " takes."};
+    else
+        status = writer.object(object);
+    std::copy(keptX_.begin(), keptX_.end(), object.X.begin());
+    std::copy(keptY_.begin(), keptY_.end(), object.Y.begin());
+    return status;
 }
 
 std::unique_ptr<GisLayer> GisDataset::createTable(std::string_view, const GisSchema&) {

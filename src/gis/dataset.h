@@ -13,12 +13,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
 #include <vector>
 
 #include "files/context.h"
+#include "gis/crs.h"
 #include "gis/object.h"
 #include "gis/schema.h"
 #include "gis/status.h"
@@ -34,6 +36,8 @@ struct DatasetPlace {
     std::string base;    // the run's base name
     GisProjections projections;
     std::int64_t time = 0;  // the input's modification time, which a package dates its tables by
+    // -t_srs: every object's coordinates are written transformed (the producer's stay as they are).
+    std::optional<CrsTransform> transform;
 };
 
 inline constexpr int kMaxGisLayers = 100;
@@ -113,8 +117,11 @@ class GisDataset {
     // that fails too, its files are removed with a warning naming it.
     void settle();
     RunContext& run_;
+    // Writes the object with its coordinates transformed (place_.transform), then puts them back.
+    GisStatus writeTransformed(LayerWriter& writer, const std::string& layer, GisObject& object);
     const OutputFormat& format_;
     DatasetPlace place_;
+    std::vector<double> keptX_, keptY_;  // the producer's coordinates while they are transformed
     std::vector<GisLayer*> open_;  // in order of creation
     bool settling_ = false;         // registered with the run's end
 };

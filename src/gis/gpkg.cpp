@@ -513,7 +513,7 @@ GisStatus GpkgPackage::failed() const {
             path_ + ": " + (db_ ? sqlite3_errmsg(db_) : "cannot open the database")};
 }
 
-GisStatus GpkgPackage::create(std::string_view projection) {
+GisStatus GpkgPackage::create(std::string_view projection, int epsg) {
     // The library's allocation counts lock a mutex on every allocation and are never read; this
     // is refused (and harmless) once the library has started.
     static const int unused = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
@@ -532,14 +532,15 @@ GisStatus GpkgPackage::create(std::string_view projection) {
                               "PRAGMA locking_mode = EXCLUSIVE; PRAGMA cache_size = -" +
                               std::to_string(kCacheKiB) + "; BEGIN;";
     if (!exec(setup) || !exec(std::string(kPackageTables))) return failed();
-    if (!trimRight(projection).empty() && !defineProjection(trimRight(projection))) return failed();
+    if (!trimRight(projection).empty() && !defineProjection(trimRight(projection), epsg))
+        return failed();
     return {};
 }
 
-bool GpkgPackage::defineProjection(std::string_view wkt) {
+bool GpkgPackage::defineProjection(std::string_view wkt, int epsgCode) {
     const SrsAuthority authority = wktAuthority(wkt);
-    const bool epsg = ASAME(authority.organisation, "EPSG") && authority.code > 0;
-    srsId_ = epsg ? static_cast<int>(authority.code) : kOwnSrsId;
+    const bool epsg = epsgCode > 0 || (ASAME(authority.organisation, "EPSG") && authority.code > 0);
+    srsId_ = epsgCode > 0 ? epsgCode : epsg ? static_cast<int>(authority.code) : kOwnSrsId;
     SqlStatement define;
     if (!prepare("INSERT OR REPLACE INTO gpkg_spatial_ref_sys VALUES (?, ?, ?, ?, ?, NULL)",
                  define))
@@ -721,8 +722,12 @@ GisStatus GpkgLayerWriter::open(std::string_view name, std::string_view kinds) {
 }
 
 GisStatus GpkgLayerWriter::header(const GisSchema& schema, const GisProjections& projections) {
-    if (!package_->created())
-        if (GisStatus status = package_->create(projections.shp); !status.ok()) return status;
+    if (!package_->created()) {
+        const std::string& definition =
+            projections.packageWkt.empty() ? projections.shp : projections.packageWkt;
+        if (GisStatus status = package_->create(definition, projections.epsg); !status.ok())
+            return status;
+    }
     GpkgPackage& p = *package_;
 
     const std::string table = quoted(table_);

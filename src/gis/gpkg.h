@@ -68,8 +68,9 @@ class GpkgPackage {
     int claim();
     // Creates the package's own tables in the temporary file (claimed first when it was not), the
     // coordinate system of the run from a projection's WKT (none: the undefined Cartesian
-    // system), and begins the run's one transaction.
-    GisStatus create(std::string_view projection);
+    // system), under its EPSG code when one is given (else the WKT's own EPSG authority, else a
+    // code of its own), and begins the run's one transaction.
+    GisStatus create(std::string_view projection, int epsg = 0);
     bool created() const { return db_ != nullptr; }
     // Ends the transaction and closes the database.
     GisStatus finish();
@@ -99,7 +100,7 @@ class GpkgPackage {
     GisStatus failed() const;
 
   private:
-    bool defineProjection(std::string_view wkt);
+    bool defineProjection(std::string_view wkt, int epsg);
     std::string temporaryName(int n) const;
     void insertHanded();
     std::thread thread_;

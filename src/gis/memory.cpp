@@ -161,7 +161,10 @@ class MemoryDataset final : public GisDataset {
 
 std::unique_ptr<GisDataset> openMemory(MemoryStore& store, RunContext& run,
                                        const OutputFormat& format, DatasetPlace place) {
-    store.projection = place.projections.*format.projection;
+    const GisProjections& projections = place.projections;
+    store.epsg = projections.epsg;
+    store.projection =
+        projections.packageWkt.empty() ? projections.*format.projection : projections.packageWkt;
     store.folder = place.folder;
     store.base = place.base;
     return std::make_unique<MemoryDataset>(store, run, format, std::move(place));

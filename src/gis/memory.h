@@ -48,7 +48,10 @@ struct MemoryLayer {
 // What a memory dataset collected, in the order its layers were created. It outlives the run.
 struct MemoryStore {
     std::vector<std::unique_ptr<MemoryLayer>> layers;
-    std::string projection;  // the projection template's text, as a package takes it
+    // The run's coordinate system as a GeoPackage stores it: its EPSG code (0: none) and its
+    // definition (empty: the layers have none).
+    int epsg = 0;
+    std::string projection;
     std::string folder, base;  // the run's output folder and base name, which the layers' names hold
 };
 

@@ -28,10 +28,17 @@ struct GisSchema {
 };
 
 // The projection texts taken from the template: the first line of the .prj template, and the
-// first CoordSys line of the MIF template. Blank until the driver sets them.
+// first CoordSys line of the MIF template; or those of a known system (-crs, the header's hints,
+// -t_srs). Blank until the driver sets them.
 struct GisProjections {
     std::string shp;
     std::string mif;
+    // The EPSG code of the system when it is known with full confidence (0: none); a GeoPackage
+    // stores the system under it.
+    int epsg = 0;
+    // A GeoPackage's definition of the system when it is not the .prj text (the OGC WKT of a
+    // known system); empty: the .prj text.
+    std::string packageWkt;
 };
 
 }  // namespace vk

@@ -50,6 +50,7 @@ constexpr ErrorText kErrorTexts[] = {
     {GisError::PackageKept, "ERROR - Unable to put the GeoPackage in place and no console input "
                             "to wait on: the finished package is kept as {}."},
     {GisError::FileWrite, "ERROR - Cannot write file {}"},
+    {GisError::Transform, "ERROR - Cannot transform the coordinates of {}"},
 };
 
 std::string_view textOf(GisError error) {

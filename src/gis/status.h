@@ -36,6 +36,7 @@ enum class GisError {
     PackageWrite,        // detail: the package's name and the reason
     PackageKept,         // detail: the temporary name the finished package is kept under
     FileWrite,           // detail: the file's name and the reason
+    Transform,           // detail: the layer, the point and the two systems
 };
 
 struct [[nodiscard]] GisStatus {

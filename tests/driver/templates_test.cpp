@@ -6,6 +6,7 @@
 
 #include "driver/driver_session.h"
 #include "driver/layers.h"
+#include "files/platform.h"
 #include "support/testfiles.h"
 
 namespace {
@@ -15,7 +16,12 @@ using vktest::endStatus;
 using vktest::kExitTail;
 using vktest::writeFile;
 
-const std::string kPrj = "PROJCS[\"GDA94 / MGA zone 56\",GEOGCS[\"GCS_GDA_1994\"]]";
+const std::string kPrj =
+    "PROJCS[\"GDA_1994_MGA_Zone_56\",GEOGCS[\"GCS_GDA_1994\",DATUM[\"D_GDA_1994\",SPHEROID["
+    "\"GRS_1980\",6378137.0,298.257222101]],PRIMEM[\"Greenwich\",0.0],UNIT[\"Degree\","
+    "0.0174532925199433]],PROJECTION[\"Transverse_Mercator\"],PARAMETER[\"False_Easting\","
+    "500000.0],PARAMETER[\"False_Northing\",10000000.0],PARAMETER[\"Central_Meridian\",153.0],"
+    "PARAMETER[\"Scale_Factor\",0.9996],PARAMETER[\"Latitude_Of_Origin\",0.0],UNIT[\"Meter\",1.0]]";
 const std::string kCoordSys = "CoordSys Earth Projection 8, 116, \"m\", 153, 0, 0.9996, 500000, "
                               "10000000 Bounds (-7745844.29, 2035.05) (8745844.29, 19997964.94)";
 
@@ -44,7 +50,10 @@ TEST_F(ProjectionTemplates, PrjHeaderIsPreferredToProjection) {
     EXPECT_EQ(settings.projections.shp, kPrj);
     EXPECT_EQ(settings.projections.mif, "");
     EXPECT_EQ(session.out, "GIS Projection being extracted from Header.prj\n" +
-                               opened("Header.prj") + "\nshp Projection: " + kPrj + "\n");
+                               opened("Header.prj") + "\nshp Projection: " + kPrj +
+                               "\n\nCoordinate system: GDA94 / MGA zone 56, EPSG:28356, from "
+                               "Header.prj\n");
+    EXPECT_EQ(settings.projections.epsg, 28356);
 }
 
 TEST_F(ProjectionTemplates, PrjProjectionIsTheSecondChoice) {
@@ -62,6 +71,11 @@ TEST_F(ProjectionTemplates, PrjOnlyTheFirstLineCountsAndCrLfIsALineEnd) {
     DriverSession session;
     EXPECT_EQ(readTemplate(session.run, settings), -1);
     EXPECT_EQ(settings.projections.shp, "PROJCS[\"split\",");
+    // Neither the first line nor the whole is a coordinate system: written as read, said so.
+    EXPECT_NE(session.out.find("\nWARNING - Header.prj could not be identified as a coordinate "
+                               "system, and is written as it is: "),
+              std::string::npos) << session.out;
+    EXPECT_EQ(settings.projections.epsg, 0);
 }
 
 TEST_F(ProjectionTemplates, PrjWithoutLineEndAndWithTrailingBlanks) {
@@ -100,8 +114,9 @@ TEST_F(ProjectionTemplates, NoPrjTemplateEndsTheRun) {
     DriverSession session;
     EXPECT_EQ(readTemplate(session.run, settings), 1);
     EXPECT_EQ(session.out,
-              "\nERROR - A Header.prj or Projection.prj file does not exist in folder.\n" +
-                  std::string(kExitTail));
+              "\nERROR - A Header.prj or Projection.prj file does not exist in folder " +
+                  vk::sys::resolvedPath(".") + ": put one there, name one with -prj FILE, or " +
+                  "give the coordinate system with -crs EPSG:n.\n" + std::string(kExitTail));
 }
 
 TEST_F(ProjectionTemplates, MifHeaderIsPreferredAndTheFirstCoordSysLineWins) {
@@ -145,8 +160,9 @@ TEST_F(ProjectionTemplates, NoMifTemplateEndsTheRun) {
     DriverSession session;
     EXPECT_EQ(readTemplate(session.run, settings), 1);
     EXPECT_EQ(session.out,
-              "\nERROR - A Header.mif or Projection.mif file does not exist in folder.\n" +
-                  std::string(kExitTail));
+              "\nERROR - A Header.mif or Projection.mif file does not exist in folder " +
+                  vk::sys::resolvedPath(".") + ": put one there, name one with -prj FILE, or " +
+                  "give the coordinate system with -crs EPSG:n.\n" + std::string(kExitTail));
 }
 
 TEST_F(ProjectionTemplates, NoFormatOptionReadsNoTemplate) {

@@ -469,10 +469,18 @@ TEST_F(BadInput, MissingEmptyOrFolderTemplates) {
     writeFile(file("x.sdf"), kNoNetwork);
     fs::remove(file("Header.mif"));
     fs::remove(file("Header.prj"));
-    expectFailure(run({"-mif", "x.sdf"}),
-                  "ERROR - A Header.mif or Projection.mif file does not exist in folder.");
-    expectFailure(run({"-shp", "x.sdf"}),
-                  "ERROR - A Header.prj or Projection.prj file does not exist in folder.");
+    // The folder looked in, as the system resolves it, and the ways out.
+    for (const std::string kind : {"mif", "prj"}) {
+        const auto r = run({kind == "mif" ? "-mif" : "-shp", "x.sdf"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.output.find("\nERROR - A Header." + kind + " or Projection." + kind +
+                                " file does not exist in folder "),
+                  std::string::npos) << tail(r.output);
+        EXPECT_NE(r.output.find(fs::path(dir.path()).filename().string()), std::string::npos);
+        EXPECT_TRUE(endsWith(r.output, ": put one there, name one with -prj FILE, or give the "
+                                       "coordinate system with -crs EPSG:n.\n" + kClose))
+            << tail(r.output);
+    }
 
     writeFile(file("Header.mif"), "");
     writeFile(file("Header.prj"), "");

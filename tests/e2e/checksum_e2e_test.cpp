@@ -178,7 +178,7 @@ const Checksums kShapefileLayers = withCodePages({
     {"river_surf_pts_P.shp", 0xb9f98b5adf537d40ull},
     {"river_surf_pts_P.shx", 0x09fb157cb9016f39ull},
 });
-const Outputs kShapefileRun = {kShapefileLayers, 0xb3c32f5c449d2744ull, 300, 0x8433b6167bc7ed3full};
+const Outputs kShapefileRun = {kShapefileLayers, 0xb3c32f5c449d2744ull, 300, 0xe82c180872f63d76ull};
 
 const Checksums kMifLayers = {
     {"1d_xs_river_surf_line.mid", 0x77adc94f10742c0aull},
@@ -222,7 +222,7 @@ const Checksums kUntrimmedLayers = withCodePages({
     {"river_surf_pts_P.shp", 0x4d4d1e7604b84ef6ull},
     {"river_surf_pts_P.shx", 0x63215280b03a8522ull},
 });
-const Outputs kUntrimmedRun = {kUntrimmedLayers, 0xe1f900a17e1f808full, 300, 0x2352dce9eb026d33ull};
+const Outputs kUntrimmedRun = {kUntrimmedLayers, 0xe1f900a17e1f808full, 300, 0x313d3be1a1f4511aull};
 
 } // namespace
 

@@ -21,7 +21,15 @@ const std::string kPrompt = " Please enter the .sdf file -> ";
 const std::string kExitTail = "\nPress Enter to Close\n";
 const std::string kCoordSys = "CoordSys Earth Projection 8, 116, \"m\", 153, 0, 0.9996, 500000, "
                               "10000000";
-const std::string kPrj = "PROJCS[\"GDA94_MGA_zone_56\",GEOGCS[\"GCS_GDA_1994\"]]";
+// As ESRI software writes EPSG:2271.
+const std::string kPrj =
+    "PROJCS[\"NAD_1983_StatePlane_Pennsylvania_North_FIPS_3701_Feet\",GEOGCS[\"GCS_North_American_"
+    "1983\",DATUM[\"D_North_American_1983\",SPHEROID[\"GRS_1980\",6378137.0,298.257222101]],"
+    "PRIMEM[\"Greenwich\",0.0],UNIT[\"Degree\",0.0174532925199433]],PROJECTION[\"Lambert_"
+    "Conformal_Conic\"],PARAMETER[\"False_Easting\",1968500.0],PARAMETER[\"False_Northing\",0.0],"
+    "PARAMETER[\"Central_Meridian\",-77.75],PARAMETER[\"Standard_Parallel_1\",41.95],PARAMETER["
+    "\"Standard_Parallel_2\",40.8833333333333],PARAMETER[\"Latitude_Of_Origin\",40.1666666666667],"
+    "UNIT[\"US survey foot\",0.304800609601219]]";
 
 const std::string kRiver = "# export\n"
                            "BEGINSTREAMNETWORK:\n"
@@ -90,7 +98,8 @@ TEST_F(CommandLine, SlashShpAfterTheFileName) {
     const auto r = run({"river.sdf", "/shp"});
     expectConverted(r, banner(3) + "GIS Projection being extracted from Header.prj\n" +
                            opened("Header.prj", 1001) + "\nshp Projection: " + kPrj + "\n" +
-                           opened("river.sdf", 1002));
+                           "\nCoordinate system: NAD83 / Pennsylvania North (ftUS), EPSG:2271, "
+                           "from Header.prj\n" + opened("river.sdf", 1002));
 }
 
 TEST_F(CommandLine, BothFormatsAreRefused) {

@@ -127,7 +127,7 @@ TEST_F(Datasets, EachFormatOpensItsDataset) {
     for (const vk::OutputFormat& format : vk::outputFormats()) {
         const std::string main(format.extension), mark = "PROJECTION " + main;
         SCOPED_TRACE(main);
-        vk::DatasetPlace place{dir.file(std::string(format.option)) + "/", "t", {}, 0};
+        vk::DatasetPlace place{dir.file(std::string(format.option)) + "/", "t", {}, 0, {}};
         place.projections.*format.projection = mark;
         std::filesystem::create_directory(place.folder);
         const auto dataset = format.openDataset(run, format, place);

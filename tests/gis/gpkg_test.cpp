@@ -57,7 +57,7 @@ class GpkgIndexTest : public vktest::GisSession {
     // The package <name>.gpkg in the test folder, its name claimed.
     std::unique_ptr<vk::GisDataset> package(const std::string& name) {
         const vk::OutputFormat& format = outputFormatNamed("gpkg");
-        return format.openDataset(run, format, {dir.path() + "/", name, projections, 0});
+        return format.openDataset(run, format, {dir.path() + "/", name, projections, 0, {}});
     }
 };
 

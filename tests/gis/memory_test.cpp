@@ -33,7 +33,7 @@ class MemoryLayers : public GisSession {
   protected:
     vk::MemoryStore store;
     std::unique_ptr<vk::GisDataset> memory =
-        vk::openMemory(store, run, outputFormatNamed("gpkg"), {"out/", "x", projections, 0});
+        vk::openMemory(store, run, outputFormatNamed("gpkg"), {"out/", "x", projections, 0, {}});
 
     void write(vk::GisLayer& layer, const Feature& f) {
         gisO_.kind = f.kind;

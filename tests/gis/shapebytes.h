@@ -96,7 +96,7 @@ struct OwnGisState {
         auto& dataset = datasets[std::string(option)];
         if (!dataset) {
             const vk::OutputFormat& format = outputFormatNamed(option);
-            dataset = format.openDataset(run, format, {"", "", projections, 0});
+            dataset = format.openDataset(run, format, {"", "", projections, 0, {}});
         }
         return *dataset;
     }
