@@ -86,10 +86,19 @@ file(LOCK ${vk_osr_dir}/lock RELEASE)
 add_library(vk_osr INTERFACE)
 target_include_directories(vk_osr SYSTEM INTERFACE
   ${vk_osr_source}/libgdal/gdal/port ${vk_osr_source}/libgdal/gdal/ogr
-  ${vk_osr_source}/libgdal/gdal/gcore ${vk_osr_source}/libgdal/arch/win
+  ${vk_osr_source}/libgdal/gdal/gcore ${vk_osr_source}/libgdal/arch/$<IF:$<BOOL:${WIN32}>,win,unix>
   ${vk_osr_source}/libproj/proj/src)
 target_compile_definitions(vk_osr INTERFACE PROJ_DLL= DONT_DEPRECATE_SPRINTF)
-target_link_libraries(vk_osr INTERFACE ${vk_osr_libs} vk_sqlite)
+# PROJ's database functions come from the program's SQLite: the compiled amalgamation, or the
+# system's library.
+if(TARGET vk_sqlite)
+  target_link_libraries(vk_osr INTERFACE ${vk_osr_libs} vk_sqlite)
+else()
+  find_package(SQLite3 REQUIRED)
+  target_link_libraries(vk_osr INTERFACE ${vk_osr_libs} SQLite::SQLite3)
+endif()
+find_package(Threads REQUIRED)
+target_link_libraries(vk_osr INTERFACE Threads::Threads ${CMAKE_DL_LIBS})
 if(WIN32)
   # CPL's Windows parts: sockets, paths, and COM for its cloud-machine probe.
   target_link_libraries(vk_osr INTERFACE ws2_32 shlwapi ole32 oleaut32 wbemuuid)

@@ -683,24 +683,29 @@ HintResult crsFromHeader(const HeaderHints& hints, const Extent& extent) {
     if (!datum) {
         return result;
     }
-    std::vector<Pj> allStatePlane = statePlaneSystems(context, "");
     if (utm.empty()) {
         utm = utmSystems(context, datum.get());
     }
+    // A second system holding the extent means there is no suggestion: the search ends there,
+    // the UTM systems (already built) first, the State Plane ones (every one built) only then.
     std::vector<PJ*> holding;
     auto consider = [&](PJ* crs) {
-        if ((units == Units::Any || unitsOf(context, crs) == units) &&
+        if (holding.size() < 2 && (units == Units::Any || unitsOf(context, crs) == units) &&
             holdsExtent(context, crs, extent)) {
             holding.push_back(crs);
         }
     };
-    for (Pj& crs : allStatePlane) {
-        if (onDatum(context, crs.get(), datum.get())) {
-            consider(crs.get());
-        }
-    }
     for (UtmSystem& system : utm) {
         consider(system.crs.get());
+    }
+    std::vector<Pj> allStatePlane;
+    if (holding.size() < 2) {
+        allStatePlane = statePlaneSystems(context, "");
+    }
+    for (Pj& crs : allStatePlane) {
+        if (holding.size() < 2 && onDatum(context, crs.get(), datum.get())) {
+            consider(crs.get());
+        }
     }
     if (holding.size() == 1) {
         result.suggestion = crsOf(holding.front());

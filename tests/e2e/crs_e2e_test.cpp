@@ -193,4 +193,19 @@ TEST_F(CrsE2e, UnknownDefinitionsEndTheRunFirst) {
     }
 }
 
+// The program that ships proj.db beside itself finds it there, whatever PROJ's own variables name
+// (an empty folder here), so that the archives work on a machine without PROJ's data.
+TEST_F(CrsE2e, DatabaseBesideTheProgramIsFound) {
+    const std::string program = VK_BINARY;
+    if (!fs::exists(fs::path(program).parent_path() / "proj.db"))
+        GTEST_SKIP() << "this build reads the system's PROJ database";
+    const std::string folder = place(kBald), empty = dir.file("empty");
+    fs::create_directories(empty);
+    const auto r = vktest::runProgram({"-shp", "-crs", "EPSG:2271", kBald}, "", folder, 60,
+                                      program, {"PROJ_DATA=" + empty, "PROJ_LIB=" + empty});
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("\n" + kPennsylvaniaNorth + ", from -crs\n"), std::string::npos)
+        << r.output;
+}
+
 } // namespace
