@@ -31,6 +31,9 @@ class CMakeBuild(build_ext):
         build.mkdir(parents=True, exist_ok=True)
         configure = ["cmake", "-S", str(project_root()), "-B", str(build),
                      "-DCMAKE_BUILD_TYPE=Release", "-DVARNOKLINE_PYTHON=ON", "-DBUILD_TESTING=OFF",
+                     # The system's GDAL and PROJ, as the Python beside it (pyproj, QGIS) loads
+                     # them: one PROJ in the process, its database where the system keeps it.
+                     "-DVARNOKLINE_OSR_PACKAGE=OFF",
                      f"-DPython3_EXECUTABLE={sys.executable}",
                      f"-DVARNOKLINE_PYTHON_OUTPUT={output}"]
         if shutil.which("ccache"):
