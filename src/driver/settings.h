@@ -54,6 +54,9 @@ struct RunSettings {
     std::string crsLine;
     std::optional<CrsTransform> transform;
     int sdfUnit = 0;
+    // -grid: the water-surface rasters' cell size; -dem: the terrain model under the depth rasters.
+    std::optional<double> gridCell;
+    std::string demFile;
 
     // The format the layers are written in.
     const OutputFormat& format() const {
