@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include <gdal_priv.h>
@@ -41,46 +42,19 @@ Raster readRaster(const std::string& path) {
 
 // One reach, two straight parallel sections 100 apart: from x = 0 to 50 at y = 100 (level 20)
 // and from x = 20 to 70 at y = 0 (level 10), a parallelogram of water between them.
-const char* const kTwoSections = R"(BEGIN HEADER:
-  UNITS: METRIC
-  NUMBER OF PROFILES: 1
-  PROFILE NAMES:
-    Q:100
-END HEADER:
-BEGIN STREAM NETWORK:
-  REACH:
-    STREAM ID: Creek
-    REACH ID: One
-    CENTERLINE:
-      25, 110
-      45, -10
-  END:
-END STREAM NETWORK:
-BEGIN CROSS-SECTIONS:
-  CROSS-SECTION:
-    STREAM ID: Creek
-    REACH ID: One
-    STATION: 200
-    CUT LINE:
-      0, 100
-      50, 100
-    WATER ELEVATION: 20
-    WATER SURFACE EXTENTS:
-      0, 100, 50, 100
-  END:
-  CROSS-SECTION:
-    STREAM ID: Creek
-    REACH ID: One
-    STATION: 100
-    CUT LINE:
-      20, 0
-      70, 0
-    WATER ELEVATION: 10
-    WATER SURFACE EXTENTS:
-      20, 0, 70, 0
-  END:
-END CROSS-SECTIONS:
-)";
+std::string twoSections() {
+    std::string text = "BEGIN HEADER:\nNUMBER OF PROFILES: 1\nPROFILE NAMES:\n Q:100\nEND HEADER:\n"
+                       "BEGIN STREAM NETWORK:\nREACH:\nSTREAM ID: Creek\nREACH ID: One\n"
+                       "CENTERLINE:\n25, 110\n45, -10\nEND:\nEND STREAM NETWORK:\n"
+                       "BEGIN CROSS-SECTIONS:\n";
+    for (const auto& [x, y, level] : {std::tuple{"0", "100", "20"}, std::tuple{"20", "0", "10"}}) {
+        const std::string from = std::string(x) + ", " + y, to = std::to_string(std::stoi(x) + 50) + ", " + y;
+        text += "CROSS-SECTION:\nSTREAM ID: Creek\nREACH ID: One\nSTATION: " + std::string(level) +
+                "\nCUT LINE:\n" + from + "\n" + to + "\nWATER ELEVATION: " + level +
+                "\nWATER SURFACE EXTENTS:\n" + from + ", " + to + "\nEND:\n";
+    }
+    return text + "END CROSS-SECTIONS:\n";
+}
 
 // Whether a cell centre lies inside the parallelogram (1), outside (0), or too near its edge to
 // say (-1).
@@ -98,7 +72,7 @@ class FloodE2e : public ::testing::Test {
 };
 
 TEST_F(FloodE2e, ParallelSectionsGiveTheLinearSurfaceAndTheDepthOverAPlane) {
-    vktest::writeFile(dir.file("two.sdf"), kTwoSections);
+    vktest::writeFile(dir.file("two.sdf"), twoSections());
     // Ground z = 5 + x / 20 on a grid of 0.5 from (-10, 110) to (90, -10).
     {
         GDALDriver* tiff = GetGDALDriverManager()->GetDriverByName("GTiff");
@@ -122,7 +96,7 @@ TEST_F(FloodE2e, ParallelSectionsGiveTheLinearSurfaceAndTheDepthOverAPlane) {
 
     // The profile's name made fit for a file name; the water surface on a grid of 1 over the
     // lines' extent, the depth on the terrain model's.
-    double depthArea = 0;
+    [[maybe_unused]] double depthArea = 0;
     for (const bool depth : {false, true}) {
         const Raster r = readRaster(dir.file(depth ? "two_depth_Q_100.tif" : "two_wse_Q_100.tif"));
         EXPECT_EQ(r.columns, depth ? 200 : 70);
@@ -148,6 +122,7 @@ TEST_F(FloodE2e, ParallelSectionsGiveTheLinearSurfaceAndTheDepthOverAPlane) {
         EXPECT_NEAR(area, 5000, 60);
         if (depth) depthArea = area;
     }
+#ifndef _WIN32  // read back by GDAL's tools, which run through the POSIX shell
     // The flooded area: one region whose area is the depth raster's wet cells.
     const vktest::ProcessResult info =
         vktest::runShell("ogrinfo -q -al " + dir.file("two_flooded_R.shp"));
@@ -156,11 +131,12 @@ TEST_F(FloodE2e, ParallelSectionsGiveTheLinearSurfaceAndTheDepthOverAPlane) {
     std::snprintf(area, sizeof area, "Area (Real) = %.5f\n", depthArea);
     EXPECT_NE(info.output.find(area), std::string::npos) << info.output;
     EXPECT_NE(info.output.find("POLYGON ((0 100,"), std::string::npos) << info.output;
+#endif
 }
 
 // Bad input ends the run before anything is written, or writes no raster that looks valid.
 TEST_F(FloodE2e, BadCellsAndTerrainModelsAreRefused) {
-    vktest::writeFile(dir.file("two.sdf"), kTwoSections);
+    vktest::writeFile(dir.file("two.sdf"), twoSections());
     vktest::writeFile(dir.file("notaraster.tif"), "not a raster");
     struct Case {
         std::vector<std::string> options;
@@ -200,6 +176,9 @@ TEST_F(FloodE2e, BadCellsAndTerrainModelsAreRefused) {
 // A real export with results: each profile's water surface lies inside its profile limits (the
 // layer rasterized), and every section's level is found on the cells its water line crosses.
 TEST_F(FloodE2e, RealExportSurfacesStayInsideTheirLimits) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the limits are rasterized by GDAL's tool through the POSIX shell";
+#endif
     const std::string realData = vktest::realDataDir();
     if (realData.empty()) GTEST_SKIP() << "real HEC-RAS exports not found (../shared/realdata)";
     fs::copy_file(realData + "/baldeagle-export-crlf.sdf", dir.file("bald.sdf"));
