@@ -174,7 +174,7 @@ TEST_F(FloodE2e, BadCellsAndTerrainModelsAreRefused) {
 }
 
 // A real export with results: each profile's water surface lies inside its profile limits (the
-// layer rasterized), and every section's level is found on the cells its water line crosses.
+// layer rasterized) and within the export's levels.
 TEST_F(FloodE2e, RealExportSurfacesStayInsideTheirLimits) {
 #ifdef _WIN32
     GTEST_SKIP() << "the limits are rasterized by GDAL's tool through the POSIX shell";
