@@ -185,8 +185,10 @@ void FloodMaps::writeProfile(std::size_t k, const std::optional<RasterFrame>& fr
             }
         }
     o.n = static_cast<int>(vertices);
-    o.setValues({textValue(k < profiles_.size() ? profiles_[k] : ""),
-                 realValue(flood.region->area)});
+    // The value refers to the name: it must outlive the record's writing.
+    const std::string_view name =
+        k < profiles_.size() ? std::string_view(profiles_[k]) : std::string_view();
+    o.setValues({textValue(name), realValue(flood.region->area)});
     flooded_->writeObject(o);
     flooded_->writeRecord(o);
     ++regions_;
