@@ -1,8 +1,8 @@
-# GDAL's raster core for the Windows build, on top of cmake/osr.cmake (included first): the same
-# pinned, SHA-512-checked package, its further parts unpacked into the same cache folder (fetched
-# again with npm and checked the same way when that folder was filled without them), and compiled
-# once per recipe and toolchain by cmake/gdal-raster/ into the cache. Defines vk_gdal: the raster
-# core with vk_osr's spatial references and PROJ.
+# GDAL's raster core for the flood maps, on both systems, on top of cmake/osr.cmake (included
+# first): the same pinned, SHA-512-checked package, its further parts unpacked into the same cache
+# folder (fetched again with npm and checked the same way when that folder was filled without
+# them), and compiled once per recipe and toolchain by cmake/gdal-raster/ into the cache. Defines
+# vk_gdal: the raster core with vk_osr's spatial references and PROJ.
 set(vk_raster_parts package/deps/libgdal/gdal/frmts/gtiff package/deps/libgdal/gdal/frmts/mem
     package/deps/libgdal/gdal/frmts/vrt package/deps/libgdal/gdal/frmts/raw
     package/deps/libgdal/gdal/frmts/derived package/deps/libgdal/gdal/frmts/hfa
@@ -68,4 +68,4 @@ target_include_directories(vk_gdal SYSTEM INTERFACE
   ${vk_osr_source}/libgdal/gdal/ogr/ogrsf_frmts)
 target_link_libraries(vk_gdal INTERFACE ${vk_raster_build}/libvk_gdalraster.a vk_osr
                                         ${vk_raster_build}/libvk_gdalraster.a ${vk_osr_libs}
-                                        vk_sqlite)
+                                        ${vk_osr_sqlite} Threads::Threads ${CMAKE_DL_LIBS})

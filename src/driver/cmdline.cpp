@@ -1,5 +1,8 @@
 #include "driver/cmdline.h"
 
+#include <charconv>
+#include <cmath>
+#include <optional>
 #include <tuple>
 #include <utility>
 
@@ -39,6 +42,10 @@ constexpr OptionName kOptions[] = {
      "write the layers' coordinates transformed into DEF (EPSG:4326, say)."},
     {"results", ArgumentKind::Results, false, "RESULTS:", "",
      "also write water surfaces, profile limits, banks and storage areas."},
+    {"grid", ArgumentKind::Grid, false, "FLOOD MAPS:", "CELL",
+     "write each profile's water-surface raster at a cell of CELL units."},
+    {"dem", ArgumentKind::Dem, false, "FLOOD MAPS:", "FILE",
+     "over the terrain model FILE, also each profile's depth and flooded area."},
     {"quiet", ArgumentKind::Quiet, false, "CONSOLE:", "",
      "write only warnings, errors and the summary."},
     {"help", ArgumentKind::Help, false, "CONSOLE:", "", "write this text."},
@@ -48,6 +55,16 @@ constexpr OptionName kOptions[] = {
     {"?", ArgumentKind::Help, true},
     {"h", ArgumentKind::Help, true},
 };
+
+// A cell size: a finite number above 0, read without the locale.
+std::optional<double> readCellSize(std::string_view text) {
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value) ||
+        !(value > 0))
+        return std::nullopt;
+    return value;
+}
 
 Argument matchOption(std::string_view afterSwitch) {
     // The formats' options come first, as -shp and -mif always have.
@@ -191,17 +208,31 @@ void scanCommandLine(RunContext& run, const std::vector<std::string>& args,
         case ArgumentKind::OutFolder:
         case ArgumentKind::ProjectionFile:
         case ArgumentKind::Crs:
-        case ArgumentKind::TargetCrs: {
+        case ArgumentKind::TargetCrs:
+        case ArgumentKind::Grid:
+        case ArgumentKind::Dem: {
             const bool folder = argument.kind == ArgumentKind::OutFolder;
-            const bool file = argument.kind == ArgumentKind::ProjectionFile;
+            const bool file = argument.kind == ArgumentKind::ProjectionFile ||
+                              argument.kind == ArgumentKind::Dem;
+            const bool grid = argument.kind == ArgumentKind::Grid;
             if (i + 1 == args.size()) {
                 con.breakLine("ERROR - No " +
-                              std::string(folder ? "folder" : file ? "file" : "coordinate system") +
+                              std::string(folder ? "folder" : file ? "file" : grid ? "cell size" : "coordinate system") +
                               " named after " + std::string(trimRight(args[i])));
                 EXITS(run);
             }
             const std::string value(trimRight(cutTo(args[++i], kFieldLength)));
-            if (folder || file)
+            if (grid) {
+                const std::optional<double> cell = readCellSize(value);
+                if (!cell) {
+                    con.breakLine("ERROR - -grid: the cell size " + value +
+                                  " is not a positive number.");
+                    EXITS(run);
+                }
+                settings.gridCell = cell;
+            } else if (argument.kind == ArgumentKind::Dem)
+                settings.demFile = value;
+            else if (folder || file)
                 (folder ? settings.outFolder : settings.projectionFile) = value;
             else
                 (argument.kind == ArgumentKind::Crs ? settings.crsDefinition
@@ -219,6 +250,9 @@ void scanCommandLine(RunContext& run, const std::vector<std::string>& args,
         }
     }
 
+    // The rasters are made from the results, read silently unless -results writes them.
+    if ((settings.gridCell || !settings.demFile.empty()) && settings.results == ResultsMode::Off)
+        settings.results = ResultsMode::ForReport;
     // The report shows the results whenever the export carries them; only -results writes them.
     if (settings.report && settings.results == ResultsMode::Off)
         settings.results = ResultsMode::ForReport;

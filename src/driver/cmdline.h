@@ -20,7 +20,7 @@ inline constexpr std::string_view kInputPrompt = " Please enter the .sdf file ->
 
 // What one command-line argument is.
 enum class ArgumentKind {
-    FileName, Format, NoTrim, Report, Results, OutFolder, ProjectionFile, Crs, TargetCrs, Quiet,
+    FileName, Format, NoTrim, Report, Results, OutFolder, ProjectionFile, Crs, TargetCrs, Grid, Dem, Quiet,
     Help, Version, Unrecognised
 };
 

@@ -188,6 +188,9 @@ ConversionOutput::ConversionOutput(RunState& run, const RunSettings& settings)
 void ConversionOutput::openStreamLayer() {
     const OutputFormat& format = settings_.format();
     // The input's time, not the clock: the same export gives the same bytes.
+    // The terrain model opened before anything is written: one that cannot be read ends the run.
+    if (settings_.gridCell || !settings_.demFile.empty())
+        floodMaps_ = std::make_unique<FloodMaps>(run_.context, settings_);
     sys::FileInfo input;
     const std::int64_t time = sys::pathInfo(settings_.inputName, input) ? input.modified : 0;
     DatasetPlace place{settings_.output.folder, settings_.output.base, settings_.projections, time,
@@ -203,6 +206,7 @@ void ConversionOutput::openStreamLayer() {
     if (settings_.report) report_ = std::make_unique<ConversionReport>(run_.context, settings_);
     if (settings_.results != ResultsMode::Off)
         results_ = std::make_unique<ResultsOutput>(run_.context, settings_);
+    if (results_) results_->floodMaps(floodMaps_.get());
     alertsAtStart_ = run_.console.alertLines();
 }
 
@@ -210,6 +214,7 @@ void ConversionOutput::centreline(const SdfIds& ids, GisObject& line) {
     if (sys::interrupted()) throw RunInterrupted{};
     line.kind = GisKind::Pline;
     line.setValues({textValue(ids.streamId), textValue(ids.reachId)});
+    if (floodMaps_) floodMaps_->centreline(ids, line);
     streamLayer_->writeObject(line);
     streamLayer_->writeRecord(line);
     ++written_.centrelines;
@@ -225,6 +230,7 @@ void ConversionOutput::streamNetworkDone() {
         sectionLayers_[i] = createLayer(*dataset_, names[i], kSectionLayouts[i].kind,
                                         kSectionLayouts[i].fields);
     if (results_) results_->open(*dataset_);
+    if (floodMaps_) floodMaps_->open(*dataset_);
     tablesLayer_ = createTable(*dataset_,
                                settings_.output.folder + settings_.output.base + "_tables" +
                                    std::string(layerExtension(settings_.format())),
@@ -249,6 +255,7 @@ void ConversionOutput::header(const SdfHeader& header) {
 }
 
 void ConversionOutput::region(const SdfRegion& region) {
+    if (floodMaps_) floodMaps_->limits(region);
     if (!results_) return;
     results_->region(region);
     if (report_) report_->region(region);
@@ -297,6 +304,7 @@ RunCounts ConversionOutput::counts() const {
     RunCounts counts = written_;
     counts.warnings = run_.console.alertLines() - alertsAtStart_;
     if (results_) results_->addCounts(counts);
+    if (floodMaps_) floodMaps_->addCounts(counts);
     return counts;
 }
 
@@ -310,6 +318,7 @@ void ConversionOutput::closeSectionLayers() {
 }
 
 void ConversionOutput::crossSectionsDone() {
+    if (floodMaps_) floodMaps_->close();
     closeSectionLayers();
     // The counts are complete only once the layers are closed: their messages come first.
     if (report_) report_->finish(counts(), notAnExport_ ? notAnExportMessage(settings_.inputName)

@@ -6,6 +6,7 @@
 
 #include "driver/sdf.h"
 #include "driver/report.h"
+#include "driver/floodmaps.h"
 #include "driver/results.h"
 #include "driver/sections.h"
 #include "driver/settings.h"
@@ -72,6 +73,7 @@ private:
     GisObject row_;
     std::unique_ptr<ConversionReport> report_;
     std::unique_ptr<ResultsOutput> results_; // with -results
+    std::unique_ptr<FloodMaps> floodMaps_;   // with -grid or -dem
     bool notAnExport_ = false;
 };
 

@@ -121,7 +121,7 @@ std::string composeScript() {
     };
     for (const bool results : {false, true})
         for (const RunCount& count : kRunCounts)
-            if (count.key.empty() && count.results == results)
+            if (count.key.empty() && count.results == results && !count.rasters)
                 pieces.push_back((pieces.empty() ? "{written: [" : "") + quoted(count.words));
     pieces.back() += "], other: [";
     for (const RunCount& count : kRunCounts)
@@ -629,7 +629,8 @@ void ConversionReport::finish(const RunCounts& counts, std::string_view error) {
     text_ += "{\"k\":\"e\",\"n\":[";
     for (const bool results : {false, true})
         for (const RunCount& count : kRunCounts) {
-            if (!count.key.empty() || count.results != results || (results && !counts.results))
+            if (!count.key.empty() || count.results != results || (results && !counts.results) ||
+                count.rasters)
                 continue;
             appendInt(text_, counts.*count.value);
             text_ += ',';

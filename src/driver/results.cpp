@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "driver/floodmaps.h"
 #include "driver/layers.h"
 #include "files/console.h"
 #include "files/units.h"
@@ -287,7 +288,10 @@ std::string ResultsOutput::tableLayerName(const OutputNames& output, const Outpu
     return output.folder + output.base + "_water_surface" + std::string(layerExtension(format));
 }
 
-void ResultsOutput::header(const SdfHeader& header) { profiles_ = header.profiles; }
+void ResultsOutput::header(const SdfHeader& header) {
+    profiles_ = header.profiles;
+    if (floodMaps_) floodMaps_->profiles(header.profiles);
+}
 
 void ResultsOutput::open(GisDataset& dataset) {
     if (mode_ != ResultsMode::Written) return;  // shown in the report only
@@ -386,6 +390,12 @@ void ResultsOutput::section(const SdfIds& ids, const SdfSection& s, ConversionRe
                 layers_[kWaterLines]->writeRecord(o_);
             }
             ++lines;
+        }
+        if (floodMaps_ && k < levels) {
+            if (floodMaps_->usesCutLines())
+                floodMaps_->waterLine(ids, k, s.waterElevation[k], px, py);
+            else if (row.extent)
+                floodMaps_->waterLine(ids, k, s.waterElevation[k], lineX_, lineY_);
         }
         writeRow(ids, s, row);
         const bool found = row.extent != nullptr;

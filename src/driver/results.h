@@ -27,6 +27,8 @@
 
 namespace vk {
 
+class FloodMaps;
+
 // Where a profile's water surface meets the ground on the left and on the right of a section.
 struct WaterExtent {
     double xl = 0, yl = 0, xr = 0, yr = 0;
@@ -80,6 +82,8 @@ public:
     void region(const SdfRegion& region);
     void close();
     void addCounts(RunCounts& counts) const;
+    // The flood maps handed each section's water of each profile (none: not made).
+    void floodMaps(FloodMaps* maps) { floodMaps_ = maps; }
 
     // The layers' names, in order of creation: water-surface lines, bank points, profile
     // limits, storage areas; and the table's (.csv; and, in a GeoPackage, its layer's).
@@ -103,6 +107,7 @@ private:
 
     RunContext& run_;
     const RunSettings& settings_;
+    FloodMaps* floodMaps_ = nullptr;
     const ResultsMode mode_;  // ForReport: read for the report alone, nothing written
     std::vector<std::string> profiles_;
     std::array<std::unique_ptr<GisLayer>, 4> layers_;

@@ -70,6 +70,9 @@ struct RunSettings {
     std::optional<CrsTransform> transform;
     int sdfUnit = 0;
     RunHooks hooks;                // what the caller handed the run besides its console
+    // -grid: the water-surface rasters' cell size; -dem: the terrain model under the depth rasters.
+    std::optional<double> gridCell;
+    std::string demFile;
 
     // The format the layers are written in.
     const OutputFormat& format() const {

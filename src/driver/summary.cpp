@@ -11,6 +11,7 @@ std::vector<std::string> summaryLines(const RunCounts& counts) {
     bool any = false;
     for (const RunCount& count : kRunCounts) {
         if (count.results && !counts.results) continue;
+        if (count.rasters && !counts.rasters) continue;
         const std::string number = AINTEGER(counts.*count.value);
         if (!count.key.empty()) {
             lines.push_back(std::string(count.words) + ": " + number + ".");

@@ -34,6 +34,11 @@ struct RunCounts {
     std::int64_t storageAreas = 0;
     std::int64_t waterRows = 0;
     std::int64_t sectionsWithoutWater = 0;
+    // With -grid or -dem: the rasters written, their wet cells and the flooded-area regions.
+    bool rasters = false;
+    std::int64_t rasterFiles = 0;
+    std::int64_t rasterCells = 0;
+    std::int64_t floodedAreas = 0;
 };
 
 // One count of the run, as the summary, the report's records and the report's page show it:
@@ -46,6 +51,7 @@ struct RunCount {
     std::int64_t RunCounts::*value = nullptr;
     std::string_view key = {}; // empty for a count of what was written
     bool results = false;      // shown only in a run with -results
+    bool rasters = false;      // shown only in a run with -grid or -dem
 };
 
 inline constexpr RunCount kRunCounts[] = {
@@ -63,6 +69,9 @@ inline constexpr RunCount kRunCounts[] = {
     {"water-surface rows", &RunCounts::waterRows, {}, true},
     // On the first line too, which a quiet console shows.
     {"sections without water surface", &RunCounts::sectionsWithoutWater, {}, true},
+    {"rasters", &RunCounts::rasterFiles, {}, false, true},
+    {"raster cells", &RunCounts::rasterCells, {}, false, true},
+    {"flooded areas", &RunCounts::floodedAreas, {}, false, true},
     {"Warnings", &RunCounts::warnings, "w"},
 };
 

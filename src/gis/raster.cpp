@@ -564,6 +564,10 @@ FloodResult floodedArea(const std::string& depthPath) {
         result.message = QuietErrors::reason(depthPath + ": not polygonized");
         return result;
     }
+    // Polygonized through the mask band, the rings come in cells (column, row): placed on the
+    // map through the raster's own transform.
+    double t[6] = {0, 1, 0, 0, 0, 1};
+    depth->GetGeoTransform(t);
     FloodRegion region;
     layer->ResetReading();
     for (auto& feature : *layer) {
@@ -573,9 +577,11 @@ FloodResult floodedArea(const std::string& depthPath) {
         RasterPolygon rings;
         for (const OGRLinearRing* ring : *polygon) {
             std::vector<RasterPoint>& points = rings.emplace_back();
-            for (const OGRPoint& p : *ring) points.push_back({p.getX(), p.getY()});
+            for (const OGRPoint& p : *ring)
+                points.push_back({t[0] + p.getX() * t[1] + p.getY() * t[2],
+                                  t[3] + p.getX() * t[4] + p.getY() * t[5]});
         }
-        region.area += polygon->get_Area();
+        region.area += polygon->get_Area() * std::abs(t[1] * t[5] - t[2] * t[4]);
         region.polygons.push_back(std::move(rings));
     }
     if (region.polygons.empty()) {
