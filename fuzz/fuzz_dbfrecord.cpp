@@ -95,6 +95,9 @@ void decode(const std::uint8_t* data, std::size_t size, std::vector<vk::GisValue
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static std::string sink;
+    // The run first, so that it outlives the layer (statics end in the reverse order of their
+    // making): the layer's files are closed through the run's unit table at exit.
+    Run& run = fuzzRun();
     static Layer layer = [] {
         Layer l;
         std::string pattern = (fs::temp_directory_path() / "vkfuzz-dbf-XXXXXX").string();
@@ -103,8 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         l.name = pattern + "/fz.shp";
         return l;
     }();
-    fuzzRun().console.captureOutput(&sink);
-    fuzzRun().console.feedInput("");
+    run.console.captureOutput(&sink);
+    run.console.feedInput("");
     try {
         if (!layer.layer || layer.records >= 2000) {
             if (layer.layer) {
