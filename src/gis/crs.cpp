@@ -201,29 +201,25 @@ std::string Crs::name() const {
     return name ? name : "";
 }
 
-std::string Crs::esriWkt() const {
+namespace {
+
+// The system's WKT in the given flavour ("WKT1", "WKT1_ESRI") on one line; empty when none.
+std::string wktOnOneLine(const OGRSpatialReference& srs, const char* format) {
     QuietErrors quiet;
-    const char* const options[] = {"FORMAT=WKT1_ESRI", "MULTILINE=NO", nullptr};
+    const std::string formatOption = std::string("FORMAT=") + format;
+    const char* const options[] = {formatOption.c_str(), "MULTILINE=NO", nullptr};
     char* wkt = nullptr;
     std::string text;
-    if (impl_->srs.exportToWkt(&wkt, options) == OGRERR_NONE && wkt) {
-        text = wkt;
-    }
+    if (srs.exportToWkt(&wkt, options) == OGRERR_NONE && wkt) text = wkt;
     CPLFree(wkt);
     return text;
 }
 
-std::string Crs::ogcWkt() const {
-    QuietErrors quiet;
-    const char* const options[] = {"FORMAT=WKT1", "MULTILINE=NO", nullptr};
-    char* wkt = nullptr;
-    std::string text;
-    if (impl_->srs.exportToWkt(&wkt, options) == OGRERR_NONE && wkt) {
-        text = wkt;
-    }
-    CPLFree(wkt);
-    return text;
-}
+} // namespace
+
+std::string Crs::esriWkt() const { return wktOnOneLine(impl_->srs, "WKT1_ESRI"); }
+
+std::string Crs::ogcWkt() const { return wktOnOneLine(impl_->srs, "WKT1"); }
 
 std::string Crs::mifCoordSys() const {
     QuietErrors quiet;
